@@ -1,0 +1,43 @@
+// Failure reporting: the fatal report, the notice box and the question box, the shared
+// file-error texts, and "file size or fatal". Boxes are SDL message boxes; in batch mode
+// each box is written to standard error as one line and answered automatically.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+inline constexpr std::string_view kFileErrorCaption = "ZORX_OpenGL - FILE ERROR";
+inline constexpr std::string_view kFileAccessText =
+    "File access denied !\n\nPossible reasons :\n"
+    "- The file is missing (check if the file is present !)\n"
+    "- The file is write protected (remove the write protection !)\n"
+    "- The file lies on a CD or another write protected medium (copy/install the application "
+    "to harddisk)\n"
+    "- The file is blocked by windows or another application (reboot your pc)";
+
+enum class BoxKind { Fatal, Notice, Question };
+
+struct FailureState {
+    bool batch = false;            // write boxes to stderr instead of showing them
+    bool batchAnswerYes = true;    // the answer batch mode gives to questions
+    void (*pauseSound)(bool paused) = nullptr;  // filled by the sound layer
+    // Called instead of showing a box (tests record boxes this way); returns the answer.
+    bool (*boxRecorder)(BoxKind kind, std::string_view caption, std::string_view text) = nullptr;
+};
+extern FailureState failureState;
+
+[[noreturn]] void fatalError(std::string_view caption, std::string_view text);
+void noticeBox(std::string_view caption, std::string_view text);
+bool questionBox(std::string_view caption, std::string_view text);
+
+// "File : " + name + "\n\n" + file-access text.
+std::string fileErrorText(std::string_view fileName);
+[[noreturn]] void fatalFileError(std::string_view fileName);
+
+// Length of the file in bytes, or the fatal file error when it cannot be opened.
+uint32_t fileSizeOrFatal(const std::string& fileName);
+
+// One box in the batch format: KIND<TAB>CAPTION<TAB>TEXT[<TAB>yes|no], escaped.
+std::string formatBatchLine(BoxKind kind, std::string_view caption, std::string_view text,
+                            bool answerYes);

@@ -1,0 +1,26 @@
+// The texture record: one decoded image and its OpenGL texture. Owned by the texture table;
+// the image producers fill its pixel buffer (8-bit RGBA, top row first).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct TextureRecord {
+    bool pixelsLoaded = false;
+    uint8_t* pixels = nullptr;  // width * height * 4 bytes, accounted allocation
+    std::string name;           // upper-cased file name, the lookup key
+    std::string sceneTag;
+    uint32_t glName = 0;
+    int32_t byteSize = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t halfWidth = 0;
+    int32_t halfHeight = 0;
+};
+
+// Zero-filled pixel buffer of width x height; sets the size fields.
+void allocatePixels(TextureRecord& record, int32_t width, int32_t height);
+// Sets width, height, halves and byte size without allocating.
+void setTextureSize(TextureRecord& record, int32_t width, int32_t height);
+// Frees the pixel buffer if loaded.
+void releasePixels(TextureRecord& record);

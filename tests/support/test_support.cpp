@@ -1,0 +1,85 @@
+#include "support/test_support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+BoxRecorder* activeRecorder = nullptr;
+bool recorderAnswer = true;
+
+bool recordBox(BoxKind kind, std::string_view caption, std::string_view text) {
+    if (activeRecorder != nullptr)
+        activeRecorder->boxes.push_back({kind, std::string(caption), std::string(text)});
+    if (kind == BoxKind::Fatal) {
+        std::fprintf(stderr, "%s\n", formatBatchLine(kind, caption, text, true).c_str());
+    }
+    return kind != BoxKind::Question || recorderAnswer;
+}
+} // namespace
+
+BoxRecorder::BoxRecorder(bool answer) {
+    activeRecorder = this;
+    recorderAnswer = answer;
+    failureState.boxRecorder = recordBox;
+}
+
+BoxRecorder::~BoxRecorder() {
+    activeRecorder = nullptr;
+    failureState.boxRecorder = nullptr;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zorx-test-XXXXXX").string();
+    char* made = mkdtemp(pattern.data());
+    path = made != nullptr ? made : pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+ScopedChdir::ScopedChdir(const std::string& path) {
+    previous = std::filesystem::current_path().string();
+    std::filesystem::current_path(path);
+}
+
+ScopedChdir::~ScopedChdir() { std::filesystem::current_path(previous); }
+
+HiddenGLWindow::HiddenGLWindow(int width, int height) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    window = SDL_CreateWindow("zorx test", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+                              height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (window == nullptr) return;
+    context = SDL_GL_CreateContext(window);
+    if (context == nullptr) return;
+    ok = SDL_GL_MakeCurrent(window, context) == 0;
+}
+
+HiddenGLWindow::~HiddenGLWindow() {
+    if (context != nullptr) SDL_GL_DeleteContext(context);
+    if (window != nullptr) SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+std::vector<unsigned char> readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}

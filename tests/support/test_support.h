@@ -1,0 +1,51 @@
+// Test helpers: recording the boxes the program shows, temporary folders, a hidden GL window.
+#pragma once
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/failure.h"
+
+struct RecordedBox {
+    BoxKind kind;
+    std::string caption;
+    std::string text;
+};
+
+// Records every box instead of showing it; questions are answered with `answer`.
+// Fatal reports still end the process (use death tests for them).
+struct BoxRecorder {
+    explicit BoxRecorder(bool answer = true);
+    ~BoxRecorder();
+    std::vector<RecordedBox> boxes;
+};
+
+// A fresh empty folder under the system's temporary folder, removed at destruction.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    std::string path;
+    std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+// Switches the working directory for the lifetime of the object.
+struct ScopedChdir {
+    explicit ScopedChdir(const std::string& path);
+    ~ScopedChdir();
+    std::string previous;
+};
+
+// A hidden SDL window with a GL compatibility context made current. ok is false where no
+// display is available (tests then GTEST_SKIP).
+struct HiddenGLWindow {
+    HiddenGLWindow(int width = 64, int height = 64);
+    ~HiddenGLWindow();
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    bool ok = false;
+};
+
+std::vector<unsigned char> readWholeFile(const std::string& path);
+void writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);

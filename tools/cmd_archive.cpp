@@ -1,0 +1,20 @@
+// Not built yet: the command reports that and fails.
+#include <cstdio>
+
+#include "tools/commands.h"
+
+int runPack(int, char**) {
+    std::fprintf(stderr, "demotool: this command is not built yet\n");
+    return 2;
+}
+
+int runList(int, char**) {
+    std::fprintf(stderr, "demotool: this command is not built yet\n");
+    return 2;
+}
+
+int runExtract(int, char**) {
+    std::fprintf(stderr, "demotool: this command is not built yet\n");
+    return 2;
+}
+

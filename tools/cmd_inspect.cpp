@@ -1,0 +1,10 @@
+// Not built yet: the command reports that and fails.
+#include <cstdio>
+
+#include "tools/commands.h"
+
+int runInspect(int, char**) {
+    std::fprintf(stderr, "demotool: this command is not built yet\n");
+    return 2;
+}
+
