@@ -1,0 +1,4 @@
+#include "config/configuration.h"
+
+// TODO(foundation): loadConfiguration, saveConfiguration and applyConfiguration.
+ConfigState configState;

@@ -1,0 +1,82 @@
+// The 80-byte configuration record, stored verbatim in "ConfigEngine.cfg", and the running
+// settings the engine reads. Integers are 32-bit little-endian; booleans use the first byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#pragma pack(push, 1)
+struct ConfigBlock1 {
+    int32_t fullscreen = 1;
+    int32_t videoDevice = 0;
+    int32_t colourBits = 32;
+    int32_t refreshRate = 75;
+    int32_t screenWidth = 1024;
+    int32_t screenHeight = 768;
+    uint8_t developerMode = 0;
+    uint8_t pad1[3] = {};
+    float gamma = 1.0f;
+    int32_t audioOutput = 1;
+    int32_t audioDevice = 0;
+    int32_t audioQuality = 0;
+};
+
+struct ConfigBlock2 {
+    int32_t textureCompression = 1;
+    int32_t textureFiltering = 0;
+    int32_t textureColourDepth = 32;
+    int32_t multisampling = 3;
+    int32_t depthBufferBits = 24;
+    uint8_t verticalSync = 1;
+    uint8_t localViewer = 1;
+    uint8_t pad2[2] = {};
+    int32_t anisotropy = 4;
+    int32_t textureDetail = 0;
+    uint8_t saveCompressedTextures = 0;
+    uint8_t pad3[3] = {};
+};
+
+struct ConfigRecord {
+    ConfigBlock1 block1;
+    ConfigBlock2 block2;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(ConfigBlock1) == 44 && sizeof(ConfigBlock2) == 36);
+static_assert(sizeof(ConfigRecord) == 80);
+static_assert(offsetof(ConfigBlock1, developerMode) == 24 && offsetof(ConfigBlock1, gamma) == 28);
+static_assert(offsetof(ConfigBlock1, audioQuality) == 40);
+static_assert(offsetof(ConfigBlock2, verticalSync) == 20 && offsetof(ConfigBlock2, localViewer) == 21);
+static_assert(offsetof(ConfigBlock2, anisotropy) == 24 && offsetof(ConfigBlock2, textureDetail) == 28);
+static_assert(offsetof(ConfigBlock2, saveCompressedTextures) == 32);
+
+// What the engine reads while it runs; copied from the record by applyConfiguration and
+// lowered (together with the record) where the hardware cannot honour a setting.
+struct RunningSettings {
+    bool fullscreen = true;
+    int32_t screenWidth = 1024;
+    int32_t screenHeight = 768;
+    int32_t refreshRate = 75;
+    int32_t textureCompression = 1;
+    int32_t textureFiltering = 0;
+    int32_t textureColourDepth = 32;
+    int32_t multisampling = 3;
+    int32_t depthBufferBits = 24;
+    bool verticalSync = true;
+    bool localViewer = true;
+    float anisotropy = 4.0f;
+    int32_t textureDetail = 0;
+    bool saveCompressedTextures = false;
+};
+
+struct ConfigState {
+    ConfigRecord record;       // as stored in the file
+    RunningSettings running;   // as the engine uses it
+};
+extern ConfigState configState;
+
+inline constexpr const char* kConfigFileName = "ConfigEngine.cfg";
+
+void loadConfiguration();
+void saveConfiguration();
+void applyConfiguration();
