@@ -1,0 +1,76 @@
+// 3DS chunk access: the flat chunk walk over the file buffer with the stack of enclosing
+// chunks, and a cursor over one chunk whose every read is checked against the chunk's end.
+// Whatever does not fit (a length below the header, a chunk running past its parent or the
+// file, an array longer than its chunk, a name without its zero) ends the program with the
+// "3DS-FILE ERROR" report naming the file, the chunk and what is wrong.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr std::string_view k3dsErrorCaption = "3DS-FILE ERROR";
+
+// Little-endian reads from any byte address (the file gives no alignment).
+inline uint16_t readU16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
+inline uint32_t readU32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+float readF32(const uint8_t* p);
+
+struct Chunk {
+    uint16_t id = 0;
+    uint32_t start = 0;  // byte position of the header in the file
+    uint32_t length = 0; // including the 6-byte header
+    uint32_t end() const { return start + length; }
+};
+
+// The walk: chunks are met one after the other; a chunk whose children follow its own data
+// becomes a parent until the walk reaches its end.
+struct ChunkWalk {
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    std::string fileName;
+    uint32_t position = 0;
+    std::vector<Chunk> parents;
+};
+
+// "The 3DS file "NAME" is damaged !\n\n" + detail, caption "3DS-FILE ERROR".
+[[noreturn]] void fatal3dsDamage(std::string_view fileName, std::string_view detail);
+// "chunk 0x4110 (vertex list) at byte 1234" for the texts above.
+std::string describeChunk(const Chunk& chunk);
+
+// Closes the parents the walk has left, reads and checks the header at the position.
+// Returns false when the walk has reached the end of the file.
+bool nextChunk(ChunkWalk& walk, Chunk& chunk);
+// Moves on by `advance` bytes; when that stops inside the chunk, the rest are its children.
+void finishChunk(ChunkWalk& walk, const Chunk& chunk, uint32_t advance);
+
+// Reads within one chunk, from its payload on.
+struct ChunkCursor {
+    ChunkCursor(const ChunkWalk& walk, const Chunk& chunk);
+
+    uint8_t u8();
+    uint16_t u16();
+    int16_t s16() { return int16_t(u16()); }
+    uint32_t u32();
+    float f32();
+    // A zero-terminated name; fatal when the chunk ends before the zero.
+    std::string_view string();
+    // Fatal unless count elements of elementSize bytes fit before the chunk's end; returns
+    // the address of the first and moves past them.
+    const uint8_t* array(uint32_t count, uint32_t elementSize);
+    void skip(uint32_t bytes) { array(bytes, 1); }
+    uint32_t offset() const { return position - chunk.start; } // from the chunk's start
+    uint32_t remaining() const { return chunk.end() - position; }
+
+    const ChunkWalk& walk;
+    Chunk chunk;
+    uint32_t position;
+
+  private:
+    const uint8_t* take(uint32_t bytes);
+};
