@@ -333,13 +333,21 @@ uint32_t mappingCoordinates(Reader& r, ChunkCursor& in, const Chunk& chunk) {
 uint32_t smoothingGroups(Reader& r, ChunkCursor& in, const Chunk& chunk) {
     requireObject(r, chunk);
     MeshLod& mesh = *r.mesh;
-    uint32_t maskCount = (chunk.length - 6) / 4;
-    if (maskCount != mesh.faceCount || (chunk.length - 6) % 4 != 0)
+    // Before the face list there is nothing to split: the flag makes a following face list
+    // the "wrong method" error.
+    if (!mesh.faces) {
+        log("Smoothing groups found !");
+        log("...building face and vertex normals using smoothing groups");
+        r.object->smoothingUsed = 1;
+        return chunk.length;
+    }
+    uint32_t maskBytes = chunk.length - 6;
+    if (maskBytes != 4 * mesh.faceCount)
         fatalData(r, "The " + describeChunk(chunk) + " of the object \"" + r.object->name +
-                         "\" holds " + decimal(chunk.length - 6) + " bytes of smoothing masks, " +
-                         "but its mesh has " + decimal(mesh.faceCount) + " faces.");
+                         "\" holds " + decimal(maskBytes) + " bytes of smoothing masks, but " +
+                         "its mesh has " + decimal(mesh.faceCount) + " faces (" +
+                         decimal(4 * mesh.faceCount) + " bytes).");
     const uint8_t* masks = in.array(mesh.faceCount, 4);
-    if (mesh.faceCount == 0) return chunk.length;
     applySmoothingGroups(*r.object, mesh, masks, r.faceRecords);
     return 6 + 4 * mesh.faceCount;
 }
@@ -951,10 +959,24 @@ void checkLodTarget(const Reader& r) {
 
 } // namespace
 
-void load3dsScene(const std::string& fileName, const std::string& archiveName,
-                  std::string texturePrefix, const std::string& clearPrefix, int lodTarget,
-                  SceneNode* parentNode) {
-    Reader r;
+namespace {
+
+// Reads the file held in r.buffer (taken over by the reader).
+void readScene(Reader& r) {
+    if (!r.buffer || r.bufferSize == 0)
+        fatalError(k3dsErrorCaption,
+                   "Following 3DS file is invalid !\n\nFile :  " + r.walk.fileName);
+    r.walk.data = r.buffer;
+    r.walk.size = r.bufferSize;
+    checkOpening(r);
+    openWalk(r);
+    walkChunks(r);
+    finishLoad(r);
+}
+
+void startReader(Reader& r, const std::string& fileName, const std::string& archiveName,
+                 std::string texturePrefix, const std::string& clearPrefix, int lodTarget,
+                 SceneNode* parentNode) {
     r.walk.fileName = fileName;
     r.archiveName = archiveName;
     r.texturePrefix = clearPrefix.empty() ? texturePrefix : std::string();
@@ -963,16 +985,30 @@ void load3dsScene(const std::string& fileName, const std::string& archiveName,
     r.currentParent = parentNode;
     reader3dsState.groupTextures.clear();
     if (r.lodMode()) checkLodTarget(r);
+}
 
+} // namespace
+
+void load3dsScene(const std::string& fileName, const std::string& archiveName,
+                  std::string texturePrefix, const std::string& clearPrefix, int lodTarget,
+                  SceneNode* parentNode) {
+    Reader r;
+    startReader(r, fileName, archiveName, texturePrefix, clearPrefix, lodTarget, parentNode);
     r.bufferSize = loadEntry(fileName, archiveName, r.buffer);
-    if (!r.buffer || r.bufferSize == 0)
-        fatalError(k3dsErrorCaption, "Following 3DS file is invalid !\n\nFile :  " + fileName);
-    r.walk.data = r.buffer;
-    r.walk.size = r.bufferSize;
-    checkOpening(r);
-    openWalk(r);
-    walkChunks(r);
-    finishLoad(r);
+    readScene(r);
+}
+
+void load3dsSceneFromMemory(const std::string& fileName, const uint8_t* data, uint32_t size,
+                            std::string texturePrefix, const std::string& clearPrefix,
+                            int lodTarget, SceneNode* parentNode) {
+    Reader r;
+    startReader(r, fileName, "", texturePrefix, clearPrefix, lodTarget, parentNode);
+    if (size > 0) {
+        accountedAlloc(r.buffer, 0, size);
+        std::memcpy(r.buffer, data, size);
+        r.bufferSize = size;
+    }
+    readScene(r);
 }
 
 const GroupTextureNames* findGroupTextureNames(const FaceGroup* group) {

@@ -5,6 +5,7 @@
 // of detail of an existing object from a file that holds one object.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,12 @@ extern Reader3dsState reader3dsState;
 void load3dsScene(const std::string& fileName, const std::string& archiveName,
                   std::string texturePrefix, const std::string& clearPrefix, int lodTarget,
                   SceneNode* parentNode);
+
+// The same for a file already in memory (the bytes are copied); its textures are loose
+// files. Tests, the benchmark and the fuzz target use it.
+void load3dsSceneFromMemory(const std::string& fileName, const uint8_t* data, uint32_t size,
+                            std::string texturePrefix, const std::string& clearPrefix,
+                            int lodTarget, SceneNode* parentNode);
 
 // The texture names recorded for a face group, or null.
 const GroupTextureNames* findGroupTextureNames(const FaceGroup* group);
