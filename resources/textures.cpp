@@ -114,8 +114,10 @@ void decodeTextureFile(TextureRecord& record, const std::string& fileName,
     if (ending == "UNC") return readUnc(record, fileName, archiveName, colourKey);
     // A name too short to carry an ending has no cache name.
     std::string cacheName = length >= 3 ? fileName.substr(0, length - 3) + "unc" : std::string();
+    // The cache holds the pixels as decoding left them, colour key included: keying them
+    // again would take an image's own alpha channel away.
     if (!cacheName.empty() && fileExists(cacheName, ""))
-        return readUnc(record, cacheName, "", colourKey);
+        return readUnc(record, cacheName, "", false);
     decodeWithImageLibrary(record, fileName, archiveName, colourKey);
     if (!cacheName.empty() && configState.running.saveCompressedTextures &&
         record.byteSize >= kCacheThresholdBytes)

@@ -34,7 +34,7 @@ void writePng(const std::string& path, int width, int height, const uint8_t colo
     ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr));
 }
 
-void writeJpeg(const std::string& path, int width, int height) {
+void writeJpeg(const std::string& path, int width, int height, JSAMPLE value = 160) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     jpeg_compress_struct info;
@@ -48,7 +48,7 @@ void writeJpeg(const std::string& path, int width, int height) {
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(size_t(width) * 3, 160);
+    std::vector<JSAMPLE> row(size_t(width) * 3, value);
     while (info.next_scanline < info.image_height) {
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
@@ -187,6 +187,29 @@ TEST_F(Textures, LargeImagesAreCachedAndReadBack) {
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.data());
     EXPECT_EQ(std::vector<uint8_t>(image.begin(), image.begin() + 4),
               (std::vector<uint8_t>{1, 2, 3, 4}));
+}
+
+std::vector<uint8_t> firstTexel(int32_t index) {
+    const TextureRecord& record = recordAt(index);
+    glBindTexture(GL_TEXTURE_2D, record.glName);
+    std::vector<uint8_t> image(size_t(record.byteSize));
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.data());
+    return std::vector<uint8_t>(image.begin(), image.begin() + 4);
+}
+
+TEST_F(Textures, ColourKeyOnDecodingAndFromTheCache) {
+    configState.running.saveCompressedTextures = true;
+    textureState.options.colourKey = true;
+    const uint8_t translucentBlack[4] = {0, 0, 0, 128};
+    writePng(folder.file("Glyphs.png"), 256, 256, translucentBlack);
+    writeJpeg(folder.file("Cursor.jpg"), 16, 16, 0);
+    EXPECT_EQ(firstTexel(loadTexture("Cursor.jpg", "")), (std::vector<uint8_t>{0, 0, 0, 0}));
+    const std::vector<uint8_t> ownAlpha = {0, 0, 0, 128};
+    EXPECT_EQ(firstTexel(loadTexture("Glyphs.png", "")), ownAlpha);
+    // Read back from GLYPHS.UNC the image keeps its own alpha, as when it was decoded.
+    deleteAllTextures();
+    std::filesystem::remove(folder.file("Glyphs.png"));
+    EXPECT_EQ(firstTexel(loadTexture("Glyphs.png", "")), ownAlpha);
 }
 
 TEST_F(Textures, FilteringFollowsTheSettingAndTheOptions) {
