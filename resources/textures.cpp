@@ -9,6 +9,8 @@
 #include "config/configuration.h"
 #include "platform/failure.h"
 #include "platform/memory.h"
+#include "resources/bigfile.h"
+#include "resources/images.h"
 
 TextureState textureState;
 
@@ -27,14 +29,19 @@ uint32_t tableBytes(int32_t count) {
     return static_cast<uint32_t>(count) * static_cast<uint32_t>(sizeof(TextureRecord*));
 }
 
-int32_t appendRecord(const std::string& name) {
+// Sets index to the texture of that name; when there is none, appends a new record for it
+// and returns that record (nullptr when the name was found).
+TextureRecord* appendUnlessFound(const std::string& name, int32_t& index) {
+    index = findTexture(name);
+    if (index >= 0) return nullptr;
     TextureState& state = textureState;
     accountedAlloc(state.records, tableBytes(state.count), tableBytes(state.count + 1));
     TextureRecord* record = new TextureRecord;
     record->name = name;
     record->sceneTag = state.sceneTag;
     state.records[state.count] = record;
-    return state.count++;
+    index = state.count++;
+    return record;
 }
 
 bool isPowerOfTwo(int32_t value) {
@@ -51,7 +58,7 @@ void checkMaximumSize(const TextureRecord& record) {
                    " !\n\nPlease get a better video card !");
 }
 
-[[maybe_unused]] void checkPowerOfTwo(const TextureRecord& record, const std::string& archiveName) {
+void checkPowerOfTwo(const TextureRecord& record, const std::string& archiveName) {
     if (isPowerOfTwo(record.width) && isPowerOfTwo(record.height)) return;
     fatalError("ATTENTION !", "Invalid texture found !\n\n" + record.name + " in Bigfile " +
                                   archiveName + " has not a power of 2 dimension !");
@@ -94,6 +101,27 @@ void uploadTexture(TextureRecord& record, const uint8_t* pixels) {
             glTexImage2D(GL_TEXTURE_2D, 0, format, record.width, record.height, 0, GL_RGBA,
                          GL_UNSIGNED_BYTE, pixels);
     }
+}
+
+// Fills the record from the file by its ending. Images other than PCX and UNC are read from
+// their loose UNC cache file when one exists, and cached when saving is on and they are large.
+void decodeTextureFile(TextureRecord& record, const std::string& fileName,
+                       const std::string& archiveName) {
+    bool colourKey = textureState.options.colourKey;
+    size_t length = fileName.size();
+    std::string ending = length >= 3 ? fileName.substr(length - 3) : std::string();
+    if (ending == "PCX") return decodePcx(record, fileName, archiveName, colourKey);
+    if (ending == "UNC") return readUnc(record, fileName, archiveName, colourKey);
+    // A name too short to carry an ending has no cache name.
+    std::string cacheName = length >= 3 ? fileName.substr(0, length - 3) + "unc" : std::string();
+    // The cache holds the pixels as decoding left them, colour key included: keying them
+    // again would take an image's own alpha channel away.
+    if (!cacheName.empty() && fileExists(cacheName, ""))
+        return readUnc(record, cacheName, "", false);
+    decodeWithImageLibrary(record, fileName, archiveName, colourKey);
+    if (!cacheName.empty() && configState.running.saveCompressedTextures &&
+        record.byteSize >= kCacheThresholdBytes)
+        writeUnc(record, cacheName);
 }
 
 void destroyRecord(TextureRecord* record) {
@@ -153,15 +181,28 @@ void fillCubeMapFace(int face, uint8_t* buffer) {
 
 } // namespace
 
+int32_t loadTexture(std::string fileName, std::string archiveName) {
+    fileName = upperCased(std::move(fileName));
+    archiveName = upperCased(std::move(archiveName));
+    int32_t index = -1;
+    TextureRecord* record = appendUnlessFound(fileName, index);
+    if (record == nullptr) return index;
+    decodeTextureFile(*record, fileName, archiveName);
+    checkMaximumSize(*record);
+    checkPowerOfTwo(*record, archiveName);
+    uploadTexture(*record, record->pixels);
+    releasePixels(*record);
+    return index;
+}
+
 int32_t createTexture(std::string name, int32_t width, int32_t height, const uint8_t* data) {
     name = upperCased(std::move(name));
-    int32_t found = findTexture(name);
-    if (found >= 0) return found;
-    int32_t index = appendRecord(name);
-    TextureRecord& record = *textureState.records[index];
-    setTextureSize(record, width, height);
-    checkMaximumSize(record);
-    uploadTexture(record, data);
+    int32_t index = -1;
+    TextureRecord* record = appendUnlessFound(name, index);
+    if (record == nullptr) return index;
+    setTextureSize(*record, width, height);
+    checkMaximumSize(*record);
+    uploadTexture(*record, data);
     return index;
 }
 
