@@ -645,8 +645,8 @@ void nodeHeader(Reader& r, ChunkCursor& in, const Chunk& chunk) {
     int depth = in.s16();
     log(name), log("Objects hierarchy position is :"), log(decimal(depth));
     if (depth < -1)
-        fatalData(r, "The keyframer node \"" + name + "\" (" + describeChunk(chunk) +
-                         ") has the hierarchy position " + decimal(depth) + ", which is below -1.");
+        fatalData(r, "The keyframer node \"" + name + "\" at byte " + decimal(chunk.start) +
+                         " has the hierarchy position " + decimal(depth) + ", which is below -1.");
     r.nodeSeen = true;
     r.nodeObject = nullptr;
     // A level of detail stores no keyframer data; the ambient light is no object.
