@@ -112,11 +112,12 @@ void printJsonObject(const SceneObject& o, bool first) {
     for (uint32_t g = 0; g < mesh.faceGroupCount; ++g) {
         const FaceGroup& group = *mesh.faceGroups[g];
         std::string texture = groupTexture(group, false), normalMap = groupTexture(group, true);
-        std::printf("%s\n       {\"faces\": %u, \"texture\": %s, \"normalMap\": %s, \"opacity\": "
+        std::printf("%s\n       {\"faces\": %u, \"texture\": %s, \"glTexture\": %u, \"normalMap\": "
+                    "%s, \"opacity\": "
                     "%s, \"twoSided\": %s, \"ambient\": %s, \"diffuse\": %s, \"specular\": %s, "
                     "\"shininess\": %s}",
                     g ? "," : "", group.faceCount,
-                    texture.empty() ? "null" : jsonString(texture).c_str(),
+                    texture.empty() ? "null" : jsonString(texture).c_str(), group.unitTexture[0],
                     normalMap.empty() ? "null" : jsonString(normalMap).c_str(),
                     number(group.opacity).c_str(), group.twoSided ? "true" : "false",
                     floats(group.ambient, 4).c_str(), floats(group.diffuse, 4).c_str(),
