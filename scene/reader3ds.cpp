@@ -629,7 +629,7 @@ SceneObject* findNodeObject(Reader& r, const std::string& name) {
 void placeInHierarchy(Reader& r, int depth) {
     if (depth < r.previousDepth) {
         r.currentParent = r.hierarchy[depth + 1];
-    } else if (depth > r.previousDepth && r.currentParent->childCount > 0) {
+    } else if (depth > r.previousDepth && r.currentParent && r.currentParent->childCount > 0) {
         r.currentParent = r.currentParent->children[r.currentParent->childCount - 1];
     }
     r.previousDepth = depth;

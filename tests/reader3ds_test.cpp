@@ -120,6 +120,60 @@ TEST_F(Reader3ds, MeshChunksAreConvertedAndGroupedByMaterial) {
     EXPECT_EQ(o.treeNode, nullptr); // no keyframer node names it
 }
 
+Mesh cube(const std::string& name, uint32_t (*maskOfSide)(int side)) {
+    Mesh m;
+    m.name = name;
+    for (int i = 0; i < 8; ++i)
+        m.xyz.insert(m.xyz.end(), {float(i & 1), float(i >> 1 & 1), float(i >> 2)});
+    const uint16_t sides[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                  {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (int side = 0; side < 6; ++side) {
+        const uint16_t* q = sides[side];
+        m.faces.push_back({q[0], q[1], q[2]});
+        m.faces.push_back({q[0], q[2], q[3]});
+        m.smoothing.insert(m.smoothing.end(), 2, maskOfSide(side));
+    }
+    m.groups = {{"Paint", {1, 5, 11}}};
+    return m;
+}
+
+TEST_F(Reader3ds, SmoothingGroupsSplitTheMeshAndItsGroups) {
+    Builder3ds b;
+    b.beginFile();
+    b.material({"Paint", {1, 1, 1}, 0, "", false});
+    b.mesh(cube("Sides", [](int side) { return 1u << side; }));
+    b.mesh(cube("Round", [](int) { return 1u; }));
+    load(b.finish());
+    const MeshLod& sides = object("Sides").lods[0];
+    EXPECT_EQ(sides.vertexCount, 24u);
+    EXPECT_EQ(object("Round").lods[0].vertexCount, 8u);
+    EXPECT_EQ(object("Sides").smoothingUsed, 1);
+    // The group's triples follow the rewritten faces.
+    const FaceGroup& group = *sides.faceGroups[0];
+    for (uint32_t i = 0; i < group.faceCount; ++i)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(group.faceVertices[i].v[k], sides.faces[group.faceIndices[i]].v[k]);
+    expectVec(sides.baseNormals[sides.faces[0].v[0]], 0, -1, 0);
+}
+
+TEST_F(Reader3ds, BumpMappedObjectsGetFramesAndDot3Units) {
+    Builder3ds b;
+    b.beginFile();
+    b.material({"NM_Stone", {1, 1, 1}, 0, "stone.jpg", false});
+    Mesh m = quad("BM_Pillar");
+    m.groups = {{"NM_Stone", {0, 1}}};
+    b.mesh(m);
+    load(b.finish());
+    SceneObject& pillar = object("BM_Pillar");
+    const MeshLod& mesh = pillar.lods[0];
+    EXPECT_EQ(pillar.renderFlags, kRenderBumpMapping);
+    EXPECT_TRUE(logged("Object uses Bump Mapping !"));
+    ASSERT_NE(mesh.tangentFrames, nullptr);
+    EXPECT_NE(mesh.bumpVectors, nullptr);
+    EXPECT_EQ(mesh.faceGroups[0]->unitEnabled[2], 1); // the texture moved up by two units
+    EXPECT_EQ(mesh.faceGroups[0]->unitTarget[1], kGLTextureCubeMap);
+}
+
 TEST_F(Reader3ds, LightsAndCamerasKeepTheirParameters) {
     Builder3ds b;
     b.beginFile();
