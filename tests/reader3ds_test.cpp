@@ -261,6 +261,9 @@ TEST_F(Reader3ds, KeyframerBuildsTheHierarchyAndRetriesShortenedNames) {
     b.beginNode(0xB002, "$$$DUMMY", 0), b.instanceName("Left"), b.end();
     b.beginNode(0xB002, "$$$DUMMY", 1), b.instanceName("Right"), b.end();
     b.beginNode(0xB002, "Lamp", -1), b.end();
+    b.beginNode(0xB001, "$AMBIENT$", -1); // the ambient light is no object: nothing to find
+    b.track(0xB020, {{0, {1, 1, 1}}});
+    b.end();
     load(b.finish());
 
     EXPECT_EQ(parentName("Hall"), "");
@@ -498,6 +501,11 @@ TEST_F(Reader3dsDeath, DamagedFilesEndWithAReportNamingTheFault) {
                  }),
                  "The chunk 0x4150 (smoothing groups) at byte 98 of the object \"Box\" holds 8 "
                  "bytes of smoothing masks, but its mesh has 1 faces (4 bytes).");
+    Builder3ds orphan;
+    orphan.beginFile();
+    vertices3(orphan);
+    expectDamage(orphan.finish(),
+                 "The chunk 0x4110 (vertex list) at byte 22 belongs to no object block.");
     Builder3ds unterminated;
     unterminated.beginFile();
     unterminated.begin(0x4000), unterminated.u8('A'), unterminated.u8('B');
