@@ -151,50 +151,63 @@ static Segment findSegment(const TrackSet& track, const Key* keys, uint32_t coun
     return seg;
 }
 
-void positionLinear(const TrackSet& track, int32_t time, Vec3& out) {
+// The search over the position keys: where it ends on a key, that key's value is written.
+// Returns the first key of the segment to interpolate, or null.
+static const PositionKey* positionSegment(const TrackSet& track, int32_t time, Vec3& out,
+                                          Segment& seg) {
     const PositionKey* keys = track.positionKeys;
-    Segment seg = findSegment(track, keys, track.positionKeyCount, time);
+    seg = findSegment(track, keys, track.positionKeyCount, time);
     if (seg.keyValue >= 0) out = keys[seg.keyValue].position;
-    if (seg.index < 0) return;
-    const PositionKey& a = keys[seg.index];
-    const PositionKey& b = keys[seg.index + 1];
-    float span = float(b.frame - a.frame);
-    float elapsed = float(seg.time - a.frame);
-    out.set(a.position.x + elapsed * (b.position.x - a.position.x) / span,
-            a.position.y + elapsed * (b.position.y - a.position.y) / span,
-            a.position.z + elapsed * (b.position.z - a.position.z) / span);
+    return seg.index < 0 ? nullptr : &keys[seg.index];
+}
+
+void positionLinear(const TrackSet& track, int32_t time, Vec3& out) {
+    Segment seg;
+    const PositionKey* a = positionSegment(track, time, out, seg);
+    if (a == nullptr) return;
+    const PositionKey* b = a + 1;
+    float span = float(b->frame - a->frame);
+    float elapsed = float(seg.time - a->frame);
+    out.set(a->position.x + elapsed * (b->position.x - a->position.x) / span,
+            a->position.y + elapsed * (b->position.y - a->position.y) / span,
+            a->position.z + elapsed * (b->position.z - a->position.z) / span);
 }
 
 void positionSpline(const TrackSet& track, int32_t time, Vec3& out) {
-    const PositionKey* keys = track.positionKeys;
-    Segment seg = findSegment(track, keys, track.positionKeyCount, time);
-    if (seg.keyValue >= 0) out = keys[seg.keyValue].position;
-    if (seg.index < 0) return;
-    const PositionKey& a = keys[seg.index];
-    const PositionKey& b = keys[seg.index + 1];
+    Segment seg;
+    const PositionKey* a = positionSegment(track, time, out, seg);
+    if (a == nullptr) return;
+    const PositionKey* b = a + 1;
     float u = seg.u, u2 = u * u, u3 = u2 * u;
     float h1 = 2 * u3 - 3 * u2 + 1;
     float h2 = 3 * u2 - 2 * u3;
     float h3 = u3 - 2 * u2 + u;
     float h4 = u3 - u2;
-    out = a.position * h1 + b.position * h2 + a.outgoing * h3 + b.incoming * h4;
+    out = a->position * h1 + b->position * h2 + a->outgoing * h3 + b->incoming * h4;
+}
+
+// The same for the rotation keys.
+static const RotationKey* rotationSegment(const TrackSet& track, int32_t time, Mat4& out,
+                                          Segment& seg) {
+    const RotationKey* keys = track.rotationKeys;
+    seg = findSegment(track, keys, track.rotationKeyCount, time);
+    if (seg.keyValue >= 0) keys[seg.keyValue].orientation.toKeyRotation(out);
+    return seg.index < 0 ? nullptr : &keys[seg.index];
 }
 
 void rotationSlerp(const TrackSet& track, int32_t time, Mat4& out) {
-    const RotationKey* keys = track.rotationKeys;
-    Segment seg = findSegment(track, keys, track.rotationKeyCount, time);
-    if (seg.keyValue >= 0) keys[seg.keyValue].orientation.toKeyRotation(out);
-    if (seg.index < 0) return;
-    slerp(keys[seg.index].orientation, keys[seg.index + 1].orientation, seg.u).toKeyRotation(out);
+    Segment seg;
+    const RotationKey* ka = rotationSegment(track, time, out, seg);
+    if (ka == nullptr) return;
+    slerp(ka->orientation, ka[1].orientation, seg.u).toKeyRotation(out);
 }
 
 void rotationSpline(const TrackSet& track, int32_t time, Mat4& out) {
-    const RotationKey* keys = track.rotationKeys;
-    Segment seg = findSegment(track, keys, track.rotationKeyCount, time);
-    if (seg.keyValue >= 0) keys[seg.keyValue].orientation.toKeyRotation(out);
-    if (seg.index < 0) return;
-    const RotationKey& ka = keys[seg.index];
-    const RotationKey& kb = keys[seg.index + 1];
+    Segment seg;
+    const RotationKey* first = rotationSegment(track, time, out, seg);
+    if (first == nullptr) return;
+    const RotationKey& ka = first[0];
+    const RotationKey& kb = first[1];
     float u = seg.u;
     Quat a = slerp(ka.orientation, ka.outgoing, u);
     Quat b = slerp(ka.outgoing, kb.incoming, u);
