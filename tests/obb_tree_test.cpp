@@ -58,6 +58,13 @@ TEST(FitBox, RotatedBoxIsRecoveredWithUnitAxes) {
     EXPECT_NEAR(box.halfExtents.z, 3.0f, 1e-4f);
     for (const Vec3& axis : box.axes) EXPECT_NEAR(axis.length(), 1.0f, 1e-5f);
     EXPECT_NEAR(box.center.x, 10.0f, 1e-4f);
+    EXPECT_NEAR(crossProduct(box.axes[0], box.axes[1]).dot(box.axes[2]), 1.0f, 1e-5f);
+    // Merging the box with itself keeps it.
+    const ObjectBox* twice[] = {&box, &box};
+    ObjectBox merged;
+    mergeBoxes(merged, twice, 2);
+    EXPECT_NEAR(merged.halfExtents.x, 0.5f, 1e-3f);
+    EXPECT_NEAR(merged.halfExtents.z, 3.0f, 1e-3f);
     // Every input point lies on the box surface or inside it.
     for (const Vec3& p : points) {
         for (int k = 0; k < 3; k++) {

@@ -134,6 +134,14 @@ TEST_F(SceneTest, PlaceInWorldMovesGeometryBoxesAndFrames) {
     EXPECT_NEAR(f.worldNormal.y, rotated.y, 1e-6f);
 }
 
+TEST_F(SceneTest, DeletingAfterTheGraphIsGoneFreesTheNodes) {
+    SceneObject* parent = createObject("parent", root());
+    createObject("child", parent->treeNode);
+    shutdownSceneGraph();
+    deleteObject("parent");
+    deleteObject("child"); // the fixture checks the balance
+}
+
 TEST_F(SceneTest, AttachingNeedsTheGraphAndMirrorsInTheView) {
     shutdownSceneGraph();
     SceneObject* early = createObject("early", root());
