@@ -228,9 +228,9 @@ void animateObject(SceneObject& object) {
     const TrackSet& tracks = object.tracks;
     if (object.isCamera) {
         Vec3 position = object.transform.getTranslation();
-        evaluatePosition(tracks, position);
+        evaluatePosition(tracks, tracks.linear, position);
         object.transform.setTranslation(position);
-        evaluatePosition(object.targetTracks, object.target);
+        evaluatePosition(object.targetTracks, tracks.linear, object.target);
         return;
     }
     // Outside the keyed range the evaluators write nothing: the object then holds its last key
@@ -241,7 +241,7 @@ void animateObject(SceneObject& object) {
         uint32_t last = tracks.positionKeyCount - 1;
         positionAtKey(tracks, time >= tracks.positionKeys[last].frame ? last : 0, position);
     }
-    evaluatePosition(tracks, position);
+    evaluatePosition(tracks, tracks.linear, position);
     Mat4 rotation;
     if (tracks.rotationKeyCount > 0) {
         uint32_t last = tracks.rotationKeyCount - 1;
