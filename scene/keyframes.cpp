@@ -217,8 +217,9 @@ void rotationSpline(const TrackSet& track, int32_t time, Mat4& out) {
     slerp(d, e, u).toKeyRotation(out);
 }
 
-static void evaluatePosition(const TrackSet& track, Vec3& out) {
-    if (track.linear)
+// Position of a track at its own time, linear or spline as the object's own tracks say.
+static void evaluatePosition(const TrackSet& track, bool linear, Vec3& out) {
+    if (linear)
         positionLinear(track, track.time, out);
     else
         positionSpline(track, track.time, out);
