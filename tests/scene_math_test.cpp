@@ -140,16 +140,6 @@ TEST(Slerp, InterpolatesAndGuardsTheUndefinedAngles) {
     EXPECT_LT(std::fabs(half.w), 0.2f);
 }
 
-TEST(Plane, SignedDistanceAndSide) {
-    Plane p;
-    p.fromNormalAndPoint({0, 1, 0}, {0, 2, 0});
-    EXPECT_EQ(p.d, 2.0f);
-    EXPECT_EQ(p.distance({5, 3, 1}), 1.0f);
-    EXPECT_EQ(p.side({5, 3, 1}), 1);
-    EXPECT_EQ(p.side({5, 2, 1}), 0);
-    EXPECT_EQ(p.side({5, 1, 1}), -1);
-}
-
 TEST(ScratchMatrix, SizeIsRaisedToTwoAndReleasedExactly) {
     uint32_t before = memoryState.accountedBytes;
     ScratchMatrix s = createScratchMatrix(1);
