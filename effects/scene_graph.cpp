@@ -135,6 +135,15 @@ void detachNode(SceneNode* node) {
     node->parent = nullptr;
 }
 
+void destroyNode(SceneNode* node) {
+    if (node == nullptr || node == &sceneGraphState.root) return;
+    detachNode(node);
+    // Without a graph (after shutdown) the children are left without a parent.
+    for (int32_t i = 0; i < node->childCount; i++) node->children[i]->parent = nullptr;
+    freeArray(node->children, uint32_t(node->childCount));
+    delete node;
+}
+
 void updateSubtree(SceneNode* node) {
     SceneObject& object = *node->object;
     if (object.visibilityState == 0) return;

@@ -40,6 +40,8 @@ void showSubtree(SceneNode* parent, SceneNode* node);
 // Removes node from its parent; its children move, in order, to the end of the parent's
 // children. The node record itself is left to the caller.
 void detachNode(SceneNode* node);
+// Detaches the node and frees it (its children stay in the graph under its parent).
+void destroyNode(SceneNode* node);
 // Recomputes world transforms, geometry and boxes of the node and everything below it.
 void updateSubtree(SceneNode* node);
 // The node's object's world box from its children's (lights and cameras left out).

@@ -151,50 +151,63 @@ static Segment findSegment(const TrackSet& track, const Key* keys, uint32_t coun
     return seg;
 }
 
-void positionLinear(const TrackSet& track, int32_t time, Vec3& out) {
+// The search over the position keys: where it ends on a key, that key's value is written.
+// Returns the first key of the segment to interpolate, or null.
+static const PositionKey* positionSegment(const TrackSet& track, int32_t time, Vec3& out,
+                                          Segment& seg) {
     const PositionKey* keys = track.positionKeys;
-    Segment seg = findSegment(track, keys, track.positionKeyCount, time);
+    seg = findSegment(track, keys, track.positionKeyCount, time);
     if (seg.keyValue >= 0) out = keys[seg.keyValue].position;
-    if (seg.index < 0) return;
-    const PositionKey& a = keys[seg.index];
-    const PositionKey& b = keys[seg.index + 1];
-    float span = float(b.frame - a.frame);
-    float elapsed = float(seg.time - a.frame);
-    out.set(a.position.x + elapsed * (b.position.x - a.position.x) / span,
-            a.position.y + elapsed * (b.position.y - a.position.y) / span,
-            a.position.z + elapsed * (b.position.z - a.position.z) / span);
+    return seg.index < 0 ? nullptr : &keys[seg.index];
+}
+
+void positionLinear(const TrackSet& track, int32_t time, Vec3& out) {
+    Segment seg;
+    const PositionKey* a = positionSegment(track, time, out, seg);
+    if (a == nullptr) return;
+    const PositionKey* b = a + 1;
+    float span = float(b->frame - a->frame);
+    float elapsed = float(seg.time - a->frame);
+    out.set(a->position.x + elapsed * (b->position.x - a->position.x) / span,
+            a->position.y + elapsed * (b->position.y - a->position.y) / span,
+            a->position.z + elapsed * (b->position.z - a->position.z) / span);
 }
 
 void positionSpline(const TrackSet& track, int32_t time, Vec3& out) {
-    const PositionKey* keys = track.positionKeys;
-    Segment seg = findSegment(track, keys, track.positionKeyCount, time);
-    if (seg.keyValue >= 0) out = keys[seg.keyValue].position;
-    if (seg.index < 0) return;
-    const PositionKey& a = keys[seg.index];
-    const PositionKey& b = keys[seg.index + 1];
+    Segment seg;
+    const PositionKey* a = positionSegment(track, time, out, seg);
+    if (a == nullptr) return;
+    const PositionKey* b = a + 1;
     float u = seg.u, u2 = u * u, u3 = u2 * u;
     float h1 = 2 * u3 - 3 * u2 + 1;
     float h2 = 3 * u2 - 2 * u3;
     float h3 = u3 - 2 * u2 + u;
     float h4 = u3 - u2;
-    out = a.position * h1 + b.position * h2 + a.outgoing * h3 + b.incoming * h4;
+    out = a->position * h1 + b->position * h2 + a->outgoing * h3 + b->incoming * h4;
+}
+
+// The same for the rotation keys.
+static const RotationKey* rotationSegment(const TrackSet& track, int32_t time, Mat4& out,
+                                          Segment& seg) {
+    const RotationKey* keys = track.rotationKeys;
+    seg = findSegment(track, keys, track.rotationKeyCount, time);
+    if (seg.keyValue >= 0) keys[seg.keyValue].orientation.toKeyRotation(out);
+    return seg.index < 0 ? nullptr : &keys[seg.index];
 }
 
 void rotationSlerp(const TrackSet& track, int32_t time, Mat4& out) {
-    const RotationKey* keys = track.rotationKeys;
-    Segment seg = findSegment(track, keys, track.rotationKeyCount, time);
-    if (seg.keyValue >= 0) keys[seg.keyValue].orientation.toKeyRotation(out);
-    if (seg.index < 0) return;
-    slerp(keys[seg.index].orientation, keys[seg.index + 1].orientation, seg.u).toKeyRotation(out);
+    Segment seg;
+    const RotationKey* ka = rotationSegment(track, time, out, seg);
+    if (ka == nullptr) return;
+    slerp(ka->orientation, ka[1].orientation, seg.u).toKeyRotation(out);
 }
 
 void rotationSpline(const TrackSet& track, int32_t time, Mat4& out) {
-    const RotationKey* keys = track.rotationKeys;
-    Segment seg = findSegment(track, keys, track.rotationKeyCount, time);
-    if (seg.keyValue >= 0) keys[seg.keyValue].orientation.toKeyRotation(out);
-    if (seg.index < 0) return;
-    const RotationKey& ka = keys[seg.index];
-    const RotationKey& kb = keys[seg.index + 1];
+    Segment seg;
+    const RotationKey* first = rotationSegment(track, time, out, seg);
+    if (first == nullptr) return;
+    const RotationKey& ka = first[0];
+    const RotationKey& kb = first[1];
     float u = seg.u;
     Quat a = slerp(ka.orientation, ka.outgoing, u);
     Quat b = slerp(ka.outgoing, kb.incoming, u);
@@ -204,8 +217,9 @@ void rotationSpline(const TrackSet& track, int32_t time, Mat4& out) {
     slerp(d, e, u).toKeyRotation(out);
 }
 
-static void evaluatePosition(const TrackSet& track, Vec3& out) {
-    if (track.linear)
+// Position of a track at its own time, linear or spline as the object's own tracks say.
+static void evaluatePosition(const TrackSet& track, bool linear, Vec3& out) {
+    if (linear)
         positionLinear(track, track.time, out);
     else
         positionSpline(track, track.time, out);
@@ -215,9 +229,9 @@ void animateObject(SceneObject& object) {
     const TrackSet& tracks = object.tracks;
     if (object.isCamera) {
         Vec3 position = object.transform.getTranslation();
-        evaluatePosition(tracks, position);
+        evaluatePosition(tracks, tracks.linear, position);
         object.transform.setTranslation(position);
-        evaluatePosition(object.targetTracks, object.target);
+        evaluatePosition(object.targetTracks, tracks.linear, object.target);
         return;
     }
     // Outside the keyed range the evaluators write nothing: the object then holds its last key
@@ -228,7 +242,7 @@ void animateObject(SceneObject& object) {
         uint32_t last = tracks.positionKeyCount - 1;
         positionAtKey(tracks, time >= tracks.positionKeys[last].frame ? last : 0, position);
     }
-    evaluatePosition(tracks, position);
+    evaluatePosition(tracks, tracks.linear, position);
     Mat4 rotation;
     if (tracks.rotationKeyCount > 0) {
         uint32_t last = tracks.rotationKeyCount - 1;

@@ -137,6 +137,9 @@ void fitBox(ObjectBox& box, const Vec3* points, uint32_t n) {
     sortEigenvalues(w);
     for (int k = 0; k < 3; k++) box.axes[k].set(w.rows[0][k], w.rows[1][k], w.rows[2][k]);
     releaseScratchMatrix(w);
+    // An eigenvector's sign is free: keep the axes a rotation, so that merging boxes through
+    // quaternions keeps their orientation.
+    if (crossProduct(box.axes[0], box.axes[1]).dot(box.axes[2]) < 0.0f) box.axes[2].scale(-1.0f);
 
     float lo[3], hi[3];
     for (int k = 0; k < 3; k++) {

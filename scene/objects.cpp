@@ -77,11 +77,8 @@ void deleteObjectAt(int32_t index) {
     SceneObject* object = objectState.objects[index];
     int32_t last = objectState.count - 1;
     if (index != last) objectState.objects[index] = objectState.objects[last];
-    if (object->treeNode != nullptr) {
-        detachNode(object->treeNode);
-        delete object->treeNode;
-        object->treeNode = nullptr;
-    }
+    destroyNode(object->treeNode);
+    object->treeNode = nullptr;
     destroyObject(object);
     resizeRegistry(last);
 }
