@@ -259,7 +259,8 @@ TEST_F(Textures, CompressedUploadWhenAsked) {
 
 TEST_F(Textures, DeletionMovesTheLastRecord) {
     createTexture("first", 4, 4, nullptr);
-    createTexture("Second", 8, 8, kGreen);
+    std::vector<uint8_t> pixels = imagePixels(8, 8, kGreen);
+    createTexture("Second", 8, 8, pixels.data());
     createTexture("THIRD", 2, 2, nullptr);
     EXPECT_EQ(createTexture("third", 2, 2, nullptr), 2);
     deleteTexture(0);
