@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "config/configuration.h"
-#include "gl_test_helpers.h"
+#include "fatal_pattern.h"
 #include "image_files.h"
 #include "platform/memory.h"
 #include "support/test_support.h"
