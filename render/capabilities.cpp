@@ -12,7 +12,7 @@ GLCapabilities glCapabilities;
 namespace {
 
 // A whole-name match: name + " " at the start of the list or right after a blank, so that
-// neither a longer name beginning with it nor one ending in it ("WGL_..." or "EGL_...") counts.
+// neither a longer name beginning with it nor one ending in it (an "EGL_..." name) counts.
 bool listContains(std::string_view list, std::string_view name) {
     std::string wanted(name);
     wanted += ' ';

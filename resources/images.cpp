@@ -255,6 +255,18 @@ toff_t tiffSize(thandle_t handle) {
     return static_cast<MemoryReader*>(handle)->size;
 }
 
+// The RGBA reader hands out colours multiplied by their alpha; the engine keeps them apart.
+void unpremultiply(uint8_t* pixels, size_t count) {
+    for (size_t i = 0; i < count; ++i, pixels += 4) {
+        unsigned alpha = pixels[3];
+        if (alpha == 0 || alpha == 255) continue;
+        for (int c = 0; c < 3; ++c) {
+            unsigned value = (pixels[c] * 255u + alpha / 2) / alpha;
+            pixels[c] = uint8_t(value > 255 ? 255 : value);
+        }
+    }
+}
+
 DecodeResult decodeTiff(TextureRecord& record, const uint8_t* data, size_t size, bool& hasAlpha) {
     TIFFSetErrorHandler(nullptr);
     TIFFSetWarningHandler(nullptr);
@@ -268,7 +280,8 @@ DecodeResult decodeTiff(TextureRecord& record, const uint8_t* data, size_t size,
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds);
-    hasAlpha = extraCount > 0;
+    hasAlpha = extraCount > 0 &&
+               (extraKinds[0] == EXTRASAMPLE_ASSOCALPHA || extraKinds[0] == EXTRASAMPLE_UNASSALPHA);
     setTextureSize(record, int32_t(width & 0x7FFFFFFF), int32_t(height & 0x7FFFFFFF));
     char message[1024];
     DecodeResult result = DecodeResult::Failed;
@@ -280,9 +293,10 @@ DecodeResult decodeTiff(TextureRecord& record, const uint8_t* data, size_t size,
         // red, green, blue, alpha, as the record wants them.
         if (TIFFReadRGBAImageOriented(tiff, width, height,
                                       reinterpret_cast<uint32_t*>(record.pixels),
-                                      ORIENTATION_TOPLEFT, 0))
+                                      ORIENTATION_TOPLEFT, 0)) {
             result = DecodeResult::Ok;
-        else
+            if (hasAlpha) unpremultiply(record.pixels, size_t(width) * height);
+        } else
             releasePixels(record);
     }
     TIFFClose(tiff);
@@ -382,7 +396,10 @@ void decodePcx(TextureRecord& record, std::string fileName, std::string archiveN
         accountedFree(data, size);
         fatalTooLarge(fileName, uint64_t(width), uint64_t(height));
     }
+    // Plane lines are padded to an even length; a file whose bytes-per-line field says its
+    // odd lines are not padded is read as it says.
     uint32_t lineLength = uint32_t(width + (width & 1));
+    if (readLittle16(data + 66) == width) lineLength = uint32_t(width);
     // Data too short for the image is refused before the image is allocated.
     if (problem == nullptr &&
         size - kPcxHeaderSize < leastPcxDataFor(uint64_t(lineLength) * 3 * uint64_t(height)))

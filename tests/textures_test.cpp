@@ -3,60 +3,18 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <gtest/gtest.h>
-#include <jpeglib.h>
-#include <png.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <vector>
 
 #include "config/configuration.h"
-#include "gl_test_helpers.h"
+#include "fatal_pattern.h"
+#include "image_files.h"
 #include "platform/memory.h"
 #include "support/test_support.h"
 
 namespace {
-
-// An RGBA image of one colour, with pixel 0 in a second colour.
-std::vector<uint8_t> imagePixels(int width, int height, const uint8_t colour[4]) {
-    std::vector<uint8_t> pixels(size_t(width) * height * 4);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = colour[i % 4];
-    return pixels;
-}
-
-void writePng(const std::string& path, int width, int height, const uint8_t colour[4]) {
-    std::vector<uint8_t> pixels = imagePixels(width, height, colour);
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_RGBA;
-    ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr));
-}
-
-void writeJpeg(const std::string& path, int width, int height, JSAMPLE value = 160) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(size_t(width) * 3, value);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::fclose(file);
-}
 
 // A bigfile holding the one file as its only entry.
 void packIntoBigfile(const std::string& archive, const std::string& name,
@@ -137,7 +95,7 @@ TEST(TextureFormat, FollowsCompressionAndColourDepth) {
 }
 
 TEST_F(Textures, EachNameIsLoadedOnce) {
-    writePng(folder.file("textur64.png"), 64, 32, kGreen);
+    ASSERT_TRUE(writePng(folder.file("textur64.png"), 64, 32, kGreen));
     int32_t first = loadTexture("Textur64.png", "");
     EXPECT_EQ(loadTexture("TEXTUR64.PNG", ""), first);
     EXPECT_EQ(loadTexture("textur64.png", ""), first);
@@ -163,8 +121,8 @@ TEST_F(Textures, EachNameIsLoadedOnce) {
 
 TEST_F(Textures, LargeImagesAreCachedAndReadBack) {
     configState.running.saveCompressedTextures = true;
-    writeJpeg(folder.file("Textur64.jpg"), 256, 256);
-    writeJpeg(folder.file("Small.jpg"), 128, 128);
+    ASSERT_TRUE(writeJpeg(folder.file("Textur64.jpg"), 256, 256));
+    ASSERT_TRUE(writeJpeg(folder.file("Small.jpg"), 128, 128));
     loadTexture("Textur64.jpg", "");
     loadTexture("Small.jpg", "");
     EXPECT_FALSE(std::filesystem::exists(folder.file("SMALL.UNC")));
@@ -201,8 +159,8 @@ TEST_F(Textures, ColourKeyOnDecodingAndFromTheCache) {
     configState.running.saveCompressedTextures = true;
     textureState.options.colourKey = true;
     const uint8_t translucentBlack[4] = {0, 0, 0, 128};
-    writePng(folder.file("Glyphs.png"), 256, 256, translucentBlack);
-    writeJpeg(folder.file("Cursor.jpg"), 16, 16, 0);
+    ASSERT_TRUE(writePng(folder.file("Glyphs.png"), 256, 256, translucentBlack));
+    ASSERT_TRUE(writeJpeg(folder.file("Cursor.jpg"), 16, 16, 0));
     EXPECT_EQ(firstTexel(loadTexture("Cursor.jpg", "")), (std::vector<uint8_t>{0, 0, 0, 0}));
     const std::vector<uint8_t> ownAlpha = {0, 0, 0, 128};
     EXPECT_EQ(firstTexel(loadTexture("Glyphs.png", "")), ownAlpha);
@@ -213,10 +171,10 @@ TEST_F(Textures, ColourKeyOnDecodingAndFromTheCache) {
 }
 
 TEST_F(Textures, FilteringFollowsTheSettingAndTheOptions) {
-    writePng(folder.file("A.PNG"), 16, 16, kGreen);
-    writePng(folder.file("B.PNG"), 16, 16, kGreen);
-    writePng(folder.file("C.PNG"), 16, 16, kGreen);
-    writePng(folder.file("D.PNG"), 16, 16, kGreen);
+    ASSERT_TRUE(writePng(folder.file("A.PNG"), 16, 16, kGreen));
+    ASSERT_TRUE(writePng(folder.file("B.PNG"), 16, 16, kGreen));
+    ASSERT_TRUE(writePng(folder.file("C.PNG"), 16, 16, kGreen));
+    ASSERT_TRUE(writePng(folder.file("D.PNG"), 16, 16, kGreen));
 
     configState.running.textureFiltering = 0;
     configState.running.anisotropy = 4.0f;
@@ -250,7 +208,7 @@ TEST_F(Textures, FilteringFollowsTheSettingAndTheOptions) {
 }
 
 TEST_F(Textures, CompressedUploadWhenAsked) {
-    writePng(folder.file("S3TC.PNG"), 8, 8, kGreen);
+    ASSERT_TRUE(writePng(folder.file("S3TC.PNG"), 8, 8, kGreen));
     textureState.options.noCompression = false;
     configState.running.textureCompression = 2;
     glBindTexture(GL_TEXTURE_2D, recordAt(loadTexture("s3tc.png", "")).glName);
@@ -259,7 +217,8 @@ TEST_F(Textures, CompressedUploadWhenAsked) {
 
 TEST_F(Textures, DeletionMovesTheLastRecord) {
     createTexture("first", 4, 4, nullptr);
-    createTexture("Second", 8, 8, kGreen);
+    std::vector<uint8_t> pixels = imagePixels(8, 8, kGreen);
+    createTexture("Second", 8, 8, pixels.data());
     createTexture("THIRD", 2, 2, nullptr);
     EXPECT_EQ(createTexture("third", 2, 2, nullptr), 2);
     deleteTexture(0);
@@ -298,10 +257,10 @@ TEST_F(Textures, DeletingMoreNamesThanMadeShowsANoticeAndStillDeletes) {
 TEST_F(Textures, SidesAreCheckedBeforeUpload) {
     GLint maximum = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maximum);
-    writePng(folder.file("WIDE.PNG"), 512, 256, kGreen);
-    writePng(folder.file("ODD.PNG"), 300, 256, kGreen);
+    ASSERT_TRUE(writePng(folder.file("WIDE.PNG"), 512, 256, kGreen));
+    ASSERT_TRUE(writePng(folder.file("ODD.PNG"), 300, 256, kGreen));
     packIntoBigfile(folder.file("Film_03.dat"), "odd.png", readWholeFile(folder.file("ODD.PNG")));
-    writePng(folder.file("HUGE.PNG"), maximum + 1, 2, kGreen);
+    ASSERT_TRUE(writePng(folder.file("HUGE.PNG"), maximum + 1, 2, kGreen));
     EXPECT_GE(loadTexture("wide.png", ""), 0);
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(loadTexture("odd.png", "Film_03.dat"), testing::ExitedWithCode(1),
