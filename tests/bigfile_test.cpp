@@ -180,6 +180,14 @@ TEST(Bigfile, EmptyArchiveNameMeansTheLooseFileFoundWithoutRegardToCase) {
                                                     "\n\nCould not read 4 Bytes from this file !"));
 }
 
+TEST(Bigfile, FileWithoutStatusGivesANoticeAndLengthZero) {
+    BoxRecorder recorder;
+    EXPECT_EQ(fileLength(nullptr), 0u);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].caption, "ATTENTION");
+    EXPECT_EQ(recorder.boxes[0].text, "Receiving size of a special application file failed !");
+}
+
 TEST(BigfileWriter, WritesWhatTheReaderReadsAndRefusesBadInputs) {
     TempDir dir;
     std::vector<BigfileInput> inputs = {
