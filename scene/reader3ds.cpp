@@ -250,6 +250,9 @@ uint32_t faceList(Reader& r, ChunkCursor& in, const Chunk& chunk) {
     mesh.normalCount = mesh.vertexCount;
     buildVertexNormals(mesh.vertices, mesh.faces, mesh.faceCount, mesh.vertexCount, mesh.normals);
     for (uint32_t i = 0; i < mesh.vertexCount; ++i) mesh.baseNormals[i] = mesh.normals[i];
+    // The frames built with the vertex list saw no faces; without a smoothing chunk to
+    // fill them they would stay zero.
+    if (mesh.tangentFrames) buildTangentFrames(mesh);
     return 8 + 8 * uint32_t(count);
 }
 

@@ -169,6 +169,7 @@ TEST_F(Reader3ds, BumpMappedObjectsGetFramesAndDot3Units) {
     EXPECT_EQ(pillar.renderFlags, kRenderBumpMapping);
     EXPECT_TRUE(logged("Object uses Bump Mapping !"));
     ASSERT_NE(mesh.tangentFrames, nullptr);
+    expectVec(mesh.tangentFrames[0].normal, 0, 1, 0); // built from the faces
     EXPECT_NE(mesh.bumpVectors, nullptr);
     EXPECT_EQ(mesh.faceGroups[0]->unitEnabled[2], 1); // the texture moved up by two units
     EXPECT_EQ(mesh.faceGroups[0]->unitTarget[1], kGLTextureCubeMap);
