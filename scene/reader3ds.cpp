@@ -291,8 +291,7 @@ uint32_t faceMaterialGroup(Reader& r, ChunkCursor& in, const Chunk& chunk) {
     for (uint32_t i = 0; i < count; ++i) {
         uint16_t face = readU16(at + 2 * i);
         group.faceIndices[i] = face;
-        for (int k = 0; k < 3; ++k)
-            group.faceVertices[i].v[k] = readU16(r.faceRecords + 8 * face + 2 * k);
+        group.faceVertices[i] = mesh.faces[face]; // current after any smoothing split
     }
     if (material->opacity < 1.0f) r.object->transparent = 1.0f;
     if (startsWith(material->name, "ENV_")) group.unitEnvMapped[0] = 1;
@@ -405,7 +404,7 @@ uint32_t lightChunk(Reader& r, ChunkCursor& in, const Chunk& chunk) {
             log("Reading spot light informations...");
             Vec3 target = readConverted(in);
             float hotspot = in.f32(), falloff = in.f32();
-            o.transform.setTranslation(target);
+            // The light stays where its position chunk put it; only the target is new.
             o.target = o.worldTarget = target;
             o.spotHotspot = hotspot * 0.5f;
             o.spotFalloff = falloff * 0.5f;

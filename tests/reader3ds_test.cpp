@@ -193,6 +193,8 @@ TEST_F(Reader3ds, LightsAndCamerasKeepTheirParameters) {
     EXPECT_FLOAT_EQ(spot.spotHotspot, 15.0f);
     EXPECT_FLOAT_EQ(spot.spotFalloff, 20.0f);
     expectVec(spot.localCenter, 0, 10, 0);
+    expectVec(spot.transform.getTranslation(), 0, 10, 0); // not moved onto its target
+    expectVec(spot.target, 0, 0, 0);
     SceneObject& cam = object("Cam");
     EXPECT_EQ(cam.isCamera, 1);
     expectVec(cam.transform.getTranslation(), 1, 3, -2);
