@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/failure.h"
 #include "platform/memory.h"
 
 void setTextureSize(TextureRecord& record, int32_t width, int32_t height) {
@@ -9,12 +10,18 @@ void setTextureSize(TextureRecord& record, int32_t width, int32_t height) {
     record.height = height;
     record.halfWidth = width >> 1;
     record.halfHeight = height >> 1;
-    record.byteSize = width * height * 4;
+    // Computed without signed overflow; callers keep images within 2 GiB.
+    record.byteSize =
+        static_cast<int32_t>(static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 4u);
 }
 
 void allocatePixels(TextureRecord& record, int32_t width, int32_t height) {
-    releasePixels(record);
+    if (record.pixelsLoaded) return;
     setTextureSize(record, width, height);
+    if (record.pixels != nullptr)
+        fatalError("INTERNAL MEMORY MANAGEMENT ERROR !",
+                   "It is not allowed to allocate memory for an already assigned pointer !\n"
+                   "Pointer must be NULL before allocating memory.");
     accountedAlloc(record.pixels, 0, static_cast<uint32_t>(record.byteSize));
     std::memset(record.pixels, 0, static_cast<size_t>(record.byteSize));
     record.pixelsLoaded = true;
