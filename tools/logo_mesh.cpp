@@ -74,8 +74,16 @@ int onCubicTo(const FT_Vector* control1, const FT_Vector* control2, const FT_Vec
     return 0;
 }
 
-// Drops repeated points (also the closing point that repeats the first) and contours that
-// enclose nothing.
+// True when b lies on the straight way from a to c.
+bool onStraightLine(const Point2& a, const Point2& b, const Point2& c) {
+    const double turn = (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
+    const double along = (b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y);
+    return std::fabs(turn) < 1e-6 && along > 0;
+}
+
+// Drops repeated points (also the closing point that repeats the first), points in the middle
+// of straight edges (the filled polygon would get triangles without area there) and contours
+// that enclose nothing.
 void cleanContours(std::vector<Contour>& contours) {
     std::vector<Contour> kept;
     for (const Contour& contour : contours) {
@@ -86,6 +94,13 @@ void cleanContours(std::vector<Contour>& contours) {
         while (clean.size() > 1 && clean.back().x == clean.front().x &&
                clean.back().y == clean.front().y)
             clean.pop_back();
+        for (size_t i = 0; clean.size() >= 3 && i < clean.size();) {
+            const size_t n = clean.size();
+            if (onStraightLine(clean[(i + n - 1) % n], clean[i], clean[(i + 1) % n]))
+                clean.erase(clean.begin() + std::ptrdiff_t(i));
+            else
+                ++i;
+        }
         if (clean.size() >= 3) kept.push_back(std::move(clean));
     }
     contours = std::move(kept);
@@ -207,12 +222,17 @@ std::vector<int> fillOutline(const std::vector<Contour>& contours, std::vector<P
     if (out.failed) return {};
     std::vector<int>& tris = out.indices;
     tris.resize(tris.size() - tris.size() % 3);
+    // Counter-clockwise, and none without area (points made where edges cross can fall on a
+    // line with others).
+    std::vector<int> kept;
     for (size_t i = 0; i < tris.size(); i += 3) {
         const Point2 &a = points[tris[i]], &b = points[tris[i + 1]], &c = points[tris[i + 2]];
-        if ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x) < 0)
-            std::swap(tris[i + 1], tris[i + 2]);
+        const double twiceArea = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+        if (std::fabs(twiceArea) < 1e-3) continue;
+        kept.insert(kept.end(), {tris[i], twiceArea < 0 ? tris[i + 2] : tris[i + 1],
+                                 twiceArea < 0 ? tris[i + 1] : tris[i + 2]});
     }
-    return tris;
+    return kept;
 }
 
 // Placement of outline points in the scene: scale about the outline's centre, texture
