@@ -24,7 +24,7 @@ Material3ds material(const std::string& name, Rgb8 diffuse, Rgb8 specular, uint1
                      const std::string& mapFile) {
     Material3ds m;
     m.name = name;
-    m.ambient = {uint8_t(diffuse.r / 3), uint8_t(diffuse.g / 3), uint8_t(diffuse.b / 3)};
+    m.ambient = {uint8_t(diffuse.r / 5), uint8_t(diffuse.g / 5), uint8_t(diffuse.b / 5)};
     m.diffuse = diffuse;
     m.specular = specular;
     m.shininessPercent = shininess;
@@ -265,11 +265,11 @@ Mesh3ds facetedRing(const std::string& name, Vec3f centre, float radius, float t
 // The glowing logo at the end of the hall and the engine's logo of the second scene.
 void addLogos(std::vector<Mesh3ds>& meshes) {
     meshes.push_back(extrudedText("kslogo", "KORAL", 1.5f, 0.5f, 10, "LogoChrome", kLogoCentre));
-    meshes.push_back(facetedRing("kshead", kLogoCentre + Vec3f{0, 0.5f, 0}, 2.7f, 0.26f));
-    meshes.push_back(extrudedText("LW3logoA", "ZORX", 4, 1.2f, 10, "ZorxFace",
+    meshes.push_back(facetedRing("kshead", kLogoCentre + Vec3f{0, 0.5f, 0}, 2.9f, 0.26f));
+    meshes.push_back(extrudedText("LW3logoA", "ZORX", 3.4f, 1.0f, 10, "ZorxFace",
                                   kIntroCentre + Vec3f{0, 0, 1.2f}));
-    meshes.push_back(extrudedText("LW3logoB", "OpenGL", 1.4f, 0.6f, 8, "ZorxPlate",
-                                  kIntroCentre + Vec3f{0, 0.4f, -2.6f}));
+    meshes.push_back(extrudedText("LW3logoB", "OpenGL", 1.2f, 0.5f, 8, "ZorxPlate",
+                                  kIntroCentre + Vec3f{0, 0.4f, -2.3f}));
 }
 
 Light3ds omni(const std::string& name, Vec3f position, float red, float green, float blue) {
@@ -282,8 +282,8 @@ Light3ds omni(const std::string& name, Vec3f position, float red, float green, f
     return light;
 }
 
-constexpr float kBlue[3] = {0.35f, 0.5f, 1.0f};
-constexpr float kAmber[3] = {1.0f, 0.62f, 0.25f};
+constexpr float kBlue[3] = {0.12f, 0.18f, 0.42f};
+constexpr float kAmber[3] = {0.42f, 0.26f, 0.09f};
 
 std::vector<Light3ds> sceneLights() {
     std::vector<Light3ds> lights;
@@ -294,14 +294,14 @@ std::vector<Light3ds> sceneLights() {
         lights.push_back(
             omni("Omni0" + std::to_string(i + 1), places[i], colour[0], colour[1], colour[2]));
     }
-    Light3ds spot = omni("Spot01", {0, 49, 15.5f}, 1.0f, 0.85f, 0.6f);
+    Light3ds spot = omni("Spot01", {0, 49, 15.5f}, 0.35f, 0.3f, 0.22f);
     spot.positional = false;
     spot.spot = true;
     spot.target = {kLogoCentre.x, kLogoCentre.y, 1.0f};
     spot.hotspot = 30;
     spot.falloff = 50;
     lights.push_back(spot);
-    lights.push_back(omni("kslogol", kLogoCentre + Vec3f{0, -1.6f, 0.4f}, 0.8f, 0.85f, 1.0f));
+    lights.push_back(omni("kslogol", kLogoCentre + Vec3f{0, -1.6f, 0.4f}, 0.08f, 0.09f, 0.12f));
     return lights;
 }
 
@@ -319,8 +319,8 @@ void cameraFlight(std::vector<PositionKey3ds>& eye, std::vector<PositionKey3ds>&
            key(2400, {2.2f, 30, 4.2f}, {0.25f, -0.3f, -0.1f}),
            key(3000, {0, 37, 2.4f}, {0.1f, 0.2f, 0.25f}),
            key(3600, {-1.2f, 43, 3.6f}, {0.35f, 0, -0.3f}),
-           key(4200, {0, 47.4f, 4.4f}, {0.5f, -0.1f, 0.1f}),
-           key(4500, {0, 48, 4.6f}, {0.4f, 0, 0})};
+           key(4200, {0, 46, 4.4f}, {0.5f, -0.1f, 0.1f}),
+           key(4500, {0, 46.6f, 4.6f}, {0.4f, 0, 0})};
     target = {key(0, {0, 20, 3.2f}),
               key(900, {-1, 26, 5}, {0, 0.1f, 0}),
               key(1800, {2.5f, 36, 9}, {0.2f, 0, 0}),
@@ -329,13 +329,13 @@ void cameraFlight(std::vector<PositionKey3ds>& eye, std::vector<PositionKey3ds>&
               key(4500, kLogoCentre, {0.5f, 0, 0})};
 }
 
-// Camera02: a quarter turn around the engine logo while closing in from 38 to 15 units.
+// Camera02: a quarter turn around the engine logo while closing in from 38 to 18 units.
 void cameraOrbit(std::vector<PositionKey3ds>& eye, std::vector<PositionKey3ds>& target) {
     eye.clear();
     target.clear();
     for (uint32_t i = 0; i <= 12; ++i) {
         const float f = float(i) / 12;
-        const float angle = (-80 + 92 * f) * kPi / 180, distance = 38 - 23 * f;
+        const float angle = (-65 + 85 * f) * kPi / 180, distance = 38 - 20 * f;
         const Vec3f offset{distance * std::sin(angle), -distance * std::cos(angle), 12 - 9 * f};
         eye.push_back(key(i * 500, kIntroCentre + offset, {0.1f, 0.05f * float(i % 3), -0.1f}));
     }
