@@ -1,41 +1,26 @@
-// A small 3DS chunk builder for tests, fuzz seeds and benchmarks: writes chunks with their
-// lengths patched on close, plus helpers for the common blocks (mesh, material, light,
-// camera, keyframer node). Vectors are given in the file's own axes.
+// A small 3DS file builder for the reader's tests and benchmark: chunk output through the
+// tools' chunk writer, plus helpers for the common blocks (mesh, material, light, camera,
+// keyframer node) that can also write what the demo's writer never would (TCB keys, odd
+// hierarchies, damaged chunks). Vectors are given in the file's own axes.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
-struct Builder3ds {
-    std::vector<uint8_t> bytes;
-    std::vector<size_t> open;
+#include "tools/writer3ds.h"
 
-    void u8(uint8_t v) { bytes.push_back(v); }
-    void u16(uint16_t v) { u8(uint8_t(v)), u8(uint8_t(v >> 8)); }
-    void u32(uint32_t v) { u16(uint16_t(v)), u16(uint16_t(v >> 16)); }
-    void f32(float v) {
-        uint32_t bits;
-        std::memcpy(&bits, &v, 4);
-        u32(bits);
-    }
+struct Builder3ds {
+    ChunkWriter out;
+
+    void u8(uint8_t v) { putU8(out, v); }
+    void u16(uint16_t v) { putU16(out, v); }
+    void u32(uint32_t v) { putU32(out, v); }
+    void f32(float v) { putFloat(out, v); }
     void vec(float x, float y, float z) { f32(x), f32(y), f32(z); }
-    void str(const std::string& s) {
-        bytes.insert(bytes.end(), s.begin(), s.end());
-        u8(0);
-    }
-    void begin(uint16_t id) {
-        open.push_back(bytes.size());
-        u16(id);
-        u32(0);
-    }
-    void end() {
-        size_t start = open.back();
-        open.pop_back();
-        uint32_t length = uint32_t(bytes.size() - start);
-        std::memcpy(&bytes[start + 2], &length, 4);
-    }
+    void str(const std::string& s) { putString(out, s); }
+    void begin(uint16_t id) { beginChunk(out, id); }
+    void end() { endChunk(out); }
     // A leaf chunk with nothing but the header.
     void flag(uint16_t id) { begin(id), end(); }
 
@@ -49,8 +34,8 @@ struct Builder3ds {
     }
     void endEditor() { end(); }
     std::vector<uint8_t> finish() {
-        while (!open.empty()) end();
-        return bytes;
+        while (!out.openChunks.empty()) end();
+        return out.bytes;
     }
 
     struct Face {

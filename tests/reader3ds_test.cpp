@@ -5,11 +5,13 @@
 #include <cmath>
 
 #include "builder3ds.h"
+#include "fatal_pattern.h"
 #include "effects/scene_graph.h"
 #include "scene/loading_log.h"
 #include "scene/objects.h"
 #include "scene/reader3ds.h"
 #include "support/test_support.h"
+#include "tools/scene_gen.h"
 
 namespace {
 
@@ -25,20 +27,6 @@ Mesh quad(const std::string& name, float size = 1.0f) {
     m.faces = {{0, 1, 2}, {0, 2, 3}};
     m.uv = {0, 0, 1, 0, 1, 1, 0, 1};
     return m;
-}
-
-// The batch line of a fatal report as a regular expression.
-std::string fatalPattern(const std::string& caption, const std::string& text) {
-    std::string escaped;
-    for (char c : caption + "\t" + text) {
-        if (c == '\n')
-            escaped += "\\\\n";
-        else if (std::strchr(".()[]{}*+?|^$\\", c))
-            escaped += std::string("\\") + c;
-        else
-            escaped += c;
-    }
-    return "fatal\t" + escaped;
 }
 
 struct Reader3ds : testing::Test {
@@ -173,6 +161,20 @@ TEST_F(Reader3ds, BumpMappedObjectsGetFramesAndDot3Units) {
     EXPECT_NE(mesh.bumpVectors, nullptr);
     EXPECT_EQ(mesh.faceGroups[0]->unitEnabled[2], 1); // the texture moved up by two units
     EXPECT_EQ(mesh.faceGroups[0]->unitTarget[1], kGLTextureCubeMap);
+}
+
+// The demo's own scene, as demotool writes it: the branches the scenes look up by name.
+TEST_F(Reader3ds, TheDemoSceneLoadsWithoutRepairs) {
+    load(buildDemoScene());
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(parentName("HALL"), "");
+    EXPECT_EQ(parentName("LOGO"), "HALL");
+    EXPECT_EQ(parentName("kslogo"), "LOGO");
+    EXPECT_EQ(parentName("LW3logoA"), "INTRO");
+    EXPECT_EQ(object("BM_PilL1").renderFlags, kRenderBumpMapping);
+    SceneObject& camera = object("Camera03");
+    EXPECT_TRUE(camera.isCamera && camera.animated);
+    EXPECT_GT(camera.targetTracks.positionKeyCount, 1u);
 }
 
 TEST_F(Reader3ds, LightsAndCamerasKeepTheirParameters) {
