@@ -784,7 +784,13 @@ uint32_t keyframerChunk(Reader& r, ChunkCursor& in, const Chunk& chunk) {
         case 0xB022:
             log("Reading keyframer scale track... ");
             break;
-        default:
+        case 0xB001:
+        case 0xB002:
+        case 0xB003:
+        case 0xB004:
+        case 0xB005:
+        case 0xB006:
+        case 0xB007:
             return nodeChunk(r, chunk);
     }
     return chunk.length;
@@ -842,26 +848,7 @@ uint32_t dispatch(Reader& r, const Chunk& chunk) {
         case 0xA300:
             return materialChunk(r, in, chunk);
     }
-    if (chunk.id >= 0xB000 && chunk.id <= 0xB022) {
-        switch (chunk.id) {
-            case 0xB000:
-            case 0xB001:
-            case 0xB002:
-            case 0xB003:
-            case 0xB004:
-            case 0xB005:
-            case 0xB006:
-            case 0xB007:
-            case 0xB008:
-            case 0xB010:
-            case 0xB011:
-            case 0xB013:
-            case 0xB020:
-            case 0xB021:
-            case 0xB022:
-                return keyframerChunk(r, in, chunk);
-        }
-    }
+    if ((chunk.id & 0xFF00) == 0xB000) return keyframerChunk(r, in, chunk);
     return chunk.length;
 }
 
