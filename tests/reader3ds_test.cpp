@@ -11,6 +11,7 @@
 #include "scene/objects.h"
 #include "scene/reader3ds.h"
 #include "support/test_support.h"
+#include "tools/bigfile_writer.h"
 #include "tools/scene_gen.h"
 
 namespace {
@@ -175,6 +176,22 @@ TEST_F(Reader3ds, TheDemoSceneLoadsWithoutRepairs) {
     SceneObject& camera = object("Camera03");
     EXPECT_TRUE(camera.isCamera && camera.animated);
     EXPECT_GT(camera.targetTracks.positionKeyCount, 1u);
+}
+
+TEST_F(Reader3ds, SceneAndNormalMapAreReadFromTheBigfile) {
+    TempDir dir;
+    Builder3ds b;
+    b.beginFile();
+    b.material({"NM_rock", {1, 1, 1}, 0, "rock.jpg", false});
+    Mesh m = quad("Floor");
+    m.groups = {{"NM_rock", {0, 1}}};
+    b.mesh(m);
+    std::string archive = dir.file("Film_03.dat");
+    ASSERT_TRUE(writeBigfile(
+        archive, {{"Film_03.3ds", "today", b.finish()}, {"rock_NM.png", "today", {1, 2, 3}}}));
+    load3dsScene("Film_03.3ds", archive, "", "", -1, &sceneGraphState.root);
+    const FaceGroup* group = object("Floor").lods[0].faceGroups[0];
+    EXPECT_EQ(findGroupTextureNames(group)->normalMap, "rock_NM.PNG");
 }
 
 TEST_F(Reader3ds, LightsAndCamerasKeepTheirParameters) {
