@@ -17,6 +17,7 @@
 namespace {
 
 std::vector<std::string>* capturedLines = nullptr;
+std::vector<uint32_t> progressValues;
 
 using Mesh = Builder3ds::Mesh;
 using Key = Builder3ds::Key;
@@ -39,6 +40,8 @@ struct Reader3ds : testing::Test {
         reader3dsState.loadTextures = false;
         capturedLines = &lines;
         loadingLog.addLine = [](std::string_view line) { capturedLines->emplace_back(line); };
+        progressValues.clear();
+        loadingLog.setProgress = [](uint32_t value) { progressValues.push_back(value); };
     }
     void TearDown() override {
         deleteAllObjects();
@@ -80,7 +83,8 @@ TEST_F(Reader3ds, MeshChunksAreConvertedAndGroupedByMaterial) {
     m.xyz[3] = 1, m.xyz[4] = 2, m.xyz[5] = 3;
     m.groups = {{"Glass", {1}}, {"ENV_Chrome", {0}}};
     b.mesh(m);
-    load(b.finish());
+    std::vector<uint8_t> file = b.finish();
+    load(file);
 
     SceneObject& o = object("Window");
     const MeshLod& mesh = o.lods[0];
@@ -107,6 +111,10 @@ TEST_F(Reader3ds, MeshChunksAreConvertedAndGroupedByMaterial) {
     expectVec(o.localCenter, 0.5f, 1.5f, -1.0f);
     EXPECT_NE(o.obbTree, nullptr);
     EXPECT_EQ(o.treeNode, nullptr); // no keyframer node names it
+    // The progress follows the byte position after every chunk, up to the file's end.
+    ASSERT_FALSE(progressValues.empty());
+    EXPECT_TRUE(std::is_sorted(progressValues.begin(), progressValues.end()));
+    EXPECT_EQ(progressValues.back(), file.size());
 }
 
 Mesh cube(const std::string& name, uint32_t (*maskOfSide)(int side)) {
