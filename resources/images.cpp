@@ -120,19 +120,20 @@ void pngError(png_structp png, png_const_charp) {
 }
 void pngWarning(png_structp, png_const_charp) {}
 
-// Sets up the transforms that turn any colour type and depth into 8-bit RGB or RGBA.
-// Returns whether the image carries alpha (an alpha channel or a transparency chunk).
-bool setPngTransforms(png_structp png, png_infop info) {
+// Sets up the transforms that turn any colour type and depth into 8-bit RGBA: palette to
+// RGB, grey to RGB, 16 bits rounded to 8, a transparency chunk to alpha; images without
+// alpha get an opaque filler. Returns the number of interlace passes to read.
+int setPngTransforms(png_structp png, png_infop info, bool& hasAlpha) {
     int colourType = png_get_color_type(png, info);
-    bool hasAlpha =
+    hasAlpha =
         (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
-    png_set_expand(png); // palette to RGB, grey below 8 bits to 8, transparency to alpha
+    png_set_expand(png);
     png_set_scale_16(png);
     if ((colourType & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
     if (!hasAlpha) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
+    int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    return hasAlpha;
+    return passes;
 }
 
 DecodeResult decodePng(TextureRecord& record, const uint8_t* data, size_t size, bool& hasAlpha) {
@@ -158,9 +159,8 @@ DecodeResult decodePng(TextureRecord& record, const uint8_t* data, size_t size, 
         png_destroy_read_struct(&png, &info, nullptr);
         return DecodeResult::TooLarge;
     }
-    hasAlpha = setPngTransforms(png, info);
+    int passes = setPngTransforms(png, info, hasAlpha);
     allocatePixels(record, int32_t(width), int32_t(height));
-    int passes = png_set_interlace_handling(png);
     size_t rowBytes = size_t(width) * 4;
     for (int pass = 0; pass < passes; ++pass)
         for (png_uint_32 row = 0; row < height; ++row)

@@ -3,6 +3,9 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -257,6 +260,8 @@ TEST_F(Unc, OverwriteIsAskedAndAnExistingCacheKeepsItsSpelling) {
         BoxRecorder declining(false);
         writeUnc(image.record, "cache.unc");
         ASSERT_EQ(declining.boxes.size(), 1u);
+        EXPECT_EQ(declining.boxes[0].kind, BoxKind::Question);
+        EXPECT_EQ(declining.boxes[0].caption, "ATTENTION !");
         EXPECT_EQ(declining.boxes[0].text, "The file \"CACHE.UNC\" already exists ! Overwrite ?");
     }
     EXPECT_EQ(readWholeFile(dir.file("cache.unc")), Bytes{9});
@@ -264,6 +269,24 @@ TEST_F(Unc, OverwriteIsAskedAndAnExistingCacheKeepsItsSpelling) {
     writeUnc(image.record, "cache.unc");
     EXPECT_EQ(readWholeFile(dir.file("cache.unc")).size(), 8u);
     EXPECT_FALSE(std::filesystem::exists(dir.file("CACHE.UNC")));
+}
+
+TEST_F(Unc, AWriteThatFailsLeavesNoCutOffFile) {
+    ScopedChdir inside(dir.path);
+    auto writeBeyondTheLimit = [] {
+        TextureRecord record;
+        allocatePixels(record, 64, 64);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = {1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        BoxRecorder recorder;
+        writeUnc(record, "big.unc");
+        bool reported = recorder.boxes.size() == 1 &&
+                        recorder.boxes[0].text ==
+                            "File : BIG.UNC\n\nCould not write 16388 Bytes to this file !";
+        std::exit(reported && !std::filesystem::exists("BIG.UNC") ? 0 : 3);
+    };
+    EXPECT_EXIT(writeBeyondTheLimit(), testing::ExitedWithCode(0), "");
 }
 
 TEST_F(LibraryDecode, PngSuiteMatchesImageMagick) {
