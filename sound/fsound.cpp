@@ -206,7 +206,7 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     std::lock_guard<std::mutex> lock(mixLock);
     if (stream->channel >= 0) return stream->channel;
     int chosen = chooseChannel(channel);
-    if (chosen >= 0) startStream(soundState.mixer, chosen, stream);
+    if (chosen >= 0) startChannel(soundState.mixer, chosen, nullptr, stream);
     return chosen;
 }
 
@@ -272,7 +272,7 @@ int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample) {
     if (!knownSample(sample)) return failWith(kSoundErrInvalidParam, -1);
     std::lock_guard<std::mutex> lock(mixLock);
     int chosen = chooseChannel(channel);
-    if (chosen >= 0) startSample(soundState.mixer, chosen, sample);
+    if (chosen >= 0) startChannel(soundState.mixer, chosen, sample, nullptr);
     return chosen;
 }
 

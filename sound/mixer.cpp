@@ -45,21 +45,15 @@ void stopChannel(MixerState& mixer, int index) {
     channel = MixChannel{};
 }
 
-void startSample(MixerState& mixer, int index, SoundSample* sample) {
+void startChannel(MixerState& mixer, int index, SoundSample* sample, SoundStream* stream) {
     int volume = mixer.channels[index].volume;
     stopChannel(mixer, index);
+    if (stream != nullptr && stream->channel >= 0) stopChannel(mixer, stream->channel);
     MixChannel& channel = mixer.channels[index];
     channel.sample = sample;
-    channel.volume = volume;
-}
-
-void startStream(MixerState& mixer, int index, SoundStream* stream) {
-    int volume = mixer.channels[index].volume;
-    stopChannel(mixer, index);
-    MixChannel& channel = mixer.channels[index];
     channel.stream = stream;
     channel.volume = volume;
-    stream->channel = index;
+    if (stream != nullptr) stream->channel = index;
 }
 
 int findFreeChannel(const MixerState& mixer) {

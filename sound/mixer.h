@@ -41,9 +41,8 @@ struct MixerState {
 bool channelBusy(const MixChannel& channel);
 // Ends what plays on the channel; its volume goes back to full for the next sound.
 void stopChannel(MixerState& mixer, int channel);
-// Starts a sample or a stream on a channel (FSOUND_FREE-style choice done by the caller).
-void startSample(MixerState& mixer, int channel, SoundSample* sample);
-void startStream(MixerState& mixer, int channel, SoundStream* stream);
+// Starts a sample or a stream (one of them) on a channel, keeping the channel's volume.
+void startChannel(MixerState& mixer, int channel, SoundSample* sample, SoundStream* stream);
 // The first channel with nothing on it, or -1.
 int findFreeChannel(const MixerState& mixer);
 
