@@ -1,5 +1,6 @@
 #include "sound/fsound.h"
 
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -45,6 +46,12 @@ bool refreshDrivers() {
     return soundState.backendOpen;
 }
 
+// Only memory images are read: `length` bytes at data, of which the sound starts at offset.
+bool validImage(const void* data, unsigned mode, int offset, int length) {
+    return data != nullptr && (mode & FSOUND_LOADMEMORY) != 0 && offset >= 0 && length >= 0 &&
+           offset <= length;
+}
+
 bool validChannel(int channel) {
     return channel >= 0 && channel < soundState.mixer.channelCount;
 }
@@ -67,6 +74,13 @@ int chooseChannel(int channel) {
         return free >= 0 ? free : failWith(kSoundErrChannelAlloc, -1);
     }
     return validChannel(channel) ? channel : failWith(kSoundErrInvalidParam, -1);
+}
+
+// A fatal report ends the process while the device may still be pulling the mix: close the
+// device before the layer's state goes away.
+void closeDeviceAtExit() {
+    closeDevice(soundState.device);
+    soundState.device = 0;
 }
 
 bool startLayer(int mixRate, int maxChannels) {
@@ -161,6 +175,8 @@ bool FSOUND_Init(int mixRate, int maxChannels, unsigned) {
                            : nullptr;
     soundState.device = openDevice(name, mixRate);
     if (soundState.device == 0) return failWith(kSoundErrInit, false);
+    static bool exitHandlerSet = false;
+    if (!exitHandlerSet) exitHandlerSet = std::atexit(closeDeviceAtExit) == 0;
     soundState.initialised = true;
     return true;
 }
@@ -190,11 +206,11 @@ int FSOUND_GetError() {
 FSOUND_STREAM* FSOUND_Stream_Open(const void* data, unsigned mode, int offset, int length) {
     FSOUND_STREAM* none = nullptr;
     if (!soundState.initialised) return failWith(kSoundErrUninitialised, none);
-    if (data == nullptr || (mode & FSOUND_LOADMEMORY) == 0 || offset < 0 || length < 0)
-        return failWith(kSoundErrInvalidParam, none);
+    if (!validImage(data, mode, offset, length)) return failWith(kSoundErrInvalidParam, none);
     auto stream = std::make_unique<SoundStream>();
     const uint8_t* image = static_cast<const uint8_t*>(data) + offset;
-    int error = openVorbisStream(stream->vorbis, image, size_t(length), soundState.mixer.rate);
+    int error =
+        openVorbisStream(stream->vorbis, image, size_t(length - offset), soundState.mixer.rate);
     if (error != 0) return failWith(error, none);
     soundState.streams.push_back(stream.get());
     return stream.release();
@@ -241,8 +257,7 @@ FSOUND_SAMPLE* FSOUND_Sample_Load(int slot, const void* data, unsigned mode, int
                                   int length) {
     FSOUND_SAMPLE* none = nullptr;
     if (!soundState.initialised) return failWith(kSoundErrUninitialised, none);
-    if (data == nullptr || (mode & FSOUND_LOADMEMORY) == 0 || offset < 0 || length < 0 ||
-        slot < FSOUND_FREE || slot >= kSampleSlots)
+    if (!validImage(data, mode, offset, length) || slot < FSOUND_FREE || slot >= kSampleSlots)
         return failWith(kSoundErrInvalidParam, none);
     if (slot == FSOUND_FREE) {
         for (slot = 0; slot < kSampleSlots && soundState.samples[slot] != nullptr;) ++slot;
@@ -250,7 +265,7 @@ FSOUND_SAMPLE* FSOUND_Sample_Load(int slot, const void* data, unsigned mode, int
     }
     auto sample = std::make_unique<SoundSample>();
     const uint8_t* image = static_cast<const uint8_t*>(data) + offset;
-    int error = decodeMp3(image, size_t(length), soundState.mixer.rate, sample->frames);
+    int error = decodeMp3(image, size_t(length - offset), soundState.mixer.rate, sample->frames);
     if (error != 0) return failWith(error, none);
     if (soundState.samples[slot] != nullptr) freeSample(soundState.samples[slot]);
     sample->slot = slot;

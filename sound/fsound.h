@@ -63,7 +63,8 @@ bool FSOUND_Init(int mixRate, int maxChannels, unsigned flags);
 void FSOUND_Close();
 
 // Streams and samples read memory images that stay owned by the caller; a stream's image
-// must live until FSOUND_Stream_Close. Null on failure (error 10 or 11 for bad data).
+// must live until FSOUND_Stream_Close. The image is `length` bytes at data, the sound starts
+// `offset` bytes into it. Null on failure (error 10 or 11 for bad data).
 FSOUND_STREAM* FSOUND_Stream_Open(const void* data, unsigned mode, int offset, int length);
 int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream); // the channel, or -1
 bool FSOUND_Stream_Stop(FSOUND_STREAM* stream);             // stops and rewinds

@@ -140,6 +140,19 @@ TEST_F(SoundDeviceTest, PauseHookStopsTheClockOfAPlayingStream) {
     EXPECT_EQ(failureState.pauseSound, nullptr);
 }
 
+TEST(SoundDeviceDeathTest, FatalReportWhilePlayingEndsCleanly) {
+    failureState.batch = true;
+    std::vector<uint8_t> ogg = toneOgg(2.0);
+    EXPECT_EXIT(
+        {
+            startSoundSystem(0);
+            playMusicStream(openMusicStream(ogg.data(), uint32_t(ogg.size())), 0);
+            SDL_Delay(100);
+            soundFatalError(kSoundStopFailed);
+        },
+        testing::ExitedWithCode(1), "fatal\tFMOD - Sound System - ERROR\tStopping sound");
+}
+
 TEST(DemotoolMix, WritesTheSoundAsWavAndRejectsDamagedFiles) {
     TempDir dir;
     std::vector<uint8_t> ogg = toneOgg(0.5);
