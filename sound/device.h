@@ -19,5 +19,6 @@ std::vector<std::string> listDevices();
 uint32_t openDevice(const char* deviceName, int rate);
 void closeDevice(uint32_t device);
 
-// Defined by the layer: fills the device's buffer from the mixer under the mix lock.
-void mixForDevice(int16_t* out, int frames);
+// Defined by the layer: fills the device's buffer from the mixer under the mix lock and
+// returns how many leading frames had a sound playing.
+int mixForDevice(int16_t* out, int frames);

@@ -1,9 +1,9 @@
 #include "sound/fsound.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -57,9 +57,8 @@ bool validChannel(int channel) {
 }
 
 bool knownStream(const SoundStream* stream) {
-    for (const SoundStream* open : soundState.streams)
-        if (open == stream) return stream != nullptr;
-    return false;
+    return stream != nullptr && std::find(soundState.streams.begin(), soundState.streams.end(),
+                                          stream) != soundState.streams.end();
 }
 
 bool knownSample(const SoundSample* sample) {
@@ -74,6 +73,23 @@ int chooseChannel(int channel) {
         return free >= 0 ? free : failWith(kSoundErrChannelAlloc, -1);
     }
     return validChannel(channel) ? channel : failWith(kSoundErrInvalidParam, -1);
+}
+
+// Applies a change to one channel or, for FSOUND_ALL, to every channel.
+template <typename Change> bool changeChannels(int channel, Change change) {
+    if (!soundState.initialised) return failWith(kSoundErrUninitialised, false);
+    if (channel != FSOUND_ALL && !validChannel(channel))
+        return failWith(kSoundErrInvalidParam, false);
+    std::lock_guard<std::mutex> lock(mixLock);
+    for (int i = 0; i < soundState.mixer.channelCount; ++i)
+        if (channel == FSOUND_ALL || channel == i) change(i);
+    return true;
+}
+
+// Back to the start of the sound, with the clock at 0. The stream must not be playing.
+bool rewindStream(SoundStream* stream) {
+    stream->framesMixed = 0;
+    return rewindVorbisStream(stream->vorbis);
 }
 
 // A fatal report ends the process while the device may still be pulling the mix: close the
@@ -116,17 +132,9 @@ void closeStream(SoundStream* stream) {
 
 } // namespace
 
-namespace {
-
-int mixUnderLock(int16_t* out, int frames) {
+int mixForDevice(int16_t* out, int frames) {
     std::lock_guard<std::mutex> lock(mixLock);
     return mixFrames(soundState.mixer, out, frames);
-}
-
-} // namespace
-
-void mixForDevice(int16_t* out, int frames) {
-    mixUnderLock(out, frames);
 }
 
 // --- Output, driver, initialisation ---------------------------------------------------------
@@ -221,6 +229,8 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     if (!knownStream(stream)) return failWith(kSoundErrInvalidParam, -1);
     std::lock_guard<std::mutex> lock(mixLock);
     if (stream->channel >= 0) return stream->channel;
+    // A stream that played to its end starts again from the beginning.
+    if (stream->vorbis.decoderEnded && !rewindStream(stream)) return failWith(kSoundErrPlay, -1);
     int chosen = chooseChannel(channel);
     if (chosen >= 0) startChannel(soundState.mixer, chosen, nullptr, stream);
     return chosen;
@@ -232,9 +242,8 @@ bool FSOUND_Stream_Stop(FSOUND_STREAM* stream) {
     {
         std::lock_guard<std::mutex> lock(mixLock);
         if (stream->channel >= 0) stopChannel(soundState.mixer, stream->channel);
-        stream->framesMixed = 0;
     }
-    return rewindVorbisStream(stream->vorbis) ? true : failWith(kSoundErrFileBad, false);
+    return rewindStream(stream) ? true : failWith(kSoundErrFileBad, false);
 }
 
 bool FSOUND_Stream_Close(FSOUND_STREAM* stream) {
@@ -292,33 +301,18 @@ int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample) {
 }
 
 bool FSOUND_StopSound(int channel) {
-    if (!soundState.initialised) return failWith(kSoundErrUninitialised, false);
-    if (channel != FSOUND_ALL && !validChannel(channel))
-        return failWith(kSoundErrInvalidParam, false);
-    std::lock_guard<std::mutex> lock(mixLock);
-    for (int i = 0; i < soundState.mixer.channelCount; ++i)
-        if (channel == FSOUND_ALL || channel == i) stopChannel(soundState.mixer, i);
-    return true;
+    return changeChannels(channel, [](int i) { stopChannel(soundState.mixer, i); });
 }
 
 bool FSOUND_SetVolume(int channel, int volume) {
-    if (!soundState.initialised) return failWith(kSoundErrUninitialised, false);
-    if ((channel != FSOUND_ALL && !validChannel(channel)) || volume < 0 || volume > kFullVolume)
-        return failWith(kSoundErrInvalidParam, false);
-    std::lock_guard<std::mutex> lock(mixLock);
-    for (int i = 0; i < soundState.mixer.channelCount; ++i)
-        if (channel == FSOUND_ALL || channel == i) soundState.mixer.channels[i].volume = volume;
-    return true;
+    if (volume < 0 || volume > kFullVolume) return failWith(kSoundErrInvalidParam, false);
+    return changeChannels(channel,
+                          [volume](int i) { soundState.mixer.channels[i].volume = volume; });
 }
 
 bool FSOUND_SetPaused(int channel, bool paused) {
-    if (!soundState.initialised) return failWith(kSoundErrUninitialised, false);
-    if (channel != FSOUND_ALL && !validChannel(channel))
-        return failWith(kSoundErrInvalidParam, false);
-    std::lock_guard<std::mutex> lock(mixLock);
-    for (int i = 0; i < soundState.mixer.channelCount; ++i)
-        if (channel == FSOUND_ALL || channel == i) soundState.mixer.channels[i].paused = paused;
-    return true;
+    return changeChannels(channel,
+                          [paused](int i) { soundState.mixer.channels[i].paused = paused; });
 }
 
 // --- Offline rendering and errors -----------------------------------------------------------
@@ -326,7 +320,7 @@ bool FSOUND_SetPaused(int channel, bool paused) {
 int soundRenderFrames(int16_t* out, int frames) {
     if (!soundState.initialised) return failWith(kSoundErrUninitialised, -1);
     if (out == nullptr || frames < 0) return failWith(kSoundErrInvalidParam, -1);
-    return mixUnderLock(out, frames);
+    return mixForDevice(out, frames);
 }
 
 bool soundIsRunning() {

@@ -145,7 +145,11 @@ TEST_F(SoundTest, StreamClockFollowsTheMixedFramesAtEveryRate) {
         EXPECT_NEAR(duration, 1500.0, 10.0) << rate;
         EXPECT_NEAR(FSOUND_Stream_GetTime(stream), 1500, 10) << rate;
 
-        // Stopping rewinds: the next play starts from the beginning.
+        // Playing a stream that ran to its end starts it again; stopping rewinds it.
+        ASSERT_EQ(FSOUND_Stream_Play(FSOUND_FREE, stream), 0);
+        EXPECT_EQ(FSOUND_Stream_GetTime(stream), 0);
+        EXPECT_EQ(soundRenderFrames(second.data(), rate / 2), rate / 2);
+        EXPECT_NEAR(FSOUND_Stream_GetTime(stream), 500, 1) << rate;
         EXPECT_TRUE(FSOUND_Stream_Stop(stream));
         EXPECT_EQ(FSOUND_Stream_GetTime(stream), 0);
         EXPECT_TRUE(FSOUND_Stream_Stop(stream)); // stopping a stopped stream is harmless
