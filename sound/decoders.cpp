@@ -13,28 +13,45 @@ Resampler makeResampler(int sourceRate, int targetRate) {
     return resampler;
 }
 
+namespace {
+
+// One output frame from source[index..]: linear interpolation when the rates are close, the
+// average of the `width` frames it covers when going down by a factor of two or more (which
+// keeps most of what lies above the new rate's limit from folding back as noise).
+void makeFrame(const int16_t* source, uint64_t index, uint64_t available, int width,
+               int32_t fraction, int16_t* out) {
+    for (int c = 0; c < 2; ++c) {
+        if (width == 1) {
+            int32_t a = source[index * 2 + c];
+            int32_t b = source[std::min(index + 1, available - 1) * 2 + c];
+            out[c] = int16_t(a + (((b - a) * fraction) >> 16));
+            continue;
+        }
+        uint64_t end = std::min(index + uint64_t(width), available);
+        int32_t sum = 0;
+        for (uint64_t i = index; i < end; ++i) sum += source[i * 2 + c];
+        out[c] = int16_t(sum / int32_t(end - index));
+    }
+}
+
+} // namespace
+
 int resampleFrames(Resampler& resampler, const int16_t* source, int sourceFrames, bool final,
                    int16_t* out, int outFrames, int* consumed) {
+    int width = int(std::min<uint64_t>(std::max<uint64_t>(resampler.step >> 32, 1), 64));
+    uint64_t available = uint64_t(sourceFrames);
     int written = 0;
     while (written < outFrames) {
         uint64_t index = resampler.position >> 32;
-        if (index >= uint64_t(sourceFrames)) break;
-        uint64_t next = index + 1;
-        if (next >= uint64_t(sourceFrames)) {
-            if (!final) break;
-            next = index;
-        }
+        if (index >= available) break;
+        if (!final && index + uint64_t(std::max(width, 2)) > available) break;
         int32_t fraction = int32_t((resampler.position >> 16) & 0xFFFF);
-        for (int c = 0; c < 2; ++c) {
-            int32_t a = source[index * 2 + c];
-            int32_t b = source[next * 2 + c];
-            out[written * 2 + c] = int16_t(a + (((b - a) * fraction) >> 16));
-        }
+        makeFrame(source, index, available, width, fraction, out + written * 2);
         ++written;
         resampler.position += resampler.step;
     }
     uint64_t index = resampler.position >> 32;
-    int used = int(std::min<uint64_t>(index, uint64_t(sourceFrames)));
+    int used = int(std::min<uint64_t>(index, available));
     resampler.position -= uint64_t(used) << 32;
     *consumed = used;
     return written;

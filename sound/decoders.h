@@ -1,5 +1,5 @@
 // Decoders for the sound layer: Ogg Vorbis streamed from a memory image, MP3 decoded whole,
-// and the linear resampler that brings both to the mix rate as 16-bit stereo.
+// and the resampler that brings both to the mix rate as 16-bit stereo.
 #pragma once
 
 #include <vorbis/vorbisfile.h>
@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-// Converts 16-bit stereo from one rate to another by linear interpolation. `position` is
+// Converts 16-bit stereo from one rate to another: linear interpolation, or averaging over
+// each output frame's span when the rate drops by a factor of two or more. `position` is
 // the read position in the source in 32.32 fixed point, relative to the first source frame
 // the caller still holds.
 struct Resampler {
@@ -19,8 +20,8 @@ struct Resampler {
 Resampler makeResampler(int sourceRate, int targetRate);
 
 // Writes up to outFrames frames and returns how many it wrote. Without `final`, a frame is
-// only made when the source frame after it is there too; with `final` the last source frame
-// is held. *consumed is the number of leading source frames that are no longer needed.
+// only made when every source frame it reads is there; with `final` the source ends where
+// it ends. *consumed is the number of leading source frames that are no longer needed.
 int resampleFrames(Resampler& resampler, const int16_t* source, int sourceFrames, bool final,
                    int16_t* out, int outFrames, int* consumed);
 

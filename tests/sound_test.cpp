@@ -177,6 +177,17 @@ TEST_F(SoundTest, MonoAndOtherRatesComeOutAsStereoAtTheMixRate) {
     EXPECT_NEAR(peak(out), 9000, 600);
 }
 
+TEST_F(SoundTest, GoingDownInRateKeepsHighTonesFromFoldingBack) {
+    // 9 kHz is beyond what 11025 Hz can carry; taking every fourth frame would turn it into
+    // a loud 2025 Hz tone.
+    std::vector<uint8_t> ogg = encodeVorbis(sine(0.5, 44100, 12000, 9000.0), 2, 44100, 0.9f);
+    ASSERT_TRUE(soundInitOffline(11025));
+    FSOUND_Stream_Play(FSOUND_FREE, openMusicStream(ogg.data(), uint32_t(ogg.size())));
+    std::vector<int16_t> out = renderToEnd();
+    EXPECT_NEAR(double(out.size() / 2), 5512.0, 60.0);
+    EXPECT_LT(peak(out, 400, out.size() - 400), 12000 * 0.4);
+}
+
 TEST_F(SoundTest, DamagedImagesGiveNullWithAnErrorCode) {
     std::vector<uint8_t> ogg = sineOgg(1.0, 44100, 8000);
     std::vector<uint8_t> mp3 = sineMp3(1.0, 44100, 8000);
