@@ -22,8 +22,8 @@ void makeFrame(const int16_t* source, uint64_t index, uint64_t available, int wi
                int32_t fraction, int16_t* out) {
     for (int c = 0; c < 2; ++c) {
         if (width == 1) {
-            int32_t a = source[index * 2 + c];
-            int32_t b = source[std::min(index + 1, available - 1) * 2 + c];
+            int64_t a = source[index * 2 + c];
+            int64_t b = source[std::min(index + 1, available - 1) * 2 + c];
             out[c] = int16_t(a + (((b - a) * fraction) >> 16));
             continue;
         }

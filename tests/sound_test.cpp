@@ -188,6 +188,29 @@ TEST_F(SoundTest, GoingDownInRateKeepsHighTonesFromFoldingBack) {
     EXPECT_LT(peak(out, 400, out.size() - 400), 12000 * 0.4);
 }
 
+// Full-scale jumps push the interpolation's products past 32 bits: exact values here, and no
+// overflow in the sanitizer build.
+TEST(Resampler, FullScaleJumpsInterpolateExactly) {
+    std::vector<int16_t> square;
+    for (int i = 0; i < 64; ++i) {
+        int16_t value = i % 2 == 0 ? 32767 : -32768;
+        square.insert(square.end(), {value, value});
+    }
+    Resampler resampler = makeResampler(44100, 48000);
+    std::vector<int16_t> out(80 * 2);
+    int consumed = 0;
+    int made = resampleFrames(resampler, square.data(), 64, true, out.data(), 80, &consumed);
+    EXPECT_EQ(consumed, 64);
+    EXPECT_NEAR(made, 64 * 48000 / 44100, 1);
+    for (int i = 0; i + 1 < made; ++i) {
+        double position = i * 44100.0 / 48000.0;
+        int index = int(position);
+        double a = square[size_t(index) * 2], b = square[size_t(index) * 2 + 2];
+        ASSERT_NEAR(out[size_t(i) * 2], a + (b - a) * (position - index), 3.0) << i;
+    }
+    EXPECT_EQ(out[0], 32767);
+}
+
 TEST_F(SoundTest, DamagedImagesGiveNullWithAnErrorCode) {
     std::vector<uint8_t> ogg = sineOgg(1.0, 44100, 8000);
     std::vector<uint8_t> mp3 = sineMp3(1.0, 44100, 8000);
