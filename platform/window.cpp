@@ -209,10 +209,13 @@ void startVideo() {
     if (windowState.videoStarted) return;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) windowFailed();
     windowState.videoStarted = true;
+    // Kept loaded for the whole run: SDL would unload the GL library with the probe window,
+    // and entry points are looked up after it.
+    SDL_GL_LoadLibrary(nullptr);
     SDL_ShowCursor(eventState.cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
 }
 
-void chooseMultisampling(const PixelFormatQuery& query) {
+bool chooseMultisampling(const PixelFormatQuery& query) {
     int32_t& stored = configState.record.block2.multisampling;
     bool probe = true;
     if (!query.hasPixelFormatExtension()) {
@@ -230,11 +233,11 @@ void chooseMultisampling(const PixelFormatQuery& query) {
                                   std::string(kNoMultisampling));
         probe = false;
     }
-    if (!probe) return;
+    if (!probe) return false;
 
     int32_t attempts = stored;
     for (int32_t attempt = 0; attempt < attempts; ++attempt) {
-        if (query.acceptsSamples(samplesForSetting(stored))) return;
+        if (query.acceptsSamples(samplesForSetting(stored))) return true;
         const char* name = multisamplingName(stored);
         noticeBox(kAttention,
                   "Choosing a PixelFormat supporting " + std::string(name ? name : "") +
@@ -245,19 +248,21 @@ void chooseMultisampling(const PixelFormatQuery& query) {
         stored -= 1;
         configState.running.multisampling = stored;
     }
+    return false;
 }
 
 void createMainWindow() {
     startVideo();
     const RunningSettings& running = configState.running;
+    bool multisampled = false;
     if (configState.record.block2.multisampling > 0) {
         probeWindowSystem();
         PixelFormatQuery query = pixelFormatQuery;
         fillMissingQueries(query);
-        chooseMultisampling(query);
+        multisampled = chooseMultisampling(query);
     }
     int32_t setting = configState.record.block2.multisampling;
-    setPixelFormatAttributes(setting >= 1 ? samplesForSetting(setting) : -1);
+    setPixelFormatAttributes(multisampled ? samplesForSetting(setting) : -1);
 
     // The clock's time base and the running flag start with the window.
     eventState.clock.timeBase = tickCount();

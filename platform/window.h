@@ -55,8 +55,10 @@ void startVideo();
 void createMainWindow();
 
 // Decides the multisample setting before the window is made: the extension notices and the
-// step-down with a notice per refused sample count. Lowers the stored and running setting.
-void chooseMultisampling(const PixelFormatQuery& query);
+// step-down with a notice per refused sample count, which lowers the stored and running
+// setting. True when a multisample format was accepted; false for the ordinary format
+// (the setting is then left as the missing extensions found it).
+bool chooseMultisampling(const PixelFormatQuery& query);
 
 // The window's destruction: tree window, running flag, gamma, context, window. Effective
 // only while closing and running (see closeMainWindow).
