@@ -208,7 +208,8 @@ void pumpMessages() {
 void waitWhileInactive() {
     if (eventState.active) return;
     eventState.resumed = true;
-    while (!eventState.active && eventState.running) pumpMessages();
+    // Without the video subsystem no activation can arrive.
+    while (!eventState.active && eventState.running && windowState.videoStarted) pumpMessages();
     clearKeys();
     clearMouseButtons();
 }
