@@ -171,7 +171,9 @@ TEST(MainWindow, StepsDownWithTheDriverAndRunsMultisampled) {
     EXPECT_EQ(glStrings.secondWindowSystemExtensions, "");
 
     // The virtual X server keeps gamma ramps; other drivers may refuse them.
-    if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) EXPECT_TRUE(windowState.gammaSaved);
+    if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
+        EXPECT_TRUE(windowState.gammaSaved);
+    }
     if (windowState.gammaSaved) {
         configState.record.block1.gamma = 1.4f;
         EXPECT_TRUE(applyGammaRamp());
