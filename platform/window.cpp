@@ -49,10 +49,10 @@ void setPixelFormatAttributes(int samples) {
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples >= 0 ? samples : 0);
 }
 
-// A window the size of the configured screen the window system can make: SDL's and X's
-// limits, and no window of no size.
+// A window size the window system and the GL drawable can hold (the largest viewport
+// of common drivers), and no window of no size.
 bool sizeUsable(int width, int height) {
-    return width >= 1 && height >= 1 && width <= 32767 && height <= 32767;
+    return width >= 1 && height >= 1 && width <= 16384 && height <= 16384;
 }
 
 // SDL chooses the pixel format while it makes the window; its refusal reads like this.
