@@ -26,5 +26,6 @@ int main(int argc, char** argv) {
     failureState.batch = options.batch;
     failureState.batchAnswerYes = options.answerYes;
     eventState.fixedStepMs = options.fixedStepMs;
+    eventState.ignoreFocus = options.batch;
     return runDemo(options);
 }

@@ -46,12 +46,13 @@ void handleKey(const SDL_KeyboardEvent& key, bool down) {
 }
 
 void handleWindowEvent(const SDL_WindowEvent& window) {
+    bool focusCounts = !eventState.ignoreFocus;
     switch (window.event) {
         case SDL_WINDOWEVENT_FOCUS_GAINED:
-            activateApp(true);
+            if (focusCounts) activateApp(true);
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-            activateApp(false);
+            if (focusCounts) activateApp(false);
             break;
         case SDL_WINDOWEVENT_CLOSE:
             // The user or the window manager cannot close the window; only closeMainWindow.

@@ -47,6 +47,9 @@ struct EventState {
     int cursorCounter = 0;          // the system's show/hide counter: shown while >= 0
     uint32_t deactivatedAt = 0;     // tick count when the program went to the background
     int exitCode = 0;               // the program's result, as carried by the last message
+    // Batch runs never go to the background: several of them may share one virtual
+    // display, where each new window takes the focus from the others.
+    bool ignoreFocus = false;
     DemoClock clock;
     // With a fixed step the tick count is virtual: it advances by exactly fixedStepMs per
     // tickClock and by n per waitMs(n), so every run sees the same times.

@@ -93,6 +93,11 @@ TEST_F(EventsTest, TimeInTheBackgroundIsNotCounted) {
     handleEvent(windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED));
     EXPECT_EQ(eventState.clock.pausedTotal, 5000u);
     EXPECT_EQ(soundPauses.size(), 2u);
+
+    // Batch runs stay in the foreground.
+    eventState.ignoreFocus = true;
+    handleEvent(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST));
+    EXPECT_TRUE(eventState.active);
 }
 
 TEST_F(EventsTest, WaitingEndsOnTimeAlsoAcrossTheWrap) {
