@@ -38,11 +38,6 @@ void fakePlaceCursor(int x, int y) {
     fake.cursorX = x, fake.cursorY = y;
 }
 
-const char* const kNoModeText =
-    "No supported video mode found !\\\\nMaybe you need to use a lower resolution or lower "
-    "frequency \\(Hz\\) !\\\\nCould not switch to desired video mode :\\\\n\\\\n1024 x 768 x 32 "
-    "bpp at 75 Hz";
-
 class DisplayModes : public testing::Test {
   protected:
     void SetUp() override {
@@ -65,16 +60,6 @@ class DisplayModes : public testing::Test {
 };
 
 } // namespace
-
-TEST_F(DisplayModes, ModeTextAndReasons) {
-    EXPECT_EQ(displayModeText(1024, 768, 75), "1024 x 768 x 32 bpp at 75 Hz");
-    EXPECT_EQ(displayChangeReason(-2).value(), "The graphics mode is not supported");
-    EXPECT_EQ(displayChangeReason(1).value(),
-              "The computer must be restarted in order for the graphics mode to work");
-    EXPECT_EQ(displayChangeReason(-4).value(), "An invalid set of flags was passed in");
-    EXPECT_FALSE(displayChangeReason(-5).has_value());
-    EXPECT_FALSE(displayChangeReason(0).has_value());
-}
 
 TEST_F(DisplayModes, ExactMatchAt32BitsEvenForA16BitSetting) {
     configState.record.block1.colourBits = 16;
@@ -133,11 +118,6 @@ TEST_F(DisplayModesDeathTest, RefreshRateMismatchIsFatal) {
     EXPECT_EXIT(switchDisplayMode(), testing::ExitedWithCode(1),
                 "fatal\tWINDOWS ERROR\tNo supported video mode found !.*1024 x 768 x 32 bpp at "
                 "85 Hz\n");
-}
-
-TEST_F(DisplayModesDeathTest, OnlyA16BitModeIsNoMatch) {
-    fake.modes = {{1024, 768, 2, 75}};
-    EXPECT_EXIT(switchDisplayMode(), testing::ExitedWithCode(1), kNoModeText);
 }
 
 TEST_F(DisplayModesDeathTest, ListedFailureIsFatalWithItsReason) {

@@ -9,15 +9,6 @@ Options parse(std::vector<std::string> arguments) {
 }
 } // namespace
 
-TEST(CommandLine, NoArgumentsIsThePlainDemo) {
-    Options options = parse({});
-    EXPECT_TRUE(options.error.empty());
-    EXPECT_FALSE(options.batch);
-    EXPECT_TRUE(options.answerYes);
-    EXPECT_EQ(options.fixedStepMs, 0u);
-    EXPECT_EQ(options.fps, 30u);
-}
-
 TEST(CommandLine, EveryOptionIsStored) {
     Options options = parse({"--batch", "--answer", "no", "--fixed-step", "40", "--shots",
                              "first:30000,second:20000,end:4000", "--record", "out.mkv", "--fps",
@@ -56,13 +47,4 @@ TEST(CommandLine, BadValuesAreRefused) {
         {"--shots", "first:100"},       {"--record", ""},       {"--frobnicate"},
         {"--fixed-step", "99999999999"}};
     for (const auto& arguments : bad) EXPECT_FALSE(parse(arguments).error.empty()) << arguments[0];
-}
-
-TEST(CommandLine, HelpNamesEveryOption) {
-    std::string help = usageText();
-    for (const char* option : {"--batch", "--answer", "--fixed-step", "--shots", "--record",
-                               "--fps", "--benchmark", "--seek", "--help", "--version"})
-        EXPECT_NE(help.find(option), std::string::npos) << option;
-    EXPECT_TRUE(parse({"--help"}).help);
-    EXPECT_TRUE(parse({"--version"}).version);
 }

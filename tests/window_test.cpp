@@ -122,18 +122,6 @@ TEST(MultisampleStepDown, MissingExtensionsKeepTheSetting) {
     EXPECT_EQ(configState.record.block2.multisampling, 3);
 }
 
-TEST(MultisampleStepDown, SettingsAndNames) {
-    EXPECT_EQ(samplesForSetting(0), 0);
-    EXPECT_EQ(samplesForSetting(2), 2);
-    EXPECT_EQ(samplesForSetting(5), 6);
-    EXPECT_EQ(samplesForSetting(6), 8);
-    EXPECT_EQ(samplesForSetting(7), 0);
-    EXPECT_EQ(samplesForSetting(-1), 0);
-    EXPECT_STREQ(multisamplingName(2),
-                 "2x MultiSampling with 5Taps Quincunx (only supported by NVidia !)");
-    EXPECT_EQ(multisamplingName(9), nullptr);
-}
-
 // The real driver: Mesa under the virtual X server offers 2 and 4 samples, not 6 or 8.
 TEST(MainWindow, StepsDownWithTheDriverAndRunsMultisampled) {
     {
