@@ -27,18 +27,6 @@ bool runConfigurationDialog(const Options& options) {
     return appState.startFlag;
 }
 
-// Full screen could not be set up: offer windowed mode. False when the user declines.
-bool fallBackToWindowed() {
-    bool windowed = questionBox("QUESTION", "Fullscreen mode failed !\n\nDo you want to use the "
-                                            "windowed mode instead ?\n\nClick YES to continue "
-                                            "using windowed mode\nor click NO to exit the "
-                                            "program now...");
-    if (!windowed) return false;
-    configState.running.fullscreen = false;
-    configState.record.block1.fullscreen = 0;
-    return true;
-}
-
 // TEMPORARY: stands in for the cube map, the loading phase, the gamma screen, the render
 // targets and the scenes until they exist. Clears to black and ends on Escape, when the
 // window is gone, or after five seconds of demo time in batch runs.
@@ -58,6 +46,21 @@ void runPlaceholderLoop(const Options& options) {
 
 } // namespace
 
+bool setUpDisplayMode() {
+    if (!configState.running.fullscreen || switchDisplayMode()) return true;
+    bool windowed = questionBox("QUESTION", "Fullscreen mode failed !\n\nDo you want to use the "
+                                            "windowed mode instead ?\n\nClick YES to continue "
+                                            "using windowed mode\nor click NO to exit the "
+                                            "program now...");
+    if (!windowed) {
+        saveConfiguration();
+        return false;
+    }
+    configState.running.fullscreen = false;
+    configState.record.block1.fullscreen = 0;
+    return true;
+}
+
 int runDemo(const Options& options) {
     // Start-up.
     ensureSingleInstance();
@@ -65,10 +68,7 @@ int runDemo(const Options& options) {
     loadConfiguration();
     if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
     applyConfiguration();
-    if (configState.running.fullscreen && !switchDisplayMode() && !fallBackToWindowed()) {
-        saveConfiguration();
-        return 0;
-    }
+    if (!setUpDisplayMode()) return 0;
     createMainWindow();
     // initEngine (render state and the capability check) comes with the render core.
     saveConfiguration();

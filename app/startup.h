@@ -10,5 +10,10 @@ struct AppState {
 };
 extern AppState appState;
 
+// Full screen: switches the display mode; where that fails with no known reason, offers
+// windowed mode. False when the user declines (the configuration is then saved). Windowed
+// runs leave the display alone.
+bool setUpDisplayMode();
+
 // Runs the demo; the result is the program's exit code.
 int runDemo(const Options& options);

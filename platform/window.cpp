@@ -176,6 +176,8 @@ void enterFullscreen(SDL_Window* window) {
         SDL_SetWindowDisplayMode(window, &mode) != 0 ||
         SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0)
         displaySwitchFailed(kChangeFailed);
+    // The mode is in force only now: the cursor goes to the centre again.
+    SDL_WarpMouseInWindow(window, mode.w / 2, mode.h / 2);
 }
 
 void saveDesktopGammaRamp() {
