@@ -65,9 +65,13 @@ void saveConfiguration() {
     }
     std::FILE* file = std::fopen(kConfigFileName, "wb");
     if (file == nullptr) fatalError(kFileErrorCaption, fileErrorText(kConfigFileName));
-    std::fwrite(&configState.record.block1, sizeof(ConfigBlock1), 1, file);
-    std::fwrite(&configState.record.block2, sizeof(ConfigBlock2), 1, file);
-    std::fclose(file);
+    bool written = std::fwrite(&configState.record.block1, sizeof(ConfigBlock1), 1, file) == 1;
+    written =
+        std::fwrite(&configState.record.block2, sizeof(ConfigBlock2), 1, file) == 1 && written;
+    written = std::fclose(file) == 0 && written;
+    // A full disk must not pass for a saved configuration: the user is told, as for a file
+    // that cannot be written.
+    if (!written) noticeBox(kFileErrorCaption, fileErrorText(kConfigFileName));
 }
 
 void applyConfiguration() {

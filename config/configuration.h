@@ -96,7 +96,8 @@ inline constexpr const char* kConfigFileName = "ConfigEngine.cfg";
 // that is not exactly 80 bytes leaves the defaults, with notices.
 void loadConfiguration();
 // Writes the 80 bytes, block 1 first. A missing or write-protected file gets a notice and is
-// left alone; a file that cannot be opened for writing is fatal.
+// left alone; a file that cannot be opened for writing is fatal; a failed write (full disk)
+// gets the same notice.
 void saveConfiguration();
 // Copies the record into the running settings.
 void applyConfiguration();

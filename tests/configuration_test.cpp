@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -143,6 +144,20 @@ TEST_F(ConfigurationFile, ReadOnlyFileIsReadButNeverWritten) {
     EXPECT_EQ(boxes.boxes[0].caption, "ZORX_OpenGL - FILE ERROR");
     EXPECT_EQ(boxes.boxes[0].text, kSaveText);
     EXPECT_EQ(readWholeFile(kConfigFileName), stored);
+}
+
+TEST_F(ConfigurationFile, AFailedWriteIsReported) {
+    writeWholeFile(kConfigFileName, std::vector<unsigned char>(80, 0));
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = {40, saved.rlim_max}; // the disk is full after 40 bytes
+    auto previous = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    saveConfiguration();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, kSaveText);
 }
 
 TEST_F(ConfigurationFile, AnisotropyIsTakenAsTheUnsignedNumberStored) {
