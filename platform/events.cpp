@@ -10,10 +10,13 @@ EventState eventState;
 namespace {
 
 // One step of the system's cursor counter; the cursor shows while the counter is >= 0.
-void showCursorStep(bool show) {
-    eventState.cursorCounter += show ? 1 : -1;
-    if (windowState.videoStarted)
-        SDL_ShowCursor(eventState.cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
+void showCursorStep(bool show) { eventState.cursorCounter += show ? 1 : -1; }
+
+// Hands the counter's verdict to SDL, once per change (not per step).
+void applyCursorCounter() {
+    if (!windowState.videoStarted) return;
+    int wanted = eventState.cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE;
+    if (SDL_ShowCursor(SDL_QUERY) != wanted) SDL_ShowCursor(wanted);
 }
 
 // Windowed only: the cursor a phase hid stays hidden over the client area and shows over
@@ -271,6 +274,7 @@ void setCursorVisible(bool show) {
         eventState.cursorVisible = false;
         showCursorStep(false);
     }
+    applyCursorCounter();
 }
 
 void saveCursorVisibility() {

@@ -173,6 +173,22 @@ TEST(MainWindow, StepsDownWithTheDriverAndRunsMultisampled) {
         EXPECT_EQ(std::memcmp(&now, &windowState.savedGammaRamp, sizeof now), 0);
     }
 
+    // In the background the pump stalls until the program is active again.
+    SDL_Event focus = {};
+    focus.type = SDL_WINDOWEVENT;
+    focus.window.windowID = SDL_GetWindowID(windowState.window);
+    focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    SDL_PushEvent(&focus);
+    focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+    SDL_PushEvent(&focus);
+    pumpMessages();
+    EXPECT_FALSE(eventState.active);
+    eventState.keys['S'] = 1;
+    waitWhileInactive();
+    EXPECT_TRUE(eventState.active);
+    EXPECT_TRUE(eventState.resumed);
+    EXPECT_EQ(eventState.keys['S'], 0);
+
     closeMainWindow();
     EXPECT_FALSE(eventState.running);
     EXPECT_EQ(windowState.window, nullptr);
