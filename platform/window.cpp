@@ -159,10 +159,15 @@ void fillMissingQueries(PixelFormatQuery& query) {
     if (query.acceptsSamples == nullptr) query.acceptsSamples = realAcceptsSamples;
 }
 
+// Windowed with a frame, or full screen without one. Where the display cannot change modes
+// its only mode is the configured one, so the window covers the desktop as a full-screen
+// window of the desktop's size (window managers then keep their panels out of the way).
 Uint32 windowFlags() {
-    Uint32 flags = SDL_WINDOW_OPENGL;
-    if (!configState.running.fullscreen) return flags | SDL_WINDOW_HIDDEN;
-    return flags | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS;
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (!configState.running.fullscreen) return flags;
+    if (displayModeState.changed && displayModeState.borderless)
+        return flags | SDL_WINDOW_FULLSCREEN_DESKTOP;
+    return flags | SDL_WINDOW_BORDERLESS;
 }
 
 // Full screen in the switched mode (SDL sets the mode on the window).
