@@ -18,13 +18,11 @@ namespace {
 constexpr uint32_t kBatchRunMs = 5000;
 
 // The configuration dialog; true when it was confirmed with "Save and  S T A R T". Batch
-// runs confirm the stored configuration as loaded.
+// runs confirm the stored configuration as loaded. The dialog window comes with its own
+// module; until then every run confirms it.
 bool runConfigurationDialog(const Options& options) {
     appState.startFlag = true;
-    if (options.batch) return appState.startFlag;
-    // The dialog window comes with its own module; until then the stored configuration is
-    // confirmed as it is.
-    return appState.startFlag;
+    return options.batch ? true : appState.startFlag;
 }
 
 // TEMPORARY: stands in for the cube map, the loading phase, the gamma screen, the render
