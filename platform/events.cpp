@@ -10,7 +10,9 @@ EventState eventState;
 namespace {
 
 // One step of the system's cursor counter; the cursor shows while the counter is >= 0.
-void showCursorStep(bool show) { eventState.cursorCounter += show ? 1 : -1; }
+void showCursorStep(bool show) {
+    eventState.cursorCounter += show ? 1 : -1;
+}
 
 // Hands the counter's verdict to SDL, once per change (not per step).
 void applyCursorCounter() {
