@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-// The command line belongs to the program, not the engine library: compiled in here.
-#include "app/options.cpp"
+#include "app/options.h"
 
 namespace {
 Options parse(std::vector<std::string> arguments) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
-// The start-up sequence belongs to the program, not the engine library: compiled in here.
-#include "app/startup.cpp"
+#include "app/startup.h"
+#include "config/configuration.h"
+#include "platform/display_modes.h"
+#include "platform/events.h"
 #include "support/test_support.h"
 
 namespace {
