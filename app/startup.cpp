@@ -10,6 +10,10 @@
 #include "platform/instance.h"
 #include "platform/memory.h"
 #include "platform/window.h"
+#include "render/capabilities.h"
+#include "resources/textures.h"
+#include "sound/fsound.h"
+#include "sound/sound_startup.h"
 
 AppState appState;
 
@@ -17,10 +21,23 @@ namespace {
 
 constexpr uint32_t kBatchRunMs = 5000;
 
+// What the configuration dialog does with the sound settings when it opens and is confirmed:
+// the stored output (an unknown value becomes 1) and the stored device (0 when beyond the
+// last driver) are handed to the sound layer.
+void chooseStoredSoundOutput() {
+    ConfigBlock1& stored = configState.record.block1;
+    if (stored.audioOutput < 0 || stored.audioOutput > 2) stored.audioOutput = 1;
+    setSoundOutputOrFatal(stored.audioOutput);
+    if (stored.audioDevice < 0 || stored.audioDevice >= FSOUND_GetNumDrivers())
+        stored.audioDevice = 0;
+    setSoundDriverOrFatal(stored.audioDevice);
+}
+
 // The configuration dialog; true when it was confirmed with "Save and  S T A R T". Batch
 // runs confirm the stored configuration as loaded. The dialog window comes with its own
 // module; until then every run confirms it.
 bool runConfigurationDialog(const Options& options) {
+    chooseStoredSoundOutput();
     appState.startFlag = true;
     return options.batch ? true : appState.startFlag;
 }
@@ -68,11 +85,11 @@ int runDemo(const Options& options) {
     applyConfiguration();
     if (!setUpDisplayMode()) return 0;
     createMainWindow();
-    // initEngine (render state and the capability check) comes with the render core.
+    checkCapabilities(); // the rest of initEngine (render state) comes with the render core
     saveConfiguration();
-    // SOUND: FSOUND_SetHWND(windowState.window); FSOUND_Init(rate by audio quality, 64, 0).
-
-    // The normalisation cube map and the loading phase come here.
+    startSoundSystem(configState.record.block1.audioQuality, windowState.window);
+    buildNormalisationCubeMap();
+    // The loading phase comes here.
     if (!applyGammaRamp()) {
         configState.record.block1.gamma = 1.0f;
         applyGammaRamp();
@@ -89,8 +106,8 @@ int runDemo(const Options& options) {
     clearKeys();
     clearMouseButtons();
     // The font textures and the sound data of the loading phase are released here.
-    // SOUND: FSOUND_Close().
-    // shutdownEngine comes with the render core.
+    closeSoundSystem();
+    deleteAllTextures(); // the rest of shutdownEngine comes with the render core
     restoreDisplayMode();
     setCursorVisible(true);
     saveCursorVisibility();
