@@ -1,7 +1,31 @@
 // film03: the demo program's entry point.
 #include <cstdio>
+#include <string>
+#include <vector>
 
-int main() {
-    std::printf("FILM 03 by KORAL\n");
-    return 0;
+#include "app/options.h"
+#include "app/startup.h"
+#include "platform/events.h"
+#include "platform/failure.h"
+
+int main(int argc, char** argv) {
+    Options options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "film03: %s\nTry 'film03 --help' for more information.\n",
+                     options.error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(versionText().c_str(), stdout);
+        return 0;
+    }
+    failureState.batch = options.batch;
+    failureState.batchAnswerYes = options.answerYes;
+    eventState.fixedStepMs = options.fixedStepMs;
+    eventState.ignoreFocus = options.batch;
+    return runDemo(options);
 }

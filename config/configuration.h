@@ -42,13 +42,28 @@ struct ConfigRecord {
 };
 #pragma pack(pop)
 
+// Every field at its file offset (block 2 offsets count from the start of block 2).
 static_assert(sizeof(ConfigBlock1) == 44 && sizeof(ConfigBlock2) == 36);
-static_assert(sizeof(ConfigRecord) == 80);
+static_assert(sizeof(ConfigRecord) == 80 && offsetof(ConfigRecord, block2) == 44);
+static_assert(offsetof(ConfigBlock1, fullscreen) == 0 && offsetof(ConfigBlock1, videoDevice) == 4);
+static_assert(offsetof(ConfigBlock1, colourBits) == 8 && offsetof(ConfigBlock1, refreshRate) == 12);
+static_assert(offsetof(ConfigBlock1, screenWidth) == 16 &&
+              offsetof(ConfigBlock1, screenHeight) == 20);
 static_assert(offsetof(ConfigBlock1, developerMode) == 24 && offsetof(ConfigBlock1, gamma) == 28);
+static_assert(offsetof(ConfigBlock1, audioOutput) == 32 &&
+              offsetof(ConfigBlock1, audioDevice) == 36);
 static_assert(offsetof(ConfigBlock1, audioQuality) == 40);
-static_assert(offsetof(ConfigBlock2, verticalSync) == 20 && offsetof(ConfigBlock2, localViewer) == 21);
-static_assert(offsetof(ConfigBlock2, anisotropy) == 24 && offsetof(ConfigBlock2, textureDetail) == 28);
+static_assert(offsetof(ConfigBlock2, textureCompression) == 0 &&
+              offsetof(ConfigBlock2, textureFiltering) == 4);
+static_assert(offsetof(ConfigBlock2, textureColourDepth) == 8 &&
+              offsetof(ConfigBlock2, multisampling) == 12);
+static_assert(offsetof(ConfigBlock2, depthBufferBits) == 16);
+static_assert(offsetof(ConfigBlock2, verticalSync) == 20 &&
+              offsetof(ConfigBlock2, localViewer) == 21);
+static_assert(offsetof(ConfigBlock2, anisotropy) == 24 &&
+              offsetof(ConfigBlock2, textureDetail) == 28);
 static_assert(offsetof(ConfigBlock2, saveCompressedTextures) == 32);
+static_assert(sizeof(float) == 4);
 
 // What the engine reads while it runs; copied from the record by applyConfiguration and
 // lowered (together with the record) where the hardware cannot honour a setting.
@@ -70,13 +85,19 @@ struct RunningSettings {
 };
 
 struct ConfigState {
-    ConfigRecord record;       // as stored in the file
-    RunningSettings running;   // as the engine uses it
+    ConfigRecord record;     // as stored in the file
+    RunningSettings running; // as the engine uses it
 };
 extern ConfigState configState;
 
 inline constexpr const char* kConfigFileName = "ConfigEngine.cfg";
 
+// Reads "ConfigEngine.cfg" from the working directory. Never fails: a missing file or one
+// that is not exactly 80 bytes leaves the defaults, with notices.
 void loadConfiguration();
+// Writes the 80 bytes, block 1 first. A missing or write-protected file gets a notice and is
+// left alone; a file that cannot be opened for writing is fatal; a failed write (full disk)
+// gets the same notice.
 void saveConfiguration();
+// Copies the record into the running settings.
 void applyConfiguration();

@@ -1,9 +1,14 @@
 #include "platform/failure.h"
 
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/display_modes.h"
+#include "platform/events.h"
+#include "platform/window.h"
 
 FailureState failureState;
 
@@ -11,24 +16,32 @@ namespace {
 
 void appendEscaped(std::string& out, std::string_view text) {
     for (char c : text) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else
+            out += c;
     }
 }
 
 const char* kindName(BoxKind kind) {
     switch (kind) {
-        case BoxKind::Fatal: return "fatal";
-        case BoxKind::Notice: return "notice";
-        case BoxKind::Question: return "question";
+        case BoxKind::Fatal:
+            return "fatal";
+        case BoxKind::Notice:
+            return "notice";
+        case BoxKind::Question:
+            return "question";
     }
     return "notice";
 }
 
 // Shows one box (or writes it in batch mode) and returns true unless the answer is No.
-// TODO(platform): cursor, display-mode, gamma and owner-window handling around the box.
+// Fatal reports and notices belong to the main window once it exists; questions have no
+// owner.
 bool showBox(BoxKind kind, std::string_view caption, std::string_view text) {
     if (failureState.boxRecorder != nullptr) return failureState.boxRecorder(kind, caption, text);
     if (failureState.batch) {
@@ -44,17 +57,47 @@ bool showBox(BoxKind kind, std::string_view caption, std::string_view text) {
                                          {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"}};
     SDL_MessageBoxData box = {};
     box.flags = kind == BoxKind::Fatal ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    box.window = kind == BoxKind::Question ? nullptr : windowState.window;
     box.title = captionText.c_str();
     box.message = bodyText.c_str();
     box.numbuttons = kind == BoxKind::Question ? 2 : 1;
     box.buttons = kind == BoxKind::Question ? yesNo : &okButton;
     int pressed = -1;
     if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+        // No box can be shown (no display): the text still reaches the user.
         std::string line = formatBatchLine(kind, caption, text, true);
         std::fprintf(stderr, "%s\n", line.c_str());
         return true;
     }
+    // The box took the focus from the main window; that is no deactivation of the program.
+    if (windowState.videoStarted) {
+        SDL_PumpEvents();
+        SDL_FlushEvent(SDL_WINDOWEVENT);
+    }
     return pressed != 0;
+}
+
+// A box while the display mode is changed: the sound pauses while it is up.
+bool showBoxAroundDisplay(BoxKind kind, std::string_view caption, std::string_view text) {
+    bool switched = displayModeState.changed;
+    if (switched) {
+        if (failureState.pauseSound != nullptr) failureState.pauseSound(true);
+        pumpMessages();
+    }
+    bool answer = showBox(kind, caption, text);
+    if (switched && displayModeState.changed) {
+        if (failureState.pauseSound != nullptr) failureState.pauseSound(false);
+        pumpMessages();
+    }
+    return answer;
+}
+
+bool showRecoverableBox(BoxKind kind, std::string_view caption, std::string_view text) {
+    bool wasVisible = eventState.cursorVisible;
+    setCursorVisible(true);
+    bool answer = showBoxAroundDisplay(kind, caption, text);
+    setCursorVisible(wasVisible);
+    return answer;
 }
 
 } // namespace
@@ -71,16 +114,20 @@ std::string formatBatchLine(BoxKind kind, std::string_view caption, std::string_
 }
 
 void fatalError(std::string_view caption, std::string_view text) {
-    showBox(BoxKind::Fatal, caption, text);
+    setCursorVisible(true);
+    showBoxAroundDisplay(BoxKind::Fatal, caption, text);
+    restoreDisplayMode();
+    setCursorVisible(true);
+    restoreGammaRamp();
     std::exit(1);
 }
 
 void noticeBox(std::string_view caption, std::string_view text) {
-    showBox(BoxKind::Notice, caption, text);
+    showRecoverableBox(BoxKind::Notice, caption, text);
 }
 
 bool questionBox(std::string_view caption, std::string_view text) {
-    return showBox(BoxKind::Question, caption, text);
+    return showRecoverableBox(BoxKind::Question, caption, text);
 }
 
 std::string fileErrorText(std::string_view fileName) {
@@ -96,10 +143,14 @@ void fatalFileError(std::string_view fileName) {
 }
 
 uint32_t fileSizeOrFatal(const std::string& fileName) {
+    // A folder opens for reading too, but holds no bytes to read: the same file error.
+    struct stat info;
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    if (file != nullptr && (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))) {
+        std::fclose(file);
+        file = nullptr;
+    }
     if (file == nullptr) fatalFileError(fileName);
-    std::fseek(file, 0, SEEK_END);
-    long length = std::ftell(file);
     std::fclose(file);
-    return length < 0 ? 0u : static_cast<uint32_t>(length);
+    return static_cast<uint32_t>(info.st_size);
 }

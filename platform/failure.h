@@ -19,9 +19,9 @@ inline constexpr std::string_view kFileAccessText =
 enum class BoxKind { Fatal, Notice, Question };
 
 struct FailureState {
-    bool batch = false;            // write boxes to stderr instead of showing them
-    bool batchAnswerYes = true;    // the answer batch mode gives to questions
-    void (*pauseSound)(bool paused) = nullptr;  // filled by the sound layer
+    bool batch = false;                        // write boxes to stderr instead of showing them
+    bool batchAnswerYes = true;                // the answer batch mode gives to questions
+    void (*pauseSound)(bool paused) = nullptr; // filled by the sound layer
     // Called instead of showing a box (tests record boxes this way); returns the answer.
     bool (*boxRecorder)(BoxKind kind, std::string_view caption, std::string_view text) = nullptr;
 };

@@ -5,14 +5,15 @@
 #include <string>
 
 struct GLStrings {
-    std::string renderer;
-    std::string vendor;
-    std::string version;
-    std::string extensions;              // GL_EXTENSIONS, blank-separated
-    std::string windowSystemExtensions;  // GLX or EGL extension list
-    std::string secondWindowSystemExtensions;  // empty: there is no second list here
+    std::string renderer = "Unknown";
+    std::string vendor = "Unknown";
+    std::string version = "Unknown";
+    std::string extensions = "Unknown";                   // GL_EXTENSIONS, blank-separated
+    std::string windowSystemExtensions = "Unknown";       // GLX or EGL extension list
+    std::string secondWindowSystemExtensions = "Unknown"; // empty after capture: no second list
 };
 extern GLStrings glStrings;
 
-// Reads the strings of the current context into glStrings.
+// Reads the strings of the current context into glStrings; a list that cannot be fetched
+// keeps its previous value.
 void captureGLStrings();

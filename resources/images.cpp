@@ -125,8 +125,8 @@ void pngWarning(png_structp, png_const_charp) {}
 // alpha get an opaque filler. Returns the number of interlace passes to read.
 int setPngTransforms(png_structp png, png_infop info, bool& hasAlpha) {
     int colourType = png_get_color_type(png, info);
-    hasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) != 0 ||
-               png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    hasAlpha =
+        (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     png_set_expand(png);
     png_set_scale_16(png);
     if ((colourType & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);

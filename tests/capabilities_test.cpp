@@ -63,6 +63,8 @@ class CapabilityCheck : public testing::Test {
   protected:
     void SetUp() override {
         fake = FakeDriver{};
+        fake.lists.extensions.clear();
+        fake.lists.secondWindowSystemExtensions.clear();
         for (const char* name : kAllExtensions) fake.lists.extensions += std::string(name) + " ";
         fake.lists.windowSystemExtensions = std::string(kSwapControlExtension) + " ";
         configState = ConfigState{};

@@ -1,0 +1,35 @@
+// film03's command line. Without arguments the demo runs as it always has; the options add
+// automation (batch runs, fixed time steps, screenshots, recording, benchmarks, seeking).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A point of the timeline: a sequence ("first", "second", "end", ...) and a time in it.
+struct TimelinePoint {
+    std::string sequence;
+    uint32_t ms = 0;
+};
+
+struct Options {
+    bool help = false;
+    bool version = false;
+    bool batch = false;       // no dialogs; boxes go to standard error and are answered
+    bool answerYes = true;    // the batch answer to questions
+    uint32_t fixedStepMs = 0; // 0: the clock follows real time
+    std::vector<TimelinePoint> shots;
+    std::string recordFile; // empty: no recording
+    uint32_t fps = 30;
+    bool benchmark = false;
+    std::string benchmarkFile; // empty: standard output
+    bool seek = false;
+    TimelinePoint seekTo;
+    std::string error; // why the command line was refused; empty when it is good
+};
+
+// Parses the arguments after the program name.
+Options parseOptions(const std::vector<std::string>& arguments);
+
+std::string usageText();
+std::string versionText();

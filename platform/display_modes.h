@@ -1,0 +1,62 @@
+// Display mode switching for full screen: the exact-match search in the display's mode list,
+// the switch, and the way back to the desktop mode (at shutdown or from a fatal report).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct DisplayMode {
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 0; // "32 bits per pixel" is 4 bytes per pixel
+    int refreshRate = 0;   // Hz; 0 where the display does not say
+};
+
+// Results of a mode change, numbered as the failure reasons are known to users.
+enum DisplayChange : int {
+    kChangeSuccessful = 0,
+    kChangeRestart = 1,
+    kChangeFailed = -1,
+    kChangeBadMode = -2,
+    kChangeNotUpdated = -3,
+    kChangeBadFlags = -4,
+    kChangeBadParam = -5,
+};
+
+// What the switch asks of the window system; SDL's by default, a fake mode list in tests.
+struct DisplayBackend {
+    bool (*currentMode)(DisplayMode& mode) = nullptr;       // the desktop mode
+    bool (*modeAt)(int index, DisplayMode& mode) = nullptr; // false past the last mode
+    int (*change)(const DisplayMode* mode) = nullptr; // a DisplayChange; null: back to desktop
+    int (*testRestore)() = nullptr;                   // would going back succeed?
+    void (*placeCursor)(int x, int y) = nullptr;
+};
+
+struct DisplayModeState {
+    bool changed = false;    // true from a successful switch until restoreDisplayMode
+    bool borderless = false; // the display cannot change modes: a borderless window instead
+    DisplayMode desktop;     // the mode in force before the switch
+    DisplayMode chosen;      // the listed mode that matched
+    std::string modeText;    // of the configured mode
+    DisplayBackend backend;  // empty members are filled with SDL's on first use
+};
+extern DisplayModeState displayModeState;
+
+// "1024 x 768 x 32 bpp at 75 Hz".
+std::string displayModeText(int width, int height, int refreshRate);
+
+// The reason text for a listed failure code; nothing for unlisted codes.
+std::optional<std::string_view> displayChangeReason(int code);
+
+// Switches to the configured width, height and refresh rate at 32 bits per pixel. True when
+// switched; false only for an unlisted failure (the caller offers windowed mode). No match
+// and every listed failure are fatal.
+bool switchDisplayMode();
+
+// Back to the desktop mode; does nothing unless the mode was changed.
+void restoreDisplayMode();
+
+// The fatal report for a failed switch with the given failure code.
+[[noreturn]] void displaySwitchFailed(int code);

@@ -1,0 +1,88 @@
+// The message pump, keyboard and mouse state, the demo clock, the cursor and the busy-wait.
+// Every frame loop calls, in this order: draw, swap, pumpMessages, waitWhileInactive,
+// tickClock; then it tests eventState.running, the key table and the elapsed time.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+// Key codes of the key table (the Win32 virtual-key numbering the demo was written for).
+// Letters use their upper-case ASCII code ('S' = 83), digits theirs ('0' = 48).
+inline constexpr int kKeyBackspace = 8;
+inline constexpr int kKeyTab = 9;
+inline constexpr int kKeyEnter = 13;
+inline constexpr int kKeyShift = 16;
+inline constexpr int kKeyControl = 17;
+inline constexpr int kKeyEscape = 27;
+inline constexpr int kKeySpace = 32;
+inline constexpr int kKeyLeft = 37;
+inline constexpr int kKeyUp = 38;
+inline constexpr int kKeyRight = 39;
+inline constexpr int kKeyDown = 40;
+inline constexpr int kKeyF1 = 112; // F1..F12 are 112..123
+
+// Millisecond clock that stands still while the program is in the background. All fields
+// are unsigned 32-bit and wrap like a 32-bit tick counter.
+struct DemoClock {
+    uint32_t timeBase = 0;    // tick count when the main window was created
+    uint32_t pausedTotal = 0; // sum of all periods spent inactive
+    uint32_t now = 0;         // tick count - time base - paused total, at the last tick/reset
+    uint32_t frameDelta = 0;  // now - previous now; 0 after resetClock
+    uint32_t elapsed = 0;     // scene time: set by resetClock, advanced by every tickClock
+};
+
+struct EventState {
+    bool running = true;    // main window alive; every frame loop ends when it is false
+    bool active = true;     // program in the foreground
+    bool closing = false;   // set by closeMainWindow: only then may the window close
+    bool resumed = false;   // waitWhileInactive had to wait (scenes re-synchronise and clear it)
+    uint8_t keys[256] = {}; // 1 while the key with that code is down
+    bool leftButton = false;
+    bool rightButton = false;
+    int mouseX = 0; // client coordinates of the last mouse motion
+    int mouseY = 0;
+    bool cursorVisible = true;      // the program's idea of the cursor
+    bool savedCursorVisible = true; // remembered by saveCursorVisibility
+    int cursorCounter = 0;          // the system's show/hide counter: shown while >= 0
+    uint32_t deactivatedAt = 0;     // tick count when the program went to the background
+    int exitCode = 0;               // the program's result, as carried by the last message
+    // Batch runs never go to the background: several of them may share one virtual
+    // display, where each new window takes the focus from the others.
+    bool ignoreFocus = false;
+    DemoClock clock;
+    // With a fixed step the tick count is virtual: it advances by exactly fixedStepMs per
+    // tickClock and by n per waitMs(n), so every run sees the same times.
+    uint32_t fixedStepMs = 0;
+    uint32_t virtualTicks = 0;
+    // Test hook: replaces the system tick count when set.
+    uint32_t (*tickSource)() = nullptr;
+};
+extern EventState eventState;
+
+// The 32-bit millisecond tick count (wraps after 49.7 days).
+uint32_t tickCount();
+
+void pumpMessages();
+void waitWhileInactive();
+void closeMainWindow();
+void clearKeys();
+void clearMouseButtons();
+
+void resetClock(uint32_t elapsed);
+void tickClock();
+void waitMs(uint32_t ms);
+
+void setCursorVisible(bool show);
+void saveCursorVisibility();
+void restoreCursorVisibility();
+
+// Activation and deactivation of the program (focus gained or lost).
+void activateApp(bool activated);
+
+// The main window's handling of one event (keys, mouse, focus, close). Exposed so that
+// tests can feed synthetic events.
+void handleEvent(const SDL_Event& event);
+
+// Key-table code for an SDL key, or -1 for keys the table does not hold.
+int virtualKeyFor(SDL_Keycode key);

@@ -1,0 +1,97 @@
+#include "platform/instance.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/window.h"
+
+InstanceState instanceState;
+
+namespace {
+
+socklen_t fillAddress(sockaddr_un& address, const std::string& name) {
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    size_t length = std::min(name.size(), sizeof address.sun_path - 1);
+    std::memcpy(address.sun_path + 1, name.data(), length); // sun_path[0] = 0: abstract
+    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
+}
+
+bool tryListen(const sockaddr_un& address, socklen_t length) {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return true; // no sockets: run without the single-instance test
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0 && listen(fd, 4) == 0) {
+        instanceState.listenSocket = fd;
+        return true;
+    }
+    int error = errno;
+    close(fd);
+    return error != EADDRINUSE;
+}
+
+// Asks the running copy to raise its window; false when nobody answers.
+bool askRunningCopy(const sockaddr_un& address, socklen_t length) {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    bool reached = connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+    if (reached) {
+        const char request[] = "raise\n";
+        ssize_t ignored = write(fd, request, sizeof request - 1);
+        (void)ignored;
+    }
+    close(fd);
+    return reached;
+}
+
+} // namespace
+
+std::string instanceSocketName() {
+    std::string name = kMainWindowClass;
+    name += '|';
+    name += kWindowTitle;
+    name += '|';
+    name += std::to_string(getuid());
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') display = std::getenv("WAYLAND_DISPLAY");
+    name += '|';
+    if (display != nullptr) name += display;
+    const char* tag = std::getenv("FILM03_INSTANCE");
+    if (tag != nullptr && *tag != '\0') {
+        name += '|';
+        name += tag;
+    }
+    return name;
+}
+
+void ensureSingleInstance() {
+    if (instanceState.listenSocket >= 0) return;
+    sockaddr_un address;
+    socklen_t length = fillAddress(address, instanceSocketName());
+    // Two attempts: the other copy may be ending between our bind and our connect.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (tryListen(address, length)) return;
+        if (askRunningCopy(address, length)) std::exit(0);
+    }
+}
+
+void pollInstanceRequests() {
+    if (instanceState.listenSocket < 0) return;
+    int client;
+    while ((client = accept4(instanceState.listenSocket, nullptr, nullptr, SOCK_CLOEXEC)) >= 0) {
+        close(client);
+        raiseMainWindow();
+    }
+}
+
+void releaseSingleInstance() {
+    if (instanceState.listenSocket < 0) return;
+    close(instanceState.listenSocket);
+    instanceState.listenSocket = -1;
+}

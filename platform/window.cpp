@@ -1,0 +1,408 @@
+#include "platform/window.h"
+
+#include <GL/gl.h>
+#include <SDL_syswm.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "config/configuration.h"
+#include "platform/display_modes.h"
+#include "platform/events.h"
+#include "platform/failure.h"
+#include "platform/gl_strings.h"
+
+WindowState windowState;
+PixelFormatQuery pixelFormatQuery;
+
+namespace {
+
+constexpr std::string_view kWindowsError = "WINDOWS ERROR";
+constexpr std::string_view kOpenGLError = "WINDOWS OpenGL ERROR";
+constexpr std::string_view kAttention = "ATTENTION !";
+constexpr std::string_view kNoMultisampling =
+    "So your video card/driver does not support MultiSampling.\n\nPlease do not enable "
+    "MultiSampling in the configuration interface !\nThe application will continue without "
+    "MultiSampling now...";
+
+[[noreturn]] void windowFailed() {
+    fatalError(kWindowsError, "Creating new window failed !\nAn unknown error occured when "
+                              "calling WinAPI-Function \"CreateWindowEx\" !");
+}
+
+// The GL attributes every window of the program asks for: RGBA 8-8-8-8, double buffer,
+// the configured depth bits, no stencil; samples as given.
+void setPixelFormatAttributes(int samples) {
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, configState.running.depthBufferBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, samples >= 0 ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples >= 0 ? samples : 0);
+}
+
+// A window size the window system and the GL drawable can hold (the largest viewport
+// of common drivers), and no window of no size.
+bool sizeUsable(int width, int height) {
+    return width >= 1 && height >= 1 && width <= 16384 && height <= 16384;
+}
+
+// SDL chooses the pixel format while it makes the window; its refusal reads like this.
+bool pixelFormatRefused() {
+    std::string_view error = SDL_GetError();
+    return error.find("visual") != std::string_view::npos ||
+           error.find("EGLConfig") != std::string_view::npos ||
+           error.find("pixel format") != std::string_view::npos;
+}
+
+bool hasWord(std::string_view list, std::string_view word) {
+    size_t at = 0;
+    while ((at = list.find(word, at)) != std::string_view::npos) {
+        bool startOk = at == 0 || list[at - 1] == ' ';
+        size_t end = at + word.size();
+        if (startOk && (end == list.size() || list[end] == ' ')) return true;
+        at = end;
+    }
+    return false;
+}
+
+bool usingGlx() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, "x11") == 0 &&
+           SDL_GL_GetProcAddress("glXQueryExtensionsString") != nullptr;
+}
+
+// Real answers of the window system. Under GLX, formats are chosen by attributes through
+// frame-buffer configurations and multisample formats need GLX_ARB_multisample; under EGL
+// both are part of the interface.
+bool realHasPixelFormatExtension() {
+    if (!usingGlx()) return true;
+    return hasWord(glStrings.windowSystemExtensions, "GLX_SGIX_fbconfig") ||
+           SDL_GL_GetProcAddress("glXChooseFBConfig") != nullptr;
+}
+
+bool realHasChooseFunction() {
+    if (!usingGlx()) return SDL_GL_GetProcAddress("eglChooseConfig") != nullptr;
+    return SDL_GL_GetProcAddress("glXChooseFBConfig") != nullptr;
+}
+
+bool realHasMultisampleExtension() {
+    if (!usingGlx()) return true;
+    return hasWord(glStrings.windowSystemExtensions, "GLX_ARB_multisample") ||
+           hasWord(glStrings.windowSystemExtensions, "GLX_SGIS_multisample");
+}
+
+bool realAcceptsSamples(int samples) {
+    setPixelFormatAttributes(samples);
+    SDL_Window* window =
+        SDL_CreateWindow(kWindowTitle, 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    bool accepted = false;
+    if (window != nullptr) {
+        SDL_GLContext context = SDL_GL_CreateContext(window);
+        accepted = context != nullptr;
+        if (context != nullptr) SDL_GL_DeleteContext(context);
+        SDL_DestroyWindow(window);
+    }
+    setPixelFormatAttributes(-1);
+    return accepted;
+}
+
+// The short-lived window whose context tells which window-system extensions exist.
+void probeWindowSystem() {
+    setPixelFormatAttributes(-1);
+    const RunningSettings& running = configState.running;
+    SDL_Window* probe = nullptr;
+    if (sizeUsable(running.screenWidth, running.screenHeight))
+        probe = SDL_CreateWindow(kWindowTitle, 0, 0, running.screenWidth, running.screenHeight,
+                                 SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (probe == nullptr) {
+        if (pixelFormatRefused())
+            fatalError(kOpenGLError, "Pixel format not available (MultiSampling code) !\nAn "
+                                     "unknown error occured when calling OpenGL-API-Function "
+                                     "\"ChoosePixelFormat\" !");
+        fatalError(kWindowsError, "Creating temporary window for MultiSampling purposes failed "
+                                  "!\nAn unknown error occured when calling WinAPI-Function "
+                                  "\"CreateWindow\" !");
+    }
+    SDL_GLContext context = SDL_GL_CreateContext(probe);
+    if (context == nullptr)
+        fatalError(kOpenGLError, "Creating an OpenGL render context for temporary MultiSampling "
+                                 "window failed !\nAn unknown error occured when calling "
+                                 "OpenGL-API-Function \"wglCreateContext\" !");
+    if (SDL_GL_MakeCurrent(probe, context) != 0)
+        fatalError(kOpenGLError, "Binding rendering context to temporary MultiSampling window "
+                                 "failed !\nAn unknown error occured when calling "
+                                 "OpenGL-API-Function \"wglMakeCurrent\" !");
+    captureGLStrings();
+    if (SDL_GL_MakeCurrent(probe, nullptr) != 0)
+        noticeBox(kOpenGLError, "Releasing rendering context for temporary MultiSampling window "
+                                "failed !\nAn unknown error occured when calling "
+                                "OpenGL-API-Function \"wglMakeCurrent\" !");
+    SDL_GL_DeleteContext(context);
+    SDL_DestroyWindow(probe);
+}
+
+void fillMissingQueries(PixelFormatQuery& query) {
+    if (query.hasPixelFormatExtension == nullptr)
+        query.hasPixelFormatExtension = realHasPixelFormatExtension;
+    if (query.hasChooseFunction == nullptr) query.hasChooseFunction = realHasChooseFunction;
+    if (query.hasMultisampleExtension == nullptr)
+        query.hasMultisampleExtension = realHasMultisampleExtension;
+    if (query.acceptsSamples == nullptr) query.acceptsSamples = realAcceptsSamples;
+}
+
+// Windowed with a frame, or full screen without one. Where the display cannot change modes
+// its only mode is the configured one, so the window covers the desktop as a full-screen
+// window of the desktop's size (window managers then keep their panels out of the way).
+Uint32 windowFlags() {
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (!configState.running.fullscreen) return flags;
+    if (displayModeState.changed && displayModeState.borderless)
+        return flags | SDL_WINDOW_FULLSCREEN_DESKTOP;
+    return flags | SDL_WINDOW_BORDERLESS;
+}
+
+// Full screen in the switched mode (SDL sets the mode on the window).
+void enterFullscreen(SDL_Window* window) {
+    if (!displayModeState.changed || displayModeState.borderless) return;
+    SDL_DisplayMode mode = {};
+    SDL_DisplayMode wanted = {SDL_PIXELFORMAT_UNKNOWN, displayModeState.chosen.width,
+                              displayModeState.chosen.height, displayModeState.chosen.refreshRate,
+                              nullptr};
+    if (SDL_GetClosestDisplayMode(0, &wanted, &mode) == nullptr ||
+        SDL_SetWindowDisplayMode(window, &mode) != 0 ||
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0)
+        displaySwitchFailed(kChangeFailed);
+    // The mode is in force only now: the cursor goes to the centre again.
+    SDL_WarpMouseInWindow(window, mode.w / 2, mode.h / 2);
+}
+
+void saveDesktopGammaRamp() {
+    GammaRamp& saved = windowState.savedGammaRamp;
+    std::memset(&saved, 0, sizeof saved);
+    windowState.gammaSaved =
+        SDL_GetWindowGammaRamp(windowState.window, saved.red, saved.green, saved.blue) == 0;
+}
+
+} // namespace
+
+int samplesForSetting(int32_t setting) {
+    static const int samples[] = {0, 2, 2, 4, 4, 6, 8};
+    return setting >= 0 && setting <= 6 ? samples[setting] : 0;
+}
+
+const char* multisamplingName(int32_t setting) {
+    static const char* const names[] = {
+        nullptr,
+        "2x MultiSampling with 2Taps",
+        "2x MultiSampling with 5Taps Quincunx (only supported by NVidia !)",
+        "4x MultiSampling with 4Taps",
+        "4x MultiSampling with 9Taps (only supported by NVidia !)",
+        "6x MultiSampling",
+        "8x MultiSampling",
+    };
+    return setting >= 0 && setting <= 6 ? names[setting] : nullptr;
+}
+
+void startVideo() {
+    if (windowState.videoStarted) return;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) windowFailed();
+    windowState.videoStarted = true;
+    // Kept loaded for the whole run: SDL would unload the GL library with the probe window,
+    // and entry points are looked up after it.
+    SDL_GL_LoadLibrary(nullptr);
+    SDL_ShowCursor(eventState.cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool chooseMultisampling(const PixelFormatQuery& query) {
+    int32_t& stored = configState.record.block2.multisampling;
+    bool probe = true;
+    if (!query.hasPixelFormatExtension()) {
+        noticeBox(kAttention, "The OpenGL extension WGL_ARB_pixel_format is missing !\n" +
+                                  std::string(kNoMultisampling));
+        probe = false;
+    } else if (!query.hasChooseFunction()) {
+        noticeBox(kAttention, "The OpenGL extension function wglChoosePixelFormatARB was not "
+                              "found\nalthough the WGL_ARB_pixel_format extension is present !\n" +
+                                  std::string(kNoMultisampling));
+        probe = false;
+    }
+    if (!query.hasMultisampleExtension()) {
+        noticeBox(kAttention, "The OpenGL extension WGL_ARB_multisample is missing !\n" +
+                                  std::string(kNoMultisampling));
+        probe = false;
+    }
+    if (!probe) return false;
+
+    int32_t attempts = stored;
+    for (int32_t attempt = 0; attempt < attempts; ++attempt) {
+        if (query.acceptsSamples(samplesForSetting(stored))) return true;
+        const char* name = multisamplingName(stored);
+        noticeBox(kAttention,
+                  "Choosing a PixelFormat supporting " + std::string(name ? name : "") +
+                      " failed !\nSo your video card or driver does not support this number of "
+                      "samples.\n\nPlease don't select this number of samples again in the "
+                      "configuration interface.\nThe application will try to use a lower number "
+                      "of samples now...");
+        stored -= 1;
+        configState.running.multisampling = stored;
+    }
+    return false;
+}
+
+void createMainWindow() {
+    startVideo();
+    const RunningSettings& running = configState.running;
+    bool multisampled = false;
+    if (configState.record.block2.multisampling > 0) {
+        probeWindowSystem();
+        PixelFormatQuery query = pixelFormatQuery;
+        fillMissingQueries(query);
+        multisampled = chooseMultisampling(query);
+    }
+    int32_t setting = configState.record.block2.multisampling;
+    setPixelFormatAttributes(multisampled ? samplesForSetting(setting) : -1);
+
+    // The clock's time base and the running flag start with the window.
+    eventState.clock.timeBase = tickCount();
+    eventState.running = true;
+    if (!sizeUsable(running.screenWidth, running.screenHeight)) windowFailed();
+    int position = running.fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
+    SDL_Window* window = SDL_CreateWindow(kWindowTitle, position, position, running.screenWidth,
+                                          running.screenHeight, windowFlags());
+    if (window == nullptr) {
+        if (pixelFormatRefused())
+            fatalError(kOpenGLError, "Pixel format not available !\nAn unknown error occured "
+                                     "when calling OpenGL-API-Function \"ChoosePixelFormat\" !");
+        windowFailed();
+    }
+    windowState.window = window;
+    enterFullscreen(window);
+    SDL_ShowWindow(window);
+    SDL_RaiseWindow(window);
+    if (!running.fullscreen) {
+        int top = 0, left = 0, bottom = 0, right = 0;
+        if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
+            windowState.frameWidth = left;
+            windowState.frameTop = top;
+        }
+    }
+
+    windowState.context = SDL_GL_CreateContext(window);
+    if (windowState.context == nullptr)
+        fatalError(kOpenGLError, "Creating an OpenGL render context failed !\nAn unknown error "
+                                 "occured when calling OpenGL-API-Function \"wglCreateContext\" !");
+    if (SDL_GL_MakeCurrent(window, windowState.context) != 0)
+        fatalError(kOpenGLError, "Making a specified OpenGL rendering context the calling "
+                                 "thread's current rendering context failed !\nAn unknown error "
+                                 "occured when calling OpenGL-API-Function \"wglMakeCurrent\" !");
+    captureGLStrings();
+    saveDesktopGammaRamp();
+    if (configState.record.block1.developerMode != 0 && windowState.createTreeWindow != nullptr)
+        windowState.createTreeWindow();
+    if (windowState.initSceneGraph != nullptr) windowState.initSceneGraph();
+}
+
+void destroyMainWindow() {
+    if (!eventState.closing || !eventState.running) return;
+    if (windowState.destroyTreeWindow != nullptr) windowState.destroyTreeWindow();
+    eventState.running = false;
+    restoreGammaRamp();
+    if (windowState.context != nullptr) {
+        if (SDL_GL_MakeCurrent(windowState.window, nullptr) != 0)
+            noticeBox(kOpenGLError, "Releasing current OpenGL rendering context failed !\nAn "
+                                    "unknown error occured when calling OpenGL-API-Function "
+                                    "\"wglMakeCurrent\" !");
+        SDL_GL_DeleteContext(windowState.context);
+        windowState.context = nullptr;
+    }
+    if (windowState.window != nullptr) {
+        SDL_DestroyWindow(windowState.window);
+        windowState.window = nullptr;
+    }
+    eventState.exitCode = 0;
+}
+
+GammaRamp buildGammaRamp(float gamma) {
+    GammaRamp ramp;
+    for (int i = 0; i < 256; ++i) {
+        float step = static_cast<float>(i) * 0.003921569f;
+        double scaled =
+            std::pow(static_cast<double>(step), static_cast<double>(gamma)) * 255.0 + 0.5;
+        // Not a number (a nonsense gamma) counts as too bright rather than as garbage.
+        int v = scaled < 256.0 ? static_cast<int>(scaled) : 255;
+        if (v > 255) v = 255;
+        ramp.red[i] = ramp.green[i] = ramp.blue[i] = static_cast<uint16_t>(v * 256);
+    }
+    return ramp;
+}
+
+bool applyGammaRamp() {
+    if (windowState.window == nullptr) return false;
+    GammaRamp ramp = buildGammaRamp(configState.record.block1.gamma);
+    return SDL_SetWindowGammaRamp(windowState.window, ramp.red, ramp.green, ramp.blue) == 0;
+}
+
+void restoreGammaRamp() {
+    // A ramp that could not be read stays unused: setting the zeroed table would black out
+    // the desktop.
+    if (windowState.window == nullptr || !windowState.gammaSaved) return;
+    const GammaRamp& saved = windowState.savedGammaRamp;
+    SDL_SetWindowGammaRamp(windowState.window, saved.red, saved.green, saved.blue);
+}
+
+void raiseMainWindow() {
+    if (windowState.window == nullptr) return;
+    SDL_RestoreWindow(windowState.window);
+    SDL_RaiseWindow(windowState.window);
+}
+
+// ---- GL identification strings ----
+
+GLStrings glStrings;
+
+namespace {
+
+void keepIfPresent(std::string& field, const char* text) {
+    if (text != nullptr) field = text;
+}
+
+const char* windowSystemExtensionList() {
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    if (usingGlx()) {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (window == nullptr || !SDL_GetWindowWMInfo(window, &info)) return nullptr;
+        using QueryFn = const char* (*)(void*, int);
+        auto query = reinterpret_cast<QueryFn>(SDL_GL_GetProcAddress("glXQueryExtensionsString"));
+        Display* display = info.info.x11.display;
+        return query(display, DefaultScreen(display));
+    }
+    using DisplayFn = void* (*)();
+    using StringFn = const char* (*)(void*, int);
+    auto current = reinterpret_cast<DisplayFn>(SDL_GL_GetProcAddress("eglGetCurrentDisplay"));
+    auto query = reinterpret_cast<StringFn>(SDL_GL_GetProcAddress("eglQueryString"));
+    if (current == nullptr || query == nullptr) return nullptr;
+    void* display = current();
+    return display != nullptr ? query(display, 0x3055 /* EGL_EXTENSIONS */) : nullptr;
+}
+
+} // namespace
+
+void captureGLStrings() {
+    auto text = [](GLenum name) { return reinterpret_cast<const char*>(glGetString(name)); };
+    keepIfPresent(glStrings.renderer, text(GL_RENDERER));
+    keepIfPresent(glStrings.vendor, text(GL_VENDOR));
+    keepIfPresent(glStrings.version, text(GL_VERSION));
+    keepIfPresent(glStrings.extensions, text(GL_EXTENSIONS));
+    keepIfPresent(glStrings.windowSystemExtensions, windowSystemExtensionList());
+    glStrings.secondWindowSystemExtensions.clear(); // there is no second list here
+}

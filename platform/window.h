@@ -1,0 +1,76 @@
+// The main window and its OpenGL context on SDL2: the pixel format with the multisample
+// step-down, the window-system probe, the desktop gamma ramp, and the destroy sequence.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+inline constexpr const char* kWindowTitle = "FILM 03 by KORAL";
+inline constexpr const char* kMainWindowClass = "KORAL Software - ZORX_OpenGL_Window_Class";
+
+struct GammaRamp {
+    uint16_t red[256];
+    uint16_t green[256];
+    uint16_t blue[256];
+};
+
+struct WindowState {
+    SDL_Window* window = nullptr;    // the demo window
+    SDL_GLContext context = nullptr; // current for the whole run (render targets switch away)
+    bool videoStarted = false;       // SDL's video subsystem is up
+    bool borderless = false;         // full screen as a borderless window of the configured size
+    int frameWidth = 0;              // windowed: width of the left (= right) border
+    int frameTop = 0;                // windowed: height of the caption and top border
+    GammaRamp savedGammaRamp = {};   // the desktop ramp, read after the context was made
+    bool gammaSaved = false;         // the display let us read it
+    // Filled by the scene graph: the developer-mode tree window and the graph's root.
+    void (*createTreeWindow)() = nullptr;
+    void (*destroyTreeWindow)() = nullptr;
+    void (*initSceneGraph)() = nullptr;
+};
+extern WindowState windowState;
+
+// What the multisample step-down asks the window system. The real answers come from the
+// driver; tests put their own functions in to show what the driver here cannot.
+struct PixelFormatQuery {
+    bool (*hasPixelFormatExtension)() = nullptr;   // a way to choose formats by attributes
+    bool (*hasChooseFunction)() = nullptr;         // its entry point can be fetched
+    bool (*hasMultisampleExtension)() = nullptr;   // multisample formats exist at all
+    bool (*acceptsSamples)(int samples) = nullptr; // a format with this many samples exists
+};
+extern PixelFormatQuery pixelFormatQuery;
+
+// Sample count for a multisampling setting (0 for off and unknown settings) and the name
+// used in messages (nullptr where there is none).
+int samplesForSetting(int32_t setting);
+const char* multisamplingName(int32_t setting);
+
+// Starts SDL's video subsystem; its failure is the fatal "Creating new window failed" report.
+void startVideo();
+
+// Creates the main window with its GL context (current on return), captures the GL strings
+// and saves the desktop gamma ramp. Every failure is fatal; missing multisampling support
+// lowers the stored setting with notices.
+void createMainWindow();
+
+// Decides the multisample setting before the window is made: the extension notices and the
+// step-down with a notice per refused sample count, which lowers the stored and running
+// setting. True when a multisample format was accepted; false for the ordinary format
+// (the setting is then left as the missing extensions found it).
+bool chooseMultisampling(const PixelFormatQuery& query);
+
+// The window's destruction: tree window, running flag, gamma, context, window. Effective
+// only while closing and running (see closeMainWindow).
+void destroyMainWindow();
+
+// The ramp for a gamma exponent: v = trunc((i / 255)^gamma * 255 + 0.5), at most 255, in the
+// high byte; identical red, green and blue tables.
+GammaRamp buildGammaRamp(float gamma);
+// Sets the ramp for the configured gamma; true when the display accepted it.
+bool applyGammaRamp();
+// Puts the saved desktop ramp back (result ignored).
+void restoreGammaRamp();
+
+// Raises the main window (a second start asked for it).
+void raiseMainWindow();

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include "config/configuration.h"
+#include "platform/display_modes.h"
+#include "platform/events.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The fake display: its mode list, what a change answers, and what was asked of it.
+struct FakeDisplay {
+    std::vector<DisplayMode> modes;
+    int changeResult = kChangeSuccessful;
+    int restoreTest = kChangeSuccessful;
+    std::vector<DisplayMode> changes; // width 0: back to the desktop
+    int cursorX = -1, cursorY = -1;
+    int reads = 0;
+} fake;
+
+bool fakeCurrent(DisplayMode& mode) {
+    mode = {1920, 1080, 4, 60};
+    return true;
+}
+bool fakeModeAt(int index, DisplayMode& mode) {
+    ++fake.reads;
+    if (index < 0 || index >= static_cast<int>(fake.modes.size())) return false;
+    mode = fake.modes[index];
+    return true;
+}
+int fakeChange(const DisplayMode* mode) {
+    fake.changes.push_back(mode != nullptr ? *mode : DisplayMode{});
+    return mode != nullptr ? fake.changeResult : kChangeSuccessful;
+}
+int fakeTestRestore() {
+    return fake.restoreTest;
+}
+void fakePlaceCursor(int x, int y) {
+    fake.cursorX = x, fake.cursorY = y;
+}
+
+class DisplayModes : public testing::Test {
+  protected:
+    void SetUp() override {
+        fake = FakeDisplay{};
+        fake.modes = {{640, 480, 4, 75},  {1024, 768, 4, 60}, {1024, 768, 2, 75},
+                      {1024, 768, 4, 75}, {1024, 768, 4, 75}, {1280, 1024, 4, 0}};
+        displayModeState = DisplayModeState{};
+        displayModeState.backend = {fakeCurrent, fakeModeAt, fakeChange, fakeTestRestore,
+                                    fakePlaceCursor};
+        configState = ConfigState{};
+        applyConfiguration();
+        eventState = EventState{};
+        eventState.fixedStepMs = 1; // the 200 ms pauses pass on the virtual clock
+        failureState.batch = true;
+    }
+    void TearDown() override {
+        displayModeState = DisplayModeState{};
+        eventState = EventState{};
+    }
+};
+
+} // namespace
+
+TEST_F(DisplayModes, ExactMatchAt32BitsEvenForA16BitSetting) {
+    configState.record.block1.colourBits = 16;
+    EXPECT_TRUE(switchDisplayMode());
+    ASSERT_EQ(fake.changes.size(), 1u);
+    EXPECT_EQ(fake.changes[0].bytesPerPixel, 4);
+    EXPECT_EQ(fake.changes[0].refreshRate, 75);
+    EXPECT_EQ(fake.reads, 4); // the first match ends the search
+    EXPECT_TRUE(displayModeState.changed);
+    EXPECT_EQ(fake.cursorX, 512);
+    EXPECT_EQ(fake.cursorY, 384);
+    EXPECT_EQ(eventState.virtualTicks, 200u);
+
+    restoreDisplayMode();
+    EXPECT_FALSE(displayModeState.changed);
+    ASSERT_EQ(fake.changes.size(), 2u);
+    EXPECT_EQ(fake.changes[1].width, 0); // back to the desktop
+    restoreDisplayMode();                // a second restore does nothing
+    EXPECT_EQ(fake.changes.size(), 2u);
+}
+
+TEST_F(DisplayModes, UnlistedFailureReturnsFalse) {
+    fake.changeResult = kChangeBadParam;
+    EXPECT_FALSE(switchDisplayMode());
+    EXPECT_FALSE(displayModeState.changed);
+    EXPECT_EQ(fake.cursorX, -1);
+    restoreDisplayMode(); // nothing was changed: nothing to restore
+    EXPECT_EQ(fake.changes.size(), 1u);
+}
+
+TEST_F(DisplayModes, FailedRestoreGoesBackToTheSavedModeWithANotice) {
+    BoxRecorder boxes;
+    ASSERT_TRUE(switchDisplayMode());
+    fake.restoreTest = kChangeNotUpdated;
+    restoreDisplayMode();
+    ASSERT_EQ(fake.changes.size(), 3u);
+    EXPECT_EQ(fake.changes[2].width, 1920);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, "WINDOWS ERROR");
+    EXPECT_EQ(boxes.boxes[0].text,
+              "An error occured while resetting to old video resolution !\nWindows message :\n"
+              "Unable to write settings to the registry\n\nOld video mode was :\n\n"
+              "1024 x 768 x 32 bpp at 75 Hz");
+    EXPECT_FALSE(displayModeState.changed);
+}
+
+using DisplayModesDeathTest = DisplayModes;
+
+TEST_F(DisplayModesDeathTest, RefreshRateMismatchIsFatal) {
+    configState.running.refreshRate = 85; // 1024 x 768 exists, but not at 85 Hz
+    EXPECT_EXIT(switchDisplayMode(), testing::ExitedWithCode(1),
+                "fatal\tWINDOWS ERROR\tNo supported video mode found !.*1024 x 768 x 32 bpp at "
+                "85 Hz\n");
+}
+
+TEST_F(DisplayModesDeathTest, ListedFailureIsFatalWithItsReason) {
+    fake.changeResult = kChangeBadMode;
+    EXPECT_EXIT(switchDisplayMode(), testing::ExitedWithCode(1),
+                "fatal\tWINDOWS ERROR\tSwitching to new video resolution failed !\\\\nWindows "
+                "message :\\\\nThe graphics mode is not supported\\\\n\\\\nDesired video mode "
+                "was :\\\\n\\\\n1024 x 768 x 32 bpp at 75 Hz\n");
+}

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "platform/display_modes.h"
+#include "platform/events.h"
+#include "support/test_support.h"
+
+namespace {
+
+// Everything that happens around a box, in order.
+std::string trace;
+bool traceBox(BoxKind, std::string_view caption, std::string_view) {
+    trace += "box(" + std::string(caption) + (eventState.cursorVisible ? ",shown) " : ",hidden) ");
+    std::fprintf(stderr, "%s", trace.c_str());
+    return true;
+}
+void tracePause(bool paused) {
+    trace += paused ? "pause " : "resume ";
+}
+bool fakeCurrent(DisplayMode& mode) {
+    mode = {800, 600, 4, 60};
+    return true;
+}
+int fakeChange(const DisplayMode* mode) {
+    trace += mode == nullptr ? "desktop " : "switch ";
+    std::fprintf(stderr, "%s", mode == nullptr ? "desktop " : "");
+    return kChangeSuccessful;
+}
+
+class BoxesAround : public testing::Test {
+  protected:
+    void SetUp() override {
+        trace.clear();
+        eventState = EventState{};
+        eventState.fixedStepMs = 1;
+        displayModeState = DisplayModeState{};
+        displayModeState.backend.currentMode = fakeCurrent;
+        displayModeState.backend.change = fakeChange;
+        failureState.pauseSound = tracePause;
+        failureState.boxRecorder = traceBox;
+    }
+    void TearDown() override {
+        failureState.pauseSound = nullptr;
+        failureState.boxRecorder = nullptr;
+        displayModeState = DisplayModeState{};
+        eventState = EventState{};
+    }
+};
+
+} // namespace
+
+TEST_F(BoxesAround, NoticeShowsTheCursorAndHidesItAgain) {
+    setCursorVisible(false);
+    noticeBox("ATTENTION !", "text");
+    EXPECT_EQ(trace, "box(ATTENTION !,shown) ");
+    EXPECT_FALSE(eventState.cursorVisible);
+    EXPECT_EQ(eventState.cursorCounter, -1);
+    setCursorVisible(true);
+    EXPECT_TRUE(questionBox("QUESTION", "go on ?"));
+    EXPECT_TRUE(eventState.cursorVisible);
+}
+
+TEST_F(BoxesAround, NoticeWhileSwitchedPausesTheSoundAndKeepsTheMode) {
+    displayModeState.changed = true;
+    noticeBox("ATTENTION !", "text");
+    EXPECT_EQ(trace, "pause box(ATTENTION !,shown) resume ");
+    EXPECT_TRUE(displayModeState.changed);
+}
+
+using BoxesAroundDeathTest = BoxesAround;
+
+TEST_F(BoxesAroundDeathTest, FatalWhileSwitchedRestoresTheDesktopAndLeavesTheCursorShown) {
+    displayModeState.changed = true;
+    setCursorVisible(false);
+    EXPECT_EXIT(fatalError("ERROR", "broken"), testing::ExitedWithCode(1),
+                "^pause box\\(ERROR,shown\\) desktop $");
+}

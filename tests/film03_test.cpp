@@ -1,0 +1,223 @@
+// The film03 program as a whole, started as its users start it, under the virtual X server.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+#include <cstring>
+
+#include "config/configuration.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string err;
+    std::string out;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs film03 in `dir`; each test has its own instance name so parallel tests do not meet.
+ProgramRun runFilm03(const std::string& dir, const std::string& arguments,
+                     const std::string& environment = "") {
+    std::string tag = testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::string command = "cd '" + dir + "' && FILM03_INSTANCE=" + tag + " SDL_AUDIODRIVER=dummy " +
+                          environment + " timeout -k 5 60 " + ZORX_BIN_DIR "/film03 " + arguments +
+                          " >out.txt 2>err.txt";
+    int status = std::system(command.c_str());
+    ProgramRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.err = slurp(dir + "/err.txt");
+    run.out = slurp(dir + "/out.txt");
+    return run;
+}
+
+ConfigRecord windowedRecord() {
+    ConfigRecord record;
+    record.block1.fullscreen = 0;
+    record.block1.screenWidth = 320;
+    record.block1.screenHeight = 240;
+    record.block2.multisampling = 0;
+    return record;
+}
+
+void writeRecord(const std::string& dir, const ConfigRecord& record) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
+    writeWholeFile(dir + "/" + kConfigFileName, {bytes, bytes + sizeof record});
+}
+
+std::string escaped(std::string text) {
+    std::string out;
+    for (char c : text) out += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return out;
+}
+
+const std::string kNoWindow = "fatal\tWINDOWS ERROR\tCreating new window failed !\\nAn unknown "
+                              "error occured when calling WinAPI-Function \"CreateWindowEx\" !\n";
+
+class Film03 : public testing::Test {
+  protected:
+    void SetUp() override {
+        const char* display = std::getenv("DISPLAY");
+        if (display == nullptr || *display == '\0') GTEST_SKIP() << "no display";
+    }
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(Film03, WindowedBatchRunOpensRunsAndEnds) {
+    writeRecord(dir.path, windowedRecord());
+    ProgramRun run = runFilm03(dir.path, "--batch --fixed-step 50");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::vector<unsigned char> saved = readWholeFile(dir.file(kConfigFileName));
+    ASSERT_EQ(saved.size(), 80u);
+    ConfigRecord expected = windowedRecord();
+    EXPECT_EQ(std::memcmp(saved.data(), &expected, 80), 0);
+}
+
+TEST_F(Film03, MultisamplingStepsDownToWhatTheDriverOffers) {
+    ConfigRecord record = windowedRecord();
+    record.block2.multisampling = 6;
+    writeRecord(dir.path, record);
+    ProgramRun run = runFilm03(dir.path, "--batch --fixed-step 50");
+    EXPECT_EQ(run.exitCode, 0);
+    const std::string tail =
+        " failed !\\nSo your video card or driver does not support this number of samples."
+        "\\n\\nPlease don't select this number of samples again in the configuration interface."
+        "\\nThe application will try to use a lower number of samples now...\n";
+    EXPECT_EQ(run.err, "notice\tATTENTION !\tChoosing a PixelFormat supporting 8x MultiSampling" +
+                           tail +
+                           "notice\tATTENTION !\tChoosing a PixelFormat supporting 6x "
+                           "MultiSampling" +
+                           tail);
+    std::vector<unsigned char> saved = readWholeFile(dir.file(kConfigFileName));
+    ASSERT_EQ(saved.size(), 80u);
+    EXPECT_EQ(saved[56], 4); // the saved record holds 4 (4x MultiSampling with 4Taps)
+}
+
+TEST_F(Film03, MissingConfigurationNoticesComeBeforeTheWindow) {
+    // The defaults ask for 1024 x 768 at 75 Hz full screen, which the virtual server lacks.
+    ProgramRun run = runFilm03(dir.path, "--batch");
+    EXPECT_EQ(run.exitCode, 1);
+    std::string fileText = "File : ConfigEngine.cfg\\n\\n" + escaped(std::string(kFileAccessText));
+    EXPECT_EQ(run.err,
+              "notice\tZORX_OpenGL - FILE ERROR\t" + fileText +
+                  "\\n\\nUsing default configuration now...\n"
+                  "notice\tZORX_OpenGL - FILE ERROR\tThe configuration file \"ConfigEngine.cfg\" "
+                  "is invalid or damaged !\\n\\nUsing default configuration now...\n"
+                  "fatal\tWINDOWS ERROR\tNo supported video mode found !\\nMaybe you need to use "
+                  "a lower resolution or lower frequency (Hz) !\\nCould not switch to desired "
+                  "video mode :\\n\\n1024 x 768 x 32 bpp at 75 Hz\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file(kConfigFileName)));
+}
+
+TEST_F(Film03, FullScreenInTheDesktopsOnlyMode) {
+    SDL_InitSubSystem(SDL_INIT_VIDEO);
+    SDL_DisplayMode desktop;
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    ConfigRecord record = windowedRecord();
+    record.block1.fullscreen = 1;
+    record.block1.screenWidth = desktop.w;
+    record.block1.screenHeight = desktop.h;
+    record.block1.refreshRate = desktop.refresh_rate;
+    writeRecord(dir.path, record);
+    ProgramRun run = runFilm03(dir.path, "--batch --fixed-step 50");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(Film03, SecondStartRaisesTheFirstAndEndsAtOnce) {
+    writeRecord(dir.path, windowedRecord());
+    std::string tag = testing::UnitTest::GetInstance()->current_test_info()->name();
+    pid_t first = fork();
+    ASSERT_GE(first, 0);
+    if (first == 0) {
+        if (chdir(dir.path.c_str()) != 0) _exit(99);
+        setenv("FILM03_INSTANCE", tag.c_str(), 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        int quiet = open("first.err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(quiet, 2);
+        execl(ZORX_BIN_DIR "/film03", "film03", "--batch", static_cast<char*>(nullptr));
+        _exit(98);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+
+    TempDir second; // no configuration there: reading it would show notices
+    auto start = std::chrono::steady_clock::now();
+    ProgramRun run = runFilm03(second.path, "--batch");
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_LT(took, std::chrono::seconds(3));
+
+    int status = 0;
+    EXPECT_EQ(waitpid(first, &status, WNOHANG), 0) << "the first had ended";
+    pid_t ended = 0;
+    for (int i = 0; i < 300 && ended == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ended = waitpid(first, &status, WNOHANG);
+    }
+    if (ended == 0) {
+        kill(first, SIGKILL);
+        waitpid(first, &status, 0);
+        FAIL() << "the first did not end";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << slurp(dir.file("first.err"));
+}
+
+TEST_F(Film03, NoDisplayOrNoUsableSizeIsTheWindowFailure) {
+    writeRecord(dir.path, windowedRecord());
+    ProgramRun run =
+        runFilm03(dir.path, "--batch", "DISPLAY= WAYLAND_DISPLAY= SDL_VIDEODRIVER=x11");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, kNoWindow);
+
+    ConfigRecord record = windowedRecord();
+    record.block1.screenWidth = 0;
+    writeRecord(dir.path, record);
+    run = runFilm03(dir.path, "--batch");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, kNoWindow);
+}
+
+TEST_F(Film03, AnyConfigurationBytesEndCleanly) {
+    std::mt19937 random(4357);
+    for (int round = 0; round < 3; ++round) {
+        std::vector<unsigned char> bytes(80);
+        for (unsigned char& byte : bytes) byte = static_cast<unsigned char>(random());
+        bytes[0] = static_cast<unsigned char>(round % 2); // both window kinds
+        writeWholeFile(dir.file(kConfigFileName), bytes);
+        ProgramRun run = runFilm03(dir.path, "--batch --fixed-step 100");
+        EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode << run.err;
+    }
+}
+
+TEST(Film03CommandLine, ExitCodes) {
+    std::string bin = ZORX_BIN_DIR "/film03";
+    auto status = [&](const std::string& arguments) {
+        int raw = std::system((bin + " " + arguments + " >/dev/null 2>&1").c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    EXPECT_EQ(status("--help"), 0);
+    EXPECT_EQ(status("--version"), 0);
+    EXPECT_EQ(status("--answer perhaps"), 2);
+}

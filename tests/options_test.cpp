@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "app/options.h"
+
+namespace {
+Options parse(std::vector<std::string> arguments) {
+    return parseOptions(arguments);
+}
+} // namespace
+
+TEST(CommandLine, EveryOptionIsStored) {
+    Options options = parse({"--batch", "--answer", "no", "--fixed-step", "40", "--shots",
+                             "first:30000,second:20000,end:4000", "--record", "out.mkv", "--fps",
+                             "60", "--seek", "second:1500"});
+    ASSERT_TRUE(options.error.empty()) << options.error;
+    EXPECT_TRUE(options.batch);
+    EXPECT_FALSE(options.answerYes);
+    EXPECT_EQ(options.fixedStepMs, 40u);
+    ASSERT_EQ(options.shots.size(), 3u);
+    EXPECT_EQ(options.shots[1].sequence, "second");
+    EXPECT_EQ(options.shots[1].ms, 20000u);
+    EXPECT_EQ(options.shots[2].sequence, "end");
+    EXPECT_EQ(options.recordFile, "out.mkv");
+    EXPECT_EQ(options.fps, 60u);
+    EXPECT_TRUE(options.seek);
+    EXPECT_EQ(options.seekTo.sequence, "second");
+    EXPECT_EQ(options.seekTo.ms, 1500u);
+}
+
+TEST(CommandLine, BenchmarkFileIsOptional) {
+    Options bare = parse({"--benchmark", "--fixed-step", "10"});
+    EXPECT_TRUE(bare.error.empty());
+    EXPECT_TRUE(bare.benchmark);
+    EXPECT_TRUE(bare.batch);
+    EXPECT_EQ(bare.benchmarkFile, "");
+    EXPECT_EQ(bare.fixedStepMs, 10u);
+    Options toFile = parse({"--benchmark", "times.json"});
+    EXPECT_EQ(toFile.benchmarkFile, "times.json");
+}
+
+TEST(CommandLine, BadValuesAreRefused) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--answer", "maybe"},          {"--answer"},           {"--fixed-step", "0"},
+        {"--fixed-step", "-5"},         {"--fixed-step", "5x"}, {"--fps", "0"},
+        {"--shots", "first"},           {"--shots", "a:1,"},    {"--seek", ":100"},
+        {"--shots", "first:100"},       {"--record", ""},       {"--frobnicate"},
+        {"--fixed-step", "99999999999"}};
+    for (const auto& arguments : bad) EXPECT_FALSE(parse(arguments).error.empty()) << arguments[0];
+}
