@@ -22,6 +22,8 @@ namespace {
 constexpr char kBigfileName[] = "Film_03.dat";
 constexpr char kBigfileStamp[] = "demotool build-data"; // no date: the output stays identical
 constexpr int kJpegQuality = 92;
+// The cursor's black is made transparent by an exact colour key: it needs the least noise.
+constexpr int kColourKeyJpegQuality = 100;
 constexpr float kMusicQuality = 0.5f;
 constexpr float kMusicPeak = 0.8f; // about -2 dBFS, headroom for the codec's overshoot
 constexpr int kSoundKilobits = 192;
@@ -59,9 +61,9 @@ bool endsWithNoCase(const std::string& text, const char* suffix) {
 
 void addImage(BuildState& state, NamedImage image, bool packed) {
     const bool jpeg = endsWithNoCase(image.name, ".jpg") || endsWithNoCase(image.name, ".jpeg");
-    state.files.push_back({image.name,
-                           jpeg ? encodeJpeg(image.image, kJpegQuality) : encodePng(image.image),
-                           packed});
+    const int quality = image.name == "Cursor.jpg" ? kColourKeyJpegQuality : kJpegQuality;
+    state.files.push_back(
+        {image.name, jpeg ? encodeJpeg(image.image, quality) : encodePng(image.image), packed});
     state.images.push_back(std::move(image));
 }
 

@@ -83,6 +83,9 @@ std::vector<uint8_t> encodeJpeg(const Image& image, int quality) {
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (quality >= 95) // full-resolution colour as well: fewer stray values around sharp edges
+        for (int c = 0; c < info.num_components; ++c)
+            info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
     info.optimize_coding = TRUE;
     jpeg_start_compress(&info, TRUE);
     std::vector<uint8_t> row(size_t(image.width) * 3);

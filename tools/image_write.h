@@ -15,7 +15,8 @@ struct Image {
 Image makeImage(int width, int height, int channels);
 
 std::vector<uint8_t> encodePng(const Image& image);
-// RGB only; an RGBA image loses its alpha. quality 1..100.
+// RGB only; an RGBA image loses its alpha. quality 1..100; from 95 on, colour is not
+// subsampled.
 std::vector<uint8_t> encodeJpeg(const Image& image, int quality);
 
 // Box-filtered (down) or nearest (up) copy of the image at another size, as RGB on black.
