@@ -25,7 +25,8 @@ constexpr int kJpegQuality = 92;
 // The cursor's black is made transparent by an exact colour key: it needs the least noise.
 constexpr int kColourKeyJpegQuality = 100;
 constexpr float kMusicQuality = 0.5f;
-constexpr float kMusicPeak = 0.8f; // about -2 dBFS, headroom for the codec's overshoot
+constexpr float kMusicLimit = 0.55f; // the loudest hits are held about 5 dB down
+constexpr float kMusicPeak = 0.75f;  // about -2.5 dBFS, headroom for the codec's overshoot
 constexpr int kSoundKilobits = 192;
 constexpr float kSoundPeak = 0.7f;
 
@@ -87,6 +88,7 @@ void makeSceneTextures(BuildState& state) {
 
 void makeMusic(BuildState& state) {
     StereoBuffer music = renderScore(introMusicScore());
+    limitPeaks(music, peakLevel(music) * kMusicLimit, 0.005, 0.25);
     normalisePeak(music, kMusicPeak);
     state.files.push_back({"MusicIntro.ogg", encodeOggVorbis(music, kMusicQuality), true});
 }

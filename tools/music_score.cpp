@@ -97,11 +97,12 @@ const MelodyNote kSecondMelody[] = {
 void writeHallFlight(Writer& w) {
     for (int bar = 0; bar < 18; bar += 2) {
         const float from = 0.1f + bar / 18.0f * 0.75f, to = 0.1f + (bar + 2) / 18.0f * 0.75f;
-        const float velocity = bar == 0 ? 0.5f : 0.6f + bar * 0.01f;
+        const float velocity = bar == 0 ? 0.5f : bar < 16 ? 0.6f + bar * 0.01f : 0.6f;
         w.padChord(chordAtBar(bar), barTime(bar), 2, velocity, from, to);
     }
-    // A quiet eighth-note arpeggio from bar 2, sixteenths from bar 12.
-    for (int bar = 2; bar < 18; ++bar) {
+    // A quiet eighth-note arpeggio from bar 2, sixteenths from bar 12; the build-up in bars
+    // 16-17 leaves only pads, lead, snare roll and riser, so that the hit at bar 18 lands.
+    for (int bar = 2; bar < 16; ++bar) {
         const Chord& chord = chordAtBar(bar);
         const int steps = bar < 12 ? 8 : 16;
         for (int step = 0; step < steps; ++step) {
@@ -114,17 +115,16 @@ void writeHallFlight(Writer& w) {
         }
     }
     // Bass: eighth notes from bar 4, root with an octave jump on the off-beats.
-    for (int bar = 4; bar < 18; ++bar) {
+    for (int bar = 4; bar < 16; ++bar) {
         const Chord& chord = chordAtBar(bar);
         for (int step = 0; step < 8; ++step) {
             const double start = barTime(bar) + step * kBeat / 2;
-            if (bar == 17 && step >= 6) break;
             w.add(Instrument::Bass, start, kBeat * 0.4, float(chord.bass + (step % 2 ? 12 : 0)),
                   step % 2 ? 0.55f : 0.75f, 0, 0.2f + (bar - 4) * 0.05f, 0.05f);
         }
     }
     // Hi-hats from bar 4, kick and snare from bar 8.
-    for (int bar = 4; bar < 18; ++bar)
+    for (int bar = 4; bar < 16; ++bar)
         for (int step = 0; step < 16; ++step) {
             const double start = barTime(bar) + step * kBeat / 4;
             const bool sixteenths = bar >= 12;
@@ -132,8 +132,8 @@ void writeHallFlight(Writer& w) {
                 w.drum(Instrument::Hat, start, 0.35f, 0.3f);
             else if (sixteenths && step % 2 == 1)
                 w.drum(Instrument::Hat, start, 0.16f, 0.3f);
-            if (bar >= 8 && bar < 17 && step % 4 == 0) w.drum(Instrument::Kick, start, 0.95f);
-            if (bar >= 8 && bar < 16 && (step == 4 || step == 12))
+            if (bar >= 8 && step % 4 == 0) w.drum(Instrument::Kick, start, 0.95f);
+            if (bar >= 8 && (step == 4 || step == 12))
                 w.drum(Instrument::Snare, start, 0.7f, -0.1f, 0.2f);
         }
     w.drum(Instrument::Crash, barTime(8), 0.45f, 0.3f, 0.3f);
@@ -147,15 +147,15 @@ void writeHallFlight(Writer& w) {
                              : step < 24 ? barTime(17) + (step - 8) * kBeat / 4
                                          : barTime(17) + 3 * kBeat + (step - 24) * kBeat / 8;
         if (start >= barTime(18)) break;
-        w.drum(Instrument::Snare, start, 0.3f + step * 0.018f, -0.1f, 0.2f);
+        w.drum(Instrument::Snare, start, 0.2f + step * 0.012f, -0.1f, 0.2f);
     }
-    w.add(Instrument::Riser, barTime(16), 2 * kBar, 60, 0.5f, 0, 0.5f, 0.3f);
+    w.add(Instrument::Riser, barTime(16), 2 * kBar, 60, 0.35f, 0, 0.5f, 0.3f);
     // The hit at 45 s.
     w.drum(Instrument::Boom, barTime(18), 1.0f, 0, 0.3f);
     w.drum(Instrument::Crash, barTime(18), 0.8f, 0, 0.4f);
     w.add(Instrument::Bass, barTime(18), 1.5, 33, 0.9f, 0, 0.5f, 0.1f);
     const Chord hit{33, {57, 64, 69, 71}};
-    w.padChord(hit, barTime(18), 1.2, 0.75f, 0.85f, 0.3f);
+    w.padChord(hit, barTime(18), 1.2, 0.9f, 0.85f, 0.3f);
     for (int k = 0; k < 4; ++k)
         w.add(Instrument::Bell, barTime(18) + k * kBeat * 1.5, 0.2, float(76 + (k % 2) * 5 - k),
               0.28f - k * 0.04f, k % 2 ? 0.5f : -0.5f, 0.6f, 0.4f, 0.4f);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 
 namespace {
 
@@ -420,4 +421,43 @@ void normalisePeak(StereoBuffer& buffer, float peak) {
     if (current <= 0.0f) return;
     const float gain = peak / current;
     for (size_t i = 0; i < buffer.frames(); ++i) buffer.left[i] *= gain, buffer.right[i] *= gain;
+}
+
+void limitPeaks(StereoBuffer& buffer, float threshold, double lookAhead, double release) {
+    const size_t frames = buffer.frames();
+    const size_t reach = std::max<size_t>(2, size_t(lookAhead * buffer.rate)) & ~size_t(1);
+    // The gain each sample needs on its own.
+    std::vector<float> need(frames);
+    for (size_t i = 0; i < frames; ++i) {
+        const float peak = std::max(std::fabs(buffer.left[i]), std::fabs(buffer.right[i]));
+        need[i] = peak > threshold ? threshold / peak : 1.0f;
+    }
+    // The smallest need within `reach` on either side (a sliding minimum)...
+    std::vector<float> held(frames);
+    std::deque<size_t> window;
+    for (size_t i = 0; i < frames + reach; ++i) {
+        if (i < frames) {
+            while (!window.empty() && need[window.back()] >= need[i]) window.pop_back();
+            window.push_back(i);
+        }
+        if (i < reach) continue;
+        while (window.front() + 2 * reach < i) window.pop_front();
+        held[i - reach] = need[window.front()];
+    }
+    // ...averaged over half that width, which never rises above the need of any peak it
+    // covers, then released slowly.
+    const size_t half = reach / 2;
+    double sum = 0.0;
+    for (size_t i = 0; i < std::min(frames, half + 1); ++i) sum += held[i];
+    const float releaseStep = float(1.0 / (release * buffer.rate));
+    float gain = 1.0f;
+    for (size_t i = 0; i < frames; ++i) {
+        const size_t first = i > half ? i - half : 0, last = std::min(frames - 1, i + half);
+        const float average = float(sum / double(last - first + 1));
+        gain = std::min(average, gain + releaseStep);
+        buffer.left[i] *= gain;
+        buffer.right[i] *= gain;
+        if (i + half + 1 < frames) sum += held[i + half + 1];
+        if (i >= half) sum -= held[i - half];
+    }
 }

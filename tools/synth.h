@@ -55,5 +55,9 @@ struct Score {
 StereoBuffer renderScore(const Score& score);
 
 float peakLevel(const StereoBuffer& buffer);
+// Holds every sample at or below threshold with a smooth gain that starts to fall `lookAhead`
+// seconds before a peak and recovers over `release` seconds: loud hits no longer decide the
+// level of the whole piece.
+void limitPeaks(StereoBuffer& buffer, float threshold, double lookAhead, double release);
 // Scales the buffer so that its largest sample magnitude is `peak`.
 void normalisePeak(StereoBuffer& buffer, float peak);
