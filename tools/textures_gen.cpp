@@ -329,7 +329,10 @@ Material makeGlass() {
         const float fa = a - std::floor(a), fb = b - std::floor(b);
         const float lead = std::min({fa, 1 - fa, fb, 1 - fb});
         const float inLead = 1.0f - smoothStep(0.03f, 0.05f, lead);
-        const uint32_t pane = uint32_t(int(std::floor(a)) * 17 + int(std::floor(b)) + 64);
+        // Shifting u or v by one tile moves a and b by 3: pane numbers repeat every 3.
+        const int paneA = (int(std::floor(a)) % 3 + 3) % 3,
+                  paneB = (int(std::floor(b)) % 3 + 3) % 3;
+        const uint32_t pane = uint32_t(paneA * 3 + paneB);
         const float hue = hashUnit(pane, 5, 71);
         const float ripple = tiledFbm(u, v, 8, 3, 72);
         const Colour glass =
@@ -371,8 +374,8 @@ std::string upperCase(std::string text) {
     return text;
 }
 
-// Normal map of a tiling height field: tangent-space normals, x to the right of the image,
-// y towards its top, packed as 0.5 + 0.5 * n.
+} // namespace
+
 Image normalMapFromHeight(const std::vector<float>& height, int size, float strength) {
     Image image = makeImage(size, size, 3);
     auto h = [&](int x, int y) {
@@ -390,8 +393,6 @@ Image normalMapFromHeight(const std::vector<float>& height, int size, float stre
         }
     return image;
 }
-
-} // namespace
 
 bool generateSceneTexture(const std::string& name, Image& out) {
     std::string stem = upperCase(name);

@@ -47,6 +47,11 @@ float tiledFbm(float u, float v, int cells, int octaves, uint32_t seed);
 // Hash of integers to 0..1.
 float hashUnit(uint32_t a, uint32_t b, uint32_t seed);
 
+// Normal map of a square height field that tiles: tangent-space normals with x to the right
+// of the image and y towards its top, packed as 0.5 + 0.5 * n into RGB. strength scales the
+// slopes (height units per pixel).
+Image normalMapFromHeight(const std::vector<float>& height, int size, float strength);
+
 // The textures the hall's materials name, by file name (letter case ignored). A name ending
 // in "_NM.PNG" is the normal map of the material named by the rest. False if unknown.
 bool generateSceneTexture(const std::string& name, Image& out);
