@@ -120,19 +120,20 @@ void pngError(png_structp png, png_const_charp) {
 }
 void pngWarning(png_structp, png_const_charp) {}
 
-// Sets up the transforms that turn any colour type and depth into 8-bit RGB or RGBA.
-// Returns whether the image carries alpha (an alpha channel or a transparency chunk).
-bool setPngTransforms(png_structp png, png_infop info) {
+// Sets up the transforms that turn any colour type and depth into 8-bit RGBA: palette to
+// RGB, grey to RGB, 16 bits rounded to 8, a transparency chunk to alpha; images without
+// alpha get an opaque filler. Returns the number of interlace passes to read.
+int setPngTransforms(png_structp png, png_infop info, bool& hasAlpha) {
     int colourType = png_get_color_type(png, info);
-    bool hasAlpha =
+    hasAlpha =
         (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
-    png_set_expand(png); // palette to RGB, grey below 8 bits to 8, transparency to alpha
+    png_set_expand(png);
     png_set_scale_16(png);
     if ((colourType & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
     if (!hasAlpha) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
+    int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    return hasAlpha;
+    return passes;
 }
 
 DecodeResult decodePng(TextureRecord& record, const uint8_t* data, size_t size, bool& hasAlpha) {
@@ -158,9 +159,8 @@ DecodeResult decodePng(TextureRecord& record, const uint8_t* data, size_t size, 
         png_destroy_read_struct(&png, &info, nullptr);
         return DecodeResult::TooLarge;
     }
-    hasAlpha = setPngTransforms(png, info);
+    int passes = setPngTransforms(png, info, hasAlpha);
     allocatePixels(record, int32_t(width), int32_t(height));
-    int passes = png_set_interlace_handling(png);
     size_t rowBytes = size_t(width) * 4;
     for (int pass = 0; pass < passes; ++pass)
         for (png_uint_32 row = 0; row < height; ++row)
@@ -255,6 +255,18 @@ toff_t tiffSize(thandle_t handle) {
     return static_cast<MemoryReader*>(handle)->size;
 }
 
+// The RGBA reader hands out colours multiplied by their alpha; the engine keeps them apart.
+void unpremultiply(uint8_t* pixels, size_t count) {
+    for (size_t i = 0; i < count; ++i, pixels += 4) {
+        unsigned alpha = pixels[3];
+        if (alpha == 0 || alpha == 255) continue;
+        for (int c = 0; c < 3; ++c) {
+            unsigned value = (pixels[c] * 255u + alpha / 2) / alpha;
+            pixels[c] = uint8_t(value > 255 ? 255 : value);
+        }
+    }
+}
+
 DecodeResult decodeTiff(TextureRecord& record, const uint8_t* data, size_t size, bool& hasAlpha) {
     TIFFSetErrorHandler(nullptr);
     TIFFSetWarningHandler(nullptr);
@@ -268,7 +280,8 @@ DecodeResult decodeTiff(TextureRecord& record, const uint8_t* data, size_t size,
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds);
-    hasAlpha = extraCount > 0;
+    hasAlpha = extraCount > 0 &&
+               (extraKinds[0] == EXTRASAMPLE_ASSOCALPHA || extraKinds[0] == EXTRASAMPLE_UNASSALPHA);
     setTextureSize(record, int32_t(width & 0x7FFFFFFF), int32_t(height & 0x7FFFFFFF));
     char message[1024];
     DecodeResult result = DecodeResult::Failed;
@@ -280,9 +293,10 @@ DecodeResult decodeTiff(TextureRecord& record, const uint8_t* data, size_t size,
         // red, green, blue, alpha, as the record wants them.
         if (TIFFReadRGBAImageOriented(tiff, width, height,
                                       reinterpret_cast<uint32_t*>(record.pixels),
-                                      ORIENTATION_TOPLEFT, 0))
+                                      ORIENTATION_TOPLEFT, 0)) {
             result = DecodeResult::Ok;
-        else
+            if (hasAlpha) unpremultiply(record.pixels, size_t(width) * height);
+        } else
             releasePixels(record);
     }
     TIFFClose(tiff);
@@ -382,7 +396,10 @@ void decodePcx(TextureRecord& record, std::string fileName, std::string archiveN
         accountedFree(data, size);
         fatalTooLarge(fileName, uint64_t(width), uint64_t(height));
     }
+    // Plane lines are padded to an even length; a file whose bytes-per-line field says its
+    // odd lines are not padded is read as it says.
     uint32_t lineLength = uint32_t(width + (width & 1));
+    if (readLittle16(data + 66) == width) lineLength = uint32_t(width);
     // Data too short for the image is refused before the image is allocated.
     if (problem == nullptr &&
         size - kPcxHeaderSize < leastPcxDataFor(uint64_t(lineLength) * 3 * uint64_t(height)))

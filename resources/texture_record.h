@@ -18,7 +18,8 @@ struct TextureRecord {
     int32_t halfHeight = 0;
 };
 
-// Zero-filled pixel buffer of width x height; sets the size fields.
+// Zero-filled pixel buffer of width x height; sets the size fields. Does nothing when pixels
+// are loaded; a buffer still held while none is loaded is a fatal internal error.
 void allocatePixels(TextureRecord& record, int32_t width, int32_t height);
 // Sets width, height, halves and byte size without allocating.
 void setTextureSize(TextureRecord& record, int32_t width, int32_t height);

@@ -31,6 +31,8 @@ int32_t createTexture(std::string name, int32_t width, int32_t height, const uin
 int32_t findTexture(const std::string& name);
 void deleteTexture(int32_t index);
 void deleteTextureByName(std::string name);
+// Engine shutdown: every texture by name from the last index down, then the cube map.
+void deleteAllTextures();
 void generateTextureNames(int32_t count, uint32_t* names);
 void deleteTextureNames(int32_t count, const uint32_t* names);
 uint32_t chooseInternalFormat();

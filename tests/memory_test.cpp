@@ -34,8 +34,10 @@ TEST(AccountedMemory, BalanceReportTexts) {
 }
 
 TEST(FailureReport, BatchLineEscapesAndAnswers) {
-    EXPECT_EQ(formatBatchLine(BoxKind::Notice, "A\tB", "x\\y\nz", true), "notice\tA\\tB\tx\\\\y\\nz");
-    EXPECT_EQ(formatBatchLine(BoxKind::Question, "QUESTION", "go ?", false), "question\tQUESTION\tgo ?\tno");
+    EXPECT_EQ(formatBatchLine(BoxKind::Notice, "A\tB", "x\\y\nz", true),
+              "notice\tA\\tB\tx\\\\y\\nz");
+    EXPECT_EQ(formatBatchLine(BoxKind::Question, "QUESTION", "go ?", false),
+              "question\tQUESTION\tgo ?\tno");
 }
 
 TEST(FailureReportDeathTest, FatalExitsWithOneAndWritesTheBatchLine) {

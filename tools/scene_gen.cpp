@@ -71,16 +71,16 @@ void addShell(std::vector<Mesh3ds>& meshes) {
     for (int i = 0; i < kSections; ++i) {
         const float y0 = section * float(i);
         Mesh3ds floor = namedMesh(numbered("Floor", i + 1));
-        addPatch(floor, {-kHalfWidth, y0, 0}, {2 * kHalfWidth, 0, 0}, {0, section, 0}, 32, 30, 0.5f,
+        addPatch(floor, {-kHalfWidth, y0, 0}, {2 * kHalfWidth, 0, 0}, {0, section, 0}, 24, 24, 0.5f,
                  1, "Tiles");
         Mesh3ds left = namedMesh(numbered("WallL", i + 1));
-        addPatch(left, {-kHalfWidth, y0, 0}, {0, section, 0}, {0, 0, kWallHeight}, 30, 14, 0.25f, 1,
+        addPatch(left, {-kHalfWidth, y0, 0}, {0, section, 0}, {0, 0, kWallHeight}, 24, 12, 0.25f, 1,
                  "Stone");
         Mesh3ds right = namedMesh(numbered("WallR", i + 1));
-        addPatch(right, {kHalfWidth, y0 + section, 0}, {0, -section, 0}, {0, 0, kWallHeight}, 30,
-                 14, 0.25f, 1, "Stone");
+        addPatch(right, {kHalfWidth, y0 + section, 0}, {0, -section, 0}, {0, 0, kWallHeight}, 24,
+                 12, 0.25f, 1, "Stone");
         Mesh3ds vault = namedMesh(numbered("Vault", i + 1));
-        addSurface(vault, 32, 30, 1, "Vault", [&](float s, float t) {
+        addSurface(vault, 28, 24, 1, "Vault", [&](float s, float t) {
             const float angle = kPi * s;
             return SurfacePoint{{kVaultRadius * std::cos(angle), y0 + section * t,
                                  kWallHeight + kVaultRadius * std::sin(angle)},
@@ -251,7 +251,7 @@ Mesh3ds extrudedText(const std::string& name, const std::string& text, float cap
 // A ring of flat facets, standing in the x-z plane around centre.
 Mesh3ds facetedRing(const std::string& name, Vec3f centre, float radius, float tube) {
     Mesh3ds mesh = namedMesh(name);
-    addSurface(mesh, 48, 6, 0, "Emblem", [&](float s, float t) {
+    addSurface(mesh, 64, 8, 0, "Emblem", [&](float s, float t) {
         const float around = 2 * kPi * s, turn = 2 * kPi * (1 - t);
         const float r = radius + tube * std::cos(turn);
         return SurfacePoint{

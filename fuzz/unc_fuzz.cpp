@@ -1,0 +1,28 @@
+// The UNC cache reader on arbitrary files, loose and as a bigfile entry.
+#include <string>
+
+#include "fatal_escape.h"
+#include "resources/bigfile.h"
+#include "resources/images.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    imageState.maxImageBytes = 64u << 20;
+    std::string loose = writeInput("IN.UNC", data, size);
+    std::string header = std::string(kBigfileBeginMarker) + "in.unc;x;" + std::to_string(size) +
+                         "\n" + std::string(kBigfileEndMarker);
+    std::string archive = header + std::string(reinterpret_cast<const char*>(data), size);
+    std::string bigfile =
+        writeInput("IN.DAT", reinterpret_cast<const uint8_t*>(archive.data()), archive.size());
+    for (int fromArchive = 0; fromArchive < 2; ++fromArchive) {
+        TextureRecord record;
+        runFuzzInput(
+            [&] {
+                if (fromArchive)
+                    readUnc(record, "in.unc", bigfile, size % 2 == 0);
+                else
+                    readUnc(record, loose, "", size % 2 == 0);
+            },
+            [&] { releasePixels(record); });
+    }
+    return 0;
+}

@@ -1,0 +1,220 @@
+#include "render/capabilities.h"
+
+#include <SDL.h>
+
+#include <string>
+
+#include "config/configuration.h"
+#include "platform/failure.h"
+
+GLCapabilities glCapabilities;
+
+namespace {
+
+// A whole-name match: name + " " at the start of the list or right after a blank, so that
+// neither a longer name beginning with it nor one ending in it (an "EGL_..." name) counts.
+bool listContains(std::string_view list, std::string_view name) {
+    std::string wanted(name);
+    wanted += ' ';
+    for (size_t at = list.find(wanted); at != std::string_view::npos;
+         at = list.find(wanted, at + 1)) {
+        if (at == 0 || list[at - 1] == ' ') return true;
+    }
+    return false;
+}
+
+int32_t driverMaxTextureUnits() {
+    GLint units = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &units);
+    return units;
+}
+
+float driverMaxAnisotropy() {
+    GLfloat maximum = 0.0f;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maximum);
+    return maximum;
+}
+
+void* driverEntryPoint(const char* name) {
+    return SDL_GL_GetProcAddress(name);
+}
+
+template <typename Proc> void fetch(const GLQuery& query, Proc& proc, const char* name) {
+    proc = reinterpret_cast<Proc>(query.entryPoint(name));
+}
+
+[[noreturn]] void missingExtension(std::string_view text) {
+    fatalError(kCapabilityCaption, text);
+}
+
+const char* const kDriverAdvice =
+    "\n\nPlease buy a better 3D card or try to install the latest OpenGL drivers.";
+
+void checkSwapControl(const GLQuery& query) {
+    GLCapabilities& caps = glCapabilities;
+    caps.swapControlAvailable = false;
+    if (!extensionListed(*query.lists, kSwapControlExtension)) return;
+    fetch(query, caps.swapInterval, "glXSwapIntervalMESA");
+    fetch(query, caps.getSwapInterval, "glXGetSwapIntervalMESA");
+    caps.swapControlAvailable = caps.swapInterval != nullptr && caps.getSwapInterval != nullptr;
+}
+
+// A setting that needs one of two extensions: without either, it is lowered (running and
+// stored value) to one the driver can honour, with a notice. Only asked while the setting
+// is not already at that value.
+struct ReducibleSetting {
+    int32_t& running;
+    int32_t& stored;
+    int32_t lowered;
+};
+
+void needEitherExtension(const GLStrings& lists, const char* first, const char* second,
+                         ReducibleSetting setting, std::string_view notice) {
+    if (setting.running == setting.lowered) return;
+    if (extensionListed(lists, first) || extensionListed(lists, second)) return;
+    noticeBox(kCapabilityCaption, notice);
+    setting.running = setting.lowered;
+    setting.stored = setting.lowered;
+}
+
+void checkCompression(const GLStrings& lists) {
+    needEitherExtension(
+        lists, "GL_ARB_texture_compression", "GL_EXT_texture_compression_s3tc",
+        {configState.running.textureCompression, configState.record.block2.textureCompression, 0},
+        "The OpenGL extension GL_ARB_texture_compression and/or "
+        "GL_EXT_texture_compression_s3tc is missing !\nSo your video card/driver does not "
+        "support s3tc (texture compression).\n\nPlease do not enable texture compression "
+        "in the configuration interface !\nThe application will continue without s3tc "
+        "now...");
+}
+
+void checkMipmapGeneration(const GLStrings& lists) {
+    needEitherExtension(
+        lists, "GL_EXT_texture", "GL_SGIS_generate_mipmap",
+        {configState.running.textureFiltering, configState.record.block2.textureFiltering, 2},
+        "The OpenGL extension GL_SGIS_generate_mipmap is missing !\nSo your video "
+        "card/driver does not support automatic mipmap generation.\n\nPlease do not enable "
+        "other texture filtering options than \"Bilinear (No Mipmap)\" in the configuration "
+        "interface !\nThe application will continue with \"Bilinear (No Mipmap)\" now...");
+}
+
+void requireExtension(const GLStrings& lists, const char* name, const char* lack) {
+    if (extensionListed(lists, name)) return;
+    missingExtension(std::string("The OpenGL extension ") + name + " is missing !\nSo your video " +
+                     "card/driver does not support " + lack + "." + kDriverAdvice);
+}
+
+void checkMultitexture(const GLQuery& query) {
+    requireExtension(*query.lists, "GL_ARB_multitexture", "multitexturing");
+    if (query.maxTextureUnits() < kRequiredTextureUnits)
+        missingExtension("Your video card or driver does not support " +
+                         std::to_string(kRequiredTextureUnits) +
+                         " texture units !\nThis number of texture units is needed for "
+                         "MultiTexturing in this application." +
+                         kDriverAdvice);
+    GLCapabilities& caps = glCapabilities;
+    fetch(query, caps.glMultiTexCoord1fARB, "glMultiTexCoord1fARB");
+    fetch(query, caps.glMultiTexCoord2fARB, "glMultiTexCoord2fARB");
+    fetch(query, caps.glMultiTexCoord3fARB, "glMultiTexCoord3fARB");
+    fetch(query, caps.glMultiTexCoord4fARB, "glMultiTexCoord4fARB");
+    fetch(query, caps.glActiveTextureARB, "glActiveTextureARB");
+    fetch(query, caps.glClientActiveTextureARB, "glClientActiveTextureARB");
+}
+
+void setAnisotropy(int32_t factor) {
+    configState.running.anisotropy = static_cast<float>(factor);
+    configState.record.block2.anisotropy = factor;
+}
+
+void checkAnisotropy(const GLQuery& query) {
+    float setting = configState.running.anisotropy;
+    if (setting == 1.0f) return;
+    std::string selected = "You selected " + std::to_string(static_cast<int32_t>(setting)) +
+                           "x anisotropic texture filtering in the configuration interface.\n";
+    if (!extensionListed(*query.lists, "GL_EXT_texture_filter_anisotropic")) {
+        noticeBox(kCapabilityCaption,
+                  selected + "But your video card or driver does not support anisotropic texture "
+                             "filtering.\nSo the application will continue without anisotropic "
+                             "filtering now...");
+        setAnisotropy(1);
+        return;
+    }
+    float maximum = query.maxAnisotropy();
+    if (!(maximum < setting)) return;
+    int32_t most = static_cast<int32_t>(maximum);
+    std::string mostText = std::to_string(most);
+    noticeBox(kCapabilityCaption,
+              selected + "But your video card or driver only supports a maximum of " + mostText +
+                  "x anisotropic texture filtering.\nSo the application will continue with " +
+                  mostText + "x anisotropic filtering now...");
+    setAnisotropy(most);
+}
+
+void checkVertexBuffers(const GLQuery& query) {
+    GLCapabilities& caps = glCapabilities;
+    caps.vertexBuffersAvailable = false;
+    if (!extensionListed(*query.lists, "GL_ARB_vertex_buffer_object")) return;
+    fetch(query, caps.glBindBufferARB, "glBindBufferARB");
+    fetch(query, caps.glDeleteBuffersARB, "glDeleteBuffersARB");
+    fetch(query, caps.glGenBuffersARB, "glGenBuffersARB");
+    fetch(query, caps.glBufferDataARB, "glBufferDataARB");
+    fetch(query, caps.glBufferSubDataARB, "glBufferSubDataARB");
+    caps.vertexBuffersAvailable =
+        caps.glBindBufferARB != nullptr && caps.glDeleteBuffersARB != nullptr &&
+        caps.glGenBuffersARB != nullptr && caps.glBufferDataARB != nullptr &&
+        caps.glBufferSubDataARB != nullptr;
+}
+
+void checkFogCoordinates(const GLQuery& query) {
+    if (!extensionListed(*query.lists, "GL_EXT_fog_coord"))
+        missingExtension("The OpenGL extension GL_EXT_fog_coord is missing !\nSo your video "
+                         "card/driver does not support volumetric fog !\nTry to install newer "
+                         "drivers or buy a new 3D card.");
+    fetch(query, glCapabilities.glFogCoordPointerEXT, "glFogCoordPointerEXT");
+    if (glCapabilities.glFogCoordPointerEXT == nullptr)
+        missingExtension("The OpenGL extension function glFogCoordPointerEXT was not found\n"
+                         "although the GL_EXT_fog_coord extension is present !\nSo your video "
+                         "card/driver does not support volumetric fog.");
+}
+
+} // namespace
+
+GLQuery driverQuery(const GLStrings& lists) {
+    GLQuery query;
+    query.lists = &lists;
+    query.maxTextureUnits = driverMaxTextureUnits;
+    query.maxAnisotropy = driverMaxAnisotropy;
+    query.entryPoint = driverEntryPoint;
+    return query;
+}
+
+bool extensionListed(const GLStrings& lists, std::string_view name) {
+    return listContains(lists.extensions, name) ||
+           listContains(lists.windowSystemExtensions, name) ||
+           listContains(lists.secondWindowSystemExtensions, name);
+}
+
+void checkCapabilities(const GLQuery& query) {
+    const GLStrings& lists = *query.lists;
+    checkSwapControl(query);
+    checkCompression(lists);
+    glCapabilities.multisampleFilterHintAvailable =
+        configState.running.multisampling != 0 &&
+        extensionListed(lists, "GL_NV_multisample_filter_hint");
+    if (!extensionListed(lists, "GL_EXT_texture_lod_bias"))
+        missingExtension("The OpenGL extension GL_EXT_texture_lod_bias is missing !\nSo your "
+                         "video card/driver does not support texture LOD !\nTry to install "
+                         "newer drivers or buy a new 3D card.");
+    checkMipmapGeneration(lists);
+    checkMultitexture(query);
+    requireExtension(lists, "GL_ARB_texture_cube_map", "cube maps");
+    requireExtension(lists, "GL_ARB_texture_env_combine", "texture combiners");
+    requireExtension(lists, "GL_ARB_texture_env_dot3", "ARB DOT3 Bump Mapping");
+    checkAnisotropy(query);
+    checkVertexBuffers(query);
+    checkFogCoordinates(query);
+    setupPixelBufferExtensions(query);
+}
+
+// Filled by the render targets: fetches the off-screen target entry points.
+void setupPixelBufferExtensions(const GLQuery&) {}

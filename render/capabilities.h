@@ -1,0 +1,64 @@
+// OpenGL capabilities: the extension test over the driver's lists, the one-time capability
+// check that stops, lowers a setting or records a flag for every extension the engine uses,
+// and the capability record with the extension entry points the renderer calls.
+#pragma once
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/gl_strings.h"
+
+using SwapIntervalProc = int (*)(unsigned int interval);
+using GetSwapIntervalProc = int (*)();
+
+struct GLCapabilities {
+    bool swapControlAvailable = false;
+    SwapIntervalProc swapInterval = nullptr;       // glXSwapIntervalMESA
+    GetSwapIntervalProc getSwapInterval = nullptr; // glXGetSwapIntervalMESA
+    bool multisampleFilterHintAvailable = false;
+    PFNGLMULTITEXCOORD1FARBPROC glMultiTexCoord1fARB = nullptr;
+    PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB = nullptr;
+    PFNGLMULTITEXCOORD3FARBPROC glMultiTexCoord3fARB = nullptr;
+    PFNGLMULTITEXCOORD4FARBPROC glMultiTexCoord4fARB = nullptr;
+    PFNGLACTIVETEXTUREARBPROC glActiveTextureARB = nullptr;
+    PFNGLCLIENTACTIVETEXTUREARBPROC glClientActiveTextureARB = nullptr;
+    bool vertexBuffersAvailable = false;
+    PFNGLBINDBUFFERARBPROC glBindBufferARB = nullptr;
+    PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB = nullptr;
+    PFNGLGENBUFFERSARBPROC glGenBuffersARB = nullptr;
+    PFNGLBUFFERDATAARBPROC glBufferDataARB = nullptr;
+    PFNGLBUFFERSUBDATAARBPROC glBufferSubDataARB = nullptr;
+    PFNGLFOGCOORDPOINTEREXTPROC glFogCoordPointerEXT = nullptr;
+};
+extern GLCapabilities glCapabilities;
+
+// What the capability check asks of the driver: its extension lists, two numbers and the
+// entry points. driverQuery asks the current context; tests hand in their own answers.
+struct GLQuery {
+    const GLStrings* lists = nullptr;
+    int32_t (*maxTextureUnits)() = nullptr; // GL_MAX_TEXTURE_UNITS_ARB
+    float (*maxAnisotropy)() = nullptr;     // GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT
+    void* (*entryPoint)(const char* name) = nullptr;
+};
+GLQuery driverQuery(const GLStrings& lists);
+
+inline constexpr int32_t kRequiredTextureUnits = 4;
+inline constexpr const char* kCapabilityCaption = "ATTENTION !";
+// The window system's extension that offers a settable swap interval with a getter.
+inline constexpr const char* kSwapControlExtension = "GLX_MESA_swap_control";
+
+// True when name is listed as a whole name (followed by one blank) in the GL list, else in
+// the window system's lists. The last name of a list without a trailing blank is not found.
+bool extensionListed(const GLStrings& lists, std::string_view name);
+inline bool extensionListed(std::string_view name) { return extensionListed(glStrings, name); }
+
+// Runs once after the context is made: fills glCapabilities, may lower the compression,
+// filtering and anisotropy settings (running and stored) with a notice, or end the program.
+void checkCapabilities(const GLQuery& query);
+inline void checkCapabilities() { checkCapabilities(driverQuery(glStrings)); }
+
+// The pixel-buffer extension set-up that ends the capability check.
+void setupPixelBufferExtensions(const GLQuery& query);

@@ -1,0 +1,304 @@
+#include "resources/textures.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+#include "config/configuration.h"
+#include "platform/failure.h"
+#include "platform/memory.h"
+#include "resources/bigfile.h"
+#include "resources/images.h"
+
+TextureState textureState;
+
+namespace {
+
+constexpr int32_t kCacheThresholdBytes = 262144;
+constexpr int32_t kCubeMapSide = 128;
+
+std::string upperCased(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+uint32_t tableBytes(int32_t count) {
+    return static_cast<uint32_t>(count) * static_cast<uint32_t>(sizeof(TextureRecord*));
+}
+
+// Sets index to the texture of that name; when there is none, appends a new record for it
+// and returns that record (nullptr when the name was found).
+TextureRecord* appendUnlessFound(const std::string& name, int32_t& index) {
+    index = findTexture(name);
+    if (index >= 0) return nullptr;
+    TextureState& state = textureState;
+    accountedAlloc(state.records, tableBytes(state.count), tableBytes(state.count + 1));
+    TextureRecord* record = new TextureRecord;
+    record->name = name;
+    record->sceneTag = state.sceneTag;
+    state.records[state.count] = record;
+    index = state.count++;
+    return record;
+}
+
+bool isPowerOfTwo(int32_t value) {
+    return value > 0 && (value & (value - 1)) == 0;
+}
+
+void checkMaximumSize(const TextureRecord& record) {
+    GLint maximum = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maximum);
+    if (maximum >= record.width && maximum >= record.height) return;
+    std::string side = std::to_string(maximum);
+    fatalError("HARDWARE ACCELERATION ERROR",
+               "Your video card does not support texture sizes higher than " + side + " x " + side +
+                   " !\n\nPlease get a better video card !");
+}
+
+void checkPowerOfTwo(const TextureRecord& record, const std::string& archiveName) {
+    if (isPowerOfTwo(record.width) && isPowerOfTwo(record.height)) return;
+    fatalError("ATTENTION !", "Invalid texture found !\n\n" + record.name + " in Bigfile " +
+                                  archiveName + " has not a power of 2 dimension !");
+}
+
+// Sets the maximum anisotropy of the bound texture when the setting asks for filtering.
+void applyAnisotropy(GLenum target, bool off) {
+    float setting = configState.running.anisotropy;
+    if (setting > 1.0f)
+        glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, off ? 1.0f : setting);
+}
+
+void setFilters(GLint minFilter, GLint generateMipmaps) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP_SGIS, generateMipmaps);
+}
+
+// Gives the record its GL texture: name, wrap, anisotropy, filters and, with pixels, the image.
+void uploadTexture(TextureRecord& record, const uint8_t* pixels) {
+    if (record.glName != 0)
+        fatalError("INTERNAL ERROR",
+                   "UNC Texture is already assigned to an OpenGL texture handle.\n\nIf you are a "
+                   "developer check your texture loading code !\nIf you are a user please contact "
+                   "the programmer !");
+    generateTextureNames(1, &record.glName);
+    glBindTexture(GL_TEXTURE_2D, record.glName);
+    applyWrapMode();
+    applyAnisotropy(GL_TEXTURE_2D, textureState.options.noAnisotropy);
+    int32_t filtering = textureState.options.noMipmaps ? 2 : configState.running.textureFiltering;
+    GLint format = static_cast<GLint>(chooseInternalFormat());
+    if (filtering == 0 || filtering == 1) {
+        setFilters(filtering == 0 ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST, 1);
+        if (pixels != nullptr)
+            gluBuild2DMipmaps(GL_TEXTURE_2D, format, record.width, record.height, GL_RGBA,
+                              GL_UNSIGNED_BYTE, pixels);
+    } else if (filtering == 2) {
+        setFilters(GL_LINEAR, 0);
+        if (pixels != nullptr)
+            glTexImage2D(GL_TEXTURE_2D, 0, format, record.width, record.height, 0, GL_RGBA,
+                         GL_UNSIGNED_BYTE, pixels);
+    }
+}
+
+// Fills the record from the file by its ending. Images other than PCX and UNC are read from
+// their loose UNC cache file when one exists, and cached when saving is on and they are large.
+void decodeTextureFile(TextureRecord& record, const std::string& fileName,
+                       const std::string& archiveName) {
+    bool colourKey = textureState.options.colourKey;
+    size_t length = fileName.size();
+    std::string ending = length >= 3 ? fileName.substr(length - 3) : std::string();
+    if (ending == "PCX") return decodePcx(record, fileName, archiveName, colourKey);
+    if (ending == "UNC") return readUnc(record, fileName, archiveName, colourKey);
+    // A name too short to carry an ending has no cache name.
+    std::string cacheName = length >= 3 ? fileName.substr(0, length - 3) + "unc" : std::string();
+    // The cache holds the pixels as decoding left them, colour key included: keying them
+    // again would take an image's own alpha channel away.
+    if (!cacheName.empty() && fileExists(cacheName, ""))
+        return readUnc(record, cacheName, "", false);
+    decodeWithImageLibrary(record, fileName, archiveName, colourKey);
+    if (!cacheName.empty() && configState.running.saveCompressedTextures &&
+        record.byteSize >= kCacheThresholdBytes)
+        writeUnc(record, cacheName);
+}
+
+void destroyRecord(TextureRecord* record) {
+    releasePixels(*record);
+    delete record;
+}
+
+// The direction a cube-map texel at row r, column k of a face stands for.
+void cubeMapDirection(int face, float r, float k, float direction[3]) {
+    const float c = 63.5f;
+    switch (face) {
+        case 0:
+            direction[0] = 64;
+            direction[1] = c - r;
+            direction[2] = c - k;
+            break;
+        case 1:
+            direction[0] = -64;
+            direction[1] = c - r;
+            direction[2] = k - c;
+            break;
+        case 2:
+            direction[0] = k - c;
+            direction[1] = 64;
+            direction[2] = r - c;
+            break;
+        case 3:
+            direction[0] = k - c;
+            direction[1] = -64;
+            direction[2] = c - r;
+            break;
+        case 4:
+            direction[0] = k - c;
+            direction[1] = c - r;
+            direction[2] = 64;
+            break;
+        default:
+            direction[0] = c - k;
+            direction[1] = c - r;
+            direction[2] = -64;
+            break;
+    }
+}
+
+void fillCubeMapFace(int face, uint8_t* buffer) {
+    for (int r = 0; r < kCubeMapSide; ++r) {
+        for (int k = 0; k < kCubeMapSide; ++k) {
+            float direction[3];
+            cubeMapDirection(face, static_cast<float>(r), static_cast<float>(k), direction);
+            float length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
+                                     direction[2] * direction[2]);
+            for (int i = 0; i < 3; ++i)
+                *buffer++ = static_cast<uint8_t>((direction[i] / length + 1.0f) / 2.0f * 255.0f);
+        }
+    }
+}
+
+} // namespace
+
+int32_t loadTexture(std::string fileName, std::string archiveName) {
+    fileName = upperCased(std::move(fileName));
+    archiveName = upperCased(std::move(archiveName));
+    int32_t index = -1;
+    TextureRecord* record = appendUnlessFound(fileName, index);
+    if (record == nullptr) return index;
+    decodeTextureFile(*record, fileName, archiveName);
+    checkMaximumSize(*record);
+    checkPowerOfTwo(*record, archiveName);
+    uploadTexture(*record, record->pixels);
+    releasePixels(*record);
+    return index;
+}
+
+int32_t createTexture(std::string name, int32_t width, int32_t height, const uint8_t* data) {
+    name = upperCased(std::move(name));
+    int32_t index = -1;
+    TextureRecord* record = appendUnlessFound(name, index);
+    if (record == nullptr) return index;
+    setTextureSize(*record, width, height);
+    checkMaximumSize(*record);
+    uploadTexture(*record, data);
+    return index;
+}
+
+int32_t findTexture(const std::string& name) {
+    std::string key = upperCased(name);
+    for (int32_t i = 0; i < textureState.count; ++i)
+        if (textureState.records[i]->name == key) return i;
+    return -1;
+}
+
+void deleteTexture(int32_t index) {
+    TextureState& state = textureState;
+    // Anything outside the table (not only -1) is ignored rather than read past its end.
+    if (index < 0 || index >= state.count) return;
+    TextureRecord* record = state.records[index];
+    if (record->glName != 0) deleteTextureNames(1, &record->glName);
+    if (state.count > 1 && index != state.count - 1)
+        state.records[index] = state.records[state.count - 1];
+    destroyRecord(record);
+    if (state.count == 1)
+        accountedFree(state.records, tableBytes(1));
+    else
+        accountedAlloc(state.records, tableBytes(state.count), tableBytes(state.count - 1));
+    --state.count;
+}
+
+void deleteTextureByName(std::string name) {
+    deleteTexture(findTexture(upperCased(std::move(name))));
+}
+
+void deleteAllTextures() {
+    while (textureState.count > 0)
+        deleteTextureByName(textureState.records[textureState.count - 1]->name);
+    if (textureState.normalisationCubeMap != 0) {
+        deleteTextureNames(1, &textureState.normalisationCubeMap);
+        textureState.normalisationCubeMap = 0;
+    }
+}
+
+void generateTextureNames(int32_t count, uint32_t* names) {
+    glGenTextures(count, names);
+    textureState.glTextureCount += count;
+}
+
+void deleteTextureNames(int32_t count, const uint32_t* names) {
+    textureState.glTextureCount -= count;
+    if (textureState.glTextureCount < 0)
+        noticeBox("INTERNAL ERROR",
+                  "glDeleteTextures was called but there are no more textures loaded !");
+    glDeleteTextures(count, names);
+}
+
+uint32_t chooseInternalFormat() {
+    const RunningSettings& settings = configState.running;
+    if (!textureState.options.noCompression) {
+        switch (settings.textureCompression) {
+            case 1:
+                return GL_COMPRESSED_RGBA_S3TC_DXT3_EXT;
+            case 2:
+                return GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+            case 3:
+                return GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
+            default:
+                break;
+        }
+    }
+    return settings.textureColourDepth == 16 ? GL_RGBA4 : GL_RGBA8;
+}
+
+void applyWrapMode() {
+    GLint wrap = textureState.options.clamp ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+}
+
+void buildNormalisationCubeMap() {
+    TextureState& state = textureState;
+    if (state.normalisationCubeMap != 0) {
+        deleteTextureNames(1, &state.normalisationCubeMap);
+        state.normalisationCubeMap = 0;
+    }
+    const uint32_t bufferBytes = kCubeMapSide * kCubeMapSide * 3;
+    uint8_t* buffer = nullptr;
+    accountedAlloc(buffer, 0, bufferBytes);
+    generateTextureNames(1, &state.normalisationCubeMap);
+    glBindTexture(GL_TEXTURE_CUBE_MAP_ARB, state.normalisationCubeMap);
+    applyAnisotropy(GL_TEXTURE_CUBE_MAP_ARB, true);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+    for (int face = 0; face < 6; ++face) {
+        fillCubeMapFace(face, buffer);
+        glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X_ARB + face, 0, GL_RGBA8, kCubeMapSide,
+                     kCubeMapSide, 0, GL_RGB, GL_UNSIGNED_BYTE, buffer);
+    }
+    accountedFree(buffer, bufferBytes);
+}

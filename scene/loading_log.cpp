@@ -1,0 +1,3 @@
+#include "scene/loading_log.h"
+
+LoadingLog loadingLog;

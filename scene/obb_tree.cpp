@@ -1,0 +1,402 @@
+#include "scene/obb_tree.h"
+
+#include <cmath>
+
+#include "effects/scene_graph.h"
+#include "platform/failure.h"
+#include "platform/memory.h"
+#include "scene/objects.h"
+
+CullState cullState;
+
+// Symmetric 3 x 3 eigen-decomposition: Householder-free reduction to tridiagonal form, then
+// QL with implicit shifts. On return d holds the eigenvalues in ascending order and column k
+// of q the eigenvector of d[k].
+static void tridiagonalise(const float a[3][3], ScratchMatrix& w) {
+    float** q = w.rows;
+    float* d = w.d;
+    float* e = w.e;
+    for (int r = 0; r < 3; r++) {
+        for (int c = 0; c < 3; c++) q[r][c] = r == c ? 1.0f : 0.0f;
+    }
+    if (a[0][2] == 0.0f) {
+        d[0] = a[0][0], d[1] = a[1][1], d[2] = a[2][2];
+        e[0] = a[0][1], e[1] = a[1][2], e[2] = 0.0f;
+        return;
+    }
+    float l = std::sqrt(a[0][1] * a[0][1] + a[0][2] * a[0][2]);
+    float s = a[0][1] / l;
+    float c = a[0][2] / l;
+    float o = c * (a[2][2] - a[1][1]) + 2.0f * s * a[1][2];
+    d[0] = a[0][0], d[1] = a[1][1] + c * o, d[2] = a[2][2] - c * o;
+    e[0] = l, e[1] = a[1][2] - s * o, e[2] = 0.0f;
+    q[1][1] = s, q[1][2] = c;
+    q[2][1] = c, q[2][2] = -s;
+}
+
+static void implicitQL(ScratchMatrix& w) {
+    const int n = 3;
+    float** q = w.rows;
+    float* d = w.d;
+    float* e = w.e;
+    for (int l = 0; l < n; l++) {
+        int sweeps = 0;
+        int m;
+        do {
+            for (m = l; m < n - 1; m++) {
+                float dd = std::fabs(d[m]) + std::fabs(d[m + 1]);
+                if (std::fabs(e[m]) + dd == dd) break;
+            }
+            if (m == l) break;
+            if (sweeps++ == 32) return; // the values reached so far are used
+            float g = (d[l + 1] - d[l]) / (2.0f * e[l]);
+            float r = std::sqrt(g * g + 1.0f);
+            g = d[m] - d[l] + e[l] / (g >= 0.0f ? g + r : g - r);
+            float s = 1.0f, c = 1.0f, p = 0.0f;
+            int i;
+            for (i = m - 1; i >= l; i--) {
+                float f = s * e[i];
+                float b = c * e[i];
+                if (f == 0.0f && g == 0.0f) {
+                    // Both zero: no rotation is defined; the remaining part has split off.
+                    d[i + 1] -= p;
+                    e[m] = 0.0f;
+                    break;
+                }
+                if (std::fabs(f) >= std::fabs(g)) {
+                    c = g / f;
+                    r = std::sqrt(c * c + 1.0f);
+                    e[i + 1] = f * r;
+                    s = 1.0f / r;
+                    c *= s;
+                } else {
+                    s = f / g;
+                    r = std::sqrt(s * s + 1.0f);
+                    e[i + 1] = g * r;
+                    c = 1.0f / r;
+                    s *= c;
+                }
+                g = d[i + 1] - p;
+                r = (d[i] - g) * s + 2.0f * c * b;
+                p = s * r;
+                d[i + 1] = g + p;
+                g = c * r - b;
+                for (int k = 0; k < n; k++) {
+                    f = q[k][i + 1];
+                    q[k][i + 1] = s * q[k][i] + c * f;
+                    q[k][i] = c * q[k][i] - s * f;
+                }
+            }
+            if (i >= l) continue;
+            d[l] -= p;
+            e[l] = g;
+            e[m] = 0.0f;
+        } while (m != l);
+    }
+}
+
+static void sortEigenvalues(ScratchMatrix& w) {
+    const int n = 3;
+    for (int i = 0; i < n - 1; i++) {
+        int k = i;
+        float p = w.d[i];
+        for (int j = i + 1; j < n; j++) {
+            if (w.d[j] < p) k = j, p = w.d[j];
+        }
+        if (k == i) continue;
+        w.d[k] = w.d[i];
+        w.d[i] = p;
+        for (int r = 0; r < n; r++) {
+            float t = w.rows[r][i];
+            w.rows[r][i] = w.rows[r][k];
+            w.rows[r][k] = t;
+        }
+    }
+}
+
+void fitBox(ObjectBox& box, const Vec3* points, uint32_t n) {
+    if (n == 0) return;
+    Vec3 mean;
+    for (uint32_t i = 0; i < n; i++) mean.add(points[i]);
+    mean.scale(1.0f / float(n));
+
+    float cxx = 0, cxy = 0, cxz = 0, cyy = 0, cyz = 0, czz = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        Vec3 p = points[i] - mean;
+        cxx += p.x * p.x, cxy += p.x * p.y, cxz += p.x * p.z;
+        cyy += p.y * p.y, cyz += p.y * p.z, czz += p.z * p.z;
+    }
+    float inv = 1.0f / float(n);
+    const float cov[3][3] = {{cxx * inv, cxy * inv, cxz * inv},
+                             {cxy * inv, cyy * inv, cyz * inv},
+                             {cxz * inv, cyz * inv, czz * inv}};
+
+    ScratchMatrix w = createScratchMatrix(3);
+    tridiagonalise(cov, w);
+    implicitQL(w);
+    sortEigenvalues(w);
+    for (int k = 0; k < 3; k++) box.axes[k].set(w.rows[0][k], w.rows[1][k], w.rows[2][k]);
+    releaseScratchMatrix(w);
+    // An eigenvector's sign is free: keep the axes a rotation, so that merging boxes through
+    // quaternions keeps their orientation.
+    if (crossProduct(box.axes[0], box.axes[1]).dot(box.axes[2]) < 0.0f) box.axes[2].scale(-1.0f);
+
+    float lo[3], hi[3];
+    for (int k = 0; k < 3; k++) {
+        lo[k] = hi[k] = (points[0] - mean).dot(box.axes[k]);
+    }
+    for (uint32_t i = 1; i < n; i++) {
+        Vec3 p = points[i] - mean;
+        for (int k = 0; k < 3; k++) {
+            float t = p.dot(box.axes[k]);
+            if (t < lo[k]) lo[k] = t;
+            if (t > hi[k]) hi[k] = t;
+        }
+    }
+    box.center = mean;
+    for (int k = 0; k < 3; k++) box.center.add(box.axes[k] * ((lo[k] + hi[k]) * 0.5f));
+    box.halfExtents.set((hi[0] - lo[0]) * 0.5f, (hi[1] - lo[1]) * 0.5f, (hi[2] - lo[2]) * 0.5f);
+}
+
+void computeCorners(ObjectBox& box) {
+    Vec3 a0 = box.axes[0] * box.halfExtents.x;
+    Vec3 a1 = box.axes[1] * box.halfExtents.y;
+    Vec3 a2 = box.axes[2] * box.halfExtents.z;
+    static const float signs[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
+                                      {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
+    for (int i = 0; i < 8; i++) {
+        box.corners[i] = box.center + a0 * signs[i][0] + a1 * signs[i][1] + a2 * signs[i][2];
+    }
+}
+
+void transformBox(ObjectBox& dst, const ObjectBox& src, const Mat4& m) {
+    if (&dst != &src) dst = src;
+    dst.center.transformPoint(m);
+    for (Vec3& corner : dst.corners) corner.transformPoint(m);
+    for (Vec3& axis : dst.axes) axis.transformDirection(m);
+}
+
+int classifyBox(const ObjectBox& box, const Plane& plane) {
+    float r = std::fabs(plane.normal.dot(box.axes[0])) * box.halfExtents.x +
+              std::fabs(plane.normal.dot(box.axes[1])) * box.halfExtents.y +
+              std::fabs(plane.normal.dot(box.axes[2])) * box.halfExtents.z;
+    float s = plane.normal.dot(box.center) - plane.d;
+    if (s <= -r) return 0;
+    if (s >= r) return 2;
+    return 1;
+}
+
+static Quat axesToQuat(const ObjectBox& box) {
+    Mat3 m;
+    for (int r = 0; r < 3; r++) {
+        m.m[3 * r] = box.axes[r].x, m.m[3 * r + 1] = box.axes[r].y, m.m[3 * r + 2] = box.axes[r].z;
+    }
+    Quat q;
+    q.fromMatrix(m);
+    return q;
+}
+
+void mergeBoxes(ObjectBox& dst, const ObjectBox* const* boxes, uint32_t n) {
+    if (n == 0) return;
+    Vec3 c;
+    for (uint32_t j = 0; j < n; j++) c.add(boxes[j]->center);
+    c.scale(1.0f / float(n));
+
+    Quat previous = axesToQuat(*boxes[0]);
+    Quat sum = previous;
+    for (uint32_t j = 1; j < n; j++) {
+        Quat q = axesToQuat(*boxes[j]);
+        if (q.dot(previous) < 0.0f) q.scale(-1.0f);
+        sum.add(q);
+        previous = q;
+    }
+    float length = std::sqrt(sum.dot(sum));
+    if (length > 0.0f) sum.scale(1.0f / length);
+    Mat3 axes = sum.toMatrixTransposed();
+    Vec3 newAxes[3];
+    for (int k = 0; k < 3; k++) newAxes[k].set(axes.m[3 * k], axes.m[3 * k + 1], axes.m[3 * k + 2]);
+
+    float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+    for (uint32_t j = 0; j < n; j++) {
+        for (const Vec3& corner : boxes[j]->corners) {
+            Vec3 p = corner - c;
+            for (int k = 0; k < 3; k++) {
+                float t = p.dot(newAxes[k]);
+                if (t < lo[k]) lo[k] = t;
+                if (t > hi[k]) hi[k] = t;
+            }
+        }
+    }
+    dst.center = c;
+    for (int k = 0; k < 3; k++) {
+        dst.axes[k] = newAxes[k];
+        dst.center.add(newAxes[k] * ((lo[k] + hi[k]) * 0.5f));
+    }
+    dst.halfExtents.set((hi[0] - lo[0]) * 0.5f, (hi[1] - lo[1]) * 0.5f, (hi[2] - lo[2]) * 0.5f);
+}
+
+// Axes ordered by half extent, largest first.
+static void axisOrder(const Vec3& e, int order[3]) {
+    if (e.x >= e.y && e.x >= e.z) {
+        order[0] = 0, order[1] = e.y >= e.z ? 1 : 2, order[2] = e.y >= e.z ? 2 : 1;
+    } else if (e.y >= e.x && e.y >= e.z) {
+        order[0] = 1, order[1] = e.x >= e.z ? 0 : 2, order[2] = e.x >= e.z ? 2 : 0;
+    } else {
+        order[0] = 2, order[1] = e.x >= e.y ? 0 : 1, order[2] = e.x >= e.y ? 1 : 0;
+    }
+}
+
+static Vec3 faceCentroid(const MeshLod& mesh, uint32_t face) {
+    const Face& f = mesh.faces[face];
+    Vec3 c = mesh.localVertices[f.v[0]] + mesh.localVertices[f.v[1]] + mesh.localVertices[f.v[2]];
+    c.scale(0.33333334f);
+    return c;
+}
+
+static ObbNode* makeLeaf(ObbNode* node, const uint32_t* faceIndices, uint32_t count) {
+    resizeArray(node->faceIndices, 0, count);
+    for (uint32_t i = 0; i < count; i++) node->faceIndices[i] = faceIndices[i];
+    node->faceCount = count;
+    return node;
+}
+
+// Sides of the faces for one split attempt (1 left, 0 right); returns whether both sides
+// received a face.
+static bool splitAttempt(int attempt, const int order[3], const ObjectBox& box,
+                         const Vec3* centroids, uint32_t count, uint8_t* left) {
+    uint32_t leftCount = 0;
+    if (attempt < 3) {
+        const Vec3& axis = box.axes[order[attempt]];
+        float t = 0.0f;
+        for (uint32_t i = 0; i < count; i++) t += (centroids[i] - box.center).dot(axis);
+        t /= float(count);
+        Plane plane;
+        plane.fromNormalAndPoint(axis, box.center + axis * t);
+        for (uint32_t i = 0; i < count; i++) {
+            left[i] = plane.side(centroids[i]) >= 0;
+            leftCount += left[i];
+        }
+    } else {
+        for (uint32_t i = 0; i < count; i++) left[i] = i < count / 2;
+        leftCount = count / 2;
+    }
+    return leftCount > 0 && leftCount < count;
+}
+
+ObbNode* buildObbTree(const MeshLod& mesh, const uint32_t* faceIndices, uint32_t count,
+                      uint32_t depth) {
+    if (count == 0) {
+        fatalError("INTERNAL ERROR",
+                   "Could not create an OBBTree partition with an empty face index array !");
+    }
+    ObbNode* node = new ObbNode;
+    node->depth = depth;
+    if (count == 1 || depth > kObbMaxSplitDepth) return makeLeaf(node, faceIndices, count);
+
+    Vec3* points = nullptr;
+    resizeArray(points, 0, 3 * count);
+    for (uint32_t i = 0; i < count; i++) {
+        const Face& f = mesh.faces[faceIndices[i]];
+        for (int k = 0; k < 3; k++) points[3 * i + k] = mesh.localVertices[f.v[k]];
+    }
+    node->localBox = new ObjectBox;
+    fitBox(*node->localBox, points, 3 * count);
+    computeCorners(*node->localBox);
+    node->worldBox = new ObjectBox;
+    freeArray(points, 3 * count);
+
+    int order[3];
+    axisOrder(node->localBox->halfExtents, order);
+    Vec3* centroids = nullptr;
+    uint8_t* left = nullptr;
+    resizeArray(centroids, 0, count);
+    resizeArray(left, 0, count);
+    for (uint32_t i = 0; i < count; i++) centroids[i] = faceCentroid(mesh, faceIndices[i]);
+    bool split = false;
+    for (int attempt = 0; attempt < 4 && !split; attempt++) {
+        split = splitAttempt(attempt, order, *node->localBox, centroids, count, left);
+    }
+    freeArray(centroids, count);
+    if (!split)
+        fatalError("INTERNAL ERROR", "Triangle partition failed during an OBBTree generation.");
+
+    uint32_t* lists = nullptr;
+    resizeArray(lists, 0, count);
+    uint32_t leftCount = 0;
+    for (uint32_t i = 0; i < count; i++) {
+        if (left[i]) lists[leftCount++] = faceIndices[i];
+    }
+    uint32_t rightCount = leftCount;
+    for (uint32_t i = 0; i < count; i++) {
+        if (!left[i]) lists[rightCount++] = faceIndices[i];
+    }
+    freeArray(left, count);
+    node->left = buildObbTree(mesh, lists, leftCount, depth + 1);
+    node->right = buildObbTree(mesh, lists + leftCount, count - leftCount, depth + 1);
+    freeArray(lists, count);
+    return node;
+}
+
+ObbNode* buildMeshTree(const MeshLod& mesh) {
+    if (mesh.faceCount == 0) return nullptr;
+    uint32_t* all = nullptr;
+    resizeArray(all, 0, mesh.faceCount);
+    for (uint32_t i = 0; i < mesh.faceCount; i++) all[i] = i;
+    ObbNode* root = buildObbTree(mesh, all, mesh.faceCount, 0);
+    freeArray(all, mesh.faceCount);
+    return root;
+}
+
+void transformTree(ObbNode* node, const Mat4& m) {
+    if (node == nullptr || node->localBox == nullptr) return;
+    transformBox(*node->worldBox, *node->localBox, m);
+    transformTree(node->left, m);
+    transformTree(node->right, m);
+}
+
+void destroyTree(ObbNode* node) {
+    if (node == nullptr) return;
+    freeArray(node->faceIndices, node->faceCount);
+    delete node->localBox;
+    delete node->worldBox;
+    destroyTree(node->left);
+    destroyTree(node->right);
+    delete node;
+}
+
+bool cullObject(SceneObject& object, const Plane* planes, const uint8_t* parentMask,
+                uint8_t* childMask) {
+    for (int p = 0; p < 6; p++) childMask[p] = parentMask[p];
+    if (!object.cullEnabled) {
+        object.cullResult = 1;
+        return true;
+    }
+    SceneNode* node = object.treeNode;
+    if (node != nullptr && node->parent != nullptr && node->parent->object != nullptr &&
+        node->parent->object->cullResult == 2) {
+        object.cullResult = 2;
+        cullState.objectTestsSaved++;
+        cullState.planeTestsSaved += 6;
+        return true;
+    }
+    cullState.objectTests++;
+    bool inside = true;
+    for (int p = 0; p < 6; p++) {
+        if (!parentMask[p]) {
+            cullState.planeTestsSaved++;
+            continue;
+        }
+        cullState.planeTests++;
+        int result = classifyBox(object.worldBox, planes[p]);
+        if (result == 0) {
+            object.cullResult = 0;
+            return false;
+        }
+        if (result == 2)
+            childMask[p] = 0;
+        else
+            inside = false;
+    }
+    object.cullResult = inside ? 2 : 1;
+    return true;
+}

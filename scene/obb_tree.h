@@ -1,0 +1,73 @@
+// Oriented bounding boxes: fitting a box to points by principal components, the box
+// operations (corners, transform, plane test, merge), the binary tree of boxes over a mesh's
+// triangles and the per-object frustum culling decision.
+#pragma once
+
+#include <cstdint>
+
+#include "scene/math.h"
+
+struct MeshLod;
+struct SceneObject;
+
+struct ObjectBox {
+    Vec3 halfExtents{1.0f, 1.0f, 1.0f};
+    Vec3 center;
+    Vec3 axes[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, -1.0f}};
+    // C -a0 -a1 -a2, C +a0 -a1 -a2, C +a0 +a1 -a2, C -a0 +a1 -a2, then the same with +a2,
+    // where ak = axes[k] * halfExtents[k].
+    Vec3 corners[8] = {{-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1},
+                       {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}};
+};
+
+// A node has either two children and two boxes (internal) or a face list (leaf).
+struct ObbNode {
+    uint32_t spare = 0;
+    uint32_t depth = 0;
+    ObjectBox* localBox = nullptr;
+    ObjectBox* worldBox = nullptr;
+    ObbNode* left = nullptr;
+    ObbNode* right = nullptr;
+    uint32_t* faceIndices = nullptr; // accounted, faceCount entries
+    uint32_t faceCount = 0;
+};
+using ObbTree = ObbNode;
+
+// Nodes deeper than this are leaves, so a tree has at most ten levels.
+inline constexpr uint32_t kObbMaxSplitDepth = 8;
+
+// Frustum-test counters, read (and reset each frame) by the statistics overlay.
+struct CullState {
+    uint32_t objectTests = 0;      // objects tested against the frustum
+    uint32_t objectTestsSaved = 0; // objects accepted because the parent lay wholly inside
+    uint32_t planeTests = 0;       // single plane tests done
+    uint32_t planeTestsSaved = 0;  // plane tests skipped (6 per saved object, plus masked planes)
+};
+extern CullState cullState;
+
+// Fits center, axes and half extents to n >= 1 points; the corners are left to computeCorners.
+void fitBox(ObjectBox& box, const Vec3* points, uint32_t n);
+void computeCorners(ObjectBox& box);
+// dst = src moved by the affine m (dst may be src).
+void transformBox(ObjectBox& dst, const ObjectBox& src, const Mat4& m);
+// 0 outside, 1 intersecting, 2 inside.
+int classifyBox(const ObjectBox& box, const Plane& plane);
+// One box around n >= 1 boxes; the corners are left to computeCorners.
+void mergeBoxes(ObjectBox& dst, const ObjectBox* const* boxes, uint32_t n);
+
+// Tree over the given faces of the mesh (indices into mesh.faces, vertices from the local
+// vertices). An empty face list is fatal.
+ObbNode* buildObbTree(const MeshLod& mesh, const uint32_t* faceIndices, uint32_t count,
+                      uint32_t depth);
+// Tree over all faces of the mesh from depth 0; none for a mesh without faces.
+ObbNode* buildMeshTree(const MeshLod& mesh);
+// worldBox of every internal node = localBox moved by m.
+void transformTree(ObbNode* node, const Mat4& m);
+// Frees the node and everything below it (null is allowed).
+void destroyTree(ObbNode* node);
+
+// Frustum decision for one object against six planes. parentMask and childMask hold one byte
+// per plane, non-zero meaning the plane must still be tested; childMask receives the planes
+// the object's children must test. Sets the object's cullResult; returns visible.
+bool cullObject(SceneObject& object, const Plane* planes, const uint8_t* parentMask,
+                uint8_t* childMask);

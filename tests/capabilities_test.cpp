@@ -1,0 +1,318 @@
+#include "render/capabilities.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "config/configuration.h"
+#include "fatal_pattern.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The current context's GL extension list; the window system's lists are left empty.
+GLStrings driverLists() {
+    GLStrings lists;
+    const GLubyte* extensions = glGetString(GL_EXTENSIONS);
+    lists.extensions = extensions != nullptr ? reinterpret_cast<const char*>(extensions) : "";
+    lists.windowSystemExtensions.clear();
+    lists.secondWindowSystemExtensions.clear();
+    return lists;
+}
+
+const char* const kAllExtensions[] = {"GL_ARB_texture_compression",
+                                      "GL_EXT_texture_compression_s3tc",
+                                      "GL_NV_multisample_filter_hint",
+                                      "GL_EXT_texture_lod_bias",
+                                      "GL_EXT_texture",
+                                      "GL_SGIS_generate_mipmap",
+                                      "GL_ARB_multitexture",
+                                      "GL_ARB_texture_cube_map",
+                                      "GL_ARB_texture_env_combine",
+                                      "GL_ARB_texture_env_dot3",
+                                      "GL_EXT_texture_filter_anisotropic",
+                                      "GL_ARB_vertex_buffer_object",
+                                      "GL_EXT_fog_coord"};
+
+// A driver made up by each test: its lists, unit count, anisotropy maximum and the entry
+// points it lacks.
+struct FakeDriver {
+    GLStrings lists;
+    int32_t units = 8;
+    float anisotropy = 16.0f;
+    std::set<std::string> missingEntryPoints;
+};
+FakeDriver fake;
+
+GLQuery fakeQuery() {
+    GLQuery query;
+    query.lists = &fake.lists;
+    query.maxTextureUnits = [] { return fake.units; };
+    query.maxAnisotropy = [] { return fake.anisotropy; };
+    query.entryPoint = [](const char* name) -> void* {
+        static int anyFunction;
+        return fake.missingEntryPoints.count(name) != 0 ? nullptr : &anyFunction;
+    };
+    return query;
+}
+
+class CapabilityCheck : public testing::Test {
+  protected:
+    void SetUp() override {
+        fake = FakeDriver{};
+        for (const char* name : kAllExtensions) fake.lists.extensions += std::string(name) + " ";
+        fake.lists.windowSystemExtensions = std::string(kSwapControlExtension) + " ";
+        configState = ConfigState{};
+        glCapabilities = GLCapabilities{};
+        failureState.batch = true;
+    }
+    void without(const std::string& name) {
+        std::string& list = fake.lists.extensions;
+        list.erase(list.find(name + " "), name.size() + 1);
+    }
+    static std::string fatal(const std::string& text) { return fatalPattern("ATTENTION !", text); }
+};
+
+TEST_F(CapabilityCheck, FullDriverPassesSilentlyAndFillsTheRecord) {
+    BoxRecorder boxes;
+    checkCapabilities(fakeQuery());
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(glCapabilities.swapControlAvailable);
+    EXPECT_TRUE(glCapabilities.multisampleFilterHintAvailable);
+    EXPECT_TRUE(glCapabilities.vertexBuffersAvailable);
+    EXPECT_NE(glCapabilities.glActiveTextureARB, nullptr);
+    EXPECT_NE(glCapabilities.glFogCoordPointerEXT, nullptr);
+    EXPECT_EQ(configState.running.anisotropy, 4.0f);
+    EXPECT_EQ(configState.running.textureCompression, 1);
+}
+
+TEST_F(CapabilityCheck, OptionalFeaturesOnlyClearTheirFlags) {
+    BoxRecorder boxes;
+    fake.missingEntryPoints = {"glXGetSwapIntervalMESA", "glBufferSubDataARB"};
+    checkCapabilities(fakeQuery());
+    EXPECT_FALSE(glCapabilities.swapControlAvailable);
+    EXPECT_FALSE(glCapabilities.vertexBuffersAvailable);
+
+    fake.missingEntryPoints.clear();
+    fake.lists.windowSystemExtensions.clear();
+    without("GL_ARB_vertex_buffer_object");
+    configState.running.multisampling = 0;
+    checkCapabilities(fakeQuery());
+    EXPECT_FALSE(glCapabilities.swapControlAvailable);
+    EXPECT_FALSE(glCapabilities.vertexBuffersAvailable);
+    EXPECT_FALSE(glCapabilities.multisampleFilterHintAvailable);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(CapabilityCheck, CompressionNeedsOneOfTwoExtensions) {
+    BoxRecorder boxes;
+    without("GL_EXT_texture_compression_s3tc");
+    checkCapabilities(fakeQuery());
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(configState.running.textureCompression, 1);
+
+    without("GL_ARB_texture_compression");
+    configState.running.textureCompression = 3;
+    configState.record.block2.textureCompression = 3;
+    checkCapabilities(fakeQuery());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, "ATTENTION !");
+    EXPECT_EQ(boxes.boxes[0].text,
+              "The OpenGL extension GL_ARB_texture_compression and/or "
+              "GL_EXT_texture_compression_s3tc is missing !\nSo your video card/driver does not "
+              "support s3tc (texture compression).\n\nPlease do not enable texture compression in "
+              "the configuration interface !\nThe application will continue without s3tc now...");
+    EXPECT_EQ(configState.running.textureCompression, 0);
+    EXPECT_EQ(configState.record.block2.textureCompression, 0);
+}
+
+TEST_F(CapabilityCheck, MipmapFilteringFallsBackToBilinear) {
+    BoxRecorder boxes;
+    without("GL_SGIS_generate_mipmap");
+    checkCapabilities(fakeQuery());
+    EXPECT_TRUE(boxes.boxes.empty()) << "GL_EXT_texture alone suffices";
+
+    without("GL_EXT_texture");
+    configState.running.textureFiltering = 2;
+    checkCapabilities(fakeQuery());
+    EXPECT_TRUE(boxes.boxes.empty()) << "bilinear without mipmaps asks for nothing";
+
+    configState.running.textureFiltering = 1;
+    checkCapabilities(fakeQuery());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "The OpenGL extension GL_SGIS_generate_mipmap is missing !\nSo your video "
+              "card/driver does not support automatic mipmap generation.\n\nPlease do not enable "
+              "other texture filtering options than \"Bilinear (No Mipmap)\" in the configuration "
+              "interface !\nThe application will continue with \"Bilinear (No Mipmap)\" now...");
+    EXPECT_EQ(configState.running.textureFiltering, 2);
+    EXPECT_EQ(configState.record.block2.textureFiltering, 2);
+}
+
+TEST_F(CapabilityCheck, AnisotropyIsClampedToTheHardware) {
+    BoxRecorder boxes;
+    configState.running.anisotropy = 2.0f;
+    checkCapabilities(fakeQuery());
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(configState.running.anisotropy, 2.0f);
+
+    fake.anisotropy = 8.0f;
+    configState.running.anisotropy = 16.0f;
+    configState.record.block2.anisotropy = 16;
+    checkCapabilities(fakeQuery());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "You selected 16x anisotropic texture filtering in the configuration interface.\n"
+              "But your video card or driver only supports a maximum of 8x anisotropic texture "
+              "filtering.\nSo the application will continue with 8x anisotropic filtering now...");
+    EXPECT_EQ(configState.running.anisotropy, 8.0f);
+    EXPECT_EQ(configState.record.block2.anisotropy, 8);
+}
+
+TEST_F(CapabilityCheck, AnisotropyWithoutTheExtension) {
+    BoxRecorder boxes;
+    without("GL_EXT_texture_filter_anisotropic");
+    configState.running.anisotropy = 1.0f;
+    checkCapabilities(fakeQuery());
+    EXPECT_TRUE(boxes.boxes.empty()) << "a setting of 1 does not ask";
+
+    configState.running.anisotropy = 4.0f;
+    checkCapabilities(fakeQuery());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "You selected 4x anisotropic texture filtering in the configuration interface.\n"
+              "But your video card or driver does not support anisotropic texture filtering.\n"
+              "So the application will continue without anisotropic filtering now...");
+    EXPECT_EQ(configState.running.anisotropy, 1.0f);
+    EXPECT_EQ(configState.record.block2.anisotropy, 1);
+}
+
+TEST_F(CapabilityCheck, RequiredExtensionsFailInTheirOrder) {
+    const std::string advice =
+        "\n\nPlease buy a better 3D card or try to install the latest OpenGL drivers.";
+    // Each row removes one more feature; the first missing one in check order is reported.
+    without("GL_EXT_fog_coord");
+    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+                fatal("The OpenGL extension GL_EXT_fog_coord is missing !\nSo your video "
+                      "card/driver does not support volumetric fog !\nTry to install newer "
+                      "drivers or buy a new 3D card."));
+    without("GL_ARB_texture_env_dot3");
+    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+                fatal("The OpenGL extension GL_ARB_texture_env_dot3 is missing !\nSo your video "
+                      "card/driver does not support ARB DOT3 Bump Mapping." +
+                      advice));
+    without("GL_ARB_texture_env_combine");
+    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+                fatal("The OpenGL extension GL_ARB_texture_env_combine is missing !\nSo your "
+                      "video card/driver does not support texture combiners." +
+                      advice));
+    without("GL_ARB_texture_cube_map");
+    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+                fatal("The OpenGL extension GL_ARB_texture_cube_map is missing !\nSo your video "
+                      "card/driver does not support cube maps." +
+                      advice));
+    fake.units = 3;
+    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+                fatal("Your video card or driver does not support 4 texture units !\nThis "
+                      "number of texture units is needed for MultiTexturing in this "
+                      "application." +
+                      advice));
+    without("GL_ARB_multitexture");
+    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+                fatal("The OpenGL extension GL_ARB_multitexture is missing !\nSo your video "
+                      "card/driver does not support multitexturing." +
+                      advice));
+    without("GL_EXT_texture_lod_bias");
+    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+                fatal("The OpenGL extension GL_EXT_texture_lod_bias is missing !\nSo your "
+                      "video card/driver does not support texture LOD !\nTry to install newer "
+                      "drivers or buy a new 3D card."));
+}
+
+TEST_F(CapabilityCheck, FourUnitsSuffice) {
+    fake.units = 4;
+    checkCapabilities(fakeQuery());
+    EXPECT_NE(glCapabilities.glMultiTexCoord4fARB, nullptr);
+}
+
+TEST_F(CapabilityCheck, FogCoordinatesListedButTheEntryPointMissing) {
+    fake.missingEntryPoints = {"glFogCoordPointerEXT"};
+    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+                fatal("The OpenGL extension function glFogCoordPointerEXT was not found\n"
+                      "although the GL_EXT_fog_coord extension is present !\nSo your video "
+                      "card/driver does not support volumetric fog."));
+}
+
+TEST(ExtensionTest, MatchesWholeNamesFollowedByABlank) {
+    GLStrings lists;
+    lists.extensions = "GL_ARB_multitexture GL_EXT_texture_lod_bias GL_EXT_fog_coord";
+    lists.windowSystemExtensions = "EGL_KHR_debug GLX_MESA_swap_control ";
+    lists.secondWindowSystemExtensions = "EGL_EXT_texture_format GL_ARB_second_list ";
+    EXPECT_TRUE(extensionListed(lists, "GL_ARB_multitexture"));
+    EXPECT_TRUE(extensionListed(lists, "GL_EXT_texture_lod_bias"));
+    EXPECT_FALSE(extensionListed(lists, "GL_EXT_fog_coord")) << "last name, no trailing blank";
+    EXPECT_FALSE(extensionListed(lists, "GL_EXT_texture")) << "prefix of a longer name";
+    EXPECT_FALSE(extensionListed(lists, "GL_ARB_multi"));
+    EXPECT_FALSE(extensionListed(lists, "GL_KHR_debug")) << "tail of EGL_KHR_debug";
+    EXPECT_FALSE(extensionListed(lists, "GL_EXT_texture_format")) << "tail of an EGL name";
+    EXPECT_TRUE(extensionListed(lists, "GLX_MESA_swap_control"));
+    EXPECT_TRUE(extensionListed(lists, "GL_ARB_second_list"));
+    EXPECT_FALSE(extensionListed(lists, ""));
+}
+
+// The real driver: the check passes on Mesa, and extensions masked out of the driver's list
+// with MESA_EXTENSION_OVERRIDE give their notice or end the program. Masking any of Mesa's
+// always-present extensions drops all of them at once (texture LOD bias, multitexture, cube
+// maps, combiners, DOT3, fog coordinates), so the first required one in check order is named.
+class DriverCapabilities : public CapabilityCheck {};
+
+TEST_F(DriverCapabilities, RealDriverPasses) {
+    HiddenGLWindow window;
+    if (!window.ok) GTEST_SKIP() << "no display";
+    BoxRecorder boxes;
+    GLStrings lists = driverLists();
+    configState.running.anisotropy = 16.0f;
+    checkCapabilities(driverQuery(lists));
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_NE(glCapabilities.glActiveTextureARB, nullptr);
+    EXPECT_NE(glCapabilities.glClientActiveTextureARB, nullptr);
+    EXPECT_TRUE(glCapabilities.vertexBuffersAvailable);
+    EXPECT_EQ(configState.running.anisotropy, 16.0f);
+}
+
+// Runs the real check with the extensions masked; exits 0 when the check went on and showed
+// exactly the expected notices (fatal reports end it with 1 first).
+void checkWithMaskedExtensions(const char* masked, std::vector<std::string> notices) {
+    setenv("MESA_EXTENSION_OVERRIDE", masked, 1);
+    HiddenGLWindow window;
+    if (!window.ok) std::exit(2);
+    GLStrings lists = driverLists();
+    BoxRecorder boxes;
+    checkCapabilities(driverQuery(lists));
+    std::vector<std::string> shown;
+    for (const RecordedBox& box : boxes.boxes) shown.push_back(box.text);
+    std::exit(shown == notices ? 0 : 3);
+}
+
+TEST_F(DriverCapabilities, MaskedExtensions) {
+    // No context may be made before the mask is set: the driver reads it once per process.
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(checkWithMaskedExtensions("-GL_EXT_fog_coord", {}), testing::ExitedWithCode(1),
+                fatal("The OpenGL extension GL_EXT_texture_lod_bias is missing !\nSo your "
+                      "video card/driver does not support texture LOD !\nTry to install newer "
+                      "drivers or buy a new 3D card."));
+    EXPECT_EXIT(checkWithMaskedExtensions(
+                    "-GL_EXT_texture_filter_anisotropic",
+                    {"You selected 4x anisotropic texture filtering in the configuration "
+                     "interface.\nBut your video card or driver does not support anisotropic "
+                     "texture filtering.\nSo the application will continue without anisotropic "
+                     "filtering now..."}),
+                testing::ExitedWithCode(0), "");
+}
+
+} // namespace

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "effects/scene_graph.h"
+#include "platform/failure.h"
+#include "platform/memory.h"
+#include "scene/mesh_processing.h"
+#include "scene/objects.h"
+#include "scene_fixtures.h"
+
+// Records what the scene graph asks of the tree view.
+struct FakeTreeView {
+    static inline std::vector<std::string> log;
+    static inline TreeItem nextItem = 1;
+    static TreeItem insert(TreeItem parent, std::string_view text, TreeIcon icon) {
+        log.push_back("insert " + std::string(text) + " under " + std::to_string(parent) +
+                      " icon " + std::to_string(icon));
+        return nextItem++;
+    }
+    static bool remove(TreeItem item) {
+        log.push_back("delete " + std::to_string(item));
+        return true;
+    }
+    static bool rename(TreeItem item, std::string_view text) {
+        log.push_back("rename " + std::to_string(item) + " " + std::string(text));
+        return true;
+    }
+};
+
+struct SceneTest : testing::Test {
+    uint32_t before = memoryState.accountedBytes;
+    void SetUp() override { initSceneGraph(); }
+    void TearDown() override {
+        deleteAllObjects();
+        shutdownSceneGraph();
+        treeView = TreeView{};
+        FakeTreeView::log.clear();
+        FakeTreeView::nextItem = 1;
+        EXPECT_EQ(memoryState.accountedBytes, before);
+    }
+    SceneNode* root() { return &sceneGraphState.root; }
+};
+
+TEST_F(SceneTest, RegistryFindsExactNamesAndDeletesBySwappingWithTheLast) {
+    SceneObject* a = createObject("a", nullptr);
+    createObject("Box", nullptr);
+    SceneObject* c = createObject("box", nullptr);
+    EXPECT_EQ(findObjectIndex("Box"), 1);
+    EXPECT_EQ(findObjectIndex("box"), 2);
+    EXPECT_EQ(findObjectIndex("bo"), -1);
+    EXPECT_EQ(findObjectIndex("box "), -1);
+    EXPECT_EQ(findObject("a"), a);
+    EXPECT_EQ(a->secondName, "Scene1");
+    EXPECT_EQ(a->lightFactors[1], 0.1f);
+
+    deleteObjectAt(-1);
+    EXPECT_EQ(objectState.count, 3);
+    deleteObjectAt(0);
+    ASSERT_EQ(objectState.count, 2);
+    EXPECT_EQ(objectState.objects[0], c);
+    EXPECT_EQ(findObjectIndex("a"), -1);
+    deleteObject("missing");
+    EXPECT_EQ(objectState.count, 2);
+}
+
+TEST_F(SceneTest, DuplicateNameIsFatal) {
+    createObject("box", nullptr);
+    failureState.batch = true;
+    EXPECT_EXIT(createObject("box", nullptr), testing::ExitedWithCode(1),
+                "fatal\tERROR\tThe ZORX_OpenGL engine was called to create a new object which "
+                "already exists !\\\\n\\\\nObject ID : box");
+}
+
+// A mesh object with every kind of array, face groups, tracks and an OBB tree.
+static SceneObject* makeFullObject(const char* name, SceneNode* parent) {
+    SceneObject* object = createObject(name, parent);
+    MeshLod& mesh = object->lods[0];
+    setVertices(mesh, cubeVertices());
+    setFaces(mesh, cubeFaces());
+    finishMesh(mesh);
+    resizeArray(mesh.vertexColours, 0, 4 * mesh.vertexCount);
+    resizeArray(mesh.unitTexCoords[0], 0, mesh.vertexCount);
+    mesh.texCoordCount = mesh.vertexCount;
+    mesh.unitTexCoords[3] = mesh.unitTexCoords[0]; // shared by two units
+    resizeArray(mesh.fogCoords, 0, mesh.vertexCount);
+    mesh.fogCoordCount = mesh.vertexCount;
+    buildTangentFrames(mesh);
+    FaceGroup* group = addFaceGroup(mesh, 2);
+    group->faceIndices[1] = 1;
+    TexCoord* copy = nullptr;
+    resizeArray(copy, 0, mesh.texCoordCount);
+    prepareBumpMapping(mesh, copy);
+    resizePositionKeys(object->tracks, 3);
+    resizeRotationKeys(object->targetTracks, 2);
+    object->obbTree = buildMeshTree(mesh);
+    fitBox(object->box, mesh.localVertices, mesh.vertexCount);
+    computeCorners(object->box);
+    return object;
+}
+
+TEST_F(SceneTest, DestroyingObjectsReturnsEveryAccountedByte) {
+    makeFullObject("first", root());
+    SceneObject* second = makeFullObject("second", root());
+    EXPECT_GT(memoryState.accountedBytes, before);
+    releaseMeshArrays(*second);
+    EXPECT_EQ(second->hasCpuArrays, 0);
+    EXPECT_EQ(second->lods[0].vertices, nullptr);
+    deleteObject("first");
+    deleteObject("second");
+    EXPECT_EQ(root()->childCount, 0);
+}
+
+TEST_F(SceneTest, PlaceInWorldMovesGeometryBoxesAndFrames) {
+    SceneObject* object = makeFullObject("cube", root());
+    Mat4 m;
+    Quat{0, 0, std::sin(float(M_PI / 4)), std::cos(float(M_PI / 4))}.toKeyRotation(m);
+    m.setTranslation({10, 0, 0});
+    placeInWorld(*object, m);
+    MeshLod& mesh = object->lods[0];
+    Vec3 expected = mesh.localVertices[1]; // (1, -1, -1) -> (-1, -1, -1) + (10, 0, 0)
+    expected.transformPoint(m);
+    EXPECT_NEAR(mesh.vertices[1].x, 9.0f, 1e-5f);
+    EXPECT_NEAR(mesh.vertices[1].y, -1.0f, 1e-5f);
+    EXPECT_NEAR(object->worldBox.center.x, 10.0f, 1e-4f);
+    EXPECT_NEAR(object->obbTree->worldBox->center.x, 10.0f, 1e-4f);
+    EXPECT_NEAR(object->unitAxes[0].y, -1.0f, 1e-5f);
+    const TangentFrame& f = mesh.tangentFrames[0];
+    Vec3 rotated = f.normal;
+    rotated.transformDirection(m);
+    EXPECT_NEAR(f.worldNormal.x, rotated.x, 1e-6f);
+    EXPECT_NEAR(f.worldNormal.y, rotated.y, 1e-6f);
+}
+
+TEST_F(SceneTest, DeletingAfterTheGraphIsGoneFreesTheNodes) {
+    SceneObject* parent = createObject("parent", root());
+    createObject("child", parent->treeNode);
+    shutdownSceneGraph();
+    deleteObject("parent");
+    deleteObject("child"); // the fixture checks the balance
+}
+
+TEST_F(SceneTest, AttachingNeedsTheGraphAndMirrorsInTheView) {
+    shutdownSceneGraph();
+    SceneObject* early = createObject("early", root());
+    EXPECT_EQ(early->treeNode, nullptr);
+    treeView.insertItem = FakeTreeView::insert;
+    treeView.deleteItem = FakeTreeView::remove;
+    treeView.setItemText = FakeTreeView::rename;
+    initSceneGraph();
+    EXPECT_EQ(sceneGraphState.rootObject->name, "Scene Graph - Root");
+    EXPECT_EQ(sceneGraphState.rootObject->secondName, "Global Scene Graph");
+    SceneObject* light = createObject("lamp", root());
+    light->lightKind = kSpotLight;
+    renameNodeLabel(light->treeNode, "lamp 2");
+    EXPECT_EQ(FakeTreeView::log,
+              (std::vector<std::string>{"insert Scene Graph - Root under 0 icon 2408",
+                                        "insert lamp under 1 icon 2408", "rename 2 lamp 2"}));
+    EXPECT_EQ(treeIconFor(*light), kIconSpotLight);
+}
+
+TEST_F(SceneTest, DetachingMovesChildrenInOrderToTheGrandparent) {
+    treeView.insertItem = FakeTreeView::insert;
+    treeView.deleteItem = FakeTreeView::remove;
+    shutdownSceneGraph();
+    initSceneGraph();
+    SceneObject* sibling = createObject("sibling", root());
+    SceneObject* middle = createObject("middle", root());
+    SceneObject* kids[3];
+    for (int i = 0; i < 3; i++) kids[i] = createObject("kid" + std::to_string(i), middle->treeNode);
+    createObject("grandkid", kids[1]->treeNode);
+    FakeTreeView::log.clear();
+
+    detachNode(root()); // the root stays
+    EXPECT_EQ(root()->childCount, 2);
+    deleteObject("middle");
+    ASSERT_EQ(root()->childCount, 4);
+    EXPECT_EQ(root()->children[0]->object, sibling);
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(root()->children[1 + i]->object, kids[i]);
+        EXPECT_EQ(kids[i]->treeNode->parent, root());
+    }
+    EXPECT_EQ(FakeTreeView::log,
+              (std::vector<std::string>{
+                  "delete 3", "insert kid0 under 1 icon 2408", "insert kid1 under 1 icon 2408",
+                  "insert grandkid under 9 icon 2408", "insert kid2 under 1 icon 2408"}));
+}
+
+TEST_F(SceneTest, UpdatesComposeTransformsAndSkipHiddenBranches) {
+    SceneObject* parent = createObject("parent", root());
+    SceneObject* child = createObject("child", parent->treeNode);
+    SceneObject* lamp = createObject("lamp", parent->treeNode);
+    lamp->lightKind = kPointLight;
+    lamp->worldBox.center = {500, 0, 0};
+    parent->transform.setTranslation({1, 0, 0});
+    child->transform.setTranslation({0, 2, 0});
+    child->target = {0, 0, -1};
+    child->box.halfExtents = {3, 3, 3};
+    computeCorners(child->box);
+    updateFromNode(parent->treeNode);
+    EXPECT_EQ(child->worldTransform.getTranslation().x, 1.0f);
+    EXPECT_EQ(child->worldTransform.getTranslation().y, 2.0f);
+    EXPECT_EQ(child->worldTarget.x, 1.0f); // target in the parent's space
+    // The only non-light child's box becomes the parent's, and it travels up to the root.
+    EXPECT_EQ(parent->worldBox.center.y, 2.0f);
+    EXPECT_EQ(parent->worldBox.halfExtents.x, 3.0f);
+    EXPECT_EQ(sceneGraphState.rootObject->worldBox.center.y, 2.0f);
+
+    parent->visibilityState = 0;
+    parent->transform.setTranslation({50, 0, 0});
+    updateFromNode(parent->treeNode);
+    updateObjects(std::vector<SceneObject*>{parent, child});
+    EXPECT_EQ(parent->worldTransform.getTranslation().x, 1.0f);
+    EXPECT_EQ(child->worldTransform.getTranslation().x, 1.0f);
+
+    parent->visibilityState = 2;
+    updateObjects(std::vector<SceneObject*>{child, parent});
+    EXPECT_EQ(child->worldTransform.getTranslation().x, 50.0f);
+}
