@@ -135,7 +135,7 @@ TEST_F(DemoData, TwoRunsWriteTheSameBytesAndThePreviewSheet) {
     EXPECT_GE(sheet.height, 512);
 }
 
-TEST_F(DemoData, CommandLineWithoutAFolderIsRefused) {
+TEST_F(DemoData, CommandLineWithoutAUsableFolderIsRefused) {
     int exitCode = 0;
     const std::string demotool = std::string(ZORX_BIN_DIR) + "/demotool build-data";
     runCommand(demotool, exitCode);
@@ -144,6 +144,12 @@ TEST_F(DemoData, CommandLineWithoutAFolderIsRefused) {
     EXPECT_EQ(exitCode, 2);
     runCommand(demotool + " --fast somewhere", exitCode);
     EXPECT_EQ(exitCode, 2);
+
+    TempDir out;
+    writeWholeFile(out.file("taken"), {1, 2, 3});
+    const std::string log = runCommand(demotool + " " + out.file("taken"), exitCode);
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_NE(log.find("cannot create the folder"), std::string::npos) << log;
 }
 
 TEST_F(DemoData, BigfileHoldsEveryFileTheProgramAndTheSceneLoad) {
