@@ -188,6 +188,11 @@ BlockCell blockCell(float u, float v, int rows, int columns, float shift) {
     return {edge, uint32_t(rowIndex * 131 + columnIndex)};
 }
 
+// Grain of about one pixel: the surface texture of stone and fired clay.
+float speckle(float u, float v, int pixels, uint32_t seed) {
+    return tiledNoise(u * pixels, v * pixels, pixels, seed);
+}
+
 float smoothStep(float edge0, float edge1, float x) {
     const float t = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
     return t * t * (3.0f - 2.0f * t);
@@ -217,7 +222,7 @@ Material makeStone() {
     Material material = makeMaterial(512);
     shadeMaterial(material, [](float u, float v, Colour& c) {
         const BlockCell cell = blockCell(u, v, 6, 3, 0.5f);
-        const float grain = tiledFbm(u, v, 16, 5, 11);
+        const float grain = tiledFbm(u, v, 16, 5, 11) * 0.8f + speckle(u, v, 512, 14) * 0.2f;
         const float stain = tiledFbm(u, v, 4, 3, 12);
         const float tint = hashUnit(cell.block, 7, 13) * 0.18f - 0.09f;
         const float bevel = smoothStep(0.004f, 0.02f, cell.edge);
@@ -257,7 +262,7 @@ Material makeVault() {
         const float cu = u * 2 - std::floor(u * 2), cv = v * 2 - std::floor(v * 2);
         const float edge = std::min({cu, 1 - cu, cv, 1 - cv});
         const float rib = 1.0f - smoothStep(0.06f, 0.14f, edge);
-        const float grain = tiledFbm(u, v, 8, 5, 31);
+        const float grain = tiledFbm(u, v, 8, 5, 31) * 0.85f + speckle(u, v, 256, 32) * 0.15f;
         const float rosette = std::max(0.0f, 1.0f - std::hypot(cu - 0.5f, cv - 0.5f) * 9.0f);
         const float lum = 0.30f + rib * 0.25f + (grain - 0.5f) * 0.2f;
         c = {lum * 0.9f + rosette * 0.5f, lum * 0.92f + rosette * 0.38f,
@@ -289,7 +294,7 @@ Material makeArch() {
     Material material = makeMaterial(256);
     shadeMaterial(material, [](float u, float v, Colour& c) {
         const BlockCell cell = blockCell(u, v, 8, 4, 0.5f);
-        const float grain = tiledFbm(u, v, 16, 4, 51);
+        const float grain = tiledFbm(u, v, 16, 4, 51) * 0.8f + speckle(u, v, 256, 53) * 0.2f;
         const float tint = hashUnit(cell.block, 3, 52);
         const float bevel = smoothStep(0.004f, 0.015f, cell.edge);
         const float r = 0.55f + tint * 0.15f + (grain - 0.5f) * 0.25f;
