@@ -6,14 +6,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#include "platform/failure.h"
 
 namespace {
 
 constexpr int kOggSerial = 0x464C4D33; // "FLM3": a fixed serial keeps the stream identical
 
 [[noreturn]] void encoderFailure(const char* what) {
-    std::fprintf(stderr, "demotool: the %s encoder failed\n", what);
-    std::exit(1);
+    fatalError("ERROR", std::string("The ") + what + " encoder failed !");
 }
 
 void appendPage(std::vector<uint8_t>& out, const ogg_page& page) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/failure.h"
 #include "tools/audio_encode.h"
 #include "tools/bigfile_writer.h"
 #include "tools/commands.h"
@@ -73,15 +74,14 @@ void addImages(BuildState& state, std::vector<NamedImage> images, bool packed) {
 }
 
 [[noreturn]] void buildFailure(const std::string& text) {
-    std::fprintf(stderr, "demotool: %s\n", text.c_str());
-    std::exit(1);
+    fatalError("ERROR", text);
 }
 
 void makeSceneTextures(BuildState& state) {
     for (const std::string& name : demoSceneTextureNames()) {
         NamedImage image{name, {}};
         if (!generateSceneTexture(name, image.image))
-            buildFailure("the scene names the texture \"" + name + "\", which has no generator");
+            buildFailure("The scene names the texture \"" + name + "\", which has no generator !");
         addImage(state, std::move(image), true);
     }
 }
@@ -102,7 +102,7 @@ void makeEndSound(BuildState& state) {
 void writeFileOrFail(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    if (!out.flush()) buildFailure("cannot write " + path);
+    if (!out.flush()) buildFailure("Cannot write " + path + " !");
 }
 
 void writeBigfileOrFail(const std::string& path, const BuildState& state) {
@@ -110,8 +110,8 @@ void writeBigfileOrFail(const std::string& path, const BuildState& state) {
     for (const OutputFile& file : state.files)
         if (file.packed) inputs.push_back({file.name, kBigfileStamp, file.bytes});
     const std::string problem = bigfileInputProblem(inputs);
-    if (!problem.empty()) buildFailure("cannot pack " + path + ": " + problem);
-    if (!writeBigfile(path, inputs)) buildFailure("cannot write " + path);
+    if (!problem.empty()) buildFailure("Cannot pack " + path + " : " + problem);
+    if (!writeBigfile(path, inputs)) buildFailure("Cannot write " + path + " !");
 }
 
 // All images on one sheet: thumbnails of at most 128 x 128 with their names below.
@@ -146,23 +146,23 @@ Image makeContactSheet(const std::vector<NamedImage>& images) {
 } // namespace
 
 int runBuildData(int argc, char** argv) {
-    bool preview = false;
+    bool preview = false, usable = true;
     std::string outDir;
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--preview") == 0)
             preview = true;
         else if (argv[i][0] == '-' || !outDir.empty())
-            outDir.clear(), i = argc;
+            usable = false; // unknown option, 2nd folder
         else
             outDir = argv[i];
     }
-    if (outDir.empty()) {
+    if (!usable || outDir.empty()) {
         std::fprintf(stderr, "usage: demotool build-data [--preview] OUTDIR\n");
         return 2;
     }
     std::error_code error;
     std::filesystem::create_directories(outDir, error);
-    if (error) buildFailure("cannot create the folder " + outDir + ": " + error.message());
+    if (error) buildFailure("Cannot create the folder " + outDir + " : " + error.message());
 
     const Clock::time_point start = Clock::now();
     std::printf("demotool build-data: writing the demo's data into %s\n", outDir.c_str());

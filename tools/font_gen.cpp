@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include "platform/failure.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -15,8 +17,7 @@ namespace {
 const char kFontFolder[] = "/usr/share/fonts/truetype/dejavu/";
 
 [[noreturn]] void fontFailure(const std::string& what) {
-    std::fprintf(stderr, "demotool: %s\n", what.c_str());
-    std::exit(1);
+    fatalError("ERROR", what);
 }
 
 struct PlacedGlyph {
@@ -50,7 +51,7 @@ std::string dejaVuFont(const char* fileName) {
     const std::string path = std::string(kFontFolder) + fileName;
     struct stat status;
     if (stat(path.c_str(), &status) != 0)
-        fontFailure("the font " + path + " is missing (install fonts-dejavu-core)");
+        fontFailure("The font " + path + " is missing (install fonts-dejavu-core) !");
     return path;
 }
 
@@ -58,9 +59,9 @@ TextMask renderText(const std::string& fontFile, int pixelSize, const std::strin
                     int letterSpacing) {
     FT_Library library;
     FT_Face face;
-    if (FT_Init_FreeType(&library) != 0) fontFailure("FreeType could not start");
+    if (FT_Init_FreeType(&library) != 0) fontFailure("FreeType could not start !");
     if (FT_New_Face(library, fontFile.c_str(), 0, &face) != 0)
-        fontFailure("FreeType could not open " + fontFile);
+        fontFailure("FreeType could not open " + fontFile + " !");
     FT_Set_Pixel_Sizes(face, 0, pixelSize);
 
     std::vector<PlacedGlyph> glyphs;
@@ -75,7 +76,7 @@ TextMask renderText(const std::string& fontFile, int pixelSize, const std::strin
             pen += int(kerning.x >> 6);
         }
         if (FT_Load_Glyph(face, index, FT_LOAD_RENDER) != 0)
-            fontFailure("FreeType could not render a glyph of " + fontFile);
+            fontFailure("FreeType could not render a glyph of " + fontFile + " !");
         const FT_GlyphSlot slot = face->glyph;
         PlacedGlyph glyph{pen + slot->bitmap_left,
                           -slot->bitmap_top,
@@ -152,8 +153,8 @@ Image buildFontImage() {
         const int top = cellTop + baseline - mask.baseline;
         if (left + mask.inkLeft < cellLeft + 1 || left + mask.inkRight > cellLeft + 63 ||
             top + mask.inkTop < cellTop + 1 || top + mask.inkBottom > cellTop + 63)
-            fontFailure(std::string("the glyph '") + kFontCharacters[g] +
-                        "' does not fit its cell");
+            fontFailure(std::string("The glyph '") + kFontCharacters[g] +
+                        "' does not fit its cell !");
         blitMask(canvas, mask, left, top, {1, 1, 1, 1});
     }
     return canvasToImage(canvas, 3);

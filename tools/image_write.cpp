@@ -9,6 +9,10 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <string>
+
+#include "platform/failure.h"
+
 Image makeImage(int width, int height, int channels) {
     Image image;
     image.width = width;
@@ -28,8 +32,7 @@ void appendPngBytes(png_structp png, png_bytep data, png_size_t length) {
 void flushNothing(png_structp) {}
 
 [[noreturn]] void encoderFailure(const char* what) {
-    std::fprintf(stderr, "demotool: %s encoder failed\n", what);
-    std::exit(1);
+    fatalError("ERROR", std::string("The ") + what + " encoder failed !");
 }
 
 } // namespace
