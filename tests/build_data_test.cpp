@@ -384,11 +384,12 @@ TEST_F(DemoData, MusicCoversBothScenesFollowsTheTimelineAndNeverClips) {
     EXPECT_GE(music.seconds(), 116.0);
     EXPECT_LT(music.peak(), 1.0f) << "clipped";
     EXPECT_GT(music.peak(), 0.5f) << "too quiet";
-    // Heard from the start, a hit for "presents" at 45 s, a new section at 50 s, the ending
-    // faded out by 115 s.
+    // Heard from the start, a hit for "presents" at 45 s, a new section at 50 s, a closing hit
+    // for "powered by" at 110 s, faded out by 115 s.
     EXPECT_GT(music.levelDb(1, 5), -45);
     EXPECT_GT(music.levelDb(45, 46), music.levelDb(43, 44) + 2);
     EXPECT_GT(music.levelDb(50.5, 52), music.levelDb(48.5, 50) + 3);
+    EXPECT_GT(music.levelDb(110, 111), music.levelDb(108, 109) + 1.5) << "closing hit";
     EXPECT_GT(music.levelDb(110, 111), music.levelDb(112.5, 113.5) + 6);
     EXPECT_LT(music.levelDb(115.2, music.seconds()), -70);
 }

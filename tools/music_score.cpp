@@ -215,8 +215,9 @@ void writeLogoSequence(Writer& w) {
     for (const MelodyNote& m : kSecondMelody)
         w.add(Instrument::Lead, barTime(28) + m.beat * kBeat, m.beats * kBeat * 0.92,
               float(m.pitch), 0.36f, -0.1f, 0.45f, 0.35f, 0.35f);
-    // Final swell: arpeggio, kick on the beat, riser and snare roll into bar 44.
-    for (int bar = 40; bar < 44; ++bar) {
+    // Final swell: arpeggio and kick on the beat, then in bar 43 only the riser and a snare
+    // roll lead into the closing hit.
+    for (int bar = 40; bar < 43; ++bar) {
         const Chord& chord = chordAtBar(bar);
         for (int step = 0; step < 16; ++step) {
             const int order[8] = {0, 1, 2, 3, 2, 1, 3, 2};
@@ -227,9 +228,10 @@ void writeLogoSequence(Writer& w) {
                 w.drum(Instrument::Kick, barTime(bar) + step * kBeat / 4, 0.85f);
         }
     }
-    w.add(Instrument::Riser, barTime(42), 2 * kBar, 60, 0.5f, 0, 0.5f, 0.3f);
+    w.add(Instrument::Riser, barTime(42), 2 * kBar, 60, 0.35f, 0, 0.5f, 0.3f);
     for (int step = 0; step < 16; ++step)
-        w.drum(Instrument::Snare, barTime(43) + step * kBeat / 4, 0.3f + step * 0.03f, -0.1f, 0.2f);
+        w.drum(Instrument::Snare, barTime(43) + step * kBeat / 4, 0.2f + step * 0.025f, -0.1f,
+               0.2f);
     // The closing hit at 110 s: D major with an added ninth.
     w.drum(Instrument::Boom, barTime(44), 1.0f, 0, 0.35f);
     w.drum(Instrument::Crash, barTime(44), 0.8f, 0, 0.45f);
