@@ -380,6 +380,9 @@ StereoBuffer renderScore(const Score& score) {
             renderDrum(renderer, voice);
         else
             renderTonal(renderer, voice);
+        // Tails are cut where they are nearly silent; a short fade keeps the cut from clicking.
+        const size_t fade = std::min(voice.size(), size_t(0.02 * mix.rate));
+        for (size_t i = 0; i < fade; ++i) voice[voice.size() - 1 - i] *= float(i) / float(fade);
         const float angle = (std::clamp(note.pan, -1.0f, 1.0f) + 1.0f) * kPi * 0.25f;
         const float left = std::cos(angle), right = std::sin(angle);
         const size_t count = std::min(voice.size(), frames - first);
