@@ -6,8 +6,7 @@
 #include "platform/memory.h"
 #include "resources/bigfile.h"
 #include "support/test_support.h"
-// The tool's sources are not part of the engine library: the writer is compiled in here.
-#include "tools/bigfile_writer.cpp"
+#include "tools/bigfile_writer.h"
 
 namespace {
 

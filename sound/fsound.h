@@ -1,0 +1,99 @@
+// The sound layer's calls: output and driver choice, initialisation at a mix rate, a music
+// stream and sound samples from memory images, play, stop, pause, volume, the stream's play
+// time and an error code. Audio goes to an SDL audio device, or nowhere when the layer is
+// started offline and the caller renders the mix itself.
+#pragma once
+
+#include <cstdint>
+
+#include "sound/mixer.h"
+
+using FSOUND_STREAM = SoundStream;
+using FSOUND_SAMPLE = SoundSample;
+
+inline constexpr int FSOUND_FREE = -1; // any free channel or sample slot
+inline constexpr int FSOUND_ALL = -3;  // every channel
+
+// Mode bits of the open and load calls.
+inline constexpr unsigned FSOUND_LOOP_OFF = 0x0001;
+inline constexpr unsigned FSOUND_16BITS = 0x0010;
+inline constexpr unsigned FSOUND_STEREO = 0x0040;
+inline constexpr unsigned FSOUND_SIGNED = 0x0100;
+inline constexpr unsigned FSOUND_LOADMEMORY = 0x8000; // the name argument is a memory image
+
+// Output types: where the mix goes.
+inline constexpr int kSoundOutputNone = 0;    // SDL's "dummy" back-end: silence, clock runs
+inline constexpr int kSoundOutputAlsa = 1;    // SDL's "alsa" back-end
+inline constexpr int kSoundOutputDefault = 2; // the back-end SDL picks first
+
+// Error codes returned by FSOUND_GetError.
+enum SoundError {
+    kSoundErrNone = 0,
+    kSoundErrInitialised = 1,
+    kSoundErrUninitialised = 2,
+    kSoundErrInit = 3,
+    kSoundErrAllocated = 4,
+    kSoundErrPlay = 5,
+    kSoundErrOutputFormat = 6,
+    kSoundErrCooperativeLevel = 7,
+    kSoundErrCreateBuffer = 8,
+    kSoundErrFileNotFound = 9,
+    kSoundErrFileFormat = 10,
+    kSoundErrFileBad = 11,
+    kSoundErrMemory = 12,
+    kSoundErrVersion = 13,
+    kSoundErrInvalidParam = 14,
+    kSoundErrNoEax = 15,
+    kSoundErrChannelAlloc = 16,
+    kSoundErrRecord = 17,
+    kSoundErrMediaPlayer = 18,
+};
+
+// Before FSOUND_Init (afterwards they fail with error 1).
+bool FSOUND_SetOutput(int outputType);
+bool FSOUND_SetDriver(int driver);
+bool FSOUND_SetHWND(void* window);
+// Any time: the audio devices of the chosen output ("Default" when SDL lists none).
+int FSOUND_GetNumDrivers();
+const char* FSOUND_GetDriverName(int driver);
+
+// Opens the device at mixRate, 16-bit stereo. maxChannels is 1 to 64.
+bool FSOUND_Init(int mixRate, int maxChannels, unsigned flags);
+// Stops everything, frees every stream and sample and returns the layer to its start state.
+void FSOUND_Close();
+
+// Streams and samples read memory images that stay owned by the caller; a stream's image
+// must live until FSOUND_Stream_Close. The image is `length` bytes at data, the sound starts
+// `offset` bytes into it. Null on failure (error 10 or 11 for bad data).
+FSOUND_STREAM* FSOUND_Stream_Open(const void* data, unsigned mode, int offset, int length);
+int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream); // the channel, or -1
+bool FSOUND_Stream_Stop(FSOUND_STREAM* stream);             // stops and rewinds
+bool FSOUND_Stream_Close(FSOUND_STREAM* stream);
+int FSOUND_Stream_GetTime(FSOUND_STREAM* stream); // play position in milliseconds
+
+FSOUND_SAMPLE* FSOUND_Sample_Load(int slot, const void* data, unsigned mode, int offset,
+                                  int length);
+void FSOUND_Sample_Free(FSOUND_SAMPLE* sample);
+int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample); // the channel, or -1
+bool FSOUND_StopSound(int channel);
+
+// A channel's volume (0-255) stays with the channel for the next sound played on it; a
+// channel whose sound stops or ends goes back to 255.
+bool FSOUND_SetVolume(int channel, int volume);
+bool FSOUND_SetPaused(int channel, bool paused);
+int FSOUND_GetError();
+
+// The text for an error code ("Unknown error" for codes outside 0-18).
+const char* soundErrorText(int code);
+
+// Starts the layer at mixRate without any device: nothing plays by itself, and the caller
+// advances the mix (and the stream clocks) with soundRenderFrames. Same errors as
+// FSOUND_Init; FSOUND_Close ends it.
+bool soundInitOffline(int mixRate);
+// Mixes the next `frames` frames into out (interleaved 16-bit stereo at the mix rate) and
+// returns how many leading frames had a sound playing; -1 on error.
+int soundRenderFrames(int16_t* out, int frames);
+// True between a successful FSOUND_Init (or soundInitOffline) and FSOUND_Close.
+bool soundIsRunning();
+// How many channels have a sound on them (paused ones included).
+int soundBusyChannels();
