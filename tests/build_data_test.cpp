@@ -20,6 +20,7 @@
 #include "platform/memory.h"
 #include "resources/bigfile.h"
 #include "resources/images.h"
+#include "sound/fsound.h"
 #include "support/test_support.h"
 
 namespace {
@@ -402,6 +403,28 @@ TEST_F(DemoData, EndSoundIsAShortStereoSampleThatNeverClips) {
     EXPECT_LE(sound.seconds(), 6.0);
     EXPECT_LT(sound.peak(), 1.0f);
     EXPECT_GT(sound.levelDb(0.5, 2.0), -40);
+}
+
+// The loading phase opens both from the bigfile's memory images; the first scene plays the
+// music from there.
+TEST_F(DemoData, SoundLayerOpensMusicAndSampleAsTheLoadingPhaseDoes) {
+    const std::vector<uint8_t> music = loadArchiveEntry("MusicIntro.ogg");
+    const std::vector<uint8_t> sound = loadArchiveEntry("Sound09.mp3");
+    ASSERT_TRUE(soundInitOffline(44100));
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(music.data(), 0x8000, 0, int(music.size()));
+    FSOUND_SAMPLE* sample = FSOUND_Sample_Load(-1, sound.data(), 0x8151, 0, int(sound.size()));
+    EXPECT_NE(stream, nullptr) << soundErrorText(FSOUND_GetError());
+    EXPECT_NE(sample, nullptr) << soundErrorText(FSOUND_GetError());
+    if (stream != nullptr) {
+        ASSERT_GE(FSOUND_Stream_Play(-1, stream), 0);
+        std::vector<int16_t> mix(44100 * 2);
+        for (int second = 0; second < 2; ++second) soundRenderFrames(mix.data(), 44100);
+        int loudest = 0;
+        for (int16_t s : mix) loudest = std::max(loudest, std::abs(int(s)));
+        EXPECT_GT(loudest, 1000) << "the second second of the music is heard";
+        EXPECT_NEAR(FSOUND_Stream_GetTime(stream), 2000, 50);
+    }
+    FSOUND_Close();
 }
 
 } // namespace

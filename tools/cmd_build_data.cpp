@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/failure.h"
-#include "tools/audio_encode.h"
+#include "sound/encoders.h"
 #include "tools/bigfile_writer.h"
 #include "tools/commands.h"
 #include "tools/font_gen.h"
@@ -90,13 +90,17 @@ void makeMusic(BuildState& state) {
     StereoBuffer music = renderScore(introMusicScore());
     limitPeaks(music, peakLevel(music) * kMusicLimit, 0.005, 0.25);
     normalisePeak(music, kMusicPeak);
-    state.files.push_back({"MusicIntro.ogg", encodeOggVorbis(music, kMusicQuality), true});
+    std::vector<uint8_t> ogg = encodeVorbis(interleavePcm16(music), 2, music.rate, kMusicQuality);
+    if (ogg.empty()) buildFailure("The Vorbis encoder failed !");
+    state.files.push_back({"MusicIntro.ogg", std::move(ogg), true});
 }
 
 void makeEndSound(BuildState& state) {
     StereoBuffer sound = renderScore(endSoundScore());
     normalisePeak(sound, kSoundPeak);
-    state.files.push_back({"Sound09.mp3", encodeMp3(sound, kSoundKilobits), true});
+    std::vector<uint8_t> mp3 = encodeMp3(interleavePcm16(sound), 2, sound.rate, kSoundKilobits);
+    if (mp3.empty()) buildFailure("The MP3 encoder failed !");
+    state.files.push_back({"Sound09.mp3", std::move(mp3), true});
 }
 
 void writeFileOrFail(const std::string& path, const std::vector<uint8_t>& bytes) {

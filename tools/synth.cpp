@@ -464,3 +464,15 @@ void limitPeaks(StereoBuffer& buffer, float threshold, double lookAhead, double 
         if (i >= half) sum -= held[i - half];
     }
 }
+
+std::vector<int16_t> interleavePcm16(const StereoBuffer& buffer) {
+    std::vector<int16_t> pcm(buffer.frames() * 2);
+    auto convert = [](float sample) {
+        return int16_t(std::lround(std::clamp(sample, -1.0f, 1.0f) * 32767.0f));
+    };
+    for (size_t i = 0; i < buffer.frames(); ++i) {
+        pcm[i * 2] = convert(buffer.left[i]);
+        pcm[i * 2 + 1] = convert(buffer.right[i]);
+    }
+    return pcm;
+}

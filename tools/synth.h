@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 struct StereoBuffer {
@@ -61,3 +62,6 @@ float peakLevel(const StereoBuffer& buffer);
 void limitPeaks(StereoBuffer& buffer, float threshold, double lookAhead, double release);
 // Scales the buffer so that its largest sample magnitude is `peak`.
 void normalisePeak(StereoBuffer& buffer, float peak);
+
+// Interleaved 16-bit samples (left, right, left, …), rounded and held within range.
+std::vector<int16_t> interleavePcm16(const StereoBuffer& buffer);
