@@ -1,0 +1,747 @@
+#include "tools/textures_gen.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+
+#include "tools/font_gen.h"
+
+// ---------------------------------------------------------------------------------------------
+// Canvas and painting
+
+Canvas makeCanvas(int width, int height, Colour fill) {
+    Canvas canvas;
+    canvas.width = width;
+    canvas.height = height;
+    canvas.rgba.resize(size_t(width) * height * 4);
+    for (size_t i = 0; i < canvas.rgba.size(); i += 4) {
+        canvas.rgba[i] = fill.r;
+        canvas.rgba[i + 1] = fill.g;
+        canvas.rgba[i + 2] = fill.b;
+        canvas.rgba[i + 3] = fill.a;
+    }
+    return canvas;
+}
+
+Image canvasToImage(const Canvas& canvas, int channels) {
+    Image image = makeImage(canvas.width, canvas.height, channels);
+    const size_t count = size_t(canvas.width) * canvas.height;
+    for (size_t i = 0; i < count; ++i)
+        for (int c = 0; c < channels; ++c) {
+            const float value = std::clamp(canvas.rgba[i * 4 + c], 0.0f, 1.0f);
+            image.pixels[i * channels + c] = uint8_t(value * 255.0f + 0.5f);
+        }
+    return image;
+}
+
+void paintShape(Canvas& canvas, Colour colour, const std::function<float(float, float)>& distance) {
+    for (int y = 0; y < canvas.height; ++y)
+        for (int x = 0; x < canvas.width; ++x) {
+            const float coverage =
+                std::clamp(0.5f - distance(x + 0.5f, y + 0.5f), 0.0f, 1.0f) * colour.a;
+            if (coverage <= 0.0f) continue;
+            float* p = canvas.at(x, y);
+            p[0] += (colour.r - p[0]) * coverage;
+            p[1] += (colour.g - p[1]) * coverage;
+            p[2] += (colour.b - p[2]) * coverage;
+            p[3] += (1.0f - p[3]) * coverage;
+        }
+}
+
+void addLight(Canvas& canvas, Colour colour, const std::function<float(float, float)>& weight) {
+    for (int y = 0; y < canvas.height; ++y)
+        for (int x = 0; x < canvas.width; ++x) {
+            const float w = weight(x + 0.5f, y + 0.5f);
+            if (w == 0.0f) continue;
+            float* p = canvas.at(x, y);
+            p[0] += colour.r * w;
+            p[1] += colour.g * w;
+            p[2] += colour.b * w;
+            p[3] += colour.a * w;
+        }
+}
+
+namespace {
+
+// One box pass along a line of `count` values `stride` apart, edges clamped.
+void boxPass(float* line, int count, int stride, int radius, std::vector<float>& scratch) {
+    scratch.resize(count);
+    for (int i = 0; i < count; ++i) scratch[i] = line[size_t(i) * stride];
+    const float scale = 1.0f / float(2 * radius + 1);
+    float sum = 0.0f;
+    for (int k = -radius; k <= radius; ++k) sum += scratch[std::clamp(k, 0, count - 1)];
+    for (int i = 0; i < count; ++i) {
+        line[size_t(i) * stride] = sum * scale;
+        sum += scratch[std::min(i + radius + 1, count - 1)] - scratch[std::max(i - radius, 0)];
+    }
+}
+
+} // namespace
+
+void blurCanvas(Canvas& canvas, int radius) {
+    if (radius <= 0) return;
+    std::vector<float> scratch;
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int y = 0; y < canvas.height; ++y)
+            for (int c = 0; c < 4; ++c)
+                boxPass(canvas.at(0, y) + c, canvas.width, 4, radius, scratch);
+        for (int x = 0; x < canvas.width; ++x)
+            for (int c = 0; c < 4; ++c)
+                boxPass(canvas.at(x, 0) + c, canvas.height, canvas.width * 4, radius, scratch);
+    }
+}
+
+float distanceToSegment(float px, float py, float ax, float ay, float bx, float by) {
+    const float dx = bx - ax, dy = by - ay;
+    const float lengthSquared = dx * dx + dy * dy;
+    float t = lengthSquared > 0.0f ? ((px - ax) * dx + (py - ay) * dy) / lengthSquared : 0.0f;
+    t = std::clamp(t, 0.0f, 1.0f);
+    return std::hypot(px - (ax + t * dx), py - (ay + t * dy));
+}
+
+float distanceToRoundedBox(float px, float py, float cx, float cy, float halfW, float halfH,
+                           float radius) {
+    const float qx = std::fabs(px - cx) - halfW + radius;
+    const float qy = std::fabs(py - cy) - halfH + radius;
+    const float outside = std::hypot(std::max(qx, 0.0f), std::max(qy, 0.0f));
+    return outside + std::min(std::max(qx, qy), 0.0f) - radius;
+}
+
+float distanceToPolygon(float px, float py, const std::vector<float>& xy) {
+    const size_t count = xy.size() / 2;
+    float nearest = 1e30f;
+    bool inside = false;
+    for (size_t i = 0, j = count - 1; i < count; j = i++) {
+        const float ax = xy[j * 2], ay = xy[j * 2 + 1], bx = xy[i * 2], by = xy[i * 2 + 1];
+        nearest = std::min(nearest, distanceToSegment(px, py, ax, ay, bx, by));
+        if ((ay > py) != (by > py) && px < (bx - ax) * (py - ay) / (by - ay) + ax) inside = !inside;
+    }
+    return inside ? -nearest : nearest;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Noise
+
+float hashUnit(uint32_t a, uint32_t b, uint32_t seed) {
+    uint32_t h = a * 0x8da6b343u ^ b * 0xd8163841u ^ seed * 0xcb1ab31fu;
+    h ^= h >> 16;
+    h *= 0x7feb352du;
+    h ^= h >> 15;
+    h *= 0x846ca68bu;
+    h ^= h >> 16;
+    return float(h >> 8) * (1.0f / 16777216.0f);
+}
+
+float tiledNoise(float x, float y, int period, uint32_t seed) {
+    const float fx = std::floor(x), fy = std::floor(y);
+    const int ix = int(fx), iy = int(fy);
+    const float tx = x - fx, ty = y - fy;
+    const float sx = tx * tx * (3.0f - 2.0f * tx), sy = ty * ty * (3.0f - 2.0f * ty);
+    auto corner = [&](int cx, int cy) {
+        const uint32_t wx = uint32_t(((cx % period) + period) % period);
+        const uint32_t wy = uint32_t(((cy % period) + period) % period);
+        return hashUnit(wx, wy, seed);
+    };
+    const float top = corner(ix, iy) + (corner(ix + 1, iy) - corner(ix, iy)) * sx;
+    const float bottom = corner(ix, iy + 1) + (corner(ix + 1, iy + 1) - corner(ix, iy + 1)) * sx;
+    return top + (bottom - top) * sy;
+}
+
+float tiledFbm(float u, float v, int cells, int octaves, uint32_t seed) {
+    float sum = 0.0f, amplitude = 0.5f, total = 0.0f;
+    for (int octave = 0; octave < octaves; ++octave) {
+        sum += tiledNoise(u * cells, v * cells, cells, seed + octave * 101u) * amplitude;
+        total += amplitude;
+        amplitude *= 0.5f;
+        cells *= 2;
+    }
+    return sum / total;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hall materials: each gives a height field (0 = deepest) and the colour that goes with it.
+
+namespace {
+
+struct Material {
+    Canvas colour;
+    std::vector<float> height;
+};
+
+using MaterialMaker = Material (*)();
+
+// A tile of blocks in running bond: rows of blocks, every other row shifted half a block.
+struct BlockCell {
+    float edge;     // distance to the nearest joint, in tile units
+    uint32_t block; // a number for the block (for its tint)
+};
+
+BlockCell blockCell(float u, float v, int rows, int columns, float shift) {
+    const float row = v * rows;
+    const int rowIndex = int(std::floor(row));
+    float column = u * columns + ((rowIndex & 1) ? shift : 0.0f);
+    column -= std::floor(column / columns) * columns;
+    const int columnIndex = int(std::floor(column));
+    const float inRow = (row - rowIndex) / rows, inColumn = (column - columnIndex) / columns;
+    const float edge = std::min({inRow, 1.0f / rows - inRow, inColumn, 1.0f / columns - inColumn});
+    return {edge, uint32_t(rowIndex * 131 + columnIndex)};
+}
+
+// Grain of about one pixel: the surface texture of stone and fired clay.
+float speckle(float u, float v, int pixels, uint32_t seed) {
+    return tiledNoise(u * pixels, v * pixels, pixels, seed);
+}
+
+float smoothStep(float edge0, float edge1, float x) {
+    const float t = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
+    return t * t * (3.0f - 2.0f * t);
+}
+
+Material makeMaterial(int size) {
+    Material material;
+    material.colour = makeCanvas(size, size, {0, 0, 0, 1});
+    material.height.assign(size_t(size) * size, 0.0f);
+    return material;
+}
+
+template <typename Shade> void shadeMaterial(Material& material, Shade shade) {
+    const int size = material.colour.width;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float u = (x + 0.5f) / size, v = (y + 0.5f) / size;
+            Colour colour;
+            material.height[size_t(y) * size + x] = shade(u, v, colour);
+            float* p = material.colour.at(x, y);
+            p[0] = colour.r, p[1] = colour.g, p[2] = colour.b, p[3] = colour.a;
+        }
+}
+
+// Sandstone blocks with recessed mortar joints.
+Material makeStone() {
+    Material material = makeMaterial(512);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const BlockCell cell = blockCell(u, v, 6, 3, 0.5f);
+        const float grain = tiledFbm(u, v, 16, 5, 11) * 0.8f + speckle(u, v, 512, 14) * 0.2f;
+        const float stain = tiledFbm(u, v, 4, 3, 12);
+        const float tint = hashUnit(cell.block, 7, 13) * 0.18f - 0.09f;
+        const float bevel = smoothStep(0.004f, 0.02f, cell.edge);
+        const float base = 0.62f + tint + (grain - 0.5f) * 0.35f - std::max(stain - 0.55f, 0.0f);
+        const float joint = 0.28f + grain * 0.1f;
+        const float lum = joint + (base - joint) * bevel;
+        c = {lum * 1.08f, lum * 0.96f, lum * 0.80f, 1};
+        return bevel * 0.8f + grain * 0.2f;
+    });
+    return material;
+}
+
+// Polished floor tiles in two marbles, laid as a chequer with narrow grooves.
+Material makeTiles() {
+    Material material = makeMaterial(256);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const BlockCell cell = blockCell(u, v, 4, 4, 0.0f);
+        const int tu = int(u * 4), tv = int(v * 4);
+        const bool dark = ((tu + tv) & 1) != 0;
+        const float turbulence = tiledFbm(u, v, 4, 5, 21);
+        const float vein =
+            std::pow(std::fabs(std::sin((u + v + turbulence * 1.6f) * 12.566f)), 0.25f);
+        const float groove = smoothStep(0.002f, 0.008f, cell.edge);
+        float lum = dark ? 0.16f + vein * 0.16f : 0.70f + vein * 0.22f;
+        lum = 0.08f + (lum - 0.08f) * groove;
+        c = dark ? Colour{lum * 0.85f, lum * 0.9f, lum * 1.1f, 1}
+                 : Colour{lum * 1.02f, lum, lum * 0.94f, 1};
+        return groove;
+    });
+    return material;
+}
+
+// Coffered ceiling: raised ribs around sunken panels.
+Material makeVault() {
+    Material material = makeMaterial(256);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const float cu = u * 2 - std::floor(u * 2), cv = v * 2 - std::floor(v * 2);
+        const float edge = std::min({cu, 1 - cu, cv, 1 - cv});
+        const float rib = 1.0f - smoothStep(0.06f, 0.14f, edge);
+        const float grain = tiledFbm(u, v, 8, 5, 31) * 0.85f + speckle(u, v, 256, 32) * 0.15f;
+        const float rosette = std::max(0.0f, 1.0f - std::hypot(cu - 0.5f, cv - 0.5f) * 9.0f);
+        const float lum = 0.30f + rib * 0.25f + (grain - 0.5f) * 0.2f;
+        c = {lum * 0.9f + rosette * 0.5f, lum * 0.92f + rosette * 0.38f,
+             lum * 1.05f + rosette * 0.1f, 1};
+        return 0.2f + rib * 0.6f + rosette * 0.4f + grain * 0.1f;
+    });
+    return material;
+}
+
+// Fluted marble shaft: eight rounded flutes around the pillar, with bands at the ends.
+Material makePillar() {
+    Material material = makeMaterial(256);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const float flute = u * 8 - std::floor(u * 8);
+        const float profile = std::sqrt(std::max(0.0f, 1.0f - (2 * flute - 1) * (2 * flute - 1)));
+        const float band = std::max(smoothStep(0.06f, 0.04f, v), smoothStep(0.94f, 0.96f, v));
+        const float turbulence = tiledFbm(u, v, 4, 5, 41);
+        const float vein =
+            std::pow(std::fabs(std::sin((v * 2 + turbulence * 2.0f) * 6.283f)), 0.3f);
+        const float lum = 0.62f + vein * 0.25f + profile * 0.08f;
+        c = {lum, lum * 0.97f, lum * 0.92f, 1};
+        return band + (1 - band) * profile * 0.9f;
+    });
+    return material;
+}
+
+// Small fired bricks for the arches.
+Material makeArch() {
+    Material material = makeMaterial(256);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const BlockCell cell = blockCell(u, v, 8, 4, 0.5f);
+        const float grain = tiledFbm(u, v, 16, 4, 51) * 0.8f + speckle(u, v, 256, 53) * 0.2f;
+        const float tint = hashUnit(cell.block, 3, 52);
+        const float bevel = smoothStep(0.004f, 0.015f, cell.edge);
+        const float r = 0.55f + tint * 0.15f + (grain - 0.5f) * 0.25f;
+        const float joint = 0.35f + grain * 0.08f;
+        c = {joint + (r - joint) * bevel, joint + (r * 0.45f - joint) * bevel,
+             joint * 0.95f + (r * 0.3f - joint * 0.95f) * bevel, 1};
+        return bevel * 0.85f + grain * 0.15f;
+    });
+    return material;
+}
+
+// Brushed steel plates with grooves between them and a rivet in each corner.
+Material makeMetal() {
+    Material material = makeMaterial(256);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const float brushed =
+            tiledNoise(u * 4, v * 256, 256, 61) * 0.6f + tiledNoise(u * 8, v * 128, 128, 62) * 0.4f;
+        const float cu = u * 2 - std::floor(u * 2), cv = v * 2 - std::floor(v * 2);
+        const float groove = smoothStep(0.0f, 0.015f, std::min({cu, 1 - cu, cv, 1 - cv}));
+        float rivet = 0.0f;
+        for (float rx : {0.06f, 0.94f})
+            for (float ry : {0.06f, 0.94f})
+                rivet = std::max(rivet, 1.0f - std::hypot(cu - rx, cv - ry) / 0.03f);
+        rivet = std::sqrt(std::max(rivet, 0.0f));
+        const float lum = (0.45f + brushed * 0.25f) * (0.3f + 0.7f * groove) + rivet * 0.25f;
+        c = {lum * 0.92f, lum * 0.96f, lum * 1.04f, 1};
+        return groove * 0.6f + rivet * 0.4f;
+    });
+    return material;
+}
+
+// Leaded glass: tinted diamond panes (partly transparent) held by opaque lead.
+Material makeGlass() {
+    Material material = makeMaterial(256);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const float a = (u + v) * 3, b = (u - v) * 3;
+        const float fa = a - std::floor(a), fb = b - std::floor(b);
+        const float lead = std::min({fa, 1 - fa, fb, 1 - fb});
+        const float inLead = 1.0f - smoothStep(0.03f, 0.05f, lead);
+        // Shifting u or v by one tile moves a and b by 3: pane numbers repeat every 3.
+        const int paneA = (int(std::floor(a)) % 3 + 3) % 3,
+                  paneB = (int(std::floor(b)) % 3 + 3) % 3;
+        const uint32_t pane = uint32_t(paneA * 3 + paneB);
+        const float hue = hashUnit(pane, 5, 71);
+        const float ripple = tiledFbm(u, v, 8, 3, 72);
+        const Colour glass =
+            hue < 0.6f ? Colour{0.35f, 0.55f, 0.9f, 0.35f} : Colour{0.95f, 0.7f, 0.3f, 0.45f};
+        const float shine = 0.85f + ripple * 0.3f;
+        c = {glass.r * shine * (1 - inLead) + 0.12f * inLead,
+             glass.g * shine * (1 - inLead) + 0.12f * inLead,
+             glass.b * shine * (1 - inLead) + 0.13f * inLead, glass.a + (1.0f - glass.a) * inLead};
+        return inLead;
+    });
+    return material;
+}
+
+// Polished gold for the logo.
+Material makeLogo() {
+    Material material = makeMaterial(256);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const float sheen = tiledFbm(u, v, 2, 4, 81);
+        const float streak = tiledNoise(u * 2, v * 64, 64, 82);
+        const float lum = 0.55f + sheen * 0.4f + streak * 0.1f;
+        c = {lum, lum * 0.8f, lum * 0.38f, 1};
+        return sheen;
+    });
+    return material;
+}
+
+struct MaterialEntry {
+    const char* stem; // file name without extension, upper case
+    MaterialMaker make;
+};
+
+const MaterialEntry kMaterials[] = {
+    {"STONE", makeStone}, {"TILES", makeTiles}, {"VAULT", makeVault}, {"PILLAR", makePillar},
+    {"ARCH", makeArch},   {"METAL", makeMetal}, {"GLASS", makeGlass}, {"LOGO", makeLogo},
+};
+
+std::string upperCase(std::string text) {
+    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+} // namespace
+
+Image normalMapFromHeight(const std::vector<float>& height, int size, float strength) {
+    Image image = makeImage(size, size, 3);
+    auto h = [&](int x, int y) {
+        return height[size_t((y + size) % size) * size + (x + size) % size];
+    };
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float dx = (h(x + 1, y) - h(x - 1, y)) * 0.5f * strength;
+            const float dUp = (h(x, y - 1) - h(x, y + 1)) * 0.5f * strength;
+            const float length = std::sqrt(dx * dx + dUp * dUp + 1.0f);
+            const float n[3] = {-dx / length, -dUp / length, 1.0f / length};
+            for (int c = 0; c < 3; ++c)
+                image.pixels[(size_t(y) * size + x) * 3 + c] =
+                    uint8_t(std::clamp(n[c] * 0.5f + 0.5f, 0.0f, 1.0f) * 255.0f + 0.5f);
+        }
+    return image;
+}
+
+bool generateSceneTexture(const std::string& name, Image& out) {
+    std::string stem = upperCase(name);
+    const size_t dot = stem.rfind('.');
+    if (dot == std::string::npos) return false;
+    const std::string extension = stem.substr(dot);
+    stem.resize(dot);
+    const bool normalMap = stem.size() > 3 && stem.ends_with("_NM") && extension == ".PNG";
+    if (normalMap)
+        stem.resize(stem.size() - 3);
+    else if (extension != ".JPG" && extension != ".JPEG" && extension != ".PNG")
+        return false;
+    for (const MaterialEntry& entry : kMaterials) {
+        if (stem != entry.stem) continue;
+        const Material material = entry.make();
+        if (normalMap)
+            out = normalMapFromHeight(material.height, material.colour.width,
+                                      material.colour.width / 32.0f);
+        else
+            out = canvasToImage(material.colour, extension == ".PNG" ? 4 : 3);
+        return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Interface images
+
+namespace {
+
+// What a polished surface in the hall reflects: a bright sky-lit vault above, a warm band of
+// windows at the horizon and the darker floor below. d is a unit direction, y up.
+Colour hallEnvironment(float x, float y, float z) {
+    const float up = std::max(y, 0.0f), down = std::max(-y, 0.0f);
+    const float horizon = std::exp(-y * y * 18.0f);
+    const float azimuth = std::atan2(x, z);
+    const float windows = std::pow(std::max(0.0f, std::cos(azimuth * 6.0f)), 8.0f) * horizon;
+    const float sun = std::pow(std::max(0.0f, x * 0.48f + y * 0.6f + z * 0.64f), 64.0f);
+    return {0.55f + up * 0.35f + horizon * 0.35f + windows * 0.6f - down * 0.35f + sun * 1.5f,
+            0.62f + up * 0.33f + horizon * 0.28f + windows * 0.55f - down * 0.38f + sun * 1.4f,
+            0.75f + up * 0.25f + horizon * 0.15f + windows * 0.4f - down * 0.45f + sun * 1.2f, 1};
+}
+
+// Sphere map of the hall's environment. Texture rows run with t, and the sphere-map texture
+// coordinate t grows with the reflection's upward component, so "up" is in the lower half.
+Image makeSphereMap(int size) {
+    Canvas canvas = makeCanvas(size, size, {0, 0, 0, 1});
+    for (int row = 0; row < size; ++row)
+        for (int column = 0; column < size; ++column) {
+            float x = (column + 0.5f) / size * 2 - 1, y = (row + 0.5f) / size * 2 - 1;
+            const float radius = std::hypot(x, y);
+            if (radius > 0.999f) x *= 0.999f / radius, y *= 0.999f / radius;
+            const float nz = std::sqrt(std::max(0.0f, 1.0f - x * x - y * y));
+            // Reflection of the view direction (0, 0, -1) about the normal (x, y, nz).
+            const Colour c = hallEnvironment(2 * nz * x, 2 * nz * y, 2 * nz * nz - 1);
+            float* p = canvas.at(column, row);
+            p[0] = c.r, p[1] = c.g, p[2] = c.b;
+        }
+    return canvasToImage(canvas, 3);
+}
+
+float radial(float x, float y, float cx, float cy) {
+    return std::hypot(x - cx, y - cy);
+}
+
+// A glow of falloff exp(-(r / width)^2) plus rays: rays along `rayCount` directions.
+Canvas makeGlow(int size, Colour core, Colour halo, float haloWidth, int rayCount, float rayLength,
+                float rayWidth, float ringRadius) {
+    Canvas canvas = makeCanvas(size, size, {0, 0, 0, 1});
+    const float c = size * 0.5f;
+    addLight(canvas, halo, [&](float x, float y) {
+        const float r = radial(x, y, c, c) / (size * haloWidth);
+        return std::exp(-r * r);
+    });
+    addLight(canvas, core, [&](float x, float y) {
+        const float r = radial(x, y, c, c) / (size * 0.06f);
+        return std::exp(-r * r);
+    });
+    for (int ray = 0; ray < rayCount; ++ray) {
+        const float angle = 3.14159265f * ray / rayCount;
+        const float ax = std::cos(angle), ay = std::sin(angle);
+        addLight(canvas, halo, [&](float x, float y) {
+            const float along = (x - c) * ax + (y - c) * ay;
+            const float across = (x - c) * ay - (y - c) * ax;
+            const float fall = std::max(0.0f, 1.0f - std::fabs(along) / (size * rayLength));
+            return fall * fall * std::exp(-across * across / (rayWidth * rayWidth));
+        });
+    }
+    if (ringRadius > 0)
+        addLight(canvas, {halo.r * 0.35f, halo.g * 0.35f, halo.b * 0.35f, 0},
+                 [&](float x, float y) {
+                     const float d = (radial(x, y, c, c) - size * ringRadius) / (size * 0.02f);
+                     return std::exp(-d * d);
+                 });
+    // Fade to black towards the border so a billboard never shows its square.
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float edge =
+                1.0f - smoothStep(0.38f, 0.5f, radial(x + 0.5f, y + 0.5f, c, c) / size);
+            float* p = canvas.at(x, y);
+            p[0] *= edge, p[1] *= edge, p[2] *= edge;
+        }
+    return canvas;
+}
+
+Image makeGammaLine() {
+    Canvas canvas = makeCanvas(512, 64, {0, 0, 0, 1});
+    const Colour white{1, 1, 1, 1};
+    paintShape(canvas, white,
+               [](float x, float y) { return distanceToRoundedBox(x, y, 256, 32, 254, 5, 5); });
+    for (int tick = 0; tick <= 10; ++tick) {
+        const float x = 6 + tick * 50.0f;
+        const float half = tick == 5 ? 22.0f : 14.0f;
+        paintShape(canvas, white, [=](float px, float py) {
+            return distanceToSegment(px, py, x, 32 - half, x, 32 + half) - 1.5f;
+        });
+    }
+    return canvasToImage(canvas, 3);
+}
+
+// The slider's grip: a rounded handle centred where it meets the line (0.3125 of its height
+// down) and a small pointer below it.
+Image makeGammaSlider() {
+    Canvas canvas = makeCanvas(128, 128, {0, 0, 0, 0});
+    paintShape(canvas, {0.55f, 0.55f, 0.6f, 1},
+               [](float x, float y) { return distanceToRoundedBox(x, y, 64, 40, 14, 34, 12); });
+    paintShape(canvas, {0.95f, 0.95f, 1.0f, 1},
+               [](float x, float y) { return distanceToRoundedBox(x, y, 62, 37, 10, 30, 9); });
+    paintShape(canvas, {0.4f, 0.4f, 0.45f, 1},
+               [](float x, float y) { return distanceToSegment(x, y, 64, 26, 64, 54) - 1.5f; });
+    paintShape(canvas, {1, 1, 1, 1}, [](float x, float y) {
+        return distanceToPolygon(x, y, {64, 82, 84, 118, 44, 118});
+    });
+    return canvasToImage(canvas, 4);
+}
+
+// An arrow pointer on pure black; its tip is at a quarter of the width and height, where the
+// gamma screen puts the mouse position.
+Image makeCursor() {
+    Canvas canvas = makeCanvas(64, 64, {0, 0, 0, 1});
+    const std::vector<float> arrow = {16, 16, 16, 52, 25, 43, 31, 57, 37, 54, 31, 41, 43, 41};
+    paintShape(canvas, {0.45f, 0.45f, 0.5f, 1},
+               [&](float x, float y) { return distanceToPolygon(x, y, arrow) - 1.5f; });
+    paintShape(canvas, {1, 1, 1, 1},
+               [&](float x, float y) { return distanceToPolygon(x, y, arrow) + 0.8f; });
+    return canvasToImage(canvas, 3);
+}
+
+} // namespace
+
+std::vector<NamedImage> generateInterfaceImages() {
+    std::vector<NamedImage> images;
+    // The scenes fade through this image with glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA):
+    // its colour is added at full strength for the whole fade, so only black fades smoothly.
+    images.push_back({"Textur20.png", canvasToImage(makeCanvas(256, 256, {0, 0, 0, 1}), 3)});
+    images.push_back({"Textur64.jpg", makeSphereMap(256)});
+    images.push_back({"Flare10.png", canvasToImage(makeGlow(256, {1, 1, 1, 0}, {0.45f, 0.5f, 1, 0},
+                                                            0.16f, 4, 0.48f, 2.0f, 0.3f),
+                                                   3)});
+    const Colour blueWhite{0.6f, 0.7f, 1, 0}, warm{1, 0.8f, 0.5f, 0}, pale{0.8f, 0.85f, 1, 0};
+    images.push_back(
+        {"Flare11.png", canvasToImage(makeGlow(64, {1, 1, 1, 0}, blueWhite, 0.2f, 0, 0, 0, 0), 3)});
+    images.push_back(
+        {"Flare12.png",
+         canvasToImage(makeGlow(64, {1, 1, 1, 0}, pale, 0.08f, 2, 0.45f, 1.2f, 0), 3)});
+    images.push_back(
+        {"Flare13.png",
+         canvasToImage(makeGlow(64, {1, 1, 1, 0}, blueWhite, 0.07f, 3, 0.42f, 1.0f, 0), 3)});
+    images.push_back(
+        {"Flare14.png", canvasToImage(makeGlow(64, {1, 1, 1, 0}, warm, 0.12f, 0, 0, 0, 0.3f), 3)});
+    images.push_back(
+        {"Flare15.png",
+         canvasToImage(makeGlow(64, {1, 1, 1, 0}, pale, 0.06f, 1, 0.48f, 1.5f, 0), 3)});
+    images.push_back({"Flare16.png",
+                      canvasToImage(makeGlow(64, {1, 1, 1, 0}, warm, 0.05f, 4, 0.3f, 0.8f, 0), 3)});
+    images.push_back({"GammaLine.png", makeGammaLine()});
+    images.push_back({"GammaSlider.png", makeGammaSlider()});
+    images.push_back({"Cursor.jpg", makeCursor()});
+    return images;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The program's icon and the dialogs' bitmaps
+
+namespace {
+
+// The icon: a dark rounded square with a glowing ring and "03".
+Image makeIcon() {
+    Canvas canvas = makeCanvas(64, 64, {0, 0, 0, 0});
+    paintShape(canvas, {0.06f, 0.08f, 0.16f, 1},
+               [](float x, float y) { return distanceToRoundedBox(x, y, 32, 32, 31, 31, 10); });
+    paintShape(canvas, {0.45f, 0.6f, 1.0f, 1},
+               [](float x, float y) { return std::fabs(std::hypot(x - 32, y - 32) - 24) - 2.0f; });
+    const TextMask digits = renderText(dejaVuFont("DejaVuSans-Bold.ttf"), 26, "03");
+    paintText(canvas, digits, 32, 32, {1, 1, 1, 1}, {0, 0, 0, 0}, 0);
+    return canvasToImage(canvas, 4);
+}
+
+// The Configuration dialog's picture: the demo's name over a view down a lit hall.
+Image makeBanner() {
+    Canvas canvas = makeCanvas(512, 128, {0.02f, 0.02f, 0.05f, 1});
+    addLight(canvas, {0.2f, 0.25f, 0.55f, 0}, [](float x, float y) {
+        const float d = std::hypot((x - 256) / 256, (y - 64) / 90);
+        return std::max(0.0f, 1.0f - d);
+    });
+    for (int pillar = 0; pillar < 6; ++pillar) {
+        const float depth = 1.0f / (1.0f + pillar * 0.6f);
+        for (int side : {-1, 1}) {
+            const float x = 256 + side * 240 * depth, halfWidth = 10 * depth;
+            paintShape(canvas,
+                       {0.12f * depth + 0.05f, 0.12f * depth + 0.05f, 0.2f * depth + 0.08f, 1},
+                       [=](float px, float py) {
+                           return distanceToRoundedBox(px, py, x, 64, halfWidth, 64 * depth + 8, 1);
+                       });
+        }
+    }
+    const TextMask title = renderText(dejaVuFont("DejaVuSans-Bold.ttf"), 64, "FILM 03", 6);
+    paintText(canvas, title, 256, 58, {1, 1, 1, 1}, {0.3f, 0.45f, 1, 1}, 8);
+    const TextMask maker = renderText(dejaVuFont("DejaVuSans-ExtraLight.ttf"), 18, "by KORAL", 2);
+    paintText(canvas, maker, 256, 108, {0.8f, 0.85f, 1, 1}, {0, 0, 0, 0}, 0);
+    return canvasToImage(canvas, 3);
+}
+
+// The engine settings dialog's picture: the engine's name.
+Image makeEngineStrip() {
+    Canvas canvas = makeCanvas(256, 64, {0.02f, 0.03f, 0.08f, 1});
+    const TextMask name = renderText(dejaVuFont("DejaVuSans-Bold.ttf"), 30, "ZORX_OpenGL");
+    paintText(canvas, name, 128, 30, {1, 1, 1, 1}, {0.3f, 0.45f, 1, 1}, 4);
+    const TextMask caption = renderText(dejaVuFont("DejaVuSans.ttf"), 11, "real-time 3D engine", 1);
+    paintText(canvas, caption, 128, 54, {0.6f, 0.7f, 0.9f, 1}, {0, 0, 0, 0}, 0);
+    return canvasToImage(canvas, 3);
+}
+
+// Tree-view icons, 16 x 16 on white.
+Canvas iconCanvas() {
+    return makeCanvas(16, 16, {1, 1, 1, 1});
+}
+
+Image makePointLightIcon() {
+    Canvas canvas = iconCanvas();
+    for (int ray = 0; ray < 8; ++ray) {
+        const float angle = ray * 0.785398f, cx = std::cos(angle), cy = std::sin(angle);
+        paintShape(canvas, {0.85f, 0.6f, 0.0f, 1}, [=](float x, float y) {
+            return distanceToSegment(x, y, 8 + cx * 4, 8 + cy * 4, 8 + cx * 7, 8 + cy * 7) - 0.6f;
+        });
+    }
+    paintShape(canvas, {1.0f, 0.85f, 0.1f, 1},
+               [](float x, float y) { return std::hypot(x - 8, y - 8) - 3.5f; });
+    return canvasToImage(canvas, 3);
+}
+
+Image makeSpotLightIcon() {
+    Canvas canvas = iconCanvas();
+    paintShape(canvas, {1.0f, 0.9f, 0.4f, 1}, [](float x, float y) {
+        return distanceToPolygon(x, y, {8, 3, 14, 14, 2, 14});
+    });
+    paintShape(canvas, {0.3f, 0.3f, 0.35f, 1},
+               [](float x, float y) { return distanceToRoundedBox(x, y, 8, 3, 3, 2.5f, 1); });
+    return canvasToImage(canvas, 3);
+}
+
+Image makeDirectionalLightIcon() {
+    Canvas canvas = iconCanvas();
+    for (float y0 : {4.0f, 8.0f, 12.0f}) {
+        paintShape(canvas, {0.9f, 0.55f, 0.0f, 1}, [=](float x, float y) {
+            return distanceToSegment(x, y, 2, y0 - 2, 11, y0 - 2 + 3) - 0.7f;
+        });
+        paintShape(canvas, {0.9f, 0.55f, 0.0f, 1}, [=](float x, float y) {
+            return distanceToPolygon(x, y, {14, y0 + 2, 9.5f, y0 + 2.5f, 11.5f, y0 - 1.5f});
+        });
+    }
+    return canvasToImage(canvas, 3);
+}
+
+Image makeCameraIcon() {
+    Canvas canvas = iconCanvas();
+    paintShape(canvas, {0.25f, 0.25f, 0.3f, 1},
+               [](float x, float y) { return distanceToRoundedBox(x, y, 7, 9, 5.5f, 4, 1); });
+    paintShape(canvas, {0.25f, 0.25f, 0.3f, 1}, [](float x, float y) {
+        return distanceToPolygon(x, y, {12, 9, 15.5f, 5.5f, 15.5f, 12.5f});
+    });
+    for (float cx : {4.5f, 9.5f})
+        paintShape(canvas, {0.5f, 0.7f, 1.0f, 1},
+                   [=](float x, float y) { return std::hypot(x - cx, y - 3.5f) - 2.2f; });
+    return canvasToImage(canvas, 3);
+}
+
+Image makeMeshIcon() {
+    Canvas canvas = iconCanvas();
+    paintShape(canvas, {0.35f, 0.55f, 0.9f, 1}, [](float x, float y) {
+        return distanceToPolygon(x, y, {2, 5, 8, 2, 14, 5, 8, 8});
+    });
+    paintShape(canvas, {0.2f, 0.35f, 0.7f, 1}, [](float x, float y) {
+        return distanceToPolygon(x, y, {2, 5, 8, 8, 8, 15, 2, 12});
+    });
+    paintShape(canvas, {0.1f, 0.2f, 0.5f, 1}, [](float x, float y) {
+        return distanceToPolygon(x, y, {8, 8, 14, 5, 14, 12, 8, 15});
+    });
+    return canvasToImage(canvas, 3);
+}
+
+// An object without geometry of its own: a dashed outline of a box.
+Image makeEmptyObjectIcon() {
+    Canvas canvas = iconCanvas();
+    for (int dash = 0; dash < 4; ++dash) {
+        const float a = 2.5f + dash * 3.0f, b = a + 1.8f;
+        for (auto [ax, ay, bx, by] : {std::array<float, 4>{a, 2.5f, b, 2.5f},
+                                      {a, 13.5f, b, 13.5f},
+                                      {2.5f, a, 2.5f, b},
+                                      {13.5f, a, 13.5f, b}})
+            paintShape(canvas, {0.4f, 0.4f, 0.45f, 1}, [=](float x, float y) {
+                return distanceToSegment(x, y, ax, ay, bx, by) - 0.6f;
+            });
+    }
+    return canvasToImage(canvas, 3);
+}
+
+// The root and dummies: a node with two branches.
+Image makeNodeIcon() {
+    Canvas canvas = iconCanvas();
+    for (auto [bx, by] : {std::array<float, 2>{3, 13}, {13, 13}})
+        paintShape(canvas, {0.4f, 0.4f, 0.45f, 1},
+                   [=](float x, float y) { return distanceToSegment(x, y, 8, 5, bx, by) - 0.7f; });
+    paintShape(canvas, {0.2f, 0.6f, 0.3f, 1},
+               [](float x, float y) { return std::hypot(x - 8, y - 4.5f) - 3.0f; });
+    for (float cx : {3.0f, 13.0f})
+        paintShape(canvas, {0.3f, 0.45f, 0.8f, 1},
+                   [=](float x, float y) { return std::hypot(x - cx, y - 12.5f) - 2.2f; });
+    return canvasToImage(canvas, 3);
+}
+
+} // namespace
+
+std::vector<NamedImage> generateResourceImages() {
+    std::vector<NamedImage> images;
+    images.push_back({"icon2500.png", makeIcon()});
+    images.push_back({"bitmap2400.png", makeBanner()});
+    images.push_back({"bitmap2401.png", makeEngineStrip()});
+    images.push_back({"bitmap2402.png", makePointLightIcon()});
+    images.push_back({"bitmap2403.png", makeSpotLightIcon()});
+    images.push_back({"bitmap2404.png", makeDirectionalLightIcon()});
+    images.push_back({"bitmap2405.png", makeCameraIcon()});
+    images.push_back({"bitmap2406.png", makeMeshIcon()});
+    images.push_back({"bitmap2407.png", makeEmptyObjectIcon()});
+    images.push_back({"bitmap2408.png", makeNodeIcon()});
+    return images;
+}
