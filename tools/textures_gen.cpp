@@ -704,12 +704,12 @@ Image makeEmptyObjectIcon() {
     Canvas canvas = iconCanvas();
     for (int dash = 0; dash < 4; ++dash) {
         const float a = 2.5f + dash * 3.0f, b = a + 1.8f;
-        for (auto [ax, ay, bx, by] : {std::array<float, 4>{a, 2.5f, b, 2.5f},
-                                      {a, 13.5f, b, 13.5f},
-                                      {2.5f, a, 2.5f, b},
-                                      {13.5f, a, 13.5f, b}})
+        for (const std::array<float, 4>& s : {std::array<float, 4>{a, 2.5f, b, 2.5f},
+                                              {a, 13.5f, b, 13.5f},
+                                              {2.5f, a, 2.5f, b},
+                                              {13.5f, a, 13.5f, b}})
             paintShape(canvas, {0.4f, 0.4f, 0.45f, 1}, [=](float x, float y) {
-                return distanceToSegment(x, y, ax, ay, bx, by) - 0.6f;
+                return distanceToSegment(x, y, s[0], s[1], s[2], s[3]) - 0.6f;
             });
     }
     return canvasToImage(canvas, 3);
@@ -718,9 +718,10 @@ Image makeEmptyObjectIcon() {
 // The root and dummies: a node with two branches.
 Image makeNodeIcon() {
     Canvas canvas = iconCanvas();
-    for (auto [bx, by] : {std::array<float, 2>{3, 13}, {13, 13}})
-        paintShape(canvas, {0.4f, 0.4f, 0.45f, 1},
-                   [=](float x, float y) { return distanceToSegment(x, y, 8, 5, bx, by) - 0.7f; });
+    for (const std::array<float, 2>& end : {std::array<float, 2>{3, 13}, {13, 13}})
+        paintShape(canvas, {0.4f, 0.4f, 0.45f, 1}, [=](float x, float y) {
+            return distanceToSegment(x, y, 8, 5, end[0], end[1]) - 0.7f;
+        });
     paintShape(canvas, {0.2f, 0.6f, 0.3f, 1},
                [](float x, float y) { return std::hypot(x - 8, y - 4.5f) - 3.0f; });
     for (float cx : {3.0f, 13.0f})
