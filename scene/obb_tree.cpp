@@ -131,12 +131,14 @@ void fitBox(ObjectBox& box, const Vec3* points, uint32_t n) {
                              {cxy * inv, cyy * inv, cyz * inv},
                              {cxz * inv, cyz * inv, czz * inv}};
 
-    ScratchMatrix w = createScratchMatrix(3);
+    // The solver's work space lives on the stack: a fit allocates nothing.
+    float q[3][3], d[3], e[3];
+    float* rows[3] = {q[0], q[1], q[2]};
+    ScratchMatrix w{3, rows, d, e};
     tridiagonalise(cov, w);
     implicitQL(w);
     sortEigenvalues(w);
-    for (int k = 0; k < 3; k++) box.axes[k].set(w.rows[0][k], w.rows[1][k], w.rows[2][k]);
-    releaseScratchMatrix(w);
+    for (int k = 0; k < 3; k++) box.axes[k].set(q[0][k], q[1][k], q[2][k]);
     // An eigenvector's sign is free: keep the axes a rotation, so that merging boxes through
     // quaternions keeps their orientation.
     if (crossProduct(box.axes[0], box.axes[1]).dot(box.axes[2]) < 0.0f) box.axes[2].scale(-1.0f);
@@ -246,11 +248,37 @@ static void axisOrder(const Vec3& e, int order[3]) {
     }
 }
 
-static Vec3 faceCentroid(const MeshLod& mesh, uint32_t face) {
-    const Face& f = mesh.faces[face];
-    Vec3 c = mesh.localVertices[f.v[0]] + mesh.localVertices[f.v[1]] + mesh.localVertices[f.v[2]];
-    c.scale(0.33333334f);
-    return c;
+// Work space of one tree build, taken as one accounted block and shared by every node: the
+// centroid of each mesh face, the face order (split in place as the tree descends), the
+// right-hand faces of the split being made, the side of each face, and the corner points of
+// the node being fitted.
+struct TreeScratch {
+    Vec3* centroids = nullptr; // by mesh face
+    uint32_t* order = nullptr;
+    uint32_t* right = nullptr;
+    uint8_t* left = nullptr;
+    Vec3* points = nullptr; // three per face
+    uint8_t* block = nullptr;
+    uint32_t bytes = 0;
+};
+
+static void takeTreeScratch(TreeScratch& s, const MeshLod& mesh, uint32_t count) {
+    const uint32_t faces = mesh.faceCount > count ? mesh.faceCount : count;
+    s.bytes = faces * uint32_t(sizeof(Vec3)) + 2 * count * uint32_t(sizeof(uint32_t)) +
+              3 * count * uint32_t(sizeof(Vec3)) + count;
+    accountedAlloc(s.block, 0, s.bytes);
+    s.centroids = reinterpret_cast<Vec3*>(s.block);
+    s.points = s.centroids + faces;
+    s.order = reinterpret_cast<uint32_t*>(s.points + 3 * count);
+    s.right = s.order + count;
+    s.left = reinterpret_cast<uint8_t*>(s.right + count);
+    for (uint32_t f = 0; f < mesh.faceCount; f++) {
+        const Face& face = mesh.faces[f];
+        Vec3 c = mesh.localVertices[face.v[0]] + mesh.localVertices[face.v[1]] +
+                 mesh.localVertices[face.v[2]];
+        c.scale(0.33333334f);
+        s.centroids[f] = c;
+    }
 }
 
 static ObbNode* makeLeaf(ObbNode* node, const uint32_t* faceIndices, uint32_t count) {
@@ -263,24 +291,77 @@ static ObbNode* makeLeaf(ObbNode* node, const uint32_t* faceIndices, uint32_t co
 // Sides of the faces for one split attempt (1 left, 0 right); returns whether both sides
 // received a face.
 static bool splitAttempt(int attempt, const int order[3], const ObjectBox& box,
-                         const Vec3* centroids, uint32_t count, uint8_t* left) {
+                         const TreeScratch& s, const uint32_t* faces, uint32_t count) {
     uint32_t leftCount = 0;
     if (attempt < 3) {
         const Vec3& axis = box.axes[order[attempt]];
         float t = 0.0f;
-        for (uint32_t i = 0; i < count; i++) t += (centroids[i] - box.center).dot(axis);
+        for (uint32_t i = 0; i < count; i++) t += (s.centroids[faces[i]] - box.center).dot(axis);
         t /= float(count);
         Plane plane;
         plane.fromNormalAndPoint(axis, box.center + axis * t);
+        // On the plane (and a distance that is not a number) counts as left.
         for (uint32_t i = 0; i < count; i++) {
-            left[i] = plane.side(centroids[i]) >= 0;
-            leftCount += left[i];
+            s.left[i] = !(plane.distance(s.centroids[faces[i]]) < 0.0f);
+            leftCount += s.left[i];
         }
     } else {
-        for (uint32_t i = 0; i < count; i++) left[i] = i < count / 2;
+        for (uint32_t i = 0; i < count; i++) s.left[i] = i < count / 2;
         leftCount = count / 2;
     }
     return leftCount > 0 && leftCount < count;
+}
+
+// Moves the left faces to the front and the right ones behind them, each side keeping its
+// order; returns the number of left faces.
+static uint32_t partitionFaces(const TreeScratch& s, uint32_t* faces, uint32_t count) {
+    uint32_t leftCount = 0, rightCount = 0;
+    for (uint32_t i = 0; i < count; i++) {
+        if (s.left[i])
+            faces[leftCount++] = faces[i];
+        else
+            s.right[rightCount++] = faces[i];
+    }
+    for (uint32_t i = 0; i < rightCount; i++) faces[leftCount + i] = s.right[i];
+    return leftCount;
+}
+
+static void fitNodeBox(ObjectBox& box, const MeshLod& mesh, const TreeScratch& s,
+                       const uint32_t* faces, uint32_t count) {
+    for (uint32_t i = 0; i < count; i++) {
+        const Face& f = mesh.faces[faces[i]];
+        for (int k = 0; k < 3; k++) s.points[3 * i + k] = mesh.localVertices[f.v[k]];
+    }
+    fitBox(box, s.points, 3 * count);
+    computeCorners(box);
+}
+
+// faces (count >= 1 entries) is a range of the scratch face order, rearranged for the
+// children.
+static ObbNode* buildNode(const MeshLod& mesh, TreeScratch& s, uint32_t* faces, uint32_t count,
+                          uint32_t depth) {
+    ObbNode* node = new ObbNode;
+    node->depth = depth;
+    if (count == 1 || depth > kObbMaxSplitDepth) return makeLeaf(node, faces, count);
+
+    // Both boxes in one block: localBox owns it.
+    node->localBox = new ObjectBox[2];
+    node->worldBox = node->localBox + 1;
+    fitNodeBox(*node->localBox, mesh, s, faces, count);
+
+    int order[3];
+    axisOrder(node->localBox->halfExtents, order);
+    bool split = false;
+    for (int attempt = 0; attempt < 4 && !split; attempt++) {
+        split = splitAttempt(attempt, order, *node->localBox, s, faces, count);
+    }
+    if (!split)
+        fatalError("INTERNAL ERROR", "Triangle partition failed during an OBBTree generation.");
+
+    uint32_t leftCount = partitionFaces(s, faces, count);
+    node->left = buildNode(mesh, s, faces, leftCount, depth + 1);
+    node->right = buildNode(mesh, s, faces + leftCount, count - leftCount, depth + 1);
+    return node;
 }
 
 ObbNode* buildObbTree(const MeshLod& mesh, const uint32_t* faceIndices, uint32_t count,
@@ -289,62 +370,17 @@ ObbNode* buildObbTree(const MeshLod& mesh, const uint32_t* faceIndices, uint32_t
         fatalError("INTERNAL ERROR",
                    "Could not create an OBBTree partition with an empty face index array !");
     }
-    ObbNode* node = new ObbNode;
-    node->depth = depth;
-    if (count == 1 || depth > kObbMaxSplitDepth) return makeLeaf(node, faceIndices, count);
-
-    Vec3* points = nullptr;
-    resizeArray(points, 0, 3 * count);
-    for (uint32_t i = 0; i < count; i++) {
-        const Face& f = mesh.faces[faceIndices[i]];
-        for (int k = 0; k < 3; k++) points[3 * i + k] = mesh.localVertices[f.v[k]];
-    }
-    node->localBox = new ObjectBox;
-    fitBox(*node->localBox, points, 3 * count);
-    computeCorners(*node->localBox);
-    node->worldBox = new ObjectBox;
-    freeArray(points, 3 * count);
-
-    int order[3];
-    axisOrder(node->localBox->halfExtents, order);
-    Vec3* centroids = nullptr;
-    uint8_t* left = nullptr;
-    resizeArray(centroids, 0, count);
-    resizeArray(left, 0, count);
-    for (uint32_t i = 0; i < count; i++) centroids[i] = faceCentroid(mesh, faceIndices[i]);
-    bool split = false;
-    for (int attempt = 0; attempt < 4 && !split; attempt++) {
-        split = splitAttempt(attempt, order, *node->localBox, centroids, count, left);
-    }
-    freeArray(centroids, count);
-    if (!split)
-        fatalError("INTERNAL ERROR", "Triangle partition failed during an OBBTree generation.");
-
-    uint32_t* lists = nullptr;
-    resizeArray(lists, 0, count);
-    uint32_t leftCount = 0;
-    for (uint32_t i = 0; i < count; i++) {
-        if (left[i]) lists[leftCount++] = faceIndices[i];
-    }
-    uint32_t rightCount = leftCount;
-    for (uint32_t i = 0; i < count; i++) {
-        if (!left[i]) lists[rightCount++] = faceIndices[i];
-    }
-    freeArray(left, count);
-    node->left = buildObbTree(mesh, lists, leftCount, depth + 1);
-    node->right = buildObbTree(mesh, lists + leftCount, count - leftCount, depth + 1);
-    freeArray(lists, count);
-    return node;
+    TreeScratch s;
+    takeTreeScratch(s, mesh, count);
+    for (uint32_t i = 0; i < count; i++) s.order[i] = faceIndices ? faceIndices[i] : i;
+    ObbNode* root = buildNode(mesh, s, s.order, count, depth);
+    accountedFree(s.block, s.bytes);
+    return root;
 }
 
 ObbNode* buildMeshTree(const MeshLod& mesh) {
     if (mesh.faceCount == 0) return nullptr;
-    uint32_t* all = nullptr;
-    resizeArray(all, 0, mesh.faceCount);
-    for (uint32_t i = 0; i < mesh.faceCount; i++) all[i] = i;
-    ObbNode* root = buildObbTree(mesh, all, mesh.faceCount, 0);
-    freeArray(all, mesh.faceCount);
-    return root;
+    return buildObbTree(mesh, nullptr, mesh.faceCount, 0);
 }
 
 void transformTree(ObbNode* node, const Mat4& m) {
@@ -357,8 +393,7 @@ void transformTree(ObbNode* node, const Mat4& m) {
 void destroyTree(ObbNode* node) {
     if (node == nullptr) return;
     freeArray(node->faceIndices, node->faceCount);
-    delete node->localBox;
-    delete node->worldBox;
+    delete[] node->localBox; // the world box shares its block
     destroyTree(node->left);
     destroyTree(node->right);
     delete node;
