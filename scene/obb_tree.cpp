@@ -114,23 +114,38 @@ static void sortEigenvalues(ScratchMatrix& w) {
     }
 }
 
-void fitBox(ObjectBox& box, const Vec3* points, uint32_t n) {
-    if (n == 0) return;
-    Vec3 mean;
-    for (uint32_t i = 0; i < n; i++) mean.add(points[i]);
-    mean.scale(1.0f / float(n));
+// Four floats worked on together. Every lane rounds exactly as the same float operation on
+// its own would, so the fit gives the same bits as a component-by-component loop in the same
+// order; the sums keep their point order.
+typedef float Float4 __attribute__((vector_size(16)));
 
-    float cxx = 0, cxy = 0, cxz = 0, cyy = 0, cyz = 0, czz = 0;
+static Float4 toFloat4(const Vec3& v) {
+    return Float4{v.x, v.y, v.z, 0.0f};
+}
+
+static Float4 splat(float f) {
+    return Float4{f, f, f, f};
+}
+
+// Population covariance of the points about the mean: xx, xy, xz, yy, yz, zz.
+static void covariance(const Vec3* points, uint32_t n, Float4 mean, float cov[3][3]) {
+    Float4 first = splat(0.0f), second = splat(0.0f); // (xx, xy, xz, yy), (yz, zz)
     for (uint32_t i = 0; i < n; i++) {
-        Vec3 p = points[i] - mean;
-        cxx += p.x * p.x, cxy += p.x * p.y, cxz += p.x * p.z;
-        cyy += p.y * p.y, cyz += p.y * p.z, czz += p.z * p.z;
+        Float4 d = toFloat4(points[i]) - mean;
+        first += Float4{d[0], d[0], d[0], d[1]} * Float4{d[0], d[1], d[2], d[1]};
+        second += Float4{d[1], d[2], 0.0f, 0.0f} * Float4{d[2], d[2], 0.0f, 0.0f};
     }
-    float inv = 1.0f / float(n);
-    const float cov[3][3] = {{cxx * inv, cxy * inv, cxz * inv},
-                             {cxy * inv, cyy * inv, cyz * inv},
-                             {cxz * inv, cyz * inv, czz * inv}};
+    const float inv = 1.0f / float(n);
+    const float xx = first[0] * inv, xy = first[1] * inv, xz = first[2] * inv;
+    const float yy = first[3] * inv, yz = second[0] * inv, zz = second[1] * inv;
+    const float c[3][3] = {{xx, xy, xz}, {xy, yy, yz}, {xz, yz, zz}};
+    for (int r = 0; r < 3; r++) {
+        for (int k = 0; k < 3; k++) cov[r][k] = c[r][k];
+    }
+}
 
+// Unit axes of the covariance's eigenvectors, by ascending eigenvalue, forming a rotation.
+static void principalAxes(const float cov[3][3], Vec3 axes[3]) {
     // The solver's work space lives on the stack: a fit allocates nothing.
     float q[3][3], d[3], e[3];
     float* rows[3] = {q[0], q[1], q[2]};
@@ -138,26 +153,44 @@ void fitBox(ObjectBox& box, const Vec3* points, uint32_t n) {
     tridiagonalise(cov, w);
     implicitQL(w);
     sortEigenvalues(w);
-    for (int k = 0; k < 3; k++) box.axes[k].set(q[0][k], q[1][k], q[2][k]);
+    for (int k = 0; k < 3; k++) axes[k].set(q[0][k], q[1][k], q[2][k]);
     // An eigenvector's sign is free: keep the axes a rotation, so that merging boxes through
     // quaternions keeps their orientation.
-    if (crossProduct(box.axes[0], box.axes[1]).dot(box.axes[2]) < 0.0f) box.axes[2].scale(-1.0f);
+    if (crossProduct(axes[0], axes[1]).dot(axes[2]) < 0.0f) axes[2].scale(-1.0f);
+}
 
-    float lo[3], hi[3];
-    for (int k = 0; k < 3; k++) {
-        lo[k] = hi[k] = (points[0] - mean).dot(box.axes[k]);
-    }
+// The fit once the sum of the points is known (lanes x, y, z).
+static void fitBoxToSum(ObjectBox& box, const Vec3* points, uint32_t n, Float4 sum) {
+    const Float4 mean = sum * splat(1.0f / float(n));
+    float cov[3][3];
+    covariance(points, n, mean, cov);
+    principalAxes(cov, box.axes);
+
+    // Lane k of a projection is the point's coordinate along axes[k].
+    const Vec3* a = box.axes;
+    const Float4 ax{a[0].x, a[1].x, a[2].x, 0.0f};
+    const Float4 ay{a[0].y, a[1].y, a[2].y, 0.0f};
+    const Float4 az{a[0].z, a[1].z, a[2].z, 0.0f};
+    auto project = [&](const Vec3& p) {
+        Float4 d = toFloat4(p) - mean;
+        return splat(d[0]) * ax + splat(d[1]) * ay + splat(d[2]) * az;
+    };
+    Float4 lo = project(points[0]), hi = lo;
     for (uint32_t i = 1; i < n; i++) {
-        Vec3 p = points[i] - mean;
-        for (int k = 0; k < 3; k++) {
-            float t = p.dot(box.axes[k]);
-            if (t < lo[k]) lo[k] = t;
-            if (t > hi[k]) hi[k] = t;
-        }
+        Float4 t = project(points[i]);
+        lo = t < lo ? t : lo;
+        hi = t > hi ? t : hi;
     }
-    box.center = mean;
-    for (int k = 0; k < 3; k++) box.center.add(box.axes[k] * ((lo[k] + hi[k]) * 0.5f));
+    box.center.set(mean[0], mean[1], mean[2]);
+    for (int k = 0; k < 3; k++) box.center.add(a[k] * ((lo[k] + hi[k]) * 0.5f));
     box.halfExtents.set((hi[0] - lo[0]) * 0.5f, (hi[1] - lo[1]) * 0.5f, (hi[2] - lo[2]) * 0.5f);
+}
+
+void fitBox(ObjectBox& box, const Vec3* points, uint32_t n) {
+    if (n == 0) return;
+    Float4 sum = splat(0.0f);
+    for (uint32_t i = 0; i < n; i++) sum += toFloat4(points[i]);
+    fitBoxToSum(box, points, n, sum);
 }
 
 void computeCorners(ObjectBox& box) {
@@ -328,11 +361,16 @@ static uint32_t partitionFaces(const TreeScratch& s, uint32_t* faces, uint32_t c
 
 static void fitNodeBox(ObjectBox& box, const MeshLod& mesh, const TreeScratch& s,
                        const uint32_t* faces, uint32_t count) {
+    Float4 sum = splat(0.0f);
     for (uint32_t i = 0; i < count; i++) {
         const Face& f = mesh.faces[faces[i]];
-        for (int k = 0; k < 3; k++) s.points[3 * i + k] = mesh.localVertices[f.v[k]];
+        for (int k = 0; k < 3; k++) {
+            const Vec3& p = mesh.localVertices[f.v[k]];
+            s.points[3 * i + k] = p;
+            sum += toFloat4(p);
+        }
     }
-    fitBox(box, s.points, 3 * count);
+    fitBoxToSum(box, s.points, 3 * count, sum);
     computeCorners(box);
 }
 
