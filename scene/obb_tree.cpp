@@ -325,21 +325,24 @@ static ObbNode* makeLeaf(ObbNode* node, const uint32_t* faceIndices, uint32_t co
 // received a face.
 static bool splitAttempt(int attempt, const int order[3], const ObjectBox& box,
                          const TreeScratch& s, const uint32_t* faces, uint32_t count) {
+    const Vec3* centroids = s.centroids;
+    uint8_t* left = s.left;
     uint32_t leftCount = 0;
     if (attempt < 3) {
         const Vec3& axis = box.axes[order[attempt]];
         float t = 0.0f;
-        for (uint32_t i = 0; i < count; i++) t += (s.centroids[faces[i]] - box.center).dot(axis);
+        for (uint32_t i = 0; i < count; i++) t += (centroids[faces[i]] - box.center).dot(axis);
         t /= float(count);
         Plane plane;
         plane.fromNormalAndPoint(axis, box.center + axis * t);
         // On the plane (and a distance that is not a number) counts as left.
         for (uint32_t i = 0; i < count; i++) {
-            s.left[i] = !(plane.distance(s.centroids[faces[i]]) < 0.0f);
-            leftCount += s.left[i];
+            const bool onLeft = !(plane.distance(centroids[faces[i]]) < 0.0f);
+            left[i] = onLeft;
+            leftCount += onLeft;
         }
     } else {
-        for (uint32_t i = 0; i < count; i++) s.left[i] = i < count / 2;
+        for (uint32_t i = 0; i < count; i++) left[i] = i < count / 2;
         leftCount = count / 2;
     }
     return leftCount > 0 && leftCount < count;
@@ -374,17 +377,26 @@ static void fitNodeBox(ObjectBox& box, const MeshLod& mesh, const TreeScratch& s
     computeCorners(box);
 }
 
+// An internal node and its two boxes are one allocation.
+struct InnerNode {
+    ObbNode node; // first: the node's address is the block's
+    ObjectBox boxes[2];
+};
+
 // faces (count >= 1 entries) is a range of the scratch face order, rearranged for the
 // children.
 static ObbNode* buildNode(const MeshLod& mesh, TreeScratch& s, uint32_t* faces, uint32_t count,
                           uint32_t depth) {
-    ObbNode* node = new ObbNode;
+    if (count == 1 || depth > kObbMaxSplitDepth) {
+        ObbNode* leaf = new ObbNode;
+        leaf->depth = depth;
+        return makeLeaf(leaf, faces, count);
+    }
+    InnerNode* inner = new InnerNode;
+    ObbNode* node = &inner->node;
     node->depth = depth;
-    if (count == 1 || depth > kObbMaxSplitDepth) return makeLeaf(node, faces, count);
-
-    // Both boxes in one block: localBox owns it.
-    node->localBox = new ObjectBox[2];
-    node->worldBox = node->localBox + 1;
+    node->localBox = &inner->boxes[0];
+    node->worldBox = &inner->boxes[1];
     fitNodeBox(*node->localBox, mesh, s, faces, count);
 
     int order[3];
@@ -431,10 +443,12 @@ void transformTree(ObbNode* node, const Mat4& m) {
 void destroyTree(ObbNode* node) {
     if (node == nullptr) return;
     freeArray(node->faceIndices, node->faceCount);
-    delete[] node->localBox; // the world box shares its block
     destroyTree(node->left);
     destroyTree(node->right);
-    delete node;
+    if (node->localBox != nullptr)
+        delete reinterpret_cast<InnerNode*>(node);
+    else
+        delete node;
 }
 
 bool cullObject(SceneObject& object, const Plane* planes, const uint8_t* parentMask,
