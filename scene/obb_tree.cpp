@@ -11,9 +11,16 @@ CullState cullState;
 
 // Symmetric 3 x 3 eigen-decomposition: Householder-free reduction to tridiagonal form, then
 // QL with implicit shifts. On return d holds the eigenvalues in ascending order and column k
-// of q the eigenvector of d[k].
-static void tridiagonalise(const float a[3][3], ScratchMatrix& w) {
-    float** q = w.rows;
+// of q the eigenvector of d[k]. Fixed 3 x 3 arrays let every loop unroll and keep the work in
+// registers.
+struct EigenWork {
+    float q[3][3];
+    float d[3];
+    float e[3];
+};
+
+static void tridiagonalise(const float a[3][3], EigenWork& w) {
+    float(*q)[3] = w.q;
     float* d = w.d;
     float* e = w.e;
     for (int r = 0; r < 3; r++) {
@@ -34,9 +41,9 @@ static void tridiagonalise(const float a[3][3], ScratchMatrix& w) {
     q[2][1] = c, q[2][2] = -s;
 }
 
-static void implicitQL(ScratchMatrix& w) {
+static void implicitQL(EigenWork& w) {
     const int n = 3;
-    float** q = w.rows;
+    float(*q)[3] = w.q;
     float* d = w.d;
     float* e = w.e;
     for (int l = 0; l < n; l++) {
@@ -95,7 +102,7 @@ static void implicitQL(ScratchMatrix& w) {
     }
 }
 
-static void sortEigenvalues(ScratchMatrix& w) {
+static void sortEigenvalues(EigenWork& w) {
     const int n = 3;
     for (int i = 0; i < n - 1; i++) {
         int k = i;
@@ -107,9 +114,9 @@ static void sortEigenvalues(ScratchMatrix& w) {
         w.d[k] = w.d[i];
         w.d[i] = p;
         for (int r = 0; r < n; r++) {
-            float t = w.rows[r][i];
-            w.rows[r][i] = w.rows[r][k];
-            w.rows[r][k] = t;
+            float t = w.q[r][i];
+            w.q[r][i] = w.q[r][k];
+            w.q[r][k] = t;
         }
     }
 }
@@ -147,13 +154,11 @@ static void covariance(const Vec3* points, uint32_t n, Float4 mean, float cov[3]
 // Unit axes of the covariance's eigenvectors, by ascending eigenvalue, forming a rotation.
 static void principalAxes(const float cov[3][3], Vec3 axes[3]) {
     // The solver's work space lives on the stack: a fit allocates nothing.
-    float q[3][3], d[3], e[3];
-    float* rows[3] = {q[0], q[1], q[2]};
-    ScratchMatrix w{3, rows, d, e};
+    EigenWork w;
     tridiagonalise(cov, w);
     implicitQL(w);
     sortEigenvalues(w);
-    for (int k = 0; k < 3; k++) axes[k].set(q[0][k], q[1][k], q[2][k]);
+    for (int k = 0; k < 3; k++) axes[k].set(w.q[0][k], w.q[1][k], w.q[2][k]);
     // An eigenvector's sign is free: keep the axes a rotation, so that merging boxes through
     // quaternions keeps their orientation.
     if (crossProduct(axes[0], axes[1]).dot(axes[2]) < 0.0f) axes[2].scale(-1.0f);
