@@ -90,11 +90,14 @@ static uint32_t readU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-static void gather(SmoothingBin& bin, const Vec3& n, const TangentFrame& frame, uint32_t mask) {
+// frame is null where the mesh has no tangent frames to split.
+static void gather(SmoothingBin& bin, const Vec3& n, const TangentFrame* frame, uint32_t mask) {
     bin.normalSum.add(n);
-    bin.tangentSum.add(frame.tangent);
-    bin.binormalSum.add(frame.binormal);
-    bin.frameNormalSum.add(frame.normal);
+    if (frame != nullptr) {
+        bin.tangentSum.add(frame->tangent);
+        bin.binormalSum.add(frame->binormal);
+        bin.frameNormalSum.add(frame->normal);
+    }
     bin.groups |= mask;
     bin.used = true;
 }
@@ -102,7 +105,7 @@ static void gather(SmoothingBin& bin, const Vec3& n, const TangentFrame& frame, 
 // Walks the vertex's chain; the first bin sharing a group (or still unused) takes the corner,
 // else a new bin is appended. Returns the bin's position in the pool.
 static int32_t gatherCorner(std::vector<SmoothingBin>& bins, int32_t first, const Vec3& n,
-                            const TangentFrame& frame, uint32_t mask) {
+                            const TangentFrame* frame, uint32_t mask) {
     int32_t at = first;
     while (true) {
         SmoothingBin& bin = bins[at];
@@ -144,6 +147,7 @@ void applySmoothingGroups(SceneObject& object, MeshLod& mesh, const uint8_t* mas
 
     // Gather every corner into the region chain of its vertex.
     std::vector<SmoothingBin> bins(vertexCount);
+    bins.reserve(vertexCount + 3 * size_t(faceCount)); // each corner adds at most one region
     std::vector<int32_t> cornerBin(size_t(faceCount) * 3, -1);
     for (uint32_t f = 0; f < faceCount; f++) {
         const Face& face = mesh.faces[f];
@@ -153,7 +157,7 @@ void applySmoothingGroups(SceneObject& object, MeshLod& mesh, const uint8_t* mas
         TangentFrame frame = bump ? buildFaceFrame(mesh, f) : TangentFrame{};
         uint32_t mask = readU32(maskRecords + 4 * f);
         for (int k = 0; k < 3; k++) {
-            cornerBin[3 * f + k] = gatherCorner(bins, face.v[k], n, frame, mask);
+            cornerBin[3 * f + k] = gatherCorner(bins, face.v[k], n, bump ? &frame : nullptr, mask);
         }
     }
     const uint32_t finalCount = uint32_t(bins.size());
@@ -272,13 +276,23 @@ void prepareBumpMapping(MeshLod& mesh, TexCoord* texCoordCopy) {
     mesh.unitFlags[1] = 1;
 }
 
+// fminf and fmaxf without the library call: a NaN operand gives the other one.
+static float smaller(float a, float b) {
+    if (b != b) return a;
+    return a < b ? a : b;
+}
+static float larger(float a, float b) {
+    if (b != b) return a;
+    return a > b ? a : b;
+}
+
 Vec3 boxCenter(const Vec3* points, uint32_t n) {
     if (n == 0) return Vec3{};
     Vec3 lo = points[0], hi = points[0];
     for (uint32_t i = 1; i < n; i++) {
         const Vec3& p = points[i];
-        lo.set(std::fmin(lo.x, p.x), std::fmin(lo.y, p.y), std::fmin(lo.z, p.z));
-        hi.set(std::fmax(hi.x, p.x), std::fmax(hi.y, p.y), std::fmax(hi.z, p.z));
+        lo.set(smaller(lo.x, p.x), smaller(lo.y, p.y), smaller(lo.z, p.z));
+        hi.set(larger(hi.x, p.x), larger(hi.y, p.y), larger(hi.z, p.z));
     }
     return (lo + hi) * 0.5f;
 }

@@ -11,9 +11,16 @@ CullState cullState;
 
 // Symmetric 3 x 3 eigen-decomposition: Householder-free reduction to tridiagonal form, then
 // QL with implicit shifts. On return d holds the eigenvalues in ascending order and column k
-// of q the eigenvector of d[k].
-static void tridiagonalise(const float a[3][3], ScratchMatrix& w) {
-    float** q = w.rows;
+// of q the eigenvector of d[k]. Fixed 3 x 3 arrays let every loop unroll and keep the work in
+// registers.
+struct EigenWork {
+    float q[3][3];
+    float d[3];
+    float e[3];
+};
+
+static void tridiagonalise(const float a[3][3], EigenWork& w) {
+    float(*q)[3] = w.q;
     float* d = w.d;
     float* e = w.e;
     for (int r = 0; r < 3; r++) {
@@ -34,9 +41,9 @@ static void tridiagonalise(const float a[3][3], ScratchMatrix& w) {
     q[2][1] = c, q[2][2] = -s;
 }
 
-static void implicitQL(ScratchMatrix& w) {
+static void implicitQL(EigenWork& w) {
     const int n = 3;
-    float** q = w.rows;
+    float(*q)[3] = w.q;
     float* d = w.d;
     float* e = w.e;
     for (int l = 0; l < n; l++) {
@@ -95,7 +102,7 @@ static void implicitQL(ScratchMatrix& w) {
     }
 }
 
-static void sortEigenvalues(ScratchMatrix& w) {
+static void sortEigenvalues(EigenWork& w) {
     const int n = 3;
     for (int i = 0; i < n - 1; i++) {
         int k = i;
@@ -107,55 +114,88 @@ static void sortEigenvalues(ScratchMatrix& w) {
         w.d[k] = w.d[i];
         w.d[i] = p;
         for (int r = 0; r < n; r++) {
-            float t = w.rows[r][i];
-            w.rows[r][i] = w.rows[r][k];
-            w.rows[r][k] = t;
+            float t = w.q[r][i];
+            w.q[r][i] = w.q[r][k];
+            w.q[r][k] = t;
         }
     }
 }
 
-void fitBox(ObjectBox& box, const Vec3* points, uint32_t n) {
-    if (n == 0) return;
-    Vec3 mean;
-    for (uint32_t i = 0; i < n; i++) mean.add(points[i]);
-    mean.scale(1.0f / float(n));
+// Four floats worked on together. Every lane rounds exactly as the same float operation on
+// its own would, so the fit gives the same bits as a component-by-component loop in the same
+// order; the sums keep their point order.
+typedef float Float4 __attribute__((vector_size(16)));
 
-    float cxx = 0, cxy = 0, cxz = 0, cyy = 0, cyz = 0, czz = 0;
+static Float4 toFloat4(const Vec3& v) {
+    return Float4{v.x, v.y, v.z, 0.0f};
+}
+
+static Float4 splat(float f) {
+    return Float4{f, f, f, f};
+}
+
+// Population covariance of the points about the mean: xx, xy, xz, yy, yz, zz.
+static void covariance(const Vec3* points, uint32_t n, Float4 mean, float cov[3][3]) {
+    Float4 first = splat(0.0f), second = splat(0.0f); // (xx, xy, xz, yy), (yz, zz)
     for (uint32_t i = 0; i < n; i++) {
-        Vec3 p = points[i] - mean;
-        cxx += p.x * p.x, cxy += p.x * p.y, cxz += p.x * p.z;
-        cyy += p.y * p.y, cyz += p.y * p.z, czz += p.z * p.z;
+        Float4 d = toFloat4(points[i]) - mean;
+        first += Float4{d[0], d[0], d[0], d[1]} * Float4{d[0], d[1], d[2], d[1]};
+        second += Float4{d[1], d[2], 0.0f, 0.0f} * Float4{d[2], d[2], 0.0f, 0.0f};
     }
-    float inv = 1.0f / float(n);
-    const float cov[3][3] = {{cxx * inv, cxy * inv, cxz * inv},
-                             {cxy * inv, cyy * inv, cyz * inv},
-                             {cxz * inv, cyz * inv, czz * inv}};
+    const float inv = 1.0f / float(n);
+    const float xx = first[0] * inv, xy = first[1] * inv, xz = first[2] * inv;
+    const float yy = first[3] * inv, yz = second[0] * inv, zz = second[1] * inv;
+    const float c[3][3] = {{xx, xy, xz}, {xy, yy, yz}, {xz, yz, zz}};
+    for (int r = 0; r < 3; r++) {
+        for (int k = 0; k < 3; k++) cov[r][k] = c[r][k];
+    }
+}
 
-    ScratchMatrix w = createScratchMatrix(3);
+// Unit axes of the covariance's eigenvectors, by ascending eigenvalue, forming a rotation.
+static void principalAxes(const float cov[3][3], Vec3 axes[3]) {
+    // The solver's work space lives on the stack: a fit allocates nothing.
+    EigenWork w;
     tridiagonalise(cov, w);
     implicitQL(w);
     sortEigenvalues(w);
-    for (int k = 0; k < 3; k++) box.axes[k].set(w.rows[0][k], w.rows[1][k], w.rows[2][k]);
-    releaseScratchMatrix(w);
+    for (int k = 0; k < 3; k++) axes[k].set(w.q[0][k], w.q[1][k], w.q[2][k]);
     // An eigenvector's sign is free: keep the axes a rotation, so that merging boxes through
     // quaternions keeps their orientation.
-    if (crossProduct(box.axes[0], box.axes[1]).dot(box.axes[2]) < 0.0f) box.axes[2].scale(-1.0f);
+    if (crossProduct(axes[0], axes[1]).dot(axes[2]) < 0.0f) axes[2].scale(-1.0f);
+}
 
-    float lo[3], hi[3];
-    for (int k = 0; k < 3; k++) {
-        lo[k] = hi[k] = (points[0] - mean).dot(box.axes[k]);
-    }
+// The fit once the sum of the points is known (lanes x, y, z).
+static void fitBoxToSum(ObjectBox& box, const Vec3* points, uint32_t n, Float4 sum) {
+    const Float4 mean = sum * splat(1.0f / float(n));
+    float cov[3][3];
+    covariance(points, n, mean, cov);
+    principalAxes(cov, box.axes);
+
+    // Lane k of a projection is the point's coordinate along axes[k].
+    const Vec3* a = box.axes;
+    const Float4 ax{a[0].x, a[1].x, a[2].x, 0.0f};
+    const Float4 ay{a[0].y, a[1].y, a[2].y, 0.0f};
+    const Float4 az{a[0].z, a[1].z, a[2].z, 0.0f};
+    auto project = [&](const Vec3& p) {
+        Float4 d = toFloat4(p) - mean;
+        return splat(d[0]) * ax + splat(d[1]) * ay + splat(d[2]) * az;
+    };
+    Float4 lo = project(points[0]), hi = lo;
     for (uint32_t i = 1; i < n; i++) {
-        Vec3 p = points[i] - mean;
-        for (int k = 0; k < 3; k++) {
-            float t = p.dot(box.axes[k]);
-            if (t < lo[k]) lo[k] = t;
-            if (t > hi[k]) hi[k] = t;
-        }
+        Float4 t = project(points[i]);
+        lo = t < lo ? t : lo;
+        hi = t > hi ? t : hi;
     }
-    box.center = mean;
-    for (int k = 0; k < 3; k++) box.center.add(box.axes[k] * ((lo[k] + hi[k]) * 0.5f));
+    box.center.set(mean[0], mean[1], mean[2]);
+    for (int k = 0; k < 3; k++) box.center.add(a[k] * ((lo[k] + hi[k]) * 0.5f));
     box.halfExtents.set((hi[0] - lo[0]) * 0.5f, (hi[1] - lo[1]) * 0.5f, (hi[2] - lo[2]) * 0.5f);
+}
+
+void fitBox(ObjectBox& box, const Vec3* points, uint32_t n) {
+    if (n == 0) return;
+    Float4 sum = splat(0.0f);
+    for (uint32_t i = 0; i < n; i++) sum += toFloat4(points[i]);
+    fitBoxToSum(box, points, n, sum);
 }
 
 void computeCorners(ObjectBox& box) {
@@ -246,11 +286,37 @@ static void axisOrder(const Vec3& e, int order[3]) {
     }
 }
 
-static Vec3 faceCentroid(const MeshLod& mesh, uint32_t face) {
-    const Face& f = mesh.faces[face];
-    Vec3 c = mesh.localVertices[f.v[0]] + mesh.localVertices[f.v[1]] + mesh.localVertices[f.v[2]];
-    c.scale(0.33333334f);
-    return c;
+// Work space of one tree build, taken as one accounted block and shared by every node: the
+// centroid of each mesh face, the face order (split in place as the tree descends), the
+// right-hand faces of the split being made, the side of each face, and the corner points of
+// the node being fitted.
+struct TreeScratch {
+    Vec3* centroids = nullptr; // by mesh face
+    uint32_t* order = nullptr;
+    uint32_t* right = nullptr;
+    uint8_t* left = nullptr;
+    Vec3* points = nullptr; // three per face
+    uint8_t* block = nullptr;
+    uint32_t bytes = 0;
+};
+
+static void takeTreeScratch(TreeScratch& s, const MeshLod& mesh, uint32_t count) {
+    const uint32_t faces = mesh.faceCount > count ? mesh.faceCount : count;
+    s.bytes = faces * uint32_t(sizeof(Vec3)) + 2 * count * uint32_t(sizeof(uint32_t)) +
+              3 * count * uint32_t(sizeof(Vec3)) + count;
+    accountedAlloc(s.block, 0, s.bytes);
+    s.centroids = reinterpret_cast<Vec3*>(s.block);
+    s.points = s.centroids + faces;
+    s.order = reinterpret_cast<uint32_t*>(s.points + 3 * count);
+    s.right = s.order + count;
+    s.left = reinterpret_cast<uint8_t*>(s.right + count);
+    for (uint32_t f = 0; f < mesh.faceCount; f++) {
+        const Face& face = mesh.faces[f];
+        Vec3 c = mesh.localVertices[face.v[0]] + mesh.localVertices[face.v[1]] +
+                 mesh.localVertices[face.v[2]];
+        c.scale(0.33333334f);
+        s.centroids[f] = c;
+    }
 }
 
 static ObbNode* makeLeaf(ObbNode* node, const uint32_t* faceIndices, uint32_t count) {
@@ -263,18 +329,22 @@ static ObbNode* makeLeaf(ObbNode* node, const uint32_t* faceIndices, uint32_t co
 // Sides of the faces for one split attempt (1 left, 0 right); returns whether both sides
 // received a face.
 static bool splitAttempt(int attempt, const int order[3], const ObjectBox& box,
-                         const Vec3* centroids, uint32_t count, uint8_t* left) {
+                         const TreeScratch& s, const uint32_t* faces, uint32_t count) {
+    const Vec3* centroids = s.centroids;
+    uint8_t* left = s.left;
     uint32_t leftCount = 0;
     if (attempt < 3) {
         const Vec3& axis = box.axes[order[attempt]];
         float t = 0.0f;
-        for (uint32_t i = 0; i < count; i++) t += (centroids[i] - box.center).dot(axis);
+        for (uint32_t i = 0; i < count; i++) t += (centroids[faces[i]] - box.center).dot(axis);
         t /= float(count);
         Plane plane;
         plane.fromNormalAndPoint(axis, box.center + axis * t);
+        // On the plane (and a distance that is not a number) counts as left.
         for (uint32_t i = 0; i < count; i++) {
-            left[i] = plane.side(centroids[i]) >= 0;
-            leftCount += left[i];
+            const bool onLeft = !(plane.distance(centroids[faces[i]]) < 0.0f);
+            left[i] = onLeft;
+            leftCount += onLeft;
         }
     } else {
         for (uint32_t i = 0; i < count; i++) left[i] = i < count / 2;
@@ -283,68 +353,89 @@ static bool splitAttempt(int attempt, const int order[3], const ObjectBox& box,
     return leftCount > 0 && leftCount < count;
 }
 
+// Moves the left faces to the front and the right ones behind them, each side keeping its
+// order; returns the number of left faces.
+static uint32_t partitionFaces(const TreeScratch& s, uint32_t* faces, uint32_t count) {
+    uint32_t leftCount = 0, rightCount = 0;
+    for (uint32_t i = 0; i < count; i++) {
+        if (s.left[i])
+            faces[leftCount++] = faces[i];
+        else
+            s.right[rightCount++] = faces[i];
+    }
+    for (uint32_t i = 0; i < rightCount; i++) faces[leftCount + i] = s.right[i];
+    return leftCount;
+}
+
+static void fitNodeBox(ObjectBox& box, const MeshLod& mesh, const TreeScratch& s,
+                       const uint32_t* faces, uint32_t count) {
+    Float4 sum = splat(0.0f);
+    for (uint32_t i = 0; i < count; i++) {
+        const Face& f = mesh.faces[faces[i]];
+        for (int k = 0; k < 3; k++) {
+            const Vec3& p = mesh.localVertices[f.v[k]];
+            s.points[3 * i + k] = p;
+            sum += toFloat4(p);
+        }
+    }
+    fitBoxToSum(box, s.points, 3 * count, sum);
+    computeCorners(box);
+}
+
+// An internal node and its two boxes are one allocation.
+struct InnerNode {
+    ObbNode node; // first: the node's address is the block's
+    ObjectBox boxes[2];
+};
+
+// faces (count >= 1 entries) is a range of the scratch face order, rearranged for the
+// children.
+static ObbNode* buildNode(const MeshLod& mesh, TreeScratch& s, uint32_t* faces, uint32_t count,
+                          uint32_t depth) {
+    if (count == 1 || depth > kObbMaxSplitDepth) {
+        ObbNode* leaf = new ObbNode;
+        leaf->depth = depth;
+        return makeLeaf(leaf, faces, count);
+    }
+    InnerNode* inner = new InnerNode;
+    ObbNode* node = &inner->node;
+    node->depth = depth;
+    node->localBox = &inner->boxes[0];
+    node->worldBox = &inner->boxes[1];
+    fitNodeBox(*node->localBox, mesh, s, faces, count);
+
+    int order[3];
+    axisOrder(node->localBox->halfExtents, order);
+    bool split = false;
+    for (int attempt = 0; attempt < 4 && !split; attempt++) {
+        split = splitAttempt(attempt, order, *node->localBox, s, faces, count);
+    }
+    if (!split)
+        fatalError("INTERNAL ERROR", "Triangle partition failed during an OBBTree generation.");
+
+    uint32_t leftCount = partitionFaces(s, faces, count);
+    node->left = buildNode(mesh, s, faces, leftCount, depth + 1);
+    node->right = buildNode(mesh, s, faces + leftCount, count - leftCount, depth + 1);
+    return node;
+}
+
 ObbNode* buildObbTree(const MeshLod& mesh, const uint32_t* faceIndices, uint32_t count,
                       uint32_t depth) {
     if (count == 0) {
         fatalError("INTERNAL ERROR",
                    "Could not create an OBBTree partition with an empty face index array !");
     }
-    ObbNode* node = new ObbNode;
-    node->depth = depth;
-    if (count == 1 || depth > kObbMaxSplitDepth) return makeLeaf(node, faceIndices, count);
-
-    Vec3* points = nullptr;
-    resizeArray(points, 0, 3 * count);
-    for (uint32_t i = 0; i < count; i++) {
-        const Face& f = mesh.faces[faceIndices[i]];
-        for (int k = 0; k < 3; k++) points[3 * i + k] = mesh.localVertices[f.v[k]];
-    }
-    node->localBox = new ObjectBox;
-    fitBox(*node->localBox, points, 3 * count);
-    computeCorners(*node->localBox);
-    node->worldBox = new ObjectBox;
-    freeArray(points, 3 * count);
-
-    int order[3];
-    axisOrder(node->localBox->halfExtents, order);
-    Vec3* centroids = nullptr;
-    uint8_t* left = nullptr;
-    resizeArray(centroids, 0, count);
-    resizeArray(left, 0, count);
-    for (uint32_t i = 0; i < count; i++) centroids[i] = faceCentroid(mesh, faceIndices[i]);
-    bool split = false;
-    for (int attempt = 0; attempt < 4 && !split; attempt++) {
-        split = splitAttempt(attempt, order, *node->localBox, centroids, count, left);
-    }
-    freeArray(centroids, count);
-    if (!split)
-        fatalError("INTERNAL ERROR", "Triangle partition failed during an OBBTree generation.");
-
-    uint32_t* lists = nullptr;
-    resizeArray(lists, 0, count);
-    uint32_t leftCount = 0;
-    for (uint32_t i = 0; i < count; i++) {
-        if (left[i]) lists[leftCount++] = faceIndices[i];
-    }
-    uint32_t rightCount = leftCount;
-    for (uint32_t i = 0; i < count; i++) {
-        if (!left[i]) lists[rightCount++] = faceIndices[i];
-    }
-    freeArray(left, count);
-    node->left = buildObbTree(mesh, lists, leftCount, depth + 1);
-    node->right = buildObbTree(mesh, lists + leftCount, count - leftCount, depth + 1);
-    freeArray(lists, count);
-    return node;
+    TreeScratch s;
+    takeTreeScratch(s, mesh, count);
+    for (uint32_t i = 0; i < count; i++) s.order[i] = faceIndices ? faceIndices[i] : i;
+    ObbNode* root = buildNode(mesh, s, s.order, count, depth);
+    accountedFree(s.block, s.bytes);
+    return root;
 }
 
 ObbNode* buildMeshTree(const MeshLod& mesh) {
     if (mesh.faceCount == 0) return nullptr;
-    uint32_t* all = nullptr;
-    resizeArray(all, 0, mesh.faceCount);
-    for (uint32_t i = 0; i < mesh.faceCount; i++) all[i] = i;
-    ObbNode* root = buildObbTree(mesh, all, mesh.faceCount, 0);
-    freeArray(all, mesh.faceCount);
-    return root;
+    return buildObbTree(mesh, nullptr, mesh.faceCount, 0);
 }
 
 void transformTree(ObbNode* node, const Mat4& m) {
@@ -357,11 +448,12 @@ void transformTree(ObbNode* node, const Mat4& m) {
 void destroyTree(ObbNode* node) {
     if (node == nullptr) return;
     freeArray(node->faceIndices, node->faceCount);
-    delete node->localBox;
-    delete node->worldBox;
     destroyTree(node->left);
     destroyTree(node->right);
-    delete node;
+    if (node->localBox != nullptr)
+        delete reinterpret_cast<InnerNode*>(node);
+    else
+        delete node;
 }
 
 bool cullObject(SceneObject& object, const Plane* planes, const uint8_t* parentMask,

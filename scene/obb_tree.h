@@ -56,7 +56,7 @@ int classifyBox(const ObjectBox& box, const Plane& plane);
 void mergeBoxes(ObjectBox& dst, const ObjectBox* const* boxes, uint32_t n);
 
 // Tree over the given faces of the mesh (indices into mesh.faces, vertices from the local
-// vertices). An empty face list is fatal.
+// vertices; null faceIndices: faces 0 to count - 1). An empty face list is fatal.
 ObbNode* buildObbTree(const MeshLod& mesh, const uint32_t* faceIndices, uint32_t count,
                       uint32_t depth);
 // Tree over all faces of the mesh from depth 0; none for a mesh without faces.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -199,6 +200,51 @@ TEST_F(ObbTreeTest, ThousandFacesStopSplittingAtDepthNine) {
     EXPECT_NEAR(root->worldBox->center.z, root->localBox->center.z + 100.0f, 1e-3f);
     EXPECT_NEAR(root->left->worldBox->corners[3].z, root->left->localBox->corners[3].z + 100.0f,
                 1e-3f);
+    destroyTree(root);
+}
+
+// Faces under a node, leaves left to right.
+static std::vector<uint32_t> facesBelow(const ObbNode* node) {
+    std::vector<uint32_t> faces;
+    visit(node, [&](const ObbNode* n) {
+        faces.insert(faces.end(), n->faceIndices, n->faceIndices + n->faceCount);
+    });
+    return faces;
+}
+
+TEST_F(ObbTreeTest, TreeOverAGivenFaceListBoxesEachNodesOwnFaces) {
+    makeStrip(60);
+    std::vector<uint32_t> list; // every third face, last first
+    for (int32_t f = 59; f >= 0; f -= 3) list.push_back(uint32_t(f));
+    const std::vector<uint32_t> given = list;
+    ObbNode* root = buildObbTree(mesh, list.data(), uint32_t(list.size()), 0);
+    EXPECT_EQ(list, given);
+
+    std::vector<uint32_t> all = facesBelow(root);
+    std::sort(all.begin(), all.end());
+    std::vector<uint32_t> expected = given;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(all, expected);
+
+    uint32_t checked = 0;
+    visit(root, [&](const ObbNode* n) {
+        if (n->localBox == nullptr) return;
+        std::vector<Vec3> corners;
+        for (uint32_t f : facesBelow(n)) {
+            for (int k = 0; k < 3; k++) corners.push_back(mesh.localVertices[mesh.faces[f].v[k]]);
+        }
+        ObjectBox box;
+        fitBox(box, corners.data(), uint32_t(corners.size()));
+        const ObjectBox& got = *n->localBox;
+        EXPECT_NEAR(got.center.x, box.center.x, 1e-4f);
+        EXPECT_NEAR(got.center.y, box.center.y, 1e-4f);
+        EXPECT_NEAR(got.center.z, box.center.z, 1e-4f);
+        EXPECT_NEAR(got.halfExtents.x, box.halfExtents.x, 1e-4f);
+        EXPECT_NEAR(got.halfExtents.y, box.halfExtents.y, 1e-4f);
+        EXPECT_NEAR(got.halfExtents.z, box.halfExtents.z, 1e-4f);
+        checked++;
+    });
+    EXPECT_GT(checked, 5u);
     destroyTree(root);
 }
 
