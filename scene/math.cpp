@@ -4,45 +4,6 @@
 
 #include "platform/memory.h"
 
-void Vec3::divide(float s) {
-    if (s == 0.0f) return;
-    scale(1.0f / s);
-}
-
-void Vec3::cross(const Vec3& v) {
-    float cx = y * v.z - v.y * z;
-    float cy = v.x * z - x * v.z;
-    float cz = v.y * x - y * v.x;
-    set(cx, cy, cz);
-}
-
-Vec3 crossProduct(const Vec3& a, const Vec3& b) {
-    Vec3 result = a;
-    result.cross(b);
-    return result;
-}
-
-float Vec3::length() const {
-    return std::sqrt(x * x + y * y + z * z);
-}
-
-void Vec3::normalise() {
-    float len = length();
-    divide(len == 0.0f ? 1.0f : len);
-}
-
-void Vec3::transformPoint(const Mat4& m) {
-    const float* e = m.m;
-    set(e[0] * x + e[1] * y + e[2] * z + e[3], e[4] * x + e[5] * y + e[6] * z + e[7],
-        e[8] * x + e[9] * y + e[10] * z + e[11]);
-}
-
-void Vec3::transformDirection(const Mat4& m) {
-    const float* e = m.m;
-    set(e[0] * x + e[1] * y + e[2] * z, e[4] * x + e[5] * y + e[6] * z,
-        e[8] * x + e[9] * y + e[10] * z);
-}
-
 void Mat4::identity() {
     *this = Mat4{};
 }

@@ -4,6 +4,7 @@
 // scratch matrices.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 struct Mat4;
@@ -45,7 +46,32 @@ inline Vec3 operator*(Vec3 a, float s) {
     a.scale(s);
     return a;
 }
-Vec3 crossProduct(const Vec3& a, const Vec3& b);
+
+// The small vector operations are inline: mesh processing and box fitting call them per point.
+inline void Vec3::divide(float s) {
+    if (s == 0.0f) return;
+    scale(1.0f / s);
+}
+
+inline void Vec3::cross(const Vec3& v) {
+    float cx = y * v.z - v.y * z;
+    float cy = v.x * z - x * v.z;
+    float cz = v.y * x - y * v.x;
+    set(cx, cy, cz);
+}
+
+inline Vec3 crossProduct(const Vec3& a, const Vec3& b) {
+    Vec3 result = a;
+    result.cross(b);
+    return result;
+}
+
+inline float Vec3::length() const { return std::sqrt(x * x + y * y + z * z); }
+
+inline void Vec3::normalise() {
+    float len = length();
+    divide(len == 0.0f ? 1.0f : len);
+}
 
 // Row-major 3 x 3 (index 3r + c); only an intermediate of the quaternion conversions.
 struct Mat3 {
@@ -69,6 +95,18 @@ struct Mat4 {
     // Copies b's upper-left 3 x 3, keeping this matrix's translation and bottom row.
     void setRotation(const Mat4& b);
 };
+
+inline void Vec3::transformPoint(const Mat4& m) {
+    const float* e = m.m;
+    set(e[0] * x + e[1] * y + e[2] * z + e[3], e[4] * x + e[5] * y + e[6] * z + e[7],
+        e[8] * x + e[9] * y + e[10] * z + e[11]);
+}
+
+inline void Vec3::transformDirection(const Mat4& m) {
+    const float* e = m.m;
+    set(e[0] * x + e[1] * y + e[2] * z, e[4] * x + e[5] * y + e[6] * z,
+        e[8] * x + e[9] * y + e[10] * z);
+}
 
 struct Mat4d {
     double m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
