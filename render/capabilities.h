@@ -53,12 +53,16 @@ inline constexpr const char* kSwapControlExtension = "GLX_MESA_swap_control";
 // True when name is listed as a whole name (followed by one blank) in the GL list, else in
 // the window system's lists. The last name of a list without a trailing blank is not found.
 bool extensionListed(const GLStrings& lists, std::string_view name);
-inline bool extensionListed(std::string_view name) { return extensionListed(glStrings, name); }
+inline bool extensionListed(std::string_view name) {
+    return extensionListed(glStrings, name);
+}
 
 // Runs once after the context is made: fills glCapabilities, may lower the compression,
 // filtering and anisotropy settings (running and stored) with a notice, or end the program.
 void checkCapabilities(const GLQuery& query);
-inline void checkCapabilities() { checkCapabilities(driverQuery(glStrings)); }
+inline void checkCapabilities() {
+    checkCapabilities(driverQuery(glStrings));
+}
 
 // The pixel-buffer extension set-up that ends the capability check.
 void setupPixelBufferExtensions(const GLQuery& query);

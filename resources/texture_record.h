@@ -7,8 +7,8 @@
 
 struct TextureRecord {
     bool pixelsLoaded = false;
-    uint8_t* pixels = nullptr;  // width * height * 4 bytes, accounted allocation
-    std::string name;           // upper-cased file name, the lookup key
+    uint8_t* pixels = nullptr; // width * height * 4 bytes, accounted allocation
+    std::string name;          // upper-cased file name, the lookup key
     std::string sceneTag;
     uint32_t glName = 0;
     int32_t byteSize = 0;

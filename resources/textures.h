@@ -17,9 +17,9 @@ struct TextureLoadOptions {
 };
 
 struct TextureState {
-    TextureRecord** records = nullptr;  // accounted array of record pointers
+    TextureRecord** records = nullptr; // accounted array of record pointers
     int32_t count = 0;
-    int32_t glTextureCount = 0;         // GL texture names generated through this module
+    int32_t glTextureCount = 0; // GL texture names generated through this module
     TextureLoadOptions options;
     std::string sceneTag = "Scene1";
     uint32_t normalisationCubeMap = 0;

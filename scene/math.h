@@ -66,7 +66,9 @@ inline Vec3 crossProduct(const Vec3& a, const Vec3& b) {
     return result;
 }
 
-inline float Vec3::length() const { return std::sqrt(x * x + y * y + z * z); }
+inline float Vec3::length() const {
+    return std::sqrt(x * x + y * y + z * z);
+}
 
 inline void Vec3::normalise() {
     float len = length();

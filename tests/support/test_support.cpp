@@ -49,7 +49,9 @@ ScopedChdir::ScopedChdir(const std::string& path) {
     std::filesystem::current_path(path);
 }
 
-ScopedChdir::~ScopedChdir() { std::filesystem::current_path(previous); }
+ScopedChdir::~ScopedChdir() {
+    std::filesystem::current_path(previous);
+}
 
 HiddenGLWindow::HiddenGLWindow(int width, int height) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
@@ -81,5 +83,6 @@ std::vector<unsigned char> readWholeFile(const std::string& path) {
 
 void writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
