@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "resources/images.h"
+#include "tools/image_write.h"
 
 namespace {
 
@@ -38,44 +39,10 @@ Bytes samplePicture(int channels) {
     return pixels;
 }
 
-Bytes encodePng(const Bytes& pixels, bool alpha) {
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = kSide;
-    image.height = kSide;
-    image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-    png_alloc_size_t size = 0;
-    png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr);
-    Bytes file(size);
-    png_image_write_to_memory(&image, file.data(), &size, 0, pixels.data(), 0, nullptr);
-    file.resize(size);
-    return file;
-}
-
-Bytes encodeJpeg(const Bytes& rgb) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = kSide;
-    info.image_height = kSide;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<unsigned char*>(&rgb[size_t(info.next_scanline) * kSide * 3]);
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes file(out, out + size);
-    std::free(out);
-    return file;
+// The picture as a PNG or JPEG file in memory, through the data tool's encoders.
+Bytes encodedPicture(int channels, bool jpeg) {
+    Image image{kSide, kSide, channels, samplePicture(channels)};
+    return jpeg ? encodeJpeg(image, 90) : encodePng(image);
 }
 
 struct BenchFiles {
@@ -85,9 +52,9 @@ struct BenchFiles {
         folder = "/tmp/zorx-bench-" + std::to_string(::getpid());
         std::string command = "mkdir -p " + folder;
         if (std::system(command.c_str()) != 0) std::abort();
-        pngBytes = encodePng(samplePicture(3), false);
-        alphaPngBytes = encodePng(samplePicture(4), true);
-        jpegBytes = encodeJpeg(samplePicture(3));
+        pngBytes = encodedPicture(3, false);
+        alphaPngBytes = encodedPicture(4, false);
+        jpegBytes = encodedPicture(3, true);
         png = save("PICTURE.PNG", pngBytes);
         alphaPng = save("ALPHA.PNG", alphaPngBytes);
         jpeg = save("PICTURE.JPG", jpegBytes);

@@ -30,12 +30,12 @@ std::string imageFolder(int side) {
     std::string folder =
         (std::filesystem::temp_directory_path() / ("zorx-bench-" + std::to_string(side))).string();
     std::filesystem::create_directories(folder);
-    std::vector<JSAMPLE> rgb(size_t(side) * side * 3);
+    std::vector<uint8_t> rgb(size_t(side) * side * 3);
     uint32_t noise = 12345;
     for (size_t i = 0; i < rgb.size(); ++i) {
         noise = noise * 1103515245u + 12345u;
         size_t pixel = i / 3;
-        rgb[i] = JSAMPLE((pixel % side + pixel / side + (i % 3) * 40 + (noise >> 28)) & 255);
+        rgb[i] = uint8_t((pixel % side + pixel / side + (i % 3) * 40 + (noise >> 28)) & 255);
     }
     writeJpegPixels(folder + "/PHOTO.JPG", side, side, rgb);
     return folder;

@@ -14,6 +14,7 @@
 #include "resources/bigfile.h"
 #include "resources/images.h"
 #include "support/test_support.h"
+#include "tools/image_write.h"
 
 namespace {
 
@@ -53,17 +54,7 @@ Bytes pcxFile(int width, int height, const Bytes& encoded, uint8_t manufacturer 
 
 // A PNG written through libpng's simple interface from 8-bit RGB or RGBA pixels.
 Bytes pngFile(int width, int height, const Bytes& pixels, bool alpha) {
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(width);
-    image.height = png_uint_32(height);
-    image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-    png_alloc_size_t size = 0;
-    png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr);
-    Bytes file(size);
-    png_image_write_to_memory(&image, file.data(), &size, 0, pixels.data(), 0, nullptr);
-    file.resize(size);
-    return file;
+    return encodePng(Image{width, height, alpha ? 4 : 3, pixels});
 }
 
 // The PNG chunks without gAMA: ImageMagick corrects by the gamma chunk for some files and
