@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "effects/scene_graph.h"
+#include "scene/scene_graph.h"
 #include "scene/objects.h"
 #include "scene/reader3ds.h"
 #include "tests/assimp_scene.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "effects/scene_graph.h"
+#include "scene/scene_graph.h"
 #include "scene/keyframes.h"
 #include "scene/obb_tree.h"
 #include "scene/objects.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "effects/scene_graph.h"
+#include "scene/scene_graph.h"
 #include "platform/failure.h"
 #include "platform/memory.h"
 #include "scene/objects.h"

@@ -1,11 +1,11 @@
 #include "scene/objects.h"
 
-#include "effects/renderer.h"
-#include "effects/scene_graph.h"
 #include "platform/failure.h"
 #include "platform/memory.h"
+#include "scene/scene_graph.h"
 
 ObjectState objectState;
+GpuBufferHooks gpuBufferHooks;
 
 void accountedResizeBytes(void*& block, uint32_t oldBytes, uint32_t newBytes) {
     if (newBytes == 0) {
@@ -19,13 +19,11 @@ void accountedFreeBytes(void*& block, uint32_t bytes) {
     accountedFree(block, bytes);
 }
 
-// The registry and its companion arrays change length together, by one entry.
+// The registry and its companion array change length together, by one entry.
 static void resizeRegistry(int32_t newCount) {
     uint32_t oldCount = uint32_t(objectState.count);
     resizeArray(objectState.objects, oldCount, uint32_t(newCount));
     resizeArray(objectState.childBoxes, oldCount, uint32_t(newCount));
-    resizeArray(objectState.solidEntries, oldCount, uint32_t(newCount));
-    resizeArray(objectState.transparentEntries, oldCount, uint32_t(newCount));
     objectState.count = newCount;
 }
 
@@ -63,7 +61,7 @@ static void freeTrackSets(SceneObject& object) {
 }
 
 static void destroyObject(SceneObject* object) {
-    if (object->inGpuBuffers) releaseObjectBuffers(*object);
+    if (object->inGpuBuffers && gpuBufferHooks.release) gpuBufferHooks.release(*object);
     if (object->hasCpuArrays) releaseMeshArrays(*object);
     for (MeshLod& lod : object->lods) freeFaceGroups(lod);
     freeTrackSets(*object);
@@ -93,7 +91,8 @@ void deleteAllObjects() {
 
 void uploadByName(std::string_view name) {
     for (int32_t i = 0; i < objectState.count; i++) {
-        if (objectState.objects[i]->name == name) buildObjectBuffers(*objectState.objects[i]);
+        if (objectState.objects[i]->name == name && gpuBufferHooks.build)
+            gpuBufferHooks.build(*objectState.objects[i]);
     }
 }
 
@@ -129,11 +128,12 @@ void placeInWorld(SceneObject& object, const Mat4& m) {
             f.worldNormal.transformDirection(m);
         }
     }
+    if (!object.inGpuBuffers || gpuBufferHooks.build == nullptr) return;
     if (object.gpuUpdated) {
-        updateObjectBuffers(object, kBufferNormals | kBufferVertices);
-    } else if (object.inGpuBuffers) {
-        releaseObjectBuffers(object);
-        buildObjectBuffers(object);
+        gpuBufferHooks.update(object, kBufferNormals | kBufferVertices);
+    } else {
+        gpuBufferHooks.release(object);
+        gpuBufferHooks.build(object);
     }
 }
 

@@ -217,20 +217,22 @@ struct SceneObject {
     int32_t lightCount = 0;
 };
 
-// Entry of the renderer's solid and transparent lists.
-struct DrawEntry {
-    SceneObject* object = nullptr;
-    float distance = 0.0f;
+// The renderer's upkeep of an object's GPU buffers. The scene model holds no GL objects: the
+// renderer installs these hooks, and while none is installed an object never has buffers.
+struct GpuBufferHooks {
+    void (*build)(SceneObject& object) = nullptr;
+    // Refills the buffers named by mask (BufferMask bits) from the current level.
+    void (*update)(SceneObject& object, int32_t mask) = nullptr;
+    void (*release)(SceneObject& object) = nullptr;
 };
+extern GpuBufferHooks gpuBufferHooks;
 
-// The registry and the engine-wide values new objects take. The three companion arrays have
-// the registry's length; the renderer and the scene graph fill them each frame.
+// The registry and the engine-wide values new objects take. The companion array has the
+// registry's length; the scene graph fills it when it merges boxes.
 struct ObjectState {
     SceneObject** objects = nullptr;
     int32_t count = 0;
     const ObjectBox** childBoxes = nullptr;
-    DrawEntry* solidEntries = nullptr;
-    DrawEntry* transparentEntries = nullptr;
 
     // Set by the engine: the scene tag given to new objects and their light factors.
     std::string sceneTag = "Scene1";
@@ -252,7 +254,7 @@ void deleteObjectAt(int32_t index);
 void deleteObject(std::string_view name);
 // Deletes every object, the most recently created first.
 void deleteAllObjects();
-// Builds the GL buffers of every object of that name.
+// Builds the GPU buffers of every object of that name (through the renderer's hook).
 void uploadByName(std::string_view name);
 // Moves the current level into world space with the affine m.
 void placeInWorld(SceneObject& object, const Mat4& m);

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "effects/scene_graph.h"
+#include "scene/scene_graph.h"
 #include "platform/failure.h"
 #include "platform/memory.h"
 #include "resources/bigfile.h"

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "effects/scene_graph.h"
+#include "scene/scene_graph.h"
 #include "platform/failure.h"
 #include "platform/memory.h"
 #include "scene/obb_tree.h"

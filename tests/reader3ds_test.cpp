@@ -6,7 +6,7 @@
 
 #include "builder3ds.h"
 #include "fatal_pattern.h"
-#include "effects/scene_graph.h"
+#include "scene/scene_graph.h"
 #include "scene/loading_log.h"
 #include "scene/objects.h"
 #include "scene/reader3ds.h"

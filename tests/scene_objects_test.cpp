@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/scene_graph.h"
+#include "scene/scene_graph.h"
 #include "platform/failure.h"
 #include "platform/memory.h"
 #include "scene/mesh_processing.h"

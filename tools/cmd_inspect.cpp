@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "effects/scene_graph.h"
+#include "scene/scene_graph.h"
 #include "scene/objects.h"
 #include "scene/reader3ds.h"
 #include "tools/commands.h"

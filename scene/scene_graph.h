@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "effects/tree_view.h"
+#include "scene/tree_view.h"
 #include "scene/objects.h"
 
 struct SceneNode {

@@ -1,4 +1,4 @@
-#include "effects/scene_graph.h"
+#include "scene/scene_graph.h"
 
 #include <vector>
 
