@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "scene/math.h"
+#include "platform/math.h"
 
 struct SceneObject;
 

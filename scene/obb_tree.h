@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "scene/math.h"
+#include "platform/math.h"
 
 struct MeshLod;
 struct SceneObject;

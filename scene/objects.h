@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "scene/keyframes.h"
-#include "scene/math.h"
+#include "platform/math.h"
 #include "scene/obb_tree.h"
 
 struct SceneNode;

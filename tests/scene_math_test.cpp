@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "platform/memory.h"
-#include "scene/math.h"
+#include "platform/math.h"
 
 static constexpr float kEps = 1e-5f;
 

@@ -1,4 +1,4 @@
-#include "scene/math.h"
+#include "platform/math.h"
 
 #include <cmath>
 
