@@ -1,0 +1,98 @@
+// Render state, camera and projection: the engine's global view of a frame. The default GL
+// state, clearing, the screen size and the values derived from it, the perspective and
+// orthographic projections, the one scene camera, the matrices read back after the camera is
+// applied, the six frustum planes the culling and the renderers use, and camera-facing
+// billboards.
+#pragma once
+
+#include <GL/gl.h>
+
+#include <cstdint>
+
+#include "platform/math.h"
+
+// Settings this module reads, copied from the configuration by the start-up code once.
+struct RenderSettings {
+    int32_t screenWidth = 1024;
+    int32_t screenHeight = 768;
+    bool verticalSync = true;
+    bool fullscreen = true;
+    int32_t multisampleMode = 3; // 0 none .. 6 "8x"
+    bool localViewerSpecular = true;
+    int32_t textureCompressionMode = 1; // non-zero: S3TC in use
+    int32_t textureFilterMode = 0;      // below 2: mipmaps
+    uint32_t textureUnitCount = 4;
+};
+
+// The scene camera.
+struct Camera {
+    Vec3 eye{0.0f, 0.0f, 0.0f};
+    Vec3 target{0.0f, 0.0f, -1.0f};
+    Vec3 viewDirection{0.0f, 0.0f, -1.0f}; // unit, eye to target; set by applyCamera
+    Vec3 backDirection{0.0f, 0.0f, 1.0f};  // the billboards' normal
+    Vec3 scale{1.0f, 1.0f, 1.0f};
+    float roll = 0.0f; // degrees about the view axis
+};
+
+// Left, right, top, bottom, near, far; unit normals, inside where the distance is >= 0.
+struct Frustum {
+    Plane planes[6];
+};
+enum FrustumPlane : int32_t {
+    kPlaneLeft,
+    kPlaneRight,
+    kPlaneTop,
+    kPlaneBottom,
+    kPlaneNear,
+    kPlaneFar,
+};
+
+struct RenderState {
+    RenderSettings settings;
+    float clearColour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    float globalAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+    float nearPlane = 0.1f;
+    float farPlane = 200.0f;
+    double fieldOfView = 45.0;
+    float orthoHalfHeight = 1.0f;
+    float aspect = 1024.0f / 768.0f;
+    float orthoHalfWidth = 1024.0f / 768.0f;
+    int32_t screenWidth = 1024;
+    int32_t screenHeight = 768;
+    GLenum textureUnits[32] = {};
+    uint32_t activeUnit = 0;
+    bool alphaTestOn = false;
+    float alphaTestReference = 0.0f;
+    Vec3 up{0.0f, 1.0f, 0.0f};
+
+    Camera camera;
+    float modelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; // column-major
+    float modelviewTransposed[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    float projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    Frustum frustum;
+};
+extern RenderState renderState;
+
+// The default GL state, in its documented order.
+void applyDefaultRenderState();
+// glClearColor with the clear colour, then glClear(mask).
+void clearFrame(GLbitfield mask);
+// Stores the size, the aspect and the ortho half-width; a height of 0 changes nothing.
+void setScreenSize(int32_t width, int32_t height);
+// Perspective projection (45 degrees, near, far) with the screen's or a given aspect; the
+// viewport and the frustum follow. A near plane of 0 is fatal.
+void setPerspectiveView(int32_t width, int32_t height);
+void setPerspectiveViewAspect(int32_t width, int32_t height, float aspect);
+// Orthographic projection for 2D: x from -aspect to +aspect, y from -1 to +1.
+void setOrthoView(int32_t width, int32_t height);
+// Loads roll, look-at and scale into the modelview and keeps the matrices.
+void applyCamera(bool updateFrustum);
+// The six normalised planes of projection x modelview.
+void extractFrustum(Frustum& frustum);
+// Corners of a camera-facing square: top-left, top-right, bottom-right, bottom-left.
+void billboardCorners(const Vec3& centre, float halfSize, Vec3 corners[4]);
+// The same with right and up from rows 0 and 1 of a column-major matrix.
+void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners[4],
+                                const float matrix[16]);
+// One textured camera-facing square (an outline in wireframe mode).
+void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16]);
