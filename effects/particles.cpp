@@ -10,7 +10,6 @@
 #include "platform/events.h"
 #include "platform/failure.h"
 #include "platform/memory.h"
-#include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "render/render_state.h"
 #include "render/statistics.h"
@@ -66,12 +65,6 @@ float fadeFactor(const ParticleSystem& system, float t) {
     return 1.0f - t;
 }
 
-void activateUnitZero() {
-    if (glCapabilities.glActiveTextureARB != nullptr)
-        glCapabilities.glActiveTextureARB(GL_TEXTURE0_ARB);
-    renderState.activeUnit = 0;
-}
-
 void drawOutline(const Vec3 corners[4]) {
     glBegin(GL_LINE_LOOP);
     for (int32_t i = 0; i < 4; ++i) glVertex3f(corners[i].x, corners[i].y, corners[i].z);
@@ -80,7 +73,7 @@ void drawOutline(const Vec3 corners[4]) {
 
 // Corners run top-left, top-right, bottom-right, bottom-left.
 void drawTexturedSquare(const Vec3 corners[4], GLuint texture) {
-    activateUnitZero();
+    selectTextureUnit(0);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
     glBegin(GL_TRIANGLE_STRIP);
