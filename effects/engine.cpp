@@ -4,6 +4,7 @@
 
 #include "effects/fog.h"
 #include "effects/particles.h"
+#include "effects/renderer.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "resources/textures.h"
@@ -50,6 +51,7 @@ void initEngine(const RenderSettings& settings) {
     fillTextureUnitTable();
     setPerspectiveView(settings.screenWidth, settings.screenHeight);
     resetRegistries();
+    installBufferHooks();
     Camera& camera = renderState.camera;
     camera.eye = {0.0f, 0.0f, 0.0f};
     camera.target = {0.0f, 0.0f, -1.0f};
@@ -67,6 +69,7 @@ void shutdownEngine() {
     deleteAllParticleSystems();
     deleteAllObjects();
     deleteAllTextures();
+    releaseDrawLists();
 }
 
 void cameraFromObject(const SceneObject* object) {

@@ -12,10 +12,10 @@ struct SceneObject;
 
 // Checks the driver's capabilities (which may end the program), then sets the fog, texture
 // and overlay defaults, the scene tag, the screen size and projection, empty registries, the
-// default camera and the default GL state.
+// renderer's buffer hooks, the default camera and the default GL state.
 void initEngine(const RenderSettings& settings);
 // Deletes the normalisation cube map, switches the lights off, then deletes every particle
-// system, every object and every texture.
+// system, every object and every texture, and frees the renderer's draw lists.
 void shutdownEngine();
 
 // Copies a camera object's world position, target and roll into the scene camera. Null or a

@@ -217,13 +217,6 @@ void renderSceneGraph(SceneNode* node) {
 // ---------------------------------------------------------------------------------------
 // Drawing one object.
 
-static void selectUnit(uint32_t unit) {
-    if (glCapabilities.glActiveTextureARB != nullptr) {
-        glCapabilities.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
-    }
-    renderState.activeUnit = unit;
-}
-
 static void selectClientUnit(uint32_t unit) {
     if (glCapabilities.glClientActiveTextureARB != nullptr) {
         glCapabilities.glClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
@@ -353,7 +346,7 @@ static void setupTextureUnits(const FaceGroup& group, uint32_t groupIndex, const
                               bool useBuffers) {
     uint32_t units = textureUnitCount();
     for (uint32_t i = 0; i < units; i++) {
-        selectUnit(i);
+        selectTextureUnit(i);
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_TEXTURE_CUBE_MAP_ARB);
         selectClientUnit(i);
@@ -414,7 +407,7 @@ static void drawFaceGroup(const FaceGroup& group, bool useBuffers, bool transpar
 // Every texture unit from the last to the first back to its plain state.
 static void resetTextureUnits() {
     for (int32_t i = int32_t(textureUnitCount()) - 1; i >= 0; i--) {
-        selectUnit(uint32_t(i));
+        selectTextureUnit(uint32_t(i));
         texModeDefault();
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_TEXTURE_CUBE_MAP_ARB);

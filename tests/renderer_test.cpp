@@ -85,6 +85,7 @@ struct RendererGL : testing::Test {
         initSceneGraph();
         renderState = RenderState{};
         renderState.settings.textureUnitCount = 4;
+        fillTextureUnitTable();
         statisticsState = StatisticsState{};
         debugDisplay = DebugDisplayState{};
         fogState = FogState{};
