@@ -207,11 +207,11 @@ void setupPixelBufferExtensions(const GLQuery& query) {
     const char* function = egl ? "eglCreateContext" : "glXCreateContextAttribsARB";
     if (!egl && !extensionListed(lists, shared))
         fatalError(kAttention, "The OpenGL extension " + shared + " was not found !\n" +
-                                   kNoPixelBuffers.data());
+                                   std::string(kNoPixelBuffers));
     if (query.entryPoint(function) == nullptr)
         fatalError(kAttention, std::string("The OpenGL extension function ") + function +
                                    " was not found\nalthough the " + shared +
-                                   " extension is present !\n" + kNoPixelBuffers.data());
+                                   " extension is present !\n" + std::string(kNoPixelBuffers));
 }
 
 void createTarget(PixelBufferTarget& target) {
