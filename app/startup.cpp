@@ -3,7 +3,12 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include "app/resource_images.h"
 #include "config/configuration.h"
+#include "config/dialogs.h"
+#include "config/dialogs_view.h"
+#include "config/loading_dialog.h"
+#include "effects/tree_view.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/failure.h"
@@ -34,12 +39,28 @@ void chooseStoredSoundOutput() {
 }
 
 // The configuration dialog; true when it was confirmed with "Save and  S T A R T". Batch
-// runs confirm the stored configuration as loaded. The dialog window comes with its own
-// module; until then every run confirms it.
+// runs confirm the stored configuration as loaded.
 bool runConfigurationDialog(const Options& options) {
-    chooseStoredSoundOutput();
-    appState.startFlag = true;
-    return options.batch ? true : appState.startFlag;
+    dialogState.sound = {setSoundOutputOrFatal, FSOUND_GetNumDrivers, FSOUND_GetDriverName,
+                         setSoundDriverOrFatal};
+    if (options.batch) {
+        chooseStoredSoundOutput();
+        appState.startFlag = true;
+        return true;
+    }
+    appState.startFlag = showConfigurationDialog(configState.record, appState.useOwnIcon);
+    return appState.startFlag;
+}
+
+// The program's own windows besides the main window: their pictures, the developer-mode
+// tree window, and the loading dialog (batch runs print the loading lines instead).
+void installProgramWindows(const Options& options) {
+    installResourceImages();
+    installTreeWindow(appState.useOwnIcon);
+    if (options.batch)
+        loadingDialogState.sink = LoadingSink::StandardOutput;
+    else
+        installLoadingDialogView(appState.useOwnIcon);
 }
 
 // TEMPORARY: stands in for the cube map, the loading phase, the gamma screen, the render
@@ -80,6 +101,7 @@ int runDemo(const Options& options) {
     // Start-up.
     ensureSingleInstance();
     appState.useOwnIcon = true;
+    installProgramWindows(options);
     loadConfiguration();
     if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
     applyConfiguration();

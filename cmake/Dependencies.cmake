@@ -12,3 +12,8 @@ pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 find_library(GLU_LIBRARY GLU REQUIRED)
 find_library(MP3LAME_LIBRARY mp3lame REQUIRED)
 find_library(FLTK_LIBRARY fltk REQUIRED)
+find_library(FLTK_IMAGES_LIBRARY fltk_images REQUIRED)
+find_package(X11 REQUIRED)
+# The dialogs and the tree window: FLTK with its PNG reader, on X11 (the shared libraries
+# bring Xft, fontconfig, Xext and the rest themselves, as `fltk-config --ldflags` says).
+set(ZORX_FLTK_LIBRARIES ${FLTK_IMAGES_LIBRARY} ${FLTK_LIBRARY} X11::X11)

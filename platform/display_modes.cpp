@@ -90,6 +90,10 @@ std::optional<std::string_view> displayChangeReason(int code) {
     }
 }
 
+bool displayModeAt(int index, DisplayMode& mode) {
+    return backend().modeAt(index, mode);
+}
+
 void displaySwitchFailed(int code) {
     std::string text = "Switching to new video resolution failed !\nWindows message :\n";
     text += displayChangeReason(code).value_or(displayChangeReason(kChangeFailed).value());

@@ -55,6 +55,9 @@ std::optional<std::string_view> displayChangeReason(int code);
 // and every listed failure are fatal.
 bool switchDisplayMode();
 
+// The display's mode at index (0 first, in the display's order); false past the last one.
+bool displayModeAt(int index, DisplayMode& mode);
+
 // Back to the desktop mode; does nothing unless the mode was changed.
 void restoreDisplayMode();
 

@@ -57,6 +57,8 @@ void handleWindowEvent(const SDL_WindowEvent& window) {
             if (focusCounts) activateApp(true);
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
+            if (eventState.focusInToolkitWindow != nullptr && eventState.focusInToolkitWindow())
+                break;
             if (focusCounts) activateApp(false);
             break;
         case SDL_WINDOWEVENT_CLOSE:
@@ -204,9 +206,11 @@ void pumpMessages() {
         // In the background the pump blocks until the program is active again.
         while (!eventState.active && eventState.running && windowState.videoStarted) {
             if (SDL_WaitEventTimeout(&event, 100)) handleEvent(event);
+            if (eventState.pumpToolkit != nullptr) eventState.pumpToolkit();
             pollInstanceRequests();
         }
     }
+    if (eventState.pumpToolkit != nullptr) eventState.pumpToolkit();
     pollInstanceRequests();
     cursorInWindowTest();
 }

@@ -57,6 +57,11 @@ struct EventState {
     uint32_t virtualTicks = 0;
     // Test hook: replaces the system tick count when set.
     uint32_t (*tickSource)() = nullptr;
+    // Filled while the program has dialog or tool windows of its own: serves their events
+    // from every pump, and tells whether the input focus went to one of them (the program
+    // then stays active, as the focus stayed within it).
+    void (*pumpToolkit)() = nullptr;
+    bool (*focusInToolkitWindow)() = nullptr;
 };
 extern EventState eventState;
 

@@ -365,6 +365,21 @@ void raiseMainWindow() {
     SDL_RaiseWindow(windowState.window);
 }
 
+ScreenRect mainWindowRect() {
+    ScreenRect rect;
+    if (windowState.window == nullptr) return rect;
+    SDL_GetWindowPosition(windowState.window, &rect.x, &rect.y);
+    SDL_GetWindowSize(windowState.window, &rect.width, &rect.height);
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(windowState.window, &top, &left, &bottom, &right) == 0) {
+        rect.x -= left;
+        rect.y -= top;
+        rect.width += left + right;
+        rect.height += top + bottom;
+    }
+    return rect;
+}
+
 // ---- GL identification strings ----
 
 GLStrings glStrings;

@@ -74,3 +74,12 @@ void restoreGammaRamp();
 
 // Raises the main window (a second start asked for it).
 void raiseMainWindow();
+
+// The main window's rectangle on the screen, its frame included (zeros without a window).
+struct ScreenRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+ScreenRect mainWindowRect();

@@ -194,3 +194,17 @@ int runBuildData(int argc, char** argv) {
                 state.files.size() + 1);
     return 0;
 }
+
+int runResources(int argc, char** argv) {
+    if (argc != 1 || argv[0][0] == '-') {
+        std::fprintf(stderr, "usage: demotool resources OUTDIR\n");
+        return 2;
+    }
+    const std::string outDir = argv[0];
+    std::error_code error;
+    std::filesystem::create_directories(outDir, error);
+    if (error) buildFailure("Cannot create the folder " + outDir + " : " + error.message());
+    for (const NamedImage& image : generateResourceImages())
+        writeFileOrFail(outDir + "/" + image.name, encodePng(image.image));
+    return 0;
+}

@@ -21,6 +21,8 @@ const Command kCommands[] = {
     {"inspect", runInspect, "inspect FILE.3ds [--no-textures] [--json]  what a scene holds"},
     {"mix", runMix, "mix IN OUT.wav [--rate R] [--volume V]  render a sound to WAV"},
     {"build-data", runBuildData, "build-data [--preview] OUTDIR    make every asset of the demo"},
+    {"resources", runResources,
+     "resources OUTDIR                the program's icon and dialog bitmaps"},
 };
 
 void printUsage(std::FILE* out) {
