@@ -11,7 +11,10 @@
 #include "platform/memory.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
+#include "render/texture_modes.h"
 #include "resources/textures.h"
+#include "scene/mesh_processing.h"
+#include "scene/objects.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
 
@@ -62,7 +65,9 @@ void runPlaceholderLoop(const Options& options) {
 } // namespace
 
 bool setUpDisplayMode() {
-    if (!configState.running.fullscreen || switchDisplayMode()) return true;
+    const RunningSettings& running = configState.running;
+    DisplayMode wanted = {running.screenWidth, running.screenHeight, 4, running.refreshRate};
+    if (!running.fullscreen || switchDisplayMode(wanted)) return true;
     bool windowed = questionBox("QUESTION", "Fullscreen mode failed !\n\nDo you want to use the "
                                             "windowed mode instead ?\n\nClick YES to continue "
                                             "using windowed mode\nor click NO to exit the "
@@ -76,24 +81,84 @@ bool setUpDisplayMode() {
     return true;
 }
 
+void createConfiguredWindow() {
+    const RunningSettings& running = configState.running;
+    WindowDescription description;
+    description.width = running.screenWidth;
+    description.height = running.screenHeight;
+    description.fullscreen = running.fullscreen;
+    description.depthBits = running.depthBufferBits;
+    description.stencilBits = 0;
+    description.multisampling = configState.record.block2.multisampling;
+    description.treeWindow = configState.record.block1.developerMode != 0;
+    description.gamma = configState.record.block1.gamma;
+    int32_t multisampling = createMainWindow(description);
+    configState.record.block2.multisampling = multisampling;
+    if (multisampling != description.multisampling)
+        configState.running.multisampling = multisampling;
+}
+
+void checkConfiguredCapabilities(const GLQuery& query) {
+    RunningSettings& running = configState.running;
+    ConfigBlock2& stored = configState.record.block2;
+    CapabilitySettings settings = {running.textureCompression, running.textureFiltering,
+                                   running.anisotropy, running.multisampling};
+    CapabilitySettings checked = checkCapabilities(query, settings);
+    if (checked.textureCompression != settings.textureCompression)
+        running.textureCompression = stored.textureCompression = checked.textureCompression;
+    if (checked.textureFiltering != settings.textureFiltering)
+        running.textureFiltering = stored.textureFiltering = checked.textureFiltering;
+    if (checked.anisotropy != settings.anisotropy) {
+        running.anisotropy = checked.anisotropy;
+        stored.anisotropy = static_cast<int32_t>(checked.anisotropy);
+    }
+}
+
+void configureTextures() {
+    const RunningSettings& running = configState.running;
+    TextureQuality quality;
+    quality.compression = running.textureCompression;
+    quality.filtering = running.textureFiltering;
+    quality.colourDepth = running.textureColourDepth;
+    quality.anisotropy = running.anisotropy;
+    quality.saveCompressed = running.saveCompressedTextures;
+    setTextureQuality(quality);
+}
+
+void setSceneModelDefaults() {
+    objectState.defaultTextureMode = layerTexModeDefault;
+    meshState.bumpModes[0] = layerTexModeReplaceOpaque;
+    meshState.bumpModes[1] = layerTexModeDot3;
+    meshState.bumpModes[2] = layerTexModeModulatePrimary;
+}
+
+void applyConfiguredGamma() {
+    if (!applyGammaRamp(configState.record.block1.gamma)) {
+        configState.record.block1.gamma = 1.0f;
+        applyGammaRamp(1.0f);
+    }
+}
+
 int runDemo(const Options& options) {
     // Start-up.
+    registerCursorFailureHooks();
+    registerDisplayModeFailureHooks();
+    registerWindowFailureHooks();
     ensureSingleInstance();
-    appState.useOwnIcon = true;
     loadConfiguration();
     if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
     applyConfiguration();
     if (!setUpDisplayMode()) return 0;
-    createMainWindow();
-    checkCapabilities(); // the rest of initEngine (render state) comes with the render core
+    createConfiguredWindow();
+    // The rest of initEngine (render state) comes with the render core.
+    checkConfiguredCapabilities(driverQuery(glStrings));
+    configureTextures();
     saveConfiguration();
     startSoundSystem(configState.record.block1.audioQuality, windowState.window);
     buildNormalisationCubeMap();
+    setSceneModelDefaults();
     // The loading phase comes here.
-    if (!applyGammaRamp()) {
-        configState.record.block1.gamma = 1.0f;
-        applyGammaRamp();
-    }
+    applyConfiguredGamma();
     // The gamma calibration screen comes here.
     saveConfiguration();
     runPlaceholderLoop(options); // TEMPORARY: render targets and scenes
