@@ -3,7 +3,7 @@
 #include <charconv>
 
 #ifndef FILM03_VERSION
-#define FILM03_VERSION "0"
+#error "FILM03_VERSION comes from the build (app/CMakeLists.txt)"
 #endif
 
 namespace {

@@ -4,16 +4,33 @@
 
 #include "app/options.h"
 
+struct GLQuery;
+
 struct AppState {
-    bool useOwnIcon = false; // windows and dialogs use the program's own icon
-    bool startFlag = false;  // the configuration dialog was confirmed
+    bool startFlag = false; // the configuration dialog was confirmed
 };
 extern AppState appState;
+
+// The start-up steps that hand the configuration to the modules below and keep what they
+// correct (the record and the running settings alike).
 
 // Full screen: switches the display mode; where that fails with no known reason, offers
 // windowed mode. False when the user declines (the configuration is then saved). Windowed
 // runs leave the display alone.
 bool setUpDisplayMode();
+// The main window as configured; a lowered multisampling setting is kept.
+void createConfiguredWindow();
+// The capability check on the configured settings; lowered settings are kept.
+void checkConfiguredCapabilities(const GLQuery& query);
+// initEngine with the configured settings; what its capability check lowers is stored.
+void startConfiguredEngine(const GLQuery& query);
+// The texture manager's quality settings.
+void configureTextures();
+// What new face groups and bump-mapped meshes take from the texture modes: the default mode
+// on every unit, and the three DOT3 set-ups.
+void setSceneModelDefaults();
+// The configured gamma ramp, or the plain one (gamma 1, kept) where the display refuses it.
+void applyConfiguredGamma();
 
 // Runs the demo; the result is the program's exit code.
 int runDemo(const Options& options);

@@ -58,9 +58,9 @@ struct BenchFiles {
         png = save("PICTURE.PNG", pngBytes);
         alphaPng = save("ALPHA.PNG", alphaPngBytes);
         jpeg = save("PICTURE.JPG", jpegBytes);
-        Bytes unc = samplePicture(4);
-        unc.insert(unc.end(), {0x00, 0x04, 0x00, 0x04}); // 1024 + 1024 * 65536
-        this->unc = save("PICTURE.UNC", unc);
+        Bytes uncBytes = samplePicture(4);
+        uncBytes.insert(uncBytes.end(), {0x00, 0x04, 0x00, 0x04}); // 1024 + 1024 * 65536
+        unc = save("PICTURE.UNC", uncBytes);
     }
     ~BenchFiles() {
         std::string command = "rm -rf " + folder;

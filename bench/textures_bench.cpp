@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <string>
 
-#include "config/configuration.h"
 #include "resources/textures.h"
 #include "tests/image_files.h"
 
@@ -47,11 +46,11 @@ void loadPhoto(benchmark::State& state, bool fromCache) {
     std::string folder = imageFolder(side);
     std::filesystem::current_path(folder);
     std::filesystem::remove(folder + "/PHOTO.UNC");
-    configState.running.saveCompressedTextures = true;
+    textureState.quality.saveCompressed = true;
     loadTexture("photo.jpg", ""); // writes the cache file
     deleteAllTextures();
     if (!fromCache) std::filesystem::remove(folder + "/PHOTO.UNC");
-    configState.running.saveCompressedTextures = false;
+    textureState.quality.saveCompressed = false;
     for (auto _ : state) {
         benchmark::DoNotOptimize(loadTexture("photo.jpg", ""));
         deleteAllTextures();

@@ -30,7 +30,6 @@ void setEngineDefaults() {
     statisticsState.page = 0;
     statisticsState.lastPageChange = 0;
     textureState.sceneTag = kDefaultSceneTag;
-    objectState.sceneTag = kDefaultSceneTag;
 }
 
 void resetRegistries() {
@@ -43,9 +42,14 @@ void resetRegistries() {
 
 } // namespace
 
-void initEngine(const RenderSettings& settings) {
+CapabilitySettings initEngine(const RenderSettings& settings, const GLQuery& query) {
+    CapabilitySettings asked = {settings.textureCompressionMode, settings.textureFilterMode,
+                                settings.anisotropy, settings.multisampleMode};
+    CapabilitySettings checked = checkCapabilities(query, asked);
     renderState.settings = settings;
-    checkCapabilities();
+    renderState.settings.textureCompressionMode = checked.textureCompression;
+    renderState.settings.textureFilterMode = checked.textureFiltering;
+    renderState.settings.anisotropy = checked.anisotropy;
     setEngineDefaults();
     setScreenSize(settings.screenWidth, settings.screenHeight);
     fillTextureUnitTable();
@@ -58,6 +62,7 @@ void initEngine(const RenderSettings& settings) {
     camera.roll = 0.0f;
     applyCamera(true);
     applyDefaultRenderState();
+    return checked;
 }
 
 void shutdownEngine() {

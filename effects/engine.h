@@ -5,15 +5,17 @@
 // counters of the statistics overlay.
 #pragma once
 
+#include "render/capabilities.h"
 #include "render/render_state.h"
 #include "render/statistics.h"
 
 struct SceneObject;
 
-// Checks the driver's capabilities (which may end the program), then sets the fog, texture
-// and overlay defaults, the scene tag, the screen size and projection, empty registries, the
-// renderer's buffer hooks, the default camera and the default GL state.
-void initEngine(const RenderSettings& settings);
+// Checks the driver's capabilities (which may end the program or lower the texture settings),
+// then sets the fog, texture and overlay defaults, the scene tag, the screen size and
+// projection, empty registries, the renderer's buffer hooks, the default camera and the
+// default GL state. Returns the capability settings as the check left them.
+CapabilitySettings initEngine(const RenderSettings& settings, const GLQuery& query);
 // Deletes the normalisation cube map, switches the lights off, then deletes every particle
 // system, every object and every texture, and frees the renderer's draw lists.
 void shutdownEngine();

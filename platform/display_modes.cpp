@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 
-#include "config/configuration.h"
 #include "platform/events.h"
 #include "platform/failure.h"
 #include "platform/window.h"
@@ -101,19 +100,23 @@ void displaySwitchFailed(int code) {
     fatalError(kModeCaption, text);
 }
 
-bool switchDisplayMode() {
-    const RunningSettings& running = configState.running;
+void registerDisplayModeFailureHooks() {
+    failureState.hooks.displaySwitched = [] { return displayModeState.changed; };
+    failureState.hooks.restoreDisplayMode = restoreDisplayMode;
+}
+
+bool switchDisplayMode(const DisplayMode& wanted) {
+    registerDisplayModeFailureHooks();
     DisplayModeState& state = displayModeState;
     DisplayBackend& b = backend();
-    state.modeText =
-        displayModeText(running.screenWidth, running.screenHeight, running.refreshRate);
+    state.modeText = displayModeText(wanted.width, wanted.height, wanted.refreshRate);
     b.currentMode(state.desktop);
 
     bool found = false;
     DisplayMode mode;
     for (int i = 0; !found && b.modeAt(i, mode); ++i) {
-        found = mode.width == running.screenWidth && mode.height == running.screenHeight &&
-                mode.bytesPerPixel == 4 && mode.refreshRate == running.refreshRate;
+        found = mode.width == wanted.width && mode.height == wanted.height &&
+                mode.bytesPerPixel == 4 && mode.refreshRate == wanted.refreshRate;
     }
     if (!found) {
         fatalError(kModeCaption, "No supported video mode found !\nMaybe you need to use a lower "
@@ -127,7 +130,7 @@ bool switchDisplayMode() {
     waitMs(200);
     if (result == kChangeSuccessful) {
         state.changed = true;
-        b.placeCursor(running.screenWidth / 2, running.screenHeight / 2);
+        b.placeCursor(wanted.width / 2, wanted.height / 2);
         return true;
     }
     if (displayChangeReason(result)) displaySwitchFailed(result);

@@ -50,16 +50,19 @@ std::string displayModeText(int width, int height, int refreshRate);
 // The reason text for a listed failure code; nothing for unlisted codes.
 std::optional<std::string_view> displayChangeReason(int code);
 
-// Switches to the configured width, height and refresh rate at 32 bits per pixel. True when
-// switched; false only for an unlisted failure (the caller offers windowed mode). No match
-// and every listed failure are fatal.
-bool switchDisplayMode();
+// Switches to the given width, height and refresh rate at 32 bits per pixel (bytesPerPixel
+// is not read). True when switched; false only for an unlisted failure (the caller offers
+// windowed mode). No match and every listed failure are fatal.
+bool switchDisplayMode(const DisplayMode& wanted);
 
 // The display's mode at index (0 first, in the display's order); false past the last one.
 bool displayModeAt(int index, DisplayMode& mode);
 
 // Back to the desktop mode; does nothing unless the mode was changed.
 void restoreDisplayMode();
+
+// Lets boxes and the fatal report know about a switched mode and go back to the desktop.
+void registerDisplayModeFailureHooks();
 
 // The fatal report for a failed switch with the given failure code.
 [[noreturn]] void displaySwitchFailed(int code);

@@ -1,6 +1,5 @@
 #include "platform/events.h"
 
-#include "config/configuration.h"
 #include "platform/failure.h"
 #include "platform/instance.h"
 #include "platform/window.h"
@@ -24,7 +23,7 @@ void applyCursorCounter() {
 // Windowed only: the cursor a phase hid stays hidden over the client area and shows over
 // the frame and outside the window.
 void cursorInWindowTest() {
-    if (configState.running.fullscreen || windowState.window == nullptr) return;
+    if (windowState.fullscreen || windowState.window == nullptr) return;
     if (SDL_GetMouseFocus() == windowState.window)
         restoreCursorVisibility();
     else
@@ -182,7 +181,7 @@ void activateApp(bool activated) {
     if (activated) {
         eventState.active = true;
         if (failureState.pauseSound != nullptr) failureState.pauseSound(false);
-        applyGammaRamp();
+        applyGammaRamp(windowState.gamma);
         if (windowState.window != nullptr) SDL_RestoreWindow(windowState.window);
         clearKeys();
         clearMouseButtons();
@@ -267,6 +266,15 @@ void waitMs(uint32_t ms) {
     while (tickCount() - start < ms) {
         if (eventState.tickSource == nullptr) SDL_Delay(1);
     }
+}
+
+void registerCursorFailureHooks() {
+    failureState.hooks.setCursorVisible = [](bool show) {
+        bool wasVisible = eventState.cursorVisible;
+        setCursorVisible(show);
+        return wasVisible;
+    };
+    failureState.hooks.pumpMessages = pumpMessages;
 }
 
 void setCursorVisible(bool show) {

@@ -82,6 +82,9 @@ void setCursorVisible(bool show);
 void saveCursorVisibility();
 void restoreCursorVisibility();
 
+// Lets boxes and the fatal report show the cursor and pump the messages.
+void registerCursorFailureHooks();
+
 // Activation and deactivation of the program (focus gained or lost).
 void activateApp(bool activated);
 

@@ -6,10 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/display_modes.h"
-#include "platform/events.h"
-#include "platform/window.h"
-
 FailureState failureState;
 
 namespace {
@@ -57,7 +53,9 @@ bool showBox(BoxKind kind, std::string_view caption, std::string_view text) {
                                          {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"}};
     SDL_MessageBoxData box = {};
     box.flags = kind == BoxKind::Fatal ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    box.window = kind == BoxKind::Question ? nullptr : windowState.window;
+    const FailureHooks& hooks = failureState.hooks;
+    SDL_Window* owner = hooks.boxOwner != nullptr ? hooks.boxOwner() : nullptr;
+    box.window = kind == BoxKind::Question ? nullptr : owner;
     box.title = captionText.c_str();
     box.message = bodyText.c_str();
     box.numbuttons = kind == BoxKind::Question ? 2 : 1;
@@ -69,34 +67,44 @@ bool showBox(BoxKind kind, std::string_view caption, std::string_view text) {
         std::fprintf(stderr, "%s\n", line.c_str());
         return true;
     }
-    // The box took the focus from the main window; that is no deactivation of the program.
-    if (windowState.videoStarted) {
-        SDL_PumpEvents();
-        SDL_FlushEvent(SDL_WINDOWEVENT);
-    }
+    if (hooks.afterBox != nullptr) hooks.afterBox();
     return pressed != 0;
+}
+
+bool hookDisplaySwitched() {
+    const FailureHooks& hooks = failureState.hooks;
+    return hooks.displaySwitched != nullptr && hooks.displaySwitched();
+}
+
+void hookPumpMessages() {
+    if (failureState.hooks.pumpMessages != nullptr) failureState.hooks.pumpMessages();
+}
+
+// Shows the cursor (or hides it again); returns whether it was visible.
+bool hookSetCursorVisible(bool show) {
+    const FailureHooks& hooks = failureState.hooks;
+    return hooks.setCursorVisible != nullptr ? hooks.setCursorVisible(show) : true;
 }
 
 // A box while the display mode is changed: the sound pauses while it is up.
 bool showBoxAroundDisplay(BoxKind kind, std::string_view caption, std::string_view text) {
-    bool switched = displayModeState.changed;
+    bool switched = hookDisplaySwitched();
     if (switched) {
         if (failureState.pauseSound != nullptr) failureState.pauseSound(true);
-        pumpMessages();
+        hookPumpMessages();
     }
     bool answer = showBox(kind, caption, text);
-    if (switched && displayModeState.changed) {
+    if (switched && hookDisplaySwitched()) {
         if (failureState.pauseSound != nullptr) failureState.pauseSound(false);
-        pumpMessages();
+        hookPumpMessages();
     }
     return answer;
 }
 
 bool showRecoverableBox(BoxKind kind, std::string_view caption, std::string_view text) {
-    bool wasVisible = eventState.cursorVisible;
-    setCursorVisible(true);
+    bool wasVisible = hookSetCursorVisible(true);
     bool answer = showBoxAroundDisplay(kind, caption, text);
-    setCursorVisible(wasVisible);
+    hookSetCursorVisible(wasVisible);
     return answer;
 }
 
@@ -114,11 +122,12 @@ std::string formatBatchLine(BoxKind kind, std::string_view caption, std::string_
 }
 
 void fatalError(std::string_view caption, std::string_view text) {
-    setCursorVisible(true);
+    hookSetCursorVisible(true);
     showBoxAroundDisplay(BoxKind::Fatal, caption, text);
-    restoreDisplayMode();
-    setCursorVisible(true);
-    restoreGammaRamp();
+    const FailureHooks& hooks = failureState.hooks;
+    if (hooks.restoreDisplayMode != nullptr) hooks.restoreDisplayMode();
+    hookSetCursorVisible(true);
+    if (hooks.restoreGammaRamp != nullptr) hooks.restoreGammaRamp();
     std::exit(1);
 }
 
@@ -128,6 +137,17 @@ void noticeBox(std::string_view caption, std::string_view text) {
 
 bool questionBox(std::string_view caption, std::string_view text) {
     return showRecoverableBox(BoxKind::Question, caption, text);
+}
+
+std::string unknownCallError(std::string_view what, std::string_view interface,
+                             std::string_view function) {
+    std::string text(what);
+    text += " !\nAn unknown error occured when calling ";
+    text += interface;
+    text += "-Function \"";
+    text += function;
+    text += "\" !";
+    return text;
 }
 
 std::string fileErrorText(std::string_view fileName) {

@@ -18,10 +18,25 @@ inline constexpr std::string_view kFileAccessText =
 
 enum class BoxKind { Fatal, Notice, Question };
 
+struct SDL_Window;
+
+// What the window, display-mode, gamma and cursor code register so that boxes and the fatal
+// report put the desktop back without this module knowing them. Empty hooks do nothing.
+struct FailureHooks {
+    bool (*setCursorVisible)(bool show) = nullptr; // returns whether it was visible before
+    void (*pumpMessages)() = nullptr;
+    bool (*displaySwitched)() = nullptr; // a full-screen mode is in force
+    void (*restoreDisplayMode)() = nullptr;
+    void (*restoreGammaRamp)() = nullptr;
+    SDL_Window* (*boxOwner)() = nullptr; // the main window, which owns fatal reports and notices
+    void (*afterBox)() = nullptr;        // a shown box gave the focus back
+};
+
 struct FailureState {
     bool batch = false;                        // write boxes to stderr instead of showing them
     bool batchAnswerYes = true;                // the answer batch mode gives to questions
     void (*pauseSound)(bool paused) = nullptr; // filled by the sound layer
+    FailureHooks hooks;
     // Called instead of showing a box (tests record boxes this way); returns the answer.
     bool (*boxRecorder)(BoxKind kind, std::string_view caption, std::string_view text) = nullptr;
 };
@@ -30,6 +45,11 @@ extern FailureState failureState;
 [[noreturn]] void fatalError(std::string_view caption, std::string_view text);
 void noticeBox(std::string_view caption, std::string_view text);
 bool questionBox(std::string_view caption, std::string_view text);
+
+// "<what> !\nAn unknown error occured when calling <interface>-Function \"<function>\" !", the
+// report of a failed system call.
+std::string unknownCallError(std::string_view what, std::string_view interface,
+                             std::string_view function);
 
 // "File : " + name + "\n\n" + file-access text.
 std::string fileErrorText(std::string_view fileName);

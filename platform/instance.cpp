@@ -89,9 +89,3 @@ void pollInstanceRequests() {
         raiseMainWindow();
     }
 }
-
-void releaseSingleInstance() {
-    if (instanceState.listenSocket < 0) return;
-    close(instanceState.listenSocket);
-    instanceState.listenSocket = -1;
-}

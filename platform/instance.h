@@ -19,5 +19,3 @@ void ensureSingleInstance();
 
 // Serves waiting requests of later starts (raises the main window). Called by the pump.
 void pollInstanceRequests();
-
-void releaseSingleInstance();

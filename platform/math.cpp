@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "platform/memory.h"
-
 void Mat4::identity() {
     *this = Mat4{};
 }
@@ -134,29 +132,4 @@ Quat slerp(const Quat& a, const Quat& b, float t) {
 int Plane::side(const Vec3& p) const {
     float dist = distance(p);
     return dist > 0.0f ? 1 : (dist < 0.0f ? -1 : 0);
-}
-
-ScratchMatrix createScratchMatrix(int32_t n) {
-    ScratchMatrix scratch;
-    scratch.n = n < 2 ? 2 : n;
-    uint32_t rowBytes = uint32_t(scratch.n) * sizeof(float);
-    accountedAlloc(scratch.rows, 0, uint32_t(scratch.n) * sizeof(float*));
-    for (int32_t r = 0; r < scratch.n; r++) {
-        scratch.rows[r] = nullptr;
-        accountedAlloc(scratch.rows[r], 0, rowBytes);
-        for (int32_t c = 0; c < scratch.n; c++) scratch.rows[r][c] = 0.0f;
-    }
-    accountedAlloc(scratch.d, 0, rowBytes);
-    accountedAlloc(scratch.e, 0, rowBytes);
-    return scratch;
-}
-
-void releaseScratchMatrix(ScratchMatrix& scratch) {
-    if (scratch.rows == nullptr) return;
-    uint32_t rowBytes = uint32_t(scratch.n) * sizeof(float);
-    for (int32_t r = 0; r < scratch.n; r++) accountedFree(scratch.rows[r], rowBytes);
-    accountedFree(scratch.rows, uint32_t(scratch.n) * sizeof(float*));
-    accountedFree(scratch.d, rowBytes);
-    accountedFree(scratch.e, rowBytes);
-    scratch.n = 0;
 }

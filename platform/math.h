@@ -1,7 +1,6 @@
 // Math kit of the engine: a three-float vector, 4 x 4 float and double matrices (row-major,
-// points as column vectors), a quaternion, a plane and the small scratch matrices of the
-// eigen-solver. Plain value types with in-place operations; nothing here allocates except the
-// scratch matrices.
+// points as column vectors), a quaternion and a plane. Plain value types with in-place
+// operations; nothing here allocates.
 #pragma once
 
 #include <cmath>
@@ -17,7 +16,6 @@ struct Vec3 {
     void copy(const Vec3& v) { *this = v; }
     bool isZero() const { return x == 0.0f && y == 0.0f && z == 0.0f; }
     void add(const Vec3& v) { x += v.x, y += v.y, z += v.z; }
-    void addComponents(float ax, float ay, float az) { x += ax, y += ay, z += az; }
     void subtract(const Vec3& v) { x -= v.x, y -= v.y, z -= v.z; }
     void scale(float s) { x *= s, y *= s, z *= s; }
     // Divides by s; a zero divisor leaves the vector as it is.
@@ -148,14 +146,3 @@ struct Plane {
     // -1, 0 or +1 by the sign of the distance.
     int side(const Vec3& p) const;
 };
-
-// Square n x n float matrix (n raised to at least 2) given as n row pointers, with two
-// n-vectors: the work space of the symmetric eigen-solver.
-struct ScratchMatrix {
-    int32_t n = 0;
-    float** rows = nullptr;
-    float* d = nullptr;
-    float* e = nullptr;
-};
-ScratchMatrix createScratchMatrix(int32_t n);
-void releaseScratchMatrix(ScratchMatrix& scratch);

@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "config/configuration.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/failure.h"
@@ -29,12 +28,19 @@ constexpr std::string_view kNoMultisampling =
     "MultiSampling now...";
 
 [[noreturn]] void windowFailed() {
-    fatalError(kWindowsError, "Creating new window failed !\nAn unknown error occured when "
-                              "calling WinAPI-Function \"CreateWindowEx\" !");
+    fatalError(kWindowsError,
+               unknownCallError("Creating new window failed", "WinAPI", "CreateWindowEx"));
 }
 
+// The buffers the main window was described with; the probe windows ask for the same.
+struct BufferBits {
+    int depth = 24;
+    int stencil = 0;
+};
+BufferBits bufferBits;
+
 // The GL attributes every window of the program asks for: RGBA 8-8-8-8, double buffer,
-// the configured depth bits, no stencil; samples as given.
+// the described depth and stencil bits; samples as given.
 void setPixelFormatAttributes(int samples) {
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
@@ -42,8 +48,8 @@ void setPixelFormatAttributes(int samples) {
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, configState.running.depthBufferBits);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, bufferBits.depth);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, bufferBits.stencil);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, samples >= 0 ? 1 : 0);
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples >= 0 ? samples : 0);
@@ -116,36 +122,39 @@ bool realAcceptsSamples(int samples) {
 }
 
 // The short-lived window whose context tells which window-system extensions exist.
-void probeWindowSystem() {
+void probeWindowSystem(int width, int height) {
     setPixelFormatAttributes(-1);
-    const RunningSettings& running = configState.running;
     SDL_Window* probe = nullptr;
-    if (sizeUsable(running.screenWidth, running.screenHeight))
-        probe = SDL_CreateWindow(kWindowTitle, 0, 0, running.screenWidth, running.screenHeight,
+    if (sizeUsable(width, height))
+        probe = SDL_CreateWindow(kWindowTitle, 0, 0, width, height,
                                  SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (probe == nullptr) {
         if (pixelFormatRefused())
-            fatalError(kOpenGLError, "Pixel format not available (MultiSampling code) !\nAn "
-                                     "unknown error occured when calling OpenGL-API-Function "
-                                     "\"ChoosePixelFormat\" !");
-        fatalError(kWindowsError, "Creating temporary window for MultiSampling purposes failed "
-                                  "!\nAn unknown error occured when calling WinAPI-Function "
-                                  "\"CreateWindow\" !");
+            fatalError(kOpenGLError,
+                       unknownCallError("Pixel format not available (MultiSampling code)",
+                                        "OpenGL-API", "ChoosePixelFormat"));
+        fatalError(kWindowsError,
+                   unknownCallError("Creating temporary window for MultiSampling purposes failed",
+                                    "WinAPI", "CreateWindow"));
     }
     SDL_GLContext context = SDL_GL_CreateContext(probe);
     if (context == nullptr)
-        fatalError(kOpenGLError, "Creating an OpenGL render context for temporary MultiSampling "
-                                 "window failed !\nAn unknown error occured when calling "
-                                 "OpenGL-API-Function \"wglCreateContext\" !");
+        fatalError(
+            kOpenGLError,
+            unknownCallError(
+                "Creating an OpenGL render context for temporary MultiSampling window failed",
+                "OpenGL-API", "wglCreateContext"));
     if (SDL_GL_MakeCurrent(probe, context) != 0)
-        fatalError(kOpenGLError, "Binding rendering context to temporary MultiSampling window "
-                                 "failed !\nAn unknown error occured when calling "
-                                 "OpenGL-API-Function \"wglMakeCurrent\" !");
+        fatalError(
+            kOpenGLError,
+            unknownCallError("Binding rendering context to temporary MultiSampling window failed",
+                             "OpenGL-API", "wglMakeCurrent"));
     captureGLStrings();
     if (SDL_GL_MakeCurrent(probe, nullptr) != 0)
-        noticeBox(kOpenGLError, "Releasing rendering context for temporary MultiSampling window "
-                                "failed !\nAn unknown error occured when calling "
-                                "OpenGL-API-Function \"wglMakeCurrent\" !");
+        noticeBox(kOpenGLError,
+                  unknownCallError(
+                      "Releasing rendering context for temporary MultiSampling window failed",
+                      "OpenGL-API", "wglMakeCurrent"));
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(probe);
 }
@@ -162,9 +171,9 @@ void fillMissingQueries(PixelFormatQuery& query) {
 // Windowed with a frame, or full screen without one. Where the display cannot change modes
 // its only mode is the configured one, so the window covers the desktop as a full-screen
 // window of the desktop's size (window managers then keep their panels out of the way).
-Uint32 windowFlags() {
+Uint32 windowFlags(bool fullscreen) {
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (!configState.running.fullscreen) return flags;
+    if (!fullscreen) return flags;
     if (displayModeState.changed && displayModeState.borderless)
         return flags | SDL_WINDOW_FULLSCREEN_DESKTOP;
     return flags | SDL_WINDOW_BORDERLESS;
@@ -212,7 +221,22 @@ const char* multisamplingName(int32_t setting) {
     return setting >= 0 && setting <= 6 ? names[setting] : nullptr;
 }
 
+void registerWindowFailureHooks() {
+    FailureHooks& hooks = failureState.hooks;
+    hooks.restoreGammaRamp = restoreGammaRamp;
+    hooks.boxOwner = [] { return windowState.window; };
+    // The box took the focus from the main window; that is no deactivation of the program.
+    hooks.afterBox = [] {
+        if (!windowState.videoStarted) return;
+        SDL_PumpEvents();
+        SDL_FlushEvent(SDL_WINDOWEVENT);
+    };
+}
+
 void startVideo() {
+    registerWindowFailureHooks();
+    registerDisplayModeFailureHooks();
+    registerCursorFailureHooks();
     if (windowState.videoStarted) return;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) windowFailed();
     windowState.videoStarted = true;
@@ -222,8 +246,8 @@ void startVideo() {
     SDL_ShowCursor(eventState.cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
 }
 
-bool chooseMultisampling(const PixelFormatQuery& query) {
-    int32_t& stored = configState.record.block2.multisampling;
+MultisampleChoice chooseMultisampling(const PixelFormatQuery& query, int32_t setting) {
+    MultisampleChoice choice = {false, setting};
     bool probe = true;
     if (!query.hasPixelFormatExtension()) {
         noticeBox(kAttention, "The OpenGL extension WGL_ARB_pixel_format is missing !\n" +
@@ -240,55 +264,57 @@ bool chooseMultisampling(const PixelFormatQuery& query) {
                                   std::string(kNoMultisampling));
         probe = false;
     }
-    if (!probe) return false;
+    if (!probe) return choice;
 
-    int32_t attempts = stored;
-    for (int32_t attempt = 0; attempt < attempts; ++attempt) {
-        if (query.acceptsSamples(samplesForSetting(stored))) return true;
-        const char* name = multisamplingName(stored);
-        noticeBox(kAttention,
-                  "Choosing a PixelFormat supporting " + std::string(name ? name : "") +
-                      " failed !\nSo your video card or driver does not support this number of "
-                      "samples.\n\nPlease don't select this number of samples again in the "
-                      "configuration interface.\nThe application will try to use a lower number "
-                      "of samples now...");
-        stored -= 1;
-        configState.running.multisampling = stored;
+    for (int32_t attempt = 0; attempt < setting; ++attempt) {
+        if (query.acceptsSamples(samplesForSetting(choice.setting))) {
+            choice.multisampled = true;
+            return choice;
+        }
+        const char* name = multisamplingName(choice.setting);
+        noticeBox(
+            kAttention,
+            "Choosing a PixelFormat supporting " + std::string(name ? name : "") +
+                " failed !\nSo your video card or driver does not support this number of "
+                "samples.\n\nPlease don't select this number of samples again in the configuration "
+                "interface.\nThe application will try to use a lower number of samples now...");
+        choice.setting -= 1;
     }
-    return false;
+    return choice;
 }
 
-void createMainWindow() {
+int32_t createMainWindow(const WindowDescription& description) {
     startVideo();
-    const RunningSettings& running = configState.running;
-    bool multisampled = false;
-    if (configState.record.block2.multisampling > 0) {
-        probeWindowSystem();
+    bufferBits = {description.depthBits, description.stencilBits};
+    MultisampleChoice choice = {false, description.multisampling};
+    if (description.multisampling > 0) {
+        probeWindowSystem(description.width, description.height);
         PixelFormatQuery query = pixelFormatQuery;
         fillMissingQueries(query);
-        multisampled = chooseMultisampling(query);
+        choice = chooseMultisampling(query, description.multisampling);
     }
-    int32_t setting = configState.record.block2.multisampling;
-    setPixelFormatAttributes(multisampled ? samplesForSetting(setting) : -1);
+    setPixelFormatAttributes(choice.multisampled ? samplesForSetting(choice.setting) : -1);
 
     // The clock's time base and the running flag start with the window.
     eventState.clock.timeBase = tickCount();
     eventState.running = true;
-    if (!sizeUsable(running.screenWidth, running.screenHeight)) windowFailed();
-    int position = running.fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
-    SDL_Window* window = SDL_CreateWindow(kWindowTitle, position, position, running.screenWidth,
-                                          running.screenHeight, windowFlags());
+    if (!sizeUsable(description.width, description.height)) windowFailed();
+    windowState.fullscreen = description.fullscreen;
+    windowState.gamma = description.gamma;
+    int position = description.fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
+    SDL_Window* window = SDL_CreateWindow(kWindowTitle, position, position, description.width,
+                                          description.height, windowFlags(description.fullscreen));
     if (window == nullptr) {
         if (pixelFormatRefused())
-            fatalError(kOpenGLError, "Pixel format not available !\nAn unknown error occured "
-                                     "when calling OpenGL-API-Function \"ChoosePixelFormat\" !");
+            fatalError(kOpenGLError, unknownCallError("Pixel format not available", "OpenGL-API",
+                                                      "ChoosePixelFormat"));
         windowFailed();
     }
     windowState.window = window;
     enterFullscreen(window);
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
-    if (!running.fullscreen) {
+    if (!description.fullscreen) {
         int top = 0, left = 0, bottom = 0, right = 0;
         if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
             windowState.frameWidth = left;
@@ -298,17 +324,19 @@ void createMainWindow() {
 
     windowState.context = SDL_GL_CreateContext(window);
     if (windowState.context == nullptr)
-        fatalError(kOpenGLError, "Creating an OpenGL render context failed !\nAn unknown error "
-                                 "occured when calling OpenGL-API-Function \"wglCreateContext\" !");
+        fatalError(kOpenGLError, unknownCallError("Creating an OpenGL render context failed",
+                                                  "OpenGL-API", "wglCreateContext"));
     if (SDL_GL_MakeCurrent(window, windowState.context) != 0)
-        fatalError(kOpenGLError, "Making a specified OpenGL rendering context the calling "
-                                 "thread's current rendering context failed !\nAn unknown error "
-                                 "occured when calling OpenGL-API-Function \"wglMakeCurrent\" !");
+        fatalError(kOpenGLError,
+                   unknownCallError("Making a specified OpenGL rendering context the calling "
+                                    "thread's current rendering context failed",
+                                    "OpenGL-API", "wglMakeCurrent"));
     captureGLStrings();
     saveDesktopGammaRamp();
-    if (configState.record.block1.developerMode != 0 && windowState.createTreeWindow != nullptr)
+    if (description.treeWindow && windowState.createTreeWindow != nullptr)
         windowState.createTreeWindow();
     if (windowState.initSceneGraph != nullptr) windowState.initSceneGraph();
+    return choice.setting;
 }
 
 void destroyMainWindow() {
@@ -318,9 +346,9 @@ void destroyMainWindow() {
     restoreGammaRamp();
     if (windowState.context != nullptr) {
         if (SDL_GL_MakeCurrent(windowState.window, nullptr) != 0)
-            noticeBox(kOpenGLError, "Releasing current OpenGL rendering context failed !\nAn "
-                                    "unknown error occured when calling OpenGL-API-Function "
-                                    "\"wglMakeCurrent\" !");
+            noticeBox(kOpenGLError,
+                      unknownCallError("Releasing current OpenGL rendering context failed",
+                                       "OpenGL-API", "wglMakeCurrent"));
         SDL_GL_DeleteContext(windowState.context);
         windowState.context = nullptr;
     }
@@ -345,9 +373,10 @@ GammaRamp buildGammaRamp(float gamma) {
     return ramp;
 }
 
-bool applyGammaRamp() {
+bool applyGammaRamp(float gamma) {
+    windowState.gamma = gamma;
     if (windowState.window == nullptr) return false;
-    GammaRamp ramp = buildGammaRamp(configState.record.block1.gamma);
+    GammaRamp ramp = buildGammaRamp(gamma);
     return SDL_SetWindowGammaRamp(windowState.window, ramp.red, ramp.green, ramp.blue) == 0;
 }
 

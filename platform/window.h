@@ -20,11 +20,14 @@ struct WindowState {
     SDL_GLContext context = nullptr; // current for the whole run (render targets switch away)
     bool videoStarted = false;       // SDL's video subsystem is up
     bool borderless = false;         // full screen as a borderless window of the configured size
+    bool fullscreen = false;         // the window covers the screen (as described when made)
+    float gamma = 1.0f;              // the ramp's exponent, set again when the program returns
     int frameWidth = 0;              // windowed: width of the left (= right) border
     int frameTop = 0;                // windowed: height of the caption and top border
     GammaRamp savedGammaRamp = {};   // the desktop ramp, read after the context was made
     bool gammaSaved = false;         // the display let us read it
-    // Filled by the scene graph: the developer-mode tree window and the graph's root.
+    // Set by the start-up code: the developer-mode tree window, and the scene graph's root,
+    // made right after the context (both optional).
     void (*createTreeWindow)() = nullptr;
     void (*destroyTreeWindow)() = nullptr;
     void (*initSceneGraph)() = nullptr;
@@ -49,16 +52,36 @@ const char* multisamplingName(int32_t setting);
 // Starts SDL's video subsystem; its failure is the fatal "Creating new window failed" report.
 void startVideo();
 
+// What the main window is made with.
+struct WindowDescription {
+    int width = 1024;
+    int height = 768;
+    bool fullscreen = true;
+    int depthBits = 24;
+    int stencilBits = 0;
+    int32_t multisampling = 0; // the multisampling setting (see samplesForSetting)
+    bool treeWindow = false;   // developer mode: the scene-graph tree window comes with it
+    float gamma = 1.0f;        // of the ramp the program sets when it becomes active again
+};
+
 // Creates the main window with its GL context (current on return), captures the GL strings
-// and saves the desktop gamma ramp. Every failure is fatal; missing multisampling support
-// lowers the stored setting with notices.
-void createMainWindow();
+// and saves the desktop gamma ramp. Every failure is fatal. Returns the multisampling setting
+// the window ended on: missing multisampling support lowers it with notices, and the caller
+// keeps the lowered setting.
+int32_t createMainWindow(const WindowDescription& description);
+
+// The multisample decision made before the window: whether a multisample format was
+// accepted, and the setting reached.
+struct MultisampleChoice {
+    bool multisampled = false;
+    int32_t setting = 0;
+};
 
 // Decides the multisample setting before the window is made: the extension notices and the
-// step-down with a notice per refused sample count, which lowers the stored and running
-// setting. True when a multisample format was accepted; false for the ordinary format
-// (the setting is then left as the missing extensions found it).
-bool chooseMultisampling(const PixelFormatQuery& query);
+// step-down with a notice per refused sample count, one setting lower each. Without a
+// multisample format the ordinary one is used; the setting is then left as the missing
+// extensions found it.
+MultisampleChoice chooseMultisampling(const PixelFormatQuery& query, int32_t setting);
 
 // The window's destruction: tree window, running flag, gamma, context, window. Effective
 // only while closing and running (see closeMainWindow).
@@ -67,10 +90,14 @@ void destroyMainWindow();
 // The ramp for a gamma exponent: v = trunc((i / 255)^gamma * 255 + 0.5), at most 255, in the
 // high byte; identical red, green and blue tables.
 GammaRamp buildGammaRamp(float gamma);
-// Sets the ramp for the configured gamma; true when the display accepted it.
-bool applyGammaRamp();
+// Sets the ramp for the gamma exponent (and keeps the exponent for the return to the
+// foreground); true when the display accepted it.
+bool applyGammaRamp(float gamma);
 // Puts the saved desktop ramp back (result ignored).
 void restoreGammaRamp();
+
+// Lets boxes belong to the main window, and the fatal report put the desktop ramp back.
+void registerWindowFailureHooks();
 
 // Raises the main window (a second start asked for it).
 void raiseMainWindow();

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "config/configuration.h"
 #include "platform/failure.h"
 
 GLCapabilities glCapabilities;
@@ -59,28 +58,21 @@ void checkSwapControl(const GLQuery& query) {
     caps.swapControlAvailable = caps.swapInterval != nullptr && caps.getSwapInterval != nullptr;
 }
 
-// A setting that needs one of two extensions: without either, it is lowered (running and
-// stored value) to one the driver can honour, with a notice. Only asked while the setting
-// is not already at that value.
-struct ReducibleSetting {
-    int32_t& running;
-    int32_t& stored;
-    int32_t lowered;
-};
-
+// A setting that needs one of two extensions: without either, it is lowered to one the
+// driver can honour, with a notice. Only asked while the setting is not already at that
+// value.
 void needEitherExtension(const GLStrings& lists, const char* first, const char* second,
-                         ReducibleSetting setting, std::string_view notice) {
-    if (setting.running == setting.lowered) return;
+                         int32_t& setting, int32_t lowered, std::string_view notice) {
+    if (setting == lowered) return;
     if (extensionListed(lists, first) || extensionListed(lists, second)) return;
     noticeBox(kCapabilityCaption, notice);
-    setting.running = setting.lowered;
-    setting.stored = setting.lowered;
+    setting = lowered;
 }
 
-void checkCompression(const GLStrings& lists) {
+void checkCompression(const GLStrings& lists, CapabilitySettings& settings) {
     needEitherExtension(
         lists, "GL_ARB_texture_compression", "GL_EXT_texture_compression_s3tc",
-        {configState.running.textureCompression, configState.record.block2.textureCompression, 0},
+        settings.textureCompression, 0,
         "The OpenGL extension GL_ARB_texture_compression and/or "
         "GL_EXT_texture_compression_s3tc is missing !\nSo your video card/driver does not "
         "support s3tc (texture compression).\n\nPlease do not enable texture compression "
@@ -88,10 +80,9 @@ void checkCompression(const GLStrings& lists) {
         "now...");
 }
 
-void checkMipmapGeneration(const GLStrings& lists) {
+void checkMipmapGeneration(const GLStrings& lists, CapabilitySettings& settings) {
     needEitherExtension(
-        lists, "GL_EXT_texture", "GL_SGIS_generate_mipmap",
-        {configState.running.textureFiltering, configState.record.block2.textureFiltering, 2},
+        lists, "GL_EXT_texture", "GL_SGIS_generate_mipmap", settings.textureFiltering, 2,
         "The OpenGL extension GL_SGIS_generate_mipmap is missing !\nSo your video "
         "card/driver does not support automatic mipmap generation.\n\nPlease do not enable "
         "other texture filtering options than \"Bilinear (No Mipmap)\" in the configuration "
@@ -121,13 +112,8 @@ void checkMultitexture(const GLQuery& query) {
     fetch(query, caps.glClientActiveTextureARB, "glClientActiveTextureARB");
 }
 
-void setAnisotropy(int32_t factor) {
-    configState.running.anisotropy = static_cast<float>(factor);
-    configState.record.block2.anisotropy = factor;
-}
-
-void checkAnisotropy(const GLQuery& query) {
-    float setting = configState.running.anisotropy;
+void checkAnisotropy(const GLQuery& query, CapabilitySettings& settings) {
+    float setting = settings.anisotropy;
     if (setting == 1.0f) return;
     std::string selected = "You selected " + std::to_string(static_cast<int32_t>(setting)) +
                            "x anisotropic texture filtering in the configuration interface.\n";
@@ -136,7 +122,7 @@ void checkAnisotropy(const GLQuery& query) {
                   selected + "But your video card or driver does not support anisotropic texture "
                              "filtering.\nSo the application will continue without anisotropic "
                              "filtering now...");
-        setAnisotropy(1);
+        settings.anisotropy = 1.0f;
         return;
     }
     float maximum = query.maxAnisotropy();
@@ -147,7 +133,7 @@ void checkAnisotropy(const GLQuery& query) {
               selected + "But your video card or driver only supports a maximum of " + mostText +
                   "x anisotropic texture filtering.\nSo the application will continue with " +
                   mostText + "x anisotropic filtering now...");
-    setAnisotropy(most);
+    settings.anisotropy = static_cast<float>(most);
 }
 
 void checkVertexBuffers(const GLQuery& query) {
@@ -194,24 +180,24 @@ bool extensionListed(const GLStrings& lists, std::string_view name) {
            listContains(lists.secondWindowSystemExtensions, name);
 }
 
-void checkCapabilities(const GLQuery& query) {
+CapabilitySettings checkCapabilities(const GLQuery& query, CapabilitySettings settings) {
     const GLStrings& lists = *query.lists;
     checkSwapControl(query);
-    checkCompression(lists);
+    checkCompression(lists, settings);
     glCapabilities.multisampleFilterHintAvailable =
-        configState.running.multisampling != 0 &&
-        extensionListed(lists, "GL_NV_multisample_filter_hint");
+        settings.multisampling != 0 && extensionListed(lists, "GL_NV_multisample_filter_hint");
     if (!extensionListed(lists, "GL_EXT_texture_lod_bias"))
         missingExtension("The OpenGL extension GL_EXT_texture_lod_bias is missing !\nSo your "
                          "video card/driver does not support texture LOD !\nTry to install "
                          "newer drivers or buy a new 3D card.");
-    checkMipmapGeneration(lists);
+    checkMipmapGeneration(lists, settings);
     checkMultitexture(query);
     requireExtension(lists, "GL_ARB_texture_cube_map", "cube maps");
     requireExtension(lists, "GL_ARB_texture_env_combine", "texture combiners");
     requireExtension(lists, "GL_ARB_texture_env_dot3", "ARB DOT3 Bump Mapping");
-    checkAnisotropy(query);
+    checkAnisotropy(query, settings);
     checkVertexBuffers(query);
     checkFogCoordinates(query);
     setupPixelBufferExtensions(query);
+    return settings;
 }

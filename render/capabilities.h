@@ -57,11 +57,19 @@ inline bool extensionListed(std::string_view name) {
     return extensionListed(glStrings, name);
 }
 
-// Runs once after the context is made: fills glCapabilities, may lower the compression,
-// filtering and anisotropy settings (running and stored) with a notice, or end the program.
-void checkCapabilities(const GLQuery& query);
-inline void checkCapabilities() {
-    checkCapabilities(driverQuery(glStrings));
+// The settings the capability check reads and may lower.
+struct CapabilitySettings {
+    int32_t textureCompression = 1;
+    int32_t textureFiltering = 0; // 2 is "Bilinear (No Mipmap)"
+    float anisotropy = 4.0f;      // 1 is off
+    int32_t multisampling = 0;    // read only: the filter hint is of use with samples
+};
+
+// Runs once after the context is made: fills glCapabilities and returns the settings with
+// what the driver cannot honour lowered, each with a notice, or ends the program.
+CapabilitySettings checkCapabilities(const GLQuery& query, CapabilitySettings settings);
+inline CapabilitySettings checkCapabilities(const CapabilitySettings& settings) {
+    return checkCapabilities(driverQuery(glStrings), settings);
 }
 
 // The pixel-buffer extension set-up that ends the capability check.

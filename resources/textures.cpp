@@ -6,7 +6,6 @@
 
 #include <cmath>
 
-#include "config/configuration.h"
 #include "platform/failure.h"
 #include "platform/memory.h"
 #include "resources/bigfile.h"
@@ -66,7 +65,7 @@ void checkPowerOfTwo(const TextureRecord& record, const std::string& archiveName
 
 // Sets the maximum anisotropy of the bound texture when the setting asks for filtering.
 void applyAnisotropy(GLenum target, bool off) {
-    float setting = configState.running.anisotropy;
+    float setting = textureState.quality.anisotropy;
     if (setting > 1.0f)
         glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, off ? 1.0f : setting);
 }
@@ -78,7 +77,8 @@ void setFilters(GLint minFilter, GLint generateMipmaps) {
 }
 
 // Gives the record its GL texture: name, wrap, anisotropy, filters and, with pixels, the image.
-void uploadTexture(TextureRecord& record, const uint8_t* pixels) {
+void uploadTexture(TextureRecord& record, const uint8_t* pixels,
+                   const TextureLoadOptions& options) {
     if (record.glName != 0)
         fatalError("INTERNAL ERROR",
                    "UNC Texture is already assigned to an OpenGL texture handle.\n\nIf you are a "
@@ -86,10 +86,10 @@ void uploadTexture(TextureRecord& record, const uint8_t* pixels) {
                    "the programmer !");
     generateTextureNames(1, &record.glName);
     glBindTexture(GL_TEXTURE_2D, record.glName);
-    applyWrapMode();
-    applyAnisotropy(GL_TEXTURE_2D, textureState.options.noAnisotropy);
-    int32_t filtering = textureState.options.noMipmaps ? 2 : configState.running.textureFiltering;
-    GLint format = static_cast<GLint>(chooseInternalFormat());
+    applyWrapMode(options);
+    applyAnisotropy(GL_TEXTURE_2D, options.noAnisotropy);
+    int32_t filtering = options.noMipmaps ? 2 : textureState.quality.filtering;
+    GLint format = static_cast<GLint>(chooseInternalFormat(options));
     if (filtering == 0 || filtering == 1) {
         setFilters(filtering == 0 ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST, 1);
         if (pixels != nullptr)
@@ -106,8 +106,7 @@ void uploadTexture(TextureRecord& record, const uint8_t* pixels) {
 // Fills the record from the file by its ending. Images other than PCX and UNC are read from
 // their loose UNC cache file when one exists, and cached when saving is on and they are large.
 void decodeTextureFile(TextureRecord& record, const std::string& fileName,
-                       const std::string& archiveName) {
-    bool colourKey = textureState.options.colourKey;
+                       const std::string& archiveName, bool colourKey) {
     size_t length = fileName.size();
     std::string ending = length >= 3 ? fileName.substr(length - 3) : std::string();
     if (ending == "PCX") return decodePcx(record, fileName, archiveName, colourKey);
@@ -119,7 +118,7 @@ void decodeTextureFile(TextureRecord& record, const std::string& fileName,
     if (!cacheName.empty() && fileExists(cacheName, ""))
         return readUnc(record, cacheName, "", false);
     decodeWithImageLibrary(record, fileName, archiveName, colourKey);
-    if (!cacheName.empty() && configState.running.saveCompressedTextures &&
+    if (!cacheName.empty() && textureState.quality.saveCompressed &&
         record.byteSize >= kCacheThresholdBytes)
         writeUnc(record, cacheName);
 }
@@ -182,15 +181,20 @@ void fillCubeMapFace(int face, uint8_t* buffer) {
 } // namespace
 
 int32_t loadTexture(std::string fileName, std::string archiveName) {
+    return loadTexture(std::move(fileName), std::move(archiveName), textureState.options);
+}
+
+int32_t loadTexture(std::string fileName, std::string archiveName,
+                    const TextureLoadOptions& options) {
     fileName = upperCased(std::move(fileName));
     archiveName = upperCased(std::move(archiveName));
     int32_t index = -1;
     TextureRecord* record = appendUnlessFound(fileName, index);
     if (record == nullptr) return index;
-    decodeTextureFile(*record, fileName, archiveName);
+    decodeTextureFile(*record, fileName, archiveName, options.colourKey);
     checkMaximumSize(*record);
     checkPowerOfTwo(*record, archiveName);
-    uploadTexture(*record, record->pixels);
+    uploadTexture(*record, record->pixels, options);
     releasePixels(*record);
     return index;
 }
@@ -202,7 +206,7 @@ int32_t createTexture(std::string name, int32_t width, int32_t height, const uin
     if (record == nullptr) return index;
     setTextureSize(*record, width, height);
     checkMaximumSize(*record);
-    uploadTexture(*record, data);
+    uploadTexture(*record, data, textureState.options);
     return index;
 }
 
@@ -242,6 +246,10 @@ void deleteAllTextures() {
     }
 }
 
+void setTextureQuality(const TextureQuality& quality) {
+    textureState.quality = quality;
+}
+
 void generateTextureNames(int32_t count, uint32_t* names) {
     glGenTextures(count, names);
     textureState.glTextureCount += count;
@@ -256,9 +264,13 @@ void deleteTextureNames(int32_t count, const uint32_t* names) {
 }
 
 uint32_t chooseInternalFormat() {
-    const RunningSettings& settings = configState.running;
-    if (!textureState.options.noCompression) {
-        switch (settings.textureCompression) {
+    return chooseInternalFormat(textureState.options);
+}
+
+uint32_t chooseInternalFormat(const TextureLoadOptions& options) {
+    const TextureQuality& quality = textureState.quality;
+    if (!options.noCompression) {
+        switch (quality.compression) {
             case 1:
                 return GL_COMPRESSED_RGBA_S3TC_DXT3_EXT;
             case 2:
@@ -269,11 +281,15 @@ uint32_t chooseInternalFormat() {
                 break;
         }
     }
-    return settings.textureColourDepth == 16 ? GL_RGBA4 : GL_RGBA8;
+    return quality.colourDepth == 16 ? GL_RGBA4 : GL_RGBA8;
 }
 
 void applyWrapMode() {
-    GLint wrap = textureState.options.clamp ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+    applyWrapMode(textureState.options);
+}
+
+void applyWrapMode(const TextureLoadOptions& options) {
+    GLint wrap = options.clamp ? GL_CLAMP_TO_EDGE : GL_REPEAT;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
 }

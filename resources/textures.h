@@ -16,17 +16,33 @@ struct TextureLoadOptions {
     bool colourKey = false;
 };
 
+// The user's texture quality, handed over once at start-up (after the capability check).
+struct TextureQuality {
+    int32_t compression = 1;     // 0 none, 1 DXT3, 2 DXT5, 3 DXT1
+    int32_t filtering = 0;       // 0 trilinear, 1 bilinear with mipmaps, 2 bilinear, no mipmaps
+    int32_t colourDepth = 32;    // 16 or 32 bits per texel
+    float anisotropy = 4.0f;     // 1 is off
+    bool saveCompressed = false; // large decoded images are cached in loose UNC files
+};
+
 struct TextureState {
     TextureRecord** records = nullptr; // accounted array of record pointers
     int32_t count = 0;
     int32_t glTextureCount = 0; // GL texture names generated through this module
     TextureLoadOptions options;
+    TextureQuality quality;
+    // The engine's current scene tag, given to new texture records and new scene objects.
     std::string sceneTag = "Scene1";
-    uint32_t normalisationCubeMap = 0;
+    uint32_t normalisationCubeMap = 0; // the one cube map (0: none)
 };
 extern TextureState textureState;
 
+void setTextureQuality(const TextureQuality& quality);
+
+// Loads with the current load options, or with the options given.
 int32_t loadTexture(std::string fileName, std::string archiveName);
+int32_t loadTexture(std::string fileName, std::string archiveName,
+                    const TextureLoadOptions& options);
 int32_t createTexture(std::string name, int32_t width, int32_t height, const uint8_t* data);
 int32_t findTexture(const std::string& name);
 void deleteTexture(int32_t index);
@@ -35,6 +51,9 @@ void deleteTextureByName(std::string name);
 void deleteAllTextures();
 void generateTextureNames(int32_t count, uint32_t* names);
 void deleteTextureNames(int32_t count, const uint32_t* names);
+// The internal format and the wrap mode for the current load options or the options given.
 uint32_t chooseInternalFormat();
+uint32_t chooseInternalFormat(const TextureLoadOptions& options);
 void applyWrapMode();
+void applyWrapMode(const TextureLoadOptions& options);
 void buildNormalisationCubeMap();

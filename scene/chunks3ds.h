@@ -51,7 +51,7 @@ void finishChunk(ChunkWalk& walk, const Chunk& chunk, uint32_t advance);
 
 // Reads within one chunk, from its payload on.
 struct ChunkCursor {
-    ChunkCursor(const ChunkWalk& walk, const Chunk& chunk);
+    ChunkCursor(const ChunkWalk& parentWalk, const Chunk& current);
 
     uint8_t u8();
     uint16_t u16();

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "resources/textures.h"
+#include "scene/chunks3ds.h"
 #include "scene/loading_log.h"
 
 MeshState meshState;
@@ -83,13 +85,6 @@ struct SmoothingBin {
     bool used = false;
 };
 
-static uint16_t readU16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-static uint32_t readU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 // frame is null where the mesh has no tangent frames to split.
 static void gather(SmoothingBin& bin, const Vec3& n, const TangentFrame* frame, uint32_t mask) {
     bin.normalSum.add(n);
@@ -136,8 +131,7 @@ static TangentFrame binFrame(const SmoothingBin& bin) {
                         bin.tangentSum, bin.binormalSum, bin.frameNormalSum};
 }
 
-void applySmoothingGroups(SceneObject& object, MeshLod& mesh, const uint8_t* maskRecords,
-                          uint8_t* faceRecords) {
+void applySmoothingGroups(SceneObject& object, MeshLod& mesh, const uint8_t* maskRecords) {
     addLoadingLine("Smoothing groups found !");
     addLoadingLine("...building face and vertex normals using smoothing groups");
     object.smoothingUsed = 1;
@@ -199,20 +193,12 @@ void applySmoothingGroups(SceneObject& object, MeshLod& mesh, const uint8_t* mas
     resizeArray(mesh.normals, 0, running);
     for (uint32_t i = 0; i < running; i++) mesh.normals[i] = mesh.baseNormals[i];
 
-    // The file's records keep 16-bit indices; the mesh and its groups get the full ones.
+    // The mesh and its groups get the full-width indices; faces left out keep theirs.
     addLoadingLine("...updating face descriptor arrays");
     for (uint32_t f = 0; f < faceCount; f++) {
         for (int k = 0; k < 3; k++) {
             int32_t at = cornerBin[3 * f + k];
-            uint8_t* record = faceRecords + 8 * f + 2 * k;
-            if (at < 0) {
-                mesh.faces[f].v[k] = readU16(record);
-                continue;
-            }
-            int32_t index = bins[at].index;
-            record[0] = uint8_t(index & 0xFF);
-            record[1] = uint8_t((index >> 8) & 0xFF);
-            mesh.faces[f].v[k] = index;
+            if (at >= 0) mesh.faces[f].v[k] = bins[at].index;
         }
     }
     for (uint32_t g = 0; g < mesh.faceGroupCount; g++) {
@@ -246,7 +232,7 @@ void prepareBumpMapping(MeshLod& mesh, TexCoord* texCoordCopy) {
         }
         group.unitTexture[0] = group.normalMapTexture;
         group.unitTarget[0] = kGLTexture2D;
-        group.unitTexture[1] = meshState.normalisationCubeMap;
+        group.unitTexture[1] = textureState.normalisationCubeMap;
         group.unitTarget[1] = kGLTextureCubeMap;
         for (int u = 0; u < 2; u++) {
             group.unitEnabled[u] = 1;

@@ -10,9 +10,9 @@
 #include "scene/objects.h"
 
 struct MeshState {
-    // Set by the engine start-up from the capability check and the texture manager.
+    // Set by the engine start-up from the capability check and the texture modes. (The
+    // normalisation cube map is the texture manager's.)
     int32_t textureUnits = 8;          // units the driver offers
-    uint32_t normalisationCubeMap = 0; // GL name of the normalisation cube map
     TextureEnvSetup bumpModes[3] = {}; // DOT3 set-ups of units 0, 1 and 2
 };
 extern MeshState meshState;
@@ -23,12 +23,10 @@ void buildVertexNormals(const Vec3* vertices, const Face* faces, uint32_t faceCo
                         uint32_t vertexCount, Vec3* normals);
 
 // Splits the vertices of the mesh by smoothing groups. maskRecords holds one little-endian
-// uint mask per face (bit k = group k + 1); faceRecords holds the file's face records (four
-// little-endian ushorts a, b, c, flags per face), whose vertex indices are rewritten in place.
-// The mesh's faces and its face groups' vertex triples are rebuilt with full-width indices.
-// Objects named "BM_..." also get their tangent frames split.
-void applySmoothingGroups(SceneObject& object, MeshLod& mesh, const uint8_t* maskRecords,
-                          uint8_t* faceRecords);
+// uint mask per face (bit k = group k + 1). The mesh's faces and its face groups' vertex
+// triples are rebuilt with full-width indices; the file's records are only read. Objects
+// named "BM_..." also get their tangent frames split.
+void applySmoothingGroups(SceneObject& object, MeshLod& mesh, const uint8_t* maskRecords);
 
 // Tangent frame of one face from positions and unit-0 texture coordinates (both triples
 // equal). A mesh without texture coordinates gives zero tangent and binormal.

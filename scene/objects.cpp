@@ -2,6 +2,7 @@
 
 #include "platform/failure.h"
 #include "platform/memory.h"
+#include "resources/textures.h"
 #include "scene/scene_graph.h"
 
 ObjectState objectState;
@@ -36,7 +37,7 @@ SceneObject* createObject(std::string_view name, SceneNode* parentNode) {
     resizeRegistry(objectState.count + 1);
     SceneObject* object = new SceneObject;
     object->name = name;
-    object->secondName = objectState.sceneTag;
+    object->secondName = textureState.sceneTag;
     for (int i = 0; i < 3; i++) object->lightFactors[i] = objectState.lightFactors[i];
     objectState.objects[objectState.count - 1] = object;
     if (parentNode != nullptr) attachObject(parentNode, *object);

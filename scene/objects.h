@@ -234,8 +234,8 @@ struct ObjectState {
     int32_t count = 0;
     const ObjectBox** childBoxes = nullptr;
 
-    // Set by the engine: the scene tag given to new objects and their light factors.
-    std::string sceneTag = "Scene1";
+    // Set by the engine: the light factors of new objects. (Their scene tag is the texture
+    // manager's, the engine's one scene tag.)
     float lightFactors[3] = {0.0f, 0.1f, 0.0f};
     // Set by the engine: the default texture mode new face groups get on every unit.
     TextureEnvSetup defaultTextureMode = nullptr;

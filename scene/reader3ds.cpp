@@ -62,7 +62,6 @@ struct Reader {
     int objectBlocks = 0;
     uint8_t* buffer = nullptr; // the whole file, freed after the walk
     uint32_t bufferSize = 0;
-    uint8_t* faceRecords = nullptr; // a, b, c, flags per face of the current mesh
     std::vector<LoaderMaterial> materials;
     std::vector<LoadedEntry> loaded;
 
@@ -79,7 +78,6 @@ struct Reader {
     void freeBuffer() {
         if (buffer) accountedFree(buffer, bufferSize);
         buffer = nullptr;
-        faceRecords = nullptr;
     }
     ~Reader() { freeBuffer(); }
 };
@@ -174,7 +172,6 @@ void objectBlock(Reader& r, ChunkCursor& in) {
         r.meshSlot = 0;
     }
     r.mesh = &r.object->lods[r.meshSlot];
-    r.faceRecords = nullptr;
     r.loaded.push_back({r.object, r.meshSlot});
 }
 
@@ -244,7 +241,6 @@ uint32_t faceList(Reader& r, ChunkCursor& in, const Chunk& chunk) {
                                  decimal(mesh.vertexCount) + " vertices.");
             mesh.faces[f].v[k] = vertex;
         }
-    r.faceRecords = r.buffer + (at - r.walk.data);
     resizeArray(mesh.baseNormals, 0, mesh.vertexCount);
     resizeArray(mesh.normals, 0, mesh.vertexCount);
     mesh.normalCount = mesh.vertexCount;
@@ -350,7 +346,7 @@ uint32_t smoothingGroups(Reader& r, ChunkCursor& in, const Chunk& chunk) {
                          "its mesh has " + decimal(mesh.faceCount) + " faces (" +
                          decimal(4 * mesh.faceCount) + " bytes).");
     const uint8_t* masks = in.array(mesh.faceCount, 4);
-    applySmoothingGroups(*r.object, mesh, masks, r.faceRecords);
+    applySmoothingGroups(*r.object, mesh, masks);
     return 6 + 4 * mesh.faceCount;
 }
 
@@ -502,9 +498,10 @@ std::string normalMapName(const std::string& textureName) {
     return name + "_NM.PNG";
 }
 
-uint32_t loadMaterialTexture(const std::string& name, const std::string& archive) {
+uint32_t loadMaterialTexture(const std::string& name, const std::string& archive,
+                             const TextureLoadOptions& options) {
     if (!reader3dsState.loadTextures) return 0;
-    int32_t index = loadTexture(name, archive);
+    int32_t index = loadTexture(name, archive, options);
     return textureState.records[index]->glName;
 }
 
@@ -515,7 +512,7 @@ void mapFileName(Reader& r, ChunkCursor& in, const Chunk& chunk) {
     material.hasTextureMap = 1;
     log(" "), log("Material map file is..."), log(fullName), log(" ");
     log("Loading material map file...");
-    material.texture = loadMaterialTexture(fullName, r.archiveName);
+    material.texture = loadMaterialTexture(fullName, r.archiveName, textureState.options);
     log("Loaded successfully !"), log(" ");
 
     std::string normalMap = normalMapName(fullName);
@@ -524,11 +521,11 @@ void mapFileName(Reader& r, ChunkCursor& in, const Chunk& chunk) {
         log("Additional normal map file found !"), log("Normal map file is...");
         log(normalMap), log("Loading material normal map file...");
         material.normalMapPath = normalMap;
-        TextureLoadOptions saved = textureState.options;
-        textureState.options.noMipmaps = true;
-        textureState.options.noCompression = true;
-        material.normalMapTexture = loadMaterialTexture(normalMap, r.archiveName);
-        textureState.options = saved;
+        // Normal maps keep their exact texels: no mipmaps, no compression.
+        TextureLoadOptions normalMapOptions = textureState.options;
+        normalMapOptions.noMipmaps = true;
+        normalMapOptions.noCompression = true;
+        material.normalMapTexture = loadMaterialTexture(normalMap, r.archiveName, normalMapOptions);
         log("Loaded successfully !");
     }
 }
@@ -740,9 +737,9 @@ uint32_t trackChunk(Reader& r, ChunkCursor& in, const Chunk& chunk) {
     if (tracks && rotation) {
         rotationKeysToQuaternions(*tracks);
         computeRotationControls(*tracks);
-        Mat4 rotation;
-        rotationAtKey(*tracks, 0, rotation);
-        r.nodeObject->transform.setRotation(rotation);
+        Mat4 firstRotation;
+        rotationAtKey(*tracks, 0, firstRotation);
+        r.nodeObject->transform.setRotation(firstRotation);
     } else if (tracks) {
         computePositionTangents(*tracks);
         Vec3 position;

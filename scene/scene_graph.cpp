@@ -9,10 +9,6 @@
 SceneGraphState sceneGraphState;
 TreeView treeView;
 
-static constexpr std::string_view kInsertFailed =
-    "Inserting a tree node failed !\nAn unknown error occured when calling API-Function "
-    "\"TreeView_InsertItem\" !";
-
 static bool isMesh(const SceneObject& object) {
     return object.lods[0].vertexCount > 0;
 }
@@ -35,7 +31,9 @@ static void insertItem(SceneNode* parent, SceneNode* node) {
     TreeItem parentItem = parent != nullptr ? parent->viewItem : 0;
     node->viewItem =
         treeView.insertItem(parentItem, node->object->name, treeIconFor(*node->object));
-    if (node->viewItem == 0) fatalError("WINDOWS ERROR", kInsertFailed);
+    if (node->viewItem == 0)
+        fatalError("WINDOWS ERROR",
+                   unknownCallError("Inserting a tree node failed", "API", "TreeView_InsertItem"));
 }
 
 static void appendChild(SceneNode* parent, SceneNode* child) {
@@ -59,8 +57,8 @@ void initSceneGraph() {
     if (!treeViewExists()) return;
     sceneGraphState.root.viewItem = treeView.insertItem(0, root->name, treeIconFor(*root));
     if (sceneGraphState.root.viewItem == 0) {
-        fatalError("WINDOWS ERROR", "Inserting the root tree node failed !\nAn unknown error "
-                                    "occured when calling API-Function \"TreeView_InsertItem\" !");
+        fatalError("WINDOWS ERROR", unknownCallError("Inserting the root tree node failed", "API",
+                                                     "TreeView_InsertItem"));
     }
     if (treeView.ensureVisible != nullptr) treeView.ensureVisible(sceneGraphState.root.viewItem);
 }
@@ -90,8 +88,8 @@ SceneNode* attachObject(SceneNode* parent, SceneObject& object) {
 void renameNodeLabel(SceneNode* node, std::string_view text) {
     if (!treeViewExists() || !sceneGraphState.initialised || node == nullptr) return;
     if (treeView.setItemText == nullptr || !treeView.setItemText(node->viewItem, text)) {
-        fatalError("WINDOWS ERROR", "Renaming a tree node label failed !\nAn unknown error occured "
-                                    "when calling API-Function \"TreeView_SetItem\" !");
+        fatalError("WINDOWS ERROR", unknownCallError("Renaming a tree node label failed", "API",
+                                                     "TreeView_SetItem"));
     }
 }
 
@@ -116,8 +114,8 @@ void detachNode(SceneNode* node) {
     }
     if (treeViewExists() && node->viewItem != 0) {
         if (treeView.deleteItem == nullptr || !treeView.deleteItem(node->viewItem)) {
-            fatalError("WINDOWS ERROR", "Deleting a tree node failed !\nAn unknown error occured "
-                                        "when calling API-Function \"TreeView_DeleteItem\" !");
+            fatalError("WINDOWS ERROR", unknownCallError("Deleting a tree node failed", "API",
+                                                         "TreeView_DeleteItem"));
         }
         node->viewItem = 0;
     }

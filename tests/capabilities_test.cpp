@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "config/configuration.h"
 #include "fatal_pattern.h"
 #include "render/render_targets.h"
@@ -84,7 +85,7 @@ class CapabilityCheck : public testing::Test {
 
 TEST_F(CapabilityCheck, FullDriverPassesSilentlyAndFillsTheRecord) {
     BoxRecorder boxes;
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(glCapabilities.swapControlAvailable);
     EXPECT_TRUE(glCapabilities.multisampleFilterHintAvailable);
@@ -98,7 +99,7 @@ TEST_F(CapabilityCheck, FullDriverPassesSilentlyAndFillsTheRecord) {
 TEST_F(CapabilityCheck, OptionalFeaturesOnlyClearTheirFlags) {
     BoxRecorder boxes;
     fake.missingEntryPoints = {"glXGetSwapIntervalMESA", "glBufferSubDataARB"};
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     EXPECT_FALSE(glCapabilities.swapControlAvailable);
     EXPECT_FALSE(glCapabilities.vertexBuffersAvailable);
 
@@ -106,7 +107,7 @@ TEST_F(CapabilityCheck, OptionalFeaturesOnlyClearTheirFlags) {
     fake.lists.windowSystemExtensions = std::string(kSharedContextExtension) + " ";
     without("GL_ARB_vertex_buffer_object");
     configState.running.multisampling = 0;
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     EXPECT_FALSE(glCapabilities.swapControlAvailable);
     EXPECT_FALSE(glCapabilities.vertexBuffersAvailable);
     EXPECT_FALSE(glCapabilities.multisampleFilterHintAvailable);
@@ -116,14 +117,14 @@ TEST_F(CapabilityCheck, OptionalFeaturesOnlyClearTheirFlags) {
 TEST_F(CapabilityCheck, CompressionNeedsOneOfTwoExtensions) {
     BoxRecorder boxes;
     without("GL_EXT_texture_compression_s3tc");
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(configState.running.textureCompression, 1);
 
     without("GL_ARB_texture_compression");
     configState.running.textureCompression = 3;
     configState.record.block2.textureCompression = 3;
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].caption, "ATTENTION !");
     EXPECT_EQ(boxes.boxes[0].text,
@@ -138,16 +139,16 @@ TEST_F(CapabilityCheck, CompressionNeedsOneOfTwoExtensions) {
 TEST_F(CapabilityCheck, MipmapFilteringFallsBackToBilinear) {
     BoxRecorder boxes;
     without("GL_SGIS_generate_mipmap");
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     EXPECT_TRUE(boxes.boxes.empty()) << "GL_EXT_texture alone suffices";
 
     without("GL_EXT_texture");
     configState.running.textureFiltering = 2;
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     EXPECT_TRUE(boxes.boxes.empty()) << "bilinear without mipmaps asks for nothing";
 
     configState.running.textureFiltering = 1;
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text,
               "The OpenGL extension GL_SGIS_generate_mipmap is missing !\nSo your video "
@@ -161,14 +162,14 @@ TEST_F(CapabilityCheck, MipmapFilteringFallsBackToBilinear) {
 TEST_F(CapabilityCheck, AnisotropyIsClampedToTheHardware) {
     BoxRecorder boxes;
     configState.running.anisotropy = 2.0f;
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_EQ(configState.running.anisotropy, 2.0f);
 
     fake.anisotropy = 8.0f;
     configState.running.anisotropy = 16.0f;
     configState.record.block2.anisotropy = 16;
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text,
               "You selected 16x anisotropic texture filtering in the configuration interface.\n"
@@ -182,11 +183,11 @@ TEST_F(CapabilityCheck, AnisotropyWithoutTheExtension) {
     BoxRecorder boxes;
     without("GL_EXT_texture_filter_anisotropic");
     configState.running.anisotropy = 1.0f;
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     EXPECT_TRUE(boxes.boxes.empty()) << "a setting of 1 does not ask";
 
     configState.running.anisotropy = 4.0f;
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text,
               "You selected 4x anisotropic texture filtering in the configuration interface.\n"
@@ -201,38 +202,38 @@ TEST_F(CapabilityCheck, RequiredExtensionsFailInTheirOrder) {
         "\n\nPlease buy a better 3D card or try to install the latest OpenGL drivers.";
     // Each row removes one more feature; the first missing one in check order is reported.
     without("GL_EXT_fog_coord");
-    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+    EXPECT_EXIT(checkConfiguredCapabilities(fakeQuery()), testing::ExitedWithCode(1),
                 fatal("The OpenGL extension GL_EXT_fog_coord is missing !\nSo your video "
                       "card/driver does not support volumetric fog !\nTry to install newer "
                       "drivers or buy a new 3D card."));
     without("GL_ARB_texture_env_dot3");
-    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+    EXPECT_EXIT(checkConfiguredCapabilities(fakeQuery()), testing::ExitedWithCode(1),
                 fatal("The OpenGL extension GL_ARB_texture_env_dot3 is missing !\nSo your video "
                       "card/driver does not support ARB DOT3 Bump Mapping." +
                       advice));
     without("GL_ARB_texture_env_combine");
-    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+    EXPECT_EXIT(checkConfiguredCapabilities(fakeQuery()), testing::ExitedWithCode(1),
                 fatal("The OpenGL extension GL_ARB_texture_env_combine is missing !\nSo your "
                       "video card/driver does not support texture combiners." +
                       advice));
     without("GL_ARB_texture_cube_map");
-    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+    EXPECT_EXIT(checkConfiguredCapabilities(fakeQuery()), testing::ExitedWithCode(1),
                 fatal("The OpenGL extension GL_ARB_texture_cube_map is missing !\nSo your video "
                       "card/driver does not support cube maps." +
                       advice));
     fake.units = 3;
-    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+    EXPECT_EXIT(checkConfiguredCapabilities(fakeQuery()), testing::ExitedWithCode(1),
                 fatal("Your video card or driver does not support 4 texture units !\nThis "
                       "number of texture units is needed for MultiTexturing in this "
                       "application." +
                       advice));
     without("GL_ARB_multitexture");
-    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+    EXPECT_EXIT(checkConfiguredCapabilities(fakeQuery()), testing::ExitedWithCode(1),
                 fatal("The OpenGL extension GL_ARB_multitexture is missing !\nSo your video "
                       "card/driver does not support multitexturing." +
                       advice));
     without("GL_EXT_texture_lod_bias");
-    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+    EXPECT_EXIT(checkConfiguredCapabilities(fakeQuery()), testing::ExitedWithCode(1),
                 fatal("The OpenGL extension GL_EXT_texture_lod_bias is missing !\nSo your "
                       "video card/driver does not support texture LOD !\nTry to install newer "
                       "drivers or buy a new 3D card."));
@@ -240,13 +241,13 @@ TEST_F(CapabilityCheck, RequiredExtensionsFailInTheirOrder) {
 
 TEST_F(CapabilityCheck, FourUnitsSuffice) {
     fake.units = 4;
-    checkCapabilities(fakeQuery());
+    checkConfiguredCapabilities(fakeQuery());
     EXPECT_NE(glCapabilities.glMultiTexCoord4fARB, nullptr);
 }
 
 TEST_F(CapabilityCheck, FogCoordinatesListedButTheEntryPointMissing) {
     fake.missingEntryPoints = {"glFogCoordPointerEXT"};
-    EXPECT_EXIT(checkCapabilities(fakeQuery()), testing::ExitedWithCode(1),
+    EXPECT_EXIT(checkConfiguredCapabilities(fakeQuery()), testing::ExitedWithCode(1),
                 fatal("The OpenGL extension function glFogCoordPointerEXT was not found\n"
                       "although the GL_EXT_fog_coord extension is present !\nSo your video "
                       "card/driver does not support volumetric fog."));
@@ -281,7 +282,7 @@ TEST_F(DriverCapabilities, RealDriverPasses) {
     BoxRecorder boxes;
     GLStrings lists = driverLists();
     configState.running.anisotropy = 16.0f;
-    checkCapabilities(driverQuery(lists));
+    checkConfiguredCapabilities(driverQuery(lists));
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_NE(glCapabilities.glActiveTextureARB, nullptr);
     EXPECT_NE(glCapabilities.glClientActiveTextureARB, nullptr);
@@ -297,7 +298,7 @@ void checkWithMaskedExtensions(const char* masked, std::vector<std::string> noti
     if (!window.ok) std::exit(2);
     GLStrings lists = driverLists();
     BoxRecorder boxes;
-    checkCapabilities(driverQuery(lists));
+    checkConfiguredCapabilities(driverQuery(lists));
     std::vector<std::string> shown;
     for (const RecordedBox& box : boxes.boxes) shown.push_back(box.text);
     std::exit(shown == notices ? 0 : 3);

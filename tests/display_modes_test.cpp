@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "config/configuration.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
 #include "support/test_support.h"
@@ -38,6 +37,8 @@ void fakePlaceCursor(int x, int y) {
     fake.cursorX = x, fake.cursorY = y;
 }
 
+const DisplayMode kWanted = {1024, 768, 4, 75};
+
 class DisplayModes : public testing::Test {
   protected:
     void SetUp() override {
@@ -47,8 +48,6 @@ class DisplayModes : public testing::Test {
         displayModeState = DisplayModeState{};
         displayModeState.backend = {fakeCurrent, fakeModeAt, fakeChange, fakeTestRestore,
                                     fakePlaceCursor};
-        configState = ConfigState{};
-        applyConfiguration();
         eventState = EventState{};
         eventState.fixedStepMs = 1; // the 200 ms pauses pass on the virtual clock
         failureState.batch = true;
@@ -62,8 +61,7 @@ class DisplayModes : public testing::Test {
 } // namespace
 
 TEST_F(DisplayModes, ExactMatchAt32BitsEvenForA16BitSetting) {
-    configState.record.block1.colourBits = 16;
-    EXPECT_TRUE(switchDisplayMode());
+    EXPECT_TRUE(switchDisplayMode({1024, 768, 2, 75}));
     ASSERT_EQ(fake.changes.size(), 1u);
     EXPECT_EQ(fake.changes[0].bytesPerPixel, 4);
     EXPECT_EQ(fake.changes[0].refreshRate, 75);
@@ -83,7 +81,7 @@ TEST_F(DisplayModes, ExactMatchAt32BitsEvenForA16BitSetting) {
 
 TEST_F(DisplayModes, UnlistedFailureReturnsFalse) {
     fake.changeResult = kChangeBadParam;
-    EXPECT_FALSE(switchDisplayMode());
+    EXPECT_FALSE(switchDisplayMode(kWanted));
     EXPECT_FALSE(displayModeState.changed);
     EXPECT_EQ(fake.cursorX, -1);
     restoreDisplayMode(); // nothing was changed: nothing to restore
@@ -92,7 +90,7 @@ TEST_F(DisplayModes, UnlistedFailureReturnsFalse) {
 
 TEST_F(DisplayModes, FailedRestoreGoesBackToTheSavedModeWithANotice) {
     BoxRecorder boxes;
-    ASSERT_TRUE(switchDisplayMode());
+    ASSERT_TRUE(switchDisplayMode(kWanted));
     fake.restoreTest = kChangeNotUpdated;
     restoreDisplayMode();
     ASSERT_EQ(fake.changes.size(), 3u);
@@ -109,15 +107,15 @@ TEST_F(DisplayModes, FailedRestoreGoesBackToTheSavedModeWithANotice) {
 using DisplayModesDeathTest = DisplayModes;
 
 TEST_F(DisplayModesDeathTest, RefreshRateMismatchIsFatal) {
-    configState.running.refreshRate = 85; // 1024 x 768 exists, but not at 85 Hz
-    EXPECT_EXIT(switchDisplayMode(), testing::ExitedWithCode(1),
+    // 1024 x 768 exists, but not at 85 Hz.
+    EXPECT_EXIT(switchDisplayMode({1024, 768, 4, 85}), testing::ExitedWithCode(1),
                 "fatal\tWINDOWS ERROR\tNo supported video mode found !.*1024 x 768 x 32 bpp at "
                 "85 Hz\n");
 }
 
 TEST_F(DisplayModesDeathTest, ListedFailureIsFatalWithItsReason) {
     fake.changeResult = kChangeBadMode;
-    EXPECT_EXIT(switchDisplayMode(), testing::ExitedWithCode(1),
+    EXPECT_EXIT(switchDisplayMode(kWanted), testing::ExitedWithCode(1),
                 "fatal\tWINDOWS ERROR\tSwitching to new video resolution failed !\\\\nWindows "
                 "message :\\\\nThe graphics mode is not supported\\\\n\\\\nDesired video mode "
                 "was :\\\\n\\\\n1024 x 768 x 32 bpp at 75 Hz\n");

@@ -41,7 +41,6 @@ TEST_F(Engine, StartUpSetsTheDefaultsAndEmptiesTheRegistries) {
     cullState.planeTests = 9;
     textureState.options.noMipmaps = false;
     textureState.sceneTag = "Scene2";
-    objectState.sceneTag = "Scene2";
     fogState.globalEnabled = true;
     renderState.camera.eye = {5.0f, 5.0f, 5.0f};
     renderState.camera.roll = 30.0f;
@@ -50,7 +49,7 @@ TEST_F(Engine, StartUpSetsTheDefaultsAndEmptiesTheRegistries) {
     settings.screenWidth = 800;
     settings.screenHeight = 400;
     settings.multisampleMode = 0;
-    initEngine(settings);
+    initEngine(settings, driverQuery(glStrings));
 
     EXPECT_EQ(renderState.screenWidth, 800);
     EXPECT_FLOAT_EQ(renderState.aspect, 2.0f);
@@ -64,7 +63,6 @@ TEST_F(Engine, StartUpSetsTheDefaultsAndEmptiesTheRegistries) {
     EXPECT_TRUE(textureState.options.noAnisotropy);
     EXPECT_TRUE(textureState.options.noCompression);
     EXPECT_EQ(textureState.sceneTag, "Scene1");
-    EXPECT_EQ(objectState.sceneTag, "Scene1");
     EXPECT_FALSE(debugDisplay.wireframe);
     EXPECT_EQ(statisticsState.page, 0);
     EXPECT_EQ(statisticsState.rateText, "");
@@ -88,7 +86,7 @@ TEST_F(Engine, StartUpSetsTheDefaultsAndEmptiesTheRegistries) {
 }
 
 TEST_F(Engine, ShutdownReleasesEverythingTheEngineCreated) {
-    initEngine(RenderSettings{});
+    initEngine(RenderSettings{}, driverQuery(glStrings));
     uint32_t bytesBefore = memoryState.accountedBytes;
     buildNormalisationCubeMap();
     createTexture("FIRST", 4, 4, nullptr);
@@ -108,7 +106,7 @@ TEST_F(Engine, ShutdownReleasesEverythingTheEngineCreated) {
 }
 
 TEST_F(Engine, CameraComesFromCameraObjectsOnly) {
-    initEngine(RenderSettings{});
+    initEngine(RenderSettings{}, driverQuery(glStrings));
     renderState.camera.roll = 15.0f;
     SceneObject* mesh = createObject("MESH", nullptr);
     mesh->worldTransform.setTranslation({1.0f, 2.0f, 3.0f});

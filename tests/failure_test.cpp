@@ -39,10 +39,14 @@ class BoxesAround : public testing::Test {
         displayModeState.backend.change = fakeChange;
         failureState.pauseSound = tracePause;
         failureState.boxRecorder = traceBox;
+        // What the start-up registers: the cursor and the display mode.
+        registerCursorFailureHooks();
+        registerDisplayModeFailureHooks();
     }
     void TearDown() override {
         failureState.pauseSound = nullptr;
         failureState.boxRecorder = nullptr;
+        failureState.hooks = FailureHooks{};
         displayModeState = DisplayModeState{};
         eventState = EventState{};
     }

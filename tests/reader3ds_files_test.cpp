@@ -177,7 +177,7 @@ SceneSummary importWithAssimp(const std::string& file, bool& generatedNames) {
 
 std::vector<std::string> sceneFiles() {
     std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(ZORX_TESTDATA_DIR "/3ds")) {
+    for (const auto& entry : std::filesystem::directory_iterator(testdataDir() + "/3ds")) {
         std::string extension = entry.path().extension().string();
         if (extension == ".3ds" || extension == ".3DS") files.push_back(entry.path().string());
     }
@@ -200,6 +200,7 @@ void compare(const SceneSummary& ours, const SceneSummary& theirs, bool generate
 }
 
 TEST(Reader3dsFiles, EveryFileMatchesTheIndependentReader) {
+    SKIP_WITHOUT_TESTDATA("3ds");
     ASSERT_TRUE(assimpLibrary().ok()) << "libassimp is not installed";
     std::vector<std::string> files = sceneFiles();
     ASSERT_GE(files.size(), 9u);
@@ -214,9 +215,10 @@ TEST(Reader3dsFiles, EveryFileMatchesTheIndependentReader) {
 // Only this file names a texture that is present and has power-of-two sides (the JPEG
 // images beside it are 800 x 446 and the like, which the texture manager refuses).
 TEST(Reader3dsFiles, TexturedFileLoadsWithItsTexture) {
+    SKIP_WITHOUT_TESTDATA("3ds");
     HiddenGLWindow window;
     if (!window.ok) GTEST_SKIP() << "no display";
-    std::string file = ZORX_TESTDATA_DIR "/3ds/cube_with_diffuse_texture.3DS";
+    std::string file = testdataDir() + "/3ds/cube_with_diffuse_texture.3DS";
     bool generatedNames = false;
     SceneSummary ours = inspectWithDemotool(file, true);
     compare(ours, importWithAssimp(file, generatedNames), generatedNames);

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "platform/memory.h"
 #include "platform/math.h"
 
 static constexpr float kEps = 1e-5f;
@@ -138,15 +137,4 @@ TEST(Slerp, InterpolatesAndGuardsTheUndefinedAngles) {
     b.scale(-1.0f);
     Quat half = slerp(Quat{0, 0, 0, 1}, b, 0.5f);
     EXPECT_LT(std::fabs(half.w), 0.2f);
-}
-
-TEST(ScratchMatrix, SizeIsRaisedToTwoAndReleasedExactly) {
-    uint32_t before = memoryState.accountedBytes;
-    ScratchMatrix s = createScratchMatrix(1);
-    EXPECT_EQ(s.n, 2);
-    s.rows[1][1] = 3.0f;
-    s.d[1] = s.e[1] = 1.0f;
-    releaseScratchMatrix(s);
-    EXPECT_EQ(memoryState.accountedBytes, before);
-    EXPECT_EQ(s.rows, nullptr);
 }

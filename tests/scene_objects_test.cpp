@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -218,4 +219,32 @@ TEST_F(SceneTest, UpdatesComposeTransformsAndSkipHiddenBranches) {
     parent->visibilityState = 2;
     updateObjects(std::vector<SceneObject*>{child, parent});
     EXPECT_EQ(child->worldTransform.getTranslation().x, 50.0f);
+}
+
+// A merged box must come with its corners: culling tests the corners, not the centre.
+TEST_F(SceneTest, MergedBoxesGetTheirCorners) {
+    SceneObject* parent = createObject("parent", root());
+    SceneObject* left = createObject("left", parent->treeNode);
+    SceneObject* right = createObject("right", parent->treeNode);
+    left->transform.setTranslation({-10, 0, 0});
+    right->transform.setTranslation({10, 4, 0});
+    updateFromNode(parent->treeNode);
+
+    const ObjectBox& merged = parent->worldBox;
+    EXPECT_GT(merged.halfExtents.x, 10.0f);
+    ObjectBox expected = merged;
+    computeCorners(expected);
+    for (int i = 0; i < 8; i++) {
+        EXPECT_NEAR(merged.corners[i].x, expected.corners[i].x, 1e-4f) << i;
+        EXPECT_NEAR(merged.corners[i].y, expected.corners[i].y, 1e-4f) << i;
+        EXPECT_NEAR(merged.corners[i].z, expected.corners[i].z, 1e-4f) << i;
+    }
+    // Every corner of each child's box lies within the merged box's corners' reach.
+    float lowest = merged.corners[0].x, highest = merged.corners[0].x;
+    for (const Vec3& corner : merged.corners) {
+        lowest = std::min(lowest, corner.x);
+        highest = std::max(highest, corner.x);
+    }
+    EXPECT_LE(lowest, -11.0f + 1e-3f);
+    EXPECT_GE(highest, 11.0f - 1e-3f);
 }

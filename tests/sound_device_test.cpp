@@ -29,12 +29,12 @@ std::vector<uint8_t> toneOgg(double seconds, int rate = 44100) {
 
 // Sets an environment variable for the lifetime of the object.
 struct ScopedEnv {
-    ScopedEnv(const char* name, const char* value) : name(name) {
-        const char* old = std::getenv(name);
+    ScopedEnv(const char* variable, const char* value) : name(variable) {
+        const char* old = std::getenv(variable);
         hadOld = old != nullptr;
         if (hadOld) previous = old;
         if (value != nullptr)
-            setenv(name, value, 1);
+            setenv(variable, value, 1);
         else
             unsetenv(name);
     }

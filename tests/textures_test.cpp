@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "config/configuration.h"
 #include "fatal_pattern.h"
 #include "image_files.h"
 #include "platform/memory.h"
@@ -52,7 +51,6 @@ class Textures : public testing::Test {
     void SetUp() override {
         if (!window.ok) GTEST_SKIP() << "no display";
         textureState = TextureState{};
-        configState = ConfigState{};
         failureState.batch = true;
         startBytes = memoryState.accountedBytes;
     }
@@ -71,7 +69,6 @@ class Textures : public testing::Test {
 
 TEST(TextureFormat, FollowsCompressionAndColourDepth) {
     textureState = TextureState{};
-    configState = ConfigState{};
     struct Case {
         bool noCompression;
         int32_t compression, depth;
@@ -88,8 +85,8 @@ TEST(TextureFormat, FollowsCompressionAndColourDepth) {
     };
     for (const Case& c : cases) {
         textureState.options.noCompression = c.noCompression;
-        configState.running.textureCompression = c.compression;
-        configState.running.textureColourDepth = c.depth;
+        textureState.quality.compression = c.compression;
+        textureState.quality.colourDepth = c.depth;
         EXPECT_EQ(chooseInternalFormat(), c.format) << c.compression << " " << c.depth;
     }
 }
@@ -120,7 +117,7 @@ TEST_F(Textures, EachNameIsLoadedOnce) {
 }
 
 TEST_F(Textures, LargeImagesAreCachedAndReadBack) {
-    configState.running.saveCompressedTextures = true;
+    textureState.quality.saveCompressed = true;
     ASSERT_TRUE(writeJpeg(folder.file("Textur64.jpg"), 256, 256));
     ASSERT_TRUE(writeJpeg(folder.file("Small.jpg"), 128, 128));
     loadTexture("Textur64.jpg", "");
@@ -156,7 +153,7 @@ std::vector<uint8_t> firstTexel(int32_t index) {
 }
 
 TEST_F(Textures, ColourKeyOnDecodingAndFromTheCache) {
-    configState.running.saveCompressedTextures = true;
+    textureState.quality.saveCompressed = true;
     textureState.options.colourKey = true;
     const uint8_t translucentBlack[4] = {0, 0, 0, 128};
     ASSERT_TRUE(writePng(folder.file("Glyphs.png"), 256, 256, translucentBlack));
@@ -176,15 +173,15 @@ TEST_F(Textures, FilteringFollowsTheSettingAndTheOptions) {
     ASSERT_TRUE(writePng(folder.file("C.PNG"), 16, 16, kGreen));
     ASSERT_TRUE(writePng(folder.file("D.PNG"), 16, 16, kGreen));
 
-    configState.running.textureFiltering = 0;
-    configState.running.anisotropy = 4.0f;
+    textureState.quality.filtering = 0;
+    textureState.quality.anisotropy = 4.0f;
     glBindTexture(GL_TEXTURE_2D, recordAt(loadTexture("a.png", "")).glName);
     EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
     EXPECT_EQ(textureParameter(GL_GENERATE_MIPMAP_SGIS), 0);
     EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
     EXPECT_EQ(textureParameter(GL_TEXTURE_MAX_ANISOTROPY_EXT), 1);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA8);
-    EXPECT_EQ(configState.running.textureFiltering, 0);
+    EXPECT_EQ(textureState.quality.filtering, 0);
 
     textureState.options = {false, false, true, true, false};
     glBindTexture(GL_TEXTURE_2D, recordAt(loadTexture("b.png", "")).glName);
@@ -195,13 +192,13 @@ TEST_F(Textures, FilteringFollowsTheSettingAndTheOptions) {
     EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
     EXPECT_EQ(textureParameter(GL_TEXTURE_MAX_ANISOTROPY_EXT), 4);
 
-    configState.running.textureFiltering = 1;
-    configState.running.textureColourDepth = 16;
+    textureState.quality.filtering = 1;
+    textureState.quality.colourDepth = 16;
     glBindTexture(GL_TEXTURE_2D, recordAt(loadTexture("c.png", "")).glName);
     EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA4);
 
-    configState.running.textureFiltering = 7;
+    textureState.quality.filtering = 7;
     glBindTexture(GL_TEXTURE_2D, recordAt(loadTexture("d.png", "")).glName);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 0) << "an unknown filtering uploads nothing";
     EXPECT_EQ(textureState.glTextureCount, 4);
@@ -210,7 +207,7 @@ TEST_F(Textures, FilteringFollowsTheSettingAndTheOptions) {
 TEST_F(Textures, CompressedUploadWhenAsked) {
     ASSERT_TRUE(writePng(folder.file("S3TC.PNG"), 8, 8, kGreen));
     textureState.options.noCompression = false;
-    configState.running.textureCompression = 2;
+    textureState.quality.compression = 2;
     glBindTexture(GL_TEXTURE_2D, recordAt(loadTexture("s3tc.png", "")).glName);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_COMPRESSED_RGBA_S3TC_DXT5_EXT);
 }

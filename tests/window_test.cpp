@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/startup.h"
 #include "config/configuration.h"
 #include "platform/events.h"
 #include "platform/gl_strings.h"
@@ -40,6 +41,8 @@ void setMultisampling(int32_t setting) {
     applyConfiguration();
 }
 
+const PixelFormatQuery kUpToLargest = {yes, yes, yes, upToLargest};
+
 } // namespace
 
 TEST(GammaRamp, IdentityForGammaOne) {
@@ -70,48 +73,48 @@ TEST(GammaRamp, SliderEnds) {
 // Eight and six samples are also stepped down by the real driver below.
 TEST(MultisampleStepDown, LowersOneSettingPerRefusedCount) {
     BoxRecorder boxes;
-    setMultisampling(4);
     largestSamples = 2;
-    EXPECT_TRUE(chooseMultisampling({yes, yes, yes, upToLargest}));
+    MultisampleChoice choice = chooseMultisampling(kUpToLargest, 4);
+    EXPECT_TRUE(choice.multisampled);
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[0].caption, "ATTENTION !");
     EXPECT_EQ(boxes.boxes[0].text,
               choosingText("4x MultiSampling with 9Taps (only supported by NVidia !)"));
     EXPECT_EQ(boxes.boxes[1].text, choosingText("4x MultiSampling with 4Taps"));
-    EXPECT_EQ(configState.record.block2.multisampling, 2);
-    EXPECT_EQ(configState.running.multisampling, 2);
+    EXPECT_EQ(choice.setting, 2);
 }
 
 TEST(MultisampleStepDown, NoMultisampleFormatAtAll) {
     BoxRecorder boxes;
-    setMultisampling(1);
     largestSamples = 0;
-    EXPECT_FALSE(chooseMultisampling({yes, yes, yes, upToLargest}));
+    MultisampleChoice choice = chooseMultisampling(kUpToLargest, 1);
+    EXPECT_FALSE(choice.multisampled);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, choosingText("2x MultiSampling with 2Taps"));
-    EXPECT_EQ(configState.record.block2.multisampling, 0);
+    EXPECT_EQ(choice.setting, 0);
 }
 
 TEST(MultisampleStepDown, MissingExtensionsKeepTheSetting) {
     BoxRecorder boxes;
-    setMultisampling(3);
-    EXPECT_FALSE(chooseMultisampling({no, yes, no, upToLargest}));
+    MultisampleChoice choice = chooseMultisampling({no, yes, no, upToLargest}, 3);
+    EXPECT_FALSE(choice.multisampled);
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[0].text,
               "The OpenGL extension WGL_ARB_pixel_format is missing !\n" + kContinueText);
     EXPECT_EQ(boxes.boxes[1].text,
               "The OpenGL extension WGL_ARB_multisample is missing !\n" + kContinueText);
-    EXPECT_EQ(configState.record.block2.multisampling, 3);
+    EXPECT_EQ(choice.setting, 3);
 
     boxes.boxes.clear();
-    EXPECT_FALSE(chooseMultisampling({yes, no, yes, upToLargest}));
+    choice = chooseMultisampling({yes, no, yes, upToLargest}, 3);
+    EXPECT_FALSE(choice.multisampled);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].caption, "ATTENTION !");
     EXPECT_EQ(boxes.boxes[0].text,
               "The OpenGL extension function wglChoosePixelFormatARB was not found\nalthough the "
               "WGL_ARB_pixel_format extension is present !\n" +
                   kContinueText);
-    EXPECT_EQ(configState.record.block2.multisampling, 3);
+    EXPECT_EQ(choice.setting, 3);
 }
 
 // The real driver: Mesa under the virtual X server offers 2 and 4 samples, not 6 or 8.
@@ -127,13 +130,14 @@ TEST(MainWindow, StepsDownWithTheDriverAndRunsMultisampled) {
     configState.record.block1.screenHeight = 200;
     applyConfiguration();
     eventState = EventState{};
-    createMainWindow();
+    createConfiguredWindow(); // the start-up's window: the lowered setting is kept
     ASSERT_NE(windowState.window, nullptr);
     ASSERT_NE(windowState.context, nullptr);
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[0].text, choosingText("8x MultiSampling"));
     EXPECT_EQ(boxes.boxes[1].text, choosingText("6x MultiSampling"));
     EXPECT_EQ(configState.record.block2.multisampling, 4);
+    EXPECT_EQ(configState.running.multisampling, 4);
     int samples = 0;
     SDL_GL_GetAttribute(SDL_GL_MULTISAMPLESAMPLES, &samples);
     EXPECT_EQ(samples, 4);
@@ -155,15 +159,14 @@ TEST(MainWindow, StepsDownWithTheDriverAndRunsMultisampled) {
         EXPECT_TRUE(windowState.gammaSaved);
     }
     if (windowState.gammaSaved) {
-        configState.record.block1.gamma = 1.4f;
         // Right after the window opens the server may not take a ramp yet ("not supported"
         // from SDL); the program then goes on with its documented refusal handling. Here the
         // test waits until the window is settled.
-        bool applied = applyGammaRamp();
+        bool applied = applyGammaRamp(1.4f);
         for (int i = 0; i < 200 && !applied; ++i) {
             SDL_PumpEvents();
             SDL_Delay(10);
-            applied = applyGammaRamp();
+            applied = applyGammaRamp(1.4f);
         }
         EXPECT_TRUE(applied) << SDL_GetError();
         GammaRamp now;

@@ -14,8 +14,6 @@
 
 namespace {
 
-const char kFontFolder[] = "/usr/share/fonts/truetype/dejavu/";
-
 [[noreturn]] void fontFailure(const std::string& what) {
     fatalError("ERROR", what);
 }
@@ -48,10 +46,38 @@ void blitMask(Canvas& canvas, const TextMask& mask, int left, int top, Colour co
 } // namespace
 
 std::string dejaVuFont(const char* fileName) {
-    const std::string path = std::string(kFontFolder) + fileName;
+    // The fontconfig pattern of each face the tool draws with.
+    static const struct {
+        const char* fileName;
+        const char* pattern;
+    } kFaces[] = {
+        {"DejaVuSans.ttf", "DejaVu Sans:style=Book"},
+        {"DejaVuSans-Bold.ttf", "DejaVu Sans:style=Bold"},
+        {"DejaVuSans-ExtraLight.ttf", "DejaVu Sans:style=ExtraLight"},
+        {"DejaVuSerif-Italic.ttf", "DejaVu Serif:style=Italic"},
+    };
+    const std::string wanted = fileName;
+    const char* pattern = nullptr;
+    for (const auto& face : kFaces)
+        if (wanted == face.fileName) pattern = face.pattern;
+    if (pattern == nullptr) fontFailure("The font " + wanted + " is not one demotool knows !");
+
+    // fc-match always answers with some font: only the very file counts.
+    std::string path;
+    const std::string command = std::string("fc-match -f '%{file}' '") + pattern + "' 2>/dev/null";
+    if (std::FILE* answer = popen(command.c_str(), "r")) {
+        char buffer[512];
+        size_t length;
+        while ((length = std::fread(buffer, 1, sizeof buffer, answer)) > 0)
+            path.append(buffer, length);
+        pclose(answer);
+    }
+    const size_t slash = path.rfind('/');
     struct stat status;
-    if (stat(path.c_str(), &status) != 0)
-        fontFailure("The font " + path + " is missing (install fonts-dejavu-core) !");
+    if (slash == std::string::npos || path.substr(slash + 1) != wanted ||
+        stat(path.c_str(), &status) != 0)
+        fontFailure("The font " + wanted + " (" + pattern +
+                    ") is not found by fontconfig (install fontconfig and fonts-dejavu-core) !");
     return path;
 }
 

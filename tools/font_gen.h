@@ -22,7 +22,9 @@ struct TextMask {
     std::vector<float> coverage;
 };
 
-// Full path of a DejaVu font file; a missing font ends demotool with a message.
+// Full path of a DejaVu font file (DejaVuSans.ttf, DejaVuSans-Bold.ttf,
+// DejaVuSans-ExtraLight.ttf, DejaVuSerif-Italic.ttf), as fontconfig finds it; a missing font
+// ends demotool with a message.
 std::string dejaVuFont(const char* fileName);
 
 // letterSpacing is added to every advance, in pixels.

@@ -86,3 +86,22 @@ void writeWholeFile(const std::string& path, const std::vector<unsigned char>& b
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
 }
+
+std::string testdataDir() {
+    const char* chosen = std::getenv("ZORX_TESTDATA");
+    return chosen != nullptr && *chosen != '\0' ? std::string(chosen) : ZORX_TESTDATA_DIR;
+}
+
+std::string missingTestdata(const std::string& subfolder) {
+    std::string folder = testdataDir();
+    if (!subfolder.empty()) folder += "/" + subfolder;
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error)) return "";
+    return "the shared test data folder " + folder +
+           " is absent (set ZORX_TESTDATA to where it is)";
+}
+
+bool testdataRequired() {
+    const char* required = std::getenv("ZORX_REQUIRE_TESTDATA");
+    return required != nullptr && std::string(required) == "1";
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -49,3 +50,21 @@ struct HiddenGLWindow {
 
 std::vector<unsigned char> readWholeFile(const std::string& path);
 void writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);
+
+// The shared test data (image suites, 3DS files): ZORX_TESTDATA when set, else the folder
+// named at build time.
+std::string testdataDir();
+// Empty when the test data folder (or the given folder inside it) exists, else why not.
+std::string missingTestdata(const std::string& subfolder = "");
+// True when ZORX_REQUIRE_TESTDATA=1: a missing folder is then a failure, not a skip.
+bool testdataRequired();
+
+// Skips the current test when the test data is absent, or fails it where it is required.
+#define SKIP_WITHOUT_TESTDATA(subfolder)                                                           \
+    do {                                                                                           \
+        std::string zorxMissing = missingTestdata(subfolder);                                      \
+        if (!zorxMissing.empty()) {                                                                \
+            if (testdataRequired()) FAIL() << zorxMissing << " (ZORX_REQUIRE_TESTDATA=1)";         \
+            GTEST_SKIP() << zorxMissing;                                                           \
+        }                                                                                          \
+    } while (false)
