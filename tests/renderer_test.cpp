@@ -167,7 +167,6 @@ SceneObject* addBumpQuad(const std::string& name, SceneNode* parent, Vec3 centre
 TEST_F(RendererGL, BumpMappedPlaneFacingItsLightIsBrighter) {
     buildNormalisationCubeMap();
     meshState.textureUnits = 4;
-    meshState.normalisationCubeMap = textureState.normalisationCubeMap;
     meshState.bumpModes[0] = layerTexModeReplaceOpaque;
     meshState.bumpModes[1] = layerTexModeDot3;
     meshState.bumpModes[2] = layerTexModeModulatePrimary;
