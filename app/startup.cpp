@@ -87,6 +87,12 @@ void runPlaceholderLoop(const Options& options) {
     }
 }
 
+// The archive and the configuration file: the working folder's, else the installation's.
+void useProgramFiles(const FileLocations& locations) {
+    appState.archive = locations.archive;
+    configState.filePath = locations.configuration;
+}
+
 } // namespace
 
 bool setUpDisplayMode() {
@@ -191,6 +197,7 @@ int runDemo(const Options& options) {
     registerWindowFailureHooks();
     ensureSingleInstance();
     installProgramWindows(options);
+    useProgramFiles(locateProgramFiles(programSearchFolders()));
     loadConfiguration();
     if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
     applyConfiguration();

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #pragma pack(push, 1)
 struct ConfigBlock1 {
@@ -84,15 +85,18 @@ struct RunningSettings {
     bool saveCompressedTextures = false;
 };
 
+inline constexpr const char* kConfigFileName = "ConfigEngine.cfg";
+
 struct ConfigState {
     ConfigRecord record;     // as stored in the file
     RunningSettings running; // as the engine uses it
+    // The file read and written: "ConfigEngine.cfg" in the working directory unless the
+    // program chose another place before loading. Messages name it as given here.
+    std::string filePath = kConfigFileName;
 };
 extern ConfigState configState;
 
-inline constexpr const char* kConfigFileName = "ConfigEngine.cfg";
-
-// Reads "ConfigEngine.cfg" from the working directory. Never fails: a missing file or one
+// Reads the configuration file (configState.filePath). Never fails: a missing file or one
 // that is not exactly 80 bytes leaves the defaults, with notices.
 void loadConfiguration();
 // Writes the 80 bytes, block 1 first. A missing or write-protected file gets a notice and is
