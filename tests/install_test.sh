@@ -12,6 +12,10 @@ fail() {
     exit 1
 }
 
+if [[ ! -f $build/data/Film_03.dat ]]; then
+    echo "SKIPPED: the build made no data (ZORX_BUILD_DATA=OFF or the data not built yet)"
+    exit 77
+fi
 prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || fail "cmake --install failed"
 for file in bin/film03 bin/demotool share/film03/Film_03.dat share/man/man6/film03.6.gz \

@@ -18,6 +18,7 @@ skip() {
     exit 77
 }
 
+[[ -f $build/data/Film_03.dat ]] || skip "the build made no data to pack"
 for tool in dpkg-deb dpkg-shlibdeps; do
     command -v $tool >/dev/null || skip "$tool is not installed (package dpkg-dev)"
 done
