@@ -33,6 +33,12 @@ constexpr uint32_t kBatchRunMs = 5000;
 // The program's windows and dialogs show its own icon, never the desktop's default one.
 constexpr bool kUseOwnIcon = true;
 
+// The archive and the configuration file: the working folder's, else the installation's.
+void useProgramFiles(const FileLocations& locations) {
+    appState.archive = locations.archive;
+    configState.filePath = locations.configuration;
+}
+
 // What the configuration dialog does with the sound settings when it opens and is confirmed:
 // the stored output (an unknown value becomes 1) and the stored device (0 when beyond the
 // last driver) are handed to the sound layer.
@@ -85,12 +91,6 @@ void runPlaceholderLoop(const Options& options) {
         if (eventState.keys[kKeyEscape] != 0) break;
         if (options.batch && eventState.clock.elapsed >= kBatchRunMs) break;
     }
-}
-
-// The archive and the configuration file: the working folder's, else the installation's.
-void useProgramFiles(const FileLocations& locations) {
-    appState.archive = locations.archive;
-    configState.filePath = locations.configuration;
 }
 
 } // namespace
