@@ -145,8 +145,8 @@ void finishChunk(ChunkWalk& walk, const Chunk& chunk, uint32_t advance) {
     walk.position = chunk.start + (advance < chunk.length ? advance : chunk.length);
 }
 
-ChunkCursor::ChunkCursor(const ChunkWalk& walk, const Chunk& chunk)
-    : walk(walk), chunk(chunk), position(chunk.start + 6) {}
+ChunkCursor::ChunkCursor(const ChunkWalk& owner, const Chunk& current)
+    : walk(owner), chunk(current), position(current.start + 6) {}
 
 const uint8_t* ChunkCursor::take(uint32_t bytes) {
     if (bytes > remaining()) {

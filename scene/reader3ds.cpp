@@ -740,9 +740,9 @@ uint32_t trackChunk(Reader& r, ChunkCursor& in, const Chunk& chunk) {
     if (tracks && rotation) {
         rotationKeysToQuaternions(*tracks);
         computeRotationControls(*tracks);
-        Mat4 rotation;
-        rotationAtKey(*tracks, 0, rotation);
-        r.nodeObject->transform.setRotation(rotation);
+        Mat4 firstRotation;
+        rotationAtKey(*tracks, 0, firstRotation);
+        r.nodeObject->transform.setRotation(firstRotation);
     } else if (tracks) {
         computePositionTangents(*tracks);
         Vec3 position;
