@@ -22,6 +22,7 @@ struct RenderSettings {
     int32_t textureCompressionMode = 1; // non-zero: S3TC in use
     int32_t textureFilterMode = 0;      // below 2: mipmaps
     uint32_t textureUnitCount = 4;
+    float anisotropy = 1.0f; // 1: isotropic filtering
 };
 
 // The scene camera.
@@ -73,8 +74,16 @@ struct RenderState {
 };
 extern RenderState renderState;
 
-// The default GL state, in its documented order.
+// The default GL state, in its documented order. Outside full screen the vertical sync
+// setting is cleared; the swap interval is set only where swap control is available.
 void applyDefaultRenderState();
+// The multisample filter hint a multisampling mode asks for (GL_FASTEST or GL_NICEST), or 0
+// for the modes that leave the hint alone.
+GLenum multisampleFilterHint(int32_t multisampleMode);
+// Entry i of the texture unit table becomes GL_TEXTURE0_ARB + i.
+void fillTextureUnitTable();
+// Makes texture unit `unit` active and remembers it in the active unit cache.
+void selectTextureUnit(uint32_t unit);
 // glClearColor with the clear colour, then glClear(mask).
 void clearFrame(GLbitfield mask);
 // Stores the size, the aspect and the ortho half-width; a height of 0 changes nothing.
@@ -87,7 +96,7 @@ void setPerspectiveViewAspect(int32_t width, int32_t height, float aspect);
 void setOrthoView(int32_t width, int32_t height);
 // Loads roll, look-at and scale into the modelview and keeps the matrices.
 void applyCamera(bool updateFrustum);
-// The six normalised planes of projection x modelview.
+// The six normalised planes of projection x modelview (the kept matrices).
 void extractFrustum(Frustum& frustum);
 // Corners of a camera-facing square: top-left, top-right, bottom-right, bottom-left.
 void billboardCorners(const Vec3& centre, float halfSize, Vec3 corners[4]);

@@ -15,7 +15,7 @@ struct FrameStatistics {
     int32_t totalTriangles = 0;
     int32_t particleSystems = 0;
     int32_t perPixelLitObjects = 0;
-    int32_t objectTests = 0;
+    int32_t objectTests = 0; // the culling keeps its own counters; see StatisticsInputs
     int32_t objectTestsSaved = 0;
     int32_t planeTests = 0;
     int32_t planeTestsSaved = 0;
@@ -35,6 +35,29 @@ struct StatisticsState {
 };
 extern StatisticsState statisticsState;
 
+// Figures of the long page that the layers above the render core keep: the number of scene
+// objects and the frustum-test counters of the culling, as of this frame.
+struct StatisticsInputs {
+    int32_t objectCount = 0;
+    uint32_t objectTests = 0;
+    uint32_t objectTestsSaved = 0;
+    uint32_t planeTests = 0;
+    uint32_t planeTestsSaved = 0;
+};
+
+inline constexpr int kStatisticsKey = 'S';
+inline constexpr uint32_t kStatisticsKeyDelayMs = 250;
+
 void resetFrameStatistics();
-// Frame-rate measurement, called once a frame with the tick count.
+// Frame-rate measurement, called once a frame with the tick count: the rate text becomes the
+// number of frames counted in the last full second.
 void countFrame(uint32_t now);
+// While S is held and more than 250 ms have passed since the last change, the page advances
+// off -> short -> long -> off.
+void advanceStatisticsPage(uint32_t now);
+// The overlay's text for a page (empty for page 0), from the inputs and the engine's own
+// records: frame statistics, render settings, capabilities, textures, accounted memory, the
+// camera, the GL strings and the scene time. Needs no GL context.
+std::string statisticsOverlayText(int32_t page, const StatisticsInputs& inputs);
+// Key handling and drawing, the last thing of a frame: white text over the top-left corner.
+void drawStatisticsOverlay(const StatisticsInputs& inputs);

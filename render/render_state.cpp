@@ -1,0 +1,266 @@
+#include "render/render_state.h"
+
+#include <GL/glext.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+#include "platform/failure.h"
+#include "render/capabilities.h"
+#include "render/debug_display.h"
+#include "render/statistics.h"
+#include "render/texture_modes.h"
+
+RenderState renderState;
+DebugDisplayState debugDisplay;
+
+namespace {
+
+const char* const kZeroNearText =
+    "zNear can not be zero !\n\nIf you are the programmer please correct your source code.\n"
+    "If you are user please contact the author and submit the error.";
+
+void transpose(const float in[16], float out[16]) {
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column) out[4 * row + column] = in[4 * column + row];
+}
+
+// out = a x b, all column-major.
+void multiplyColumnMajor(const float a[16], const float b[16], float out[16]) {
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row) {
+            float sum = 0.0f;
+            for (int k = 0; k < 4; ++k) sum += a[4 * k + row] * b[4 * column + k];
+            out[4 * column + row] = sum;
+        }
+}
+
+Plane normalisedPlane(float nx, float ny, float nz, float d) {
+    Plane plane;
+    plane.normal.set(nx, ny, nz);
+    float length = plane.normal.length();
+    float inverse = length == 0.0f ? 1.0f : 1.0f / length;
+    plane.normal.scale(inverse);
+    plane.d = d * inverse;
+    return plane;
+}
+
+void setProjection(int32_t width, int32_t height, float aspect) {
+    RenderState& state = renderState;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(state.fieldOfView, aspect, state.nearPlane, state.farPlane);
+    glViewport(0, 0, width, height);
+    glGetFloatv(GL_PROJECTION_MATRIX, state.projection);
+    extractFrustum(state.frustum);
+}
+
+void applySwapInterval() {
+    RenderSettings& settings = renderState.settings;
+    if (!settings.fullscreen) settings.verticalSync = false;
+    if (glCapabilities.swapControlAvailable && glCapabilities.swapInterval != nullptr)
+        glCapabilities.swapInterval(settings.verticalSync ? 1 : 0);
+}
+
+void resetTextureUnits(uint32_t unitCount) {
+    for (uint32_t unit = 0; unit < unitCount; ++unit) {
+        selectTextureUnit(unit);
+        glDisable(GL_TEXTURE_2D);
+        texModeDefault();
+    }
+    selectTextureUnit(0);
+}
+
+void applyMultisampling(int32_t mode) {
+    if (mode == 0) return;
+    glEnable(GL_MULTISAMPLE_ARB);
+    GLenum hint = multisampleFilterHint(mode);
+    if (glCapabilities.multisampleFilterHintAvailable && hint != 0)
+        glHint(GL_MULTISAMPLE_FILTER_HINT_NV, hint);
+}
+
+void applyHints(const RenderSettings& settings) {
+    if (settings.textureCompressionMode != 0) glHint(GL_TEXTURE_COMPRESSION_HINT_ARB, GL_NICEST);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glHint(GL_FOG_HINT, GL_NICEST);
+    if (settings.textureFilterMode < 2) glHint(GL_GENERATE_MIPMAP_HINT_SGIS, GL_NICEST);
+}
+
+} // namespace
+
+GLenum multisampleFilterHint(int32_t multisampleMode) {
+    switch (multisampleMode) {
+        case 1:
+        case 3:
+            return GL_FASTEST;
+        case 2:
+        case 4:
+            return GL_NICEST;
+        default:
+            return 0;
+    }
+}
+
+void fillTextureUnitTable() {
+    for (uint32_t i = 0; i < 32; ++i) renderState.textureUnits[i] = GL_TEXTURE0_ARB + i;
+}
+
+void selectTextureUnit(uint32_t unit) {
+    renderState.activeUnit = unit;
+    if (glCapabilities.glActiveTextureARB != nullptr)
+        glCapabilities.glActiveTextureARB(renderState.textureUnits[unit]);
+}
+
+void applyDefaultRenderState() {
+    RenderState& state = renderState;
+    state.alphaTestOn = false;
+    state.alphaTestReference = 0.0f;
+    glAlphaFunc(GL_GREATER, 0.0f);
+    glDisable(GL_ALPHA_TEST);
+
+    applySwapInterval();
+
+    glLineWidth(1.0f);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+
+    resetTextureUnits(state.settings.textureUnitCount);
+
+    glClearDepth(1.0);
+    glDepthFunc(GL_LEQUAL);
+    glDisable(GL_STENCIL_TEST);
+    glClearStencil(0);
+
+    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, state.settings.localViewerSpecular ? 1 : 0);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, state.globalAmbient);
+
+    applyMultisampling(state.settings.multisampleMode);
+
+    glDisable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE); // additive is the engine's default blend
+
+    glDisable(GL_LINE_SMOOTH);
+    glDisable(GL_POINT_SMOOTH);
+    glDisable(GL_POLYGON_SMOOTH);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_DITHER);
+
+    applyHints(state.settings);
+
+    const float* c = state.clearColour;
+    glClearColor(c[0], c[1], c[2], c[3]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void clearFrame(GLbitfield mask) {
+    const float* c = renderState.clearColour;
+    glClearColor(c[0], c[1], c[2], c[3]);
+    glClear(mask);
+}
+
+void setScreenSize(int32_t width, int32_t height) {
+    if (height == 0) return;
+    RenderState& state = renderState;
+    state.screenWidth = width;
+    state.screenHeight = height;
+    state.aspect = static_cast<float>(static_cast<double>(static_cast<uint32_t>(width)) /
+                                      static_cast<double>(static_cast<uint32_t>(height)));
+    state.orthoHalfWidth = state.orthoHalfHeight * state.aspect;
+}
+
+void setPerspectiveView(int32_t width, int32_t height) {
+    if (renderState.nearPlane == 0.0f) fatalError("ERROR", kZeroNearText);
+    setScreenSize(width, height);
+    setProjection(width, height, renderState.aspect);
+}
+
+void setPerspectiveViewAspect(int32_t width, int32_t height, float aspect) {
+    if (renderState.nearPlane == 0.0f) fatalError("ERROR", kZeroNearText);
+    setScreenSize(width, height);
+    setProjection(width, height, aspect);
+}
+
+void setOrthoView(int32_t width, int32_t height) {
+    setScreenSize(width, height);
+    RenderState& state = renderState;
+    float hh = state.orthoHalfHeight;
+    float hw = state.orthoHalfWidth;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-hw, hw, -hh, hh, -hh, hh);
+    glViewport(0, 0, width, height);
+    glGetFloatv(GL_PROJECTION_MATRIX, state.projection);
+    extractFrustum(state.frustum);
+}
+
+void applyCamera(bool updateFrustum) {
+    RenderState& state = renderState;
+    Camera& camera = state.camera;
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glRotatef(camera.roll, 0.0f, 0.0f, -1.0f); // in eye space, before the look-at
+    gluLookAt(camera.eye.x, camera.eye.y, camera.eye.z, camera.target.x, camera.target.y,
+              camera.target.z, state.up.x, state.up.y, state.up.z);
+    glScalef(camera.scale.x, camera.scale.y, camera.scale.z);
+    glGetFloatv(GL_MODELVIEW_MATRIX, state.modelview);
+    if (updateFrustum) extractFrustum(state.frustum);
+    transpose(state.modelview, state.modelviewTransposed);
+    camera.viewDirection = camera.target - camera.eye;
+    camera.viewDirection.normalise(); // eye == target leaves a zero direction
+    camera.backDirection = camera.viewDirection * -1.0f;
+}
+
+void extractFrustum(Frustum& frustum) {
+    float m[16];
+    multiplyColumnMajor(renderState.projection, renderState.modelview, m);
+    Plane* p = frustum.planes;
+    p[kPlaneLeft] = normalisedPlane(m[0] + m[3], m[4] + m[7], m[8] + m[11], -(m[12] + m[15]));
+    p[kPlaneRight] = normalisedPlane(m[3] - m[0], m[7] - m[4], m[11] - m[8], m[12] - m[15]);
+    p[kPlaneTop] = normalisedPlane(m[3] - m[1], m[7] - m[5], m[11] - m[9], m[13] - m[15]);
+    p[kPlaneBottom] = normalisedPlane(m[1] + m[3], m[5] + m[7], m[9] + m[11], -(m[13] + m[15]));
+    p[kPlaneNear] = normalisedPlane(m[2] + m[3], m[6] + m[7], m[10] + m[11], -(m[14] + m[15]));
+    p[kPlaneFar] = normalisedPlane(m[3] - m[2], m[7] - m[6], m[11] - m[10], m[14] - m[15]);
+}
+
+void billboardCorners(const Vec3& centre, float halfSize, Vec3 corners[4]) {
+    billboardCornersFromMatrix(centre, halfSize, corners, renderState.modelview);
+}
+
+void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners[4],
+                                const float matrix[16]) {
+    Vec3 r{matrix[0] * halfSize, matrix[4] * halfSize, matrix[8] * halfSize};
+    Vec3 u{matrix[1] * halfSize, matrix[5] * halfSize, matrix[9] * halfSize};
+    corners[0] = centre - r + u; // top-left
+    corners[1] = centre + r + u; // top-right
+    corners[2] = centre + r - u; // bottom-right
+    corners[3] = centre - r - u; // bottom-left
+}
+
+void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16]) {
+    glDepthMask(GL_FALSE);
+    Vec3 c[4];
+    billboardCornersFromMatrix(centre, halfSize, c, matrix);
+    if (debugDisplay.wireframe) {
+        glDisable(GL_BLEND);
+        glBegin(GL_LINE_LOOP);
+        for (int i : {0, 3, 2, 1}) glVertex3f(c[i].x, c[i].y, c[i].z);
+        glEnd();
+    } else {
+        selectTextureUnit(0);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        const Vec3& normal = renderState.camera.backDirection;
+        glBegin(GL_TRIANGLE_STRIP);
+        glNormal3f(normal.x, normal.y, normal.z);
+        glTexCoord2f(0.0f, 0.0f), glVertex3f(c[0].x, c[0].y, c[0].z);
+        glTexCoord2f(0.0f, 1.0f), glVertex3f(c[3].x, c[3].y, c[3].z);
+        glTexCoord2f(1.0f, 0.0f), glVertex3f(c[1].x, c[1].y, c[1].z);
+        glTexCoord2f(1.0f, 1.0f), glVertex3f(c[2].x, c[2].y, c[2].z);
+        glEnd();
+        glDisable(GL_TEXTURE_2D);
+    }
+    glDepthMask(GL_TRUE);
+    statisticsState.frame.transparentTriangles += 2;
+    statisticsState.frame.totalTriangles += 2;
+}

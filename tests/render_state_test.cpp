@@ -1,0 +1,371 @@
+#include "render/render_state.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "fatal_pattern.h"
+#include "render/capabilities.h"
+#include "render/debug_display.h"
+#include "render/statistics.h"
+#include "support/test_support.h"
+
+namespace {
+
+void expectVec(const Vec3& got, const Vec3& want, float tolerance = 1e-5f) {
+    EXPECT_NEAR(got.x, want.x, tolerance);
+    EXPECT_NEAR(got.y, want.y, tolerance);
+    EXPECT_NEAR(got.z, want.z, tolerance);
+}
+
+Vec3 normalised(Vec3 v) {
+    v.normalise();
+    return v;
+}
+
+// Right and up of a camera at eye looking at target with the world's up (0, 1, 0).
+void lookAtAxes(const Vec3& eye, const Vec3& target, Vec3& right, Vec3& up) {
+    Vec3 forward = normalised(target - eye);
+    right = normalised(crossProduct(forward, Vec3{0.0f, 1.0f, 0.0f}));
+    up = crossProduct(right, forward);
+}
+
+class RenderStateGL : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (!window.ok) GTEST_SKIP() << "no display";
+        renderState = RenderState{};
+        debugDisplay = DebugDisplayState{};
+        statisticsState = StatisticsState{};
+        glCapabilities = GLCapabilities{};
+        glCapabilities.glActiveTextureARB = reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(
+            SDL_GL_GetProcAddress("glActiveTextureARB"));
+        fillTextureUnitTable();
+    }
+    HiddenGLWindow window{64, 64};
+};
+
+TEST_F(RenderStateGL, ZeroHeightKeepsTheSizeAndTheNextProjectionItsAspect) {
+    setScreenSize(800, 600);
+    setScreenSize(640, 0);
+    EXPECT_EQ(renderState.screenWidth, 800);
+    EXPECT_EQ(renderState.screenHeight, 600);
+    EXPECT_FLOAT_EQ(renderState.aspect, 800.0f / 600.0f);
+    EXPECT_FLOAT_EQ(renderState.orthoHalfWidth, 800.0f / 600.0f);
+
+    setPerspectiveView(640, 0);
+    EXPECT_EQ(renderState.screenWidth, 800);
+    const float* p = renderState.projection;
+    EXPECT_TRUE(std::isfinite(p[0]));
+    EXPECT_NEAR(p[5] / p[0], 800.0f / 600.0f, 1e-5f);
+    EXPECT_NEAR(p[5], 1.0 / std::tan(22.5 * M_PI / 180.0), 1e-5);
+}
+
+TEST_F(RenderStateGL, ProjectionsFollowTheGivenSizeOrAspect) {
+    setPerspectiveViewAspect(512, 512, 2.0f);
+    EXPECT_FLOAT_EQ(renderState.aspect, 1.0f); // the screen's own aspect
+    EXPECT_NEAR(renderState.projection[5] / renderState.projection[0], 2.0f, 1e-5f);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 512);
+    EXPECT_EQ(viewport[3], 512);
+
+    // 2D: x from -aspect to +aspect, y from -1 to +1.
+    setOrthoView(800, 400);
+    EXPECT_FLOAT_EQ(renderState.orthoHalfWidth, 2.0f);
+    EXPECT_NEAR(renderState.projection[0], 0.5f, 1e-6f);
+    EXPECT_NEAR(renderState.projection[5], 1.0f, 1e-6f);
+    EXPECT_NEAR(renderState.projection[10], -1.0f, 1e-6f);
+}
+
+TEST_F(RenderStateGL, UnrolledCameraIsTheLookAtAndKeepsItsAxes) {
+    Camera& camera = renderState.camera;
+    camera.eye = {1.0f, 2.0f, 3.0f};
+    camera.target = {4.0f, 0.0f, -2.0f};
+    applyCamera(false);
+
+    float lookAt[16];
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(1, 2, 3, 4, 0, -2, 0, 1, 0);
+    glGetFloatv(GL_MODELVIEW_MATRIX, lookAt);
+    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(renderState.modelview[i], lookAt[i]) << i;
+
+    Vec3 right, up;
+    lookAtAxes(camera.eye, camera.target, right, up);
+    const float* t = renderState.modelviewTransposed;
+    expectVec({t[0], t[1], t[2]}, right);
+    expectVec({t[4], t[5], t[6]}, up);
+    Vec3 view = normalised(camera.target - camera.eye);
+    expectVec(camera.viewDirection, view);
+    expectVec(camera.backDirection, view * -1.0f);
+}
+
+TEST_F(RenderStateGL, RollTurnsTheViewAboutItsOwnAxisAndScaleFollowsTheLookAt) {
+    Camera& camera = renderState.camera;
+    camera.eye = {1.0f, 2.0f, 3.0f};
+    camera.target = {4.0f, 0.0f, -2.0f};
+    Vec3 right, up;
+    lookAtAxes(camera.eye, camera.target, right, up);
+    // A quarter turn: the screen's right now points along the unrolled up.
+    camera.roll = 90.0f;
+    applyCamera(false);
+    const float* t = renderState.modelviewTransposed;
+    expectVec({t[0], t[1], t[2]}, up);
+    expectVec({t[4], t[5], t[6]}, right * -1.0f);
+    expectVec(camera.viewDirection, normalised(camera.target - camera.eye));
+
+    camera.roll = 0.0f;
+    camera.scale = {2.0f, 2.0f, 2.0f};
+    applyCamera(false);
+    expectVec({t[0], t[1], t[2]}, right * 2.0f);
+}
+
+TEST_F(RenderStateGL, EyeOnTheTargetGivesAZeroViewDirection) {
+    renderState.camera.eye = {5.0f, 5.0f, 5.0f};
+    renderState.camera.target = {5.0f, 5.0f, 5.0f};
+    applyCamera(true);
+    EXPECT_TRUE(renderState.camera.viewDirection.isZero());
+    EXPECT_TRUE(renderState.camera.backDirection.isZero());
+    for (const Plane& plane : renderState.frustum.planes) EXPECT_FALSE(std::isnan(plane.d));
+}
+
+TEST_F(RenderStateGL, DefaultProjectionFrustumBoundsTheViewAlongMinusZ) {
+    setPerspectiveView(1024, 768); // with the identity modelview kept so far
+    const Plane* planes = renderState.frustum.planes;
+    for (const Plane& plane : renderState.frustum.planes)
+        EXPECT_NEAR(plane.normal.length(), 1.0f, 1e-5f);
+    expectVec(planes[kPlaneNear].normal, {0.0f, 0.0f, -1.0f});
+    EXPECT_NEAR(planes[kPlaneNear].d, 0.1f, 1e-5f);
+    EXPECT_NEAR(planes[kPlaneNear].distance({0.0f, 0.0f, -0.1f}), 0.0f, 1e-5f);
+    expectVec(planes[kPlaneFar].normal, {0.0f, 0.0f, 1.0f});
+    EXPECT_NEAR(planes[kPlaneFar].d, -200.0f, 1e-2f);
+
+    auto inside = [&](const Vec3& p) {
+        for (int i = 0; i < 6; ++i)
+            if (planes[i].distance(p) < 0.0f) return false;
+        return true;
+    };
+    EXPECT_TRUE(inside({0.0f, 0.0f, -1.0f}));
+    EXPECT_TRUE(inside({0.0f, 0.0f, -199.0f}));
+    EXPECT_FALSE(inside({0.0f, 0.0f, -0.05f}));
+    EXPECT_FALSE(inside({0.0f, 0.0f, -201.0f}));
+    EXPECT_FALSE(inside({0.0f, 0.0f, 1.0f}));
+    // 45 degrees vertically: at 10 units the top edge is at 10 tan 22.5.
+    float edge = 10.0f * std::tan(22.5f * float(M_PI) / 180.0f);
+    EXPECT_TRUE(inside({0.0f, edge - 0.01f, -10.0f}));
+    EXPECT_FALSE(inside({0.0f, edge + 0.01f, -10.0f}));
+    EXPECT_TRUE(inside({edge * 1024 / 768 - 0.01f, 0.0f, -10.0f}));
+    EXPECT_FALSE(inside({-edge * 1024 / 768 - 0.01f, 0.0f, -10.0f}));
+
+    // Moving the camera moves the planes: they are kept in world space.
+    renderState.camera.eye = {0.0f, 0.0f, 50.0f};
+    renderState.camera.target = {0.0f, 0.0f, 0.0f};
+    applyCamera(true);
+    EXPECT_TRUE(inside({0.0f, 0.0f, 40.0f}));
+    EXPECT_FALSE(inside({0.0f, 0.0f, 49.95f}));
+}
+
+TEST(Frustum, ZeroMatricesGiveZeroPlanesNotNaNs) {
+    renderState = RenderState{};
+    for (float& e : renderState.projection) e = 0.0f;
+    Frustum frustum;
+    extractFrustum(frustum);
+    for (const Plane& plane : frustum.planes) {
+        EXPECT_TRUE(plane.normal.isZero());
+        EXPECT_EQ(plane.d, 0.0f);
+    }
+}
+
+TEST(Billboard, CornersLieOnTheDiagonalsTopLeftFirst) {
+    // Column-major matrix whose rows 0 and 1 (right and up) are tilted world axes.
+    Vec3 right = normalised({1.0f, 0.0f, 1.0f});
+    Vec3 up = {0.0f, 1.0f, 0.0f};
+    const float g[16] = {right.x, up.x, 0, 0, right.y, up.y, 0, 0, right.z, up.z, 0, 0, 7, 8, 9, 1};
+    Vec3 centre{1.0f, 2.0f, 3.0f};
+    const float s = 2.5f;
+    Vec3 corners[4];
+    billboardCornersFromMatrix(centre, s, corners, g);
+    for (const Vec3& corner : corners)
+        EXPECT_NEAR((corner - centre).length(), s * std::sqrt(2.0f), 1e-5f);
+    expectVec(corners[0], centre - right * s + up * s); // top-left
+    expectVec(corners[1], centre + right * s + up * s); // top-right
+    expectVec(corners[2], centre + right * s - up * s); // bottom-right
+    expectVec(corners[3], centre - right * s - up * s); // bottom-left
+
+    renderState = RenderState{};
+    for (int i = 0; i < 16; ++i) renderState.modelview[i] = g[i];
+    Vec3 kept[4];
+    billboardCorners(centre, s, kept);
+    for (int i = 0; i < 4; ++i) expectVec(kept[i], corners[i]);
+}
+
+// Renders a billboard of a white 1 x 1 texture at 3 units in front of the default camera
+// into the 64 x 64 window and reads rows of pixels back.
+class BillboardGL : public RenderStateGL {
+  protected:
+    void SetUp() override {
+        RenderStateGL::SetUp();
+        if (IsSkipped()) return;
+        const uint8_t white[4] = {255, 255, 255, 255};
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+        setPerspectiveView(64, 64);
+        applyCamera(true);
+        applyDefaultRenderState();
+        glDisable(GL_CULL_FACE);
+        glColor4f(1, 1, 1, 1);
+    }
+    void TearDown() override {
+        if (texture != 0) glDeleteTextures(1, &texture);
+    }
+    uint8_t redAt(int x, int y) {
+        uint8_t pixel[4] = {};
+        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+        return pixel[0];
+    }
+    GLuint texture = 0;
+};
+
+TEST_F(BillboardGL, SolidSquareFacesTheCameraAndCountsTwoTriangles) {
+    drawBillboard({0.0f, 0.0f, -3.0f}, 0.5f, texture, renderState.modelview);
+    EXPECT_EQ(redAt(32, 32), 255);
+    EXPECT_EQ(redAt(2, 32), 0);
+    EXPECT_EQ(statisticsState.frame.transparentTriangles, 2);
+    EXPECT_EQ(statisticsState.frame.totalTriangles, 2);
+    GLboolean depthMask = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+    EXPECT_EQ(depthMask, GL_TRUE);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_EQ(renderState.activeUnit, 0u);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(BillboardGL, WireframeDrawsOnlyTheOutline) {
+    debugDisplay.wireframe = true;
+    glEnable(GL_BLEND);
+    drawBillboard({0.0f, 0.0f, -3.0f}, 0.5f, texture, renderState.modelview);
+    EXPECT_EQ(redAt(32, 32), 0);
+    int lit = 0;
+    for (int x = 0; x < 64; ++x) lit += redAt(x, 32) != 0;
+    EXPECT_EQ(lit, 2); // the left and the right edge
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_EQ(statisticsState.frame.totalTriangles, 2);
+}
+
+TEST_F(RenderStateGL, DefaultStateIsSetAndEveryUnitReset) {
+    renderState.alphaTestOn = true;
+    glEnable(GL_ALPHA_TEST);
+    glCapabilities.glActiveTextureARB(GL_TEXTURE2_ARB);
+    glEnable(GL_TEXTURE_2D);
+    glCapabilities.glActiveTextureARB(GL_TEXTURE3_ARB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    renderState.clearColour[1] = 1.0f;
+    applyDefaultRenderState();
+
+    EXPECT_FALSE(renderState.alphaTestOn);
+    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(glIsEnabled(GL_DITHER));
+    GLint value = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &value);
+    EXPECT_EQ(value, GL_LEQUAL);
+    glGetIntegerv(GL_BLEND_DST, &value);
+    EXPECT_EQ(value, GL_ONE);
+    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &value);
+    EXPECT_EQ(value, GL_TEXTURE0_ARB);
+    EXPECT_EQ(renderState.activeUnit, 0u);
+    GLfloat ambient[4];
+    glGetFloatv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    EXPECT_FLOAT_EQ(ambient[0], 0.2f);
+    glGetIntegerv(GL_LIGHT_MODEL_LOCAL_VIEWER, &value);
+    EXPECT_EQ(value, 1);
+    for (GLenum unit : {GL_TEXTURE2_ARB, GL_TEXTURE3_ARB}) {
+        glCapabilities.glActiveTextureARB(unit);
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
+        EXPECT_EQ(value, GL_MODULATE);
+    }
+    // The clear used the clear colour.
+    uint8_t pixel[4] = {};
+    glReadPixels(4, 4, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    EXPECT_EQ(pixel[1], 255);
+    EXPECT_EQ(pixel[0], 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(RenderStateGL, MultisamplingModesAndTheirFilterHints) {
+    EXPECT_EQ(multisampleFilterHint(0), 0u);
+    EXPECT_EQ(multisampleFilterHint(1), static_cast<GLenum>(GL_FASTEST));
+    EXPECT_EQ(multisampleFilterHint(2), static_cast<GLenum>(GL_NICEST));
+    EXPECT_EQ(multisampleFilterHint(3), static_cast<GLenum>(GL_FASTEST));
+    EXPECT_EQ(multisampleFilterHint(4), static_cast<GLenum>(GL_NICEST));
+    EXPECT_EQ(multisampleFilterHint(5), 0u);
+    EXPECT_EQ(multisampleFilterHint(6), 0u);
+
+    renderState.settings.multisampleMode = 0;
+    glDisable(GL_MULTISAMPLE_ARB);
+    applyDefaultRenderState();
+    EXPECT_FALSE(glIsEnabled(GL_MULTISAMPLE_ARB));
+
+    // This driver has no filter hint: a hint call would leave GL_INVALID_ENUM behind. With
+    // the hint claimed available, modes 5 and 6 still make no call.
+    glCapabilities.multisampleFilterHintAvailable = true;
+    for (int32_t mode : {5, 6}) {
+        glDisable(GL_MULTISAMPLE_ARB);
+        renderState.settings.multisampleMode = mode;
+        applyDefaultRenderState();
+        EXPECT_TRUE(glIsEnabled(GL_MULTISAMPLE_ARB)) << mode;
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << mode;
+    }
+    renderState.settings.multisampleMode = 1;
+    applyDefaultRenderState();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_ENUM));
+}
+
+int lastSwapInterval = -1;
+int recordSwapInterval(unsigned int interval) {
+    lastSwapInterval = static_cast<int>(interval);
+    return 0;
+}
+
+TEST_F(RenderStateGL, SwapIntervalOnlyWhereSwapControlIsAvailable) {
+    glCapabilities.swapInterval = recordSwapInterval;
+    lastSwapInterval = -1;
+    applyDefaultRenderState();
+    EXPECT_EQ(lastSwapInterval, -1);
+
+    glCapabilities.swapControlAvailable = true;
+    applyDefaultRenderState();
+    EXPECT_EQ(lastSwapInterval, 1);
+    // A window clears the vertical sync for good.
+    renderState.settings.fullscreen = false;
+    applyDefaultRenderState();
+    EXPECT_EQ(lastSwapInterval, 0);
+    EXPECT_FALSE(renderState.settings.verticalSync);
+    renderState.settings.fullscreen = true;
+    applyDefaultRenderState();
+    EXPECT_EQ(lastSwapInterval, 0);
+}
+
+TEST(RenderStateDeathTest, ZeroNearPlaneIsFatal) {
+    failureState.batch = true;
+    const std::string text =
+        "zNear can not be zero !\n\nIf you are the programmer please correct your source "
+        "code.\nIf you are user please contact the author and submit the error.";
+    renderState = RenderState{};
+    renderState.nearPlane = 0.0f;
+    EXPECT_EXIT(setPerspectiveView(640, 480), testing::ExitedWithCode(1),
+                fatalPattern("ERROR", text));
+    EXPECT_EXIT(setPerspectiveViewAspect(512, 512, 1.0f), testing::ExitedWithCode(1),
+                fatalPattern("ERROR", text));
+}
+
+} // namespace
