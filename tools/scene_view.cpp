@@ -140,6 +140,61 @@ SceneObject* findViewCamera(const std::string& name) {
     return nullptr;
 }
 
+int32_t attachLooseObjects() {
+    int32_t attached = 0;
+    for (int32_t i = 0; i < objectState.count; ++i) {
+        SceneObject& object = *objectState.objects[i];
+        if (object.treeNode != nullptr || &object == sceneGraphState.rootObject) continue;
+        // The mesh's local vertices are relative to its local origin; as read, they sat there.
+        if (object.lods[0].vertexCount > 0 && object.objectKind == kMeshObject)
+            object.transform.setTranslation(
+                {object.localMatrix.m[3], object.localMatrix.m[7], object.localMatrix.m[11]});
+        if (attachObject(&sceneGraphState.root, object) == nullptr) continue;
+        updateFromNode(object.treeNode);
+        ++attached;
+    }
+    return attached;
+}
+
+int32_t addDefaultFaceGroups() {
+    int32_t changed = 0;
+    for (int32_t i = 0; i < objectState.count; ++i) {
+        SceneObject& object = *objectState.objects[i];
+        for (int32_t level = 0; level < object.lodCount && level < kMaxLods; ++level) {
+            MeshLod& mesh = object.lods[level];
+            if (mesh.faceGroupCount != 0 || mesh.faceCount == 0 || mesh.faceCount > 0xFFFF)
+                continue;
+            FaceGroup& group = *addFaceGroup(mesh, mesh.faceCount);
+            for (uint32_t f = 0; f < mesh.faceCount; ++f) {
+                group.faceIndices[f] = uint16_t(f);
+                group.faceVertices[f] = mesh.faces[f];
+            }
+            ++changed;
+        }
+    }
+    return changed;
+}
+
+SceneObject* addHeadlightIfUnlit() {
+    for (int32_t i = 0; i < objectState.count; ++i)
+        if (objectState.objects[i]->lightKind != kNotALight) return nullptr;
+    SceneObject* light = createObject(kHeadlightName, &sceneGraphState.root);
+    light->lightKind = kPointLight;
+    const float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f}, white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    std::copy(ambient, ambient + 4, light->lightAmbient);
+    std::copy(white, white + 4, light->lightDiffuse);
+    std::copy(white, white + 4, light->lightSpecular);
+    light->lightFactors[0] = 1.0f; // no fall-off with distance
+    light->lightFactors[1] = 0.0f;
+    light->lightFactors[2] = 0.0f;
+    return light;
+}
+
+void placeHeadlight(SceneObject& light, const Vec3& eye) {
+    light.transform.setTranslation(eye);
+    light.worldTransform.setTranslation(eye);
+}
+
 SceneBounds sceneBounds() {
     SceneBounds bounds;
     for (int32_t i = 0; i < objectState.count; ++i) {

@@ -38,6 +38,20 @@ struct ViewPose {
 // null when there is none of that name or the scene has no camera at all.
 SceneObject* findViewCamera(const std::string& name);
 
+// What a scene file may leave out and the viewer still shows. Objects the keyframer never
+// named have no place in the scene graph: they are hung under the root where they were
+// read (meshes are moved back to their local origin). A mesh whose faces no material
+// claims gets one face group over all its faces with the default material. Both return
+// how many objects they changed.
+int32_t attachLooseObjects();
+int32_t addDefaultFaceGroups();
+
+// A scene without light sources would show only its ambient colour: the viewer then hangs a
+// white point light under the root that follows the eye. Null when the scene has lights.
+inline constexpr const char* kHeadlightName = "demotool view - headlight";
+SceneObject* addHeadlightIfUnlit();
+void placeHeadlight(SceneObject& light, const Vec3& eye);
+
 // Axis-aligned bounds of every mesh's world-space vertices at their current placement.
 struct SceneBounds {
     Vec3 min, max;
