@@ -201,21 +201,6 @@ TEST(FrameRate, RateIsTheFrameCountOfTheLastFullSecond) {
     EXPECT_EQ(statisticsState.lastRateUpdate, 2700u);
 }
 
-TEST(FrameRate, ResetZeroesOnlyTheFrameCounters) {
-    statisticsState = StatisticsState{};
-    statisticsState.frame.totalTriangles = 7;
-    statisticsState.frame.largestLightCount = 2;
-    statisticsState.objectsWithBuffers = 5;
-    statisticsState.page = 2;
-    statisticsState.rateText = "60";
-    resetFrameStatistics();
-    EXPECT_EQ(statisticsState.frame.totalTriangles, 0);
-    EXPECT_EQ(statisticsState.frame.largestLightCount, 0);
-    EXPECT_EQ(statisticsState.objectsWithBuffers, 5);
-    EXPECT_EQ(statisticsState.page, 2);
-    EXPECT_EQ(statisticsState.rateText, "60");
-}
-
 TEST(StatisticsKey, HoldingSCyclesThePagesAfterMoreThan250Ms) {
     statisticsState = StatisticsState{};
     eventState = EventState{};
