@@ -244,13 +244,13 @@ static void setupLights(const SceneObject& object) {
     for (int32_t i = 0; i < count; i++) {
         const SceneObject& light = *object.lights[i];
         GLenum id = GLenum(GL_LIGHT0 + i);
-        glEnable(id);
         Vec3 p = light.worldTransform.getTranslation();
         float w = 1.0f;
         if (light.lightKind == kDirectionalLight) {
             if (p.isZero()) fatalError(kDirectionalLightCaption, kDirectionalLightText);
             w = 0.0f;
         }
+        glEnable(id);
         const float position[4] = {p.x, p.y, p.z, w};
         const float down[3] = {0.0f, 0.0f, -1.0f};
         glLightfv(id, GL_AMBIENT, light.lightAmbient);
