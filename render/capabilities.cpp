@@ -215,6 +215,3 @@ void checkCapabilities(const GLQuery& query) {
     checkFogCoordinates(query);
     setupPixelBufferExtensions(query);
 }
-
-// Filled by the render targets: fetches the off-screen target entry points.
-void setupPixelBufferExtensions(const GLQuery&) {}

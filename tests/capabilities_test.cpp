@@ -9,16 +9,18 @@
 
 #include "config/configuration.h"
 #include "fatal_pattern.h"
+#include "render/render_targets.h"
 #include "support/test_support.h"
 
 namespace {
 
-// The current context's GL extension list; the window system's lists are left empty.
+// The current context's GL extension list and the window system's list.
 GLStrings driverLists() {
     GLStrings lists;
     const GLubyte* extensions = glGetString(GL_EXTENSIONS);
     lists.extensions = extensions != nullptr ? reinterpret_cast<const char*>(extensions) : "";
-    lists.windowSystemExtensions.clear();
+    captureGLStrings();
+    lists.windowSystemExtensions = glStrings.windowSystemExtensions;
     lists.secondWindowSystemExtensions.clear();
     return lists;
 }
@@ -35,7 +37,8 @@ const char* const kAllExtensions[] = {"GL_ARB_texture_compression",
                                       "GL_ARB_texture_env_dot3",
                                       "GL_EXT_texture_filter_anisotropic",
                                       "GL_ARB_vertex_buffer_object",
-                                      "GL_EXT_fog_coord"};
+                                      "GL_EXT_fog_coord",
+                                      "GL_ARB_framebuffer_object"};
 
 // A driver made up by each test: its lists, unit count, anisotropy maximum and the entry
 // points it lacks.
@@ -66,7 +69,8 @@ class CapabilityCheck : public testing::Test {
         fake.lists.extensions.clear();
         fake.lists.secondWindowSystemExtensions.clear();
         for (const char* name : kAllExtensions) fake.lists.extensions += std::string(name) + " ";
-        fake.lists.windowSystemExtensions = std::string(kSwapControlExtension) + " ";
+        fake.lists.windowSystemExtensions =
+            std::string(kSwapControlExtension) + " " + kSharedContextExtension + " ";
         configState = ConfigState{};
         glCapabilities = GLCapabilities{};
         failureState.batch = true;
@@ -99,7 +103,7 @@ TEST_F(CapabilityCheck, OptionalFeaturesOnlyClearTheirFlags) {
     EXPECT_FALSE(glCapabilities.vertexBuffersAvailable);
 
     fake.missingEntryPoints.clear();
-    fake.lists.windowSystemExtensions.clear();
+    fake.lists.windowSystemExtensions = std::string(kSharedContextExtension) + " ";
     without("GL_ARB_vertex_buffer_object");
     configState.running.multisampling = 0;
     checkCapabilities(fakeQuery());

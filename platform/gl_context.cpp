@@ -1,0 +1,36 @@
+#include "platform/gl_context.h"
+
+#include <SDL.h>
+
+#include "platform/window.h"
+
+GLContextHandle createSharedContext() {
+    if (windowState.window == nullptr || windowState.context == nullptr) return nullptr;
+    SDL_GLContext previous = SDL_GL_GetCurrentContext();
+    // Sharing is with the context current at creation: any of the family will do, as they
+    // all share one name space, but with none current the new context would stand alone.
+    if (previous == nullptr && SDL_GL_MakeCurrent(windowState.window, windowState.context) != 0)
+        return nullptr;
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+    SDL_GLContext context = SDL_GL_CreateContext(windowState.window);
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+    if (context == nullptr && previous != nullptr) SDL_GL_MakeCurrent(windowState.window, previous);
+    return context;
+}
+
+bool makeContextCurrent(GLContextHandle context) {
+    if (windowState.window == nullptr || context == nullptr) return false;
+    return SDL_GL_MakeCurrent(windowState.window, static_cast<SDL_GLContext>(context)) == 0;
+}
+
+bool makeWindowContextCurrent() {
+    return makeContextCurrent(windowState.context);
+}
+
+bool releaseCurrentContext() {
+    return SDL_GL_MakeCurrent(windowState.window, nullptr) == 0;
+}
+
+void deleteContext(GLContextHandle context) {
+    if (context != nullptr) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
+}

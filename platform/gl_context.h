@@ -1,0 +1,17 @@
+// Further OpenGL contexts on the main window: each off-screen render target owns one that
+// shares textures, buffers and display lists with the window's context. Switching between
+// them and the window's context, and deleting them.
+#pragma once
+
+using GLContextHandle = void*;
+
+// A new context that shares objects with the window's context, current on return; nullptr
+// when the window system refuses one (the context current before stays current).
+GLContextHandle createSharedContext();
+// Makes the context current on the main window; false when the window system refuses.
+bool makeContextCurrent(GLContextHandle context);
+// The main window's own context.
+bool makeWindowContextCurrent();
+// Leaves no context current.
+bool releaseCurrentContext();
+void deleteContext(GLContextHandle context);

@@ -1,0 +1,355 @@
+#include "render/render_targets.h"
+
+#include <string>
+#include <string_view>
+
+#include "platform/failure.h"
+#include "render/font2d.h"
+#include "render/render_state.h"
+#include "render/texture_modes.h"
+#include "resources/textures.h"
+
+RenderTargetState renderTargets;
+
+namespace {
+
+constexpr std::string_view kAttention = "ATTENTION !";
+constexpr std::string_view kOpenGLError = "WINDOWS OpenGL ERROR";
+constexpr std::string_view kNoTargetContext =
+    "Could not make the pBuffer (Pixel Buffer) context current !";
+constexpr std::string_view kNoWindowContext = "Could not make the main window context current !";
+constexpr std::string_view kNoPixelBuffers =
+    "So your video card/driver does not support pBuffers (Pixel Buffers).";
+
+// ---- the real driver steps ----
+
+bool realDeleteContext(GLContextHandle context) {
+    deleteContext(context);
+    return true;
+}
+
+int32_t realLargestSide() {
+    const GLenum limits[] = {GL_MAX_TEXTURE_SIZE, GL_MAX_RENDERBUFFER_SIZE, GL_MAX_VIEWPORT_DIMS};
+    GLint largest = 0;
+    for (GLenum limit : limits) {
+        GLint value[2] = {0, 0};
+        glGetIntegerv(limit, value);
+        if (value[0] > 0 && (largest == 0 || value[0] < largest)) largest = value[0];
+    }
+    return largest;
+}
+
+bool realCreateDepthBuffer(PixelBufferTarget& target, GLenum format) {
+    const FramebufferFunctions& gl = renderTargets.gl;
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    gl.genRenderbuffers(1, &target.depthBuffer);
+    gl.bindRenderbuffer(GL_RENDERBUFFER, target.depthBuffer);
+    gl.renderbufferStorage(GL_RENDERBUFFER, format, target.width, target.height);
+    return target.depthBuffer != 0 && glGetError() == GL_NO_ERROR;
+}
+
+GLenum realCreateFramebuffer(PixelBufferTarget& target) {
+    const FramebufferFunctions& gl = renderTargets.gl;
+    gl.genFramebuffers(1, &target.framebuffer);
+    gl.bindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    gl.framebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.texture, 0);
+    gl.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                               target.depthBuffer);
+    return gl.checkFramebufferStatus(GL_FRAMEBUFFER);
+}
+
+bool realDeleteFramebuffer(PixelBufferTarget& target) {
+    const FramebufferFunctions& gl = renderTargets.gl;
+    gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
+    gl.deleteFramebuffers(1, &target.framebuffer);
+    return gl.isFramebuffer(target.framebuffer) == GL_FALSE;
+}
+
+bool realDeleteDepthBuffer(PixelBufferTarget& target) {
+    const FramebufferFunctions& gl = renderTargets.gl;
+    gl.deleteRenderbuffers(1, &target.depthBuffer);
+    return gl.isRenderbuffer(target.depthBuffer) == GL_FALSE;
+}
+
+// The driver with every step a test left unset filled with the real one.
+TargetDriver driver() {
+    TargetDriver d = renderTargets.driver;
+    if (d.createContext == nullptr) d.createContext = createSharedContext;
+    if (d.makeCurrent == nullptr) d.makeCurrent = makeContextCurrent;
+    if (d.makeWindowCurrent == nullptr) d.makeWindowCurrent = makeWindowContextCurrent;
+    if (d.releaseCurrent == nullptr) d.releaseCurrent = releaseCurrentContext;
+    if (d.deleteContext == nullptr) d.deleteContext = realDeleteContext;
+    if (d.largestSide == nullptr) d.largestSide = realLargestSide;
+    if (d.createDepthBuffer == nullptr) d.createDepthBuffer = realCreateDepthBuffer;
+    if (d.createFramebuffer == nullptr) d.createFramebuffer = realCreateFramebuffer;
+    if (d.deleteFramebuffer == nullptr) d.deleteFramebuffer = realDeleteFramebuffer;
+    if (d.deleteDepthBuffer == nullptr) d.deleteDepthBuffer = realDeleteDepthBuffer;
+    return d;
+}
+
+// ---- extension set-up ----
+
+template <typename Proc> bool fetch(const GLQuery& query, Proc& proc, const char* name) {
+    proc = reinterpret_cast<Proc>(query.entryPoint(name));
+    return proc != nullptr;
+}
+
+bool fetchFramebufferFunctions(const GLQuery& query) {
+    FramebufferFunctions& gl = renderTargets.gl;
+    // Every fetch runs, so a driver lacking one still gets the others.
+    bool found = fetch(query, gl.genFramebuffers, "glGenFramebuffers");
+    found &= fetch(query, gl.bindFramebuffer, "glBindFramebuffer");
+    found &= fetch(query, gl.framebufferTexture2D, "glFramebufferTexture2D");
+    found &= fetch(query, gl.framebufferRenderbuffer, "glFramebufferRenderbuffer");
+    found &= fetch(query, gl.checkFramebufferStatus, "glCheckFramebufferStatus");
+    found &= fetch(query, gl.deleteFramebuffers, "glDeleteFramebuffers");
+    found &= fetch(query, gl.isFramebuffer, "glIsFramebuffer");
+    found &= fetch(query, gl.genRenderbuffers, "glGenRenderbuffers");
+    found &= fetch(query, gl.bindRenderbuffer, "glBindRenderbuffer");
+    found &= fetch(query, gl.renderbufferStorage, "glRenderbufferStorage");
+    found &= fetch(query, gl.deleteRenderbuffers, "glDeleteRenderbuffers");
+    found &= fetch(query, gl.isRenderbuffer, "glIsRenderbuffer");
+    found &= fetch(query, gl.generateMipmap, "glGenerateMipmap");
+    return found;
+}
+
+// ---- creation ----
+
+// The depth format holding at least the configured bits; 0 when there is none.
+GLenum depthFormat(int32_t bits) {
+    if (bits < 0 || bits > 32) return 0;
+    if (bits <= 16) return GL_DEPTH_COMPONENT16;
+    if (bits <= 24) return GL_DEPTH_COMPONENT24;
+    return GL_DEPTH_COMPONENT32;
+}
+
+// Textures use mipmaps unless the no-mipmaps load option is on or the filter mode is
+// "Bilinear (No Mipmap)".
+bool texturesMipmapped() {
+    return !textureState.options.noMipmaps && renderState.settings.textureFilterMode != 2;
+}
+
+void makePlaceholderTexture(PixelBufferTarget& target) {
+    target.textureName = "pBuffer_Dummy_" + std::to_string(++renderTargets.creationCount);
+    int32_t index = createTexture(target.textureName, target.width, target.height, nullptr);
+    target.texture = textureState.records[index]->glName;
+    target.mipmapped = texturesMipmapped();
+}
+
+// In the target's context: the placeholder texture gets its RGBA 8-8-8-8 storage (all
+// levels when mipmapped), then depth buffer and framebuffer are made and checked.
+void buildFramebuffer(const TargetDriver& d, PixelBufferTarget& target, GLenum format) {
+    glBindTexture(GL_TEXTURE_2D, target.texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, target.width, target.height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    if (target.mipmapped) renderTargets.gl.generateMipmap(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    if (!d.createDepthBuffer(target, format))
+        fatalError(kOpenGLError, "Creating pBuffer (Pixel Buffer) depth buffer failed !\nAn "
+                                 "unknown error occured when calling OpenGL Extension function "
+                                 "\"glRenderbufferStorage\" !");
+    GLenum status = d.createFramebuffer(target);
+    if (status == GL_FRAMEBUFFER_UNSUPPORTED)
+        fatalError(kAttention,
+                   "Could not find an acceptable pixel format for pBuffer (Pixel Buffer) !");
+    if (status != GL_FRAMEBUFFER_COMPLETE)
+        fatalError(kAttention, std::string("Creating pBuffer (Pixel Buffer) with the extension ") +
+                                   kFramebufferExtension + " failed !");
+    glViewport(0, 0, target.width, target.height);
+}
+
+// Back to the context that was current before a target was created or released.
+void restoreCurrent(const TargetDriver& d, PixelBufferTarget* previous) {
+    if (previous != nullptr && previous->created) {
+        if (!d.makeCurrent(previous->context)) fatalError(kAttention, kNoTargetContext);
+        return;
+    }
+    renderTargets.current = nullptr;
+    if (!d.makeWindowCurrent()) fatalError(kAttention, kNoWindowContext);
+}
+
+void releaseNotice(std::string_view what, std::string_view kind, std::string_view function) {
+    noticeBox(kOpenGLError, std::string(what) +
+                                " failed !\nAn unknown error occured when calling " +
+                                std::string(kind) + " \"" + std::string(function) + "\" !");
+}
+
+void drawFullView(PixelBufferTarget& source) {
+    drawTargetQuad(source, -1.0f, 1.0f, 2.0f, 2.0f);
+}
+
+void orthoIdentity(PixelBufferTarget& target) {
+    makeTargetCurrent(target);
+    setOrthoView(target.width, target.height);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+} // namespace
+
+void setupPixelBufferExtensions(const GLQuery& query) {
+    const GLStrings& lists = *query.lists;
+    const std::string framebuffer = kFramebufferExtension;
+    if (!extensionListed(lists, framebuffer))
+        fatalError(kAttention, "The OpenGL extension " + framebuffer +
+                                   " is missing !\nSo your video card/driver does not support "
+                                   "render_to_texture !");
+    if (!fetchFramebufferFunctions(query))
+        fatalError(kAttention, "One or more " + framebuffer +
+                                   " functions were not found\nalthough the " + framebuffer +
+                                   " extension is present !\n\nSo your video card/driver does "
+                                   "not support render_to_texture !");
+    // Contexts sharing objects come from the window system: GLX, or EGL where SDL uses it.
+    bool egl = !extensionListed(lists, kSharedContextExtension) &&
+               extensionListed(lists, kSharedContextExtensionEgl);
+    const std::string shared = egl ? kSharedContextExtensionEgl : kSharedContextExtension;
+    const char* function = egl ? "eglCreateContext" : "glXCreateContextAttribsARB";
+    if (!egl && !extensionListed(lists, shared))
+        fatalError(kAttention, "The OpenGL extension " + shared + " was not found !\n" +
+                                   kNoPixelBuffers.data());
+    if (query.entryPoint(function) == nullptr)
+        fatalError(kAttention, std::string("The OpenGL extension function ") + function +
+                                   " was not found\nalthough the " + shared +
+                                   " extension is present !\n" + kNoPixelBuffers.data());
+}
+
+void createTarget(PixelBufferTarget& target) {
+    if (target.created) releaseTarget(target);
+    const TargetDriver d = driver();
+    GLenum format = depthFormat(renderTargets.settings.depthBufferBits);
+    if (format == 0)
+        fatalError(kAttention,
+                   "Could not find an acceptable pixel format for pBuffer (Pixel Buffer) !");
+    int32_t largest = d.largestSide();
+    if (target.width < 1 || target.height < 1 || target.width > largest || target.height > largest)
+        fatalError(kAttention, "Creating pBuffer (Pixel Buffer) with a dimension of " +
+                                   std::to_string(target.width) + " x " +
+                                   std::to_string(target.height) +
+                                   " failed !\nMaybe your graphic card is to old ?!");
+    // The placeholder is made in the context current now; the new context must see it.
+    makePlaceholderTexture(target);
+    PixelBufferTarget* previous = renderTargets.current;
+    glFlush();
+    target.context = d.createContext();
+    if (target.context == nullptr)
+        fatalError(kOpenGLError, "Creating a render context for pBuffer (Pixel Buffer) failed "
+                                 "!\nAn unknown error occured when calling OpenGL-API-Function "
+                                 "\"SDL_GL_CreateContext\" !");
+    if (glIsTexture(target.texture) == GL_FALSE)
+        fatalError(kAttention, "Sharing display list space between pBuffer (Pixel Buffer) "
+                               "context and main window context failed !");
+    buildFramebuffer(d, target, format);
+    glFlush();
+    target.created = true;
+    restoreCurrent(d, previous);
+}
+
+bool makeTargetCurrent(PixelBufferTarget& target) {
+    if (!target.created) return false;
+    glFlush();
+    if (!driver().makeCurrent(target.context)) fatalError(kAttention, kNoTargetContext);
+    renderTargets.current = &target;
+    return true;
+}
+
+void makeWindowCurrent() {
+    glFlush();
+    if (!driver().makeWindowCurrent()) fatalError(kAttention, kNoWindowContext);
+    const RenderSettings& settings = renderState.settings;
+    setPerspectiveView(settings.screenWidth, settings.screenHeight);
+    renderTargets.current = nullptr;
+}
+
+void setTargetPerspective(const PixelBufferTarget& target) {
+    if (!target.created) return;
+    const RenderSettings& settings = renderState.settings;
+    if (settings.screenHeight == 0) return;
+    float windowAspect =
+        static_cast<float>(settings.screenWidth) / static_cast<float>(settings.screenHeight);
+    setPerspectiveViewAspect(target.width, target.height, windowAspect);
+}
+
+void releaseTarget(PixelBufferTarget& target) {
+    if (!target.created) return;
+    const TargetDriver d = driver();
+    deleteTextureByName(target.textureName);
+    target.texture = 0;
+    if (target.context != nullptr) {
+        // The framebuffer belongs to the target's context: it is deleted there, and the
+        // depth buffer with it (it would outlive the context in the shared name space).
+        glFlush();
+        if (!d.makeCurrent(target.context)) fatalError(kAttention, kNoTargetContext);
+        if (!d.deleteFramebuffer(target))
+            releaseNotice("Destroying pBuffer (Pixel Buffer)", "OpenGL Extension function",
+                          "glDeleteFramebuffers");
+        target.framebuffer = 0;
+        if (!d.deleteDepthBuffer(target))
+            releaseNotice("Releasing pBuffer (Pixel Buffer) depth buffer",
+                          "OpenGL Extension function", "glDeleteRenderbuffers");
+        target.depthBuffer = 0;
+        if (!d.releaseCurrent())
+            releaseNotice("Releasing current pBuffer (Pixel Buffer) rendering context",
+                          "OpenGL-API-Function", "SDL_GL_MakeCurrent");
+        if (!d.deleteContext(target.context))
+            releaseNotice("Deleting current pBuffer (Pixel Buffer) render context",
+                          "OpenGL-API-Function", "SDL_GL_DeleteContext");
+        target.context = nullptr;
+    }
+    if (!d.makeWindowCurrent()) fatalError(kAttention, kNoWindowContext);
+    renderTargets.current = nullptr;
+    target.created = false;
+}
+
+void bindTargetTexture(const PixelBufferTarget& target) {
+    glBindTexture(GL_TEXTURE_2D, target.texture);
+    // Rendering into the texture leaves its smaller levels as they were.
+    if (target.created && target.mipmapped) renderTargets.gl.generateMipmap(GL_TEXTURE_2D);
+}
+
+PixelBufferTarget& blurPasses(PixelBufferTarget& a, PixelBufferTarget& b, int32_t passes,
+                              float spread, float intensity) {
+    orthoIdentity(a);
+    orthoIdentity(b);
+    PixelBufferTarget* result = &a;
+    Quad2DState& quad = overlay2D.quad;
+    float inset = spread;
+    for (int32_t i = 0; i < passes; ++i) {
+        PixelBufferTarget& source = i % 2 == 0 ? a : b;
+        PixelBufferTarget& destination = i % 2 == 0 ? b : a;
+        makeTargetCurrent(destination);
+        glColor4f(intensity, intensity, intensity, 1.0f);
+        drawFullView(source);
+        glColor4f(1.0f, 1.0f, 1.0f, intensity);
+        glEnable(GL_BLEND);
+        quad.insetU = quad.insetV = inset;
+        drawFullView(source);
+        glDisable(GL_BLEND);
+        quad.insetU = quad.insetV = 0.0f;
+        inset /= 2.0f;
+        result = &destination;
+    }
+    makeWindowCurrent();
+    return *result;
+}
+
+PixelBufferTarget& glowPasses(PixelBufferTarget& source, PixelBufferTarget& middle,
+                              PixelBufferTarget& destination, float intensity, const float tint[3],
+                              float lodBias) {
+    makeTargetCurrent(middle);
+    setTargetPerspective(middle);
+    glColor4f(intensity, intensity, intensity, 1.0f);
+    drawTwoTargetQuad(source, source, -1.0f, 1.0f, 2.0f, 2.0f, texModeSubtract,
+                      texModePrimaryPrevious4x);
+    makeWindowCurrent();
+
+    makeTargetCurrent(destination);
+    setTargetPerspective(destination);
+    glColor4f(tint[0], tint[1], tint[2], 1.0f);
+    selectTextureUnit(0);
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, lodBias);
+    drawTargetQuadWithMode(middle, -1.0f, 1.0f, 2.0f, 2.0f, texModeModulatePrevious4x);
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
+    makeWindowCurrent();
+    return destination;
+}

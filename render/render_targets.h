@@ -1,0 +1,117 @@
+// Off-screen render targets ("pixel buffers"): each target is a GL context of its own that
+// shares textures with the window's context and draws into a framebuffer object whose colour
+// buffer is the target's placeholder texture, so what is drawn there is read as a texture
+// without a copy. Each context keeps its own GL state. Creating, switching to and releasing
+// targets, the extension set-up they need, and the blur and glow passes built on them.
+#pragma once
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/gl_context.h"
+#include "render/capabilities.h"
+
+inline constexpr const char* kFramebufferExtension = "GL_ARB_framebuffer_object";
+// The window system's extension for contexts made with attributes and a share context: the
+// GLX one, or the EGL one where SDL runs on EGL.
+inline constexpr const char* kSharedContextExtension = "GLX_ARB_create_context";
+inline constexpr const char* kSharedContextExtensionEgl = "EGL_KHR_create_context";
+
+struct PixelBufferTarget {
+    PixelBufferTarget(int32_t targetWidth, int32_t targetHeight)
+        : width(targetWidth), height(targetHeight) {}
+
+    std::string textureName; // "pBuffer_Dummy_" + number: the placeholder texture
+    uint32_t texture = 0;    // its GL name, the colour buffer, bound when the target is read
+    bool created = false;    // context, framebuffer and depth buffer exist
+    int32_t width = 0;       // requested size in pixels
+    int32_t height = 0;
+    bool mipmapped = false; // mipmaps are made again each time the target is read
+    GLContextHandle context = nullptr;
+    uint32_t framebuffer = 0; // belongs to the target's context
+    uint32_t depthBuffer = 0; // renderbuffer of the configured depth bits
+};
+
+// Framebuffer entry points, fetched by setupPixelBufferExtensions.
+struct FramebufferFunctions {
+    PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
+    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
+    PFNGLFRAMEBUFFERTEXTURE2DPROC framebufferTexture2D = nullptr;
+    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
+    PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers = nullptr;
+    PFNGLISFRAMEBUFFERPROC isFramebuffer = nullptr;
+    PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
+    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
+    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
+    PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers = nullptr;
+    PFNGLISRENDERBUFFERPROC isRenderbuffer = nullptr;
+    PFNGLGENERATEMIPMAPPROC generateMipmap = nullptr;
+};
+
+// The window-system and framebuffer steps of making and unmaking a target. Unset steps are
+// the real ones; tests put in their own to show failures this driver never gives.
+struct TargetDriver {
+    GLContextHandle (*createContext)() = nullptr; // shares objects; current on success
+    bool (*makeCurrent)(GLContextHandle context) = nullptr;
+    bool (*makeWindowCurrent)() = nullptr;
+    bool (*releaseCurrent)() = nullptr; // no context current
+    bool (*deleteContext)(GLContextHandle context) = nullptr;
+    int32_t (*largestSide)() = nullptr; // the largest target side the driver grants
+    // In the target's context, current: depth storage; false when the driver refuses it.
+    bool (*createDepthBuffer)(PixelBufferTarget& target, GLenum format) = nullptr;
+    // Attaches colour and depth; the framebuffer status.
+    GLenum (*createFramebuffer)(PixelBufferTarget& target) = nullptr;
+    // False when the object outlives its deletion.
+    bool (*deleteFramebuffer)(PixelBufferTarget& target) = nullptr;
+    bool (*deleteDepthBuffer)(PixelBufferTarget& target) = nullptr;
+};
+
+// Settings read here, copied from the configuration once at start-up.
+struct TargetSettings {
+    int32_t depthBufferBits = 24;
+};
+
+struct RenderTargetState {
+    TargetSettings settings;
+    FramebufferFunctions gl;
+    TargetDriver driver;
+    PixelBufferTarget* current = nullptr; // the target last made current; none: the window
+    int32_t creationCount = 0;            // numbers the placeholder textures
+};
+extern RenderTargetState renderTargets;
+
+// The extension step that ends the capability check: framebuffer objects and shared
+// contexts, or the program ends. Fills renderTargets.gl.
+void setupPixelBufferExtensions(const GLQuery& query);
+
+// Creates (or re-creates) the target: its context, placeholder texture, framebuffer and
+// depth buffer. The context current before stays current. Failures are fatal.
+void createTarget(PixelBufferTarget& target);
+// False when the target is not created; else its context becomes current.
+bool makeTargetCurrent(PixelBufferTarget& target);
+// The window's context again, with the window's perspective view.
+void makeWindowCurrent();
+// The perspective view for the target's size with the window's aspect.
+void setTargetPerspective(const PixelBufferTarget& target);
+// Destroys what createTarget made and leaves the window's context current. A target not
+// created is left alone, so releasing twice is harmless.
+void releaseTarget(PixelBufferTarget& target);
+
+// Binds the target's image to GL_TEXTURE_2D of the active unit for reading (its mipmaps
+// made again first when it has them).
+void bindTargetTexture(const PixelBufferTarget& target);
+
+// Zoom blur: n passes back and forth between a and b, each drawing the source dimmed by
+// intensity and, blended over it, a copy magnified by spread / 2^i. Returns the target that
+// holds the result (b for an odd n, a for an even n).
+PixelBufferTarget& blurPasses(PixelBufferTarget& a, PixelBufferTarget& b, int32_t passes,
+                              float spread, float intensity);
+// Glow: the parts of source brighter than intensity, scaled, into middle; middle tinted and
+// spread through its smaller mipmaps (LOD bias) into destination, which is returned.
+PixelBufferTarget& glowPasses(PixelBufferTarget& source, PixelBufferTarget& middle,
+                              PixelBufferTarget& destination, float intensity, const float tint[3],
+                              float lodBias);
