@@ -1,0 +1,261 @@
+#include "effects/particles.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cmath>
+#include <memory>
+
+#include "effects/random.h"
+#include "platform/events.h"
+#include "platform/failure.h"
+#include "platform/memory.h"
+#include "render/debug_display.h"
+#include "render/render_state.h"
+#include "render/statistics.h"
+#include "resources/textures.h"
+
+ParticleState particleState;
+
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+constexpr double kBirthAngleStep = 0.06283185; // 2 pi / 100
+
+uint32_t registryBytes(int32_t count) {
+    return static_cast<uint32_t>(count) * static_cast<uint32_t>(sizeof(ParticleSystem*));
+}
+
+uint32_t poolBytes(int32_t count) {
+    return count > 0 ? static_cast<uint32_t>(count) * static_cast<uint32_t>(sizeof(Particle)) : 0;
+}
+
+void freePool(ParticleSystem& system) {
+    if (!system.particlesAllocated) return;
+    accountedFree(system.particles, poolBytes(system.poolCount));
+    system.particlesAllocated = false;
+    system.poolCount = 0;
+}
+
+// Texture index of a new particle: the only texture, a random one, or the next in turn.
+int32_t chooseTexture(ParticleSystem& system) {
+    if (system.textureCount < 2) return 0;
+    if (system.randomTexture)
+        return static_cast<int32_t>(random(static_cast<uint32_t>(system.textureCount)));
+    if (system.nextTexture >= system.textureCount) system.nextTexture = 0;
+    return system.nextTexture++;
+}
+
+// Age as a fraction of the lifetime. A particle born with a lifetime of 0 counts as at the
+// end of its life for the one frame it is drawn.
+float lifeFraction(const Particle& particle) {
+    if (particle.lifetime <= 0) return 1.0f;
+    return static_cast<float>(particle.age) / static_cast<float>(particle.lifetime);
+}
+
+float drawnHalfSize(const ParticleSystem& system, float t, float growthDelta) {
+    if (!system.sizeChanges) return system.size;
+    if (system.grow) return system.size + t * growthDelta;
+    return (1.0f - t) * system.size;
+}
+
+float fadeFactor(const ParticleSystem& system, float t) {
+    if (!system.fade) return 1.0f;
+    if (system.sineFade) return std::sin(kPi * t);
+    return 1.0f - t;
+}
+
+void drawOutline(const Vec3 corners[4]) {
+    glBegin(GL_LINE_LOOP);
+    for (int32_t i = 0; i < 4; ++i) glVertex3f(corners[i].x, corners[i].y, corners[i].z);
+    glEnd();
+}
+
+// Corners run top-left, top-right, bottom-right, bottom-left.
+void drawTexturedSquare(const Vec3 corners[4], GLuint texture) {
+    selectTextureUnit(0);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glBegin(GL_TRIANGLE_STRIP);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(corners[0].x, corners[0].y, corners[0].z);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(corners[3].x, corners[3].y, corners[3].z);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(corners[1].x, corners[1].y, corners[1].z);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(corners[2].x, corners[2].y, corners[2].z);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+}
+
+} // namespace
+
+ParticleSystem* createParticleSystem(const std::string& id) {
+    if (findParticleSystemIndex(id) >= 0)
+        fatalError("INTERNAL ERROR",
+                   "A particle system with the ID \"" + id + "\" already exists !");
+    ParticleState& state = particleState;
+    accountedAlloc(state.systems, registryBytes(state.count), registryBytes(state.count + 1));
+    ParticleSystem* system = new ParticleSystem;
+    system->id = id;
+    state.systems[state.count++] = system;
+    return system;
+}
+
+ParticleSystem* findParticleSystem(const std::string& id) {
+    int32_t index = findParticleSystemIndex(id);
+    return index >= 0 ? particleState.systems[index] : nullptr;
+}
+
+int32_t findParticleSystemIndex(const std::string& id) {
+    for (int32_t i = 0; i < particleState.count; ++i)
+        if (particleState.systems[i]->id == id) return i;
+    return -1;
+}
+
+void deleteParticleSystem(const std::string& id) {
+    int32_t index = findParticleSystemIndex(id);
+    if (index < 0) return;
+    ParticleState& state = particleState;
+    ParticleSystem* system = state.systems[index];
+    state.systems[index] = state.systems[state.count - 1];
+    freePool(*system);
+    system->id.clear();
+    delete system;
+    if (state.count == 1)
+        accountedFree(state.systems, registryBytes(1));
+    else
+        accountedAlloc(state.systems, registryBytes(state.count), registryBytes(state.count - 1));
+    --state.count;
+}
+
+void deleteAllParticleSystems() {
+    while (particleState.count > 0)
+        deleteParticleSystem(particleState.systems[particleState.count - 1]->id);
+}
+
+void addParticleTexture(ParticleSystem& system, const std::string& fileName,
+                        const std::string& archiveName) {
+    if (system.textureCount >= kMaxParticleTextures) {
+        noticeBox("INTERNAL ERROR", "The texture array for this particle system is already full !");
+        return;
+    }
+    int32_t index = loadTexture(fileName, archiveName);
+    system.textures[system.textureCount++] = textureState.records[index];
+}
+
+void initParticles(ParticleSystem& system) {
+    freePool(system);
+    if (system.textureCount == 0)
+        fatalError("INTERNAL ERROR", "You tried to initialize a particle system without a "
+                                     "particle texture !\nPlease check your code...");
+    int32_t count = system.particleCount > 0 ? system.particleCount : 0;
+    system.particles = nullptr;
+    accountedAlloc(system.particles, 0, poolBytes(count));
+    if (count > 0) std::uninitialized_value_construct_n(system.particles, count);
+    system.poolCount = count;
+    system.emissionAccumulator = 0;
+    system.particlesAllocated = true;
+}
+
+void updateParticleSystem(ParticleSystem& system, uint32_t ms) {
+    if (!system.particlesAllocated) return;
+    GLint blendSource = GL_ONE;
+    GLint blendDestination = GL_ZERO;
+    if (system.additiveBlending) {
+        glGetIntegerv(GL_BLEND_SRC, &blendSource);
+        glGetIntegerv(GL_BLEND_DST, &blendDestination);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    }
+    glDepthMask(GL_FALSE);
+    // Every particle is drawn before it moves, and the ones reborn now are not drawn yet, so
+    // drawing all first and then advancing all gives the same frame as one interleaved pass.
+    drawParticles(system);
+    animateParticles(system, ms);
+    glDepthMask(GL_TRUE);
+    if (system.additiveBlending)
+        glBlendFunc(static_cast<GLenum>(blendSource), static_cast<GLenum>(blendDestination));
+}
+
+void animateParticles(ParticleSystem& system, uint32_t ms) {
+    if (!system.particlesAllocated) return;
+    float motionFactor = 0.0f;
+    if (system.animate) {
+        // The accumulator is deliberately not capped: time in which no particle was dead is
+        // spent later as a burst. It wraps rather than overflows.
+        system.emissionAccumulator =
+            static_cast<int32_t>(static_cast<uint32_t>(system.emissionAccumulator) + ms);
+        motionFactor = static_cast<float>(ms) / static_cast<float>(system.motionTimeUnit);
+    }
+    int32_t budget = system.emissionInterval != 0
+                         ? system.emissionAccumulator / system.emissionInterval
+                         : system.particleCount;
+    seedRandom(tickCount());
+    if (!system.animate) return;
+    for (int32_t j = 0; j < system.poolCount; ++j) {
+        Particle& particle = system.particles[j];
+        if (particle.alive) {
+            Vec3 step = particle.velocity;
+            step.scale(motionFactor);
+            particle.position.add(step);
+            particle.age += static_cast<int32_t>(ms);
+            if (particle.age >= particle.lifetime) particle.alive = false;
+        } else if (budget > 0) {
+            respawnParticle(system, j);
+            --budget;
+            system.emissionAccumulator -= system.emissionInterval;
+        }
+    }
+}
+
+void drawParticles(const ParticleSystem& system) {
+    if (!system.particlesAllocated) return;
+    FrameStatistics& frame = statisticsState.frame;
+    frame.transparentTriangles += system.particleCount * 2;
+    frame.totalTriangles += system.particleCount * 2;
+    frame.particleSystems += 1;
+    float growthDelta = system.grow ? system.growthFactor * system.size - system.size : 0.0f;
+    bool wireframe = debugDisplay.wireframe;
+    for (int32_t j = 0; j < system.poolCount; ++j) {
+        const Particle& particle = system.particles[j];
+        if (!particle.alive) continue;
+        float t = lifeFraction(particle);
+        Vec3 corners[4];
+        billboardCorners(particle.position, drawnHalfSize(system, t, growthDelta), corners);
+        float f = fadeFactor(system, t);
+        glColor4f(f * system.colour[0], f * system.colour[1], f * system.colour[2],
+                  f * system.colour[3]);
+        if (wireframe)
+            drawOutline(corners);
+        else
+            drawTexturedSquare(corners, system.textures[particle.textureIndex]->glName);
+    }
+}
+
+void respawnParticle(ParticleSystem& system, int32_t index) {
+    if (!system.particlesAllocated || index < 0 || index >= system.poolCount) return;
+    Particle& particle = system.particles[index];
+    particle.velocity = system.startVelocity;
+    particle.age = 0;
+    particle.lifetime = system.randomLifetime
+                            ? static_cast<int32_t>(random(static_cast<uint32_t>(system.lifetime)))
+                            : system.lifetime;
+    if (system.emitterRadius > 0.0f) {
+        const float origin[3] = {system.emitterOrigin.x, system.emitterOrigin.y,
+                                 system.emitterOrigin.z};
+        const float extent[3] = {system.emitterExtent.x, system.emitterExtent.y,
+                                 system.emitterExtent.z};
+        float birth[3];
+        for (uint32_t a = 0; a < 3; ++a) {
+            double angle = static_cast<double>(random(100 + a)) * kBirthAngleStep;
+            birth[a] =
+                origin[a] + static_cast<float>(std::sin(angle)) * system.emitterRadius * extent[a];
+        }
+        particle.position.set(birth[0], birth[1], birth[2]);
+    } else {
+        particle.position = system.emitterOrigin;
+    }
+    particle.textureIndex = chooseTexture(system);
+    particle.alive = true;
+}
