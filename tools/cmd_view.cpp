@@ -14,17 +14,16 @@
 #include <string>
 
 #include "effects/debug_draw.h"
-#include "effects/fog.h"
+#include "effects/engine.h"
 #include "effects/renderer.h"
 #include "platform/events.h"
 #include "platform/failure.h"
 #include "platform/tool_window.h"
-#include "render/capabilities.h"
+#include "render/font2d.h"
 #include "render/render_state.h"
 #include "render/statistics.h"
 #include "resources/bigfile.h"
 #include "resources/textures.h"
-#include "scene/obb_tree.h"
 #include "scene/objects.h"
 #include "scene/reader3ds.h"
 #include "scene/scene_graph.h"
@@ -37,32 +36,6 @@ namespace {
 constexpr const char* kUsage = "usage: demotool view FILE.3ds [--camera NAME] [--frame F] "
                                "[--size WxH] [--no-textures] [--shot OUT.png] [--frames N]\n";
 constexpr const char* kBigfileName = "Film_03.dat";
-
-} // namespace
-FogState fogState; // TEMPORARY: comes with the engine's start-up
-namespace {
-// TEMPORARY: the engine's start-up and shutdown and the camera copy come with the render core.
-void initEngine() {
-    checkCapabilities();
-    installBufferHooks();
-    fillTextureUnitTable();
-    setScreenSize(renderState.settings.screenWidth, renderState.settings.screenHeight);
-    setPerspectiveView(renderState.settings.screenWidth, renderState.settings.screenHeight);
-    applyCamera(true);
-    applyDefaultRenderState();
-}
-void shutdownEngine() {
-    deleteAllObjects();
-    deleteAllTextures();
-    releaseDrawLists();
-}
-void cameraFromObject(const SceneObject* object) {
-    if (object == nullptr || !object->isCamera) return;
-    renderState.camera.eye = object->worldTransform.getTranslation();
-    renderState.camera.target = object->worldTarget;
-    renderState.camera.roll = 0.0f;
-}
-void drawOverlay(const StatisticsInputs&) {}
 
 // Everything one run of the viewer keeps.
 struct Viewer {
@@ -80,6 +53,7 @@ struct Viewer {
     bool dragging = false;
     int lastMouseX = 0, lastMouseY = 0;
     int32_t titleFrame = -1;
+    bool fontLoaded = false; // the statistics overlay has its font
 };
 
 void loadScene(const std::filesystem::path& path, bool loadTextures) {
@@ -98,6 +72,16 @@ void loadScene(const std::filesystem::path& path, bool loadTextures) {
     for (int32_t i = 0; i < objectState.count; ++i) buildObjectBuffers(*objectState.objects[i]);
 }
 
+// The statistics overlay's font, from the scene's folder or its bigfile; false without one.
+bool loadOverlayFont() {
+    const char* font = "font.png";
+    std::string archive = fileExists(font, "") ? "" : kBigfileName;
+    if (!archive.empty() && (!std::filesystem::exists(archive) || !fileExists(font, archive)))
+        return false;
+    buildFont(font, archive);
+    return true;
+}
+
 // The pose drawn this frame: the free camera, the file's camera or the framing one.
 ViewPose currentPose(const Viewer& viewer) {
     if (viewer.freeCamera) return poseFromOrbit(viewer.orbit);
@@ -107,7 +91,7 @@ ViewPose currentPose(const Viewer& viewer) {
 }
 
 void drawFrame(Viewer& viewer) {
-    resetFrameStatistics();
+    resetFrameCounters();
     clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     setSceneTime(viewer.time);
     ViewPose pose = currentPose(viewer);
@@ -149,22 +133,12 @@ void handleInput(Viewer& viewer) {
     if (eventState.keys['C']) viewer.freeCamera = false;
 }
 
-StatisticsInputs statisticsInputs() {
-    StatisticsInputs inputs;
-    inputs.objectCount = objectState.count;
-    inputs.objectTests = cullState.objectTests;
-    inputs.objectTestsSaved = cullState.objectTestsSaved;
-    inputs.planeTests = cullState.planeTests;
-    inputs.planeTestsSaved = cullState.planeTestsSaved;
-    return inputs;
-}
-
 int playInWindow(Viewer& viewer) {
     resetClock(0);
     while (!toolWindowState.closeRequested && !eventState.keys[kKeyEscape]) {
         viewer.time = loopedTime(viewer.range, viewer.firstTime, eventState.clock.elapsed);
         drawFrame(viewer);
-        drawOverlay(statisticsInputs());
+        if (viewer.fontLoaded) drawStatisticsOverlay(currentStatisticsInputs());
         presentToolWindow();
         countFrame(tickCount());
         if (viewer.time / 10 != viewer.titleFrame) {
@@ -265,11 +239,12 @@ int runView(int argc, char** argv) {
         std::fprintf(stderr, "demotool: no OpenGL window (%s)\n", error.c_str());
         return 1;
     }
-    RenderSettings& settings = renderState.settings;
+    RenderSettings settings;
     settings.screenWidth = options.width, settings.screenHeight = options.height;
     settings.fullscreen = false, settings.verticalSync = false;
     settings.multisampleMode = 0;
-    initEngine();
+    initEngine(settings);
+    installBufferHooks();
     buildNormalisationCubeMap();
     initSceneGraph();
     viewer.engineFarPlane = renderState.farPlane;
@@ -277,6 +252,7 @@ int runView(int argc, char** argv) {
     std::error_code ignored;
     std::filesystem::current_path(path.parent_path(), ignored);
     loadScene(path, options.loadTextures);
+    viewer.fontLoaded = options.shotFile.empty() && options.frameCount == 0 && loadOverlayFont();
 
     int result = runViewer(viewer);
     shutdownEngine();
