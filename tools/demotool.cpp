@@ -20,9 +20,9 @@ const Command kCommands[] = {
     {"decode", runDecode, "decode IN OUT.png [--colour-key] decode an image to RGBA PNG"},
     {"inspect", runInspect, "inspect FILE.3ds [--no-textures] [--json]  what a scene holds"},
     {"view", runView,
-     "view FILE.3ds [--camera NAME] [--frame F] [--size WxH] [--no-textures] [--shot OUT.png]\n"
-     "       [--frames N]                draw a scene; a window plays it, --shot writes one\n"
-     "                                  picture, --frames N times N frames in a row"},
+     "view FILE.3ds [--camera NAME] [--frame F] [--size WxH] [--no-textures]\n"
+     "       [--shot OUT.png] [--frames N]  draw a scene: a window plays its animation,\n"
+     "                                  --shot writes one picture, --frames N times N frames"},
     {"mix", runMix, "mix IN OUT.wav [--rate R] [--volume V]  render a sound to WAV"},
     {"build-data", runBuildData, "build-data [--preview] OUTDIR    make every asset of the demo"},
 };
