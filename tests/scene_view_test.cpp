@@ -197,6 +197,76 @@ TEST_F(ViewScene, TheCamerasSegmentIsPlayedAndTheTimeMovesIt) {
     EXPECT_LT(camera->worldTransform.getTranslation().y, 50.0f) << "time can go backwards";
 }
 
+TEST_F(ViewScene, LooseObjectsDefaultMaterialsAndTheHeadlight) {
+    // No keyframer: the reader leaves every object out of the scene graph. One mesh has a
+    // material group, the other none; the file has a camera but no light.
+    Builder3ds b;
+    b.beginFile();
+    Builder3ds::Material red;
+    red.name = "Red";
+    b.material(red);
+    Builder3ds::Mesh painted = triangle("Painted", 10);
+    painted.groups = {{"Red", {0}}};
+    b.mesh(painted);
+    // "Bare": a triangle about its local origin (20, 0, 0), written by hand with that origin.
+    b.begin(0x4000);
+    b.str("Bare");
+    b.begin(0x4100);
+    b.begin(0x4110);
+    b.u16(3);
+    b.vec(20, 0, 0), b.vec(21, 0, 0), b.vec(20, 1, 0);
+    b.end();
+    b.begin(0x4120);
+    b.u16(1);
+    b.u16(0), b.u16(1), b.u16(2), b.u16(7);
+    b.end();
+    b.begin(0x4160);
+    b.vec(1, 0, 0), b.vec(0, 1, 0), b.vec(0, 0, 1), b.vec(20, 0, 0);
+    b.end();
+    b.end();
+    b.end();
+    b.camera("Cam", 1, -30, 2, 1, 0, 2);
+    b.endEditor();
+    load(b.finish());
+    SceneObject* bare = findObject("Bare");
+    SceneObject* camera = findObject("Cam");
+    ASSERT_TRUE(bare && camera);
+    ASSERT_EQ(bare->treeNode, nullptr);
+    const Vec3 asRead = bare->lods[0].vertices[1];
+    ASSERT_FLOAT_EQ(asRead.x, 21.0f);
+    ASSERT_FLOAT_EQ(bare->lods[0].localVertices[1].x, 1.0f) << "relative to the local origin";
+
+    EXPECT_EQ(addDefaultFaceGroups(), 1) << "only the mesh without a material";
+    ASSERT_EQ(bare->lods[0].faceGroupCount, 1u);
+    const FaceGroup& group = *bare->lods[0].faceGroups[0];
+    EXPECT_EQ(group.faceCount, bare->lods[0].faceCount);
+    EXPECT_EQ(group.faceVertices[0].v[2], bare->lods[0].faces[0].v[2]);
+    EXPECT_FLOAT_EQ(group.diffuse[0], 0.8f) << "the default material";
+    EXPECT_EQ(findObject("Painted")->lods[0].faceGroupCount, 1u);
+    EXPECT_EQ(addDefaultFaceGroups(), 0);
+
+    EXPECT_EQ(attachLooseObjects(), 3);
+    ASSERT_NE(bare->treeNode, nullptr);
+    EXPECT_EQ(bare->treeNode->parent, &sceneGraphState.root);
+    const Vec3 placed = bare->lods[0].vertices[1];
+    EXPECT_NEAR(placed.x, asRead.x, 1e-4f) << "the mesh stays where the file put it";
+    EXPECT_NEAR(placed.y, asRead.y, 1e-4f);
+    EXPECT_NEAR(placed.z, asRead.z, 1e-4f);
+    EXPECT_NEAR(camera->worldTransform.getTranslation().z, 30.0f, 1e-4f) << "(x, z, -y)";
+    EXPECT_NEAR(camera->worldTarget.x, 1.0f, 1e-4f);
+    EXPECT_EQ(attachLooseObjects(), 0);
+
+    SceneObject* light = addHeadlightIfUnlit();
+    ASSERT_NE(light, nullptr);
+    EXPECT_EQ(light->lightKind, kPointLight);
+    EXPECT_EQ(light->treeNode->parent, &sceneGraphState.root) << "it lights the whole scene";
+    EXPECT_FLOAT_EQ(light->lightFactors[0], 1.0f);
+    EXPECT_FLOAT_EQ(light->lightFactors[1], 0.0f) << "no fall-off";
+    placeHeadlight(*light, {4, 5, 6});
+    EXPECT_FLOAT_EQ(light->worldTransform.getTranslation().y, 5.0f);
+    EXPECT_EQ(addHeadlightIfUnlit(), nullptr) << "a lit scene gets none";
+}
+
 TEST(ViewTime, PlaybackWrapsAtTheEndOfTheRange) {
     AnimationRange range{1000, 3000};
     EXPECT_EQ(loopedTime(range, 1000, 0), 1000);
