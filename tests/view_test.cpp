@@ -229,6 +229,12 @@ TEST(ViewFailures, MissingAndDamagedFilesGiveTheReadersReports) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.errors, fatalLine(kFileErrorCaption, fileErrorText("missing.3ds")));
     EXPECT_FALSE(fs::exists(dir.file("x.png"))) << "no picture after a fatal report";
+    // A folder that does not exist: the report names the whole path (and no file of that name
+    // in the working folder is read instead).
+    const std::string nowhere = dir.file("no-folder/missing.3ds");
+    run = view(shellQuoted(nowhere) + " --shot " + shellQuoted(dir.file("x.png")));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.errors, fatalLine(kFileErrorCaption, fileErrorText(nowhere)));
 
     writeWholeFile(dir.file("text.3ds"), std::vector<unsigned char>(64, 'x'));
     run = view(shellQuoted(dir.file("text.3ds")) + " --shot " + shellQuoted(dir.file("x.png")));

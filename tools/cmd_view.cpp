@@ -56,7 +56,7 @@ struct Viewer {
     bool fontLoaded = false; // the statistics overlay has its font
 };
 
-void loadScene(const std::filesystem::path& path, bool loadTextures) {
+void loadScene(const std::string& fileName, bool loadTextures) {
     TextureLoadOptions saved = textureState.options;
     // As the loading phase does: the scene's textures get mipmaps, anisotropy, compression.
     textureState.options.noMipmaps = false;
@@ -65,7 +65,7 @@ void loadScene(const std::filesystem::path& path, bool loadTextures) {
     reader3dsState.loadTextures = loadTextures;
     reader3dsState.textureFallbackArchive =
         std::filesystem::exists(kBigfileName) ? kBigfileName : "";
-    load3dsScene(path.filename().string(), "", "", "", -1, &sceneGraphState.root);
+    load3dsScene(fileName, "", "", "", -1, &sceneGraphState.root);
     textureState.options = saved;
     addDefaultFaceGroups();
     attachLooseObjects();
@@ -269,9 +269,10 @@ int runView(int argc, char** argv) {
     initSceneGraph();
     viewer.engineFarPlane = renderState.farPlane;
     // Texture names in a scene file are relative to the file's folder.
-    std::error_code ignored;
-    std::filesystem::current_path(path.parent_path(), ignored);
-    loadScene(path, options.loadTextures);
+    // A folder that cannot be entered leaves the whole path for the reader to report.
+    std::error_code folderError;
+    std::filesystem::current_path(path.parent_path(), folderError);
+    loadScene(folderError ? path.string() : path.filename().string(), options.loadTextures);
     viewer.fontLoaded = options.shotFile.empty() && options.frameCount == 0 && loadOverlayFont();
 
     int result = runViewer(viewer);
