@@ -41,8 +41,8 @@ std::vector<Material3ds> sceneMaterials() {
         material("Arch", {215, 205, 190}, {40, 40, 40}, 10, "Arch.jpg"),
         material("ENV_Metal", {200, 205, 215}, {255, 255, 255}, 85, "Metal.jpg"),
         material("Glass", {170, 200, 235}, {255, 255, 255}, 90, "Glass.png"),
-        material("LogoChrome", {215, 225, 255}, {255, 255, 255}, 75, ""),
-        material("Emblem", {235, 190, 110}, {255, 240, 200}, 70, ""),
+        material("LogoChrome", {32, 35, 42}, {110, 115, 130}, 100, ""),
+        material("Emblem", {64, 50, 30}, {255, 240, 200}, 70, ""),
         material("ZorxFace", {235, 235, 240}, {255, 255, 255}, 60, ""),
         material("ZorxPlate", {120, 130, 150}, {120, 120, 120}, 30, ""),
     };
@@ -301,7 +301,7 @@ std::vector<Light3ds> sceneLights() {
     spot.hotspot = 30;
     spot.falloff = 50;
     lights.push_back(spot);
-    lights.push_back(omni("kslogol", kLogoCentre + Vec3f{0, -1.6f, 0.4f}, 0.08f, 0.09f, 0.12f));
+    lights.push_back(omni("kslogol", kLogoCentre + Vec3f{0, -1.6f, 1.35f}, 0.045f, 0.05f, 0.07f));
     return lights;
 }
 
