@@ -43,7 +43,8 @@ std::vector<Material3ds> sceneMaterials() {
         material("Glass", {170, 200, 235}, {255, 255, 255}, 90, "Glass.png"),
         material("LogoChrome", {32, 35, 42}, {110, 115, 130}, 100, ""),
         material("Emblem", {64, 50, 30}, {255, 240, 200}, 70, ""),
-        material("ZorxFace", {235, 235, 240}, {255, 255, 255}, 60, ""),
+        material("ZorxFace", {235, 235, 240}, {255, 255, 255}, 60, "Zorx.jpg"),
+        material("ZorxEdge", {60, 62, 70}, {120, 120, 120}, 30, "ZorxEdge.jpg"),
         material("ZorxPlate", {120, 130, 150}, {120, 120, 120}, 30, ""),
     };
     for (Material3ds& m : list) {
@@ -237,11 +238,19 @@ void addFittings(std::vector<Mesh3ds>& meshes) {
     meshes.push_back(std::move(glass));
 }
 
+// Extruded text centred on centre; the side walls get sideMaterial.
 Mesh3ds extrudedText(const std::string& name, const std::string& text, float capHeight, float depth,
-                     int curveSteps, const std::string& material, Vec3f centre) {
+                     int curveSteps, const std::string& material, Vec3f centre,
+                     const std::string& sideMaterial = "") {
     Mesh3ds mesh = namedMesh(name);
     std::string error;
-    const TextExtrusion request{kLogoFont, text, capHeight, depth, curveSteps, material, material};
+    const TextExtrusion request{kLogoFont,
+                                text,
+                                capHeight,
+                                depth,
+                                curveSteps,
+                                material,
+                                sideMaterial.empty() ? material : sideMaterial};
     if (!extrudeText(request, mesh, error)) fatalError("ERROR", error);
     for (Vec3f& v : mesh.vertices) v = v + centre;
     mesh.origin = centre;
@@ -267,7 +276,7 @@ void addLogos(std::vector<Mesh3ds>& meshes) {
     meshes.push_back(extrudedText("kslogo", "KORAL", 1.5f, 0.5f, 10, "LogoChrome", kLogoCentre));
     meshes.push_back(facetedRing("kshead", kLogoCentre + Vec3f{0, 0.5f, 0}, 2.9f, 0.26f));
     meshes.push_back(extrudedText("LW3logoA", "ZORX", 3.4f, 1.0f, 10, "ZorxFace",
-                                  kIntroCentre + Vec3f{0, 0, 1.2f}));
+                                  kIntroCentre + Vec3f{0, 0, 1.2f}, "ZorxEdge"));
     meshes.push_back(extrudedText("LW3logoB", "OpenGL", 1.2f, 0.5f, 8, "ZorxPlate",
                                   kIntroCentre + Vec3f{0, 0.4f, -2.3f}));
 }
@@ -329,13 +338,14 @@ void cameraFlight(std::vector<PositionKey3ds>& eye, std::vector<PositionKey3ds>&
               key(4500, kLogoCentre, {0.5f, 0, 0})};
 }
 
-// Camera02: a quarter turn around the engine logo while closing in from 38 to 18 units.
+// Camera02: a quarter turn around the engine logo while closing in from 40 to 28 units; the
+// logo stays within about half the view, so that its zoom blur does not fill the screen.
 void cameraOrbit(std::vector<PositionKey3ds>& eye, std::vector<PositionKey3ds>& target) {
     eye.clear();
     target.clear();
     for (uint32_t i = 0; i <= 12; ++i) {
         const float f = float(i) / 12;
-        const float angle = (-65 + 85 * f) * kPi / 180, distance = 38 - 20 * f;
+        const float angle = (-65 + 85 * f) * kPi / 180, distance = 40 - 12 * f;
         const Vec3f offset{distance * std::sin(angle), -distance * std::cos(angle), 12 - 9 * f};
         eye.push_back(key(i * 500, kIntroCentre + offset, {0.1f, 0.05f * float(i % 3), -0.1f}));
     }

@@ -364,14 +364,44 @@ Material makeLogo() {
     return material;
 }
 
+// The engine logo's letters, spread once over the whole text (v runs up the letters). The
+// second scene draws them unlit in white times this texture and then zoom-blurs them with a
+// gain: mid tones only, brushed across, lighter towards the top, with a soft diagonal sheen.
+Material makeZorxFace() {
+    Material material = makeMaterial(256);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const float brushed =
+            tiledNoise(u * 4, v * 128, 128, 91) * 0.6f + tiledNoise(u * 16, v * 64, 64, 92) * 0.4f;
+        const float band = (u * 0.7f + v - 1.0f) / 0.14f;
+        const float sheen = std::exp(-band * band);
+        const float lum = 0.2f + v * 0.12f + brushed * 0.06f + sheen * 0.12f;
+        c = {lum * 0.9f, lum * 0.97f, lum * 1.12f, 1};
+        return brushed;
+    });
+    return material;
+}
+
+// The logo's side walls: dark, so that the letters stay apart when seen at an angle.
+Material makeZorxEdge() {
+    Material material = makeMaterial(64);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const float lum = 0.06f + v * 0.05f + tiledNoise(u * 4, v * 32, 32, 93) * 0.02f;
+        c = {lum * 0.9f, lum * 0.95f, lum * 1.15f, 1};
+        return 0.0f;
+    });
+    return material;
+}
+
 struct MaterialEntry {
     const char* stem; // file name without extension, upper case
     MaterialMaker make;
 };
 
 const MaterialEntry kMaterials[] = {
-    {"STONE", makeStone}, {"TILES", makeTiles}, {"VAULT", makeVault}, {"PILLAR", makePillar},
-    {"ARCH", makeArch},   {"METAL", makeMetal}, {"GLASS", makeGlass}, {"LOGO", makeLogo},
+    {"STONE", makeStone},       {"TILES", makeTiles}, {"VAULT", makeVault},
+    {"PILLAR", makePillar},     {"ARCH", makeArch},   {"METAL", makeMetal},
+    {"GLASS", makeGlass},       {"LOGO", makeLogo},   {"ZORX", makeZorxFace},
+    {"ZORXEDGE", makeZorxEdge},
 };
 
 std::string upperCase(std::string text) {
