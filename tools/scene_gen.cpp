@@ -41,6 +41,8 @@ std::vector<Material3ds> sceneMaterials() {
         material("Arch", {215, 205, 190}, {40, 40, 40}, 10, "Arch.jpg"),
         material("ENV_Metal", {200, 205, 215}, {255, 255, 255}, 85, "Metal.jpg"),
         material("Glass", {170, 200, 235}, {255, 255, 255}, 90, "Glass.png"),
+        // The hall's logo glows wherever it is brighter than 0.7, and its sphere map is added
+        // to the lit colour: dark materials, so that only the reflected lamps glow.
         material("LogoChrome", {32, 35, 42}, {110, 115, 130}, 100, ""),
         material("Emblem", {64, 50, 30}, {255, 240, 200}, 70, ""),
         material("ZorxFace", {235, 235, 240}, {255, 255, 255}, 60, "Zorx.jpg"),
@@ -310,6 +312,8 @@ std::vector<Light3ds> sceneLights() {
     spot.hotspot = 30;
     spot.falloff = 50;
     lights.push_back(spot);
+    // Dim: with the attenuation the first scene gives it, it shines about ten times its colour
+    // on the letters. It hangs above them so that its flares leave them readable.
     lights.push_back(omni("kslogol", kLogoCentre + Vec3f{0, -1.6f, 1.35f}, 0.045f, 0.05f, 0.07f));
     return lights;
 }
