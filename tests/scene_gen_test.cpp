@@ -370,9 +370,9 @@ TEST(SceneTextures, ListsMapsAndDerivedNormalMaps) {
     EXPECT_EQ(normalMapName("Pillar.jpg"), "Pillar_NM.PNG");
     EXPECT_EQ(normalMapName("wall.png"), "wall_NM.PNG");
     const std::vector<std::string> names = demoSceneTextureNames();
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"Tiles.jpg", "Stone.jpg", "Vault.jpg", "Pillar.jpg",
-                                        "Pillar_NM.PNG", "Arch.jpg", "Metal.jpg", "Glass.png"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Tiles.jpg", "Stone.jpg", "Vault.jpg", "Pillar.jpg",
+                                               "Pillar_NM.PNG", "Arch.jpg", "Metal.jpg",
+                                               "Glass.png", "Zorx.jpg", "ZorxEdge.jpg"}));
     bool shiny = false, transparent = false;
     for (const Material3ds& m : scene().materials) {
         shiny |= m.name.rfind("ENV_", 0) == 0 && !m.mapFile.empty();

@@ -91,6 +91,18 @@ double meanBrightness(const Image& image, double x0 = 0, double y0 = 0, double x
     return count > 0 ? sum / count : 0;
 }
 
+// Share (0..1) of the pixels of a rectangle that are white or nearly so.
+double whiteShare(const Image& image, double x0, double y0, double x1, double y1) {
+    int white = 0, count = 0;
+    for (int y = int(y0 * image.height); y < int(y1 * image.height); ++y)
+        for (int x = int(x0 * image.width); x < int(x1 * image.width); ++x) {
+            const uint8_t* p = &image.pixels[(size_t(y) * image.width + x) * 3];
+            white += p[0] >= 248 && p[1] >= 248 && p[2] >= 248;
+            ++count;
+        }
+    return count > 0 ? double(white) / count : 0;
+}
+
 void saveShot(const std::string& name, const Image& image) {
     const char* folder = std::getenv("ZORX_SCENE_SHOTS");
     if (folder == nullptr || image.pixels.empty()) return;
@@ -212,11 +224,14 @@ TEST_F(DemoSequences, FirstSceneFlightTitleAndItsBoundary) {
     drawAt(Sequence::First, 5000);
     EXPECT_GT(seen.renderedObjects, 0);
     EXPECT_GT(meanBrightness(seen.image), 10.0);
+    // The logo's glow and the flares leave its letters visible: no white blob in the middle.
+    EXPECT_LT(whiteShare(seen.image, 0.25, 0.25, 0.75, 0.75), 0.08);
     // The music plays from the scene time.
     EXPECT_GE(FSOUND_Stream_GetTime(demoState.musicStream), 5000);
     EXPECT_LT(FSOUND_Stream_GetTime(demoState.musicStream), 5100);
     drawAt(Sequence::First, 25000);
     EXPECT_GT(meanBrightness(seen.image), 10.0);
+    EXPECT_LT(whiteShare(seen.image, 0.25, 0.25, 0.75, 0.75), 0.08);
     drawAt(Sequence::First, 44500);
     EXPECT_GT(seen.renderedObjects, 0);
 
@@ -295,6 +310,13 @@ TEST_F(DemoSequences, SecondSceneBlurredLogoAndTitle) {
     drawAt(Sequence::Second, 30000);
     EXPECT_GT(meanBrightness(seen.image), fadingIn);
     EXPECT_GT(meanBrightness(seen.image, 0.3, 0.3, 0.7, 0.7), 20.0);
+    // The zoom blur's gain grows with time; the logo stays small enough that it never
+    // whites out the screen.
+    EXPECT_LT(whiteShare(seen.image, 0.25, 0.25, 0.75, 0.75), 0.15);
+    EXPECT_LT(meanBrightness(seen.image), 100.0);
+    drawAt(Sequence::Second, 50000);
+    EXPECT_LT(whiteShare(seen.image, 0.25, 0.25, 0.75, 0.75), 0.15);
+    EXPECT_LT(meanBrightness(seen.image), 100.0);
     drawAt(Sequence::Second, 62000);
     EXPECT_EQ(seen.renderedObjects, 0);
     EXPECT_GT(meanBrightness(seen.image, 0.3, 0.4, 0.7, 0.6), 20.0);

@@ -41,9 +41,12 @@ std::vector<Material3ds> sceneMaterials() {
         material("Arch", {215, 205, 190}, {40, 40, 40}, 10, "Arch.jpg"),
         material("ENV_Metal", {200, 205, 215}, {255, 255, 255}, 85, "Metal.jpg"),
         material("Glass", {170, 200, 235}, {255, 255, 255}, 90, "Glass.png"),
-        material("LogoChrome", {215, 225, 255}, {255, 255, 255}, 75, ""),
-        material("Emblem", {235, 190, 110}, {255, 240, 200}, 70, ""),
-        material("ZorxFace", {235, 235, 240}, {255, 255, 255}, 60, ""),
+        // The hall's logo glows wherever it is brighter than 0.7, and its sphere map is added
+        // to the lit colour: dark materials, so that only the reflected lamps glow.
+        material("LogoChrome", {32, 35, 42}, {110, 115, 130}, 100, ""),
+        material("Emblem", {64, 50, 30}, {255, 240, 200}, 70, ""),
+        material("ZorxFace", {235, 235, 240}, {255, 255, 255}, 60, "Zorx.jpg"),
+        material("ZorxEdge", {60, 62, 70}, {120, 120, 120}, 30, "ZorxEdge.jpg"),
         material("ZorxPlate", {120, 130, 150}, {120, 120, 120}, 30, ""),
     };
     for (Material3ds& m : list) {
@@ -237,11 +240,19 @@ void addFittings(std::vector<Mesh3ds>& meshes) {
     meshes.push_back(std::move(glass));
 }
 
+// Extruded text centred on centre; the side walls get sideMaterial.
 Mesh3ds extrudedText(const std::string& name, const std::string& text, float capHeight, float depth,
-                     int curveSteps, const std::string& material, Vec3f centre) {
+                     int curveSteps, const std::string& material, Vec3f centre,
+                     const std::string& sideMaterial = "") {
     Mesh3ds mesh = namedMesh(name);
     std::string error;
-    const TextExtrusion request{kLogoFont, text, capHeight, depth, curveSteps, material, material};
+    const TextExtrusion request{kLogoFont,
+                                text,
+                                capHeight,
+                                depth,
+                                curveSteps,
+                                material,
+                                sideMaterial.empty() ? material : sideMaterial};
     if (!extrudeText(request, mesh, error)) fatalError("ERROR", error);
     for (Vec3f& v : mesh.vertices) v = v + centre;
     mesh.origin = centre;
@@ -267,7 +278,7 @@ void addLogos(std::vector<Mesh3ds>& meshes) {
     meshes.push_back(extrudedText("kslogo", "KORAL", 1.5f, 0.5f, 10, "LogoChrome", kLogoCentre));
     meshes.push_back(facetedRing("kshead", kLogoCentre + Vec3f{0, 0.5f, 0}, 2.9f, 0.26f));
     meshes.push_back(extrudedText("LW3logoA", "ZORX", 3.4f, 1.0f, 10, "ZorxFace",
-                                  kIntroCentre + Vec3f{0, 0, 1.2f}));
+                                  kIntroCentre + Vec3f{0, 0, 1.2f}, "ZorxEdge"));
     meshes.push_back(extrudedText("LW3logoB", "OpenGL", 1.2f, 0.5f, 8, "ZorxPlate",
                                   kIntroCentre + Vec3f{0, 0.4f, -2.3f}));
 }
@@ -301,7 +312,9 @@ std::vector<Light3ds> sceneLights() {
     spot.hotspot = 30;
     spot.falloff = 50;
     lights.push_back(spot);
-    lights.push_back(omni("kslogol", kLogoCentre + Vec3f{0, -1.6f, 0.4f}, 0.08f, 0.09f, 0.12f));
+    // Dim: with the attenuation the first scene gives it, it shines about ten times its colour
+    // on the letters. It hangs above them so that its flares leave them readable.
+    lights.push_back(omni("kslogol", kLogoCentre + Vec3f{0, -1.6f, 1.35f}, 0.045f, 0.05f, 0.07f));
     return lights;
 }
 
@@ -329,13 +342,14 @@ void cameraFlight(std::vector<PositionKey3ds>& eye, std::vector<PositionKey3ds>&
               key(4500, kLogoCentre, {0.5f, 0, 0})};
 }
 
-// Camera02: a quarter turn around the engine logo while closing in from 38 to 18 units.
+// Camera02: a quarter turn around the engine logo while closing in from 40 to 28 units; the
+// logo stays within about half the view, so that its zoom blur does not fill the screen.
 void cameraOrbit(std::vector<PositionKey3ds>& eye, std::vector<PositionKey3ds>& target) {
     eye.clear();
     target.clear();
     for (uint32_t i = 0; i <= 12; ++i) {
         const float f = float(i) / 12;
-        const float angle = (-65 + 85 * f) * kPi / 180, distance = 38 - 20 * f;
+        const float angle = (-65 + 85 * f) * kPi / 180, distance = 40 - 12 * f;
         const Vec3f offset{distance * std::sin(angle), -distance * std::cos(angle), 12 - 9 * f};
         eye.push_back(key(i * 500, kIntroCentre + offset, {0.1f, 0.05f * float(i % 3), -0.1f}));
     }

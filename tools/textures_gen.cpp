@@ -364,14 +364,44 @@ Material makeLogo() {
     return material;
 }
 
+// The engine logo's letters, spread once over the whole text (v runs up the letters). The
+// second scene draws them unlit in white times this texture and then zoom-blurs them with a
+// gain: mid tones only, brushed across, lighter towards the top, with a soft diagonal sheen.
+Material makeZorxFace() {
+    Material material = makeMaterial(256);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const float brushed =
+            tiledNoise(u * 4, v * 128, 128, 91) * 0.6f + tiledNoise(u * 16, v * 64, 64, 92) * 0.4f;
+        const float band = (u * 0.7f + v - 1.0f) / 0.14f;
+        const float sheen = std::exp(-band * band);
+        const float lum = 0.2f + v * 0.12f + brushed * 0.06f + sheen * 0.12f;
+        c = {lum * 0.9f, lum * 0.97f, lum * 1.12f, 1};
+        return brushed;
+    });
+    return material;
+}
+
+// The logo's side walls: dark, so that the letters stay apart when seen at an angle.
+Material makeZorxEdge() {
+    Material material = makeMaterial(64);
+    shadeMaterial(material, [](float u, float v, Colour& c) {
+        const float lum = 0.06f + v * 0.05f + tiledNoise(u * 4, v * 32, 32, 93) * 0.02f;
+        c = {lum * 0.9f, lum * 0.95f, lum * 1.15f, 1};
+        return 0.0f;
+    });
+    return material;
+}
+
 struct MaterialEntry {
     const char* stem; // file name without extension, upper case
     MaterialMaker make;
 };
 
 const MaterialEntry kMaterials[] = {
-    {"STONE", makeStone}, {"TILES", makeTiles}, {"VAULT", makeVault}, {"PILLAR", makePillar},
-    {"ARCH", makeArch},   {"METAL", makeMetal}, {"GLASS", makeGlass}, {"LOGO", makeLogo},
+    {"STONE", makeStone},       {"TILES", makeTiles}, {"VAULT", makeVault},
+    {"PILLAR", makePillar},     {"ARCH", makeArch},   {"METAL", makeMetal},
+    {"GLASS", makeGlass},       {"LOGO", makeLogo},   {"ZORX", makeZorxFace},
+    {"ZORXEDGE", makeZorxEdge},
 };
 
 std::string upperCase(std::string text) {
@@ -428,17 +458,31 @@ bool generateSceneTexture(const std::string& name, Image& out) {
 
 namespace {
 
-// What a polished surface in the hall reflects: a bright sky-lit vault above, a warm band of
-// windows at the horizon and the darker floor below. d is a unit direction, y up.
+// What a polished surface at the end of the hall reflects: the dim hall, a few lamps and,
+// at grazing angles, the lit floor and vault behind the surface. d is a unit direction, y up,
+// z towards the viewer. Only the lamps and the rim are bright: the logo that carries this map
+// glows where its surface catches them, and its faces seen head-on stay dark and readable.
 Colour hallEnvironment(float x, float y, float z) {
+    struct Lamp {
+        float x, y, z, strength;
+    };
+    static const Lamp lamps[] = {{-0.55f, 0.65f, 0.52f, 1.6f},
+                                 {0.82f, 0.12f, 0.36f, 1.3f},
+                                 {0.36f, 0.74f, -0.56f, 1.4f},
+                                 {-0.72f, -0.28f, 0.24f, 1.0f},
+                                 {0.1f, -0.55f, -0.83f, 1.2f}};
     const float up = std::max(y, 0.0f), down = std::max(-y, 0.0f);
-    const float horizon = std::exp(-y * y * 18.0f);
-    const float azimuth = std::atan2(x, z);
-    const float windows = std::pow(std::max(0.0f, std::cos(azimuth * 6.0f)), 8.0f) * horizon;
-    const float sun = std::pow(std::max(0.0f, x * 0.48f + y * 0.6f + z * 0.64f), 64.0f);
-    return {0.55f + up * 0.35f + horizon * 0.35f + windows * 0.6f - down * 0.35f + sun * 1.5f,
-            0.62f + up * 0.33f + horizon * 0.28f + windows * 0.55f - down * 0.38f + sun * 1.4f,
-            0.75f + up * 0.25f + horizon * 0.15f + windows * 0.4f - down * 0.45f + sun * 1.2f, 1};
+    float lamp = 0;
+    for (const Lamp& l : lamps) {
+        const float length = std::sqrt(l.x * l.x + l.y * l.y + l.z * l.z);
+        const float facing = std::max(0.0f, (x * l.x + y * l.y + z * l.z) / length);
+        lamp += l.strength * (std::pow(facing, 90.0f) + 0.22f * std::pow(facing, 12.0f));
+    }
+    const float rim = std::clamp((-z - 0.2f) / 0.7f, 0.0f, 1.0f);
+    const float glint = rim * rim * 0.9f;
+    return {0.1f + up * 0.12f - down * 0.04f + glint * 0.85f + lamp * 0.9f,
+            0.11f + up * 0.13f - down * 0.04f + glint * 0.9f + lamp * 0.95f,
+            0.14f + up * 0.16f - down * 0.05f + glint + lamp, 1};
 }
 
 // Sphere map of the hall's environment. Texture rows run with t, and the sphere-map texture
@@ -461,6 +505,19 @@ Image makeSphereMap(int size) {
 
 float radial(float x, float y, float cx, float cy) {
     return std::hypot(x - cx, y - cy);
+}
+
+// Fades a square glow to black towards its border so a billboard never shows its square.
+void fadeToBorder(Canvas& canvas) {
+    const int size = canvas.width;
+    const float c = size * 0.5f;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float edge =
+                1.0f - smoothStep(0.38f, 0.5f, radial(x + 0.5f, y + 0.5f, c, c) / size);
+            float* p = canvas.at(x, y);
+            p[0] *= edge, p[1] *= edge, p[2] *= edge;
+        }
 }
 
 // A glow of falloff exp(-(r / width)^2) plus rays: rays along `rayCount` directions.
@@ -492,14 +549,39 @@ Canvas makeGlow(int size, Colour core, Colour halo, float haloWidth, int rayCoun
                      const float d = (radial(x, y, c, c) - size * ringRadius) / (size * 0.02f);
                      return std::exp(-d * d);
                  });
-    // Fade to black towards the border so a billboard never shows its square.
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            const float edge =
-                1.0f - smoothStep(0.38f, 0.5f, radial(x + 0.5f, y + 0.5f, c, c) / size);
-            float* p = canvas.at(x, y);
-            p[0] *= edge, p[1] *= edge, p[2] *= edge;
-        }
+    fadeToBorder(canvas);
+    return canvas;
+}
+
+// The flare spinning at the logo's light, drawn twice over the logo: a small hot point, thin
+// rays and a faint halo and ring, so that the letters behind it stay readable.
+Canvas makeSparkle(int size) {
+    Canvas canvas = makeCanvas(size, size, {0, 0, 0, 1});
+    const float c = size * 0.5f;
+    addLight(canvas, {0.06f, 0.07f, 0.18f, 0}, [&](float x, float y) {
+        const float r = radial(x, y, c, c) / (size * 0.12f);
+        return std::exp(-r * r);
+    });
+    addLight(canvas, {1, 1, 1, 0}, [&](float x, float y) {
+        const float r = radial(x, y, c, c) / (size * 0.016f);
+        return std::exp(-r * r);
+    });
+    for (int ray = 0; ray < 4; ++ray) {
+        const float angle = 3.14159265f * float(ray) / 4;
+        const float ax = std::cos(angle), ay = std::sin(angle);
+        const float length = size * (ray % 2 == 0 ? 0.47f : 0.3f);
+        addLight(canvas, {0.4f, 0.45f, 0.8f, 0}, [&](float x, float y) {
+            const float along = (x - c) * ax + (y - c) * ay;
+            const float across = (x - c) * ay - (y - c) * ax;
+            const float fall = std::max(0.0f, 1.0f - std::fabs(along) / length);
+            return fall * fall * fall * std::exp(-across * across / 2.2f);
+        });
+    }
+    addLight(canvas, {0.08f, 0.09f, 0.2f, 0}, [&](float x, float y) {
+        const float d = (radial(x, y, c, c) - size * 0.3f) / (size * 0.012f);
+        return std::exp(-d * d);
+    });
+    fadeToBorder(canvas);
     return canvas;
 }
 
@@ -554,9 +636,7 @@ std::vector<NamedImage> generateInterfaceImages() {
     // its colour is added at full strength for the whole fade, so only black fades smoothly.
     images.push_back({"Textur20.png", canvasToImage(makeCanvas(256, 256, {0, 0, 0, 1}), 3)});
     images.push_back({"Textur64.jpg", makeSphereMap(256)});
-    images.push_back({"Flare10.png", canvasToImage(makeGlow(256, {1, 1, 1, 0}, {0.45f, 0.5f, 1, 0},
-                                                            0.16f, 4, 0.48f, 2.0f, 0.3f),
-                                                   3)});
+    images.push_back({"Flare10.png", canvasToImage(makeSparkle(256), 3)});
     const Colour blueWhite{0.6f, 0.7f, 1, 0}, warm{1, 0.8f, 0.5f, 0}, pale{0.8f, 0.85f, 1, 0};
     images.push_back(
         {"Flare11.png", canvasToImage(makeGlow(64, {1, 1, 1, 0}, blueWhite, 0.2f, 0, 0, 0, 0), 3)});
