@@ -8,7 +8,7 @@
 #include <array>
 
 #include "config/dialogs.h"
-#include "platform/events.h"
+#include "platform/fltk_pump.h"
 #include "platform/resource_images.h"
 
 namespace {
@@ -21,18 +21,6 @@ FltkSupportState fltkSupportState;
 Fl_RGB_Image*& imageSlot(int32_t id) {
     size_t slot = id == kProgramIcon ? fltkSupportState.images.size() - 1 : size_t(id - 2400);
     return fltkSupportState.images[slot];
-}
-
-void pumpFltk() {
-    if (fl_display != nullptr) Fl::check();
-}
-
-bool focusInFltkWindow() {
-    if (fl_display == nullptr) return false;
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(fl_display, &focus, &revert);
-    return focus != None && focus != PointerRoot && fl_find(focus) != nullptr;
 }
 
 } // namespace
@@ -76,11 +64,6 @@ void placeDialog(Fl_Window& window, const Fl_Window* owner, int dx, int dy) {
                             : centreDialog(0, 0, screenW, screenH, window.w(), window.h(), dx, dy,
                                            screenW, screenH);
     window.position(place.x, place.y);
-}
-
-void serveFltkFromPump() {
-    eventState.pumpToolkit = pumpFltk;
-    eventState.focusInToolkitWindow = focusInFltkWindow;
 }
 
 GroupFrame::GroupFrame(int x, int y, int w, int h, const char* title)

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "platform/fltk_pump.h"
+
 // Opens FLTK's connection to the display; false when there is no display.
 bool openFltkDisplay();
 // The compiled-in image with that resource number, decoded once; null when it is missing.
@@ -18,9 +20,6 @@ void setProgramIcon(Fl_Window& window, bool useOwnIcon);
 // Centres window over the owner's rectangle (the whole screen without an owner), moved by
 // (dx, dy); on the screen's centre where it would not fit.
 void placeDialog(Fl_Window& window, const Fl_Window* owner, int dx, int dy);
-// From now on every pumpMessages also serves FLTK's windows, and the focus moving into one
-// of them keeps the program active.
-void serveFltkFromPump();
 
 // A titled group frame: an etched rectangle with its label on the top line.
 class GroupFrame : public Fl_Box {

@@ -9,8 +9,8 @@
 #include <array>
 #include <string>
 
-#include "platform/events.h"
 #include "platform/failure.h"
+#include "platform/fltk_pump.h"
 #include "platform/resource_images.h"
 #include "platform/window.h"
 #include "scene/tree_view.h"
@@ -70,18 +70,6 @@ void ensureVisible(TreeItem item) {
          parent = parent->parent())
         if (parent->is_close()) parent->open();
     tree->show_item(itemOf(item));
-}
-
-void pumpFltk() {
-    if (fl_display != nullptr) Fl::check();
-}
-
-bool focusInFltkWindow() {
-    if (fl_display == nullptr) return false;
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(fl_display, &focus, &revert);
-    return focus != None && focus != PointerRoot && fl_find(focus) != nullptr;
 }
 
 [[noreturn]] void windowFailed() {
@@ -150,8 +138,7 @@ void createTreeWindow() {
         }
     }
     window->show();
-    eventState.pumpToolkit = pumpFltk;
-    eventState.focusInToolkitWindow = focusInFltkWindow;
+    serveFltkFromPump();
     Fl::check();
 
     treeView.insertItem = insertItem;

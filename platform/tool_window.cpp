@@ -74,18 +74,6 @@ bool makeOffscreenTarget(std::string& error) {
     return true;
 }
 
-void setAttributes() {
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-}
-
 bool fail(std::string& error, const std::string& reason) {
     error = reason;
     closeToolWindow();
@@ -104,7 +92,7 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
         return false;
     }
     windowState.videoStarted = true;
-    setAttributes();
+    setWindowGLAttributes(24, 0, -1);
     Uint32 flags = SDL_WINDOW_OPENGL | (offscreen ? SDL_WINDOW_HIDDEN : 0);
     int windowWidth = offscreen ? 64 : width, windowHeight = offscreen ? 64 : height;
     tw.window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,

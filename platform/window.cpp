@@ -39,20 +39,8 @@ struct BufferBits {
 };
 BufferBits bufferBits;
 
-// The GL attributes every window of the program asks for: RGBA 8-8-8-8, double buffer,
-// the described depth and stencil bits; samples as given.
 void setPixelFormatAttributes(int samples) {
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, bufferBits.depth);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, bufferBits.stencil);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, samples >= 0 ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples >= 0 ? samples : 0);
+    setWindowGLAttributes(bufferBits.depth, bufferBits.stencil, samples);
 }
 
 // A window size the window system and the GL drawable can hold (the largest viewport
@@ -460,4 +448,18 @@ void captureGLStrings() {
     keepIfPresent(glStrings.extensions, text(GL_EXTENSIONS));
     keepIfPresent(glStrings.windowSystemExtensions, windowSystemExtensionList());
     glStrings.secondWindowSystemExtensions.clear(); // there is no second list here
+}
+
+void setWindowGLAttributes(int depthBits, int stencilBits, int samples) {
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, stencilBits);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, samples >= 0 ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples >= 0 ? samples : 0);
 }

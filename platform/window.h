@@ -52,6 +52,11 @@ const char* multisamplingName(int32_t setting);
 // Starts SDL's video subsystem; its failure is the fatal "Creating new window failed" report.
 void startVideo();
 
+// The GL attributes every window of the program asks for: a compatibility context, RGBA
+// 8-8-8-8, double buffer, the given depth and stencil bits; samples as given (-1: no
+// multisample buffer).
+void setWindowGLAttributes(int depthBits, int stencilBits, int samples);
+
 // What the main window is made with.
 struct WindowDescription {
     int width = 1024;

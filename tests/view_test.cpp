@@ -137,7 +137,9 @@ TEST(ViewHall, Camera03AtThreeFramesGivesLitTexturedDifferentPictures) {
         EXPECT_EQ(picture.height, 240);
         PictureFigures f = figures(picture);
         EXPECT_GT(f.brightness, 40.0) << "frame " << frame << " is lit";
-        EXPECT_GT(f.colours, 400u) << "frame " << frame << " is textured and shaded";
+        // An untextured, unshaded frame has a few dozen colours; the close view of the dark
+        // logo against the brick wall has about 250.
+        EXPECT_GT(f.colours, 150u) << "frame " << frame << " is textured and shaded";
         pictures.push_back(picture);
     }
     EXPECT_GT(difference(pictures[0], pictures[1]), 10.0);
