@@ -19,8 +19,10 @@ struct Options {
     bool answerYes = true;    // the batch answer to questions
     uint32_t fixedStepMs = 0; // 0: the clock follows real time
     std::vector<TimelinePoint> shots;
-    std::string recordFile; // empty: no recording
+    std::string recordFile; // empty: no recording; implies batch mode
     uint32_t fps = 30;
+    uint32_t width = 0; // --size: the window of a recording or benchmark; 0: as configured
+    uint32_t height = 0;
     bool benchmark = false;
     std::string benchmarkFile; // empty: standard output
     bool seek = false;

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include "app/benchmark.h"
+#include "app/record.h"
 #include "app/render_settings.h"
 #include "app/resource_images.h"
 #include "config/configuration.h"
@@ -194,15 +196,20 @@ int runDemo(const Options& options) {
     loadConfiguration();
     if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
     applyConfiguration();
+    prepareRecording(options);
+    prepareBenchmark(options);
     if (!setUpDisplayMode()) return 0;
     createConfiguredWindow();
     startConfiguredEngine(driverQuery(glStrings));
     configureTextures();
     saveConfiguration();
-    startSoundSystem(configState.record.block1.audioQuality, windowState.window);
+    if (!startRecordingSound())
+        startSoundSystem(configState.record.block1.audioQuality, windowState.window);
     buildNormalisationCubeMap();
     setSceneModelDefaults();
+    benchmarkLoadingStarted();
     // The loading phase comes here.
+    benchmarkLoadingEnded();
     applyConfiguredGamma();
     // The gamma calibration screen comes here.
     saveConfiguration();
@@ -212,6 +219,8 @@ int runDemo(const Options& options) {
     waitMs(200);
     clearKeys();
     // The end screen comes here.
+    finishRecording();
+    finishBenchmark();
     waitMs(200);
     clearKeys();
     clearMouseButtons();

@@ -244,10 +244,16 @@ void resetClock(uint32_t elapsed) {
     clock.now = tickCount() - clock.timeBase - clock.pausedTotal;
     clock.frameDelta = 0;
     clock.elapsed = elapsed;
+    eventState.stepCarry = 0;
 }
 
 void tickClock() {
-    if (eventState.fixedStepMs != 0) eventState.virtualTicks += eventState.fixedStepMs;
+    if (eventState.fixedStepMs != 0) {
+        uint32_t divisor = eventState.fixedStepDivisor == 0 ? 1 : eventState.fixedStepDivisor;
+        uint64_t carried = uint64_t(eventState.stepCarry) + eventState.fixedStepMs;
+        eventState.virtualTicks += uint32_t(carried / divisor);
+        eventState.stepCarry = uint32_t(carried % divisor);
+    }
     DemoClock& clock = eventState.clock;
     uint32_t t = tickCount() - clock.timeBase - clock.pausedTotal;
     clock.frameDelta = t - clock.now;

@@ -52,8 +52,13 @@ struct EventState {
     bool ignoreFocus = false;
     DemoClock clock;
     // With a fixed step the tick count is virtual: it advances by exactly fixedStepMs per
-    // tickClock and by n per waitMs(n), so every run sees the same times.
+    // tickClock and by n per waitMs(n), so every run sees the same times. A step divisor d
+    // makes the step fixedStepMs / d milliseconds (1000 / 30 for 30 frames a second): each
+    // tick advances by whole milliseconds and carries the rest, so that k ticks after a
+    // resetClock the scene time has moved by exactly floor(k × fixedStepMs / d).
     uint32_t fixedStepMs = 0;
+    uint32_t fixedStepDivisor = 1;
+    uint32_t stepCarry = 0; // the part of a millisecond, in 1/d, not yet on the clock
     uint32_t virtualTicks = 0;
     // Test hook: replaces the system tick count when set.
     uint32_t (*tickSource)() = nullptr;

@@ -47,3 +47,29 @@ TEST(CommandLine, BadValuesAreRefused) {
         {"--fixed-step", "99999999999"}};
     for (const auto& arguments : bad) EXPECT_FALSE(parse(arguments).error.empty()) << arguments[0];
 }
+
+TEST(CommandLine, RecordingAndBenchmarkRunInBatchModeAtTheirSize) {
+    Options record = parse({"--record", "demo.mp4", "--size", "1280x720"});
+    ASSERT_TRUE(record.error.empty()) << record.error;
+    EXPECT_TRUE(record.batch);
+    EXPECT_EQ(record.width, 1280u);
+    EXPECT_EQ(record.height, 720u);
+    EXPECT_EQ(record.fps, 30u);
+    Options benchmark = parse({"--benchmark", "--size", "1024x768"});
+    ASSERT_TRUE(benchmark.error.empty()) << benchmark.error;
+    EXPECT_EQ(benchmark.benchmarkFile, "");
+    EXPECT_EQ(benchmark.width, 1024u);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"--size", "640x480"},                      // nothing to size
+        {"--record", "a.mp4", "--size", "641x480"}, // odd sides do not fit yuv420p
+        {"--record", "a.mp4", "--size", "640x"},
+        {"--record", "a.mp4", "--size", "8x8"},
+        {"--record", "a.mp4", "--size", "640*480"},
+        {"--record", "a.mp4", "--benchmark"},
+        {"--record", "a.mp4", "--size", "20000x480"}};
+    for (const auto& arguments : bad) {
+        Options options = parse(arguments);
+        EXPECT_FALSE(options.error.empty()) << arguments.back();
+    }
+}
