@@ -139,6 +139,10 @@ void prepareBenchmark(const Options& options) {
     // The JSON alone on standard output: the loading lines go to standard error instead.
     if (state.file.empty()) state.output = reserveStandardOutput();
     setCaptureWindow(options);
+    Sequence from = Sequence::First;
+    uint32_t fromMs = 0;
+    captureStartPoint(options, from, fromMs);
+    setCaptureEnd(options);
     eventState.fixedStepMs = 1000;
     eventState.fixedStepDivisor = kBenchmarkFps;
     timelineState.hooks.frameStart = benchmarkFrameStart;
@@ -161,9 +165,9 @@ void benchmarkFrameStart(Sequence sequence, uint32_t /*sceneMs*/) {
     if (!state.anyFrame || sequence != state.lastSequence) state.frameStart = Clock::now();
 }
 
-void benchmarkFrameDrawn(Sequence sequence, uint32_t /*sceneMs*/) {
+void benchmarkFrameDrawn(Sequence sequence, uint32_t sceneMs) {
     BenchmarkState& state = benchmarkState;
-    if (!state.active) return;
+    if (!state.active || captureEnded(sequence, sceneMs)) return;
     glFinish(); // the software renderer draws at the flush: the frame is done only now
     double ms = millisecondsSince(state.frameStart);
     if (sequence != Sequence::Gamma) state.frameMs[int(sequence) - 1].push_back(ms);

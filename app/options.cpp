@@ -101,6 +101,10 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             options.batch = true;
             if (hasValue && arguments[i + 1].rfind("--", 0) != 0)
                 options.benchmarkFile = arguments[++i];
+        } else if (option == "--until") {
+            std::string point = value();
+            options.until = parsePoint(point, options.untilPoint);
+            if (!options.until) fail("--until takes SEQ:MS, not '" + point + "'");
         } else if (option == "--seek") {
             std::string point = value();
             options.seek = parsePoint(point, options.seekTo);
@@ -114,6 +118,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         fail("--record and --benchmark cannot run together");
     bool capturing = !options.recordFile.empty() || options.benchmark;
     if (options.width != 0 && !capturing) fail("--size needs --record or --benchmark");
+    if (options.until && !capturing) fail("--until needs --record or --benchmark");
 
     return options;
 }
@@ -140,6 +145,8 @@ std::string usageText() {
            "                       times per sequence, peak memory, renderer and resolution as\n"
            "                       JSON (to FILE or standard output)\n"
            "  --seek SEQ:MS        start at a point of the timeline\n"
+           "  --until SEQ:MS       with --record or --benchmark: end at a point of the timeline\n"
+           "                       (the frames before it are kept), e.g. second:5000\n"
            "  --help               show this help and exit\n"
            "  --version            show the version and exit\n";
 }

@@ -27,6 +27,8 @@ struct Options {
     std::string benchmarkFile; // empty: standard output
     bool seek = false;
     TimelinePoint seekTo;
+    bool until = false; // --until: a recording or benchmark ends at this point
+    TimelinePoint untilPoint;
     std::string error; // why the command line was refused; empty when it is good
 };
 

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -52,6 +53,10 @@ struct RecordState {
     uint64_t framesOut = 0; // frames handed to the encoder
     uint64_t framesDrawn = 0;
     uint64_t expectedFrames = 0;
+    bool untilSet = false; // --until, for recordings and benchmarks alike
+    Sequence untilSequence = Sequence::End;
+    uint32_t untilMs = 0;
+    bool untilReached = false;
     int width = 0; // of the video
     int height = 0;
     Clock::time_point startTime;
@@ -278,40 +283,80 @@ std::vector<uint8_t> wavHeader(int rate, int channels, uint32_t dataBytes) {
     return header;
 }
 
-uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs,
-                        uint32_t stepDivisor) {
+uint64_t framesUpTo(uint32_t startMs, uint32_t lastMs, uint32_t stepMs, uint32_t stepDivisor) {
     if (stepMs == 0 || stepDivisor == 0) return 0;
-    // The last time drawn: the scenes run while t <= their end, the end screen while t < 20000.
-    uint64_t last = 0;
-    switch (sequence) {
-        case Sequence::First:
-            last = 50000;
-            break;
-        case Sequence::Second:
-            last = 65000;
-            break;
-        case Sequence::End:
-            last = 19999;
-            break;
-        case Sequence::Gamma:
-            return 0;
-    }
-    if (startMs > last) return 1; // a frame is drawn before the loop's test
-    // Frame k shows startMs + floor(k × stepMs / divisor), which stays <= last while
-    // k × stepMs < (last - startMs + 1) × divisor.
-    uint64_t limit = (uint64_t(last - startMs) + 1) * stepDivisor;
+    if (startMs > lastMs) return 1; // a frame is drawn before the loop's test
+    // Frame k shows startMs + floor(k × stepMs / divisor), which stays <= lastMs while
+    // k × stepMs < (lastMs - startMs + 1) × divisor.
+    uint64_t limit = (uint64_t(lastMs - startMs) + 1) * stepDivisor;
     return (limit + stepMs - 1) / stepMs;
 }
 
-uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepMs,
+uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs,
                         uint32_t stepDivisor) {
+    // The last time drawn: the scenes run while t <= their end, the end screen while t < 20000.
+    switch (sequence) {
+        case Sequence::First:
+            return framesUpTo(startMs, 50000, stepMs, stepDivisor);
+        case Sequence::Second:
+            return framesUpTo(startMs, 65000, stepMs, stepDivisor);
+        case Sequence::End:
+            return framesUpTo(startMs, 19999, stepMs, stepDivisor);
+        case Sequence::Gamma:
+            break;
+    }
+    return 0;
+}
+
+uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepMs,
+                        uint32_t stepDivisor, const Sequence* untilSequence, uint32_t untilMs) {
     uint64_t frames = 0;
     for (Sequence sequence : {Sequence::First, Sequence::Second, Sequence::End}) {
         if (sequence < startSequence) continue;
-        frames +=
-            sequenceFrames(sequence, sequence == startSequence ? startMs : 0, stepMs, stepDivisor);
+        if (untilSequence != nullptr && sequence > *untilSequence) break;
+        uint32_t from = sequence == startSequence ? startMs : 0;
+        if (untilSequence != nullptr && sequence == *untilSequence) {
+            if (untilMs > from)
+                frames += std::min(framesUpTo(from, untilMs - 1, stepMs, stepDivisor),
+                                   sequenceFrames(sequence, from, stepMs, stepDivisor));
+            break;
+        }
+        frames += sequenceFrames(sequence, from, stepMs, stepDivisor);
     }
     return frames;
+}
+
+void setCaptureEnd(const Options& options) {
+    RecordState& state = recordState;
+    state.untilSet =
+        options.until && sequenceFromName(options.untilPoint.sequence, state.untilSequence);
+    state.untilMs = options.untilPoint.ms;
+    state.untilReached = false;
+}
+
+bool captureEnded(Sequence sequence, uint32_t sceneMs) {
+    RecordState& state = recordState;
+    if (!state.untilSet || sequence == Sequence::Gamma) return false;
+    if (sequence > state.untilSequence ||
+        (sequence == state.untilSequence && sceneMs >= state.untilMs))
+        state.untilReached = true;
+    // Escape held down ends every sequence after the frame it is drawing.
+    if (state.untilReached) eventState.keys[kKeyEscape] = 1;
+    return state.untilReached;
+}
+
+void captureStartPoint(const Options& options, Sequence& from, uint32_t& fromMs) {
+    from = Sequence::First;
+    fromMs = 0;
+    Sequence named = Sequence::First;
+    if (!options.seek || !sequenceFromName(options.seekTo.sequence, named) ||
+        named == Sequence::Gamma)
+        return;
+    from = named;
+    fromMs = options.seekTo.ms;
+    timelineState.seeking = true;
+    timelineState.seekSequence = from;
+    timelineState.seekMs = fromMs;
 }
 
 void setCaptureWindow(const Options& options) {
@@ -348,11 +393,11 @@ void prepareRecording(const Options& options) {
     eventState.fixedStepDivisor = options.fps;
     Sequence from = Sequence::First;
     uint32_t fromMs = 0;
-    if (options.seek && sequenceFromName(options.seekTo.sequence, from) && from != Sequence::Gamma)
-        fromMs = options.seekTo.ms;
-    else
-        from = Sequence::First;
-    state.expectedFrames = timelineFrames(from, fromMs, 1000, options.fps);
+    captureStartPoint(options, from, fromMs);
+    setCaptureEnd(options);
+    state.expectedFrames =
+        timelineFrames(from, fromMs, 1000, options.fps,
+                       state.untilSet ? &state.untilSequence : nullptr, state.untilMs);
     timelineState.hooks.frameDrawn = recordFrameDrawn;
 }
 
@@ -362,9 +407,10 @@ bool startRecordingSound() {
     return true;
 }
 
-void recordFrameDrawn(Sequence sequence, uint32_t /*sceneMs*/) {
+void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
     RecordState& state = recordState;
     if (!state.active || state.done || sequence == Sequence::Gamma) return;
+    if (captureEnded(sequence, sceneMs)) return;
     if (!state.started) startEncoder();
     Clock::time_point hookStart = Clock::now();
     if (state.framesDrawn > 0)
@@ -387,7 +433,7 @@ void recordFrameDrawn(Sequence sequence, uint32_t /*sceneMs*/) {
 void finishRecording() {
     RecordState& state = recordState;
     if (!state.active || state.done) return;
-    if (!eventState.running)
+    if (!eventState.running && !state.untilReached)
         recordingFailed("The recording was stopped before the end of the demo; no video was "
                         "written.");
     if (!state.started) recordingFailed("No frame of the demo was drawn; no video was written.");

@@ -47,16 +47,28 @@ std::string progressText(uint64_t done, uint64_t total, double elapsedSeconds);
 // The 44-byte header of a 16-bit PCM WAV file holding dataBytes of samples.
 std::vector<uint8_t> wavHeader(int rate, int channels, uint32_t dataBytes);
 
-// Frames the timeline draws at a step of stepMs / stepDivisor ms when it starts at `from`
-// (ms into `startSequence`): the first scene draws while t <= 50000, the second while
-// t <= 65000, the end screen while t < 20000, each from t = 0 (or the start point).
-uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepMs,
-                        uint32_t stepDivisor);
+// Frames drawn at a step of stepMs / stepDivisor ms from t = startMs while t <= lastMs
+// (frame k shows startMs + floor(k × step)); a start past lastMs still draws one.
+uint64_t framesUpTo(uint32_t startMs, uint32_t lastMs, uint32_t stepMs, uint32_t stepDivisor);
+// Frames of a sequence: the first scene draws while t <= 50000, the second while t <= 65000,
+// the end screen while t < 20000.
 uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs, uint32_t stepDivisor);
+// Frames of the timeline from a start point (ms into startSequence) to its end, or to the
+// --until point when one is given (the frames before it).
+uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepMs,
+                        uint32_t stepDivisor, const Sequence* untilSequence = nullptr,
+                        uint32_t untilMs = 0);
 
 // Recordings and benchmarks run in a window (the configured size, or --size) without
 // vertical sync; only the running settings change, the stored configuration keeps its own.
 void setCaptureWindow(const Options& options);
+// Where a recording or benchmark starts: the first scene, or the --seek point (which the
+// timeline is then told about).
+void captureStartPoint(const Options& options, Sequence& from, uint32_t& fromMs);
+// --until: captureEnded is true for every frame at or past the point; from there Escape is
+// held down, so each sequence ends after the frame it draws, and those frames are left out.
+void setCaptureEnd(const Options& options);
+bool captureEnded(Sequence sequence, uint32_t sceneMs);
 
 // Called by runDemo. prepareRecording (after applyConfiguration, before the window exists):
 // with --record, finds ffmpeg (fatal when absent), sets the window size, windowed mode, the

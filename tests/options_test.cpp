@@ -59,6 +59,11 @@ TEST(CommandLine, RecordingAndBenchmarkRunInBatchModeAtTheirSize) {
     ASSERT_TRUE(benchmark.error.empty()) << benchmark.error;
     EXPECT_EQ(benchmark.benchmarkFile, "");
     EXPECT_EQ(benchmark.width, 1024u);
+    Options until = parse({"--benchmark", "--until", "second:5000"});
+    ASSERT_TRUE(until.error.empty()) << until.error;
+    EXPECT_TRUE(until.until);
+    EXPECT_EQ(until.untilPoint.sequence, "second");
+    EXPECT_EQ(until.untilPoint.ms, 5000u);
 
     const std::vector<std::vector<std::string>> bad = {
         {"--size", "640x480"},                      // nothing to size
@@ -67,7 +72,9 @@ TEST(CommandLine, RecordingAndBenchmarkRunInBatchModeAtTheirSize) {
         {"--record", "a.mp4", "--size", "8x8"},
         {"--record", "a.mp4", "--size", "640*480"},
         {"--record", "a.mp4", "--benchmark"},
-        {"--record", "a.mp4", "--size", "20000x480"}};
+        {"--record", "a.mp4", "--size", "20000x480"},
+        {"--until", "second:5000"},
+        {"--benchmark", "--until", "second"}};
     for (const auto& arguments : bad) {
         Options options = parse(arguments);
         EXPECT_FALSE(options.error.empty()) << arguments.back();

@@ -11,6 +11,7 @@
 
 #include "app/offline_sound.h"
 #include "app/record.h"
+#include "platform/events.h"
 #include "platform/gl_strings.h"
 #include "platform/process.h"
 #include "render/frame_readback.h"
@@ -129,6 +130,37 @@ TEST(RecordTimeline, FrameCountsAtAFixedStep) {
                 << divisor << " " << start;
         }
     }
+}
+
+// --until: the frames before the point, across sequences; from the point on Escape is held.
+TEST(RecordTimeline, UntilEndsTheRunBeforeItsPoint) {
+    Sequence second = Sequence::Second;
+    Sequence first = Sequence::First;
+    EXPECT_EQ(timelineFrames(Sequence::First, 40000, 1000, 30, &second, 5000), 301u + 150u);
+    EXPECT_EQ(timelineFrames(Sequence::First, 40000, 1000, 30, &first, 41000), 30u);
+    EXPECT_EQ(timelineFrames(Sequence::First, 40000, 1000, 30, &first, 40000), 0u);
+    Sequence end = Sequence::End;
+    EXPECT_EQ(timelineFrames(Sequence::First, 0, 1000, 30, &end, 90000), 4052u); // past the end
+    EXPECT_EQ(framesUpTo(0, 0, 1000, 30), 1u);
+    EXPECT_EQ(framesUpTo(0, 33, 1000, 30), 2u);
+    EXPECT_EQ(framesUpTo(0, 32, 1000, 30), 1u);
+
+    Options options = parseOptions({"--record", "x.mp4", "--until", "second:5000"});
+    ASSERT_TRUE(options.error.empty()) << options.error;
+    eventState = EventState{};
+    setCaptureEnd(options);
+    EXPECT_FALSE(captureEnded(Sequence::First, 50000));
+    EXPECT_FALSE(captureEnded(Sequence::Second, 4999));
+    EXPECT_EQ(eventState.keys[kKeyEscape], 0);
+    EXPECT_TRUE(captureEnded(Sequence::Second, 5000));
+    EXPECT_EQ(eventState.keys[kKeyEscape], 1);
+    eventState.keys[kKeyEscape] = 0; // cleared between sequences
+    EXPECT_TRUE(captureEnded(Sequence::End, 0));
+    EXPECT_EQ(eventState.keys[kKeyEscape], 1);
+    EXPECT_TRUE(captureEnded(Sequence::First, 0)); // once reached, the run is over
+    setCaptureEnd(parseOptions({"--record", "x.mp4"}));
+    EXPECT_FALSE(captureEnded(Sequence::End, 19999));
+    eventState = EventState{};
 }
 
 // Picture and sound in sync by construction: after k steps exactly floor(k × step × rate)
