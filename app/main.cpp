@@ -15,6 +15,11 @@ int main(int argc, char** argv) {
                      options.error.c_str());
         return 2;
     }
+    // Recording and the benchmark run are not part of this version yet.
+    if (!options.recordFile.empty() || options.benchmark) {
+        std::fputs("film03: --record and --benchmark are not available in this version\n", stderr);
+        return 2;
+    }
     if (options.help) {
         std::fputs(usageText().c_str(), stdout);
         return 0;

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include "app/automation.h"
 #include "app/render_settings.h"
 #include "app/resource_images.h"
 #include "config/configuration.h"
@@ -191,6 +192,7 @@ int runDemo(const Options& options) {
     registerWindowFailureHooks();
     ensureSingleInstance();
     installProgramWindows(options);
+    installAutomation(options);
     loadConfiguration();
     if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
     applyConfiguration();
@@ -199,7 +201,7 @@ int runDemo(const Options& options) {
     startConfiguredEngine(driverQuery(glStrings));
     configureTextures();
     saveConfiguration();
-    startSoundSystem(configState.record.block1.audioQuality, windowState.window);
+    startDemoSound(options, configState.record.block1.audioQuality, windowState.window);
     buildNormalisationCubeMap();
     setSceneModelDefaults();
     // The loading phase comes here.
@@ -216,6 +218,7 @@ int runDemo(const Options& options) {
     clearKeys();
     clearMouseButtons();
     // The font textures and the sound data of the loading phase are released here.
+    finishAutomation();
     closeSoundSystem();
     shutdownEngine();
     restoreDisplayMode();

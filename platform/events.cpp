@@ -246,8 +246,17 @@ void resetClock(uint32_t elapsed) {
     clock.elapsed = elapsed;
 }
 
+namespace {
+
+void advanceVirtualTicks(uint32_t ms) {
+    eventState.virtualTicks += ms;
+    if (eventState.virtualTicksAdvanced != nullptr) eventState.virtualTicksAdvanced(ms);
+}
+
+} // namespace
+
 void tickClock() {
-    if (eventState.fixedStepMs != 0) eventState.virtualTicks += eventState.fixedStepMs;
+    if (eventState.fixedStepMs != 0) advanceVirtualTicks(eventState.fixedStepMs);
     DemoClock& clock = eventState.clock;
     uint32_t t = tickCount() - clock.timeBase - clock.pausedTotal;
     clock.frameDelta = t - clock.now;
@@ -257,7 +266,7 @@ void tickClock() {
 
 void waitMs(uint32_t ms) {
     if (eventState.fixedStepMs != 0 && eventState.tickSource == nullptr) {
-        eventState.virtualTicks += ms;
+        advanceVirtualTicks(ms);
         return;
     }
     // The distance from the start is compared, so a wait that spans the wrap of the tick

@@ -55,6 +55,9 @@ struct EventState {
     // tickClock and by n per waitMs(n), so every run sees the same times.
     uint32_t fixedStepMs = 0;
     uint32_t virtualTicks = 0;
+    // Called with the number of milliseconds whenever the virtual tick count advances, so
+    // that whatever keeps time with it (the offline sound mix) follows.
+    void (*virtualTicksAdvanced)(uint32_t ms) = nullptr;
     // Test hook: replaces the system tick count when set.
     uint32_t (*tickSource)() = nullptr;
     // Filled while the program has dialog or tool windows of its own: serves their events
