@@ -34,6 +34,7 @@ struct BenchmarkState {
     Clock::time_point frameStart; // the current frame's start
     Sequence lastSequence = Sequence::Gamma;
     bool anyFrame = false;
+    TimelineHooks chained;          // the hooks installed before ours, called first
     std::vector<double> frameMs[3]; // first, second, end
 };
 BenchmarkState benchmarkState;
@@ -145,6 +146,7 @@ void prepareBenchmark(const Options& options) {
     setCaptureEnd(options);
     eventState.fixedStepMs = 1000;
     eventState.fixedStepDivisor = kBenchmarkFps;
+    state.chained = timelineState.hooks;
     timelineState.hooks.frameStart = benchmarkFrameStart;
     timelineState.hooks.frameDrawn = benchmarkFrameDrawn;
 }
@@ -157,8 +159,9 @@ void benchmarkLoadingEnded() {
     benchmarkState.loadingMs = millisecondsSince(benchmarkState.loadingStart);
 }
 
-void benchmarkFrameStart(Sequence sequence, uint32_t /*sceneMs*/) {
+void benchmarkFrameStart(Sequence sequence, uint32_t sceneMs) {
     BenchmarkState& state = benchmarkState;
+    if (state.chained.frameStart != nullptr) state.chained.frameStart(sequence, sceneMs);
     if (!state.active) return;
     // Frames follow each other within a sequence: a frame runs from the end of the one before
     // (its swap and events included). A sequence's first frame starts here, after its set-up.
@@ -167,6 +170,7 @@ void benchmarkFrameStart(Sequence sequence, uint32_t /*sceneMs*/) {
 
 void benchmarkFrameDrawn(Sequence sequence, uint32_t sceneMs) {
     BenchmarkState& state = benchmarkState;
+    if (state.chained.frameDrawn != nullptr) state.chained.frameDrawn(sequence, sceneMs);
     if (!state.active || captureEnded(sequence, sceneMs)) return;
     glFinish(); // the software renderer draws at the flush: the frame is done only now
     double ms = millisecondsSince(state.frameStart);

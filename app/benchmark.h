@@ -50,7 +50,8 @@ void benchmarkLoadingStarted();
 void benchmarkLoadingEnded();
 void finishBenchmark();
 
-// The frame hooks: each frame's time, from the previous frame's end (the first frame of a
+// The frame hooks, each after the hook installed before it (injected keys, screenshots):
+// each frame's time, from the previous frame's end (the first frame of a
 // sequence from its own start), after the driver has finished drawing it.
 void benchmarkFrameStart(Sequence sequence, uint32_t sceneMs);
 void benchmarkFrameDrawn(Sequence sequence, uint32_t sceneMs);

@@ -57,7 +57,8 @@ struct RecordState {
     Sequence untilSequence = Sequence::End;
     uint32_t untilMs = 0;
     bool untilReached = false;
-    int width = 0; // of the video
+    TimelineHooks chained; // the hooks installed before ours, called first
+    int width = 0;         // of the video
     int height = 0;
     Clock::time_point startTime;
     Clock::time_point lastHookEnd;
@@ -354,9 +355,6 @@ void captureStartPoint(const Options& options, Sequence& from, uint32_t& fromMs)
         return;
     from = named;
     fromMs = options.seekTo.ms;
-    timelineState.seeking = true;
-    timelineState.seekSequence = from;
-    timelineState.seekMs = fromMs;
 }
 
 void setCaptureWindow(const Options& options) {
@@ -398,6 +396,7 @@ void prepareRecording(const Options& options) {
     state.expectedFrames =
         timelineFrames(from, fromMs, 1000, options.fps,
                        state.untilSet ? &state.untilSequence : nullptr, state.untilMs);
+    state.chained = timelineState.hooks;
     timelineState.hooks.frameDrawn = recordFrameDrawn;
 }
 
@@ -409,6 +408,7 @@ bool startRecordingSound() {
 
 void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
     RecordState& state = recordState;
+    if (state.chained.frameDrawn != nullptr) state.chained.frameDrawn(sequence, sceneMs);
     if (!state.active || state.done || sequence == Sequence::Gamma) return;
     if (captureEnded(sequence, sceneMs)) return;
     if (!state.started) startEncoder();

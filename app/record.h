@@ -62,8 +62,7 @@ uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepM
 // Recordings and benchmarks run in a window (the configured size, or --size) without
 // vertical sync; only the running settings change, the stored configuration keeps its own.
 void setCaptureWindow(const Options& options);
-// Where a recording or benchmark starts: the first scene, or the --seek point (which the
-// timeline is then told about).
+// Where a recording or benchmark starts: the first scene, or the --seek point.
 void captureStartPoint(const Options& options, Sequence& from, uint32_t& fromMs);
 // --until: captureEnded is true for every frame at or past the point; from there Escape is
 // held down, so each sequence ends after the frame it draws, and those frames are left out.
@@ -79,6 +78,6 @@ void prepareRecording(const Options& options);
 bool startRecordingSound();
 void finishRecording();
 
-// The frame hook: reads back a frame of the three sequences, mixes its step of sound and
-// hands both on. Callers chaining several hooks call it after the others.
+// The frame hook: calls the hook installed before it (screenshots), then reads back a frame
+// of the three sequences, mixes its step of sound and hands both on.
 void recordFrameDrawn(Sequence sequence, uint32_t sceneMs);

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include "app/automation.h"
 #include "app/benchmark.h"
 #include "app/record.h"
 #include "app/demo_state.h"
@@ -224,6 +225,7 @@ void shutDown() {
     clearKeys();
     clearMouseButtons();
     releaseLoadedAssets();
+    finishAutomation();
     closeSoundSystem();
     shutdownEngine();
     shutdownSceneGraph();
@@ -242,6 +244,7 @@ int runDemo(const Options& options) {
     registerWindowFailureHooks();
     ensureSingleInstance();
     installProgramWindows(options);
+    installAutomation(options);
     loadConfiguration();
     if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
     applyConfiguration();
@@ -254,7 +257,7 @@ int runDemo(const Options& options) {
     configureRenderTargets();
     saveConfiguration();
     if (!startRecordingSound())
-        startSoundSystem(configState.record.block1.audioQuality, windowState.window);
+        startDemoSound(options, configState.record.block1.audioQuality, windowState.window);
     buildNormalisationCubeMap();
     setSceneModelDefaults();
     benchmarkLoadingStarted();

@@ -60,6 +60,9 @@ struct EventState {
     uint32_t fixedStepDivisor = 1;
     uint32_t stepCarry = 0; // the part of a millisecond, in 1/d, not yet on the clock
     uint32_t virtualTicks = 0;
+    // Called with the number of milliseconds whenever the virtual tick count advances, so
+    // that whatever keeps time with it (the offline sound mix) follows.
+    void (*virtualTicksAdvanced)(uint32_t ms) = nullptr;
     // Test hook: replaces the system tick count when set.
     uint32_t (*tickSource)() = nullptr;
     // Filled while the program has dialog or tool windows of its own: serves their events

@@ -80,3 +80,31 @@ TEST(CommandLine, RecordingAndBenchmarkRunInBatchModeAtTheirSize) {
         EXPECT_FALSE(options.error.empty()) << arguments.back();
     }
 }
+
+TEST(CommandLine, KeysAtPointsOfTheTimeline) {
+    Options options = parse({"--batch", "--keys",
+                             "first:20000:Escape,gamma:0:Enter,end:5:Space,"
+                             "second:100:w,second:200:T"});
+    ASSERT_TRUE(options.error.empty()) << options.error;
+    ASSERT_EQ(options.keys.size(), 5u);
+    EXPECT_EQ(options.keys[0].point.sequence, "first");
+    EXPECT_EQ(options.keys[0].point.ms, 20000u);
+    EXPECT_EQ(options.keys[0].keyCode, 27);
+    EXPECT_EQ(options.keys[1].keyCode, 13);
+    EXPECT_EQ(options.keys[2].keyCode, 32);
+    EXPECT_EQ(options.keys[3].keyCode, 'W');
+    EXPECT_EQ(options.keys[4].keyCode, 'T');
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"--keys", "first:20000:Escape"},            // only in batch runs
+        {"--batch", "--keys", "first:20000"},        // no key
+        {"--batch", "--keys", "first:20000:Esc"},    // unknown key name
+        {"--batch", "--keys", "first:20000:ab"},     // not one letter
+        {"--batch", "--keys", "third:20000:Escape"}, // unknown sequence
+        {"--batch", "--keys", "first:x:Escape"},     // no time
+        {"--batch", "--keys", "first:1:Escape,"},    // empty item
+        {"--batch", "--fixed-step", "40", "--shots", "middle:5"},
+        {"--seek", "credits:0"}};
+    for (const auto& arguments : bad)
+        EXPECT_FALSE(parse(arguments).error.empty()) << arguments.back();
+}
