@@ -63,6 +63,7 @@ struct RecordState {
     Clock::time_point startTime;
     Clock::time_point lastHookEnd;
     Clock::time_point lastProgress;
+    bool progressOpen = false; // a progress line is on standard error without its line feed
     RecordTimes times;
 };
 RecordState recordState;
@@ -97,6 +98,9 @@ void abandonRecording() {
 }
 
 [[noreturn]] void recordingFailed(const std::string& text) {
+    // The report starts a line of its own, not the end of the progress line.
+    if (recordState.progressOpen) std::fputc('\n', stderr);
+    recordState.progressOpen = false;
     fatalError(kRecordErrorCaption, text);
 }
 
@@ -166,6 +170,7 @@ void showProgress(bool last) {
     uint64_t total = std::max(state.expectedFrames, state.framesDrawn);
     std::string line = progressText(state.framesDrawn, total, secondsSince(state.startTime));
     std::fprintf(stderr, "\r%-60s", line.c_str());
+    state.progressOpen = !last;
     if (last) std::fputc('\n', stderr);
     std::fflush(stderr);
 }

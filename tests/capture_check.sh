@@ -73,13 +73,14 @@ check_record() {
     [[ $status -eq 1 ]] || fail "without ffmpeg: exit $status"
     grep -q $'^fatal\tFILM 03 - Recording - ERROR\tRecording needs the program "ffmpeg"' err.txt ||
         fail "without ffmpeg: $(cat err.txt)"
-    # An ffmpeg that fails: the fatal report with its messages, and no file under any name.
+    # An ffmpeg that fails after about a hundred frames: the fatal report with its messages on a
+    # line of its own after the progress line, and no file under any name.
     mkdir fake
-    printf '#!/bin/sh\necho "encoder refuses the frames" >&2\nexit 7\n' >fake/ffmpeg
+    printf '#!/bin/sh\nhead -c 30000000 >/dev/null\necho "encoder refuses the frames" >&2\nexit 7\n' >fake/ffmpeg
     chmod +x fake/ffmpeg
     status=0
     timeout -k 5 300 env PATH="$work/fake:$PATH" "$bin/film03" --record clip.mp4 --size 320x240 \
-        --seek end:19000 >out.txt 2>err.txt || status=$?
+        --seek end:14000 >out.txt 2>err.txt || status=$?
     [[ $status -eq 1 ]] || fail "failing ffmpeg: exit $status"
     grep -q $'^fatal\tFILM 03 - Recording - ERROR\tffmpeg failed .*exit code 7.*encoder refuses the frames' err.txt ||
         fail "failing ffmpeg: $(cat err.txt)"
