@@ -2,6 +2,9 @@
 
 #include <charconv>
 
+#include "app/timeline.h"
+#include "platform/events.h"
+
 #ifndef FILM03_VERSION
 #error "FILM03_VERSION comes from the build (app/CMakeLists.txt)"
 #endif
@@ -14,26 +17,46 @@ bool parseNumber(const std::string& text, uint32_t& value) {
     return error == std::errc() && stop == end && !text.empty();
 }
 
-// "SEQ:MS".
+// "SEQ:MS", SEQ one of the sequences' names.
 bool parsePoint(const std::string& text, TimelinePoint& point) {
     size_t colon = text.find(':');
     if (colon == std::string::npos || colon == 0) return false;
     point.sequence = text.substr(0, colon);
-    return parseNumber(text.substr(colon + 1), point.ms);
+    Sequence known;
+    return sequenceFromName(point.sequence, known) && parseNumber(text.substr(colon + 1), point.ms);
 }
 
-// "SEQ:MS,SEQ:MS,...".
-bool parsePoints(const std::string& text, std::vector<TimelinePoint>& points) {
+// "WxH" with both sides even (the video's colour format halves them) and within reason.
+bool parseSize(const std::string& text, uint32_t& width, uint32_t& height) {
+    size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    if (!parseNumber(text.substr(0, x), width) || !parseNumber(text.substr(x + 1), height))
+        return false;
+    return width >= 16 && height >= 16 && width <= 16384 && height <= 16384 && width % 2 == 0 &&
+           height % 2 == 0;
+}
+
+// "SEQ:MS:KEY".
+bool parseTimedKey(const std::string& text, TimedKey& key) {
+    size_t colon = text.rfind(':');
+    if (colon == std::string::npos) return false;
+    key.keyCode = keyCodeForName(text.substr(colon + 1));
+    return key.keyCode >= 0 && parsePoint(text.substr(0, colon), key.point);
+}
+
+// "ITEM,ITEM,...", each item read by parseItem.
+template <typename Item, typename Parse>
+bool parseList(const std::string& text, std::vector<Item>& items, Parse parseItem) {
     size_t start = 0;
     while (start <= text.size()) {
         size_t comma = text.find(',', start);
         if (comma == std::string::npos) comma = text.size();
-        TimelinePoint point;
-        if (!parsePoint(text.substr(start, comma - start), point)) return false;
-        points.push_back(point);
+        Item item;
+        if (!parseItem(text.substr(start, comma - start), item)) return false;
+        items.push_back(item);
         start = comma + 1;
     }
-    return !points.empty();
+    return !items.empty();
 }
 
 } // namespace
@@ -71,20 +94,35 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 fail("--fixed-step takes a number of milliseconds above 0, not '" + ms + "'");
         } else if (option == "--shots") {
             std::string list = value();
-            if (!parsePoints(list, options.shots))
+            if (!parseList(list, options.shots, parsePoint))
                 fail("--shots takes a list like first:30000,end:4000, not '" + list + "'");
+        } else if (option == "--keys") {
+            std::string list = value();
+            if (!parseList(list, options.keys, parseTimedKey))
+                fail("--keys takes a list like first:20000:Escape,end:1000:Space, not '" + list +
+                     "'");
         } else if (option == "--record") {
             options.recordFile = value();
+            options.batch = true;
             if (options.recordFile.empty()) fail("--record needs a file name");
         } else if (option == "--fps") {
             std::string fps = value();
             if (!parseNumber(fps, options.fps) || options.fps == 0 || options.fps > 1000)
                 fail("--fps takes a frame rate from 1 to 1000, not '" + fps + "'");
+        } else if (option == "--size") {
+            std::string size = value();
+            if (!parseSize(size, options.width, options.height))
+                fail("--size takes even WIDTHxHEIGHT from 16x16, e.g. 1280x720, not '" + size +
+                     "'");
         } else if (option == "--benchmark") {
             options.benchmark = true;
             options.batch = true;
             if (hasValue && arguments[i + 1].rfind("--", 0) != 0)
                 options.benchmarkFile = arguments[++i];
+        } else if (option == "--until") {
+            std::string point = value();
+            options.until = parsePoint(point, options.untilPoint);
+            if (!options.until) fail("--until takes SEQ:MS, not '" + point + "'");
         } else if (option == "--seek") {
             std::string point = value();
             options.seek = parsePoint(point, options.seekTo);
@@ -94,7 +132,23 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         }
     }
     if (!options.shots.empty() && options.fixedStepMs == 0) fail("--shots needs --fixed-step");
+    if (!options.keys.empty() && !options.batch) fail("--keys needs --batch");
+    if (!options.recordFile.empty() && options.benchmark)
+        fail("--record and --benchmark cannot run together");
+    bool capturing = !options.recordFile.empty() || options.benchmark;
+    if (options.width != 0 && !capturing) fail("--size needs --record or --benchmark");
+    if (options.until && !capturing) fail("--until needs --record or --benchmark");
+
     return options;
+}
+
+int keyCodeForName(const std::string& name) {
+    if (name == "Escape") return kKeyEscape;
+    if (name == "Enter") return kKeyEnter;
+    if (name == "Space") return kKeySpace;
+    if (name.size() == 1 && name[0] >= 'a' && name[0] <= 'z') return name[0] - 'a' + 'A';
+    if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z') return name[0];
+    return -1;
 }
 
 std::string usageText() {
@@ -103,16 +157,33 @@ std::string usageText() {
            "Without options the configuration dialog opens and the demo plays.\n"
            "\n"
            "  --batch              no dialogs: the stored configuration is used, every message\n"
-           "                       box is written to standard error and answered\n"
+           "                       box is written to standard error and answered, the loading\n"
+           "                       lines go to standard output and the gamma screen is\n"
+           "                       confirmed after its first frame\n"
            "  --answer yes|no      the answer batch mode gives to questions (default yes)\n"
-           "  --fixed-step MS      the clock advances by exactly MS milliseconds per frame\n"
-           "  --shots LIST         with --fixed-step: PNG screenshots at the listed points,\n"
-           "                       e.g. first:30000,second:20000,end:4000\n"
-           "  --record FILE        render the whole demo at a fixed frame rate into a video\n"
+           "  --fixed-step MS      the clock advances by exactly MS milliseconds per frame and\n"
+           "                       the music is mixed offline in step with it (nothing is\n"
+           "                       heard), so every run draws the same pictures\n"
+           "  --shots LIST         with --fixed-step: PNG screenshots SEQ-MS.png in the working\n"
+           "                       folder, each of the first frame at or after its point,\n"
+           "                       e.g. gamma:0,first:30000,second:20000,end:4000\n"
+           "  --keys LIST          with --batch: key presses at points of the timeline, each\n"
+           "                       down for one frame, e.g. first:20000:Escape; keys are\n"
+           "                       Escape, Enter, Space and the letters A to Z\n"
+           "  --seek SEQ:MS        start at a point of the timeline (SEQ is gamma, first,\n"
+           "                       second or end)\n"
+           "  --record FILE.mp4    batch mode: render the three sequences (135 s) at a fixed\n"
+           "                       step of 1000/N ms into an H.264 video with AAC sound, through\n"
+           "                       ffmpeg; a progress line on standard error\n"
            "  --fps N              frame rate of --record (default 30)\n"
-           "  --benchmark [FILE]   run the timeline as fast as possible and write timings as\n"
-           "                       JSON (to FILE or standard output); implies --batch\n"
-           "  --seek SEQ:MS        start at a point of the timeline\n"
+           "  --size WxH           window size of --record or --benchmark (default: the\n"
+           "                       configured mode), e.g. 1280x720\n"
+           "  --benchmark [FILE]   batch mode, vertical sync off, fixed step 1000/60 ms: run the\n"
+           "                       timeline as fast as possible and write the loading time, frame\n"
+           "                       times per sequence, peak memory, renderer and resolution as\n"
+           "                       JSON (to FILE or standard output)\n"
+           "  --until SEQ:MS       with --record or --benchmark: end at a point of the timeline\n"
+           "                       (the frames before it are kept), e.g. second:5000\n"
            "  --help               show this help and exit\n"
            "  --version            show the version and exit\n";
 }

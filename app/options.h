@@ -12,6 +12,13 @@ struct TimelinePoint {
     uint32_t ms = 0;
 };
 
+// A key press at a point of the timeline: down at the first frame at or after the point, up
+// at the next frame.
+struct TimedKey {
+    TimelinePoint point;
+    int keyCode = 0; // in the key table's numbering
+};
+
 struct Options {
     bool help = false;
     bool version = false;
@@ -19,14 +26,23 @@ struct Options {
     bool answerYes = true;    // the batch answer to questions
     uint32_t fixedStepMs = 0; // 0: the clock follows real time
     std::vector<TimelinePoint> shots;
-    std::string recordFile; // empty: no recording
+    std::vector<TimedKey> keys; // batch only
+    std::string recordFile;     // empty: no recording; implies batch mode
     uint32_t fps = 30;
+    uint32_t width = 0; // --size: the window of a recording or benchmark; 0: as configured
+    uint32_t height = 0;
     bool benchmark = false;
     std::string benchmarkFile; // empty: standard output
     bool seek = false;
     TimelinePoint seekTo;
+    bool until = false; // --until: a recording or benchmark ends at this point
+    TimelinePoint untilPoint;
     std::string error; // why the command line was refused; empty when it is good
 };
+
+// The key-table code for a key name of --keys: "Escape", "Enter", "Space" or one letter
+// (either case); -1 for any other name.
+int keyCodeForName(const std::string& name);
 
 // Parses the arguments after the program name.
 Options parseOptions(const std::vector<std::string>& arguments);

@@ -3,6 +3,9 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include "app/automation.h"
+#include "app/benchmark.h"
+#include "app/record.h"
 #include "app/demo_state.h"
 #include "app/gamma_screen.h"
 #include "app/loading.h"
@@ -222,10 +225,13 @@ void shutDown() {
     waitMs(200);
     clearKeys();
     playEndScreen();
+    finishRecording();
+    finishBenchmark();
     waitMs(200);
     clearKeys();
     clearMouseButtons();
     releaseLoadedAssets();
+    finishAutomation();
     closeSoundSystem();
     shutdownEngine();
     shutdownSceneGraph();
@@ -245,19 +251,25 @@ int runDemo(const Options& options) {
     ensureSingleInstance();
     installProgramWindows(options);
     useProgramFiles(locateProgramFiles(programSearchFolders()));
+    installAutomation(options);
     loadConfiguration();
     if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
     applyConfiguration();
+    prepareRecording(options);
+    prepareBenchmark(options);
     if (!setUpDisplayMode()) return 0;
     createConfiguredWindow();
     startConfiguredEngine(driverQuery(glStrings));
     configureTextures();
     configureRenderTargets();
     saveConfiguration();
-    startSoundSystem(configState.record.block1.audioQuality, windowState.window);
+    if (!startRecordingSound())
+        startDemoSound(options, configState.record.block1.audioQuality, windowState.window);
     buildNormalisationCubeMap();
     setSceneModelDefaults();
+    benchmarkLoadingStarted();
     runLoadingPhase();
+    benchmarkLoadingEnded();
     applyConfiguredGamma();
     runGammaScreen();
     saveConfiguration(); // keeps the calibrated gamma

@@ -244,10 +244,25 @@ void resetClock(uint32_t elapsed) {
     clock.now = tickCount() - clock.timeBase - clock.pausedTotal;
     clock.frameDelta = 0;
     clock.elapsed = elapsed;
+    eventState.stepCarry = 0;
 }
 
+namespace {
+
+void advanceVirtualTicks(uint32_t ms) {
+    eventState.virtualTicks += ms;
+    if (eventState.virtualTicksAdvanced != nullptr) eventState.virtualTicksAdvanced(ms);
+}
+
+} // namespace
+
 void tickClock() {
-    if (eventState.fixedStepMs != 0) eventState.virtualTicks += eventState.fixedStepMs;
+    if (eventState.fixedStepMs != 0) {
+        uint32_t divisor = eventState.fixedStepDivisor == 0 ? 1 : eventState.fixedStepDivisor;
+        uint64_t carried = uint64_t(eventState.stepCarry) + eventState.fixedStepMs;
+        advanceVirtualTicks(uint32_t(carried / divisor));
+        eventState.stepCarry = uint32_t(carried % divisor);
+    }
     DemoClock& clock = eventState.clock;
     uint32_t t = tickCount() - clock.timeBase - clock.pausedTotal;
     clock.frameDelta = t - clock.now;
@@ -257,7 +272,7 @@ void tickClock() {
 
 void waitMs(uint32_t ms) {
     if (eventState.fixedStepMs != 0 && eventState.tickSource == nullptr) {
-        eventState.virtualTicks += ms;
+        advanceVirtualTicks(ms);
         return;
     }
     // The distance from the start is compared, so a wait that spans the wrap of the tick

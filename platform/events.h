@@ -52,9 +52,17 @@ struct EventState {
     bool ignoreFocus = false;
     DemoClock clock;
     // With a fixed step the tick count is virtual: it advances by exactly fixedStepMs per
-    // tickClock and by n per waitMs(n), so every run sees the same times.
+    // tickClock and by n per waitMs(n), so every run sees the same times. A step divisor d
+    // makes the step fixedStepMs / d milliseconds (1000 / 30 for 30 frames a second): each
+    // tick advances by whole milliseconds and carries the rest, so that k ticks after a
+    // resetClock the scene time has moved by exactly floor(k × fixedStepMs / d).
     uint32_t fixedStepMs = 0;
+    uint32_t fixedStepDivisor = 1;
+    uint32_t stepCarry = 0; // the part of a millisecond, in 1/d, not yet on the clock
     uint32_t virtualTicks = 0;
+    // Called with the number of milliseconds whenever the virtual tick count advances, so
+    // that whatever keeps time with it (the offline sound mix) follows.
+    void (*virtualTicksAdvanced)(uint32_t ms) = nullptr;
     // Test hook: replaces the system tick count when set.
     uint32_t (*tickSource)() = nullptr;
     // Filled while the program has dialog or tool windows of its own: serves their events

@@ -2,8 +2,6 @@
 
 #include "platform/failure.h"
 
-namespace {
-
 int mixRateForQuality(int32_t audioQuality) {
     switch (audioQuality) {
         case 0:
@@ -16,8 +14,6 @@ int mixRateForQuality(int32_t audioQuality) {
             return 0;
     }
 }
-
-} // namespace
 
 std::string soundFailureText(std::string_view prefix) {
     std::string text(prefix);
@@ -53,11 +49,12 @@ void pauseAllSound(bool paused) {
     if (soundIsRunning()) FSOUND_SetPaused(FSOUND_ALL, paused);
 }
 
-void startSoundSystem(int32_t audioQuality, void* window) {
+void startSoundSystem(int32_t audioQuality, void* window, bool offline) {
     FSOUND_SetHWND(window);
     int rate = mixRateForQuality(audioQuality);
     if (rate == 0) return;
-    if (!FSOUND_Init(rate, kMixChannels, 0)) soundFatalError(kSoundInitFailed);
+    bool started = offline ? soundInitOffline(rate) : FSOUND_Init(rate, kMixChannels, 0);
+    if (!started) soundFatalError(kSoundInitFailed);
     failureState.pauseSound = pauseAllSound;
 }
 

@@ -44,7 +44,11 @@ void setSoundDriverOrFatal(int32_t audioDevice);
 // Start-up: FSOUND_SetHWND, then FSOUND_Init at 44100, 22050 or 11025 Hz for quality 0, 1
 // or 2 (no initialisation for any other value); failure is fatal. Once the layer runs, the
 // failure boxes and window activation pause and resume it through failureState.pauseSound.
-void startSoundSystem(int32_t audioQuality, void* window = nullptr);
+// Offline, the layer starts without a device (soundInitOffline) and the caller advances the
+// mix.
+void startSoundSystem(int32_t audioQuality, void* window = nullptr, bool offline = false);
+// The mix rate of an audio quality setting; 0 for values outside 0..2.
+int mixRateForQuality(int32_t audioQuality);
 void closeSoundSystem();
 // Pauses (or resumes) every channel; does nothing while the layer is not running.
 void pauseAllSound(bool paused);

@@ -126,6 +126,30 @@ TEST_F(EventsTest, FixedStepAdvancesTheClockExactly) {
     EXPECT_EQ(eventState.clock.frameDelta, 240u);
 }
 
+// A step of 1000 / 30 ms: whole milliseconds on the clock, the rest carried, so that frame k
+// of a sequence shows scene time floor(k × 1000 / 30) and 30 frames make exactly one second.
+TEST_F(EventsTest, FractionalFixedStepCarriesTheRest) {
+    eventState.tickSource = nullptr;
+    eventState.fixedStepMs = 1000;
+    eventState.fixedStepDivisor = 30;
+    eventState.stepCarry = 17; // left over from an earlier sequence: the reset drops it
+    resetClock(40000);
+    uint32_t deltas[3] = {};
+    for (int frame = 1; frame <= 4500; ++frame) {
+        tickClock();
+        if (frame <= 3) deltas[frame - 1] = eventState.clock.frameDelta;
+        ASSERT_EQ(eventState.clock.elapsed, 40000u + uint32_t(uint64_t(frame) * 1000 / 30));
+    }
+    EXPECT_EQ(deltas[0], 33u);
+    EXPECT_EQ(deltas[1], 33u);
+    EXPECT_EQ(deltas[2], 34u);
+    EXPECT_EQ(eventState.clock.elapsed, 190000u);
+    eventState.fixedStepDivisor = 60;
+    resetClock(0);
+    for (int frame = 0; frame < 3000; ++frame) tickClock();
+    EXPECT_EQ(eventState.clock.elapsed, 50000u);
+}
+
 TEST_F(EventsTest, CursorCounterNeverDrifts) {
     std::mt19937 random(4357);
     for (int step = 0; step < 2000; ++step) {

@@ -1,0 +1,163 @@
+#include "app/automation.h"
+
+#include <GL/gl.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/events.h"
+#include "platform/window.h"
+#include "sound/sound_startup.h"
+
+AutomationState automationState;
+
+namespace {
+
+Sequence sequenceOf(const TimelinePoint& point) {
+    Sequence sequence = Sequence::First;
+    sequenceFromName(point.sequence, sequence); // the command line checked the name
+    return sequence;
+}
+
+// A key goes down at the first frame at or after its point and up at the next frame, whatever
+// sequence that frame belongs to.
+void injectKeys(Sequence sequence, uint32_t sceneMs) {
+    for (KeyPoint& key : automationState.keys) {
+        if (key.stage == KeyStage::Down) {
+            eventState.keys[key.keyCode] = 0;
+            key.stage = KeyStage::Done;
+        }
+    }
+    for (KeyPoint& key : automationState.keys) {
+        if (key.stage == KeyStage::Waiting && key.sequence == sequence && sceneMs >= key.ms) {
+            eventState.keys[key.keyCode] = 1;
+            key.stage = KeyStage::Down;
+        }
+    }
+}
+
+void takeShots(Sequence sequence, uint32_t sceneMs) {
+    for (ShotPoint& shot : automationState.shots) {
+        if (shot.taken || shot.sequence != sequence || sceneMs < shot.ms) continue;
+        shot.taken = true;
+        int width = 0;
+        int height = 0;
+        SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+        std::string name = shotFileName(shot.sequence, shot.ms);
+        if (!writeScreenshot(name, width, height))
+            std::fprintf(stderr, "film03: the screenshot %s could not be written\n", name.c_str());
+    }
+}
+
+void automatedFrameStart(Sequence sequence, uint32_t sceneMs) {
+    injectKeys(sequence, sceneMs);
+    if (automationState.chained.frameStart != nullptr)
+        automationState.chained.frameStart(sequence, sceneMs);
+}
+
+void automatedFrameDrawn(Sequence sequence, uint32_t sceneMs) {
+    takeShots(sequence, sceneMs);
+    if (automationState.chained.frameDrawn != nullptr)
+        automationState.chained.frameDrawn(sequence, sceneMs);
+}
+
+bool writePng(std::FILE* file, int width, int height, const std::vector<uint8_t>& rows) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const size_t stride = size_t(width) * 3;
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, const_cast<png_bytep>(rows.data() + stride * size_t(y)));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+} // namespace
+
+void installAutomation(const Options& options) {
+    // Installed a second time: the hooks of before come back first.
+    if (timelineState.hooks.frameStart == automatedFrameStart)
+        timelineState.hooks = automationState.chained;
+    automationState = AutomationState{};
+    timelineState.seeking = options.seek;
+    if (options.seek) {
+        timelineState.seekSequence = sequenceOf(options.seekTo);
+        timelineState.seekMs = options.seekTo.ms;
+    }
+    if (options.batch) automationState.keys.push_back({Sequence::Gamma, 0, kKeyEnter});
+    for (const TimedKey& key : options.keys)
+        automationState.keys.push_back({sequenceOf(key.point), key.point.ms, key.keyCode});
+    for (const TimelinePoint& point : options.shots)
+        automationState.shots.push_back({sequenceOf(point), point.ms});
+    automationState.chained = timelineState.hooks;
+    timelineState.hooks.frameStart = automatedFrameStart;
+    timelineState.hooks.frameDrawn = automatedFrameDrawn;
+}
+
+void finishAutomation() {
+    for (const ShotPoint& shot : automationState.shots) {
+        if (!shot.taken)
+            std::fprintf(stderr, "film03: no frame reached %s:%u; %s was not written\n",
+                         std::string(sequenceName(shot.sequence)).c_str(), shot.ms,
+                         shotFileName(shot.sequence, shot.ms).c_str());
+    }
+    if (timelineState.hooks.frameStart == automatedFrameStart)
+        timelineState.hooks = automationState.chained;
+    if (eventState.virtualTicksAdvanced == mixOfflineSound)
+        eventState.virtualTicksAdvanced = nullptr;
+    automationState = AutomationState{};
+}
+
+void startDemoSound(const Options& options, int32_t audioQuality, void* window) {
+    bool offline = options.fixedStepMs != 0;
+    startSoundSystem(audioQuality, window, offline);
+    if (offline && soundIsRunning()) {
+        automationState.mixRate = mixRateForQuality(audioQuality);
+        eventState.virtualTicksAdvanced = mixOfflineSound;
+    }
+}
+
+void mixOfflineSound(uint32_t ms) {
+    AutomationState& state = automationState;
+    if (!soundIsRunning() || state.mixRate == 0) return;
+    state.msAdvanced += ms;
+    const uint64_t due = (state.msAdvanced * uint64_t(state.mixRate) + 500) / 1000;
+    constexpr int kChunkFrames = 4096;
+    state.mixBuffer.resize(size_t(kChunkFrames) * 2);
+    while (state.framesMixed < due) {
+        int frames = int(std::min<uint64_t>(due - state.framesMixed, kChunkFrames));
+        soundRenderFrames(state.mixBuffer.data(), frames);
+        state.framesMixed += uint64_t(frames);
+    }
+}
+
+std::string shotFileName(Sequence sequence, uint32_t ms) {
+    return std::string(sequenceName(sequence)) + "-" + std::to_string(ms) + ".png";
+}
+
+bool writeScreenshot(const std::string& path, int width, int height) {
+    if (width <= 0 || height <= 0) return false;
+    const size_t stride = size_t(width) * 3;
+    std::vector<uint8_t> pixels(stride * size_t(height));
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    // GL gives the bottom row first.
+    std::vector<uint8_t> rows(pixels.size());
+    for (int y = 0; y < height; ++y)
+        std::copy_n(pixels.data() + stride * size_t(height - 1 - y), stride,
+                    rows.data() + stride * size_t(y));
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    bool written = writePng(file, width, height, rows);
+    return std::fclose(file) == 0 && written;
+}

@@ -1,0 +1,57 @@
+// Benchmark: the whole timeline in batch mode, vertical sync off, at a fixed step of
+// 1000 / 60 ms, as fast as it can; the loading time, per sequence the frame count and the
+// frame time's median, 95th percentile and maximum, the peak accounted memory and peak
+// resident size, the GL renderer and the resolution, written as JSON.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/options.h"
+#include "app/timeline.h"
+
+inline constexpr uint32_t kBenchmarkFps = 60;
+
+struct FrameTimeSummary {
+    uint64_t frames = 0;
+    double median = 0; // milliseconds
+    double p95 = 0;    // the nearest-rank 95th percentile
+    double max = 0;
+};
+FrameTimeSummary summariseFrameTimes(std::vector<double> frameMs);
+
+struct BenchmarkReport {
+    double loadingMs = 0;
+    FrameTimeSummary first;
+    FrameTimeSummary second;
+    FrameTimeSummary end;
+    uint64_t accountedPeakBytes = 0;
+    uint64_t peakResidentBytes = 0;
+    std::string renderer;
+    int width = 0;
+    int height = 0;
+    double stepMs = 0;
+};
+std::string benchmarkJson(const BenchmarkReport& report);
+// A JSON string literal, quotes included.
+std::string jsonString(std::string_view text);
+// The process's peak resident set in bytes: VmHWM from /proc/self/status, else getrusage.
+uint64_t peakResidentBytes();
+
+// Called by runDemo. prepareBenchmark (after applyConfiguration, before the window exists):
+// with --benchmark, the window, the step and the frame hooks. The loading phase is timed
+// between benchmarkLoadingStarted and benchmarkLoadingEnded. finishBenchmark (after the end
+// screen) writes the JSON to the file or standard output; a file that cannot be written is
+// fatal.
+void prepareBenchmark(const Options& options);
+void benchmarkLoadingStarted();
+void benchmarkLoadingEnded();
+void finishBenchmark();
+
+// The frame hooks, each after the hook installed before it (injected keys, screenshots):
+// each frame's time, from the previous frame's end (the first frame of a
+// sequence from its own start), after the driver has finished drawing it.
+void benchmarkFrameStart(Sequence sequence, uint32_t sceneMs);
+void benchmarkFrameDrawn(Sequence sequence, uint32_t sceneMs);

@@ -1,0 +1,483 @@
+#include "app/record.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/offline_sound.h"
+#include "config/configuration.h"
+#include "platform/events.h"
+#include "platform/failure.h"
+#include "platform/process.h"
+#include "platform/window.h"
+#include "render/frame_readback.h"
+#include "sound/sound_startup.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Where a recorded run's time goes, for the closing summary.
+struct RecordTimes {
+    double rendering = 0; // from one frame's hook to the next: drawing, swapping, events
+    double readback = 0;  // queueing the copy and mapping the previous frame
+    double sound = 0;     // mixing the step and writing it
+    double encoder = 0;   // handing frames to ffmpeg (waiting while it encodes)
+    double finishing = 0; // the encoder's last frames and the muxing
+};
+
+struct RecordState {
+    bool active = false;  // --record was given
+    bool started = false; // the first frame went to the encoder
+    bool done = false;    // the video is in place (or the run failed and was cleaned up)
+    uint32_t fps = 30;
+    std::string ffmpeg;
+    RecordingFiles files;
+    ChildProcess encoder;
+    FrameReadback readback;
+    std::FILE* audio = nullptr;
+    uint64_t audioBytes = 0;
+    uint64_t framesOut = 0; // frames handed to the encoder
+    uint64_t framesDrawn = 0;
+    uint64_t expectedFrames = 0;
+    bool untilSet = false; // --until, for recordings and benchmarks alike
+    Sequence untilSequence = Sequence::End;
+    uint32_t untilMs = 0;
+    bool untilReached = false;
+    TimelineHooks chained; // the hooks installed before ours, called first
+    int width = 0;         // of the video
+    int height = 0;
+    Clock::time_point startTime;
+    Clock::time_point lastHookEnd;
+    Clock::time_point lastProgress;
+    bool progressOpen = false; // a progress line is on standard error without its line feed
+    RecordTimes times;
+};
+RecordState recordState;
+
+std::string lastLines(const std::string& path, size_t maxBytes) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string all = text.str();
+    while (!all.empty() && (all.back() == '\n' || all.back() == '\r')) all.pop_back();
+    if (all.size() <= maxBytes) return all;
+    size_t from = all.find('\n', all.size() - maxBytes);
+    return from == std::string::npos ? all.substr(all.size() - maxBytes) : all.substr(from + 1);
+}
+
+void removeTemporaryFiles() {
+    const RecordingFiles& files = recordState.files;
+    std::error_code ignored;
+    for (const std::string* name : {&files.video, &files.audio, &files.muxed, &files.log})
+        if (!name->empty()) std::filesystem::remove(*name, ignored);
+}
+
+// Runs at exit: after a fatal report (or any other early end) nothing half-written stays.
+void abandonRecording() {
+    RecordState& state = recordState;
+    if (!state.active || state.done) return;
+    state.done = true;
+    if (state.encoder.pid >= 0) killChild(state.encoder);
+    if (state.audio != nullptr) std::fclose(state.audio);
+    state.audio = nullptr;
+    removeTemporaryFiles();
+}
+
+[[noreturn]] void recordingFailed(const std::string& text) {
+    // The report starts a line of its own, not the end of the progress line.
+    if (recordState.progressOpen) std::fputc('\n', stderr);
+    recordState.progressOpen = false;
+    fatalError(kRecordErrorCaption, text);
+}
+
+[[noreturn]] void ffmpegFailed(const std::string& what, int exitCode) {
+    std::string text = "ffmpeg failed " + what;
+    text += exitCode >= 0 ? " (exit code " + std::to_string(exitCode) + ")" : "";
+    text += " !\n\nIts last messages :\n" + lastLines(recordState.files.log, 1200);
+    recordingFailed(text);
+}
+
+[[noreturn]] void cannotWrite(const std::string& name) {
+    recordingFailed("Cannot write the file \"" + name + "\" !\n\n" + std::strerror(errno));
+}
+
+void writeAudio(const void* data, size_t bytes) {
+    RecordState& state = recordState;
+    if (bytes > 0 && std::fwrite(data, 1, bytes, state.audio) != bytes)
+        cannotWrite(state.files.audio);
+    state.audioBytes += bytes;
+}
+
+// The window's size, both sides even: the video's colour format halves them.
+void frameSize(int& width, int& height) {
+    SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+    if (width <= 0 || height <= 0) {
+        width = configState.running.screenWidth;
+        height = configState.running.screenHeight;
+    }
+    width &= ~1;
+    height &= ~1;
+}
+
+void startEncoder() {
+    RecordState& state = recordState;
+    int width = 0;
+    int height = 0;
+    frameSize(width, height);
+    state.width = width;
+    state.height = height;
+    if (!startReadback(state.readback, width, height))
+        recordingFailed("Reading frames back needs OpenGL pixel-buffer objects "
+                        "(GL_PIXEL_PACK_BUFFER), which this driver does not offer.");
+    if (!startChild(encoderArguments(state.ffmpeg, width, height, state.fps, state.files.video),
+                    state.files.log, true, state.encoder))
+        recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
+    state.started = true;
+    state.startTime = Clock::now();
+    state.lastProgress = state.startTime;
+    state.lastHookEnd = state.startTime;
+}
+
+void sendFrame(const uint8_t* pixels) {
+    RecordState& state = recordState;
+    if (pixels == nullptr) return;
+    Clock::time_point start = Clock::now();
+    bool sent = writeToChild(state.encoder, pixels, frameBytes(state.readback));
+    state.times.encoder += secondsSince(start);
+    if (!sent) ffmpegFailed("while the video was written", finishChild(state.encoder));
+    state.framesOut++;
+}
+
+void showProgress(bool last) {
+    RecordState& state = recordState;
+    Clock::time_point now = Clock::now();
+    if (!last && now - state.lastProgress < std::chrono::milliseconds(250)) return;
+    state.lastProgress = now;
+    uint64_t total = std::max(state.expectedFrames, state.framesDrawn);
+    std::string line = progressText(state.framesDrawn, total, secondsSince(state.startTime));
+    std::fprintf(stderr, "\r%-60s", line.c_str());
+    state.progressOpen = !last;
+    if (last) std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+// The finished run in one line: the video's length, the time it took and where it went.
+void reportSummary(double seconds) {
+    const RecordState& state = recordState;
+    const RecordTimes& times = state.times;
+    double videoSeconds = double(state.framesOut) / state.fps;
+    std::fprintf(stderr,
+                 "film03: recorded %s: %llu frames at %ux%d, %.2f s, in %.1f s (%.2f x real "
+                 "time); rendering %.1f s, read-back %.1f s, sound %.1f s, encoder %.1f s, "
+                 "finishing %.1f s\n",
+                 state.files.final.c_str(), static_cast<unsigned long long>(state.framesOut),
+                 unsigned(state.width), state.height, videoSeconds, seconds,
+                 seconds > 0 ? videoSeconds / seconds : 0.0, times.rendering, times.readback,
+                 times.sound, times.encoder, times.finishing);
+}
+
+} // namespace
+
+RecordingFiles recordingFiles(const std::string& finalName) {
+    std::filesystem::path path(finalName);
+    std::filesystem::path folder = path.parent_path();
+    std::string stem = path.stem().string();
+    std::string extension = path.extension().string();
+    if (extension.empty()) extension = ".mp4";
+    auto beside = [&folder](const std::string& name) { return (folder / name).string(); };
+    RecordingFiles files;
+    files.video = beside(stem + ".video.part.mkv");
+    files.audio = beside(stem + ".audio.part.wav");
+    files.muxed = beside(stem + ".part" + extension);
+    files.log = beside(stem + ".ffmpeg.log");
+    files.final = finalName;
+    return files;
+}
+
+std::vector<std::string> encoderArguments(const std::string& ffmpeg, int width, int height,
+                                          uint32_t fps, const std::string& videoFile) {
+    return {ffmpeg,
+            "-hide_banner",
+            "-loglevel",
+            "error",
+            "-y",
+            "-f",
+            "rawvideo",
+            "-pixel_format",
+            "rgba",
+            "-video_size",
+            std::to_string(width) + "x" + std::to_string(height),
+            "-framerate",
+            std::to_string(fps),
+            "-i",
+            "pipe:0",
+            "-vf",
+            "vflip",
+            "-c:v",
+            "libx264",
+            "-preset",
+            std::string(kRecordPreset),
+            "-crf",
+            std::to_string(kRecordQuality),
+            "-pix_fmt",
+            "yuv420p",
+            "-f",
+            "matroska",
+            videoFile};
+}
+
+std::vector<std::string> muxArguments(const std::string& ffmpeg, const std::string& videoFile,
+                                      const std::string& audioFile, const std::string& outFile) {
+    return {ffmpeg,    "-hide_banner", "-loglevel",  "error", "-y",    "-i",
+            videoFile, "-i",           audioFile,    "-map",  "0:v:0", "-map",
+            "1:a:0",   "-c:v",         "copy",       "-c:a",  "aac",   "-b:a",
+            "192k",    "-movflags",    "+faststart", outFile};
+}
+
+std::string progressText(uint64_t done, uint64_t total, double elapsedSeconds) {
+    double share = total > 0 ? double(done) / double(total) : 0.0;
+    if (share > 1.0) share = 1.0;
+    char text[128];
+    int length = std::snprintf(text, sizeof text, "recording %5.1f %%  frame %llu/%llu",
+                               share * 100.0, static_cast<unsigned long long>(done),
+                               static_cast<unsigned long long>(total));
+    if (done > 0 && done <= total) {
+        long left = std::lround(elapsedSeconds / double(done) * double(total - done));
+        std::snprintf(text + length, sizeof text - size_t(length), "  about %ld:%02ld left",
+                      left / 60, left % 60);
+    }
+    return text;
+}
+
+std::vector<uint8_t> wavHeader(int rate, int channels, uint32_t dataBytes) {
+    std::vector<uint8_t> header;
+    header.reserve(44);
+    auto text = [&header](const char* four) {
+        for (int i = 0; i < 4; ++i) header.push_back(uint8_t(four[i]));
+    };
+    auto number = [&header](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) header.push_back(uint8_t(value >> (8 * i)));
+    };
+    uint32_t blockAlign = uint32_t(channels) * 2;
+    text("RIFF");
+    number(36 + dataBytes, 4);
+    text("WAVE");
+    text("fmt ");
+    number(16, 4);
+    number(1, 2); // PCM
+    number(uint32_t(channels), 2);
+    number(uint32_t(rate), 4);
+    number(uint32_t(rate) * blockAlign, 4);
+    number(blockAlign, 2);
+    number(16, 2);
+    text("data");
+    number(dataBytes, 4);
+    return header;
+}
+
+uint64_t framesUpTo(uint32_t startMs, uint32_t lastMs, uint32_t stepMs, uint32_t stepDivisor) {
+    if (stepMs == 0 || stepDivisor == 0) return 0;
+    if (startMs > lastMs) return 1; // a frame is drawn before the loop's test
+    // Frame k shows startMs + floor(k × stepMs / divisor), which stays <= lastMs while
+    // k × stepMs < (lastMs - startMs + 1) × divisor.
+    uint64_t limit = (uint64_t(lastMs - startMs) + 1) * stepDivisor;
+    return (limit + stepMs - 1) / stepMs;
+}
+
+uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs,
+                        uint32_t stepDivisor) {
+    // The last time drawn: the scenes run while t <= their end, the end screen while t < 20000.
+    switch (sequence) {
+        case Sequence::First:
+            return framesUpTo(startMs, 50000, stepMs, stepDivisor);
+        case Sequence::Second:
+            return framesUpTo(startMs, 65000, stepMs, stepDivisor);
+        case Sequence::End:
+            return framesUpTo(startMs, 19999, stepMs, stepDivisor);
+        case Sequence::Gamma:
+            break;
+    }
+    return 0;
+}
+
+uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepMs,
+                        uint32_t stepDivisor, const Sequence* untilSequence, uint32_t untilMs) {
+    uint64_t frames = 0;
+    for (Sequence sequence : {Sequence::First, Sequence::Second, Sequence::End}) {
+        if (sequence < startSequence) continue;
+        if (untilSequence != nullptr && sequence > *untilSequence) break;
+        uint32_t from = sequence == startSequence ? startMs : 0;
+        if (untilSequence != nullptr && sequence == *untilSequence) {
+            if (untilMs > from)
+                frames += std::min(framesUpTo(from, untilMs - 1, stepMs, stepDivisor),
+                                   sequenceFrames(sequence, from, stepMs, stepDivisor));
+            break;
+        }
+        frames += sequenceFrames(sequence, from, stepMs, stepDivisor);
+    }
+    return frames;
+}
+
+void setCaptureEnd(const Options& options) {
+    RecordState& state = recordState;
+    state.untilSet =
+        options.until && sequenceFromName(options.untilPoint.sequence, state.untilSequence);
+    state.untilMs = options.untilPoint.ms;
+    state.untilReached = false;
+}
+
+bool captureEnded(Sequence sequence, uint32_t sceneMs) {
+    RecordState& state = recordState;
+    if (!state.untilSet || sequence == Sequence::Gamma) return false;
+    if (sequence > state.untilSequence ||
+        (sequence == state.untilSequence && sceneMs >= state.untilMs))
+        state.untilReached = true;
+    // Escape held down ends every sequence after the frame it is drawing.
+    if (state.untilReached) eventState.keys[kKeyEscape] = 1;
+    return state.untilReached;
+}
+
+void captureStartPoint(const Options& options, Sequence& from, uint32_t& fromMs) {
+    from = Sequence::First;
+    fromMs = 0;
+    Sequence named = Sequence::First;
+    if (!options.seek || !sequenceFromName(options.seekTo.sequence, named) ||
+        named == Sequence::Gamma)
+        return;
+    from = named;
+    fromMs = options.seekTo.ms;
+}
+
+void setCaptureWindow(const Options& options) {
+    RunningSettings& running = configState.running;
+    running.fullscreen = false;
+    running.verticalSync = false;
+    if (options.width != 0) {
+        running.screenWidth = int32_t(options.width);
+        running.screenHeight = int32_t(options.height);
+    }
+}
+
+void prepareRecording(const Options& options) {
+    RecordState& state = recordState;
+    if (options.recordFile.empty()) return;
+    state = RecordState{};
+    state.active = true;
+    state.fps = options.fps;
+    state.files = recordingFiles(options.recordFile);
+    state.ffmpeg = findProgram("ffmpeg");
+    if (state.ffmpeg.empty())
+        recordingFailed("Recording needs the program \"ffmpeg\", which was not found on the "
+                        "search path (PATH) !\n\nInstall it (Debian: apt install ffmpeg) and "
+                        "start again.");
+    std::atexit(abandonRecording);
+    state.audio = std::fopen(state.files.audio.c_str(), "wb");
+    if (state.audio == nullptr) cannotWrite(state.files.audio);
+    std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, 0);
+    writeAudio(header.data(), header.size());
+    state.audioBytes = 0;
+
+    setCaptureWindow(options);
+    eventState.fixedStepMs = 1000;
+    eventState.fixedStepDivisor = options.fps;
+    Sequence from = Sequence::First;
+    uint32_t fromMs = 0;
+    captureStartPoint(options, from, fromMs);
+    setCaptureEnd(options);
+    state.expectedFrames =
+        timelineFrames(from, fromMs, 1000, options.fps,
+                       state.untilSet ? &state.untilSequence : nullptr, state.untilMs);
+    state.chained = timelineState.hooks;
+    timelineState.hooks.frameDrawn = recordFrameDrawn;
+}
+
+bool startRecordingSound() {
+    if (!recordState.active) return false;
+    startOfflineSound(kRecordMixRate, 1000, recordState.fps);
+    return true;
+}
+
+void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
+    RecordState& state = recordState;
+    if (state.chained.frameDrawn != nullptr) state.chained.frameDrawn(sequence, sceneMs);
+    if (!state.active || state.done || sequence == Sequence::Gamma) return;
+    if (captureEnded(sequence, sceneMs)) return;
+    if (!state.started) startEncoder();
+    // The software renderer draws at the flush: finishing the frame here keeps its drawing
+    // out of the read-back's time.
+    glFinish();
+    Clock::time_point hookStart = Clock::now();
+    if (state.framesDrawn > 0)
+        state.times.rendering +=
+            std::chrono::duration<double>(hookStart - state.lastHookEnd).count();
+
+    const uint8_t* previous = readBackFrame(state.readback);
+    state.times.readback += secondsSince(hookStart);
+    Clock::time_point soundStart = Clock::now();
+    int mixed = advanceOfflineSound();
+    writeAudio(offlineSoundState.mix.data(), size_t(mixed) * 4);
+    state.times.sound += secondsSince(soundStart);
+    sendFrame(previous);
+    releaseReadFrame(state.readback);
+    state.framesDrawn++;
+    showProgress(false);
+    state.lastHookEnd = Clock::now();
+}
+
+void finishRecording() {
+    RecordState& state = recordState;
+    if (!state.active || state.done) return;
+    if (!eventState.running && !state.untilReached)
+        recordingFailed("The recording was stopped before the end of the demo; no video was "
+                        "written.");
+    if (!state.started) recordingFailed("No frame of the demo was drawn; no video was written.");
+    Clock::time_point finishStart = Clock::now();
+    sendFrame(takeLastFrame(state.readback));
+    stopReadback(state.readback);
+    showProgress(true);
+    int status = finishChild(state.encoder);
+    if (status != 0) ffmpegFailed("while encoding the video", status);
+
+    std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, uint32_t(state.audioBytes));
+    if (std::fseek(state.audio, 0, SEEK_SET) != 0 ||
+        std::fwrite(header.data(), 1, header.size(), state.audio) != header.size() ||
+        std::fclose(state.audio) != 0) {
+        state.audio = nullptr;
+        cannotWrite(state.files.audio);
+    }
+    state.audio = nullptr;
+
+    ChildProcess muxer;
+    if (!startChild(
+            muxArguments(state.ffmpeg, state.files.video, state.files.audio, state.files.muxed),
+            state.files.log, false, muxer))
+        recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
+    state.encoder = muxer; // killed at exit if this ends early
+    status = finishChild(state.encoder);
+    if (status != 0) ffmpegFailed("while adding the sound to the video", status);
+    std::error_code error;
+    std::filesystem::rename(state.files.muxed, state.files.final, error);
+    if (error) {
+        errno = error.value();
+        cannotWrite(state.files.final);
+    }
+    state.times.finishing = secondsSince(finishStart);
+    state.done = true;
+    state.files.muxed.clear();
+    removeTemporaryFiles();
+    reportSummary(secondsSince(state.startTime));
+}

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# The program's recording and benchmark runs, checked from outside on the demo's data:
+#   capture_check.sh record BIN_DIR DATA_DIR     a short recording, checked with ffprobe/ffmpeg
+#   capture_check.sh benchmark BIN_DIR DATA_DIR  the benchmark's JSON, parsed
+# Runs on the display in $DISPLAY (CTest runs under xvfb-run).
+set -euo pipefail
+mode=$1
+bin=$2
+data=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+ln -s "$data/Film_03.dat" Film_03.dat
+cp "$data/ConfigEngine.cfg" ConfigEngine.cfg
+export SDL_AUDIODRIVER=dummy
+export FILM03_INSTANCE="capture_check_$mode"
+
+fail() {
+    echo "FAILED: $*" >&2
+    exit 1
+}
+
+# Runs film03 with a time limit; standard output and error go to out.txt and err.txt.
+film03() {
+    local status=0
+    timeout -k 5 600 "$bin/film03" "$@" >out.txt 2>err.txt || status=$?
+    return $status
+}
+
+# The RMS level in dB of the sound between two times (-inf for digital silence).
+rms_level() {
+    ffmpeg -hide_banner -nostdin -ss "$2" -to "$3" -i "$1" -vn -af astats=measure_perchannel=none \
+        -f null - 2>&1 | sed -n 's/.*RMS level dB: //p' | tail -1
+}
+
+below() { python3 -c "import sys; sys.exit(0 if float('$1') < float('$2') else 1)"; }
+
+check_record() {
+    # 58 s into the second scene: 7 s of its end with the music's closing hit, then the end
+    # screen's 20 s, whose sound lasts 4 s. At 30 frames a second: 211 + 600 frames.
+    film03 --record clip.mp4 --size 320x240 --seek second:58000 ||
+        fail "recording exited with $?: $(tail -c 2000 err.txt)"
+    [[ -s clip.mp4 ]] || fail "no clip.mp4"
+    leftovers=$(ls | grep -v -x -e clip.mp4 -e Film_03.dat -e ConfigEngine.cfg -e out.txt -e err.txt || true)
+    [[ -z "$leftovers" ]] || fail "temporary files left behind: $leftovers"
+    grep -q $'\r''recording 100.0 %  frame 811/811' err.txt || fail "no progress line: $(tail -c 500 err.txt)"
+
+    streams=$(ffprobe -v error -show_entries stream=codec_type,codec_name,pix_fmt,width,height,nb_frames,duration -of compact=p=0 clip.mp4)
+    echo "$streams"
+    [[ $(grep -c . <<<"$streams") -eq 2 ]] || fail "not two streams"
+    video=$(grep 'codec_name=h264' <<<"$streams") || fail "no H.264 stream"
+    audio=$(grep 'codec_name=aac' <<<"$streams") || fail "no AAC stream"
+    grep -q 'width=320|height=240' <<<"$video" || fail "wrong size: $video"
+    grep -q 'pix_fmt=yuv420p' <<<"$video" || fail "not yuv420p: $video"
+    grep -q 'nb_frames=811' <<<"$video" || fail "not 811 frames: $video"
+    vd=$(sed -n 's/.*duration=\([0-9.]*\).*/\1/p' <<<"$video")
+    ad=$(sed -n 's/.*duration=\([0-9.]*\).*/\1/p' <<<"$audio")
+    python3 -c "import sys; sys.exit(0 if abs($vd - $ad) <= 1/30 and abs($vd - 811/30) <= 1/30 else 1)" ||
+        fail "durations differ: video $vd s, audio $ad s"
+
+    music=$(rms_level clip.mp4 0 5)
+    chime=$(rms_level clip.mp4 7.2 10)
+    quiet=$(rms_level clip.mp4 12.5 27)
+    echo "RMS: music $music dB, end sound $chime dB, end screen after its sound $quiet dB"
+    below -40 "$music" || fail "the music is not audible: $music dB"
+    below -40 "$chime" || fail "the end screen's sound is not audible: $chime dB"
+    [[ "$quiet" == "-inf" ]] || below "$quiet" -80 || fail "no silence after the end sound: $quiet dB"
+
+    # Without ffmpeg: a fatal line at once, exit 1, nothing written.
+    rm -f clip.mp4
+    status=0
+    timeout -k 5 120 env PATH=/nonexistent-film03 "$bin/film03" --record clip.mp4 >out.txt 2>err.txt || status=$?
+    [[ $status -eq 1 ]] || fail "without ffmpeg: exit $status"
+    grep -q $'^fatal\tFILM 03 - Recording - ERROR\tRecording needs the program "ffmpeg"' err.txt ||
+        fail "without ffmpeg: $(cat err.txt)"
+    # An ffmpeg that fails after about a hundred frames: the fatal report with its messages on a
+    # line of its own after the progress line, and no file under any name.
+    mkdir fake
+    printf '#!/bin/sh\nhead -c 30000000 >/dev/null\necho "encoder refuses the frames" >&2\nexit 7\n' >fake/ffmpeg
+    chmod +x fake/ffmpeg
+    status=0
+    timeout -k 5 300 env PATH="$work/fake:$PATH" "$bin/film03" --record clip.mp4 --size 320x240 \
+        --seek end:14000 >out.txt 2>err.txt || status=$?
+    [[ $status -eq 1 ]] || fail "failing ffmpeg: exit $status"
+    grep -q $'^fatal\tFILM 03 - Recording - ERROR\tffmpeg failed .*exit code 7.*encoder refuses the frames' err.txt ||
+        fail "failing ffmpeg: $(cat err.txt)"
+    rm -rf fake
+    leftovers=$(ls | grep -v -x -e Film_03.dat -e ConfigEngine.cfg -e out.txt -e err.txt || true)
+    [[ -z "$leftovers" ]] || fail "files left behind by a failed recording: $leftovers"
+}
+
+check_benchmark() {
+    # The timeline from 50 s into the second scene at 1000/60 ms a step (the whole of it takes
+    # too long on a loaded machine), the JSON alone on standard output.
+    film03 --benchmark --size 320x240 --seek second:50000 ||
+        fail "benchmark exited with $?: $(tail -c 2000 err.txt)"
+    python3 - out.txt <<'PY'
+import json, sys
+report = json.load(open(sys.argv[1]))
+print(json.dumps(report))
+step = 1000 / 60
+# Demo time / step: the second scene draws up to and including its last millisecond (65 s),
+# one frame more; the end screen stops before 20 s. The first scene was not played.
+expected = {"first": 0, "second": round(15000 / step) + 1, "end": round(20000 / step)}
+assert abs(report["step_ms"] - step) < 0.001, report["step_ms"]
+for name, frames in expected.items():
+    sequence = report["sequences"][name]
+    assert sequence["frames"] == frames, (name, sequence["frames"], frames)
+    times = sequence["frame_ms"]
+    if frames > 0:
+        assert 0 < times["median"] <= times["p95"] <= times["max"], (name, times)
+assert report["loading_ms"] > 0
+assert report["accounted_peak_bytes"] > 0
+assert report["peak_rss_bytes"] > report["accounted_peak_bytes"]
+assert report["renderer"] not in ("", "Unknown")
+assert report["resolution"] == {"width": 320, "height": 240}, report["resolution"]
+PY
+    grep -q 'Loading Music' err.txt || fail "the loading lines did not move to standard error"
+    # To a file: standard output keeps the loading lines.
+    film03 --benchmark times.json --seek end:18000 || fail "benchmark to a file exited with $?"
+    python3 -c "import json; r = json.load(open('times.json')); assert r['sequences']['end']['frames'] == 120, r" ||
+        fail "times.json: $(cat times.json)"
+    grep -q 'Loading Music' out.txt || fail "the loading lines are not on standard output"
+}
+
+case "$mode" in
+    record) check_record ;;
+    benchmark) check_benchmark ;;
+    *) fail "unknown mode $mode" ;;
+esac
+echo "capture check $mode: passed"
