@@ -9,6 +9,9 @@
 
 struct ParticleSystem;
 
+// The star particle system's ID in the particle registry.
+inline constexpr const char* kStarSystemId = "SternPS";
+
 // GL names of the 2D and effect textures the loading phase loads.
 struct DemoTextures {
     uint32_t gammaLine = 0;   // "GammaLine.png"

@@ -4,13 +4,18 @@
 #include <SDL.h>
 
 #include "app/automation.h"
+#include "app/demo_state.h"
+#include "app/gamma_screen.h"
+#include "app/loading.h"
 #include "app/render_settings.h"
 #include "app/resource_images.h"
+#include "app/scenes.h"
 #include "config/configuration.h"
 #include "config/dialogs.h"
 #include "config/dialogs_view.h"
 #include "config/loading_dialog.h"
 #include "effects/engine.h"
+#include "effects/particles.h"
 #include "effects/tree_view.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
@@ -19,10 +24,13 @@
 #include "platform/memory.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
+#include "render/render_state.h"
+#include "render/render_targets.h"
 #include "render/texture_modes.h"
 #include "resources/textures.h"
 #include "scene/mesh_processing.h"
 #include "scene/objects.h"
+#include "scene/scene_graph.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
 
@@ -30,7 +38,6 @@ AppState appState;
 
 namespace {
 
-constexpr uint32_t kBatchRunMs = 5000;
 // The program's windows and dialogs show its own icon, never the desktop's default one.
 constexpr bool kUseOwnIcon = true;
 
@@ -65,27 +72,11 @@ bool runConfigurationDialog(const Options& options) {
 void installProgramWindows(const Options& options) {
     installResourceImages();
     installTreeWindow(kUseOwnIcon);
+    windowState.initSceneGraph = initSceneGraph;
     if (options.batch)
         loadingDialogState.sink = LoadingSink::StandardOutput;
     else
         installLoadingDialogView(kUseOwnIcon);
-}
-
-// TEMPORARY: stands in for the cube map, the loading phase, the gamma screen, the render
-// targets and the scenes until they exist. Clears to black and ends on Escape, when the
-// window is gone, or after five seconds of demo time in batch runs.
-void runPlaceholderLoop(const Options& options) {
-    resetClock(0);
-    while (eventState.running) {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        SDL_GL_SwapWindow(windowState.window);
-        pumpMessages();
-        waitWhileInactive();
-        tickClock();
-        if (eventState.keys[kKeyEscape] != 0) break;
-        if (options.batch && eventState.clock.elapsed >= kBatchRunMs) break;
-    }
 }
 
 } // namespace
@@ -185,8 +176,65 @@ void applyConfiguredGamma() {
     }
 }
 
+void configureRenderTargets() {
+    renderTargets.settings.depthBufferBits = configState.running.depthBufferBits;
+}
+
+void createSceneTargets() {
+    TextureLoadOptions& options = textureState.options;
+    PixelBufferTarget* targets = demoState.targets; // targets 1 to 4
+    options.clamp = true;
+    createTarget(targets[0]);
+    // The glow's middle and destination are read through their smaller mipmaps.
+    options.noMipmaps = false;
+    options.noCompression = false;
+    options.noAnisotropy = true;
+    createTarget(targets[2]);
+    createTarget(targets[3]);
+    options.noMipmaps = true;
+    options.noCompression = true;
+    for (PixelBufferTarget* target : {&targets[0], &targets[2], &targets[3]}) {
+        makeTargetCurrent(*target);
+        applyDefaultRenderState();
+    }
+    makeWindowCurrent();
+    createTarget(targets[1]);
+    makeTargetCurrent(targets[1]);
+    applyDefaultRenderState();
+    makeWindowCurrent();
+    options.clamp = false;
+}
+
+namespace {
+
+// After the scenes: the music, the star particles and the targets go before the end screen;
+// everything else after it, the engine last.
+void shutDown() {
+    stopMusicStream(demoState.musicStream);
+    deleteParticleSystem(kStarSystemId);
+    demoState.starSystem = nullptr;
+    for (PixelBufferTarget& target : demoState.targets) releaseTarget(target);
+    waitMs(200);
+    clearKeys();
+    playEndScreen();
+    waitMs(200);
+    clearKeys();
+    clearMouseButtons();
+    releaseLoadedAssets();
+    finishAutomation();
+    closeSoundSystem();
+    shutdownEngine();
+    shutdownSceneGraph();
+    restoreDisplayMode();
+    setCursorVisible(true);
+    saveCursorVisibility();
+    reportMemoryBalance();
+    closeMainWindow();
+}
+
+} // namespace
+
 int runDemo(const Options& options) {
-    // Start-up.
     registerCursorFailureHooks();
     registerDisplayModeFailureHooks();
     registerWindowFailureHooks();
@@ -200,31 +248,18 @@ int runDemo(const Options& options) {
     createConfiguredWindow();
     startConfiguredEngine(driverQuery(glStrings));
     configureTextures();
+    configureRenderTargets();
     saveConfiguration();
     startDemoSound(options, configState.record.block1.audioQuality, windowState.window);
     buildNormalisationCubeMap();
     setSceneModelDefaults();
-    // The loading phase comes here.
+    runLoadingPhase();
     applyConfiguredGamma();
-    // The gamma calibration screen comes here.
-    saveConfiguration();
-    runPlaceholderLoop(options); // TEMPORARY: render targets and scenes
-
-    // Shutdown. (Music stop, star particles and render targets come with their modules.)
-    waitMs(200);
-    clearKeys();
-    // The end screen comes here.
-    waitMs(200);
-    clearKeys();
-    clearMouseButtons();
-    // The font textures and the sound data of the loading phase are released here.
-    finishAutomation();
-    closeSoundSystem();
-    shutdownEngine();
-    restoreDisplayMode();
-    setCursorVisible(true);
-    saveCursorVisibility();
-    reportMemoryBalance();
-    closeMainWindow();
+    runGammaScreen();
+    saveConfiguration(); // keeps the calibrated gamma
+    createSceneTargets();
+    playFirstScene();
+    playSecondScene();
+    shutDown();
     return eventState.exitCode;
 }

@@ -32,5 +32,11 @@ void setSceneModelDefaults();
 // The configured gamma ramp, or the plain one (gamma 1, kept) where the display refuses it.
 void applyConfiguredGamma();
 
+// The render targets' depth buffers as configured.
+void configureRenderTargets();
+// The scenes' four 512 x 512 targets, each with the default render state: target 1 and
+// target 2 plain, targets 3 and 4 (the glow's) mipmapped; all clamped.
+void createSceneTargets();
+
 // Runs the demo; the result is the program's exit code.
 int runDemo(const Options& options);

@@ -30,6 +30,13 @@ bool writableConfigurationFile() {
 
 } // namespace
 
+ConfigBytes configurationBytes(const ConfigRecord& record) {
+    ConfigBytes bytes;
+    std::memcpy(bytes.data(), &record.block1, sizeof(ConfigBlock1));
+    std::memcpy(bytes.data() + sizeof(ConfigBlock1), &record.block2, sizeof(ConfigBlock2));
+    return bytes;
+}
+
 void loadConfiguration() {
     std::FILE* file = std::fopen(kConfigFileName, "rb");
     if (file == nullptr)
@@ -65,9 +72,8 @@ void saveConfiguration() {
     }
     std::FILE* file = std::fopen(kConfigFileName, "wb");
     if (file == nullptr) fatalError(kFileErrorCaption, fileErrorText(kConfigFileName));
-    bool written = std::fwrite(&configState.record.block1, sizeof(ConfigBlock1), 1, file) == 1;
-    written =
-        std::fwrite(&configState.record.block2, sizeof(ConfigBlock2), 1, file) == 1 && written;
+    const ConfigBytes bytes = configurationBytes(configState.record);
+    bool written = std::fwrite(bytes.data(), bytes.size(), 1, file) == 1;
     written = std::fclose(file) == 0 && written;
     // A full disk must not pass for a saved configuration: the user is told, as for a file
     // that cannot be written.

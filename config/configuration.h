@@ -2,6 +2,7 @@
 // settings the engine reads. Integers are 32-bit little-endian; booleans use the first byte.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -91,6 +92,10 @@ struct ConfigState {
 extern ConfigState configState;
 
 inline constexpr const char* kConfigFileName = "ConfigEngine.cfg";
+
+// The record as the file holds it: block 1, then block 2.
+using ConfigBytes = std::array<uint8_t, sizeof(ConfigRecord)>;
+ConfigBytes configurationBytes(const ConfigRecord& record);
 
 // Reads "ConfigEngine.cfg" from the working directory. Never fails: a missing file or one
 // that is not exactly 80 bytes leaves the defaults, with notices.

@@ -6,8 +6,6 @@
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Progress.H>
 
-#include <SDL.h>
-
 #include <string>
 
 #include "config/dialogs_view.h"
@@ -106,10 +104,6 @@ void setPercent(int percent) {
     loadingWindow.progress->value(float(percent));
 }
 
-void minimiseMainWindow() {
-    if (windowState.window != nullptr) SDL_MinimizeWindow(windowState.window);
-}
-
 } // namespace
 
 void installLoadingDialogView(bool useOwnIcon) {
@@ -121,5 +115,5 @@ void installLoadingDialogView(bool useOwnIcon) {
     view.setPercent = setPercent;
     view.updateButtons = showButtons;
     view.minimiseMainWindow = minimiseMainWindow;
-    view.restoreMainWindow = raiseMainWindow;
+    view.restoreMainWindow = restoreMainWindow;
 }

@@ -394,6 +394,17 @@ void raiseMainWindow() {
     SDL_RaiseWindow(windowState.window);
 }
 
+void minimiseMainWindow() {
+    if (windowState.window != nullptr) SDL_MinimizeWindow(windowState.window);
+}
+
+void restoreMainWindow() {
+    if (windowState.window == nullptr) return;
+    SDL_RestoreWindow(windowState.window);
+    SDL_SetWindowInputFocus(windowState.window);
+    SDL_RaiseWindow(windowState.window);
+}
+
 ScreenRect mainWindowRect() {
     ScreenRect rect;
     if (windowState.window == nullptr) return rect;

@@ -101,6 +101,10 @@ void registerWindowFailureHooks();
 
 // Raises the main window (a second start asked for it).
 void raiseMainWindow();
+// While the loading dialog is up the main window is minimised; afterwards it is restored,
+// given the input focus and raised.
+void minimiseMainWindow();
+void restoreMainWindow();
 
 // The main window's rectangle on the screen, its frame included (zeros without a window).
 struct ScreenRect {

@@ -175,6 +175,20 @@ bool rewindVorbisStream(VorbisStream& stream) {
     return ov_pcm_seek(&stream.file, 0) == 0;
 }
 
+bool seekVorbisStream(VorbisStream& stream, int64_t frame) {
+    if (frame < 0) return false;
+    stream.resampler.position = 0;
+    stream.sourceFrames = 0;
+    ogg_int64_t total = ov_pcm_total(&stream.file, -1);
+    if (total < 0) return false;
+    if (frame >= total) {
+        stream.decoderEnded = true;
+        return true;
+    }
+    stream.decoderEnded = false;
+    return ov_pcm_seek(&stream.file, frame) == 0;
+}
+
 int readVorbisStream(VorbisStream& stream, int16_t* out, int frames) {
     const int kMaxStalls = 64; // reads in a row that bring nothing end a broken stream
     int written = 0;

@@ -55,6 +55,9 @@ int openVorbisStream(VorbisStream& stream, const uint8_t* data, size_t size, int
 void closeVorbisStream(VorbisStream& stream);
 // Back to the first frame. False when the decoder cannot seek there.
 bool rewindVorbisStream(VorbisStream& stream);
+// To the source frame `frame` (0 is the first). A frame at or past the end leaves the stream
+// ended, so that nothing more of it plays. False when the decoder cannot seek there.
+bool seekVorbisStream(VorbisStream& stream, int64_t frame);
 // Decodes and resamples up to `frames` stereo frames into out; fewer only at the end.
 // Never allocates memory of its own.
 int readVorbisStream(VorbisStream& stream, int16_t* out, int frames);

@@ -260,6 +260,17 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* stream) {
     return int(stream->framesMixed * 1000 / uint64_t(soundState.mixer.rate));
 }
 
+bool FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms) {
+    if (!soundState.initialised) return failWith(kSoundErrUninitialised, false);
+    if (!knownStream(stream) || ms < 0) return failWith(kSoundErrInvalidParam, false);
+    std::lock_guard<std::mutex> lock(mixLock);
+    int64_t sourceFrame = int64_t(ms) * stream->vorbis.sourceRate / 1000;
+    if (!seekVorbisStream(stream->vorbis, sourceFrame)) return failWith(kSoundErrFileBad, false);
+    // Rounded up, so that the clock reads back exactly ms.
+    stream->framesMixed = (uint64_t(ms) * uint64_t(soundState.mixer.rate) + 999) / 1000;
+    return true;
+}
+
 // --- Samples and channels -------------------------------------------------------------------
 
 FSOUND_SAMPLE* FSOUND_Sample_Load(int slot, const void* data, unsigned mode, int offset,

@@ -70,6 +70,9 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream); // the channel, or -
 bool FSOUND_Stream_Stop(FSOUND_STREAM* stream);             // stops and rewinds
 bool FSOUND_Stream_Close(FSOUND_STREAM* stream);
 int FSOUND_Stream_GetTime(FSOUND_STREAM* stream); // play position in milliseconds
+// Moves the play position to ms milliseconds, playing or not; a position past the end ends
+// the stream (the clock still reads ms). False for a negative time or an unknown stream.
+bool FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms);
 
 FSOUND_SAMPLE* FSOUND_Sample_Load(int slot, const void* data, unsigned mode, int offset,
                                   int length);

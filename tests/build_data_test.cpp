@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "config/configuration.h"
 #include "platform/memory.h"
 #include "resources/bigfile.h"
 #include "resources/images.h"
@@ -162,6 +163,35 @@ TEST_F(DemoData, BigfileHoldsEveryFileTheProgramAndTheSceneLoad) {
         EXPECT_TRUE(fileExists(name, kArchive)) << name;
     for (const std::string& name : names)
         EXPECT_EQ(loadArchiveEntry(name), readWholeFile(kData + "/" + name)) << name;
+}
+
+TEST_F(DemoData, ShippedConfigurationIsTheDefaultsInA1024By768Window) {
+    const std::vector<unsigned char> bytes = readWholeFile(kData + "/" + kConfigFileName);
+    ASSERT_EQ(bytes.size(), 80u);
+    auto int32At = [&](size_t offset) {
+        int32_t value;
+        std::memcpy(&value, bytes.data() + offset, 4);
+        return value;
+    };
+    EXPECT_EQ(int32At(0), 0); // windowed
+    EXPECT_EQ(int32At(16), 1024);
+    EXPECT_EQ(int32At(20), 768);
+    ConfigRecord defaults;
+    defaults.block1.fullscreen = 0;
+    EXPECT_EQ(std::memcmp(bytes.data(), &defaults.block1, 44), 0);
+    EXPECT_EQ(std::memcmp(bytes.data() + 44, &defaults.block2, 36), 0);
+    // The program reads it without a notice; it is a loose file, not packed.
+    BoxRecorder boxes;
+    {
+        ScopedChdir into(kData);
+        loadConfiguration();
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(configState.record.block1.fullscreen, 0);
+    EXPECT_EQ(configState.record.block2.depthBufferBits, 24);
+    configState = ConfigState{};
+    const std::vector<std::string> names = bigfileNames(kArchive);
+    EXPECT_EQ(std::find(names.begin(), names.end(), kConfigFileName), names.end());
 }
 
 TEST_F(DemoData, EveryImageDecodesWithPowerOfTwoSides) {

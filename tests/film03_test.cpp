@@ -13,11 +13,14 @@
 #include <random>
 #include <sstream>
 #include <thread>
+#include <algorithm>
 #include <cstring>
 
 #include "config/configuration.h"
 #include "platform/instance.h"
+#include "resources/bigfile.h"
 #include "support/test_support.h"
+#include "tools/bigfile_writer.h"
 
 namespace {
 
@@ -98,6 +101,32 @@ std::string escaped(std::string text) {
 const std::string kNoWindow = "fatal\tWINDOWS ERROR\tCreating new window failed !\\nAn unknown "
                               "error occured when calling WinAPI-Function \"CreateWindowEx\" !\n";
 
+const std::string kData = ZORX_DATA_DIR;
+
+// The demo's bigfile as its entries, in order.
+std::vector<BigfileInput> demoEntries() {
+    const std::string archive = kData + "/Film_03.dat";
+    const std::vector<unsigned char> bytes = readWholeFile(archive);
+    std::vector<BigfileInput> entries;
+    for (const BigfileEntry& entry : listBigfileEntries(archive)) {
+        const auto* start = bytes.data() + entry.position;
+        entries.push_back({entry.name, "test", {start, start + entry.size}});
+    }
+    return entries;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The demo's data in a run folder.
+void linkData(const std::string& dir) {
+    std::filesystem::create_symlink(kData + "/Film_03.dat", dir + "/Film_03.dat");
+}
+
 class Film03 : public testing::Test {
   protected:
     void SetUp() override {
@@ -110,6 +139,7 @@ class Film03 : public testing::Test {
 } // namespace
 
 TEST_F(Film03, WindowedBatchRunOpensRunsAndEnds) {
+    linkData(dir.path);
     writeRecord(dir.path, windowedRecord());
     ProgramRun run = runFilm03(dir.path, "--batch --fixed-step 50");
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -121,6 +151,7 @@ TEST_F(Film03, WindowedBatchRunOpensRunsAndEnds) {
 }
 
 TEST_F(Film03, MultisamplingStepsDownToWhatTheDriverOffers) {
+    linkData(dir.path);
     ConfigRecord record = windowedRecord();
     record.block2.multisampling = 6;
     writeRecord(dir.path, record);
@@ -157,6 +188,7 @@ TEST_F(Film03, MissingConfigurationNoticesComeBeforeTheWindow) {
 }
 
 TEST_F(Film03, FullScreenInTheDesktopsOnlyMode) {
+    linkData(dir.path);
     SDL_InitSubSystem(SDL_INIT_VIDEO);
     SDL_DisplayMode desktop;
     ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
@@ -173,6 +205,7 @@ TEST_F(Film03, FullScreenInTheDesktopsOnlyMode) {
 }
 
 TEST_F(Film03, SecondStartRaisesTheFirstAndEndsAtOnce) {
+    linkData(dir.path);
     writeRecord(dir.path, windowedRecord());
     std::string tag = testing::UnitTest::GetInstance()->current_test_info()->name();
     pid_t first = fork();
@@ -183,6 +216,8 @@ TEST_F(Film03, SecondStartRaisesTheFirstAndEndsAtOnce) {
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         int quiet = open("first.err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(quiet, 2);
+        int lines = open("first.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(lines, 1);
         execl(ZORX_BIN_DIR "/film03", "film03", "--batch", static_cast<char*>(nullptr));
         _exit(98);
     }
@@ -236,6 +271,68 @@ TEST_F(Film03, AnyConfigurationBytesEndCleanly) {
         writeWholeFile(dir.file(kConfigFileName), bytes);
         ProgramRun run = runFilm03(dir.path, "--batch --fixed-step 100");
         EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode << run.err;
+    }
+}
+
+// A run folder with the shipped configuration and the given bigfile.
+void prepareRun(const std::string& dir, const std::vector<unsigned char>& bigfile) {
+    writeWholeFile(dir + "/" + kConfigFileName, readWholeFile(kData + "/" + kConfigFileName));
+    writeWholeFile(dir + "/Film_03.dat", bigfile);
+}
+
+std::vector<unsigned char> packed(const std::vector<BigfileInput>& entries, const TempDir& dir) {
+    EXPECT_TRUE(writeBigfile(dir.file("packed.dat"), entries));
+    return readWholeFile(dir.file("packed.dat"));
+}
+
+// Damaged data ends the run with one fatal report as the last line of standard error and
+// exit code 1, after the configuration was saved whole.
+void expectFatalEnd(const TempDir& dir, const std::string& what, const std::string& caption) {
+    ProgramRun run = runFilm03(dir.path, "--batch --fixed-step 40");
+    EXPECT_EQ(run.exitCode, 1) << what << "\n" << run.err;
+    std::vector<std::string> lines = linesOf(run.err);
+    ASSERT_FALSE(lines.empty()) << what;
+    EXPECT_TRUE(lines.back().starts_with("fatal\t" + caption + "\t"))
+        << what << ": " << lines.back();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.starts_with("fatal\t"); }),
+              1)
+        << what << "\n"
+        << run.err;
+    EXPECT_EQ(readWholeFile(dir.file(kConfigFileName)).size(), 80u) << what;
+}
+
+TEST_F(Film03, DamagedDataEndsWithAFatalReport) {
+    const std::vector<BigfileInput> entries = demoEntries();
+    ASSERT_GT(entries.size(), 20u) << "build demo_data";
+    TempDir scratch;
+
+    std::vector<unsigned char> whole = packed(entries, scratch);
+    prepareRun(dir.path, {whole.begin(), whole.begin() + whole.size() / 2});
+    expectFatalEnd(dir, "cut short", "ZORX_OpenGL - FILE ERROR");
+
+    for (const char* missing : {"Film_03.3ds", "Flare13.png", "Sound09.mp3"}) {
+        std::vector<BigfileInput> without = entries;
+        std::erase_if(without, [&](const BigfileInput& entry) { return entry.name == missing; });
+        ASSERT_EQ(without.size(), entries.size() - 1);
+        prepareRun(dir.path, packed(without, scratch));
+        expectFatalEnd(dir, std::string("without ") + missing, "ZORX_OpenGL - FILE ERROR");
+    }
+
+    for (int damage = 0; damage < 2; ++damage) {
+        std::vector<BigfileInput> damaged = entries;
+        for (BigfileInput& entry : damaged) {
+            if (entry.name != "Film_03.3ds") continue;
+            if (damage == 0) {
+                entry.bytes.resize(entry.bytes.size() / 2); // chunks run past the end
+            } else {
+                // A chunk deep inside claims more bytes than the file has.
+                const size_t at = entry.bytes.size() / 3;
+                for (size_t i = at; i < at + 64; ++i) entry.bytes[i] = 0xFF;
+            }
+        }
+        prepareRun(dir.path, packed(damaged, scratch));
+        expectFatalEnd(dir, "damaged 3DS " + std::to_string(damage), "3DS-FILE ERROR");
     }
 }
 

@@ -107,6 +107,48 @@ TEST_F(SoundTest, PauseStopsTheOutputAndTheClock) {
     EXPECT_EQ(FSOUND_Stream_GetTime(stream), 200);
 }
 
+TEST_F(SoundTest, SettingTheStreamTimeMovesPlayAndClock) {
+    // One quiet second, then one loud second.
+    std::vector<int16_t> pcm = sine(1.0, 44100, 3000);
+    std::vector<int16_t> loud = sine(1.0, 44100, 12000);
+    pcm.insert(pcm.end(), loud.begin(), loud.end());
+    std::vector<uint8_t> ogg = encodeVorbis(pcm, 2, 44100);
+    for (int rate : {44100, 22050}) {
+        FSOUND_Close();
+        ASSERT_TRUE(soundInitOffline(rate));
+        FSOUND_STREAM* stream = openMusicStream(ogg.data(), uint32_t(ogg.size()));
+        // Before it plays, and while it plays.
+        ASSERT_TRUE(FSOUND_Stream_SetTime(stream, 1500));
+        EXPECT_EQ(FSOUND_Stream_GetTime(stream), 1500);
+        ASSERT_GE(FSOUND_Stream_Play(FSOUND_FREE, stream), 0);
+        std::vector<int16_t> block(size_t(rate / 10) * 2);
+        EXPECT_EQ(soundRenderFrames(block.data(), rate / 10), rate / 10);
+        EXPECT_GT(peak(block), 10000) << rate;
+        EXPECT_EQ(FSOUND_Stream_GetTime(stream), 1600) << rate;
+        ASSERT_TRUE(FSOUND_Stream_SetTime(stream, 200));
+        soundRenderFrames(block.data(), rate / 10);
+        EXPECT_LT(peak(block), 4000) << rate;
+        EXPECT_EQ(FSOUND_Stream_GetTime(stream), 300) << rate;
+        for (int ms : {1, 7, 999}) {
+            ASSERT_TRUE(FSOUND_Stream_SetTime(stream, ms));
+            EXPECT_EQ(FSOUND_Stream_GetTime(stream), ms) << rate;
+        }
+        // Past the end: nothing more sounds and the channel comes free.
+        ASSERT_TRUE(FSOUND_Stream_SetTime(stream, 5000));
+        EXPECT_EQ(FSOUND_Stream_GetTime(stream), 5000);
+        EXPECT_EQ(soundRenderFrames(block.data(), rate / 10), 0);
+        EXPECT_EQ(soundBusyChannels(), 0);
+        // A negative time and an unknown stream are refused.
+        EXPECT_FALSE(FSOUND_Stream_SetTime(stream, -1));
+        EXPECT_EQ(FSOUND_GetError(), 14);
+        EXPECT_FALSE(FSOUND_Stream_SetTime(nullptr, 0));
+        EXPECT_EQ(FSOUND_Stream_GetTime(stream), 5000);
+    }
+    FSOUND_Close();
+    EXPECT_FALSE(FSOUND_Stream_SetTime(nullptr, 0));
+    EXPECT_EQ(FSOUND_GetError(), 2);
+}
+
 TEST_F(SoundTest, TwoLoudChannelsSaturateInsteadOfWrapping) {
     std::vector<uint8_t> mp3 = sineMp3(0.5, 44100, 30000);
     ASSERT_TRUE(soundInitOffline(44100));

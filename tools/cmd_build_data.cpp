@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "config/configuration.h"
 #include "platform/failure.h"
 #include "sound/encoders.h"
 #include "tools/bigfile_writer.h"
@@ -103,6 +104,17 @@ void makeEndSound(BuildState& state) {
     state.files.push_back({"Sound09.mp3", std::move(mp3), true});
 }
 
+// The configuration a fresh run folder starts with: the built-in defaults, but in a window of
+// 1024 x 768, which opens on any desktop.
+std::vector<uint8_t> shippedConfiguration() {
+    ConfigRecord record;
+    record.block1.fullscreen = 0;
+    record.block1.screenWidth = 1024;
+    record.block1.screenHeight = 768;
+    const ConfigBytes bytes = configurationBytes(record);
+    return {bytes.begin(), bytes.end()};
+}
+
 void writeFileOrFail(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -181,6 +193,9 @@ int runBuildData(int argc, char** argv) {
     runStage("icon and bitmaps", [&] { addImages(state, generateResourceImages(), false); });
     runStage("music", [&] { makeMusic(state); });
     runStage("end sound", [&] { makeEndSound(state); });
+    runStage("configuration", [&] {
+        state.files.push_back({kConfigFileName, shippedConfiguration(), false});
+    });
     runStage("write files", [&] {
         for (const OutputFile& file : state.files)
             writeFileOrFail(outDir + "/" + file.name, file.bytes);

@@ -1,0 +1,337 @@
+#include "app/scenes.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include "app/demo_state.h"
+#include "app/scene_timeline.h"
+#include "app/timeline.h"
+#include "effects/debug_draw.h"
+#include "effects/engine.h"
+#include "effects/particles.h"
+#include "effects/renderer.h"
+#include "platform/events.h"
+#include "platform/window.h"
+#include "render/font2d.h"
+#include "render/render_state.h"
+#include "render/render_targets.h"
+#include "render/statistics.h"
+#include "render/texture_modes.h"
+#include "scene/scene_graph.h"
+#include "sound/sound_startup.h"
+
+namespace {
+
+constexpr GLbitfield kColourAndDepth = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
+constexpr float kGlowTint[3] = {0.6f, 0.6f, 1.0f};
+
+PixelBufferTarget& target(int number) {
+    return demoState.targets[number - 1];
+}
+
+uint32_t sceneTime() {
+    return eventState.clock.elapsed;
+}
+
+// The start of every scene frame: counters, frame delta for custom drawing, a clear frame.
+void beginSceneFrame() {
+    resetFrameCounters();
+    rendererState.frameElapsedMs = eventState.clock.frameDelta;
+    clearFrame(kColourAndDepth);
+}
+
+// Animates a camera object to the scene time and makes it the view.
+void cameraStep(SceneObject* camera, uint32_t t) {
+    if (camera != nullptr) {
+        camera->tracks.time = static_cast<int32_t>(t);
+        camera->targetTracks.time = static_cast<int32_t>(t);
+        updateSubtree(camera->treeNode);
+    }
+    const RenderSettings& settings = renderState.settings;
+    setPerspectiveView(settings.screenWidth, settings.screenHeight);
+    cameraFromObject(camera);
+    applyCamera(true);
+}
+
+// A texture over the whole view, blended over the picture with alpha a.
+void fadeWithTexture20(float alpha) {
+    glEnable(GL_BLEND);
+    glColor4f(1.0f, 1.0f, 1.0f, alpha);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    drawTextureQuad(demoState.textures.texture20, -1.0f, 1.0f, 2.0f, 2.0f);
+    glDisable(GL_BLEND);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+}
+
+// A title image in the middle of the screen at brightness b.
+void drawTitle(GLuint texture, float brightness) {
+    float aspect = renderState.aspect;
+    glColor4f(brightness, brightness, brightness, 1.0f);
+    drawTextureQuad(texture, -0.6f / aspect, 0.15f, 1.2f / aspect, 0.3f);
+}
+
+// The end of every scene frame; after a pause the scene time is taken from the music again.
+void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
+    drawStatisticsOverlay(currentStatisticsInputs());
+    timelineFrameDrawn(sequence, t);
+    SDL_GL_SwapWindow(windowState.window);
+    countFrame(tickCount());
+    pumpMessages();
+    waitWhileInactive();
+    tickClock();
+    readDebugKeys();
+    if (eventState.resumed) {
+        resetClock(
+            resynchronisedSceneTime(FSOUND_Stream_GetTime(demoState.musicStream), musicOffsetMs));
+        eventState.resumed = false;
+    }
+}
+
+bool escapeDown() {
+    return eventState.keys[kKeyEscape] != 0;
+}
+
+// Starts the music at `musicMs`, as the first scene does at its start.
+void startMusic(uint32_t musicMs) {
+    demoState.musicChannel = playMusicStream(demoState.musicStream, demoState.musicChannel);
+    if (musicMs > 0) FSOUND_Stream_SetTime(demoState.musicStream, static_cast<int>(musicMs));
+}
+
+// --- First scene ---------------------------------------------------------------------------
+
+struct FirstScene {
+    SceneObject* logo = nullptr;
+    SceneObject* head = nullptr;
+    SceneObject* logoLight = nullptr;
+    SceneObject* camera = nullptr;
+    SceneNode* hall = nullptr;
+    SceneNode* logoBranch = nullptr;
+};
+
+// Unit 1 of the first face group of level 0: the sphere map of texture 64, added to the
+// lit colour.
+void addSphereMap(SceneObject* object) {
+    if (object == nullptr) return;
+    MeshLod& lod = object->lods[0];
+    if (lod.faceGroupCount > 0 && lod.faceGroups[0] != nullptr) {
+        FaceGroup& group = *lod.faceGroups[0];
+        group.unitTexture[1] = demoState.textures.texture64;
+        group.unitEnvMapped[1] = 1;
+        group.unitEnabled[1] = 1;
+        group.unitEnvSetup[1] = layerTexModeAddPrimary;
+    }
+    object->renderFlags |= kRenderNormals;
+}
+
+FirstScene setUpFirstScene() {
+    FirstScene scene;
+    scene.logo = findObject("kslogo");
+    scene.head = findObject("kshead");
+    scene.logoLight = findObject("kslogol");
+    scene.camera = findObject("Camera03");
+    scene.hall = findSceneNode("HALL");
+    scene.logoBranch = findSceneNode("LOGO");
+    if (scene.logoLight != nullptr) scene.logoLight->lightFactors[1] = 0.05f;
+    addSphereMap(scene.head);
+    addSphereMap(scene.logo);
+    return scene;
+}
+
+// The logo drawn into target 1, its glow added over the whole picture.
+void drawLogoGlow(const FirstScene& scene) {
+    makeTargetCurrent(target(1));
+    setTargetPerspective(target(1));
+    renderState.clearColour[0] = renderState.clearColour[1] = renderState.clearColour[2] = 0.0f;
+    renderState.clearColour[3] = 1.0f;
+    clearFrame(kColourAndDepth);
+    applyCamera(true);
+    renderSceneGraph(scene.logoBranch);
+    makeWindowCurrent();
+
+    PixelBufferTarget& glow = glowPasses(target(1), target(3), target(4), 0.7f, kGlowTint, 4.0f);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    overlay2D.quad.flip = true; // the target's rows run bottom to top
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 3.0f);
+    drawTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f);
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
+    overlay2D.quad.flip = false;
+    glEnable(GL_DEPTH_TEST);
+}
+
+// Two flares spinning in opposite directions at the logo light.
+void drawFlares(const Vec3& origin, uint32_t t) {
+    Camera& camera = renderState.camera;
+    float angles[2] = {flareAngle(t), -flareAngle(t)};
+    for (float angle : angles) {
+        glPushMatrix();
+        camera.roll = angle;
+        applyCamera(false);
+        glPopMatrix();
+        drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview);
+    }
+    camera.roll = 0.0f;
+    applyCamera(true);
+}
+
+void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
+    cameraStep(scene.camera, t);
+    Vec3 lightPosition;
+    if (scene.logoLight != nullptr) {
+        scene.logoLight->tracks.time = static_cast<int32_t>(t);
+        scene.logoLight->targetTracks.time = static_cast<int32_t>(t);
+        updateSubtree(scene.logoLight->treeNode);
+        lightPosition = scene.logoLight->worldTransform.getTranslation();
+    }
+    renderSceneGraph(scene.hall);
+    drawLogoGlow(scene);
+
+    ParticleSystem* stars = demoState.starSystem;
+    if (stars != nullptr) {
+        stars->emitterOrigin = lightPosition;
+        updateParticleSystem(*stars, eventState.clock.frameDelta);
+    }
+    glDisable(GL_BLEND);
+    glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
+    glEnable(GL_BLEND);
+    drawFlares(lightPosition, t);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+
+    float alpha = 0.0f;
+    if (firstSceneFadeOut(t, alpha)) fadeWithTexture20(alpha);
+}
+
+// --- Second scene --------------------------------------------------------------------------
+
+struct SecondScene {
+    SceneObject* logoA = nullptr;
+    SceneObject* logoB = nullptr;
+    SceneObject* camera = nullptr;
+    SceneNode* intro = nullptr;
+};
+
+void setObjectColour(SceneObject* object, float grey, float alpha) {
+    if (object == nullptr) return;
+    object->colourScale[0] = object->colourScale[1] = object->colourScale[2] = grey;
+    object->colourScale[3] = alpha;
+}
+
+SecondScene setUpSecondScene() {
+    SecondScene scene;
+    scene.logoA = findObject("LW3logoA");
+    scene.logoB = findObject("LW3logoB");
+    scene.camera = findObject("Camera02");
+    scene.intro = findSceneNode("INTRO");
+    if (scene.logoB != nullptr) {
+        scene.logoB->renderFlags = 0; // drawn in its object colour
+        setObjectColour(scene.logoB, 0.15f, 0.7f);
+    }
+    if (scene.logoA != nullptr) scene.logoA->renderFlags = kRenderNormals;
+    renderState.camera.eye = {0.0f, 0.0f, 20.0f};
+    renderState.camera.target = {0.0f, 0.0f, 0.0f};
+    float* ambient = renderState.globalAmbient;
+    ambient[0] = ambient[1] = ambient[2] = 0.0f;
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    return scene;
+}
+
+void drawSecondScene3D(const SecondScene& scene, uint32_t t) {
+    cameraStep(scene.camera, t);
+    setObjectColour(scene.logoA, logoABrightness(t), 1.0f);
+    if (scene.logoB != nullptr) scene.logoB->colourScale[3] = logoBAlpha(t);
+    renderSceneGraph(scene.intro);
+
+    makeTargetCurrent(target(1));
+    setTargetPerspective(target(1));
+    clearFrame(kColourAndDepth);
+    applyCamera(true);
+    setObjectColour(scene.logoA, 1.0f, 1.0f);
+    renderSceneGraph(scene.intro);
+    makeWindowCurrent();
+
+    PixelBufferTarget& blurred = blurPasses(target(1), target(2), 7, 0.35f, blurIntensity(t));
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_BLEND);
+    drawTargetQuad(blurred, -1.0f, 1.0f, 2.0f, 2.0f);
+    glDisable(GL_BLEND);
+
+    float alpha = 0.0f;
+    if (secondSceneFadeIn(t, alpha)) fadeWithTexture20(alpha);
+    if (secondSceneFadeOut(t, alpha)) fadeWithTexture20(alpha);
+}
+
+} // namespace
+
+void playFirstScene() {
+    if (sequenceSkippedBySeek(Sequence::First)) return;
+    FirstScene scene = setUpFirstScene();
+    uint32_t start = sequenceStartMs(Sequence::First);
+    resetClock(start);
+    startMusic(start);
+    do {
+        uint32_t t = sceneTime();
+        timelineFrameStart(Sequence::First, t);
+        beginSceneFrame();
+        if (firstSceneDraws3D(t))
+            drawFirstScene3D(scene, t);
+        else
+            drawTitle(demoState.textures.presents, presentsBrightness(t));
+        sceneFrameTail(Sequence::First, t, 0);
+        if (escapeDown()) demoState.skip = true;
+    } while (firstSceneContinues(eventState.running, demoState.skip, sceneTime()));
+}
+
+void playSecondScene() {
+    if (demoState.skip || sequenceSkippedBySeek(Sequence::Second)) return;
+    SecondScene scene = setUpSecondScene();
+    uint32_t start = sequenceStartMs(Sequence::Second);
+    resetClock(start);
+    // Started at this scene, the music was not begun by the first one.
+    if (timelineState.seeking && timelineState.seekSequence == Sequence::Second)
+        startMusic(start + kSecondSceneMusicOffsetMs);
+    do {
+        uint32_t t = sceneTime();
+        timelineFrameStart(Sequence::Second, t);
+        beginSceneFrame();
+        if (secondSceneDraws3D(t))
+            drawSecondScene3D(scene, t);
+        else
+            drawTitle(demoState.textures.poweredBy, poweredByBrightness(t));
+        sceneFrameTail(Sequence::Second, t, kSecondSceneMusicOffsetMs);
+    } while (secondSceneContinues(eventState.running, escapeDown(), sceneTime()));
+}
+
+void playEndScreen() {
+    if (sequenceSkippedBySeek(Sequence::End)) return;
+    constexpr int kNotStarted = -100;
+    resetClock(sequenceStartMs(Sequence::End));
+    int channel = kNotStarted;
+    do {
+        uint32_t t = sceneTime();
+        timelineFrameStart(Sequence::End, t);
+        clearFrame(kColourAndDepth);
+        float aspect = renderState.aspect;
+        if (endScreenShowsLogo(t)) {
+            if (channel == kNotStarted) channel = playEffect(demoState.endSample);
+            float b = engineLogoBrightness(t);
+            glColor3f(b, b, b);
+            drawTextureQuad(demoState.textures.engineLogo, -1.0f / aspect, 1.04f, 2.0f / aspect,
+                            2.0f);
+        } else {
+            float b = comingSoonBrightness(t);
+            glColor3f(b, b, b);
+            drawTextureQuad(demoState.textures.comingSoon, -0.6f / aspect, 0.6f, 1.2f / aspect,
+                            1.2f);
+        }
+        timelineFrameDrawn(Sequence::End, t);
+        SDL_GL_SwapWindow(windowState.window);
+        pumpMessages();
+        waitWhileInactive();
+        tickClock();
+    } while (endScreenContinues(eventState.running, escapeDown(), sceneTime()));
+    stopEffect(channel);
+    waitMs(200);
+    clearKeys();
+}

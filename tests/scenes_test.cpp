@@ -1,0 +1,271 @@
+// The demo's sequences on the real driver, from the demo's own data: the loading phase fills
+// the demo state, then single frames of the gamma screen, the two scenes and the end screen
+// are drawn by their own frame loops, started at chosen points of the timeline, and looked at.
+// With ZORX_SCENE_SHOTS naming a folder, every frame looked at is also written there as PNG.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/demo_state.h"
+#include "app/gamma_screen.h"
+#include "app/loading.h"
+#include "app/scenes.h"
+#include "app/startup.h"
+#include "app/timeline.h"
+#include "config/configuration.h"
+#include "config/loading_dialog.h"
+#include "effects/engine.h"
+#include "effects/particles.h"
+#include "platform/events.h"
+#include "platform/failure.h"
+#include "platform/gl_strings.h"
+#include "platform/memory.h"
+#include "platform/window.h"
+#include "render/render_targets.h"
+#include "render/statistics.h"
+#include "scene/scene_graph.h"
+#include "sound/fsound.h"
+#include "sound/sound_startup.h"
+#include "support/test_support.h"
+#include "tools/image_write.h"
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+const std::string kDataDir = ZORX_DATA_DIR;
+
+// What the frame hook saw of the last frame drawn.
+struct SeenFrame {
+    bool drawn = false;
+    Sequence sequence = Sequence::Gamma;
+    uint32_t sceneMs = 0;
+    Image image;
+    int32_t renderedObjects = 0;
+    int frames = 0;
+};
+SeenFrame seen;
+
+Image readWindow() {
+    Image image = makeImage(kWidth, kHeight, 3);
+    std::vector<uint8_t> rgba(size_t(kWidth) * kHeight * 4);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    for (int y = 0; y < kHeight; ++y) // the framebuffer's rows run bottom to top
+        for (int x = 0; x < kWidth; ++x)
+            for (int c = 0; c < 3; ++c)
+                image.pixels[(size_t(y) * kWidth + x) * 3 + c] =
+                    rgba[(size_t(kHeight - 1 - y) * kWidth + x) * 4 + c];
+    return image;
+}
+
+// Keeps the frame and ends the sequence after it (its frame tail still runs).
+void keepFrameAndStop(Sequence sequence, uint32_t sceneMs) {
+    seen.drawn = true;
+    seen.sequence = sequence;
+    seen.sceneMs = sceneMs;
+    seen.image = readWindow();
+    seen.renderedObjects = statisticsState.frame.renderedObjects;
+    ++seen.frames;
+    eventState.running = false;
+}
+
+void countDrawnFrame(Sequence, uint32_t) {
+    ++seen.frames;
+}
+
+// Mean brightness (0..255) of a rectangle of the image, in fractions of its size.
+double meanBrightness(const Image& image, double x0 = 0, double y0 = 0, double x1 = 1,
+                      double y1 = 1) {
+    double sum = 0;
+    int count = 0;
+    for (int y = int(y0 * image.height); y < int(y1 * image.height); ++y)
+        for (int x = int(x0 * image.width); x < int(x1 * image.width); ++x) {
+            const uint8_t* p = &image.pixels[(size_t(y) * image.width + x) * 3];
+            sum += (p[0] + p[1] + p[2]) / 3.0;
+            ++count;
+        }
+    return count > 0 ? sum / count : 0;
+}
+
+void saveShot(const std::string& name, const Image& image) {
+    const char* folder = std::getenv("ZORX_SCENE_SHOTS");
+    if (folder == nullptr || image.pixels.empty()) return;
+    std::vector<uint8_t> png = encodePng(image);
+    writeWholeFile(std::string(folder) + "/" + name + ".png",
+                   std::vector<unsigned char>(png.begin(), png.end()));
+}
+
+class DemoSequences : public testing::Test {
+  protected:
+    void SetUp() override {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        if (!window.ok) GTEST_SKIP() << "no display";
+        if (!std::filesystem::exists(kDataDir + "/Film_03.dat"))
+            GTEST_SKIP() << "no demo data in " << kDataDir << " (build the target demo_data)";
+        chdir = std::make_unique<ScopedChdir>(kDataDir);
+        failureState.batch = true;
+        eventState = EventState{};
+        eventState.ignoreFocus = true;
+        eventState.fixedStepMs = 40;
+        windowState.window = window.window;
+        windowState.context = window.context;
+        configState = ConfigState{};
+        RunningSettings& running = configState.running;
+        running.fullscreen = false;
+        running.screenWidth = kWidth;
+        running.screenHeight = kHeight;
+        running.multisampling = 0;
+        configState.record.block2.multisampling = 0;
+        demoState = DemoState{};
+        timelineState = TimelineState{};
+        loadingDialogState = LoadingDialogState{}; // no dialog window: the lines go nowhere
+        bytesBefore = memoryState.accountedBytes;
+
+        captureGLStrings();
+        initSceneGraph();
+        startConfiguredEngine(driverQuery(glStrings));
+        configureTextures();
+        configureRenderTargets();
+        ASSERT_TRUE(soundInitOffline(44100));
+        setSceneModelDefaults();
+        runLoadingPhase();
+        createSceneTargets();
+        ASSERT_TRUE(demoState.targets[3].created);
+        seen = SeenFrame{};
+        timelineState.hooks.frameDrawn = keepFrameAndStop;
+    }
+
+    void TearDown() override {
+        if (chdir == nullptr) return;
+        timelineState = TimelineState{};
+        deleteParticleSystem(kStarSystemId);
+        for (PixelBufferTarget& target : demoState.targets) releaseTarget(target);
+        releaseLoadedAssets();
+        FSOUND_Close();
+        shutdownEngine();
+        shutdownSceneGraph();
+        EXPECT_EQ(memoryState.accountedBytes, bytesBefore);
+        windowState.window = nullptr;
+        windowState.context = nullptr;
+    }
+
+    // Draws one frame of the sequence at ms through its own loop.
+    void drawAt(Sequence sequence, uint32_t ms) {
+        timelineState.seeking = true;
+        timelineState.seekSequence = sequence;
+        timelineState.seekMs = ms;
+        eventState.running = true;
+        seen.drawn = false;
+        switch (sequence) {
+            case Sequence::Gamma:
+                runGammaScreen();
+                break;
+            case Sequence::First:
+                playFirstScene();
+                break;
+            case Sequence::Second:
+                playSecondScene();
+                break;
+            case Sequence::End:
+                playEndScreen();
+                break;
+        }
+        ASSERT_TRUE(seen.drawn);
+        EXPECT_EQ(seen.sequence, sequence);
+        EXPECT_EQ(seen.sceneMs, ms);
+        saveShot(std::string(sequenceName(sequence)) + "-" + std::to_string(ms), seen.image);
+    }
+
+    HiddenGLWindow window{kWidth, kHeight};
+    std::unique_ptr<ScopedChdir> chdir;
+    uint32_t bytesBefore = 0;
+};
+
+} // namespace
+
+TEST_F(DemoSequences, GammaScreenDrawsOneFrameInBatchRunsAndKeepsTheGamma) {
+    configState.record.block1.gamma = 0.8f;
+    drawAt(Sequence::Gamma, 0);
+    EXPECT_EQ(configState.record.block1.gamma, 0.8f);
+    EXPECT_EQ(seen.frames, 1);
+    const Image& frame = seen.image;
+    // The white heading at the top, the magenta hints, the letters and the slider line.
+    EXPECT_GT(meanBrightness(frame, 0.0, 0.0, 1.0, 0.1), 5.0);
+    EXPECT_GT(meanBrightness(frame, 0.0, 0.38, 0.5, 0.44), 3.0);
+    EXPECT_GT(meanBrightness(frame, 0.5, 0.45, 1.0, 0.5), 3.0);
+    EXPECT_GT(meanBrightness(frame, 0.3, 0.5, 0.7, 0.6), 10.0);
+    // Below the slider and the label the screen is black, but for the pointer.
+    EXPECT_LT(meanBrightness(frame, 0.0, 0.75, 0.7, 0.9), 1.0);
+    restoreGammaRamp();
+}
+
+TEST_F(DemoSequences, FirstSceneFlightTitleAndItsBoundary) {
+    drawAt(Sequence::First, 5000);
+    EXPECT_GT(seen.renderedObjects, 0);
+    EXPECT_GT(meanBrightness(seen.image), 10.0);
+    // The music plays from the scene time.
+    EXPECT_GE(FSOUND_Stream_GetTime(demoState.musicStream), 5000);
+    EXPECT_LT(FSOUND_Stream_GetTime(demoState.musicStream), 5100);
+    drawAt(Sequence::First, 25000);
+    EXPECT_GT(meanBrightness(seen.image), 10.0);
+    drawAt(Sequence::First, 44500);
+    EXPECT_GT(seen.renderedObjects, 0);
+
+    // At 45000 the 3D part is drawn (under the opaque fade), from 45001 on the title.
+    drawAt(Sequence::First, 45000);
+    EXPECT_GT(seen.renderedObjects, 0);
+    EXPECT_LT(meanBrightness(seen.image), 1.0);
+    drawAt(Sequence::First, 45001);
+    EXPECT_EQ(seen.renderedObjects, 0);
+    drawAt(Sequence::First, 47000);
+    EXPECT_EQ(seen.renderedObjects, 0);
+    // The title in the middle, black around it.
+    EXPECT_GT(meanBrightness(seen.image, 0.3, 0.4, 0.7, 0.6), 20.0);
+    EXPECT_LT(meanBrightness(seen.image, 0.0, 0.0, 1.0, 0.2), 1.0);
+    EXPECT_LT(meanBrightness(seen.image, 0.0, 0.8, 1.0, 1.0), 1.0);
+    EXPECT_FALSE(demoState.skip);
+}
+
+TEST_F(DemoSequences, EscapeInTheFirstSceneSkipsTheSecond) {
+    timelineState.hooks.frameDrawn = countDrawnFrame;
+    timelineState.hooks.frameStart = [](Sequence, uint32_t ms) {
+        if (ms >= 200) eventState.keys[kKeyEscape] = 1;
+    };
+    eventState.running = true;
+    playFirstScene();
+    EXPECT_TRUE(demoState.skip);
+    EXPECT_EQ(seen.frames, 6); // 0, 40, ..., 200
+    seen.frames = 0;
+    playSecondScene();
+    EXPECT_EQ(seen.frames, 0);
+    clearKeys();
+}
+
+TEST_F(DemoSequences, SecondSceneBlurredLogoAndTitle) {
+    drawAt(Sequence::Second, 2000);
+    EXPECT_GT(seen.renderedObjects, 0);
+    // Started here, the music plays from 50 s in.
+    EXPECT_GE(FSOUND_Stream_GetTime(demoState.musicStream), 52000);
+    double fadingIn = meanBrightness(seen.image);
+    drawAt(Sequence::Second, 30000);
+    EXPECT_GT(meanBrightness(seen.image), fadingIn);
+    EXPECT_GT(meanBrightness(seen.image, 0.3, 0.3, 0.7, 0.7), 20.0);
+    drawAt(Sequence::Second, 62000);
+    EXPECT_EQ(seen.renderedObjects, 0);
+    EXPECT_GT(meanBrightness(seen.image, 0.3, 0.4, 0.7, 0.6), 20.0);
+    EXPECT_LT(meanBrightness(seen.image, 0.0, 0.0, 1.0, 0.2), 1.0);
+}
+
+TEST_F(DemoSequences, EndScreenImagesAndTheirChange) {
+    drawAt(Sequence::End, 4000);
+    EXPECT_GT(meanBrightness(seen.image), 20.0);
+    drawAt(Sequence::End, 8000);
+    EXPECT_LT(meanBrightness(seen.image), 1.0); // the engine logo at brightness 0
+    drawAt(Sequence::End, 15000);
+    EXPECT_GT(meanBrightness(seen.image, 0.3, 0.2, 0.7, 0.8), 8.0);
+    EXPECT_LT(meanBrightness(seen.image, 0.0, 0.0, 0.15, 1.0), 1.0);
+}
