@@ -19,10 +19,11 @@ std::string slurp(const std::string& path) {
     return text.str();
 }
 
-// Limits found by comparing a picture with itself shifted by one pixel (edges everywhere
-// move) and with multisampled renderings: those pass with room, a picture of another point of
-// the timeline or with a part missing does not.
-constexpr double kMeanLimit = 6.0;
+// Limits found on the demo's pictures: the same frame multisampled (other edge pixels) differs
+// by a mean of 0.7 with a worst block of 10, the whole picture moved by one pixel (more than
+// another rasteriser's rounding does) by a mean of up to 6.3 with a worst block of 16; pictures
+// of other points of the timeline differ by a mean of 70 and more.
+constexpr double kMeanLimit = 8.0;
 constexpr double kBlockLimit = 48.0;
 constexpr int kBlock = 8;
 
