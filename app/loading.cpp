@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/demo_state.h"
+#include "app/startup.h"
 #include "config/loading_dialog.h"
 #include "effects/particles.h"
 #include "effects/renderer.h"
@@ -22,7 +23,6 @@ LoadingPhaseState loadingPhase;
 
 namespace {
 
-constexpr const char* kBigfile = "Film_03.dat";
 constexpr const char* kSceneFile = "Film_03.3ds";
 // One progress unit is a hundredth of the scene file's size; the total is twice its size.
 constexpr float kUnitPerByte = 0.01f;
@@ -42,13 +42,13 @@ void sceneProgress(uint32_t position) {
 }
 
 uint32_t loadBigfileTexture(const char* name) {
-    int32_t index = loadTexture(name, kBigfile);
+    int32_t index = loadTexture(name, appState.archive);
     return textureState.records[index]->glName;
 }
 
 void loadFont() {
     log("Initializing fonts...");
-    buildFont("font.png", kBigfile);
+    buildFont("font.png", appState.archive);
     advance(5);
     log("Done !");
 }
@@ -57,7 +57,7 @@ void loadScene() {
     TextureLoadOptions& options = textureState.options;
     options.noMipmaps = options.noAnisotropy = options.noCompression = false;
     loadingPhase.progressBase = loadingDialogState.value;
-    load3dsScene(kSceneFile, kBigfile, "", "", -1, &sceneGraphState.root);
+    load3dsScene(kSceneFile, appState.archive, "", "", -1, &sceneGraphState.root);
     options.noMipmaps = options.noAnisotropy = options.noCompression = true;
 }
 
@@ -80,7 +80,7 @@ void loadStarSystem() {
     options.noAnisotropy = true;
     for (const char* name :
          {"Flare11.png", "Flare12.png", "Flare13.png", "Flare14.png", "Flare15.png", "Flare16.png"})
-        addParticleTexture(stars, name, kBigfile);
+        addParticleTexture(stars, name, appState.archive);
     options.noMipmaps = true;
     stars.particleCount = 300;
     stars.randomTexture = false;
@@ -103,7 +103,7 @@ void loadStarSystem() {
 void loadMusic() {
     log("Loading Music...");
     uint8_t* image = nullptr;
-    demoState.musicImageLength = loadEntry("MusicIntro.ogg", kBigfile, image);
+    demoState.musicImageLength = loadEntry("MusicIntro.ogg", appState.archive, image);
     demoState.musicImage = image;
     demoState.musicStream = openMusicStream(image, demoState.musicImageLength);
     advance(5);
@@ -143,7 +143,7 @@ void loadInterface() {
 void loadSounds() {
     log("Loading Sounds...");
     uint8_t* image = nullptr;
-    demoState.sampleImageLength = loadEntry("Sound09.mp3", kBigfile, image);
+    demoState.sampleImageLength = loadEntry("Sound09.mp3", appState.archive, image);
     demoState.sampleImage = image;
     // A sample that cannot be loaded leaves the end screen silent.
     demoState.endSample = loadEffectSample(image, demoState.sampleImageLength);
@@ -160,7 +160,7 @@ void uninstallLoadingLog() {
 void runLoadingPhase() {
     loadingLog.addLine = loadingDialogAddLine;
     loadingLog.setProgress = sceneProgress;
-    float sceneSize = float(getEntrySize(kBigfile, kSceneFile));
+    float sceneSize = float(getEntrySize(appState.archive, kSceneFile));
     loadingPhase.unit = sceneSize * kUnitPerByte;
     openLoadingDialog(2.0f * sceneSize);
     loadFont();

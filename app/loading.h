@@ -14,7 +14,8 @@ struct LoadingPhaseState {
 };
 extern LoadingPhaseState loadingPhase;
 
-// Loads everything into the engine's registries and demoState; the loading dialog (or, in
+// Loads everything from the bigfile appState.archive into the engine's registries and
+// demoState; the loading dialog (or, in
 // batch runs, standard output) shows the steps. Every failure is fatal.
 void runLoadingPhase();
 // The font's textures, the music stream and the end-screen sample with their memory images.

@@ -41,6 +41,12 @@ namespace {
 // The program's windows and dialogs show its own icon, never the desktop's default one.
 constexpr bool kUseOwnIcon = true;
 
+// The archive and the configuration file: the working folder's, else the installation's.
+void useProgramFiles(const FileLocations& locations) {
+    appState.archive = locations.archive;
+    configState.filePath = locations.configuration;
+}
+
 // What the configuration dialog does with the sound settings when it opens and is confirmed:
 // the stored output (an unknown value becomes 1) and the stored device (0 when beyond the
 // last driver) are handed to the sound layer.
@@ -241,6 +247,7 @@ int runDemo(const Options& options) {
     ensureSingleInstance();
     installProgramWindows(options);
     installAutomation(options);
+    useProgramFiles(locateProgramFiles(programSearchFolders()));
     loadConfiguration();
     if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
     applyConfiguration();

@@ -2,12 +2,18 @@
 // shutdown in reverse. Each phase owns its frame loop.
 #pragma once
 
+#include <string>
+
+#include "app/file_locations.h"
 #include "app/options.h"
 
 struct GLQuery;
 
 struct AppState {
     bool startFlag = false; // the configuration dialog was confirmed
+    // The bigfile every asset is read from: the working folder's "Film_03.dat", else the
+    // installed one (see app/file_locations.h). The loading phase passes it as the archive.
+    std::string archive = kArchiveFileName;
 };
 extern AppState appState;
 

@@ -21,11 +21,11 @@ constexpr const char* kUsingDefaults = "\n\nUsing default configuration now...";
 
 // The file exists, is a plain file, and may be written. The permission bits are tested
 // as well as access(): the superuser passes access() even for a file marked read-only.
-bool writableConfigurationFile() {
+bool writableConfigurationFile(const char* path) {
     struct stat info;
-    if (stat(kConfigFileName, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
-    return access(kConfigFileName, W_OK) == 0;
+    return access(path, W_OK) == 0;
 }
 
 } // namespace
@@ -38,9 +38,9 @@ ConfigBytes configurationBytes(const ConfigRecord& record) {
 }
 
 void loadConfiguration() {
-    std::FILE* file = std::fopen(kConfigFileName, "rb");
-    if (file == nullptr)
-        noticeBox(kFileErrorCaption, fileErrorText(kConfigFileName) + kUsingDefaults);
+    const std::string& path = configState.filePath;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) noticeBox(kFileErrorCaption, fileErrorText(path) + kUsingDefaults);
 
     long length = 0;
     if (file != nullptr && std::fseek(file, 0, SEEK_END) == 0) {
@@ -60,24 +60,25 @@ void loadConfiguration() {
         }
     }
     if (!loaded)
-        noticeBox(kFileErrorCaption, std::string("The configuration file \"") + kConfigFileName +
+        noticeBox(kFileErrorCaption, std::string("The configuration file \"") + path +
                                          "\" is invalid or damaged !" + kUsingDefaults);
     if (file != nullptr) std::fclose(file);
 }
 
 void saveConfiguration() {
-    if (!writableConfigurationFile()) {
-        noticeBox(kFileErrorCaption, fileErrorText(kConfigFileName));
+    const std::string& path = configState.filePath;
+    if (!writableConfigurationFile(path.c_str())) {
+        noticeBox(kFileErrorCaption, fileErrorText(path));
         return;
     }
-    std::FILE* file = std::fopen(kConfigFileName, "wb");
-    if (file == nullptr) fatalError(kFileErrorCaption, fileErrorText(kConfigFileName));
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) fatalError(kFileErrorCaption, fileErrorText(path));
     const ConfigBytes bytes = configurationBytes(configState.record);
     bool written = std::fwrite(bytes.data(), bytes.size(), 1, file) == 1;
     written = std::fclose(file) == 0 && written;
     // A full disk must not pass for a saved configuration: the user is told, as for a file
     // that cannot be written.
-    if (!written) noticeBox(kFileErrorCaption, fileErrorText(kConfigFileName));
+    if (!written) noticeBox(kFileErrorCaption, fileErrorText(path));
 }
 
 void applyConfiguration() {

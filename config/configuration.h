@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #pragma pack(push, 1)
 struct ConfigBlock1 {
@@ -85,19 +86,22 @@ struct RunningSettings {
     bool saveCompressedTextures = false;
 };
 
+inline constexpr const char* kConfigFileName = "ConfigEngine.cfg";
+
 struct ConfigState {
     ConfigRecord record;     // as stored in the file
     RunningSettings running; // as the engine uses it
+    // The file read and written: "ConfigEngine.cfg" in the working directory unless the
+    // program chose another place before loading. Messages name it as given here.
+    std::string filePath = kConfigFileName;
 };
 extern ConfigState configState;
-
-inline constexpr const char* kConfigFileName = "ConfigEngine.cfg";
 
 // The record as the file holds it: block 1, then block 2.
 using ConfigBytes = std::array<uint8_t, sizeof(ConfigRecord)>;
 ConfigBytes configurationBytes(const ConfigRecord& record);
 
-// Reads "ConfigEngine.cfg" from the working directory. Never fails: a missing file or one
+// Reads the configuration file (configState.filePath). Never fails: a missing file or one
 // that is not exactly 80 bytes leaves the defaults, with notices.
 void loadConfiguration();
 // Writes the 80 bytes, block 1 first. A missing or write-protected file gets a notice and is

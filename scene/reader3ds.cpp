@@ -498,6 +498,15 @@ std::string normalMapName(const std::string& textureName) {
     return name + "_NM.PNG";
 }
 
+// Where a texture file is read from: the scene's own source, or the fallback bigfile when
+// only that holds it.
+std::string textureSource(const std::string& name, const std::string& archive) {
+    const std::string& fallback = reader3dsState.textureFallbackArchive;
+    if (fallback.empty() || fileExists(name, archive) || !fileExists(name, fallback))
+        return archive;
+    return fallback;
+}
+
 uint32_t loadMaterialTexture(const std::string& name, const std::string& archive,
                              const TextureLoadOptions& options) {
     if (!reader3dsState.loadTextures) return 0;
@@ -512,12 +521,14 @@ void mapFileName(Reader& r, ChunkCursor& in, const Chunk& chunk) {
     material.hasTextureMap = 1;
     log(" "), log("Material map file is..."), log(fullName), log(" ");
     log("Loading material map file...");
-    material.texture = loadMaterialTexture(fullName, r.archiveName, textureState.options);
+    material.texture =
+        loadMaterialTexture(fullName, textureSource(fullName, r.archiveName), textureState.options);
     log("Loaded successfully !"), log(" ");
 
     std::string normalMap = normalMapName(fullName);
+    const std::string normalMapSource = textureSource(normalMap, r.archiveName);
     if (material.name.size() > 2 && startsWith(material.name, "NM_") &&
-        fileExists(normalMap, r.archiveName)) {
+        fileExists(normalMap, normalMapSource)) {
         log("Additional normal map file found !"), log("Normal map file is...");
         log(normalMap), log("Loading material normal map file...");
         material.normalMapPath = normalMap;
@@ -525,7 +536,8 @@ void mapFileName(Reader& r, ChunkCursor& in, const Chunk& chunk) {
         TextureLoadOptions normalMapOptions = textureState.options;
         normalMapOptions.noMipmaps = true;
         normalMapOptions.noCompression = true;
-        material.normalMapTexture = loadMaterialTexture(normalMap, r.archiveName, normalMapOptions);
+        material.normalMapTexture =
+            loadMaterialTexture(normalMap, normalMapSource, normalMapOptions);
         log("Loaded successfully !");
     }
 }

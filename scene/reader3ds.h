@@ -23,6 +23,9 @@ struct GroupTextureNames {
 struct Reader3dsState {
     // false: texture files are not loaded (no GL needed); their names are still recorded.
     bool loadTextures = true;
+    // Not empty: a texture file (or normal map) missing from the scene's own source is read
+    // from this bigfile instead. The data tool's viewer points it at the folder's bigfile.
+    std::string textureFallbackArchive;
     // Filled by every load, cleared at its start.
     std::vector<GroupTextureNames> groupTextures;
 };

@@ -19,6 +19,10 @@ const Command kCommands[] = {
     {"extract", runExtract, "extract ARCHIVE NAME [OUT]      copy one entry to a file"},
     {"decode", runDecode, "decode IN OUT.png [--colour-key] decode an image to RGBA PNG"},
     {"inspect", runInspect, "inspect FILE.3ds [--no-textures] [--json]  what a scene holds"},
+    {"view", runView,
+     "view FILE.3ds [--camera NAME] [--frame F] [--size WxH] [--no-textures]\n"
+     "       [--shot OUT.png] [--frames N]  draw a scene: a window plays its animation,\n"
+     "                                  --shot writes one picture, --frames N times N frames"},
     {"mix", runMix, "mix IN OUT.wav [--rate R] [--volume V]  render a sound to WAV"},
     {"build-data", runBuildData, "build-data [--preview] OUTDIR    make every asset of the demo"},
     {"resources", runResources,

@@ -1,0 +1,42 @@
+// A window with an OpenGL context for the data tool's scene viewer. Shown, it is an ordinary
+// resizable-free window the user may close; hidden, it only carries the context, and the
+// frames go into an off-screen framebuffer of the asked size whose pixels can be read back.
+// It stands in for the main window, so the key table, the mouse state, the clock and the
+// capability check work as they do in the demo.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ToolWindowState {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool offscreen = false;
+    uint32_t framebuffer = 0; // off-screen: the framebuffer object and its two attachments
+    uint32_t colourBuffer = 0;
+    uint32_t depthBuffer = 0;
+    bool closeRequested = false; // the user closed the window
+    int32_t wheelSteps = 0;      // wheel steps since the last takeWheelSteps (away: positive)
+};
+extern ToolWindowState toolWindowState;
+
+// Opens the window (hidden and off-screen when offscreen is set) with a compatibility
+// context made current. False with the reason in error where there is no display or no
+// context; nothing is left open then.
+bool openToolWindow(const std::string& title, int32_t width, int32_t height, bool offscreen,
+                    std::string& error);
+void closeToolWindow();
+void setToolWindowTitle(const std::string& title);
+// Ends a frame: swaps the buffers of a shown window, finishes the drawing off-screen.
+void presentToolWindow();
+// Hands every waiting event to the event module (keys, mouse, focus) and notes closing and
+// the mouse wheel here.
+void pumpToolWindow();
+int32_t takeWheelSteps();
+// The frame's pixels as RGBA bytes, top row first.
+std::vector<uint8_t> readToolWindowPixels();
