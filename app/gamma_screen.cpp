@@ -82,7 +82,7 @@ void drawPointer(float mx, float my) {
 } // namespace
 
 void runGammaScreen() {
-    if (sequenceSkippedBySeek(Sequence::Gamma)) return;
+    if (!eventState.running || sequenceSkippedBySeek(Sequence::Gamma)) return;
     GammaSlider slider = gammaSliderFor(configState.record.block1.gamma);
     overlay2D.font.spacing = 0.0f;
     resetClock(sequenceStartMs(Sequence::Gamma));

@@ -87,6 +87,12 @@ void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     }
 }
 
+// A sequence does not start once the window is gone: its first frame would draw without a
+// context.
+bool sequenceMayStart(Sequence sequence) {
+    return eventState.running && !sequenceSkippedBySeek(sequence);
+}
+
 bool escapeDown() {
     return eventState.keys[kKeyEscape] != 0;
 }
@@ -265,7 +271,7 @@ void drawSecondScene3D(const SecondScene& scene, uint32_t t) {
 } // namespace
 
 void playFirstScene() {
-    if (sequenceSkippedBySeek(Sequence::First)) return;
+    if (!sequenceMayStart(Sequence::First)) return;
     FirstScene scene = setUpFirstScene();
     uint32_t start = sequenceStartMs(Sequence::First);
     resetClock(start);
@@ -284,7 +290,7 @@ void playFirstScene() {
 }
 
 void playSecondScene() {
-    if (demoState.skip || sequenceSkippedBySeek(Sequence::Second)) return;
+    if (demoState.skip || !sequenceMayStart(Sequence::Second)) return;
     SecondScene scene = setUpSecondScene();
     uint32_t start = sequenceStartMs(Sequence::Second);
     resetClock(start);
@@ -304,7 +310,7 @@ void playSecondScene() {
 }
 
 void playEndScreen() {
-    if (sequenceSkippedBySeek(Sequence::End)) return;
+    if (!sequenceMayStart(Sequence::End)) return;
     constexpr int kNotStarted = -100;
     resetClock(sequenceStartMs(Sequence::End));
     int channel = kNotStarted;

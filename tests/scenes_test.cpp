@@ -153,8 +153,8 @@ class DemoSequences : public testing::Test {
         windowState.context = nullptr;
     }
 
-    // Draws one frame of the sequence at ms through its own loop.
-    void drawAt(Sequence sequence, uint32_t ms) {
+    // Plays the sequence from ms through its own loop, until the hooks end it.
+    void playFrom(Sequence sequence, uint32_t ms) {
         timelineState.seeking = true;
         timelineState.seekSequence = sequence;
         timelineState.seekMs = ms;
@@ -174,6 +174,11 @@ class DemoSequences : public testing::Test {
                 playEndScreen();
                 break;
         }
+    }
+
+    // Draws one frame of the sequence at ms.
+    void drawAt(Sequence sequence, uint32_t ms) {
+        playFrom(sequence, ms);
         ASSERT_TRUE(seen.drawn);
         EXPECT_EQ(seen.sequence, sequence);
         EXPECT_EQ(seen.sceneMs, ms);
@@ -243,6 +248,42 @@ TEST_F(DemoSequences, EscapeInTheFirstSceneSkipsTheSecond) {
     playSecondScene();
     EXPECT_EQ(seen.frames, 0);
     clearKeys();
+}
+
+TEST_F(DemoSequences, NothingStartsOnceTheWindowIsGone) {
+    timelineState.hooks.frameStart = countDrawnFrame;
+    eventState.running = false;
+    runGammaScreen();
+    playFirstScene();
+    playSecondScene();
+    playEndScreen();
+    EXPECT_EQ(seen.frames, 0);
+    EXPECT_EQ(soundBusyChannels(), 0); // neither the music nor the end sound
+}
+
+// After a pause the scene time is the music's position (less 50 s in the second scene).
+std::vector<uint32_t> frameTimes;
+void pauseAtThirdFrame(Sequence, uint32_t ms) {
+    frameTimes.push_back(ms);
+    if (frameTimes.size() == 3) {
+        std::vector<int16_t> mix(44100 * 2);
+        soundRenderFrames(mix.data(), 44100); // the music went on for a second
+        eventState.resumed = true;
+    }
+    if (frameTimes.size() == 4) eventState.running = false;
+}
+
+TEST_F(DemoSequences, AfterAPauseTheScenesFollowTheMusic) {
+    timelineState.hooks.frameDrawn = pauseAtThirdFrame;
+    frameTimes.clear();
+    playFrom(Sequence::First, 10000);
+    EXPECT_EQ(frameTimes, (std::vector<uint32_t>{10000, 10040, 10080, 11000}));
+    EXPECT_FALSE(eventState.resumed);
+
+    timelineState.hooks.frameDrawn = pauseAtThirdFrame;
+    frameTimes.clear();
+    playFrom(Sequence::Second, 20000);
+    EXPECT_EQ(frameTimes, (std::vector<uint32_t>{20000, 20040, 20080, 21000}));
 }
 
 TEST_F(DemoSequences, SecondSceneBlurredLogoAndTitle) {
