@@ -93,7 +93,6 @@ void installAutomation(const Options& options) {
         timelineState.seekSequence = sequenceOf(options.seekTo);
         timelineState.seekMs = options.seekTo.ms;
     }
-    if (options.batch) automationState.keys.push_back({Sequence::Gamma, 0, kKeyEnter});
     for (const TimedKey& key : options.keys)
         automationState.keys.push_back({sequenceOf(key.point), key.point.ms, key.keyCode});
     for (const TimelinePoint& point : options.shots)

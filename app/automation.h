@@ -1,8 +1,7 @@
 // Automation of a run from the command line: where the timeline starts (--seek), key presses
-// at points of the timeline (--keys, and the batch run's confirmation of the gamma screen),
-// screenshots (--shots) and, with a fixed step, the sound mixed offline in step with the demo
-// clock. The start-up sequence installs it; the frame loops reach it only through the
-// timeline hooks.
+// at points of the timeline (--keys), screenshots (--shots) and, with a fixed step, the sound
+// mixed offline in step with the demo clock. The start-up sequence installs it; the frame
+// loops reach it only through the timeline hooks.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +41,7 @@ struct AutomationState {
 extern AutomationState automationState;
 
 // Sets the start point and the key presses and screenshots of the options, and installs the
-// timeline hooks. Batch runs confirm the gamma screen with Enter after its first frame.
+// timeline hooks.
 void installAutomation(const Options& options);
 // Takes the hooks away again; each screenshot that no frame reached is reported on standard
 // error.

@@ -63,18 +63,6 @@ TEST_F(Automation, KeysGoDownAtTheFirstFrameAtTheirPointAndUpAtTheNext) {
     EXPECT_EQ(eventState.keys[kKeyEscape], 0);
 }
 
-TEST_F(Automation, BatchRunsConfirmTheGammaScreenAfterItsFirstFrame) {
-    installAutomation(parsed({"--batch"}));
-    timelineFrameStart(Sequence::Gamma, 0);
-    EXPECT_EQ(eventState.keys[kKeyEnter], 1);
-    timelineFrameStart(Sequence::Gamma, 40);
-    EXPECT_EQ(eventState.keys[kKeyEnter], 0);
-
-    installAutomation(parsed({}));
-    timelineFrameStart(Sequence::Gamma, 0);
-    EXPECT_EQ(eventState.keys[kKeyEnter], 0); // the viewer confirms it
-}
-
 TEST_F(Automation, HooksThatWereThereAreCalledAfterOursAndComeBackAtTheEnd) {
     watched.clear();
     timelineState.hooks = {watchStart, watchDrawn};
