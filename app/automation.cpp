@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/frame_pixels.h"
 #include "platform/events.h"
 #include "platform/window.h"
 #include "sound/sound_startup.h"
@@ -145,16 +146,8 @@ std::string shotFileName(Sequence sequence, uint32_t ms) {
 
 bool writeScreenshot(const std::string& path, int width, int height) {
     if (width <= 0 || height <= 0) return false;
-    const size_t stride = size_t(width) * 3;
-    std::vector<uint8_t> pixels(stride * size_t(height));
     glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    // GL gives the bottom row first.
-    std::vector<uint8_t> rows(pixels.size());
-    for (int y = 0; y < height; ++y)
-        std::copy_n(pixels.data() + stride * size_t(height - 1 - y), stride,
-                    rows.data() + stride * size_t(y));
+    const std::vector<uint8_t> rows = readFramePixels(width, height, 3);
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;
     bool written = writePng(file, width, height, rows);

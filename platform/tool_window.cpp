@@ -3,9 +3,9 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include <cstring>
 
 #include "platform/events.h"
+#include "platform/frame_pixels.h"
 #include "platform/gl_strings.h"
 #include "platform/window.h"
 
@@ -169,21 +169,6 @@ int32_t takeWheelSteps() {
 }
 
 std::vector<uint8_t> readToolWindowPixels() {
-    const int32_t w = toolWindowState.width, h = toolWindowState.height;
-    std::vector<uint8_t> pixels(size_t(w) * size_t(h) * 4);
-    if (pixels.empty()) return pixels;
     glReadBuffer(toolWindowState.offscreen ? GL_COLOR_ATTACHMENT0 : GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    // GL hands the bottom row first.
-    const size_t row = size_t(w) * 4;
-    std::vector<uint8_t> swap(row);
-    for (int32_t y = 0; y < h / 2; ++y) {
-        uint8_t* top = pixels.data() + size_t(y) * row;
-        uint8_t* bottom = pixels.data() + size_t(h - 1 - y) * row;
-        std::memcpy(swap.data(), top, row);
-        std::memcpy(top, bottom, row);
-        std::memcpy(bottom, swap.data(), row);
-    }
-    return pixels;
+    return readFramePixels(toolWindowState.width, toolWindowState.height, 4);
 }
