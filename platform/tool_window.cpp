@@ -3,7 +3,6 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-
 #include "platform/events.h"
 #include "platform/frame_pixels.h"
 #include "platform/gl_strings.h"
