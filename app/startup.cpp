@@ -117,6 +117,11 @@ void createConfiguredWindow() {
     description.multisampling = configState.record.block2.multisampling;
     description.treeWindow = configState.record.block1.developerMode != 0;
     description.gamma = configState.record.block1.gamma;
+    description.multisamplingForRun = [](std::string_view renderer, int32_t setting) {
+        CapabilitySettings chosen;
+        chosen.multisampling = setting;
+        return softwareRasteriserSettings(renderer, chosen).multisampling;
+    };
     int32_t multisampling = createMainWindow(description);
     configState.record.block2.multisampling = multisampling;
     if (multisampling != description.multisampling)
@@ -133,30 +138,43 @@ CapabilitySettings configuredCapabilitySettings() {
             running.multisampling};
 }
 
-void storeCapabilityCorrections(const CapabilitySettings& asked,
-                                const CapabilitySettings& checked) {
-    RunningSettings& running = configState.running;
+// What the driver cannot honour is lowered in the record too, so the next start asks for it
+// no more; what a software rasteriser draws too slowly is lowered for this run alone: in the
+// running settings and the render state.
+void keepCapabilityCorrections(const CapabilitySettings& asked, const CapabilitySettings& kept,
+                               std::string_view renderer) {
     ConfigBlock2& stored = configState.record.block2;
-    if (checked.textureCompression != asked.textureCompression)
-        running.textureCompression = stored.textureCompression = checked.textureCompression;
-    if (checked.textureFiltering != asked.textureFiltering)
-        running.textureFiltering = stored.textureFiltering = checked.textureFiltering;
-    if (checked.anisotropy != asked.anisotropy) {
-        running.anisotropy = checked.anisotropy;
-        stored.anisotropy = static_cast<int32_t>(checked.anisotropy);
-    }
+    if (kept.textureCompression != asked.textureCompression)
+        stored.textureCompression = kept.textureCompression;
+    if (kept.textureFiltering != asked.textureFiltering)
+        stored.textureFiltering = kept.textureFiltering;
+    if (kept.anisotropy != asked.anisotropy)
+        stored.anisotropy = static_cast<int32_t>(kept.anisotropy);
+    const CapabilitySettings run = lowerForSoftwareRasteriser(renderer, kept);
+    RunningSettings& running = configState.running;
+    running.textureCompression = run.textureCompression;
+    running.textureFiltering = run.textureFiltering;
+    running.anisotropy = run.anisotropy;
+    running.multisampling = run.multisampling;
 }
 
 } // namespace
 
 void checkConfiguredCapabilities(const GLQuery& query) {
     CapabilitySettings asked = configuredCapabilitySettings();
-    storeCapabilityCorrections(asked, checkCapabilities(query, asked));
+    keepCapabilityCorrections(asked, checkCapabilities(query, asked), query.lists->renderer);
 }
 
 void startConfiguredEngine(const GLQuery& query) {
     CapabilitySettings asked = configuredCapabilitySettings();
-    storeCapabilityCorrections(asked, initEngine(renderSettingsFromConfiguration(), query));
+    CapabilitySettings kept = initEngine(renderSettingsFromConfiguration(), query);
+    keepCapabilityCorrections(asked, kept, query.lists->renderer);
+    // The engine draws with the settings for this run.
+    RenderSettings& settings = renderState.settings;
+    const RunningSettings& running = configState.running;
+    settings.textureCompressionMode = running.textureCompression;
+    settings.multisampleMode = running.multisampling;
+    settings.anisotropy = running.anisotropy;
 }
 
 void configureTextures() {

@@ -26,9 +26,12 @@ extern AppState appState;
 bool setUpDisplayMode();
 // The main window as configured; a lowered multisampling setting is kept.
 void createConfiguredWindow();
-// The capability check on the configured settings; lowered settings are kept.
+// The capability check on the configured settings; what the driver cannot honour is lowered
+// in the record and the running settings, what a software rasteriser draws too slowly in the
+// running settings only.
 void checkConfiguredCapabilities(const GLQuery& query);
-// initEngine with the configured settings; what its capability check lowers is stored.
+// initEngine with the configured settings; what its capability check lowers is kept as
+// checkConfiguredCapabilities keeps it.
 void startConfiguredEngine(const GLQuery& query);
 // The texture manager's quality settings.
 void configureTextures();

@@ -281,7 +281,12 @@ int32_t createMainWindow(const WindowDescription& description) {
         fillMissingQueries(query);
         choice = chooseMultisampling(query, description.multisampling);
     }
-    setPixelFormatAttributes(choice.multisampled ? samplesForSetting(choice.setting) : -1);
+    // The probe's context named the renderer; the run may use fewer samples than reached.
+    int32_t samples = choice.multisampled ? samplesForSetting(choice.setting) : 0;
+    if (samples > 0 && description.multisamplingForRun != nullptr)
+        samples =
+            samplesForSetting(description.multisamplingForRun(glStrings.renderer, choice.setting));
+    setPixelFormatAttributes(samples > 0 ? samples : -1);
 
     // The clock's time base and the running flag start with the window.
     eventState.clock.timeBase = tickCount();

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <string_view>
 
 inline constexpr const char* kWindowTitle = "FILM 03 by KORAL";
 inline constexpr const char* kMainWindowClass = "KORAL Software - ZORX_OpenGL_Window_Class";
@@ -67,12 +68,16 @@ struct WindowDescription {
     int32_t multisampling = 0; // the multisampling setting (see samplesForSetting)
     bool treeWindow = false;   // developer mode: the scene-graph tree window comes with it
     float gamma = 1.0f;        // of the ramp the program sets when it becomes active again
+    // The multisampling setting this run uses on the probed renderer (GL_RENDERER) for the
+    // setting reached; none: the setting reached.
+    int32_t (*multisamplingForRun)(std::string_view renderer, int32_t setting) = nullptr;
 };
 
 // Creates the main window with its GL context (current on return), captures the GL strings
 // and saves the desktop gamma ramp. Every failure is fatal. Returns the multisampling setting
 // the window ended on: missing multisampling support lowers it with notices, and the caller
-// keeps the lowered setting.
+// keeps the lowered setting. The window's samples are those of multisamplingForRun, which
+// the caller does not keep.
 int32_t createMainWindow(const WindowDescription& description);
 
 // The multisample decision made before the window: whether a multisample format was

@@ -3,8 +3,10 @@
 #include <SDL.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/failure.h"
+#include "platform/window.h"
 
 GLCapabilities glCapabilities;
 
@@ -163,7 +165,82 @@ void checkFogCoordinates(const GLQuery& query) {
                          "card/driver does not support volumetric fog.");
 }
 
+// Software rasterisers by the names their drivers give in GL_RENDERER.
+constexpr std::string_view kSoftwareRasterisers[] = {"llvmpipe", "softpipe", "swrast",
+                                                     "software rasterizer"};
+
+bool containsIgnoringCase(std::string_view text, std::string_view part) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    for (size_t at = 0; at + part.size() <= text.size(); ++at) {
+        size_t i = 0;
+        while (i < part.size() && lower(text[at + i]) == part[i]) ++i;
+        if (i == part.size()) return true;
+    }
+    return false;
+}
+
+// "a", "a and b", "a, b and c".
+std::string spokenList(const std::vector<std::string>& items) {
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+        text += items[i];
+    }
+    return text;
+}
+
 } // namespace
+
+bool isSoftwareRasteriser(std::string_view renderer) {
+    for (std::string_view name : kSoftwareRasterisers)
+        if (containsIgnoringCase(renderer, name)) return true;
+    return false;
+}
+
+CapabilitySettings softwareRasteriserSettings(std::string_view renderer,
+                                              CapabilitySettings settings) {
+    if (!isSoftwareRasteriser(renderer)) return settings;
+    // Only values that take effect are lowered (others already draw plainly).
+    if (settings.textureCompression >= 1 && settings.textureCompression <= 3)
+        settings.textureCompression = 0;
+    if (samplesForSetting(settings.multisampling) > 0) settings.multisampling = 0;
+    if (settings.anisotropy > 1.0f) settings.anisotropy = 1.0f;
+    return settings;
+}
+
+std::string softwareRasteriserNotice(std::string_view renderer, const CapabilitySettings& kept,
+                                     const CapabilitySettings& run) {
+    std::vector<std::string> slow, without;
+    if (run.textureCompression != kept.textureCompression) {
+        slow.push_back("s3tc (texture compression)");
+        without.push_back("s3tc");
+    }
+    if (run.multisampling != kept.multisampling) {
+        const char* name = multisamplingName(kept.multisampling);
+        slow.push_back(name != nullptr ? name : "MultiSampling");
+        without.push_back("MultiSampling");
+    }
+    if (run.anisotropy != kept.anisotropy) {
+        slow.push_back(std::to_string(static_cast<int32_t>(kept.anisotropy)) +
+                       "x anisotropic texture filtering");
+        without.push_back("anisotropic filtering");
+    }
+    if (slow.empty()) return {};
+    for (std::string& item : without) item = "without " + item;
+    return "Your OpenGL driver \"" + std::string(renderer) + "\" renders in software !\nSo " +
+           spokenList(slow) + " would make the demo far too slow.\n\nYour configuration keeps " +
+           (slow.size() == 1 ? "this setting" : "these settings") +
+           " for a 3D card.\nThe application will continue " + spokenList(without) +
+           " for this run...";
+}
+
+CapabilitySettings lowerForSoftwareRasteriser(std::string_view renderer,
+                                              const CapabilitySettings& kept) {
+    CapabilitySettings run = softwareRasteriserSettings(renderer, kept);
+    std::string notice = softwareRasteriserNotice(renderer, kept, run);
+    if (!notice.empty()) noticeBox(kCapabilityCaption, notice);
+    return run;
+}
 
 GLQuery driverQuery(const GLStrings& lists) {
     GLQuery query;

@@ -7,6 +7,7 @@
 #include <GL/glext.h>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/gl_strings.h"
@@ -62,7 +63,8 @@ struct CapabilitySettings {
     int32_t textureCompression = 1;
     int32_t textureFiltering = 0; // 2 is "Bilinear (No Mipmap)"
     float anisotropy = 4.0f;      // 1 is off
-    int32_t multisampling = 0;    // read only: the filter hint is of use with samples
+    int32_t multisampling = 0;    // never lowered by the driver's limits (the window steps it
+                                  // down); the filter hint is of use with samples
 };
 
 // Runs once after the context is made: fills glCapabilities and returns the settings with
@@ -71,6 +73,25 @@ CapabilitySettings checkCapabilities(const GLQuery& query, CapabilitySettings se
 inline CapabilitySettings checkCapabilities(const CapabilitySettings& settings) {
     return checkCapabilities(driverQuery(glStrings), settings);
 }
+
+// After the capability check: the settings for this run. On a software rasteriser what it
+// cannot draw at the demo's pace is lowered, with a notice of the check's kind; the settings
+// kept (and saved) stay as they were.
+CapabilitySettings lowerForSoftwareRasteriser(std::string_view renderer,
+                                              const CapabilitySettings& kept);
+
+// True when GL_RENDERER names a rasteriser that runs on the processor.
+bool isSoftwareRasteriser(std::string_view renderer);
+// The settings a software rasteriser draws at the demo's pace: uncompressed textures (it
+// decodes every compressed texel it samples), no multisampling (every full-screen pass
+// writes each sample) and no anisotropic filtering (it samples the whole footprint of every
+// pixel, which takes it minutes for a frame with surfaces seen edge-on). Other renderers
+// keep the settings as they are.
+CapabilitySettings softwareRasteriserSettings(std::string_view renderer,
+                                              CapabilitySettings settings);
+// The notice that tells what softwareRasteriserSettings lowered from `kept` to `run`, and why.
+std::string softwareRasteriserNotice(std::string_view renderer, const CapabilitySettings& kept,
+                                     const CapabilitySettings& run);
 
 // The pixel-buffer extension set-up that ends the capability check.
 void setupPixelBufferExtensions(const GLQuery& query);

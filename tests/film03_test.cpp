@@ -84,6 +84,9 @@ ConfigRecord windowedRecord() {
     record.block1.screenWidth = 320;
     record.block1.screenHeight = 240;
     record.block2.multisampling = 0;
+    // As shipped: a software rasteriser has nothing to lower.
+    record.block2.textureCompression = 0;
+    record.block2.anisotropy = 1;
     return record;
 }
 
@@ -153,6 +156,30 @@ TEST_F(Film03, WindowedBatchRunOpensRunsAndEnds) {
     EXPECT_EQ(std::memcmp(saved.data(), &expected, 80), 0);
 }
 
+// The virtual server's driver renders in software: compression, multisampling and
+// anisotropic filtering are off for the run, with one notice, and the saved configuration
+// keeps the user's choices.
+TEST_F(Film03, SoftwareRasteriserLowersSettingsForTheRunOnly) {
+    linkData(dir.path);
+    ConfigRecord record = windowedRecord();
+    record.block2.textureCompression = 1;
+    record.block2.multisampling = 3;
+    record.block2.anisotropy = 4;
+    writeRecord(dir.path, record);
+    ProgramRun run = runFilm03(dir.path, kShortRun);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(run.err.starts_with("notice\tATTENTION !\tYour OpenGL driver \"llvmpipe"))
+        << run.err;
+    EXPECT_NE(run.err.find("\" renders in software !\\nSo s3tc (texture compression), 4x "
+                           "MultiSampling with 4Taps and 4x anisotropic texture filtering"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
+    std::vector<unsigned char> saved = readWholeFile(dir.file(kConfigFileName));
+    ASSERT_EQ(saved.size(), 80u);
+    EXPECT_EQ(std::memcmp(saved.data(), &record, 80), 0);
+}
+
 TEST_F(Film03, MultisamplingStepsDownToWhatTheDriverOffers) {
     linkData(dir.path);
     ConfigRecord record = windowedRecord();
@@ -164,14 +191,18 @@ TEST_F(Film03, MultisamplingStepsDownToWhatTheDriverOffers) {
         " failed !\\nSo your video card or driver does not support this number of samples."
         "\\n\\nPlease don't select this number of samples again in the configuration interface."
         "\\nThe application will try to use a lower number of samples now...\n";
-    EXPECT_EQ(run.err, "notice\tATTENTION !\tChoosing a PixelFormat supporting 8x MultiSampling" +
-                           tail +
-                           "notice\tATTENTION !\tChoosing a PixelFormat supporting 6x "
-                           "MultiSampling" +
-                           tail);
+    std::vector<std::string> lines = linesOf(run.err);
+    ASSERT_EQ(lines.size(), 3u) << run.err;
+    EXPECT_EQ(lines[0] + "\n" + lines[1] + "\n",
+              "notice\tATTENTION !\tChoosing a PixelFormat supporting 8x MultiSampling" + tail +
+                  "notice\tATTENTION !\tChoosing a PixelFormat supporting 6x MultiSampling" + tail);
+    // The software rasteriser then draws without samples for this run.
+    EXPECT_NE(lines[2].find("So 4x MultiSampling with 9Taps (only supported by NVidia !) would"),
+              std::string::npos)
+        << lines[2];
     std::vector<unsigned char> saved = readWholeFile(dir.file(kConfigFileName));
     ASSERT_EQ(saved.size(), 80u);
-    EXPECT_EQ(saved[56], 4); // the saved record holds 4 (4x MultiSampling with 4Taps)
+    EXPECT_EQ(saved[56], 4); // the saved record holds 4 (4x MultiSampling with 9Taps)
 }
 
 TEST_F(Film03, MissingConfigurationNoticesComeBeforeTheWindow) {

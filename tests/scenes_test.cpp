@@ -3,6 +3,7 @@
 // are drawn by their own frame loops, started at chosen points of the timeline, and looked at.
 // With ZORX_SCENE_SHOTS naming a folder, every frame looked at is also written there as PNG.
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -25,8 +26,10 @@
 #include "platform/gl_strings.h"
 #include "platform/memory.h"
 #include "platform/window.h"
+#include "render/capabilities.h"
 #include "render/render_targets.h"
 #include "render/statistics.h"
+#include "resources/textures.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
@@ -218,6 +221,26 @@ TEST_F(DemoSequences, GammaScreenDrawsOneFrameInBatchRunsAndKeepsTheGamma) {
     // Below the slider and the label the screen is black, but for the pointer.
     EXPECT_LT(meanBrightness(frame, 0.0, 0.75, 0.7, 0.9), 1.0);
     restoreGammaRamp();
+}
+
+// The fixture starts from the built-in defaults (DXT3, 4x anisotropy). On the virtual
+// server's software rasteriser the scene's textures are made plain for the run, and the
+// engine and its overlay say so; the record keeps the choice.
+TEST_F(DemoSequences, TexturesAreMadeWithTheSettingsForThisRun) {
+    const bool software = isSoftwareRasteriser(glStrings.renderer);
+    EXPECT_EQ(renderState.settings.anisotropy, software ? 1.0f : 4.0f);
+    EXPECT_EQ(renderState.settings.textureCompressionMode, software ? 0 : 1);
+    EXPECT_EQ(configState.record.block2.anisotropy, 4);
+    EXPECT_EQ(configState.record.block2.textureCompression, 1);
+    int32_t tiles = findTexture("Tiles.jpg");
+    ASSERT_GE(tiles, 0);
+    glBindTexture(GL_TEXTURE_2D, textureState.records[tiles]->glName);
+    GLfloat anisotropy = 0.0f;
+    glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &anisotropy);
+    EXPECT_EQ(anisotropy, software ? 1.0f : 4.0f);
+    GLint compressed = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED, &compressed);
+    EXPECT_EQ(compressed, software ? GL_FALSE : GL_TRUE);
 }
 
 TEST_F(DemoSequences, FirstSceneFlightTitleAndItsBoundary) {
