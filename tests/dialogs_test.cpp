@@ -14,6 +14,7 @@ namespace {
 
 struct FakeWorld {
     std::vector<DisplayMode> modes;
+    DisplayMode desktop = {1600, 1200, 4, 75};
     std::vector<std::string> drivers = {"Default", "Headphones", "HDMI"};
     std::vector<int32_t> outputs; // audio output indexes handed to the sound layer
     std::vector<int32_t> driverCalls;
@@ -22,6 +23,10 @@ struct FakeWorld {
 bool fakeModeAt(int index, DisplayMode& mode) {
     if (index < 0 || index >= int(world.modes.size())) return false;
     mode = world.modes[size_t(index)];
+    return true;
+}
+bool fakeDesktop(DisplayMode& mode) {
+    mode = world.desktop;
     return true;
 }
 void fakeSetOutput(int32_t output) {
@@ -47,6 +52,7 @@ class Dialogs : public testing::Test {
                        {1600, 1200, 4, 75}, {1600, 1200, 4, 75}};
         dialogState = DialogState{};
         dialogState.modeAt = fakeModeAt;
+        dialogState.desktopMode = fakeDesktop;
         dialogState.sound = {fakeSetOutput, fakeDriverCount, fakeDriverName, fakeSetDriver};
         record = ConfigRecord{};
         failureState.batch = true;
@@ -61,7 +67,7 @@ class Dialogs : public testing::Test {
 // ---- Mode list ----
 
 TEST_F(Dialogs, ModeListTakes32BitModesOfTheListedSizesAt75To100HzInDisplayOrder) {
-    EXPECT_EQ(listVideoModes(),
+    EXPECT_EQ(listVideoModes(1024, 768),
               (std::vector<std::string>{
                   "640 x 480 x 32  ( at 75 Hz )", "800 x 600 x 32  ( at 85 Hz )",
                   "1024 x 768 x 32  ( at 75 Hz )", "1024 x 768 x 32  ( at 100 Hz )",
@@ -75,9 +81,11 @@ TEST_F(Dialogs, WithoutSuchModesTheSecondPassTakesAnyRateAndShowsAnUnknownRateAs
                    {1280, 1024, 2, 60},
                    {1366, 768, 4, 60},
                    {800, 600, 4, 120}};
-    EXPECT_EQ(listVideoModes(), (std::vector<std::string>{"1024 x 768 x 32  ( at 60 Hz )",
-                                                          "1280 x 1024 x 32  ( at ? Hz )",
-                                                          "800 x 600 x 32  ( at 120 Hz )"}));
+    world.desktop = {1366, 768, 4, 60}; // of the sizes that fit, the display lacks 640 x 480
+    EXPECT_EQ(
+        listVideoModes(1024, 768),
+        (std::vector<std::string>{"1024 x 768 x 32  ( at 60 Hz )", "1280 x 1024 x 32  ( at ? Hz )",
+                                  "800 x 600 x 32  ( at 120 Hz )", "640 x 480 x 32  ( at ? Hz )"}));
 }
 
 TEST_F(Dialogs, ReadingAModeTakesItsNumbersAndAQuestionMarkAsRateZero) {
@@ -108,9 +116,10 @@ TEST_F(Dialogs, ChoosingAQuestionMarkEntryStoresRateZero) {
 
 using DialogsDeathTest = Dialogs;
 
-TEST_F(DialogsDeathTest, NoUsableModeIsFatal) {
-    world.modes = {{1024, 768, 2, 75}, {1920, 1080, 4, 60}};
-    EXPECT_EXIT(listVideoModes(), testing::ExitedWithCode(1),
+TEST_F(DialogsDeathTest, NoUsableModeOnADesktopBelow640x480IsFatal) {
+    world.modes = {{1024, 768, 2, 75}, {600, 400, 4, 60}};
+    world.desktop = {600, 400, 4, 60};
+    EXPECT_EXIT(listVideoModes(600, 400), testing::ExitedWithCode(1),
                 fatalPattern("WINDOWS ERROR", "No supported video resolution found !\n\nMaybe "
                                               "your video card does not support 32 Bit (true "
                                               "color).") +
@@ -127,10 +136,134 @@ TEST_F(Dialogs, StoredModeIsSelectedElseItsSizeAt75HzElseTheLastEntry) {
     openConfigurationDialog(record.block1);
     EXPECT_EQ(dialog().videoMode.selected, 2);
 
-    record.block1.screenWidth = 1152, record.block1.screenHeight = 864; // not offered at all
+    record.block1.screenWidth = 2048, record.block1.screenHeight = 1536; // beyond the desktop
     openConfigurationDialog(record.block1);
     EXPECT_EQ(dialog().videoMode.selected, 6);
     EXPECT_EQ(dialog().videoMode.entries[6], "1600 x 1200 x 32  ( at 75 Hz )");
+}
+
+// Displays that lack some of the offered sizes: the sizes that fit on the desktop are
+// offered at the rate "?", and a stored size that fits is kept.
+TEST_F(Dialogs, SizesTheDisplayLacksAreOfferedWhereTheyFitAndTheStoredSizeIsKept) {
+    const std::vector<DisplayMode> allFive = world.modes;
+    struct Case {
+        const char* what;
+        std::vector<DisplayMode> modes;
+        DisplayMode desktop;
+        int storedWidth, storedHeight, storedRate;
+        std::vector<std::string> entries;
+        const char* selected;
+    };
+    const Case cases[] = {
+        {"a panel whose only mode is 1920 x 1080",
+         {{1920, 1080, 4, 60}},
+         {1920, 1080, 4, 60},
+         1024,
+         768,
+         75,
+         {"640 x 480 x 32  ( at ? Hz )", "800 x 600 x 32  ( at ? Hz )",
+          "1024 x 768 x 32  ( at ? Hz )", "1280 x 1024 x 32  ( at ? Hz )"},
+         "1024 x 768 x 32  ( at ? Hz )"},
+        {"a 1280 x 1024 virtual screen, the shipped size",
+         {{1280, 1024, 4, 0}},
+         {1280, 1024, 4, 0},
+         1024,
+         768,
+         75,
+         {"1280 x 1024 x 32  ( at ? Hz )", "640 x 480 x 32  ( at ? Hz )",
+          "800 x 600 x 32  ( at ? Hz )", "1024 x 768 x 32  ( at ? Hz )"},
+         "1024 x 768 x 32  ( at ? Hz )"},
+        {"a 1280 x 1024 virtual screen, a smaller stored size",
+         {{1280, 1024, 4, 0}},
+         {1280, 1024, 4, 0},
+         800,
+         600,
+         75,
+         {"1280 x 1024 x 32  ( at ? Hz )", "640 x 480 x 32  ( at ? Hz )",
+          "800 x 600 x 32  ( at ? Hz )", "1024 x 768 x 32  ( at ? Hz )"},
+         "800 x 600 x 32  ( at ? Hz )"},
+        {"the stored size listed at another rate only",
+         {{1024, 768, 4, 60}, {1280, 1024, 4, 60}},
+         {1280, 1024, 4, 60},
+         1024,
+         768,
+         85,
+         {"1024 x 768 x 32  ( at 60 Hz )", "1280 x 1024 x 32  ( at 60 Hz )",
+          "640 x 480 x 32  ( at ? Hz )", "800 x 600 x 32  ( at ? Hz )"},
+         "1024 x 768 x 32  ( at 60 Hz )"},
+        {"some sizes listed, the larger ones beyond the desktop",
+         {{1024, 768, 4, 75}, {800, 600, 4, 60}},
+         {1280, 1024, 4, 75},
+         1024,
+         768,
+         75,
+         {"1024 x 768 x 32  ( at 75 Hz )", "640 x 480 x 32  ( at ? Hz )",
+          "800 x 600 x 32  ( at ? Hz )", "1280 x 1024 x 32  ( at ? Hz )"},
+         "1024 x 768 x 32  ( at 75 Hz )"},
+        {"all five sizes listed: as before",
+         allFive,
+         {1600, 1200, 4, 75},
+         1024,
+         768,
+         75,
+         {"640 x 480 x 32  ( at 75 Hz )", "800 x 600 x 32  ( at 85 Hz )",
+          "1024 x 768 x 32  ( at 75 Hz )", "1024 x 768 x 32  ( at 100 Hz )",
+          "1280 x 1024 x 32  ( at 75 Hz )", "1600 x 1200 x 32  ( at 75 Hz )",
+          "1600 x 1200 x 32  ( at 75 Hz )"},
+         "1024 x 768 x 32  ( at 75 Hz )"},
+        {"a stored size of no list that fits the desktop",
+         {{1280, 1024, 4, 75}},
+         {1920, 1200, 4, 60},
+         1152,
+         864,
+         75,
+         {"1280 x 1024 x 32  ( at 75 Hz )", "640 x 480 x 32  ( at ? Hz )",
+          "800 x 600 x 32  ( at ? Hz )", "1024 x 768 x 32  ( at ? Hz )",
+          "1600 x 1200 x 32  ( at ? Hz )", "1152 x 864 x 32  ( at ? Hz )"},
+         "1152 x 864 x 32  ( at ? Hz )"},
+        {"a stored size beyond the desktop is not offered",
+         {{1280, 1024, 4, 0}},
+         {1280, 1024, 4, 0},
+         1366,
+         1080,
+         60,
+         {"1280 x 1024 x 32  ( at ? Hz )", "640 x 480 x 32  ( at ? Hz )",
+          "800 x 600 x 32  ( at ? Hz )", "1024 x 768 x 32  ( at ? Hz )"},
+         "1024 x 768 x 32  ( at ? Hz )"},
+        {"a stored size below 640 x 480 is not offered",
+         {{1024, 768, 4, 0}},
+         {1024, 768, 4, 0},
+         320,
+         240,
+         75,
+         {"1024 x 768 x 32  ( at ? Hz )", "640 x 480 x 32  ( at ? Hz )",
+          "800 x 600 x 32  ( at ? Hz )"},
+         "800 x 600 x 32  ( at ? Hz )"},
+        {"a desktop below 640 x 480 lists nothing",
+         {{600, 400, 4, 60}},
+         {600, 400, 4, 60},
+         600,
+         400,
+         60,
+         {},
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(videoModeEntries(c.modes, c.desktop, c.storedWidth, c.storedHeight), c.entries);
+        if (c.selected == nullptr) continue;
+        world.modes = c.modes;
+        world.desktop = c.desktop;
+        record.block1.screenWidth = c.storedWidth, record.block1.screenHeight = c.storedHeight;
+        record.block1.refreshRate = c.storedRate;
+        openConfigurationDialog(record.block1);
+        ASSERT_GE(dialog().videoMode.selected, 0);
+        EXPECT_EQ(dialog().videoMode.entries[size_t(dialog().videoMode.selected)], c.selected);
+        confirmConfigurationDialog(record.block1);
+        EXPECT_EQ(videoModeText(record.block1.screenWidth, record.block1.screenHeight, 32,
+                                record.block1.refreshRate),
+                  c.selected);
+    }
 }
 
 // ---- Configuration dialog ----

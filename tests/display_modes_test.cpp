@@ -104,7 +104,37 @@ TEST_F(DisplayModes, FailedRestoreGoesBackToTheSavedModeWithANotice) {
     EXPECT_FALSE(displayModeState.changed);
 }
 
+// A size offered at the rate "?" because the display lacks it: full screen covers the
+// desktop, whose mode stays; a listed size at that rate still switches.
+TEST_F(DisplayModes, UnlistedSizeAtAnUnknownRateCoversTheDesktopWithoutASwitch) {
+    struct Case {
+        DisplayMode wanted;
+        bool covers; // borderless over the unchanged desktop
+    };
+    for (const Case& c : {Case{{800, 600, 4, 0}, true}, Case{{1024, 768, 4, 0}, true},
+                          Case{{1920, 1080, 4, 0}, true}, Case{{1280, 1024, 4, 0}, false}}) {
+        SCOPED_TRACE(displayModeText(c.wanted.width, c.wanted.height, 0));
+        SetUp();
+        ASSERT_TRUE(switchDisplayMode(c.wanted));
+        EXPECT_TRUE(displayModeState.changed);
+        EXPECT_EQ(displayModeState.borderless, c.covers);
+        EXPECT_EQ(fake.changes.size(), c.covers ? 0u : 1u);
+        EXPECT_EQ(fake.cursorX, c.covers ? 960 : c.wanted.width / 2);
+        EXPECT_EQ(fake.cursorY, c.covers ? 540 : c.wanted.height / 2);
+        BoxRecorder boxes;
+        restoreDisplayMode();
+        EXPECT_FALSE(displayModeState.changed);
+        EXPECT_TRUE(boxes.boxes.empty());
+    }
+}
+
 using DisplayModesDeathTest = DisplayModes;
+
+TEST_F(DisplayModesDeathTest, UnlistedSizeBeyondTheDesktopIsFatalAtAnyRate) {
+    EXPECT_EXIT(switchDisplayMode({1920, 1200, 4, 0}), testing::ExitedWithCode(1),
+                "fatal\tWINDOWS ERROR\tNo supported video mode found !.*1920 x 1200 x 32 bpp at "
+                "0 Hz\n");
+}
 
 TEST_F(DisplayModesDeathTest, RefreshRateMismatchIsFatal) {
     // 1024 x 768 exists, but not at 85 Hz.
