@@ -191,7 +191,7 @@ void finishBenchmark() {
     report.accountedPeakBytes = memoryState.accountedPeak;
     report.peakResidentBytes = peakResidentBytes();
     report.renderer = glStrings.renderer;
-    SDL_GL_GetDrawableSize(windowState.window, &report.width, &report.height);
+    mainFrameSize(report.width, report.height);
     report.stepMs = 1000.0 / kBenchmarkFps;
     std::string json = benchmarkJson(report);
     state.active = false;

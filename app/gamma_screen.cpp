@@ -102,7 +102,7 @@ void runGammaScreen() {
         drawLabel(slider, applied.gamma, applied.refused);
         drawPointer(mx, my);
         timelineFrameDrawn(Sequence::Gamma, t);
-        SDL_GL_SwapWindow(windowState.window);
+        swapMainWindow();
         pumpMessages();
         waitWhileInactive();
         tickClock();

@@ -124,7 +124,7 @@ void writeAudio(const void* data, size_t bytes) {
 
 // The window's size, both sides even: the video's colour format halves them.
 void frameSize(int& width, int& height) {
-    SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+    mainFrameSize(width, height);
     if (width <= 0 || height <= 0) {
         width = configState.running.screenWidth;
         height = configState.running.screenHeight;

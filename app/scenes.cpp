@@ -74,7 +74,7 @@ void drawTitle(GLuint texture, float brightness) {
 void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     drawStatisticsOverlay(currentStatisticsInputs());
     timelineFrameDrawn(sequence, t);
-    SDL_GL_SwapWindow(windowState.window);
+    swapMainWindow();
     countFrame(tickCount());
     pumpMessages();
     waitWhileInactive();
@@ -332,7 +332,7 @@ void playEndScreen() {
                             1.2f);
         }
         timelineFrameDrawn(Sequence::End, t);
-        SDL_GL_SwapWindow(windowState.window);
+        swapMainWindow();
         pumpMessages();
         waitWhileInactive();
         tickClock();

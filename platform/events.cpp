@@ -149,13 +149,17 @@ void handleEvent(const SDL_Event& event) {
         case SDL_KEYUP:
             handleKey(event.key, false);
             break;
-        case SDL_MOUSEMOTION:
-            // As the window system reports it: x unsigned 16-bit, y signed 16-bit.
-            eventState.mouseX = static_cast<uint16_t>(event.motion.x);
-            eventState.mouseY = static_cast<int16_t>(event.motion.y);
+        case SDL_MOUSEMOTION: {
+            // In frame pixels, as the window system reports them: x unsigned 16-bit, y signed
+            // 16-bit.
+            int x = event.motion.x, y = event.motion.y;
+            mouseToFrame(x, y);
+            eventState.mouseX = static_cast<uint16_t>(x);
+            eventState.mouseY = static_cast<int16_t>(y);
             if (event.motion.state == SDL_BUTTON_LMASK) eventState.leftButton = true;
             if (event.motion.state == SDL_BUTTON_RMASK) eventState.rightButton = true;
             break;
+        }
         case SDL_MOUSEBUTTONDOWN:
             pressMouseButton(event.button.button, true);
             break;

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <SDL_syswm.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "platform/events.h"
 #include "platform/failure.h"
 #include "platform/gl_strings.h"
+#include "platform/scaled_frames.h"
 
 WindowState windowState;
 PixelFormatQuery pixelFormatQuery;
@@ -156,15 +158,41 @@ void fillMissingQueries(PixelFormatQuery& query) {
     if (query.acceptsSamples == nullptr) query.acceptsSamples = realAcceptsSamples;
 }
 
-// Windowed with a frame, or full screen without one. Where the display cannot change modes
-// its only mode is the configured one, so the window covers the desktop as a full-screen
-// window of the desktop's size (window managers then keep their panels out of the way).
+// Full screen where the desktop keeps its mode: the configured one where the display has
+// only that, else a size the display lacks, whose frames are then shown scaled.
+bool coversDesktop() {
+    return displayModeState.changed && displayModeState.borderless;
+}
+
+// Windowed with a frame, or full screen without one. A window that covers the desktop is a
+// full-screen window of the desktop's size (window managers then keep their panels out of
+// the way).
 Uint32 windowFlags(bool fullscreen) {
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (!fullscreen) return flags;
-    if (displayModeState.changed && displayModeState.borderless)
-        return flags | SDL_WINDOW_FULLSCREEN_DESKTOP;
+    if (coversDesktop()) return flags | SDL_WINDOW_FULLSCREEN_DESKTOP;
     return flags | SDL_WINDOW_BORDERLESS;
+}
+
+// The desktop without its panels; nothing where the window system does not say.
+ScreenRect usableDesktop() {
+    SDL_Rect rect;
+    if (SDL_GetDisplayUsableBounds(0, &rect) != 0 && SDL_GetDisplayBounds(0, &rect) != 0) return {};
+    return {rect.x, rect.y, rect.w, rect.h};
+}
+
+// Where the window goes before its borders are known: full screen at the origin (as large
+// as the desktop where it covers it), a window within the usable desktop.
+ScreenRect initialWindowPlace(const WindowDescription& description) {
+    const DisplayMode& desktop = displayModeState.desktop;
+    if (description.fullscreen && coversDesktop() && desktop.width > 0 && desktop.height > 0)
+        return {0, 0, desktop.width, desktop.height};
+    if (description.fullscreen) return {0, 0, description.width, description.height};
+    ScreenRect usable = usableDesktop();
+    if (usable.width <= 0 || usable.height <= 0)
+        return {int(SDL_WINDOWPOS_CENTERED), int(SDL_WINDOWPOS_CENTERED), description.width,
+                description.height};
+    return placeWindow(description.width, description.height, usable, {});
 }
 
 // Full screen in the switched mode (SDL sets the mode on the window).
@@ -180,6 +208,41 @@ void enterFullscreen(SDL_Window* window) {
         displaySwitchFailed(kChangeFailed);
     // The mode is in force only now: the cursor goes to the centre again.
     SDL_WarpMouseInWindow(window, mode.w / 2, mode.h / 2);
+}
+
+// With its borders known, where the window fits on the usable desktop; the frame sizes of
+// the cursor test are kept.
+ScreenRect placeWithBorders(SDL_Window* window, const WindowDescription& description,
+                            const ScreenRect& place) {
+    WindowBorders borders;
+    if (SDL_GetWindowBordersSize(window, &borders.top, &borders.left, &borders.bottom,
+                                 &borders.right) != 0)
+        return place;
+    windowState.frameWidth = borders.left;
+    windowState.frameTop = borders.top;
+    ScreenRect usable = usableDesktop();
+    if (usable.width <= 0 || usable.height <= 0) return place;
+    return placeWindow(description.width, description.height, usable, borders);
+}
+
+// Makes and shows the main window at place. Its own buffers are multisampled only where the
+// frames are drawn there: frames shown scaled carry their samples off-screen.
+SDL_Window* openMainWindow(const WindowDescription& description, const ScreenRect& place,
+                           int samples) {
+    bool scaled = place.width != description.width || place.height != description.height;
+    setPixelFormatAttributes(scaled ? -1 : samples);
+    SDL_Window* window = SDL_CreateWindow(kWindowTitle, place.x, place.y, place.width, place.height,
+                                          windowFlags(description.fullscreen));
+    if (window == nullptr) {
+        if (pixelFormatRefused())
+            fatalError(kOpenGLError, unknownCallError("Pixel format not available", "OpenGL-API",
+                                                      "ChoosePixelFormat"));
+        windowFailed();
+    }
+    enterFullscreen(window);
+    SDL_ShowWindow(window);
+    SDL_RaiseWindow(window);
+    return window;
 }
 
 void saveDesktopGammaRamp() {
@@ -281,7 +344,7 @@ int32_t createMainWindow(const WindowDescription& description) {
         fillMissingQueries(query);
         choice = chooseMultisampling(query, description.multisampling);
     }
-    setPixelFormatAttributes(choice.multisampled ? samplesForSetting(choice.setting) : -1);
+    int samples = choice.multisampled ? samplesForSetting(choice.setting) : -1;
 
     // The clock's time base and the running flag start with the window.
     eventState.clock.timeBase = tickCount();
@@ -289,26 +352,19 @@ int32_t createMainWindow(const WindowDescription& description) {
     if (!sizeUsable(description.width, description.height)) windowFailed();
     windowState.fullscreen = description.fullscreen;
     windowState.gamma = description.gamma;
-    int position = description.fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
-    SDL_Window* window = SDL_CreateWindow(kWindowTitle, position, position, description.width,
-                                          description.height, windowFlags(description.fullscreen));
-    if (window == nullptr) {
-        if (pixelFormatRefused())
-            fatalError(kOpenGLError, unknownCallError("Pixel format not available", "OpenGL-API",
-                                                      "ChoosePixelFormat"));
-        windowFailed();
-    }
-    windowState.window = window;
-    enterFullscreen(window);
-    SDL_ShowWindow(window);
-    SDL_RaiseWindow(window);
+    ScreenRect place = initialWindowPlace(description);
+    SDL_Window* window = openMainWindow(description, place, samples);
     if (!description.fullscreen) {
-        int top = 0, left = 0, bottom = 0, right = 0;
-        if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
-            windowState.frameWidth = left;
-            windowState.frameTop = top;
+        // Too large with its borders: made again, smaller (and with other buffers where its
+        // frames are now scaled).
+        ScreenRect fitted = placeWithBorders(window, description, place);
+        if (fitted.width != place.width || fitted.height != place.height) {
+            SDL_DestroyWindow(window);
+            place = fitted;
+            window = openMainWindow(description, place, samples);
         }
     }
+    windowState.window = window;
 
     windowState.context = SDL_GL_CreateContext(window);
     if (windowState.context == nullptr)
@@ -320,6 +376,11 @@ int32_t createMainWindow(const WindowDescription& description) {
                                     "thread's current rendering context failed",
                                     "OpenGL-API", "wglMakeCurrent"));
     captureGLStrings();
+    // A window of another size than its frames shows them scaled (where the driver cannot,
+    // they are shown as they are).
+    if (place.width != description.width || place.height != description.height)
+        startScaledFrames(description.width, description.height, description.depthBits,
+                          std::max(samples, 0));
     saveDesktopGammaRamp();
     if (description.treeWindow && windowState.createTreeWindow != nullptr)
         windowState.createTreeWindow();
@@ -333,6 +394,7 @@ void destroyMainWindow() {
     eventState.running = false;
     restoreGammaRamp();
     if (windowState.context != nullptr) {
+        stopScaledFrames();
         if (SDL_GL_MakeCurrent(windowState.window, nullptr) != 0)
             noticeBox(kOpenGLError,
                       unknownCallError("Releasing current OpenGL rendering context failed",
@@ -406,6 +468,57 @@ ScreenRect mainWindowRect() {
         rect.height += top + bottom;
     }
     return rect;
+}
+
+ScreenRect placeWindow(int width, int height, const ScreenRect& usable,
+                       const WindowBorders& borders) {
+    int areaWidth = usable.width - borders.left - borders.right;
+    int areaHeight = usable.height - borders.top - borders.bottom;
+    ScreenRect place = {0, 0, width, height};
+    if (width > areaWidth || height > areaHeight) {
+        FrameArea fitted = fitAspect(width, height, areaWidth, areaHeight);
+        if (fitted.width > 0) place.width = fitted.width, place.height = fitted.height;
+    }
+    place.x = usable.x + borders.left + (areaWidth - place.width) / 2;
+    place.y = usable.y + borders.top + (areaHeight - place.height) / 2;
+    return place;
+}
+
+void swapMainWindow() {
+    if (windowState.window == nullptr) return;
+    if (scaledFrames.active) {
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+        showScaledFrame(width, height);
+    }
+    SDL_GL_SwapWindow(windowState.window);
+    if (scaledFrames.active) drawScaledFrames();
+}
+
+void mainFrameSize(int& width, int& height) {
+    if (scaledFrames.active) {
+        width = scaledFrames.drawn.width;
+        height = scaledFrames.drawn.height;
+        return;
+    }
+    width = height = 0;
+    if (windowState.window != nullptr) SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+}
+
+void readMainFrame() {
+    if (scaledFrames.active)
+        readScaledFrame();
+    else
+        glReadBuffer(GL_BACK);
+}
+
+void mouseToFrame(int& x, int& y) {
+    if (!scaledFrames.active || windowState.window == nullptr) return;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(windowState.window, &width, &height);
+    const OffscreenFrame& frame = scaledFrames.drawn;
+    windowPointToFrame(fitAspect(frame.width, frame.height, width, height), frame.width,
+                       frame.height, x, y);
 }
 
 // ---- GL identification strings ----

@@ -119,3 +119,27 @@ struct ScreenRect {
     int height = 0;
 };
 ScreenRect mainWindowRect();
+
+// What the window manager puts around a window's client area.
+struct WindowBorders {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// The client area of a window for width x height pixels on the usable desktop (the desktop
+// without its panels): centred there with its borders, and made smaller, keeping its aspect,
+// where the whole window would not fit. A window is never larger than the usable desktop.
+ScreenRect placeWindow(int width, int height, const ScreenRect& usable,
+                       const WindowBorders& borders);
+
+// Ends a frame of the main window: shows it (scaled where the window is not the frame's size)
+// and swaps the buffers.
+void swapMainWindow();
+// The size of the main window's frames: the configured size, also where they are shown scaled.
+void mainFrameSize(int& width, int& height);
+// Selects the main window's finished frame for reading (glReadPixels).
+void readMainFrame();
+// A mouse position in the main window as a position in its frame.
+void mouseToFrame(int& x, int& y);

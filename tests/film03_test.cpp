@@ -19,6 +19,7 @@
 #include "config/configuration.h"
 #include "platform/instance.h"
 #include "resources/bigfile.h"
+#include "support/pictures.h"
 #include "support/test_support.h"
 #include "tools/bigfile_writer.h"
 
@@ -205,6 +206,27 @@ TEST_F(Film03, FullScreenInTheDesktopsOnlyMode) {
     ProgramRun run = runFilm03(dir.path, kShortRun);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
+}
+
+// A size the display lacks, offered at the rate "?": full screen covers the desktop and
+// shows the frames, still drawn and read back at the configured size, scaled.
+TEST_F(Film03, FullScreenInASizeTheDisplayLacksIsShownScaled) {
+    linkData(dir.path);
+    ConfigRecord record = windowedRecord();
+    record.block1.fullscreen = 1;
+    record.block1.screenWidth = 640;
+    record.block1.screenHeight = 480;
+    record.block1.refreshRate = 0;
+    writeRecord(dir.path, record);
+    ProgramRun run = runFilm03(dir.path, kShortRun + " --shots end:19000");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    RgbPicture shot = readPngRgb(dir.file("end-19000.png"));
+    EXPECT_EQ(shot.width, 640);
+    EXPECT_EQ(shot.height, 480);
+    EXPECT_TRUE(std::any_of(shot.pixels.begin(), shot.pixels.end(), [](uint8_t value) {
+        return value > 64;
+    })) << "the end screen is missing";
 }
 
 TEST_F(Film03, SecondStartRaisesTheFirstAndEndsAtOnce) {
