@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
 
 #include <algorithm>
 #include <cmath>
@@ -210,19 +211,40 @@ void enterFullscreen(SDL_Window* window) {
     SDL_WarpMouseInWindow(window, mode.w / 2, mode.h / 2);
 }
 
-// With its borders known, where the window fits on the usable desktop; the frame sizes of
-// the cursor test are kept.
-ScreenRect placeWithBorders(SDL_Window* window, const WindowDescription& description,
-                            const ScreenRect& place) {
-    WindowBorders borders;
-    if (SDL_GetWindowBordersSize(window, &borders.top, &borders.left, &borders.bottom,
-                                 &borders.right) != 0)
-        return place;
-    windowState.frameWidth = borders.left;
-    windowState.frameTop = borders.top;
-    ScreenRect usable = usableDesktop();
-    if (usable.width <= 0 || usable.height <= 0) return place;
-    return placeWindow(description.width, description.height, usable, borders);
+// A window manager that frames windows runs on the display (X11 only; elsewhere windows
+// are taken to have no borders).
+bool windowManagerRuns(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    Display* display = info.info.x11.display;
+    Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
+                                    XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+                 count == 1;
+    if (data != nullptr) XFree(data);
+    return found;
+}
+
+// A window manager tells a shown window's borders a moment later; they are waited for a
+// little while.
+WindowBorders waitForBorders(SDL_Window* window) {
+    constexpr Uint32 kBorderWaitMs = 250;
+    WindowBorders b;
+    bool managed = windowManagerRuns(window);
+    Uint32 start = SDL_GetTicks();
+    while (SDL_GetWindowBordersSize(window, &b.top, &b.left, &b.bottom, &b.right) == 0) {
+        if (b.top != 0 || b.left != 0 || b.bottom != 0 || b.right != 0) return b;
+        if (!managed || SDL_GetTicks() - start > kBorderWaitMs) break;
+        SDL_PumpEvents();
+        SDL_Delay(1);
+    }
+    return {};
 }
 
 // Makes and shows the main window at place. Its own buffers are multisampled only where the
@@ -242,6 +264,28 @@ SDL_Window* openMainWindow(const WindowDescription& description, const ScreenRec
     enterFullscreen(window);
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
+    return window;
+}
+
+// With its borders known, a window that would reach beyond the usable desktop is made again,
+// smaller, and put inside it (its buffers change where its frames are now scaled). The
+// border sizes of the cursor test are kept.
+SDL_Window* fitWithBorders(SDL_Window* window, const WindowDescription& description,
+                           ScreenRect& place, int samples) {
+    WindowBorders borders = waitForBorders(window);
+    ScreenRect usable = usableDesktop();
+    if (usable.width > 0 && usable.height > 0) {
+        ScreenRect fitted = placeWindow(description.width, description.height, usable, borders);
+        if (fitted.width != place.width || fitted.height != place.height) {
+            SDL_DestroyWindow(window);
+            place = fitted;
+            window = openMainWindow(description, place, samples);
+            borders = waitForBorders(window);
+            SDL_SetWindowPosition(window, place.x, place.y);
+        }
+    }
+    windowState.frameWidth = borders.left;
+    windowState.frameTop = borders.top;
     return window;
 }
 
@@ -354,16 +398,7 @@ int32_t createMainWindow(const WindowDescription& description) {
     windowState.gamma = description.gamma;
     ScreenRect place = initialWindowPlace(description);
     SDL_Window* window = openMainWindow(description, place, samples);
-    if (!description.fullscreen) {
-        // Too large with its borders: made again, smaller (and with other buffers where its
-        // frames are now scaled).
-        ScreenRect fitted = placeWithBorders(window, description, place);
-        if (fitted.width != place.width || fitted.height != place.height) {
-            SDL_DestroyWindow(window);
-            place = fitted;
-            window = openMainWindow(description, place, samples);
-        }
-    }
+    if (!description.fullscreen) window = fitWithBorders(window, description, place, samples);
     windowState.window = window;
 
     windowState.context = SDL_GL_CreateContext(window);
