@@ -122,7 +122,7 @@ void writeAudio(const void* data, size_t bytes) {
     state.audioBytes += bytes;
 }
 
-// The window's size, both sides even: the video's colour format halves them.
+// The frames' size, both sides even: the video's colour format halves them.
 void frameSize(int& width, int& height) {
     mainFrameSize(width, height);
     if (width <= 0 || height <= 0) {
