@@ -4,6 +4,7 @@
 #include <GL/glext.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -165,6 +166,80 @@ TEST_F(Textures, ColourKeyOnDecodingAndFromTheCache) {
     deleteAllTextures();
     std::filesystem::remove(folder.file("Glyphs.png"));
     EXPECT_EQ(firstTexel(loadTexture("Glyphs.png", "")), ownAlpha);
+}
+
+// A cache file that fails its checks is reported and not used: the texture is decoded from
+// its image, and with saving on the cache is made again without asking (or, for an image too
+// small to be cached, taken away). One that passes them is used.
+TEST_F(Textures, CacheFilesThatFailTheirChecksAreReportedAndReplaced) {
+    using Bytes = std::vector<unsigned char>;
+    ASSERT_TRUE(writePng(folder.file("Textur64.png"), 256, 256, kGreen));
+    ASSERT_TRUE(writePng(folder.file("Small.png"), 16, 16, kGreen));
+    auto cacheOf = [](size_t pixelBytes, uint16_t width, uint16_t height) {
+        Bytes file(pixelBytes, 7);
+        for (uint16_t side : {width, height})
+            file.push_back(uint8_t(side)), file.push_back(side >> 8);
+        return file;
+    };
+    const Bytes marked = [&] {
+        Bytes file = cacheOf(262144, 256, 256);
+        file[0] = 1, file[1] = 2, file[2] = 3, file[3] = 4;
+        return file;
+    }();
+    const std::string noPowerOfTwo = " pixels, which is no power of 2 size.";
+    struct Case {
+        const char* image;
+        Bytes cache;
+        bool olderThanImage;
+        std::string problem; // empty: the cache is used
+    };
+    const Case cases[] = {
+        {"Textur64.png", marked, false, ""},
+        {"Textur64.png", {1, 2, 3}, false, "It is shorter than its size trailer of 4 bytes."},
+        {"Textur64.png", cacheOf(262144, 512, 512), false,
+         "Its size trailer says 512 x 512 pixels, which does not match its length of 262148 "
+         "bytes."},
+        {"Textur64.png", cacheOf(0, 0, 0), false, "It holds 0 x 0" + noPowerOfTwo},
+        {"Textur64.png", cacheOf(12, 3, 1), false, "It holds 3 x 1" + noPowerOfTwo},
+        {"Textur64.png", marked, true, "It is older than \"TEXTUR64.PNG\", which holds the image."},
+        {"Small.png", {1, 2, 3}, false, "It is shorter than its size trailer of 4 bytes."},
+    };
+    const std::vector<uint8_t> green(kGreen, kGreen + 4), mark = {1, 2, 3, 4};
+    for (bool saving : {true, false}) {
+        textureState.quality.saveCompressed = saving;
+        for (const Case& c : cases) {
+            const std::string base = c.image == std::string("Small.png") ? "small" : "textur64";
+            const std::string cache = folder.file(base + ".unc");
+            SCOPED_TRACE(std::string(c.image) + (saving ? ", saving: " : ": ") + c.problem);
+            writeWholeFile(cache, c.cache);
+            if (c.olderThanImage)
+                std::filesystem::last_write_time(
+                    cache,
+                    std::filesystem::last_write_time(folder.file(c.image)) - std::chrono::hours(1));
+            BoxRecorder boxes;
+            EXPECT_EQ(firstTexel(loadTexture(c.image, "")), c.problem.empty() ? mark : green);
+            Bytes after = std::filesystem::exists(cache) ? readWholeFile(cache) : Bytes{};
+            deleteAllTextures();
+            std::filesystem::remove(cache);
+            if (c.problem.empty()) {
+                EXPECT_TRUE(boxes.boxes.empty());
+                continue;
+            }
+            ASSERT_EQ(boxes.boxes.size(), 1u) << "one notice, no question";
+            EXPECT_EQ(boxes.boxes[0].kind, BoxKind::Notice);
+            std::string upper = base == "small" ? "SMALL" : "TEXTUR64";
+            EXPECT_EQ(boxes.boxes[0].text,
+                      "The texture cache file \"" + upper + ".unc\" is not used !\n\n" + c.problem +
+                          "\n\nThe texture is decoded from \"" + upper + ".PNG\" instead" +
+                          (saving ? " and the cache file is made again." : "."));
+            if (!saving)
+                EXPECT_EQ(after, c.cache) << "left alone";
+            else if (base == "small")
+                EXPECT_TRUE(after.empty()) << "taken away";
+            else
+                EXPECT_EQ(Bytes(after.end() - 4, after.end()), (Bytes{0, 1, 0, 1})) << "made again";
+        }
+    }
 }
 
 TEST_F(Textures, FilteringFollowsTheSettingAndTheOptions) {
