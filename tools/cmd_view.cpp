@@ -31,6 +31,7 @@
 #include "tools/commands.h"
 #include "tools/image_write.h"
 #include "tools/scene_view.h"
+#include "tools/tool_report.h"
 
 namespace {
 
@@ -57,6 +58,12 @@ struct Viewer {
     bool fontLoaded = false; // the statistics overlay has its font
 };
 
+// The working folder (the scene's) holds the demo's bigfile.
+bool bigfileHere() {
+    std::error_code error;
+    return std::filesystem::is_regular_file(kBigfileName, error);
+}
+
 void loadScene(const std::string& fileName, bool loadTextures) {
     TextureLoadOptions saved = textureState.options;
     // As the loading phase does: the scene's textures get mipmaps, anisotropy, compression.
@@ -64,8 +71,7 @@ void loadScene(const std::string& fileName, bool loadTextures) {
     textureState.options.noAnisotropy = false;
     textureState.options.noCompression = false;
     reader3dsState.loadTextures = loadTextures;
-    reader3dsState.textureFallbackArchive =
-        std::filesystem::exists(kBigfileName) ? kBigfileName : "";
+    reader3dsState.textureFallbackArchive = bigfileHere() ? kBigfileName : "";
     load3dsScene(fileName, "", "", "", -1, &sceneGraphState.root);
     textureState.options = saved;
     addDefaultFaceGroups();
@@ -77,8 +83,7 @@ void loadScene(const std::string& fileName, bool loadTextures) {
 bool loadOverlayFont() {
     const char* font = "font.png";
     std::string archive = fileExists(font, "") ? "" : kBigfileName;
-    if (!archive.empty() && (!std::filesystem::exists(archive) || !fileExists(font, archive)))
-        return false;
+    if (!archive.empty() && (!bigfileHere() || !fileExists(font, archive))) return false;
     buildFont(font, archive);
     return true;
 }
@@ -199,8 +204,7 @@ bool writeShot(const Viewer& viewer) {
     std::FILE* file = std::fopen(viewer.options.shotFile.c_str(), "wb");
     bool written = file != nullptr && std::fwrite(png.data(), 1, png.size(), file) == png.size();
     if (file != nullptr && std::fclose(file) != 0) written = false;
-    if (!written)
-        std::fprintf(stderr, "demotool: cannot write %s\n", viewer.options.shotFile.c_str());
+    if (!written) toolFailure("cannot write \"" + viewer.options.shotFile + "\"");
     return written;
 }
 
@@ -209,8 +213,7 @@ bool prepareView(Viewer& viewer) {
     const ViewOptions& options = viewer.options;
     viewer.camera = findViewCamera(options.cameraName);
     if (viewer.camera == nullptr && !options.cameraName.empty()) {
-        std::fprintf(stderr, "demotool: %s has no camera named '%s'\n", options.file.c_str(),
-                     options.cameraName.c_str());
+        toolFailure(options.file + " has no camera named '" + options.cameraName + "'");
         return false;
     }
     viewer.headlight = addHeadlightIfUnlit();
@@ -246,19 +249,21 @@ int runView(int argc, char** argv) {
     Viewer viewer;
     std::string error;
     if (!parseViewArguments(argc, argv, viewer.options, error)) {
-        std::fprintf(stderr, "demotool view: %s\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "demotool: view: %s\n%s", error.c_str(), kUsage);
         return 2;
     }
     ViewOptions& options = viewer.options;
     // The picture goes where the caller meant, before the working folder changes.
+    std::error_code pathError;
     if (!options.shotFile.empty())
-        options.shotFile = std::filesystem::absolute(options.shotFile).string();
-    std::filesystem::path path = std::filesystem::absolute(options.file);
+        options.shotFile = std::filesystem::absolute(options.shotFile, pathError).string();
+    std::filesystem::path path = std::filesystem::absolute(options.file, pathError);
+    if (pathError) return toolFailure("no working folder: " + pathError.message());
+    if (!requireInputFile(options.file)) return 1;
 
     if (!openToolWindow(viewTitle(options.file, 0), options.width, options.height,
                         !options.shotFile.empty(), error)) {
-        std::fprintf(stderr, "demotool: no OpenGL window (%s)\n", error.c_str());
-        return 1;
+        return toolFailure("no OpenGL window (" + error + ")");
     }
     RenderSettings settings;
     settings.screenWidth = options.width, settings.screenHeight = options.height;
