@@ -56,21 +56,28 @@ Picture readPicture(const std::string& path) {
     return picture;
 }
 
-// Distinct colours (to 5 bits a channel) and the mean brightness of a picture.
+// Distinct colours (to 5 bits a channel), the mean brightness of a picture, and the share of
+// its pixels in the strong greens and magentas of a normal map drawn as a plain texture.
 struct PictureFigures {
     size_t colours = 0;
     double brightness = 0.0; // 0..255
+    double normalMapShare = 0.0;
 };
 PictureFigures figures(const Picture& picture) {
     std::set<uint32_t> colours;
     double sum = 0.0;
+    size_t normalMapColoured = 0;
     for (size_t i = 0; i + 3 < picture.rgba.size(); i += 4) {
         const uint8_t* p = &picture.rgba[i];
         colours.insert(uint32_t(p[0] >> 3) << 10 | uint32_t(p[1] >> 3) << 5 | uint32_t(p[2] >> 3));
         sum += (p[0] + p[1] + p[2]) / 3.0;
+        bool green = p[1] > p[0] + 40 && p[1] > p[2] + 20;
+        bool magenta = p[0] > p[1] + 60 && p[2] > p[1] + 60;
+        if (green || magenta) ++normalMapColoured;
     }
     size_t pixels = picture.rgba.size() / 4;
-    return {colours.size(), pixels ? sum / double(pixels) : 0.0};
+    if (pixels == 0) return {};
+    return {colours.size(), sum / double(pixels), double(normalMapColoured) / double(pixels)};
 }
 
 // Mean absolute difference per channel of two pictures of one size.
@@ -138,6 +145,8 @@ TEST(ViewHall, Camera03AtThreeFramesGivesLitTexturedDifferentPictures) {
         // An untextured, unshaded frame has a few dozen colours; the close view of the dark
         // logo against the brick wall has about 250.
         EXPECT_GT(f.colours, 150u) << "frame " << frame << " is textured and shaded";
+        // The bump-mapped pillars are lit through their normal maps, not painted with them.
+        EXPECT_LT(f.normalMapShare, 0.01) << "frame " << frame;
         pictures.push_back(picture);
     }
     EXPECT_GT(difference(pictures[0], pictures[1]), 10.0);

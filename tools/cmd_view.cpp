@@ -8,6 +8,7 @@
 // time, for measuring the renderer.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -29,6 +30,7 @@
 #include "scene/reader3ds.h"
 #include "scene/scene_graph.h"
 #include "tools/commands.h"
+#include "tools/font_gen.h"
 #include "tools/image_write.h"
 #include "tools/scene_view.h"
 #include "tools/tool_report.h"
@@ -55,7 +57,9 @@ struct Viewer {
     bool dragging = false;
     int lastMouseX = 0, lastMouseY = 0;
     int32_t titleFrame = -1;
-    bool fontLoaded = false; // the statistics overlay has its font
+    bool fontLoaded = false; // the statistics overlay and the help line have their font
+    bool helpShown = true;
+    bool helpKeyDown = false;
 };
 
 // The working folder (the scene's) holds the demo's bigfile.
@@ -79,13 +83,53 @@ void loadScene(const std::string& fileName, bool loadTextures) {
     for (int32_t i = 0; i < objectState.count; ++i) buildObjectBuffers(*objectState.objects[i]);
 }
 
-// The statistics overlay's font, from the scene's folder or its bigfile; false without one.
+// The font of the statistics overlay and the help line: font.png from the scene's folder or
+// its bigfile, else the demo's font drawn here as build-data draws it; false when even its
+// typeface is not installed.
 bool loadOverlayFont() {
     const char* font = "font.png";
     std::string archive = fileExists(font, "") ? "" : kBigfileName;
-    if (!archive.empty() && (!bigfileHere() || !fileExists(font, archive))) return false;
-    buildFont(font, archive);
+    if (archive.empty() || (bigfileHere() && fileExists(font, archive))) {
+        buildFont(font, archive);
+        return true;
+    }
+    if (!fontImageAvailable()) return false;
+    Image image = buildFontImage();
+    std::vector<uint8_t> rgba;
+    for (size_t i = 0; i + 2 < image.pixels.size(); i += size_t(image.channels)) {
+        const uint8_t* p = &image.pixels[i];
+        bool black = p[0] == 0 && p[1] == 0 && p[2] == 0; // the colour key, as for font.png
+        rgba.insert(rgba.end(), {p[0], p[1], p[2], uint8_t(black ? 0 : 255)});
+    }
+    buildFontFromPixels(rgba.data(), image.width, image.height);
     return true;
+}
+
+// Without any font the window cannot show its help: the controls go to standard output.
+void printControls() {
+    std::printf("demotool view: no font for the window's help line; its controls are:\n");
+    for (const ViewControl& control : kViewControls)
+        std::printf("  %-18s %s\n", control.input, control.action);
+    std::fflush(stdout);
+}
+
+// The help line at the bottom left of the window, on a dark band over the picture.
+void drawHelpLine() {
+    const float size = 0.027f, lineSpacing = 0.012f, margin = 0.02f;
+    std::string text = viewHelpText(70);
+    int lines = 1 + int(std::count(text.begin(), text.end(), '\n'));
+    float height = lines * renderState.aspect * size + (lines - 1) * lineSpacing;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    selectTextureUnit(0);
+    glDisable(GL_TEXTURE_2D);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
+    drawQuad2D(-1.0f, -1.0f + height + 2 * margin, 2.0f, height + 2 * margin);
+    glColor4f(1.0f, 1.0f, 0.8f, 1.0f);
+    setTextLayout(size, 0.0f, lineSpacing);
+    drawText(-1.0f + margin, -1.0f + height + margin, text);
+    glDisable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE); // back to the engine's additive default
 }
 
 // The pose drawn this frame: the free camera, the file's camera or the framing one.
@@ -141,6 +185,9 @@ void handleInput(Viewer& viewer) {
         orbitZoom(viewer.orbit, steps);
     }
     if (eventState.keys['C']) viewer.freeCamera = false;
+    bool helpKey = eventState.keys['H'] != 0;
+    if (helpKey && !viewer.helpKeyDown) viewer.helpShown = !viewer.helpShown;
+    viewer.helpKeyDown = helpKey;
 }
 
 int playInWindow(Viewer& viewer) {
@@ -150,6 +197,7 @@ int playInWindow(Viewer& viewer) {
         animateFrame(viewer);
         drawFrame(viewer);
         if (viewer.fontLoaded) drawStatisticsOverlay(currentStatisticsInputs());
+        if (viewer.fontLoaded && viewer.helpShown) drawHelpLine();
         presentToolWindow();
         countFrame(tickCount());
         if (viewer.time / 10 != viewer.titleFrame) {
@@ -271,6 +319,7 @@ int runView(int argc, char** argv) {
     settings.multisampleMode = 0;
     initEngine(settings, driverQuery(glStrings));
     buildNormalisationCubeMap();
+    setSceneModelDefaults(); // bump-mapped objects are lit per pixel, as in the demo
     initSceneGraph();
     viewer.engineFarPlane = renderState.farPlane;
     // Texture names in a scene file are relative to the file's folder.
@@ -278,7 +327,9 @@ int runView(int argc, char** argv) {
     std::error_code folderError;
     std::filesystem::current_path(path.parent_path(), folderError);
     loadScene(folderError ? path.string() : path.filename().string(), options.loadTextures);
-    viewer.fontLoaded = options.shotFile.empty() && options.frameCount == 0 && loadOverlayFont();
+    const bool window = options.shotFile.empty() && options.frameCount == 0;
+    viewer.fontLoaded = window && loadOverlayFont();
+    if (window && !viewer.fontLoaded) printControls();
 
     int result = runViewer(viewer);
     shutdownEngine();
