@@ -220,7 +220,6 @@ TEST(Reader3dsFiles, PaddedAndCutShortVariantsLoadWhatIsWhole) {
     TempDir dir;
     for (const std::string& file : sceneFiles()) {
         const std::vector<unsigned char> bytes = readWholeFile(file);
-        ASSERT_GT(bytes.size(), 22u) << file;
         std::vector<unsigned char> padded = bytes, longer = bytes;
         padded.insert(padded.end(), {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF});
         longer[2] = uint8_t(longer[2] + 1); // no file here is a multiple of 256 bytes long
@@ -230,11 +229,7 @@ TEST(Reader3dsFiles, PaddedAndCutShortVariantsLoadWhatIsWhole) {
              {std::pair{"padded", padded}, {"longer main chunk", longer}, {"cut", cut}}) {
             SCOPED_TRACE(file + " " + what);
             writeWholeFile(dir.file("variant.3ds"), variant);
-            const SceneSummary loaded = inspectWithDemotool(dir.file("variant.3ds"), false);
-            EXPECT_EQ(loaded.meshFaces, original.meshFaces);
-            EXPECT_EQ(loaded.parentChild, original.parentChild);
-            EXPECT_EQ(loaded.cameras, original.cameras);
-            EXPECT_EQ(loaded.lights, original.lights);
+            compare(inspectWithDemotool(dir.file("variant.3ds"), false), original, false);
         }
     }
 }
