@@ -28,10 +28,7 @@
 #include "render/capabilities.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
-#include "render/texture_modes.h"
 #include "resources/textures.h"
-#include "scene/mesh_processing.h"
-#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
@@ -168,13 +165,6 @@ void configureTextures() {
     quality.anisotropy = running.anisotropy;
     quality.saveCompressed = running.saveCompressedTextures;
     setTextureQuality(quality);
-}
-
-void setSceneModelDefaults() {
-    objectState.defaultTextureMode = layerTexModeDefault;
-    meshState.bumpModes[0] = layerTexModeReplaceOpaque;
-    meshState.bumpModes[1] = layerTexModeDot3;
-    meshState.bumpModes[2] = layerTexModeModulatePrimary;
 }
 
 void applyConfiguredGamma() {

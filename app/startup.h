@@ -32,9 +32,6 @@ void checkConfiguredCapabilities(const GLQuery& query);
 void startConfiguredEngine(const GLQuery& query);
 // The texture manager's quality settings.
 void configureTextures();
-// What new face groups and bump-mapped meshes take from the texture modes: the default mode
-// on every unit, and the three DOT3 set-ups.
-void setSceneModelDefaults();
 // The configured gamma ramp, or the plain one (gamma 1, kept) where the display refuses it.
 void applyConfiguredGamma();
 

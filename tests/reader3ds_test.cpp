@@ -245,6 +245,58 @@ TEST_F(Reader3ds, UnknownChunksAreSkippedWhereverTheyStand) {
     EXPECT_EQ(object("Tri").lods[0].faceGroupCount, 1u);
 }
 
+// A mesh and its keyframer node, ending in the node's position track (with `trailer`, in a
+// 6-byte chunk after it).
+std::vector<uint8_t> sceneEndingInATrack(bool trailer) {
+    Builder3ds b;
+    b.beginFile(), b.mesh(quad("Box")), b.endEditor(), b.beginKeyframer(0, 10);
+    b.beginNode(0xB002, "Box", -1), b.track(0xB020, {{0, {1, 2, 3}}});
+    if (trailer) b.flag(0xB0FF);
+    return b.finish();
+}
+
+TEST_F(Reader3ds, PaddingAndAMainChunkOverrunningTheFileByLessThanAHeaderAreTolerated) {
+    const std::vector<uint8_t> whole = sceneEndingInATrack(false);
+    const uint32_t size = uint32_t(whole.size());
+    auto variant = [](std::vector<uint8_t> file, size_t cut, std::vector<uint8_t> tail,
+                      uint32_t mainLength) {
+        file.resize(file.size() - cut);
+        file.insert(file.end(), tail.begin(), tail.end());
+        for (int i = 0; i < 4; ++i) file[2 + i] = uint8_t(mainLength >> (8 * i));
+        return file;
+    };
+    const std::string ignored = " bytes after the main chunk are no 3DS data and are ignored !",
+                      claims = "Attention : the main chunk claims ", more = " more than the file";
+    const struct {
+        std::vector<uint8_t> file;
+        uint32_t keys;
+        std::string notes; // the loading log's notes, joined by '|'
+    } cases[] = {
+        {variant(whole, 0, std::vector<uint8_t>(5), size), 1, "Attention : 5" + ignored},
+        {variant(whole, 0, {0x77, 0x77, 6, 0, 0, 0, 1, 2, 3}, size), 1, "Attention : 3" + ignored},
+        {variant(whole, 0, {}, size + 5), 1, claims + "5 bytes" + more + " holds !"},
+        {variant(whole, 1, {}, size), 0,
+         claims + "1 bytes" + more + " holds !|Attention : the chunk 0xB020 (position track) at " +
+             "byte " + std::to_string(size - 38) + " is cut short by the end of the file and is " +
+             "left out !"},
+        {variant(sceneEndingInATrack(true), 2, {}, size + 6), 1,
+         claims + "2 bytes" + more + " holds !|Attention : the file ends inside a chunk header, " +
+             "its last 4 bytes are left out !"},
+    };
+    for (const auto& c : cases) {
+        lines.clear();
+        load(c.file);
+        std::string notes;
+        for (const std::string& line : lines)
+            if (line.starts_with("Attention")) notes += (notes.empty() ? "" : "|") + line;
+        EXPECT_EQ(notes, c.notes);
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_EQ(object("Box").lods[0].faceCount, 2u) << c.notes;
+        EXPECT_EQ(object("Box").tracks.positionKeyCount, c.keys) << c.notes;
+        deleteAllObjects(), shutdownSceneGraph(), initSceneGraph();
+    }
+}
+
 TEST_F(Reader3ds, NanVerticesAreZeroedWithANotice) {
     Builder3ds b;
     b.beginFile();
@@ -503,9 +555,9 @@ TEST_F(Reader3dsDeath, DamagedFilesEndWithAReportNamingTheFault) {
                  "the end of its parent chunk 0x4100 (triangular mesh) at byte 32 (14 bytes "
                  "long).");
     std::vector<uint8_t> pastEnd = meshFile(vertices3);
-    pastEnd[2] += 1; // the main chunk claims one byte more than the file has
+    pastEnd[2] += 6; // the main chunk claims a whole header more than the file has
     expectDamage(pastEnd, "The chunk 0x4D4D (main) at byte 0 has the length " +
-                              std::to_string(pastEnd.size() + 1) +
+                              std::to_string(pastEnd.size() + 6) +
                               " and runs past the end of the file (" +
                               std::to_string(pastEnd.size()) + " bytes).");
     expectDamage(meshFile([](Builder3ds& b) { b.begin(0x4110), b.u16(2), b.vec(0, 0, 0); }),

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "builder3ds.h"
+#include "render/font2d.h"
 #include "scene/objects.h"
 #include "scene/reader3ds.h"
 #include "scene/scene_graph.h"
@@ -393,6 +394,22 @@ TEST(ViewTitle, NameAndFrame) {
     EXPECT_EQ(viewTitle("/data/build/Film_03.3ds", 20005),
               "demotool view - Film_03.3ds - frame 2000");
     EXPECT_EQ(viewTitle("x.3ds", 0), "demotool view - x.3ds - frame 0");
+}
+
+// The help line is drawn in the engine's font, which has no small letters: a character
+// without a glyph would leave a gap. Lines stay as short as asked.
+TEST(ViewHelp, EveryCharacterHasAGlyphAndLinesFit) {
+    const std::string text = viewHelpText(40);
+    size_t lineStart = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\n') {
+            EXPECT_LE(i - lineStart, 40u) << text;
+            lineStart = i + 1;
+        } else if (text[i] != ' ') {
+            EXPECT_GE(glyphForCharacter(text[i]), 0) << text[i] << " in " << text;
+        }
+    }
+    EXPECT_NE(text.find("LEFT BUTTON DRAG: ORBIT A FREE CAMERA"), std::string::npos) << text;
 }
 
 } // namespace

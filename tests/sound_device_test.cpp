@@ -182,7 +182,7 @@ TEST(DemotoolMix, WritesTheSoundAsWavAndRejectsDamagedFiles) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
     std::vector<unsigned char> err = readWholeFile(dir.file("err.txt"));
     EXPECT_EQ(std::string(err.begin(), err.end()),
-              "fatal\tFMOD - Sound System - ERROR\tLoading sound file failed !\\n\\nPOSSIBLE "
-              "reasons :\\n- A sound file is missing\\n- A sound file is write-protected or "
-              "blocked\\n\\nFMOD error message :\\nUnknown file format\n");
+              "demotool: mix: Loading sound file failed ! POSSIBLE reasons : - A sound file is "
+              "missing - A sound file is write-protected or blocked FMOD error message : Unknown "
+              "file format\n");
 }

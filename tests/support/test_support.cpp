@@ -1,7 +1,9 @@
 #include "support/test_support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -74,6 +76,30 @@ HiddenGLWindow::~HiddenGLWindow() {
     if (context != nullptr) SDL_GL_DeleteContext(context);
     if (window != nullptr) SDL_DestroyWindow(window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+ToolRun runTool(const std::string& arguments, int timeoutSeconds) {
+    TempDir dir;
+    std::string command = "timeout -k 5 " + std::to_string(timeoutSeconds) +
+                          " " ZORX_BIN_DIR "/demotool " + arguments + " >" +
+                          shellQuoted(dir.file("out")) + " 2>" + shellQuoted(dir.file("err"));
+    int status = std::system(command.c_str());
+    ToolRun run;
+    if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    // timeout reports a signal of its child as 128 + the signal, and a run it ended as 124.
+    if (run.exitCode > 128) run.signal = run.exitCode - 128;
+    if (run.exitCode == 124) run.signal = SIGTERM;
+    std::vector<unsigned char> out = readWholeFile(dir.file("out")),
+                               err = readWholeFile(dir.file("err"));
+    run.out.assign(out.begin(), out.end());
+    run.err.assign(err.begin(), err.end());
+    return run;
 }
 
 std::vector<unsigned char> readWholeFile(const std::string& path) {

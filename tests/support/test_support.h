@@ -48,6 +48,16 @@ struct HiddenGLWindow {
     bool ok = false;
 };
 
+// demotool run with the arguments (shell words), its standard output and error captured
+// apart. A run longer than timeoutSeconds is ended; a signal that ended it is in `signal`.
+struct ToolRun {
+    int exitCode = -1;
+    int signal = 0;
+    std::string out, err;
+};
+ToolRun runTool(const std::string& arguments, int timeoutSeconds);
+std::string shellQuoted(const std::string& text);
+
 std::vector<unsigned char> readWholeFile(const std::string& path);
 void writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);
 
