@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/failure.h"
+#include "platform/gl_context.h"
 
 GLCapabilities glCapabilities;
 
@@ -49,13 +50,15 @@ template <typename Proc> void fetch(const GLQuery& query, Proc& proc, const char
 const char* const kDriverAdvice =
     "\n\nPlease buy a better 3D card or try to install the latest OpenGL drivers.";
 
+// The window system may offer the swap interval through one of several extensions (or as
+// part of its interface); it is available when the interval the context has now can be set.
 void checkSwapControl(const GLQuery& query) {
     GLCapabilities& caps = glCapabilities;
-    caps.swapControlAvailable = false;
-    if (!extensionListed(*query.lists, kSwapControlExtension)) return;
-    fetch(query, caps.swapInterval, "glXSwapIntervalMESA");
-    fetch(query, caps.getSwapInterval, "glXGetSwapIntervalMESA");
-    caps.swapControlAvailable = caps.swapInterval != nullptr && caps.getSwapInterval != nullptr;
+    caps.swapInterval = query.setSwapInterval;
+    caps.getSwapInterval = query.getSwapInterval;
+    caps.swapControlAvailable =
+        caps.swapInterval != nullptr && caps.getSwapInterval != nullptr &&
+        caps.swapInterval(static_cast<unsigned int>(caps.getSwapInterval())) == 0;
 }
 
 // A setting that needs one of two extensions: without either, it is lowered to one the
@@ -171,6 +174,8 @@ GLQuery driverQuery(const GLStrings& lists) {
     query.maxTextureUnits = driverMaxTextureUnits;
     query.maxAnisotropy = driverMaxAnisotropy;
     query.entryPoint = driverEntryPoint;
+    query.setSwapInterval = setSwapInterval;
+    query.getSwapInterval = swapInterval;
     return query;
 }
 
