@@ -182,6 +182,29 @@ void enterFullscreen(SDL_Window* window) {
     SDL_WarpMouseInWindow(window, mode.w / 2, mode.h / 2);
 }
 
+void setWindowIcon(SDL_Window* window, const WindowDescription& description) {
+    if (description.iconPixels == nullptr || description.iconWidth <= 0 ||
+        description.iconHeight <= 0)
+        return;
+    // SDL only reads the pixels while it hands them to the window system.
+    void* pixels = const_cast<uint8_t*>(description.iconPixels);
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceWithFormatFrom(pixels, description.iconWidth, description.iconHeight,
+                                           32, description.iconWidth * 4, SDL_PIXELFORMAT_RGBA32);
+    if (icon == nullptr) return;
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
+// Boxes belong to the main window while it is on the screen. A minimised one (the loading
+// dialog is up) would take its boxes down behind the program's other windows.
+SDL_Window* boxOwner() {
+    SDL_Window* window = windowState.window;
+    if (window == nullptr) return nullptr;
+    Uint32 flags = SDL_GetWindowFlags(window);
+    return (flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0 ? nullptr : window;
+}
+
 void saveDesktopGammaRamp() {
     GammaRamp& saved = windowState.savedGammaRamp;
     std::memset(&saved, 0, sizeof saved);
@@ -212,7 +235,7 @@ const char* multisamplingName(int32_t setting) {
 void registerWindowFailureHooks() {
     FailureHooks& hooks = failureState.hooks;
     hooks.restoreGammaRamp = restoreGammaRamp;
-    hooks.boxOwner = [] { return windowState.window; };
+    hooks.boxOwner = boxOwner;
     // The box took the focus from the main window; that is no deactivation of the program.
     hooks.afterBox = [] {
         if (!windowState.videoStarted) return;
@@ -299,6 +322,7 @@ int32_t createMainWindow(const WindowDescription& description) {
         windowFailed();
     }
     windowState.window = window;
+    setWindowIcon(window, description);
     enterFullscreen(window);
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
