@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "platform/failure.h"
@@ -115,10 +117,18 @@ void checkMultitexture(const GLQuery& query) {
     fetch(query, caps.glClientActiveTextureARB, "glClientActiveTextureARB");
 }
 
+// A setting truncated to a whole number for the notices. A damaged file may hold any 32-bit
+// value, which as a float can lie beyond a signed 32-bit number.
+std::string wholeNumberText(float value) {
+    constexpr float kLimit = 4294967296.0f;
+    if (std::isnan(value)) value = 0.0f;
+    return std::to_string(static_cast<int64_t>(std::clamp(value, -kLimit, kLimit)));
+}
+
 void checkAnisotropy(const GLQuery& query, CapabilitySettings& settings) {
     float setting = settings.anisotropy;
     if (setting == 1.0f) return;
-    std::string selected = "You selected " + std::to_string(static_cast<int32_t>(setting)) +
+    std::string selected = "You selected " + wholeNumberText(setting) +
                            "x anisotropic texture filtering in the configuration interface.\n";
     if (!extensionListed(*query.lists, "GL_EXT_texture_filter_anisotropic")) {
         noticeBox(kCapabilityCaption,

@@ -184,6 +184,15 @@ TEST_F(CapabilityCheck, AnisotropyIsClampedToTheHardware) {
               "filtering.\nSo the application will continue with 8x anisotropic filtering now...");
     EXPECT_EQ(configState.running.anisotropy, 8.0f);
     EXPECT_EQ(configState.record.block2.anisotropy, 8);
+
+    // A damaged file's setting beyond any 32-bit signed number is named as it reads.
+    configState.record.block2.anisotropy = -1294967296; // 3000000000 unsigned
+    applyConfiguration();
+    checkConfiguredCapabilities(fakeQuery());
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_TRUE(boxes.boxes[1].text.starts_with("You selected 3000000000x anisotropic"))
+        << boxes.boxes[1].text;
+    EXPECT_EQ(configState.record.block2.anisotropy, 8);
 }
 
 TEST_F(CapabilityCheck, AnisotropyWithoutTheExtension) {
