@@ -24,10 +24,12 @@
 #include "platform/failure.h"
 #include "platform/instance.h"
 #include "platform/memory.h"
+#include "platform/resource_images.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
+#include "resources/images.h"
 #include "resources/textures.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
@@ -103,6 +105,23 @@ bool setUpDisplayMode() {
     return true;
 }
 
+namespace {
+
+// The program's icon as pixels for the main window. A program that carries no pictures at
+// all (a test) goes without; one whose icon cannot be read says so and goes on without.
+bool decodeProgramIcon(TextureRecord& icon) {
+    if (!kUseOwnIcon || resourceImageState.images.empty()) return false;
+    const ResourceImage* image = findResourceImage(kProgramIcon);
+    if (image != nullptr &&
+        decodeImageData(icon, image->png, image->size, false) == DecodeResult::Ok)
+        return true;
+    noticeBox("WINDOWS ERROR", "Loading application icon failed !\n\nNOTE : Nevertheless you "
+                               "can continue with this application");
+    return false;
+}
+
+} // namespace
+
 void createConfiguredWindow() {
     const RunningSettings& running = configState.running;
     WindowDescription description;
@@ -114,7 +133,14 @@ void createConfiguredWindow() {
     description.multisampling = configState.record.block2.multisampling;
     description.treeWindow = configState.record.block1.developerMode != 0;
     description.gamma = configState.record.block1.gamma;
+    TextureRecord icon;
+    if (decodeProgramIcon(icon)) {
+        description.iconPixels = icon.pixels;
+        description.iconWidth = icon.width;
+        description.iconHeight = icon.height;
+    }
     int32_t multisampling = createMainWindow(description);
+    releasePixels(icon);
     configState.record.block2.multisampling = multisampling;
     if (multisampling != description.multisampling)
         configState.running.multisampling = multisampling;

@@ -46,7 +46,17 @@ void handleKey(const SDL_KeyboardEvent& key, bool down) {
     if ((key.keysym.mod & KMOD_ALT) != 0) return;
     if (key.keysym.sym == SDLK_LALT || key.keysym.sym == SDLK_RALT) return;
     int code = virtualKeyFor(key.keysym.sym);
-    if (code >= 0) eventState.keys[code] = down ? 1 : 0;
+    if (code < 0) return;
+    EventState& state = eventState;
+    if (down) {
+        state.keys[code] = 1;
+        state.releaseAtNextBatch[code] = 0;
+        if (state.inEventBatch && key.repeat == 0) state.pressedInBatch[code] = 1;
+    } else if (state.inEventBatch && state.pressedInBatch[code] != 0) {
+        state.releaseAtNextBatch[code] = 1; // a tap: down for the frame that follows
+    } else {
+        state.keys[code] = 0;
+    }
 }
 
 void handleWindowEvent(const SDL_WindowEvent& window) {
@@ -178,6 +188,20 @@ void handleEvent(const SDL_Event& event) {
     }
 }
 
+void beginEventBatch() {
+    EventState& state = eventState;
+    for (int code = 0; code < 256; ++code) {
+        if (state.releaseAtNextBatch[code] != 0) state.keys[code] = 0;
+        state.releaseAtNextBatch[code] = 0;
+        state.pressedInBatch[code] = 0;
+    }
+    state.inEventBatch = true;
+}
+
+void endEventBatch() {
+    eventState.inEventBatch = false;
+}
+
 void activateApp(bool activated) {
     // Focus can be reported twice in a row; only a change of state counts, so that no time
     // before the first deactivation is taken for time spent inactive.
@@ -202,9 +226,11 @@ void activateApp(bool activated) {
 void pumpMessages() {
     SDL_Event event;
     if (eventState.active) {
+        beginEventBatch();
         while (eventState.active && eventState.running && windowState.videoStarted &&
                SDL_PollEvent(&event))
             handleEvent(event);
+        endEventBatch();
     } else {
         // In the background the pump blocks until the program is active again.
         while (!eventState.active && eventState.running && windowState.videoStarted) {
@@ -235,7 +261,11 @@ void closeMainWindow() {
 }
 
 void clearKeys() {
-    for (uint8_t& key : eventState.keys) key = 0;
+    for (int code = 0; code < 256; ++code) {
+        eventState.keys[code] = 0;
+        eventState.pressedInBatch[code] = 0;
+        eventState.releaseAtNextBatch[code] = 0;
+    }
 }
 
 void clearMouseButtons() {

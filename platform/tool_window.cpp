@@ -84,6 +84,7 @@ void presentToolWindow() {
 
 void pumpToolWindow() {
     SDL_Event event;
+    beginEventBatch();
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT ||
             (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
@@ -96,6 +97,7 @@ void pumpToolWindow() {
             handleEvent(event);
         }
     }
+    endEventBatch();
 }
 
 int32_t takeWheelSteps() {

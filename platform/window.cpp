@@ -289,6 +289,29 @@ SDL_Window* fitWithBorders(SDL_Window* window, const WindowDescription& descript
     return window;
 }
 
+void setWindowIcon(SDL_Window* window, const WindowDescription& description) {
+    if (description.iconPixels == nullptr || description.iconWidth <= 0 ||
+        description.iconHeight <= 0)
+        return;
+    // SDL only reads the pixels while it hands them to the window system.
+    void* pixels = const_cast<uint8_t*>(description.iconPixels);
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceWithFormatFrom(pixels, description.iconWidth, description.iconHeight,
+                                           32, description.iconWidth * 4, SDL_PIXELFORMAT_RGBA32);
+    if (icon == nullptr) return;
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
+// Boxes belong to the main window while it is on the screen. A minimised one (the loading
+// dialog is up) would take its boxes down behind the program's other windows.
+SDL_Window* boxOwner() {
+    SDL_Window* window = windowState.window;
+    if (window == nullptr) return nullptr;
+    Uint32 flags = SDL_GetWindowFlags(window);
+    return (flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0 ? nullptr : window;
+}
+
 void saveDesktopGammaRamp() {
     GammaRamp& saved = windowState.savedGammaRamp;
     std::memset(&saved, 0, sizeof saved);
@@ -319,7 +342,7 @@ const char* multisamplingName(int32_t setting) {
 void registerWindowFailureHooks() {
     FailureHooks& hooks = failureState.hooks;
     hooks.restoreGammaRamp = restoreGammaRamp;
-    hooks.boxOwner = [] { return windowState.window; };
+    hooks.boxOwner = boxOwner;
     // The box took the focus from the main window; that is no deactivation of the program.
     hooks.afterBox = [] {
         if (!windowState.videoStarted) return;
@@ -400,6 +423,7 @@ int32_t createMainWindow(const WindowDescription& description) {
     SDL_Window* window = openMainWindow(description, place, samples);
     if (!description.fullscreen) window = fitWithBorders(window, description, place, samples);
     windowState.window = window;
+    setWindowIcon(window, description);
 
     windowState.context = SDL_GL_CreateContext(window);
     if (windowState.context == nullptr)

@@ -67,6 +67,10 @@ struct WindowDescription {
     int32_t multisampling = 0; // the multisampling setting (see samplesForSetting)
     bool treeWindow = false;   // developer mode: the scene-graph tree window comes with it
     float gamma = 1.0f;        // of the ramp the program sets when it becomes active again
+    // The icon the desktop shows for the window: 8-bit RGBA, top row first (none when null).
+    const uint8_t* iconPixels = nullptr;
+    int iconWidth = 0;
+    int iconHeight = 0;
 };
 
 // Creates the main window with its GL context (current on return), captures the GL strings

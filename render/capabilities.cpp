@@ -2,9 +2,12 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "platform/failure.h"
+#include "platform/gl_context.h"
 
 GLCapabilities glCapabilities;
 
@@ -49,13 +52,15 @@ template <typename Proc> void fetch(const GLQuery& query, Proc& proc, const char
 const char* const kDriverAdvice =
     "\n\nPlease buy a better 3D card or try to install the latest OpenGL drivers.";
 
+// The window system may offer the swap interval through one of several extensions (or as
+// part of its interface); it is available when the interval the context has now can be set.
 void checkSwapControl(const GLQuery& query) {
     GLCapabilities& caps = glCapabilities;
-    caps.swapControlAvailable = false;
-    if (!extensionListed(*query.lists, kSwapControlExtension)) return;
-    fetch(query, caps.swapInterval, "glXSwapIntervalMESA");
-    fetch(query, caps.getSwapInterval, "glXGetSwapIntervalMESA");
-    caps.swapControlAvailable = caps.swapInterval != nullptr && caps.getSwapInterval != nullptr;
+    caps.swapInterval = query.setSwapInterval;
+    caps.getSwapInterval = query.getSwapInterval;
+    caps.swapControlAvailable =
+        caps.swapInterval != nullptr && caps.getSwapInterval != nullptr &&
+        caps.swapInterval(static_cast<unsigned int>(caps.getSwapInterval())) == 0;
 }
 
 // A setting that needs one of two extensions: without either, it is lowered to one the
@@ -112,10 +117,18 @@ void checkMultitexture(const GLQuery& query) {
     fetch(query, caps.glClientActiveTextureARB, "glClientActiveTextureARB");
 }
 
+// A setting truncated to a whole number for the notices. A damaged file may hold any 32-bit
+// value, which as a float can lie beyond a signed 32-bit number.
+std::string wholeNumberText(float value) {
+    constexpr float kLimit = 4294967296.0f;
+    if (std::isnan(value)) value = 0.0f;
+    return std::to_string(static_cast<int64_t>(std::clamp(value, -kLimit, kLimit)));
+}
+
 void checkAnisotropy(const GLQuery& query, CapabilitySettings& settings) {
     float setting = settings.anisotropy;
     if (setting == 1.0f) return;
-    std::string selected = "You selected " + std::to_string(static_cast<int32_t>(setting)) +
+    std::string selected = "You selected " + wholeNumberText(setting) +
                            "x anisotropic texture filtering in the configuration interface.\n";
     if (!extensionListed(*query.lists, "GL_EXT_texture_filter_anisotropic")) {
         noticeBox(kCapabilityCaption,
@@ -171,6 +184,8 @@ GLQuery driverQuery(const GLStrings& lists) {
     query.maxTextureUnits = driverMaxTextureUnits;
     query.maxAnisotropy = driverMaxAnisotropy;
     query.entryPoint = driverEntryPoint;
+    query.setSwapInterval = setSwapInterval;
+    query.getSwapInterval = swapInterval;
     return query;
 }
 

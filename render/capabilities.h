@@ -11,13 +11,14 @@
 
 #include "platform/gl_strings.h"
 
+// Sets the swap interval (0 on success); reads it back.
 using SwapIntervalProc = int (*)(unsigned int interval);
 using GetSwapIntervalProc = int (*)();
 
 struct GLCapabilities {
     bool swapControlAvailable = false;
-    SwapIntervalProc swapInterval = nullptr;       // glXSwapIntervalMESA
-    GetSwapIntervalProc getSwapInterval = nullptr; // glXGetSwapIntervalMESA
+    SwapIntervalProc swapInterval = nullptr; // the window system's swap control
+    GetSwapIntervalProc getSwapInterval = nullptr;
     bool multisampleFilterHintAvailable = false;
     PFNGLMULTITEXCOORD1FARBPROC glMultiTexCoord1fARB = nullptr;
     PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB = nullptr;
@@ -35,20 +36,21 @@ struct GLCapabilities {
 };
 extern GLCapabilities glCapabilities;
 
-// What the capability check asks of the driver: its extension lists, two numbers and the
-// entry points. driverQuery asks the current context; tests hand in their own answers.
+// What the capability check asks of the driver: its extension lists, two numbers, the
+// entry points and the swap control. driverQuery asks the current context; tests hand in
+// their own answers.
 struct GLQuery {
     const GLStrings* lists = nullptr;
     int32_t (*maxTextureUnits)() = nullptr; // GL_MAX_TEXTURE_UNITS_ARB
     float (*maxAnisotropy)() = nullptr;     // GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT
     void* (*entryPoint)(const char* name) = nullptr;
+    SwapIntervalProc setSwapInterval = nullptr; // whichever swap-control extension exists
+    GetSwapIntervalProc getSwapInterval = nullptr;
 };
 GLQuery driverQuery(const GLStrings& lists);
 
 inline constexpr int32_t kRequiredTextureUnits = 4;
 inline constexpr const char* kCapabilityCaption = "ATTENTION !";
-// The window system's extension that offers a settable swap interval with a getter.
-inline constexpr const char* kSwapControlExtension = "GLX_MESA_swap_control";
 
 // True when name is listed as a whole name (followed by one blank) in the GL list, else in
 // the window system's lists. The last name of a list without a trailing blank is not found.

@@ -48,6 +48,8 @@ struct FakeDriver {
     int32_t units = 8;
     float anisotropy = 16.0f;
     std::set<std::string> missingEntryPoints;
+    bool swapIntervalRefused = false; // the window system has no way to set it
+    unsigned int swapInterval = 0;
 };
 FakeDriver fake;
 
@@ -60,6 +62,12 @@ GLQuery fakeQuery() {
         static int anyFunction;
         return fake.missingEntryPoints.count(name) != 0 ? nullptr : &anyFunction;
     };
+    query.setSwapInterval = [](unsigned int interval) {
+        if (fake.swapIntervalRefused) return -1;
+        fake.swapInterval = interval;
+        return 0;
+    };
+    query.getSwapInterval = [] { return int(fake.swapInterval); };
     return query;
 }
 
@@ -70,8 +78,7 @@ class CapabilityCheck : public testing::Test {
         fake.lists.extensions.clear();
         fake.lists.secondWindowSystemExtensions.clear();
         for (const char* name : kAllExtensions) fake.lists.extensions += std::string(name) + " ";
-        fake.lists.windowSystemExtensions =
-            std::string(kSwapControlExtension) + " " + kSharedContextExtension + " ";
+        fake.lists.windowSystemExtensions = std::string(kSharedContextExtension) + " ";
         configState = ConfigState{};
         glCapabilities = GLCapabilities{};
         failureState.batch = true;
@@ -98,13 +105,13 @@ TEST_F(CapabilityCheck, FullDriverPassesSilentlyAndFillsTheRecord) {
 
 TEST_F(CapabilityCheck, OptionalFeaturesOnlyClearTheirFlags) {
     BoxRecorder boxes;
-    fake.missingEntryPoints = {"glXGetSwapIntervalMESA", "glBufferSubDataARB"};
+    fake.swapIntervalRefused = true;
+    fake.missingEntryPoints = {"glBufferSubDataARB"};
     checkConfiguredCapabilities(fakeQuery());
     EXPECT_FALSE(glCapabilities.swapControlAvailable);
     EXPECT_FALSE(glCapabilities.vertexBuffersAvailable);
 
     fake.missingEntryPoints.clear();
-    fake.lists.windowSystemExtensions = std::string(kSharedContextExtension) + " ";
     without("GL_ARB_vertex_buffer_object");
     configState.running.multisampling = 0;
     checkConfiguredCapabilities(fakeQuery());
@@ -176,6 +183,15 @@ TEST_F(CapabilityCheck, AnisotropyIsClampedToTheHardware) {
               "But your video card or driver only supports a maximum of 8x anisotropic texture "
               "filtering.\nSo the application will continue with 8x anisotropic filtering now...");
     EXPECT_EQ(configState.running.anisotropy, 8.0f);
+    EXPECT_EQ(configState.record.block2.anisotropy, 8);
+
+    // A damaged file's setting beyond any 32-bit signed number is named as it reads.
+    configState.record.block2.anisotropy = -1294967296; // 3000000000 unsigned
+    applyConfiguration();
+    checkConfiguredCapabilities(fakeQuery());
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_TRUE(boxes.boxes[1].text.starts_with("You selected 3000000000x anisotropic"))
+        << boxes.boxes[1].text;
     EXPECT_EQ(configState.record.block2.anisotropy, 8);
 }
 

@@ -288,15 +288,52 @@ TEST_F(Film03, NoDisplayOrNoUsableSizeIsTheWindowFailure) {
     EXPECT_EQ(run.err, kNoWindow);
 }
 
+// A run ends cleanly: exit code 0 without a fatal report, or 1 with exactly one, as the last
+// line; every line on standard error is a box; the configuration file is still whole.
+void expectCleanEnd(const ProgramRun& run, const TempDir& dir, const std::string& what) {
+    ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 1) << what << ": " << run.exitCode << "\n"
+                                                        << run.err;
+    std::vector<std::string> lines = linesOf(run.err);
+    for (const std::string& line : lines)
+        EXPECT_TRUE(line.starts_with("fatal\t") || line.starts_with("notice\t") ||
+                    line.starts_with("question\t"))
+            << what << ": " << line;
+    auto fatal = [](const std::string& line) { return line.starts_with("fatal\t"); };
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), fatal), run.exitCode) << what;
+    if (run.exitCode == 1) {
+        EXPECT_TRUE(fatal(lines.back())) << what;
+    }
+    EXPECT_EQ(readWholeFile(dir.file(kConfigFileName)).size(), 80u) << what;
+}
+
+// Random configuration files: wholly random ones end at the display or the window; ones with a
+// window the virtual display can make get through to the end screen with every other setting
+// random. What the driver cannot honour is lowered with a notice and saved so: the next start
+// needs no notice.
 TEST_F(Film03, AnyConfigurationBytesEndCleanly) {
+    linkData(dir.path);
     std::mt19937 random(4357);
-    for (int round = 0; round < 3; ++round) {
-        std::vector<unsigned char> bytes(80);
-        for (unsigned char& byte : bytes) byte = static_cast<unsigned char>(random());
-        bytes[0] = static_cast<unsigned char>(round % 2); // both window kinds
-        writeWholeFile(dir.file(kConfigFileName), bytes);
-        ProgramRun run = runFilm03(dir.path, "--batch --fixed-step 100");
-        EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode << run.err;
+    for (int round = 0; round < 5; ++round) {
+        ConfigRecord record;
+        auto* bytes = reinterpret_cast<unsigned char*>(&record);
+        for (size_t i = 0; i < sizeof record; ++i) bytes[i] = static_cast<unsigned char>(random());
+        bool usable = round >= 2;
+        if (usable) {
+            record.block1.fullscreen = 0;
+            record.block1.screenWidth = 320;
+            record.block1.screenHeight = 240;
+            record.block2.depthBufferBits = 24;
+            record.block1.audioQuality = int32_t(random() % 3);
+        }
+        writeRecord(dir.path, record);
+        std::string what = "round " + std::to_string(round);
+        ProgramRun run = runFilm03(dir.path, kShortRun);
+        expectCleanEnd(run, dir, what);
+        if (!usable) continue;
+        EXPECT_EQ(run.exitCode, 0) << what << "\n" << run.err;
+        ProgramRun again = runFilm03(dir.path, kShortRun);
+        expectCleanEnd(again, dir, what + ", again");
+        EXPECT_EQ(again.err, "") << what;
     }
 }
 

@@ -281,22 +281,36 @@ TEST_F(ParticleEmission, BirthPoints) {
     EXPECT_LE(xs.size(), 100u);
 }
 
-// The generator is seeded with the tick count each frame, so equal ticks give equal births.
+uint32_t chosenTick = 0;
+uint32_t readChosenTick() {
+    return chosenTick;
+}
+
+// The generator is seeded with the tick count each frame: equal ticks give equal births,
+// another tick other births. The tick is the test's own, so it cannot move between frames.
 TEST_F(ParticleEmission, EachFrameSeedsWithTheTickCount) {
-    ParticleSystem& one = cpuSystem("one", 30, 5);
-    ParticleSystem& two = cpuSystem("two", 30, 5);
-    for (ParticleSystem* system : {&one, &two}) {
-        system->emissionInterval = 0;
-        system->emitterRadius = 1.0f;
-        system->emitterExtent.set(1.0f, 1.0f, 1.0f);
-        system->randomLifetime = true;
-        animateParticles(*system, 16);
+    eventState.tickSource = readChosenTick;
+    const uint32_t ticks[] = {4711, 4712, 4711};
+    std::vector<ParticleSystem*> systems;
+    for (uint32_t tick : ticks) {
+        ParticleSystem& system = cpuSystem("system " + std::to_string(systems.size()), 30, 5);
+        system.emissionInterval = 0;
+        system.emitterRadius = 1.0f;
+        system.emitterExtent.set(1.0f, 1.0f, 1.0f);
+        system.randomLifetime = true;
+        chosenTick = tick;
+        animateParticles(system, 16);
+        systems.push_back(&system);
     }
+    const ParticleSystem &first = *systems[0], &other = *systems[1], &again = *systems[2];
+    int32_t differing = 0;
     for (int32_t i = 0; i < 30; ++i) {
-        EXPECT_EQ(one.particles[i].position.x, two.particles[i].position.x);
-        EXPECT_EQ(one.particles[i].lifetime, two.particles[i].lifetime);
-        EXPECT_EQ(one.particles[i].textureIndex, two.particles[i].textureIndex);
+        EXPECT_EQ(first.particles[i].position.x, again.particles[i].position.x);
+        EXPECT_EQ(first.particles[i].lifetime, again.particles[i].lifetime);
+        EXPECT_EQ(first.particles[i].textureIndex, again.particles[i].textureIndex);
+        differing += first.particles[i].position.x != other.particles[i].position.x;
     }
+    EXPECT_GT(differing, 20);
 }
 
 // A random lifetime below 1 ms gives particles that live one frame; a system lifetime of 0

@@ -117,6 +117,32 @@ TEST_F(Reader3ds, MeshChunksAreConvertedAndGroupedByMaterial) {
     EXPECT_EQ(progressValues.back(), file.size());
 }
 
+// Axes that are neither unit nor in order: each is converted like a position, (x, z, -y),
+// and the converted Y and Z axes change places.
+TEST_F(Reader3ds, LocalAxesAreConvertedAndTheirYAndZSwapped) {
+    Builder3ds b;
+    b.beginFile();
+    b.triangleWithAxes("Tilted", {10, 20, 30, 11, 20, 30, 10, 21, 30},
+                       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 30});
+    load(b.finish());
+    SceneObject& o = object("Tilted");
+    const float axes[3][3] = {{1, 3, -2}, {7, 9, -8}, {4, 6, -5}}; // X, then Z, then Y
+    const float origin[3] = {10, 30, -20};
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        expectVec(o.axes[k], axes[k][0], axes[k][1], axes[k][2]);
+        float length =
+            std::sqrt(axes[k][0] * axes[k][0] + axes[k][1] * axes[k][1] + axes[k][2] * axes[k][2]);
+        EXPECT_NEAR(o.unitAxes[k].x, axes[k][0] / length, 1e-6f);
+        EXPECT_NEAR(o.unitAxes[k].y, axes[k][1] / length, 1e-6f);
+        EXPECT_NEAR(o.unitAxes[k].z, axes[k][2] / length, 1e-6f);
+        // The local matrix: the axes as rows, the origin as the last column.
+        for (int c = 0; c < 3; ++c) EXPECT_FLOAT_EQ(o.localMatrix.m[4 * k + c], axes[k][c]);
+        EXPECT_FLOAT_EQ(o.localMatrix.m[4 * k + 3], origin[k]);
+    }
+    for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(o.localMatrix.m[12 + c], c == 3 ? 1.0f : 0.0f);
+}
+
 Mesh cube(const std::string& name, uint32_t (*maskOfSide)(int side)) {
     Mesh m;
     m.name = name;

@@ -399,6 +399,22 @@ TEST_F(Passes, BlurSpreadsTheImageAndEndsWhereThePassCountSays) {
     EXPECT_EQ(&blurPasses(a, b, 0, 0.35f, 0.5f), &a);
 }
 
+// Pass i adds a copy magnified about the middle, sampled inside an inset of spread / 2^i: a
+// texture coordinate u lands at (u - inset) / (1 - 2 inset). With spread 0.1 the square's edge
+// at 48 of 128 (u = 0.375) spreads out to 44, then 41.8, then 40.6.
+TEST_F(Passes, EachBlurPassHalvesTheInset) {
+    const int outerEdges[] = {44, 42, 41}; // the first pixel of the row brighter than 32
+    for (int passes = 1; passes <= 3; passes++) {
+        drawWhiteSquare(a);
+        std::vector<uint8_t> red = targetRed(blurPasses(a, b, passes, 0.1f, 0.5f));
+        int edge = 0;
+        while (edge < 64 && red[64 * 128 + edge] <= 32) edge++;
+        EXPECT_NEAR(edge, outerEdges[passes - 1], 1) << passes << " passes";
+        EXPECT_EQ(overlay2D.quad.insetU, 0.0f);
+        EXPECT_EQ(overlay2D.quad.insetV, 0.0f);
+    }
+}
+
 TEST_F(Passes, GlowBrightensTheMiddleAndSpreadsBeyondTheSquare) {
     drawWhiteSquare(a);
     const float tint[3] = {0.6f, 0.6f, 1.0f};

@@ -658,16 +658,50 @@ TEST_F(RendererGL, BoxModeTwoOnARootObjectDrawsItsOwnBox) {
     EXPECT_EQ(width, 1.0f);
 }
 
+// Whether a white pixel lies within one pixel of (x, y) (rasterisers differ by a pixel).
+bool whiteNear(const std::vector<Pixel>& pixels, int x, int y) {
+    for (int dy = -1; dy <= 1; dy++)
+        for (int dx = -1; dx <= 1; dx++)
+            if (pixels[size_t((y + dy) * 64 + x + dx)] == Pixel{255, 255, 255, 255}) return true;
+    return false;
+}
+
 TEST_F(RendererGL, ObbLevelAndNormalsOverlaysDraw) {
+    // The quad covers pixels 26 to 37 each way. Its tree is one leaf: the root box at level 0,
+    // a square turned by 45 degrees about the quad, with its corners near (32, 45), (20, 32),
+    // (32, 19) and (44, 32); nothing at level 1. Normals four units long run from the quad's
+    // corners, towards the camera, out to the window's corners.
+    struct Case {
+        const char* what;
+        int32_t treeLevel;
+        bool normals;
+        bool box, corners; // white on the box's outline, on the normals' diagonals
+    };
+    const Case cases[] = {
+        {"nothing", -1, false, false, false},
+        {"tree root", 0, false, true, false},
+        {"below the leaves", 1, false, false, false},
+        {"normals", -1, true, false, true},
+        {"both", 0, true, true, true},
+    };
     SceneObject* object = addQuad("quad", branch, {0, 0, -5}, 1);
     object->obbTree = buildMeshTree(object->lods[0]);
     placeScene();
-    debugDisplay.treeLevel = 0;
-    debugDisplay.normals = true;
-    renderSceneGraph(branch);
-    // The tree's root box is the quad's outline; the normals run towards the camera.
-    EXPECT_GT(countPixels(allPixels(), {255, 255, 255, 255}), 20);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    debugDisplay.scale = 4.0f;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clear();
+        debugDisplay.treeLevel = c.treeLevel;
+        debugDisplay.normals = c.normals;
+        renderSceneGraph(branch);
+        std::vector<Pixel> pixels = allPixels();
+        for (auto [x, y] : {std::pair{32, 43}, {21, 32}, {43, 32}, {32, 20}})
+            EXPECT_EQ(whiteNear(pixels, x, y), c.box) << x << "," << y;
+        for (auto [x, y] : {std::pair{12, 12}, {51, 51}, {12, 51}, {51, 12}})
+            EXPECT_EQ(whiteNear(pixels, x, y), c.corners) << x << "," << y;
+        EXPECT_FALSE(whiteNear(pixels, 32, 32)); // the quad itself is drawn as before
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
 }
 
 } // namespace

@@ -121,7 +121,7 @@ TEST_F(Traversal, LevelOfDetailThresholds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.distance << (c.transparent ? " transparent" : ""));
         object->transparent = c.transparent ? 1.0f : 0.0f;
-        object->lodIndex = 0;
+        object->lodIndex = (c.expected + 1) % 3; // never the level it should end on
         object->worldCenter = {0.0f, 0.0f, -c.distance};
         collectVisibleObjects(branch);
         EXPECT_EQ(object->lodIndex, c.expected);

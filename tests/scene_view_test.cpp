@@ -210,22 +210,8 @@ TEST_F(ViewScene, LooseObjectsDefaultMaterialsAndTheHeadlight) {
     painted.groups = {{"Red", {0}}};
     b.mesh(painted);
     // "Bare": a triangle about its local origin (20, 0, 0), written by hand with that origin.
-    b.begin(0x4000);
-    b.str("Bare");
-    b.begin(0x4100);
-    b.begin(0x4110);
-    b.u16(3);
-    b.vec(20, 0, 0), b.vec(21, 0, 0), b.vec(20, 1, 0);
-    b.end();
-    b.begin(0x4120);
-    b.u16(1);
-    b.u16(0), b.u16(1), b.u16(2), b.u16(7);
-    b.end();
-    b.begin(0x4160);
-    b.vec(1, 0, 0), b.vec(0, 1, 0), b.vec(0, 0, 1), b.vec(20, 0, 0);
-    b.end();
-    b.end();
-    b.end();
+    b.triangleWithAxes("Bare", {20, 0, 0, 21, 0, 0, 20, 1, 0},
+                       {1, 0, 0, 0, 1, 0, 0, 0, 1, 20, 0, 0});
     b.camera("Cam", 1, -30, 2, 1, 0, 2);
     b.endEditor();
     load(b.finish());

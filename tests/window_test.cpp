@@ -4,12 +4,19 @@
 #include <cmath>
 #include <cstring>
 
+#include <SDL_syswm.h>
+
+#include <vector>
+
+#include "app/resource_images.h"
 #include "app/startup.h"
 #include "config/configuration.h"
 #include "platform/events.h"
 #include "platform/gl_strings.h"
 #include "platform/scaled_frames.h"
+#include "platform/resource_images.h"
 #include "platform/window.h"
+#include "resources/images.h"
 #include "support/test_support.h"
 
 namespace {
@@ -40,6 +47,15 @@ bool upToLargest(int samples) {
 void setMultisampling(int32_t setting) {
     configState = ConfigState{};
     configState.record.block2.multisampling = setting;
+    applyConfiguration();
+}
+
+// A 320 x 200 window with that multisampling setting.
+void configureSmallWindow(int32_t multisampling) {
+    setMultisampling(multisampling);
+    configState.record.block1.fullscreen = 0;
+    configState.record.block1.screenWidth = 320;
+    configState.record.block1.screenHeight = 200;
     applyConfiguration();
 }
 
@@ -126,11 +142,7 @@ TEST(MainWindow, StepsDownWithTheDriverAndRunsMultisampled) {
         if (!probe.ok) GTEST_SKIP() << "no display";
     }
     BoxRecorder boxes;
-    setMultisampling(6);
-    configState.record.block1.fullscreen = 0;
-    configState.record.block1.screenWidth = 320;
-    configState.record.block1.screenHeight = 200;
-    applyConfiguration();
+    configureSmallWindow(6);
     eventState = EventState{};
     createConfiguredWindow(); // the start-up's window: the lowered setting is kept
     ASSERT_NE(windowState.window, nullptr);
@@ -293,4 +305,97 @@ TEST(MainWindow, LargerThanTheDesktopShowsItsFramesScaled) {
     closeMainWindow();
     EXPECT_FALSE(scaledFrames.active);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+namespace {
+
+// The window's _NET_WM_ICON: width, height, then one ARGB number per pixel.
+std::vector<unsigned long> windowIconProperty(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return {};
+    Display* display = info.info.x11.display;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, info.info.x11.window, XInternAtom(display, "_NET_WM_ICON", False),
+                       0, 1 << 20, False, AnyPropertyType, &type, &format, &count, &remaining,
+                       &data);
+    std::vector<unsigned long> values;
+    if (data != nullptr)
+        values.assign(reinterpret_cast<unsigned long*>(data),
+                      reinterpret_cast<unsigned long*>(data) + count);
+    if (data != nullptr) XFree(data);
+    return values;
+}
+
+void pushKey(Uint32 type, SDL_Keycode key) {
+    SDL_Event event = {};
+    event.type = type;
+    event.key.windowID = SDL_GetWindowID(windowState.window);
+    event.key.keysym.sym = key;
+    SDL_PushEvent(&event);
+}
+
+} // namespace
+
+// The program's own window as a user meets it: its icon, its boxes, and short key taps
+// between two slow frames.
+TEST(MainWindow, CarriesTheIconAndKeepsTapsForTheNextFrame) {
+    {
+        HiddenGLWindow probe;
+        if (!probe.ok) GTEST_SKIP() << "no display";
+    }
+    BoxRecorder boxes;
+    installResourceImages();
+    configureSmallWindow(0);
+    eventState = EventState{};
+    eventState.ignoreFocus = true;
+    createConfiguredWindow();
+    ASSERT_NE(windowState.window, nullptr);
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "x11") != 0) {
+        closeMainWindow();
+        GTEST_SKIP() << "the icon is read from X";
+    }
+    TextureRecord icon;
+    const ResourceImage* png = findResourceImage(kProgramIcon);
+    ASSERT_NE(png, nullptr);
+    ASSERT_EQ(decodeImageData(icon, png->png, png->size, false), DecodeResult::Ok);
+    std::vector<unsigned long> property = windowIconProperty(windowState.window);
+    ASSERT_EQ(property.size(), 2u + size_t(icon.width * icon.height));
+    EXPECT_EQ(property[0], unsigned(icon.width));
+    EXPECT_EQ(property[1], unsigned(icon.height));
+    size_t centre = size_t(icon.height / 2 * icon.width + icon.width / 2);
+    const uint8_t* rgba = icon.pixels + centre * 4;
+    EXPECT_EQ(property[2 + centre] & 0xFFFFFFFFu,
+              (unsigned long)rgba[3] << 24 | rgba[0] << 16 | rgba[1] << 8 | rgba[2]);
+    releasePixels(icon);
+
+    // Boxes belong to the window while it is on the screen, never to a window out of sight.
+    EXPECT_EQ(failureState.hooks.boxOwner(), windowState.window);
+    SDL_HideWindow(windowState.window);
+    EXPECT_EQ(failureState.hooks.boxOwner(), nullptr);
+    SDL_ShowWindow(windowState.window);
+    EXPECT_EQ(failureState.hooks.boxOwner(), windowState.window);
+
+    pumpMessages();
+    pushKey(SDL_KEYDOWN, SDLK_s); // pressed and released between two frames
+    pushKey(SDL_KEYUP, SDLK_s);
+    pumpMessages();
+    EXPECT_EQ(eventState.keys['S'], 1); // the frame after the pump sees the tap
+    pumpMessages();
+    EXPECT_EQ(eventState.keys['S'], 0); // and only that frame
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE);  // held over a frame: released with its key-up
+    pumpMessages();
+    EXPECT_EQ(eventState.keys[kKeyEscape], 1);
+    pushKey(SDL_KEYUP, SDLK_ESCAPE);
+    pumpMessages();
+    EXPECT_EQ(eventState.keys[kKeyEscape], 0);
+
+    closeMainWindow();
+    resourceImageState = ResourceImageState{};
 }
