@@ -100,12 +100,16 @@ void loadStarSystem() {
     log("Done !");
 }
 
+// Without a started sound system there is nothing to open the music and the end sound with:
+// both are left out and the demo plays silently.
 void loadMusic() {
     log("Loading Music...");
-    uint8_t* image = nullptr;
-    demoState.musicImageLength = loadEntry("MusicIntro.ogg", appState.archive, image);
-    demoState.musicImage = image;
-    demoState.musicStream = openMusicStream(image, demoState.musicImageLength);
+    if (soundIsRunning()) {
+        uint8_t* image = nullptr;
+        demoState.musicImageLength = loadEntry("MusicIntro.ogg", appState.archive, image);
+        demoState.musicImage = image;
+        demoState.musicStream = openMusicStream(image, demoState.musicImageLength);
+    }
     advance(5);
     log("Done !");
 }
@@ -142,11 +146,13 @@ void loadInterface() {
 
 void loadSounds() {
     log("Loading Sounds...");
-    uint8_t* image = nullptr;
-    demoState.sampleImageLength = loadEntry("Sound09.mp3", appState.archive, image);
-    demoState.sampleImage = image;
-    // A sample that cannot be loaded leaves the end screen silent.
-    demoState.endSample = loadEffectSample(image, demoState.sampleImageLength);
+    if (soundIsRunning()) {
+        uint8_t* image = nullptr;
+        demoState.sampleImageLength = loadEntry("Sound09.mp3", appState.archive, image);
+        demoState.sampleImage = image;
+        // A sample that cannot be loaded leaves the end screen silent.
+        demoState.endSample = loadEffectSample(image, demoState.sampleImageLength);
+    }
     log("Done !");
 }
 

@@ -80,11 +80,11 @@ void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     waitWhileInactive();
     tickClock();
     readDebugKeys();
-    if (eventState.resumed) {
+    // Without music the demo clock, which stood still in the background, goes on alone.
+    if (eventState.resumed && demoState.musicStream != nullptr)
         resetClock(
             resynchronisedSceneTime(FSOUND_Stream_GetTime(demoState.musicStream), musicOffsetMs));
-        eventState.resumed = false;
-    }
+    eventState.resumed = false;
 }
 
 // A sequence does not start once the window is gone: its first frame would draw without a
@@ -97,8 +97,9 @@ bool escapeDown() {
     return eventState.keys[kKeyEscape] != 0;
 }
 
-// Starts the music at `musicMs`, as the first scene does at its start.
+// Starts the music at `musicMs`, as the first scene does at its start (when there is music).
 void startMusic(uint32_t musicMs) {
+    if (demoState.musicStream == nullptr) return;
     demoState.musicChannel = playMusicStream(demoState.musicStream, demoState.musicChannel);
     if (musicMs > 0) FSOUND_Stream_SetTime(demoState.musicStream, static_cast<int>(musicMs));
 }

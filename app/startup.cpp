@@ -218,7 +218,7 @@ namespace {
 // After the scenes: the music, the star particles and the targets go before the end screen;
 // everything else after it, the engine last.
 void shutDown() {
-    stopMusicStream(demoState.musicStream);
+    if (demoState.musicStream != nullptr) stopMusicStream(demoState.musicStream);
     deleteParticleSystem(kStarSystemId);
     demoState.starSystem = nullptr;
     for (PixelBufferTarget& target : demoState.targets) releaseTarget(target);

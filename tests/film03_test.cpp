@@ -153,6 +153,26 @@ TEST_F(Film03, WindowedBatchRunOpensRunsAndEnds) {
     EXPECT_EQ(std::memcmp(saved.data(), &expected, 80), 0);
 }
 
+// An audio quality outside 0..2 (7 in the file; -1 when the dialog's "Quality" list had no
+// selection) starts no sound system: the demo plays silently through its sequences and ends
+// normally, and the stored value stays as it was.
+TEST_F(Film03, AudioQualityOutsideTheListPlaysSilently) {
+    linkData(dir.path);
+    for (int32_t quality : {7, -1}) {
+        ConfigRecord record = windowedRecord();
+        record.block1.audioQuality = quality;
+        writeRecord(dir.path, record);
+        ProgramRun run = runFilm03(dir.path, "--batch --fixed-step 50 --seek first:49500 "
+                                             "--keys second:100:Escape,end:100:Escape");
+        EXPECT_EQ(run.exitCode, 0) << quality << "\n" << run.err;
+        EXPECT_EQ(run.err, "") << quality;
+        EXPECT_NE(run.out.find("Loading Sounds...\nDone !\n"), std::string::npos) << quality;
+        std::vector<unsigned char> saved = readWholeFile(dir.file(kConfigFileName));
+        ASSERT_EQ(saved.size(), 80u);
+        EXPECT_EQ(std::memcmp(saved.data(), &record, 80), 0) << quality;
+    }
+}
+
 TEST_F(Film03, MultisamplingStepsDownToWhatTheDriverOffers) {
     linkData(dir.path);
     ConfigRecord record = windowedRecord();
