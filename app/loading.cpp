@@ -9,6 +9,7 @@
 #include "effects/renderer.h"
 #include "platform/events.h"
 #include "platform/memory.h"
+#include "platform/stop_signals.h"
 #include "render/font2d.h"
 #include "resources/bigfile.h"
 #include "resources/textures.h"
@@ -169,13 +170,13 @@ void runLoadingPhase() {
     float sceneSize = float(getEntrySize(appState.archive, kSceneFile));
     loadingPhase.unit = sceneSize * kUnitPerByte;
     openLoadingDialog(2.0f * sceneSize);
-    loadFont();
-    loadScene();
-    buildVertexBuffers();
-    loadStarSystem();
-    loadMusic();
-    loadInterface();
-    loadSounds();
+    // A stop signal ends the loading between its steps; the shutdown releases what was
+    // loaded, and the phases after it do not start.
+    for (void (*step)() : {loadFont, loadScene, buildVertexBuffers, loadStarSystem, loadMusic,
+                           loadInterface, loadSounds}) {
+        if (stopRequested()) break;
+        step();
+    }
     closeLoadingDialog();
     uninstallLoadingLog();
     setCursorVisible(false);

@@ -11,6 +11,7 @@
 #include "effects/particles.h"
 #include "effects/renderer.h"
 #include "platform/events.h"
+#include "platform/stop_signals.h"
 #include "platform/window.h"
 #include "render/font2d.h"
 #include "render/render_state.h"
@@ -87,10 +88,16 @@ void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     eventState.resumed = false;
 }
 
-// A sequence does not start once the window is gone: its first frame would draw without a
-// context.
+// A sequence goes on while the window is there and no stop signal came; a stop ends it as
+// Escape would.
+bool sequenceGoesOn() {
+    return eventState.running && !stopRequested();
+}
+
+// A sequence does not start once the window is gone (its first frame would draw without a
+// context) or the run was stopped.
 bool sequenceMayStart(Sequence sequence) {
-    return eventState.running && !sequenceSkippedBySeek(sequence);
+    return sequenceGoesOn() && !sequenceSkippedBySeek(sequence);
 }
 
 bool escapeDown() {
@@ -287,7 +294,7 @@ void playFirstScene() {
             drawTitle(demoState.textures.presents, presentsBrightness(t));
         sceneFrameTail(Sequence::First, t, 0);
         if (escapeDown()) demoState.skip = true;
-    } while (firstSceneContinues(eventState.running, demoState.skip, sceneTime()));
+    } while (firstSceneContinues(sequenceGoesOn(), demoState.skip, sceneTime()));
 }
 
 void playSecondScene() {
@@ -307,7 +314,7 @@ void playSecondScene() {
         else
             drawTitle(demoState.textures.poweredBy, poweredByBrightness(t));
         sceneFrameTail(Sequence::Second, t, kSecondSceneMusicOffsetMs);
-    } while (secondSceneContinues(eventState.running, escapeDown(), sceneTime()));
+    } while (secondSceneContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
 }
 
 void playEndScreen() {
@@ -337,7 +344,7 @@ void playEndScreen() {
         pumpMessages();
         waitWhileInactive();
         tickClock();
-    } while (endScreenContinues(eventState.running, escapeDown(), sceneTime()));
+    } while (endScreenContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
     stopEffect(channel);
     waitMs(200);
     clearKeys();

@@ -255,11 +255,11 @@ TEST_F(Film03, SecondStartRaisesTheFirstAndEndsAtOnce) {
         << "the first never listened: " << slurp(dir.file("first.err"));
 
     // The second start finds the first at once: it reads no configuration (there is none
-    // here, which would show notices) and runs no demo of its own.
+    // here, which would show notices), runs no demo of its own and says why it ends.
     TempDir second;
     ProgramRun run = runFilm03(second.path, "--batch");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err, kAlreadyRunning);
     EXPECT_EQ(run.out, "");
 
     waitFor([&] { return (ended = waitpid(first, &status, WNOHANG)) != 0; });
