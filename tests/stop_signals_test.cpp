@@ -1,8 +1,7 @@
-// Ctrl+C, SIGTERM and SIGHUP, sent as a terminal sends them (to the program's process
-// group), end a run in every phase as Escape or Cancel would: the exit status is 128 + the
-// signal, the desktop's gamma ramp is back, the configuration is as a normal run leaves it, a
-// recording keeps what it has and no temporary file stays. A second signal within 2 s ends the
-// program at once and still puts the ramp back.
+// Ctrl+C, SIGTERM and SIGHUP, sent as a terminal sends them (to the program's process group),
+// end a run in every phase as Escape or Cancel would: exit status 128 + the signal, the gamma
+// ramp back, the configuration as a normal run leaves it, a recording kept up to the stop and
+// no temporary file left. A second signal at once ends the program at once, ramp restored.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,7 +10,6 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -27,148 +25,124 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 TEST(StopVerdict, OnlyASecondSignalWithinTwoSecondsEndsAtOnce) {
-    struct Case {
+    const struct {
         bool noted;
-        uint64_t notedAtMs;
-        uint64_t nowMs;
+        uint64_t notedAtMs, nowMs;
         StopVerdict verdict;
-    };
-    const Case cases[] = {
-        {false, 0, 0, StopVerdict::Note},       // the first signal
-        {false, 5000, 5100, StopVerdict::Note}, // still the first, whatever the clock says
-        {true, 5000, 5000, StopVerdict::EndAtOnce},
-        {true, 5000, 7000, StopVerdict::EndAtOnce}, // 2 s after the first
+    } cases[] = {
+        {false, 5000, 5100, StopVerdict::Note},     // the first signal
+        {true, 5000, 7000, StopVerdict::EndAtOnce}, // 2 s after it
         {true, 5000, 7001, StopVerdict::Note},      // later: noted again
-        {true, 0, 7001, StopVerdict::EndAtOnce},    // the first is being noted right now
+        {true, 0, 7001, StopVerdict::EndAtOnce},    // the first is being noted on another thread
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(judgeStopSignal(c.noted, c.notedAtMs, c.nowMs), c.verdict)
-            << c.noted << " " << c.notedAtMs << " " << c.nowMs;
+    for (const auto& c : cases)
+        EXPECT_EQ(judgeStopSignal(c.noted, c.notedAtMs, c.nowMs), c.verdict) << c.nowMs;
 }
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> list;
-    std::istringstream in(text);
-    for (std::string word; in >> word;) list.push_back(word);
-    return list;
-}
-
-// One film03 run in its own folder and process group, as a terminal starts a program.
+// One film03 run in a folder and a process group of its own.
 struct Film03Run {
     TempDir dir;
     ConfigRecord record;
     pid_t pid = -1;
-    int signals[2] = {0, 0}; // sent in this order (the second one 0 when there is none)
-    bool signalled = false;
-    int exitCode = -1; // 1000 + n when signal n ended it
-    std::string out;
-    std::string err;
+    int signals[2] = {0, 0}; // sent together (the second 0 when there is none)
+    int exitCode = -1;       // 1000 + n when signal n ended it
+    std::string out, err;
 };
+
+std::string fileText(const std::string& path) {
+    std::vector<unsigned char> bytes = readWholeFile(path);
+    return {bytes.begin(), bytes.end()};
+}
 
 // The windowed demo configuration with a gamma that changes the ramp.
 void prepareRun(Film03Run& run, bool withData = true) {
     run.record = demoRunRecord(320, 240);
     run.record.block1.gamma = 0.6f;
-    if (withData) {
-        prepareDemoFolder(run.dir.path, run.record);
-    } else {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(&run.record);
-        writeWholeFile(run.dir.file(kConfigFileName), {bytes, bytes + sizeof run.record});
-    }
+    if (withData) return prepareDemoFolder(run.dir.path, run.record);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&run.record);
+    writeWholeFile(run.dir.file(kConfigFileName), {bytes, bytes + sizeof run.record});
 }
 
-void start(Film03Run& run, const std::string& arguments, const std::string& instance,
-           const std::string& display) {
+void start(Film03Run& run, const std::string& arguments, const std::string& display) {
+    std::string instance = testing::UnitTest::GetInstance()->current_test_info()->name();
     std::vector<std::string> argv = {ZORX_BIN_DIR "/film03"};
-    for (const std::string& word : words(arguments)) argv.push_back(word);
+    std::istringstream words(arguments);
+    for (std::string word; words >> word;) argv.push_back(word);
     run.pid = fork();
-    ASSERT_GE(run.pid, 0);
     if (run.pid == 0) {
         setpgid(0, 0);
-        if (chdir(run.dir.path.c_str()) != 0) _exit(99);
         setenv("FILM03_INSTANCE", instance.c_str(), 1);
         setenv("DISPLAY", display.c_str(), 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(98);
+        if (chdir(run.dir.path.c_str()) != 0 || !freopen("out.txt", "w", stdout) ||
+            !freopen("err.txt", "w", stderr))
+            _exit(99);
         std::vector<char*> pointers;
         for (std::string& word : argv) pointers.push_back(word.data());
         pointers.push_back(nullptr);
         execv(pointers[0], pointers.data());
-        _exit(97);
+        _exit(98);
     }
     setpgid(run.pid, run.pid);
 }
 
 bool ended(Film03Run& run) {
-    if (run.exitCode != -1) return true;
     int status = 0;
-    if (waitpid(run.pid, &status, WNOHANG) != run.pid) return false;
+    if (run.exitCode != -1 || waitpid(run.pid, &status, WNOHANG) != run.pid)
+        return run.exitCode != -1;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-    run.out = slurp(run.dir.file("out.txt"));
-    run.err = slurp(run.dir.file("err.txt"));
+    run.out = fileText(run.dir.file("out.txt"));
+    run.err = fileText(run.dir.file("err.txt"));
     return true;
 }
 
-// Waits for the run to end; one that hangs is killed and fails the test.
-void waitForEnd(Film03Run& run, int seconds) {
-    auto deadline = Clock::now() + std::chrono::seconds(seconds);
-    while (!ended(run)) {
-        if (Clock::now() > deadline) {
-            kill(-run.pid, SIGKILL);
-            while (!ended(run)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            ADD_FAILURE() << "the run did not end: " << run.err;
-            return;
-        }
+// Waits up to two minutes; a run that hangs is killed and fails the test.
+void waitForEnd(Film03Run& run) {
+    auto deadline = Clock::now() + std::chrono::seconds(120);
+    while (!ended(run) && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    if (run.exitCode != -1) return;
+    kill(-run.pid, SIGKILL);
+    while (!ended(run)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ADD_FAILURE() << "the run did not end: " << run.err;
 }
 
-void sendSignals(Film03Run& run) {
-    for (int signal : run.signals)
-        if (signal != 0) kill(-run.pid, signal);
-    run.signalled = true;
-}
-
-// The program catches the signal (it has installed its handlers).
-bool catches(pid_t pid, int signal) {
-    std::istringstream status(slurp("/proc/" + std::to_string(pid) + "/status"));
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("SigCgt:", 0) == 0)
-            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
-    return false;
-}
-
-// The instance name of the current test's runs.
-std::string instanceName() {
-    return std::string("stop-") + testing::UnitTest::GetInstance()->current_test_info()->name();
-}
-
-// Starts the run, sends its signals once it is ready and waits for it to end.
+// Starts the run, sends its signals once `ready` says it is in its phase, waits for the end.
 template <typename Ready>
 void runAndStop(Film03Run& run, const std::string& arguments, const std::string& display,
                 Ready ready) {
-    start(run, arguments, instanceName(), display);
-    if (run.pid <= 0) return;
+    start(run, arguments, display);
     auto deadline = Clock::now() + std::chrono::seconds(300);
-    while (!run.signalled && Clock::now() < deadline) {
-        if (ended(run)) {
-            ADD_FAILURE() << "ended before its signal (" << run.exitCode << "): " << run.err;
-            return;
-        }
-        if (ready(run))
-            sendSignals(run);
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (!run.signalled) ADD_FAILURE() << "never reached its phase";
-    waitForEnd(run, 120);
+    while (!ended(run) && !ready(run) && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(run.exitCode, -1) << "ended before its signal: " << run.err;
+    for (int signal : run.signals)
+        if (signal != 0) kill(-run.pid, signal);
+    waitForEnd(run);
+}
+
+// The same on an X server of its own, whose colour maps are watched: the window's ramp must
+// end as it began; `rampShown`: it had the configured one on the way (SDL sets a window's
+// ramp only while the window has the input focus, which a run that stops early may not get).
+template <typename Ready>
+void runWatchedAndStop(Film03Run& run, const std::string& arguments, bool rampShown, Ready ready) {
+    PrivateDisplay display;
+    ColourMapWatch watch(display.name());
+    ASSERT_TRUE(watch.ok()) << "no Xvfb with the RECORD extension";
+    runAndStop(run, arguments, display.name(), ready);
+    watch.finish();
+    RampVerdict verdict = judgeRamps(watch.stores);
+    EXPECT_TRUE(verdict.restored) << "the window ended on another ramp";
+    EXPECT_TRUE(!rampShown || verdict.changed == 1) << "the configured ramp was never set";
+}
+
+// The program has its handlers for the signal.
+bool catches(pid_t pid, int signal) {
+    std::istringstream status(fileText("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("SigCgt:"))
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+    return false;
 }
 
 std::vector<std::string> temporaryFiles(const std::string& dir) {
@@ -187,54 +161,28 @@ void expectConfigurationKept(const Film03Run& run) {
     EXPECT_EQ(std::memcmp(saved.data(), &run.record, sizeof run.record), 0);
 }
 
-// The window's ramp ended as it began; `shown`: it was given another one on the way (SDL
-// sets a window's ramp only while the window has the input focus, which a window that ends
-// at once may never get).
-void expectRampRestored(ColourMapWatch& watch, bool shown) {
-    watch.finish();
-    RampVerdict verdict = judgeRamps(watch.stores());
-    EXPECT_TRUE(verdict.restored) << verdict.why;
-    if (shown) {
-        EXPECT_EQ(verdict.changed, 1) << "the configured ramp was never set";
-    }
-}
-
-// Each run on an X server of its own, watched there: SDL gives a window its ramp only while
-// it has the input focus, which no other program's window may take.
-template <typename Ready>
-void runWatchedAndStop(Film03Run& run, const std::string& arguments, bool rampShown, Ready ready) {
-    PrivateDisplay display;
-    ASSERT_TRUE(display.ok()) << "Xvfb did not start";
-    ColourMapWatch watch(display.name());
-    ASSERT_TRUE(watch.ok()) << "the X server's RECORD extension is needed";
-    runAndStop(run, arguments, display.name(), ready);
-    expectRampRestored(watch, rampShown);
-}
-
 // --- Each phase, each signal -----------------------------------------------------------------
 
 struct PhaseCase {
     const char* phase;
     const char* arguments;
-    const char* readyFile; // the run is in the phase once it exists (none: once it catches)
-    const char* stoppedAt; // how the last line names the point
-    bool rampShown;        // the window had the configured ramp before the stop
+    const char* readyFile; // in the phase once it exists (none: once the handlers are in)
+    const char* stoppedAt; // the start of the point the last line names
 };
 
 const PhaseCase kPhases[] = {
     // Noted before the loading begins, the signal stops it at its first step.
-    {"loading", "--batch --fixed-step 5", nullptr, "loading", false},
+    {"loading", "--batch --fixed-step 5", nullptr, "loading"},
     // A key planned for the gamma screen holds it until then.
     {"gamma", "--batch --fixed-step 5 --shots gamma:0 --keys gamma:900000:Enter", "gamma-0.png",
-     "gamma:", true},
+     "gamma:"},
     {"first", "--batch --fixed-step 5 --seek first:20000 --shots first:20000", "first-20000.png",
-     "first:", true},
+     "first:"},
     {"second", "--batch --fixed-step 5 --seek second:20000 --shots second:20000",
-     "second-20000.png", "second:", true},
-    {"end", "--batch --fixed-step 5 --seek end:1000 --shots end:1000", "end-1000.png",
-     "end:", true},
+     "second-20000.png", "second:"},
+    {"end", "--batch --fixed-step 5 --seek end:1000 --shots end:1000", "end-1000.png", "end:"},
     {"recording", "--record out.mp4 --size 320x240 --seek first:20000", "out.video.part.mkv",
-     "first:", true},
+     "first:"},
 };
 
 void PrintTo(const PhaseCase& phase, std::ostream* out) {
@@ -245,37 +193,27 @@ class StopInPhase : public testing::TestWithParam<PhaseCase> {};
 
 TEST_P(StopInPhase, EndsAsEscapeWouldAndPutsTheDesktopBack) {
     const PhaseCase& phase = GetParam();
-    std::vector<Film03Run> runs(3);
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
-    for (size_t i = 0; i < runs.size(); ++i) {
-        prepareRun(runs[i]);
-        runs[i].signals[0] = signals[i];
-    }
-    for (Film03Run& run : runs) {
-        SCOPED_TRACE(stopSignalName(run.signals[0]));
-        runWatchedAndStop(run, phase.arguments, phase.rampShown, [&](Film03Run& r) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        std::string name = stopSignalName(signal);
+        SCOPED_TRACE(name);
+        Film03Run run;
+        prepareRun(run);
+        run.signals[0] = signal;
+        runWatchedAndStop(run, phase.arguments, phase.readyFile != nullptr, [&](Film03Run& r) {
             return phase.readyFile != nullptr ? std::filesystem::exists(r.dir.file(phase.readyFile))
-                                              : catches(r.pid, r.signals[0]);
+                                              : catches(r.pid, signal);
         });
-    }
-    for (const Film03Run& run : runs) {
-        std::string name = stopSignalName(run.signals[0]);
-        SCOPED_TRACE(std::string(phase.phase) + " " + name + "\n" + run.err);
-        EXPECT_EQ(run.exitCode, 128 + run.signals[0]);
-        EXPECT_EQ(run.err.find("fatal\t"), std::string::npos);
-        std::string last = "film03: stopped at " + std::string(phase.stoppedAt);
+        EXPECT_EQ(run.exitCode, 128 + signal) << run.err;
+        EXPECT_EQ(run.err.find("fatal\t"), std::string::npos) << run.err;
         size_t at = run.err.rfind("film03: stopped at ");
-        ASSERT_NE(at, std::string::npos);
-        EXPECT_EQ(run.err.substr(at, last.size()), last);
-        EXPECT_TRUE(run.err.ends_with(" (" + name + ")\n"));
+        ASSERT_NE(at, std::string::npos) << run.err;
+        EXPECT_TRUE(run.err.substr(at + 19).starts_with(phase.stoppedAt)) << run.err;
+        EXPECT_TRUE(run.err.ends_with(" (" + name + ")\n")) << run.err;
         expectConfigurationKept(run);
         EXPECT_EQ(temporaryFiles(run.dir.path), std::vector<std::string>{});
-        if (phase.readyFile == nullptr) {
-            EXPECT_TRUE(run.out.empty()) << "loaded: " << run.out.substr(0, 80);
-        }
-        if (std::string(phase.phase) == "recording") {
-            // Finished with the frames up to the stop, and whole.
-            std::string probe = "ffprobe -v error '" + run.dir.file("out.mp4") + "' >/dev/null";
+        EXPECT_TRUE(phase.readyFile != nullptr || run.out.empty()) << "loaded something";
+        std::string probe = "ffprobe -v error '" + run.dir.file("out.mp4") + "'";
+        if (std::string(phase.phase) == "recording") { // the video up to the stop, whole
             EXPECT_EQ(std::system(probe.c_str()), 0);
         }
     }
@@ -287,57 +225,30 @@ std::string phaseName(const testing::TestParamInfo<PhaseCase>& param) {
 
 INSTANTIATE_TEST_SUITE_P(Phases, StopInPhase, testing::ValuesIn(kPhases), phaseName);
 
-// --- A second signal within 2 s --------------------------------------------------------------
-
+// Sent together, so that the program cannot have ended before the second: whichever is
+// handled second ends it at once, without the shutdown's last line.
 TEST(StopTwice, EndsAtOnceYetPutsTheRampBackAndRemovesTheRecording) {
-    // Sent together, so that the program cannot have ended before the second: either may be
-    // handled first, and the other ends the program with its number.
-    Film03Run scene, recording;
-    prepareRun(scene);
-    scene.signals[0] = SIGHUP;
-    scene.signals[1] = SIGINT;
-    prepareRun(recording);
-    recording.signals[0] = SIGINT;
-    recording.signals[1] = SIGTERM;
-    runWatchedAndStop(scene, kPhases[2].arguments, true, [](Film03Run& run) {
-        return std::filesystem::exists(run.dir.file("first-20000.png"));
-    });
-    runWatchedAndStop(recording, kPhases[5].arguments, true, [](Film03Run& run) {
-        return std::filesystem::exists(run.dir.file("out.video.part.mkv"));
-    });
-    for (const Film03Run* run : {&scene, &recording}) {
-        SCOPED_TRACE(run->err);
-        EXPECT_TRUE(run->exitCode == 128 + run->signals[0] ||
-                    run->exitCode == 128 + run->signals[1])
-            << run->exitCode;
-        EXPECT_EQ(run->err.find("stopped at"), std::string::npos); // no normal shutdown
-        EXPECT_EQ(temporaryFiles(run->dir.path), std::vector<std::string>{});
+    for (const PhaseCase* phase : {&kPhases[2], &kPhases[5]}) {
+        SCOPED_TRACE(phase->phase);
+        Film03Run run;
+        prepareRun(run);
+        run.signals[0] = SIGINT;
+        run.signals[1] = SIGTERM;
+        runWatchedAndStop(run, phase->arguments, true, [&](Film03Run& r) {
+            return std::filesystem::exists(r.dir.file(phase->readyFile));
+        });
+        EXPECT_TRUE(run.exitCode == 128 + SIGINT || run.exitCode == 128 + SIGTERM) << run.exitCode;
+        EXPECT_EQ(run.err.find("stopped at"), std::string::npos) << run.err;
+        EXPECT_EQ(temporaryFiles(run.dir.path), std::vector<std::string>{});
+        EXPECT_FALSE(std::filesystem::exists(run.dir.file("out.mp4")));
     }
-    EXPECT_FALSE(std::filesystem::exists(recording.dir.file("out.mp4")));
 }
 
 // --- The configuration dialogs ---------------------------------------------------------------
 
-struct DialogCase {
-    int signal;
-    std::string_view onTop; // the dialog opened over "Configuration" (empty: none)
-    int buttonX;            // its button in "Configuration"
-    int buttonY;
-};
-
-const DialogCase kDialogs[] = {
-    {SIGINT, "", 0, 0},
-    {SIGTERM, kMoreSettingsTitle, 64, 320},
-    {SIGHUP, kAboutTitle, 165, 320}, // its close box does nothing, yet it closes
-};
-
-void PrintTo(const DialogCase& dialog, std::ostream* out) {
-    *out << stopSignalName(dialog.signal);
-}
-
-// An X server of the test's own and the test's connection to it, for runs with dialogs.
+// An X server of the test's own and the test's connection to it.
 struct DialogScreen {
-    DialogScreen() : display(server.ok() ? XOpenDisplay(server.name().c_str()) : nullptr) {}
+    DialogScreen() : display(XOpenDisplay(server.name().c_str())) {}
     ~DialogScreen() {
         if (display != nullptr) XCloseDisplay(display);
     }
@@ -345,25 +256,39 @@ struct DialogScreen {
     Display* display;
 };
 
+struct DialogCase {
+    int signal;
+    std::string_view onTop; // the dialog opened over "Configuration" by its button at x, y
+    int x, y;
+};
+
+const DialogCase kDialogs[] = {
+    {SIGINT, "", 0, 0},
+    {SIGTERM, kMoreSettingsTitle, 64, 320},
+    {SIGHUP, kAboutTitle, 165, 320}, // whose close box does nothing
+};
+
+void PrintTo(const DialogCase& dialog, std::ostream* out) {
+    *out << stopSignalName(dialog.signal);
+}
+
 class StopInDialog : public testing::TestWithParam<DialogCase> {};
 
 TEST_P(StopInDialog, ClosesEveryDialogAsCancel) {
     const DialogCase& dialog = GetParam();
     DialogScreen screen;
     ASSERT_NE(screen.display, nullptr) << "Xvfb did not start";
-    Display* display = screen.display;
     Film03Run run;
     prepareRun(run, false);
     run.signals[0] = dialog.signal;
-    runAndStop(run, "", screen.server.name(), [&](Film03Run& r) {
+    runAndStop(run, "", screen.server.name(), [&](Film03Run&) {
         Window configuration =
-            waitForTopLevel(display, std::string(kConfigurationTitle), r.pid, 60);
-        if (configuration == 0) return false;
-        if (dialog.onTop.empty()) return true;
-        clickAt(display, configuration, dialog.buttonX, dialog.buttonY);
-        return waitForTopLevel(display, std::string(dialog.onTop), r.pid, 30) != 0;
+            waitForTopLevel(screen.display, std::string(kConfigurationTitle), 60);
+        if (configuration == 0 || dialog.onTop.empty()) return configuration != 0;
+        clickAt(screen.display, configuration, dialog.x, dialog.y);
+        return waitForTopLevel(screen.display, std::string(dialog.onTop), 30) != 0;
     });
-    EXPECT_EQ(run.exitCode, 128 + dialog.signal) << run.err;
+    EXPECT_EQ(run.exitCode, 128 + dialog.signal);
     EXPECT_EQ(run.err, "film03: stopped at configuration (" +
                            std::string(stopSignalName(dialog.signal)) + ")\n");
     expectConfigurationKept(run); // Cancel writes nothing
@@ -375,39 +300,31 @@ std::string dialogCaseName(const testing::TestParamInfo<DialogCase>& param) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, StopInDialog, testing::ValuesIn(kDialogs), dialogCaseName);
 
-// A second start while the first shows its configuration dialog brings that dialog to the
-// front and says so.
-TEST(SecondStart, RaisesTheConfigurationDialogOfTheFirst) {
+TEST(SecondStart, RaisesTheConfigurationDialogOfTheFirstAndSaysSo) {
     DialogScreen screen;
     ASSERT_NE(screen.display, nullptr) << "Xvfb did not start";
     Display* display = screen.display;
-    Film03Run first;
+    Film03Run first, second;
     prepareRun(first, false);
     first.signals[0] = SIGTERM;
-    runAndStop(first, "", screen.server.name(), [&](Film03Run& run) {
-        Window dialog = waitForTopLevel(display, std::string(kConfigurationTitle), run.pid, 60);
-        if (dialog == 0) return false;
-        // A window of the test's own covers the screen, above the dialog.
-        Window cover = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0,
-                                           unsigned(DisplayWidth(display, 0)),
-                                           unsigned(DisplayHeight(display, 0)), 0, 0, 0);
+    runAndStop(first, "", screen.server.name(), [&](Film03Run&) {
+        Window dialog = waitForTopLevel(display, std::string(kConfigurationTitle), 60);
+        // A window of the test's own covers the screen above the dialog.
+        Window cover =
+            XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1280, 1024, 0, 0, 0);
         XMapRaised(display, cover);
         XSync(display, False);
         EXPECT_TRUE(stackedAbove(display, cover, dialog));
-
-        Film03Run second;
-        start(second, "--batch", instanceName(), screen.server.name());
-        waitForEnd(second, 60);
-        EXPECT_EQ(second.exitCode, 0);
-        EXPECT_EQ(second.err, kAlreadyRunning);
+        start(second, "--batch", screen.server.name());
+        waitForEnd(second);
         auto deadline = Clock::now() + std::chrono::seconds(30);
         while (!stackedAbove(display, dialog, cover) && Clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         EXPECT_TRUE(stackedAbove(display, dialog, cover)) << "the dialog stayed behind";
-        XDestroyWindow(display, cover);
-        XSync(display, False);
         return true;
     });
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(second.err, kAlreadyRunning);
     EXPECT_EQ(first.exitCode, 128 + SIGTERM) << first.err;
 }
 

@@ -5,14 +5,10 @@
 
 #include "app/startup.h"
 #include "config/configuration.h"
-#include "platform/desktop_restore.h"
 #include "platform/events.h"
 #include "platform/gl_strings.h"
 #include "platform/window.h"
 #include "support/test_support.h"
-
-// After the test headers: the X headers define short macros (None, Bool, Status).
-#include <SDL_syswm.h>
 
 namespace {
 
@@ -46,45 +42,6 @@ void setMultisampling(int32_t setting) {
 }
 
 const PixelFormatQuery kUpToLargest = {yes, yes, yes, upToLargest};
-
-// The red of one level of the main window's colour map (its gamma ramp), written and read
-// through a connection of the test's own.
-struct ShownRed {
-    ShownRed() {
-        SDL_SysWMinfo info;
-        SDL_VERSION(&info.version);
-        if (!SDL_GetWindowWMInfo(windowState.window, &info)) return;
-        display = XOpenDisplay(DisplayString(info.info.x11.display));
-        XWindowAttributes attributes;
-        XGetWindowAttributes(display, info.info.x11.window, &attributes);
-        colourMap = attributes.colormap;
-        for (mask = attributes.visual->red_mask; (mask & 1) == 0; mask >>= 1) ++shift;
-    }
-    ~ShownRed() {
-        if (display != nullptr) XCloseDisplay(display);
-    }
-    XColor cell(int level) const {
-        XColor colour = {};
-        colour.pixel = mask * unsigned(level) / 255 << shift;
-        colour.flags = DoRed;
-        return colour;
-    }
-    void set(int level, uint16_t red) {
-        XColor colour = cell(level);
-        colour.red = red;
-        XStoreColors(display, colourMap, &colour, 1);
-        XSync(display, False);
-    }
-    uint16_t get(int level) {
-        XColor colour = cell(level);
-        XQueryColors(display, colourMap, &colour, 1);
-        return colour.red;
-    }
-    Display* display = nullptr;
-    Colormap colourMap = 0;
-    unsigned long mask = 0;
-    int shift = 0;
-};
 
 } // namespace
 
@@ -218,15 +175,6 @@ TEST(MainWindow, StepsDownWithTheDriverAndRunsMultisampled) {
         restoreGammaRamp();
         SDL_GetWindowGammaRamp(windowState.window, now.red, now.green, now.blue);
         EXPECT_EQ(std::memcmp(&now, &windowState.savedGammaRamp, sizeof now), 0);
-
-        // The immediate end puts the desktop ramp back over a connection of its own.
-        ShownRed shown;
-        ASSERT_NE(shown.display, nullptr);
-        // (The map keeps 8 bits of each colour.)
-        shown.set(100, 0x4500);
-        ASSERT_EQ(shown.get(100) >> 8, 0x45);
-        restoreDesktopAtOnce();
-        EXPECT_EQ(shown.get(100) >> 8, windowState.savedGammaRamp.red[100] >> 8);
     }
 
     // In the background the pump stalls until the program is active again.

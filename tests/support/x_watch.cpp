@@ -1,41 +1,16 @@
 #include "support/x_watch.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <X11/Xatom.h>
 #include <X11/Xproto.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/record.h>
 
 #include <chrono>
 #include <cstring>
-
-namespace {
-
-void recordedRequest(char* closure, XRecordInterceptData* data) {
-    auto* watch = reinterpret_cast<ColourMapWatch*>(closure);
-    const auto* bytes = static_cast<const unsigned char*>(data->data);
-    size_t length = size_t(data->data_len) * 4;
-    if (data->category == XRecordFromClient && length >= 8 && bytes[0] == X_StoreColors) {
-        uint32_t colourMap = 0;
-        std::memcpy(&colourMap, bytes + 4, 4);
-        watch->addStore(colourMap,
-                        std::string(reinterpret_cast<const char*>(bytes) + 8, length - 8));
-    }
-    XRecordFreeData(data);
-}
-
-} // namespace
-
-void ColourMapWatch::addStore(unsigned long colourMap, std::string cells) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stores_[colourMap].push_back(std::move(cells));
-}
 
 PrivateDisplay::PrivateDisplay() {
     int ends[2] = {-1, -1};
@@ -43,23 +18,21 @@ PrivateDisplay::PrivateDisplay() {
     pid_ = fork();
     if (pid_ == 0) {
         close(ends[0]);
-        int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, 1);
-        dup2(quiet, 2);
         std::string fd = std::to_string(ends[1]);
+        if (!freopen("/dev/null", "w", stderr)) _exit(126);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
                "-nolisten", "tcp", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ends[1]);
-    // Xvfb writes its display number once it accepts connections.
+    // Xvfb writes its display number and a line feed once it takes connections.
     std::string number;
-    pollfd wait = {ends[0], POLLIN, 0};
+    pollfd input = {ends[0], POLLIN, 0};
     char c = 0;
-    while (pid_ > 0 && poll(&wait, 1, 20000) == 1 && read(ends[0], &c, 1) == 1 && c != '\n')
+    while (pid_ > 0 && poll(&input, 1, 20000) == 1 && read(ends[0], &c, 1) == 1 && c != '\n')
         number += c;
     close(ends[0]);
-    if (!number.empty() && c == '\n') name_ = ":" + number;
+    if (c == '\n' && !number.empty()) name_ = ":" + number;
 }
 
 PrivateDisplay::~PrivateDisplay() {
@@ -68,56 +41,49 @@ PrivateDisplay::~PrivateDisplay() {
     waitpid(pid_, nullptr, 0);
 }
 
+namespace {
+
+void recorded(char* closure, XRecordInterceptData* data) {
+    auto* watch = reinterpret_cast<ColourMapWatch*>(closure);
+    const auto* bytes = static_cast<const char*>(static_cast<void*>(data->data));
+    size_t length = size_t(data->data_len) * 4;
+    if (data->category == XRecordStartOfData) watch->recording = true;
+    if (data->category == XRecordFromClient && length >= 8 && bytes[0] == X_StoreColors) {
+        uint32_t map = 0;
+        std::memcpy(&map, bytes + 4, 4);
+        watch->stores[map].emplace_back(bytes + 8, length - 8);
+    }
+    XRecordFreeData(data);
+}
+
+} // namespace
+
 ColourMapWatch::ColourMapWatch(const std::string& displayName) {
     control_ = XOpenDisplay(displayName.c_str());
     data_ = XOpenDisplay(displayName.c_str());
-    int major = 0, minor = 0;
-    if (control_ == nullptr || data_ == nullptr || !XRecordQueryVersion(control_, &major, &minor))
-        return;
+    if (control_ == nullptr || data_ == nullptr) return;
     XRecordRange* range = XRecordAllocRange();
-    range->core_requests.first = X_StoreColors;
-    range->core_requests.last = X_StoreColors;
+    range->core_requests = {X_StoreColors, X_StoreColors};
     XRecordClientSpec clients = XRecordAllClients;
     context_ = XRecordCreateContext(control_, 0, &clients, 1, &range, 1);
     XFree(range);
     XSync(control_, False);
-    if (context_ == 0 ||
-        !XRecordEnableContextAsync(data_, context_, recordedRequest, reinterpret_cast<char*>(this)))
-        return;
-    ok_ = true;
-    thread_ = std::thread([this] { serve(); });
-}
-
-void ColourMapWatch::serve() {
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (finished_) return;
-        }
-        XRecordProcessReplies(data_);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    if (context_ == 0) return;
+    // The recording connection serves the callback until the context is disabled; the
+    // recording counts from its start-of-data message.
+    thread_ = std::thread(
+        [this] { XRecordEnableContext(data_, context_, recorded, reinterpret_cast<char*>(this)); });
+    for (int i = 0; i < 500 && !recording; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 void ColourMapWatch::finish() {
-    if (!ok_ || !thread_.joinable()) return;
-    // A round trip makes the server hand on everything recorded before it; then give the
-    // data connection time to read it.
+    if (!thread_.joinable()) return;
+    // A round trip first: the server has then passed on every store it handled before.
     XSync(control_, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        finished_ = true;
-    }
-    thread_.join();
-    XRecordProcessReplies(data_);
     XRecordDisableContext(control_, context_);
     XSync(control_, False);
-}
-
-std::map<unsigned long, std::vector<std::string>> ColourMapWatch::stores() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return stores_;
+    thread_.join();
 }
 
 ColourMapWatch::~ColourMapWatch() {
@@ -132,67 +98,32 @@ RampVerdict judgeRamps(const std::map<unsigned long, std::vector<std::string>>& 
     for (const auto& [map, cells] : stores) {
         bool changed = false;
         for (const std::string& store : cells) changed = changed || store != cells.front();
-        if (!changed) continue;
-        ++verdict.changed;
-        if (cells.back() != cells.front() && verdict.restored) {
-            verdict.restored = false;
-            verdict.why = "colour map " + std::to_string(map) + " ended on another ramp after " +
-                          std::to_string(cells.size()) + " stores";
-        }
+        verdict.changed += changed ? 1 : 0;
+        verdict.restored = verdict.restored && cells.back() == cells.front();
     }
     return verdict;
 }
 
-namespace {
-
-// The process that made the window, from its _NET_WM_PID (-1 where it does not say).
-int windowProcess(Display* display, Window window) {
-    Atom property = XInternAtom(display, "_NET_WM_PID", True);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* value = nullptr;
-    int pid = -1;
-    if (property != None &&
-        XGetWindowProperty(display, window, property, 0, 1, False, XA_CARDINAL, &type, &format,
-                           &count, &after, &value) == Success &&
-        value != nullptr && format == 32 && count == 1)
-        pid = int(*reinterpret_cast<unsigned long*>(value));
-    if (value != nullptr) XFree(value);
-    return pid;
-}
-
-} // namespace
-
-Window findTopLevel(Display* display, const std::string& title, int pid) {
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    Window found = 0;
-    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0)
-        return 0;
-    for (unsigned i = 0; i < count && found == 0; ++i) {
-        char* name = nullptr;
-        if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
-            if (title == name && windowProcess(display, children[i]) == pid) found = children[i];
-            XFree(name);
-        }
-    }
-    if (children != nullptr) XFree(children);
-    return found;
-}
-
-Window waitForTopLevel(Display* display, const std::string& title, int pid, double seconds) {
+Window waitForTopLevel(Display* display, const std::string& title, double seconds) {
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (;;) {
-        Window window = findTopLevel(display, title, pid);
-        XWindowAttributes attributes;
-        if (window != 0 && XGetWindowAttributes(display, window, &attributes) != 0 &&
-            attributes.map_state == IsViewable)
-            return window;
-        if (std::chrono::steady_clock::now() > end) return 0;
+    while (std::chrono::steady_clock::now() < end) {
+        Window root = 0, parent = 0, *children = nullptr, found = 0;
+        unsigned count = 0;
+        XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+        for (unsigned i = 0; i < count && found == 0; ++i) {
+            char* name = nullptr;
+            XWindowAttributes attributes;
+            if (XFetchName(display, children[i], &name) != 0 && name != nullptr && title == name &&
+                XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+                attributes.map_state == IsViewable)
+                found = children[i];
+            if (name != nullptr) XFree(name);
+        }
+        if (children != nullptr) XFree(children);
+        if (found != 0) return found;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    return 0;
 }
 
 void clickAt(Display* display, Window window, int x, int y) {
@@ -207,16 +138,14 @@ void clickAt(Display* display, Window window, int x, int y) {
 }
 
 bool stackedAbove(Display* display, Window upper, Window lower) {
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
+    Window root = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
-    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0)
-        return false;
+    XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
     int upperAt = -1, lowerAt = -1; // bottom first
     for (unsigned i = 0; i < count; ++i) {
         if (children[i] == upper) upperAt = int(i);
         if (children[i] == lower) lowerAt = int(i);
     }
     if (children != nullptr) XFree(children);
-    return upperAt >= 0 && lowerAt >= 0 && upperAt > lowerAt;
+    return upperAt > lowerAt && lowerAt >= 0;
 }
