@@ -103,6 +103,12 @@ void installAutomation(const Options& options) {
     timelineState.hooks.frameDrawn = automatedFrameDrawn;
 }
 
+bool keysPlannedFor(Sequence sequence) {
+    for (const KeyPoint& key : automationState.keys)
+        if (key.sequence == sequence) return true;
+    return false;
+}
+
 void finishAutomation() {
     for (const ShotPoint& shot : automationState.shots) {
         if (!shot.taken)

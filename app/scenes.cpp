@@ -11,6 +11,7 @@
 #include "effects/particles.h"
 #include "effects/renderer.h"
 #include "platform/events.h"
+#include "platform/stop_signals.h"
 #include "platform/window.h"
 #include "render/font2d.h"
 #include "render/render_state.h"
@@ -80,25 +81,32 @@ void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     waitWhileInactive();
     tickClock();
     readDebugKeys();
-    if (eventState.resumed) {
+    // Without music the demo clock, which stood still in the background, goes on alone.
+    if (eventState.resumed && demoState.musicStream != nullptr)
         resetClock(
             resynchronisedSceneTime(FSOUND_Stream_GetTime(demoState.musicStream), musicOffsetMs));
-        eventState.resumed = false;
-    }
+    eventState.resumed = false;
 }
 
-// A sequence does not start once the window is gone: its first frame would draw without a
-// context.
+// A sequence goes on while the window is there and no stop signal came; a stop ends it as
+// Escape would.
+bool sequenceGoesOn() {
+    return eventState.running && !stopRequested();
+}
+
+// A sequence does not start once the window is gone (its first frame would draw without a
+// context) or the run was stopped.
 bool sequenceMayStart(Sequence sequence) {
-    return eventState.running && !sequenceSkippedBySeek(sequence);
+    return sequenceGoesOn() && !sequenceSkippedBySeek(sequence);
 }
 
 bool escapeDown() {
     return eventState.keys[kKeyEscape] != 0;
 }
 
-// Starts the music at `musicMs`, as the first scene does at its start.
+// Starts the music at `musicMs`, as the first scene does at its start (when there is music).
 void startMusic(uint32_t musicMs) {
+    if (demoState.musicStream == nullptr) return;
     demoState.musicChannel = playMusicStream(demoState.musicStream, demoState.musicChannel);
     if (musicMs > 0) FSOUND_Stream_SetTime(demoState.musicStream, static_cast<int>(musicMs));
 }
@@ -286,7 +294,7 @@ void playFirstScene() {
             drawTitle(demoState.textures.presents, presentsBrightness(t));
         sceneFrameTail(Sequence::First, t, 0);
         if (escapeDown()) demoState.skip = true;
-    } while (firstSceneContinues(eventState.running, demoState.skip, sceneTime()));
+    } while (firstSceneContinues(sequenceGoesOn(), demoState.skip, sceneTime()));
 }
 
 void playSecondScene() {
@@ -306,7 +314,7 @@ void playSecondScene() {
         else
             drawTitle(demoState.textures.poweredBy, poweredByBrightness(t));
         sceneFrameTail(Sequence::Second, t, kSecondSceneMusicOffsetMs);
-    } while (secondSceneContinues(eventState.running, escapeDown(), sceneTime()));
+    } while (secondSceneContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
 }
 
 void playEndScreen() {
@@ -336,7 +344,7 @@ void playEndScreen() {
         pumpMessages();
         waitWhileInactive();
         tickClock();
-    } while (endScreenContinues(eventState.running, escapeDown(), sceneTime()));
+    } while (endScreenContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
     stopEffect(channel);
     waitMs(200);
     clearKeys();

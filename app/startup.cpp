@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <cstdio>
+
 #include "app/automation.h"
 #include "app/benchmark.h"
 #include "app/record.h"
@@ -25,6 +27,7 @@
 #include "platform/instance.h"
 #include "platform/memory.h"
 #include "platform/resource_images.h"
+#include "platform/stop_signals.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
@@ -234,7 +237,7 @@ namespace {
 // After the scenes: the music, the star particles and the targets go before the end screen;
 // everything else after it, the engine last.
 void shutDown() {
-    stopMusicStream(demoState.musicStream);
+    if (demoState.musicStream != nullptr) stopMusicStream(demoState.musicStream);
     deleteParticleSystem(kStarSystemId);
     demoState.starSystem = nullptr;
     for (PixelBufferTarget& target : demoState.targets) releaseTarget(target);
@@ -260,7 +263,27 @@ void shutDown() {
 
 } // namespace
 
+namespace {
+
+// Where a stopped run stopped: the point of its last frame ("first:12345"), or the phase
+// before any frame was drawn ("configuration", "loading").
+std::string stoppedAt() {
+    const TimelineState& timeline = timelineState;
+    if (!timeline.anyFrame) return appState.phase;
+    return std::string(sequenceName(timeline.lastSequence)) + ":" + std::to_string(timeline.lastMs);
+}
+
+// After the shutdown of a stopped run: one line says where it stopped.
+int endStoppedRun() {
+    std::fprintf(stderr, "film03: stopped at %s (%s)\n", stoppedAt().c_str(),
+                 stopSignalName(stopSignal()));
+    return stopExitCode();
+}
+
+} // namespace
+
 int runDemo(const Options& options) {
+    installStopSignals();
     registerCursorFailureHooks();
     registerDisplayModeFailureHooks();
     registerWindowFailureHooks();
@@ -269,7 +292,10 @@ int runDemo(const Options& options) {
     useProgramFiles(locateProgramFiles(programSearchFolders()));
     installAutomation(options);
     loadConfiguration();
-    if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
+    appState.phase = "configuration";
+    if (!runConfigurationDialog(options)) // cancelled: nothing written
+        return stopRequested() ? endStoppedRun() : 0;
+    appState.phase = "start-up";
     applyConfiguration();
     prepareRecording(options);
     prepareBenchmark(options);
@@ -284,6 +310,7 @@ int runDemo(const Options& options) {
     buildNormalisationCubeMap();
     setSceneModelDefaults();
     benchmarkLoadingStarted();
+    appState.phase = "loading";
     runLoadingPhase();
     benchmarkLoadingEnded();
     applyConfiguredGamma();
@@ -293,5 +320,5 @@ int runDemo(const Options& options) {
     playFirstScene();
     playSecondScene();
     shutDown();
-    return eventState.exitCode;
+    return stopRequested() ? endStoppedRun() : eventState.exitCode;
 }

@@ -14,6 +14,8 @@ struct AppState {
     // The bigfile every asset is read from: the working folder's "Film_03.dat", else the
     // installed one (see app/file_locations.h). The loading phase passes it as the archive.
     std::string archive = kArchiveFileName;
+    // The phase before any frame is drawn, for the line a stopped run ends with.
+    const char* phase = "start-up";
 };
 extern AppState appState;
 
@@ -41,5 +43,6 @@ void configureRenderTargets();
 // target 2 plain, targets 3 and 4 (the glow's) mipmapped; all clamped.
 void createSceneTargets();
 
-// Runs the demo; the result is the program's exit code.
+// Runs the demo; the result is the program's exit code (128 + the signal after a stop
+// signal, which ends every phase as Escape or Cancel would).
 int runDemo(const Options& options);

@@ -2,6 +2,7 @@
 
 #include "platform/failure.h"
 #include "platform/instance.h"
+#include "platform/stop_signals.h"
 #include "platform/window.h"
 
 EventState eventState;
@@ -180,7 +181,8 @@ void handleEvent(const SDL_Event& event) {
             handleWindowEvent(event.window);
             break;
         case SDL_QUIT:
-            // Also what SDL makes of SIGTERM and SIGINT: ignored until the program closes.
+            // The program cannot be closed before closeMainWindow (stop signals reach the
+            // phases through stopRequested, not as quit events).
             if (eventState.closing) destroyMainWindow();
             break;
         default:
@@ -232,8 +234,9 @@ void pumpMessages() {
             handleEvent(event);
         endEventBatch();
     } else {
-        // In the background the pump blocks until the program is active again.
-        while (!eventState.active && eventState.running && windowState.videoStarted) {
+        // In the background the pump blocks until the program is active again, or stops.
+        while (!eventState.active && eventState.running && windowState.videoStarted &&
+               !stopRequested()) {
             if (SDL_WaitEventTimeout(&event, 100)) handleEvent(event);
             if (eventState.pumpToolkit != nullptr) eventState.pumpToolkit();
             pollInstanceRequests();
@@ -247,8 +250,9 @@ void pumpMessages() {
 void waitWhileInactive() {
     if (eventState.active) return;
     eventState.resumed = true;
-    // Without the video subsystem no activation can arrive.
-    while (!eventState.active && eventState.running && windowState.videoStarted) pumpMessages();
+    // Without the video subsystem no activation can arrive; a stop signal ends the wait.
+    while (!eventState.active && eventState.running && windowState.videoStarted && !stopRequested())
+        pumpMessages();
     clearKeys();
     clearMouseButtons();
 }

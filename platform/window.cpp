@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/desktop_restore.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/failure.h"
@@ -199,6 +200,7 @@ ScreenRect initialWindowPlace(const WindowDescription& description) {
 // Full screen in the switched mode (SDL sets the mode on the window).
 void enterFullscreen(SDL_Window* window) {
     if (!displayModeState.changed || displayModeState.borderless) return;
+    prepareDisplayModeRestore();
     SDL_DisplayMode mode = {};
     SDL_DisplayMode wanted = {SDL_PIXELFORMAT_UNKNOWN, displayModeState.chosen.width,
                               displayModeState.chosen.height, displayModeState.chosen.refreshRate,
@@ -441,6 +443,7 @@ int32_t createMainWindow(const WindowDescription& description) {
         startScaledFrames(description.width, description.height, description.depthBits,
                           std::max(samples, 0));
     saveDesktopGammaRamp();
+    if (windowState.gammaSaved) prepareGammaRestore(window, windowState.savedGammaRamp);
     if (description.treeWindow && windowState.createTreeWindow != nullptr)
         windowState.createTreeWindow();
     if (windowState.initSceneGraph != nullptr) windowState.initSceneGraph();

@@ -154,6 +154,26 @@ TEST_F(Film03, WindowedBatchRunOpensRunsAndEnds) {
     EXPECT_EQ(std::memcmp(saved.data(), &expected, 80), 0);
 }
 
+// An audio quality outside 0..2 (7 in the file; -1 when the dialog's "Quality" list had no
+// selection) starts no sound system: the demo plays silently through its sequences and ends
+// normally, and the stored value stays as it was.
+TEST_F(Film03, AudioQualityOutsideTheListPlaysSilently) {
+    linkData(dir.path);
+    for (int32_t quality : {7, -1}) {
+        ConfigRecord record = windowedRecord();
+        record.block1.audioQuality = quality;
+        writeRecord(dir.path, record);
+        ProgramRun run = runFilm03(dir.path, "--batch --fixed-step 50 --seek first:49500 "
+                                             "--keys second:100:Escape,end:100:Escape");
+        EXPECT_EQ(run.exitCode, 0) << quality << "\n" << run.err;
+        EXPECT_EQ(run.err, "") << quality;
+        EXPECT_NE(run.out.find("Loading Sounds...\nDone !\n"), std::string::npos) << quality;
+        std::vector<unsigned char> saved = readWholeFile(dir.file(kConfigFileName));
+        ASSERT_EQ(saved.size(), 80u);
+        EXPECT_EQ(std::memcmp(saved.data(), &record, 80), 0) << quality;
+    }
+}
+
 TEST_F(Film03, MultisamplingStepsDownToWhatTheDriverOffers) {
     linkData(dir.path);
     ConfigRecord record = windowedRecord();
@@ -257,11 +277,11 @@ TEST_F(Film03, SecondStartRaisesTheFirstAndEndsAtOnce) {
         << "the first never listened: " << slurp(dir.file("first.err"));
 
     // The second start finds the first at once: it reads no configuration (there is none
-    // here, which would show notices) and runs no demo of its own.
+    // here, which would show notices), runs no demo of its own and says why it ends.
     TempDir second;
     ProgramRun run = runFilm03(second.path, "--batch");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err, kAlreadyRunning);
     EXPECT_EQ(run.out, "");
 
     waitFor([&] { return (ended = waitpid(first, &status, WNOHANG)) != 0; });
