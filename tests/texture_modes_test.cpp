@@ -29,9 +29,9 @@ const Expected kModes[] = {
     {texModeReplaceOpaque, layerTexModeReplaceOpaque, GL_COMBINE_ARB, GL_REPLACE, GL_REPLACE, 1,
      GL_TEXTURE, GL_CONSTANT_ARB, 0, true, true},
     {texModeDot3, layerTexModeDot3, GL_COMBINE_ARB, GL_DOT3_RGB_ARB, GL_REPLACE, 1, GL_TEXTURE,
-     GL_CONSTANT_ARB, GL_PRIMARY_COLOR_ARB, true, false},
-    {texModeModulatePrimary, layerTexModeModulatePrimary, GL_COMBINE_ARB, GL_MODULATE, GL_REPLACE,
-     1, GL_TEXTURE, GL_TEXTURE, GL_PRIMARY_COLOR_ARB, false, false},
+     GL_CONSTANT_ARB, GL_PREVIOUS_ARB, true, false},
+    {texModeModulatePrevious, layerTexModeModulatePrevious, GL_COMBINE_ARB, GL_MODULATE, GL_REPLACE,
+     1, GL_TEXTURE, GL_TEXTURE, GL_PREVIOUS_ARB, false, false},
     {texModeAddPrimary, layerTexModeAddPrimary, GL_COMBINE_ARB, GL_ADD, GL_REPLACE, 1,
      GL_PRIMARY_COLOR_ARB, GL_PRIMARY_COLOR_ARB, GL_TEXTURE, false, false},
 };
@@ -119,12 +119,7 @@ TEST_F(TextureModes, DefaultRestoresPlainModulation) {
 // Draws one full-viewport quad with a 1 x 1 texture of colour `texel` and the primary colour
 // `primary` on unit 0 (so the previous stage is the primary colour) and reads the centre.
 void drawAndRead(TextureMode mode, const uint8_t texel[4], const float primary[4], float out[4]) {
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    GLuint name = texelTexture(texel);
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glClearColor(0, 0, 0, 0);
@@ -142,6 +137,44 @@ void drawAndRead(TextureMode mode, const uint8_t texel[4], const float primary[4
     glReadPixels(8, 8, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
     for (int i = 0; i < 4; ++i) out[i] = pixel[i] / 255.0f;
     glDeleteTextures(1, &name);
+}
+
+// A 1 x 1 texture of colour `texel` on the active unit, drawn with `mode`.
+GLuint bindTexel(const uint8_t texel[4], TextureMode mode) {
+    GLuint name = texelTexture(texel);
+    glEnable(GL_TEXTURE_2D);
+    texModeDefault();
+    mode();
+    return name;
+}
+
+// The three layers a bump-mapped face group gets, each from a 1 x 1 texture: unit 0 the
+// normal, unit 1 the light direction (the cube map's texel), unit 2 the colour map.
+void drawBumpLayersAndRead(const uint8_t normal[4], const uint8_t light[4], const uint8_t colour[4],
+                           const float primary[4], float out[4]) {
+    auto activeTexture =
+        reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(SDL_GL_GetProcAddress("glActiveTextureARB"));
+    const uint8_t* texels[3] = {normal, light, colour};
+    const TextureMode modes[3] = {texModeReplaceOpaque, texModeDot3, texModeModulatePrevious};
+    GLuint names[3];
+    for (int unit = 0; unit < 3; ++unit) {
+        activeTexture(GL_TEXTURE0_ARB + unit);
+        names[unit] = bindTexel(texels[unit], modes[unit]);
+    }
+    glDisable(GL_BLEND);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor4fv(primary);
+    glRectf(-1, -1, 1, 1);
+    uint8_t pixel[4] = {};
+    glReadPixels(8, 8, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    for (int i = 0; i < 4; ++i) out[i] = pixel[i] / 255.0f;
+    for (int unit = 2; unit >= 0; --unit) {
+        activeTexture(GL_TEXTURE0_ARB + unit);
+        glDisable(GL_TEXTURE_2D);
+        texModeDefault();
+    }
+    glDeleteTextures(3, names);
 }
 
 float clamp01(float v) {
@@ -179,6 +212,34 @@ TEST_F(TextureModes, CombinedColoursFollowTheirFormulas) {
     const float dot3[4] = {dot, dot, dot, 1.0f};
     EXPECT_GT(dot, 0.2f);
     expectColour(got, dot3);
+}
+
+// Bump mapping lights the colour map by the normal map against the light direction; the primary
+// colour (the object colour of an unlit bump-mapped object) takes no part.
+TEST_F(TextureModes, BumpLayersLightTheColourMapByTheNormalMap) {
+    const float primary[4] = {0.9f, 0.2f, 0.6f, 1.0f};
+    const uint8_t colour[4] = {200, 160, 120, 255};
+    const uint8_t facing[4] = {128, 128, 255, 0}; // light straight along the normal
+    const uint8_t tilted[4] = {218, 128, 218, 0}; // light at 45 degrees to it
+    const uint8_t behind[4] = {128, 128, 0, 0};   // light behind the surface
+    const uint8_t flat[4] = {128, 128, 255, 255}, leaning[4] = {218, 128, 218, 255};
+    struct Case {
+        const uint8_t* normal;
+        const uint8_t* light;
+        float brightness;
+    } cases[] = {{flat, facing, 1.0f},
+                 {flat, tilted, 0.71f},
+                 {leaning, tilted, 1.0f},
+                 {leaning, facing, 0.71f},
+                 {flat, behind, 0.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        float got[4];
+        drawBumpLayersAndRead(c.normal, c.light, colour, primary, got);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(got[i], colour[i] / 255.0f * c.brightness, 6.0f / 255.0f) << i;
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 } // namespace

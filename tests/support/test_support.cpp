@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <GL/gl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -74,6 +75,16 @@ HiddenGLWindow::~HiddenGLWindow() {
     if (context != nullptr) SDL_GL_DeleteContext(context);
     if (window != nullptr) SDL_DestroyWindow(window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+unsigned texelTexture(const uint8_t texel[4]) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    return name;
 }
 
 std::vector<unsigned char> readWholeFile(const std::string& path) {

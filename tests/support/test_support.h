@@ -48,6 +48,9 @@ struct HiddenGLWindow {
     bool ok = false;
 };
 
+// A new 2D texture of one RGBA texel, nearest-filtered, left bound on the active unit.
+unsigned texelTexture(const uint8_t texel[4]);
+
 std::vector<unsigned char> readWholeFile(const std::string& path);
 void writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);
 
