@@ -202,37 +202,6 @@ TEST(SceneGeometry, SolidsFaceOutwardsAndTheShellFacesIn) {
     }
 }
 
-// The glass screens stand in solid frames: the frame reaches round every edge of the panes
-// and is deeper than they are, so that no pane hangs loose in the view.
-TEST(SceneGeometry, GlassStandsInAFrame) {
-    struct Box {
-        Vec3f low{1e9f, 1e9f, 1e9f}, high{-1e9f, -1e9f, -1e9f};
-    };
-    auto boxOf = [](const char* name, float side) {
-        Box box;
-        for (const Vec3f& v : meshNamed(name)->vertices) {
-            if (v.x * side <= 0) continue;
-            box.low = {std::min(box.low.x, v.x), std::min(box.low.y, v.y),
-                       std::min(box.low.z, v.z)};
-            box.high = {std::max(box.high.x, v.x), std::max(box.high.y, v.y),
-                        std::max(box.high.z, v.z)};
-        }
-        return box;
-    };
-    ASSERT_TRUE(meshNamed("Glass") && meshNamed("GlassFrame"));
-    EXPECT_EQ(parentOf("GlassFrame"), "HALL");
-    for (float side : {-1.0f, 1.0f}) {
-        const Box pane = boxOf("Glass", side), frame = boxOf("GlassFrame", side);
-        ASSERT_LT(pane.low.x, pane.high.x) << "a pane on each side";
-        EXPECT_LT(frame.low.x, pane.low.x);
-        EXPECT_GT(frame.high.x, pane.high.x);
-        EXPECT_LT(frame.low.z, pane.low.z);
-        EXPECT_GT(frame.high.z, pane.high.z);
-        EXPECT_LT(frame.low.y, pane.low.y);
-        EXPECT_GT(frame.high.y, pane.high.y);
-    }
-}
-
 namespace {
 
 // The hierarchy as a reader builds it that takes the parent field as the depth below the

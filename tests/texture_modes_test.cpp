@@ -116,50 +116,20 @@ TEST_F(TextureModes, DefaultRestoresPlainModulation) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-// Draws one full-viewport quad with a 1 x 1 texture of colour `texel` and the primary colour
-// `primary` on unit 0 (so the previous stage is the primary colour) and reads the centre.
-void drawAndRead(TextureMode mode, const uint8_t texel[4], const float primary[4], float out[4]) {
-    GLuint name = texelTexture(texel);
-    glEnable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    texModeDefault();
-    mode();
-    glColor4fv(primary);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0), glVertex2f(-1, -1);
-    glTexCoord2f(1, 0), glVertex2f(1, -1);
-    glTexCoord2f(1, 1), glVertex2f(1, 1);
-    glTexCoord2f(0, 1), glVertex2f(-1, 1);
-    glEnd();
-    uint8_t pixel[4] = {};
-    glReadPixels(8, 8, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-    for (int i = 0; i < 4; ++i) out[i] = pixel[i] / 255.0f;
-    glDeleteTextures(1, &name);
-}
-
-// A 1 x 1 texture of colour `texel` on the active unit, drawn with `mode`.
-GLuint bindTexel(const uint8_t texel[4], TextureMode mode) {
-    GLuint name = texelTexture(texel);
-    glEnable(GL_TEXTURE_2D);
-    texModeDefault();
-    mode();
-    return name;
-}
-
-// The three layers a bump-mapped face group gets, each from a 1 x 1 texture: unit 0 the
-// normal, unit 1 the light direction (the cube map's texel), unit 2 the colour map.
-void drawBumpLayersAndRead(const uint8_t normal[4], const uint8_t light[4], const uint8_t colour[4],
-                           const float primary[4], float out[4]) {
+// Draws one full-viewport quad in the primary colour `primary` with `count` texture units, unit
+// i holding a 1 x 1 texture of colour texels[i] in modes[i], and reads the centre. On unit 0
+// the previous stage is the primary colour.
+void drawLayersAndRead(int count, const TextureMode modes[], const uint8_t* const texels[],
+                       const float primary[4], float out[4]) {
     auto activeTexture =
         reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(SDL_GL_GetProcAddress("glActiveTextureARB"));
-    const uint8_t* texels[3] = {normal, light, colour};
-    const TextureMode modes[3] = {texModeReplaceOpaque, texModeDot3, texModeModulatePrevious};
-    GLuint names[3];
-    for (int unit = 0; unit < 3; ++unit) {
+    GLuint names[4];
+    for (int unit = 0; unit < count; ++unit) {
         activeTexture(GL_TEXTURE0_ARB + unit);
-        names[unit] = bindTexel(texels[unit], modes[unit]);
+        names[unit] = texelTexture(texels[unit]);
+        glEnable(GL_TEXTURE_2D);
+        texModeDefault();
+        modes[unit]();
     }
     glDisable(GL_BLEND);
     glClearColor(0, 0, 0, 0);
@@ -169,12 +139,16 @@ void drawBumpLayersAndRead(const uint8_t normal[4], const uint8_t light[4], cons
     uint8_t pixel[4] = {};
     glReadPixels(8, 8, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
     for (int i = 0; i < 4; ++i) out[i] = pixel[i] / 255.0f;
-    for (int unit = 2; unit >= 0; --unit) {
+    for (int unit = count - 1; unit >= 0; --unit) {
         activeTexture(GL_TEXTURE0_ARB + unit);
         glDisable(GL_TEXTURE_2D);
         texModeDefault();
     }
-    glDeleteTextures(3, names);
+    glDeleteTextures(count, names);
+}
+
+void drawAndRead(TextureMode mode, const uint8_t texel[4], const float primary[4], float out[4]) {
+    drawLayersAndRead(1, &mode, &texel, primary, out);
 }
 
 float clamp01(float v) {
@@ -214,32 +188,27 @@ TEST_F(TextureModes, CombinedColoursFollowTheirFormulas) {
     expectColour(got, dot3);
 }
 
-// Bump mapping lights the colour map by the normal map against the light direction; the primary
-// colour (the object colour of an unlit bump-mapped object) takes no part.
+// Bump mapping's three layers: the normal map, the light direction (the cube map's texel) and
+// the colour map, lit by the normal against the light; the primary colour takes no part.
 TEST_F(TextureModes, BumpLayersLightTheColourMapByTheNormalMap) {
+    const TextureMode modes[3] = {texModeReplaceOpaque, texModeDot3, texModeModulatePrevious};
     const float primary[4] = {0.9f, 0.2f, 0.6f, 1.0f};
     const uint8_t colour[4] = {200, 160, 120, 255};
-    const uint8_t facing[4] = {128, 128, 255, 0}; // light straight along the normal
-    const uint8_t tilted[4] = {218, 128, 218, 0}; // light at 45 degrees to it
-    const uint8_t behind[4] = {128, 128, 0, 0};   // light behind the surface
     const uint8_t flat[4] = {128, 128, 255, 255}, leaning[4] = {218, 128, 218, 255};
+    const uint8_t behind[4] = {128, 128, 0, 0};
     struct Case {
-        const uint8_t* normal;
-        const uint8_t* light;
+        const uint8_t *normal, *light;
         float brightness;
-    } cases[] = {{flat, facing, 1.0f},
-                 {flat, tilted, 0.71f},
-                 {leaning, tilted, 1.0f},
-                 {leaning, facing, 0.71f},
-                 {flat, behind, 0.0f}};
+    } cases[] = {
+        {flat, flat, 1.0f}, {flat, leaning, 0.71f}, {leaning, leaning, 1.0f}, {flat, behind, 0.0f}};
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
+        const uint8_t* texels[3] = {c.normal, c.light, colour};
         float got[4];
-        drawBumpLayersAndRead(c.normal, c.light, colour, primary, got);
+        drawLayersAndRead(3, modes, texels, primary, got);
         for (int i = 0; i < 3; ++i)
             EXPECT_NEAR(got[i], colour[i] / 255.0f * c.brightness, 6.0f / 255.0f) << i;
     }
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 } // namespace
