@@ -83,7 +83,7 @@ void setSceneModelDefaults() {
     objectState.defaultTextureMode = layerTexModeDefault;
     meshState.bumpModes[0] = layerTexModeReplaceOpaque;
     meshState.bumpModes[1] = layerTexModeDot3;
-    meshState.bumpModes[2] = layerTexModeModulatePrimary;
+    meshState.bumpModes[2] = layerTexModeModulatePrevious;
 }
 
 void cameraFromObject(const SceneObject* object) {

@@ -62,13 +62,7 @@ void loadEntryPoints() {
 
 GLuint solidTexture(uint8_t r, uint8_t g, uint8_t b) {
     const uint8_t texel[4] = {r, g, b, 255};
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
-    return name;
+    return texelTexture(texel);
 }
 
 struct RendererGL : testing::Test {
@@ -169,7 +163,7 @@ TEST_F(RendererGL, BumpMappedPlaneFacingItsLightIsBrighter) {
     meshState.textureUnits = 4;
     meshState.bumpModes[0] = layerTexModeReplaceOpaque;
     meshState.bumpModes[1] = layerTexModeDot3;
-    meshState.bumpModes[2] = layerTexModeModulatePrimary;
+    meshState.bumpModes[2] = layerTexModeModulatePrevious;
     GLuint flatNormals = texture(128, 128, 255);
     glDisable(GL_CULL_FACE);
 
@@ -205,6 +199,13 @@ TEST_F(RendererGL, BumpMappedPlaneFacingItsLightIsBrighter) {
         EXPECT_EQ(statisticsState.frame.largestLightCount, 1);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
+    // The normal map counts: leaning 45 degrees off the light, the plane facing it dims to
+    // about cos 45.
+    findObject("BM_toward")->lods[0].faceGroups[0]->unitTexture[0] = texture(218, 128, 218);
+    clear();
+    renderSceneGraph(branch);
+    const Pixel leaning = pixel(22, 32);
+    for (int i = 0; i < 3; i++) EXPECT_NEAR(leaning[i], 181, 20) << i;
     meshState = MeshState{};
 }
 

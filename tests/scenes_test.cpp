@@ -261,6 +261,19 @@ TEST_F(DemoSequences, FirstSceneFlightTitleAndItsBoundary) {
     EXPECT_FALSE(demoState.skip);
 }
 
+// The star shower takes a second to fill: played from 38 s and looked at by 40 s, when the
+// letters fill the middle of the view, the stars and flares leave "KORAL" readable.
+TEST_F(DemoSequences, FirstSceneLettersStayReadableUnderTheStarShower) {
+    timelineState.hooks.frameDrawn = [](Sequence sequence, uint32_t ms) {
+        if (ms >= 40000) keepFrameAndStop(sequence, ms);
+    };
+    playFrom(Sequence::First, 38000);
+    ASSERT_TRUE(seen.drawn);
+    saveShot("first-40000-shower", seen.image);
+    EXPECT_LT(whiteShare(seen.image, 0.3, 0.45, 0.6, 0.6), 0.05) << "over the O and the R";
+    EXPECT_LT(meanBrightness(seen.image, 0.3, 0.45, 0.6, 0.6), 160.0);
+}
+
 TEST_F(DemoSequences, EscapeInTheFirstSceneSkipsTheSecond) {
     timelineState.hooks.frameDrawn = countDrawnFrame;
     timelineState.hooks.frameStart = [](Sequence, uint32_t ms) {

@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <sys/wait.h>
+#include <GL/gl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -100,6 +101,16 @@ ToolRun runTool(const std::string& arguments, int timeoutSeconds) {
     run.out.assign(out.begin(), out.end());
     run.err.assign(err.begin(), err.end());
     return run;
+}
+
+unsigned texelTexture(const uint8_t texel[4]) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    return name;
 }
 
 std::vector<unsigned char> readWholeFile(const std::string& path) {

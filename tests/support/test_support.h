@@ -58,6 +58,9 @@ struct ToolRun {
 ToolRun runTool(const std::string& arguments, int timeoutSeconds);
 std::string shellQuoted(const std::string& text);
 
+// A new 2D texture of one RGBA texel, nearest-filtered, left bound on the active unit.
+unsigned texelTexture(const uint8_t texel[4]);
+
 std::vector<unsigned char> readWholeFile(const std::string& path);
 void writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);
 
