@@ -204,6 +204,19 @@ void measureFirstSceneParts(uint32_t t) {
         finishTarget(targets[3]);
     });
     timePart("first: glow quad", windowPixels(), [&] { drawResultQuad(*glow, true, 3.0f); });
+    // What the passes cost beyond their pixels: the same passes with nothing to draw (the
+    // switches, the clears, the flushes and the mipmaps), and one switch to a target and back.
+    timePart("first: glow passes, no pixels", 0, [&] {
+        const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        boundTargetContent(targets[0], PixelRect{}, black);
+        glowPasses(targets[0], targets[2], targets[3], 0.7f, tint, 4.0f);
+        finishTarget(targets[2]);
+        finishTarget(targets[3]);
+    });
+    timePart("first: switch to a target and back", 0, [&] {
+        makeTargetCurrent(targets[1]);
+        makeWindowCurrent();
+    });
     // The same hall with every pixel scissored away: what its geometry costs.
     timePart("first: hall, geometry only", 0, [] {
         glEnable(GL_SCISSOR_TEST);
