@@ -10,6 +10,7 @@
 #include "effects/engine.h"
 #include "effects/particles.h"
 #include "effects/renderer.h"
+#include "effects/screen_bounds.h"
 #include "platform/events.h"
 #include "platform/stop_signals.h"
 #include "platform/window.h"
@@ -160,6 +161,8 @@ void drawLogoGlow(const FirstScene& scene) {
     clearFrame(kColourAndDepth);
     applyCamera(true);
     renderSceneGraph(scene.logoBranch);
+    // The glow passes and its quad then draw only near the logo.
+    boundTargetToBranch(target(1), scene.logoBranch, renderState.clearColour);
     makeWindowCurrent();
 
     PixelBufferTarget& glow = glowPasses(target(1), target(3), target(4), 0.7f, kGlowTint, 4.0f);
@@ -168,7 +171,10 @@ void drawLogoGlow(const FirstScene& scene) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 3.0f);
+    // Black adds nothing: only the pixels near the glow are drawn.
+    bool scissored = scissorToTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f, 3.0f);
     drawTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f);
+    if (scissored) glDisable(GL_SCISSOR_TEST);
     glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
     overlay2D.quad.flip = false;
     glEnable(GL_DEPTH_TEST);

@@ -451,6 +451,53 @@ TEST_F(ParticleDrawing, DrawsAdditivelyAndRestoresBlendAndDepthMask) {
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
 }
 
+// Two squares over each other at the centre: the pool's first with a green texture, its second
+// with a red one (texture numbers in the other order), each at alpha 0.5.
+ParticleSystem& twoOverlappingSquares() {
+    const uint8_t red[4] = {255, 0, 0, 255}, green[4] = {0, 255, 0, 255};
+    createTexture("red.png", 1, 1, red);
+    createTexture("green.png", 1, 1, green);
+    ParticleSystem& system = *createParticleSystem("two");
+    addParticleTexture(system, "RED.PNG", "");
+    addParticleTexture(system, "GREEN.PNG", "");
+    system.particleCount = 2;
+    system.size = 0.5f;
+    system.fade = false;
+    system.sizeChanges = false;
+    system.colour[3] = 0.5f;
+    initParticles(system);
+    for (int32_t i = 0; i < 2; ++i) {
+        Particle& particle = system.particles[i];
+        particle.alive = true;
+        particle.lifetime = 1000;
+        particle.textureIndex = 1 - i;
+    }
+    return system;
+}
+
+TEST_F(ParticleDrawing, BlendedOverEachOtherTheyKeepThePoolsOrderAddedUpTheyMayNot) {
+    struct Case {
+        GLenum source, destination;
+        GLboolean depthWrites;
+        int red, green;
+    };
+    // Over each other: the later (red) lies over the earlier; added: the sum in either order.
+    for (Case c : {Case{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_FALSE, 128, 64},
+                   Case{GL_SRC_ALPHA, GL_ONE, GL_TRUE, 128, 128},
+                   Case{GL_SRC_ALPHA, GL_ONE, GL_FALSE, 128, 128}}) {
+        ParticleSystem& system = twoOverlappingSquares();
+        clear(0.0f);
+        glBlendFunc(c.source, c.destination);
+        glDepthMask(c.depthWrites);
+        drawParticles(system);
+        std::vector<uint8_t> centre = pixel(32, 32);
+        EXPECT_NEAR(centre[0], c.red, 2) << c.destination;
+        EXPECT_NEAR(centre[1], c.green, 2) << c.destination;
+        glDepthMask(GL_TRUE);
+        deleteParticleSystem("two");
+    }
+}
+
 TEST_F(ParticleDrawing, FadesAndShrinksWithAge) {
     ParticleSystem& system = centreSystem(0.5f);
     system.fade = true;
