@@ -44,7 +44,7 @@ void takeShots(Sequence sequence, uint32_t sceneMs) {
         shot.taken = true;
         int width = 0;
         int height = 0;
-        SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+        mainFrameSize(width, height);
         std::string name = shotFileName(shot.sequence, shot.ms);
         if (!writeScreenshot(name, width, height))
             std::fprintf(stderr, "film03: the screenshot %s could not be written\n", name.c_str());
@@ -103,6 +103,12 @@ void installAutomation(const Options& options) {
     timelineState.hooks.frameDrawn = automatedFrameDrawn;
 }
 
+bool keysPlannedFor(Sequence sequence) {
+    for (const KeyPoint& key : automationState.keys)
+        if (key.sequence == sequence) return true;
+    return false;
+}
+
 void finishAutomation() {
     for (const ShotPoint& shot : automationState.shots) {
         if (!shot.taken)
@@ -146,7 +152,7 @@ std::string shotFileName(Sequence sequence, uint32_t ms) {
 
 bool writeScreenshot(const std::string& path, int width, int height) {
     if (width <= 0 || height <= 0) return false;
-    glReadBuffer(GL_BACK);
+    readMainFrame();
     const std::vector<uint8_t> rows = readFramePixels(width, height, 3);
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;

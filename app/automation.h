@@ -43,6 +43,8 @@ extern AutomationState automationState;
 // Sets the start point and the key presses and screenshots of the options, and installs the
 // timeline hooks.
 void installAutomation(const Options& options);
+// True when --keys presses a key somewhere in the sequence.
+bool keysPlannedFor(Sequence sequence);
 // Takes the hooks away again; each screenshot that no frame reached is reported on standard
 // error.
 void finishAutomation();

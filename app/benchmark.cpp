@@ -31,9 +31,8 @@ struct BenchmarkState {
     int output = -1;  // the reserved standard output
     Clock::time_point loadingStart;
     double loadingMs = 0;
-    Clock::time_point frameStart; // the current frame's start
-    Sequence lastSequence = Sequence::Gamma;
-    bool anyFrame = false;
+    Clock::time_point epoch; // what the frame timer's times count from
+    FrameTimer frames;
     TimelineHooks chained;          // the hooks installed before ours, called first
     std::vector<double> frameMs[3]; // first, second, end
 };
@@ -136,6 +135,7 @@ void prepareBenchmark(const Options& options) {
     if (!options.benchmark) return;
     state = BenchmarkState{};
     state.active = true;
+    state.epoch = Clock::now();
     state.file = options.benchmarkFile;
     // The JSON alone on standard output: the loading lines go to standard error instead.
     if (state.file.empty()) state.output = reserveStandardOutput();
@@ -159,13 +159,23 @@ void benchmarkLoadingEnded() {
     benchmarkState.loadingMs = millisecondsSince(benchmarkState.loadingStart);
 }
 
+void frameTimerStarts(FrameTimer& timer, Sequence sequence, double now) {
+    if (!timer.anyFrame || sequence != timer.lastSequence) timer.frameStart = now;
+}
+
+double frameTimerEnds(FrameTimer& timer, Sequence sequence, double now) {
+    double ms = now - timer.frameStart;
+    timer.lastSequence = sequence;
+    timer.anyFrame = true;
+    timer.frameStart = now;
+    return ms;
+}
+
 void benchmarkFrameStart(Sequence sequence, uint32_t sceneMs) {
     BenchmarkState& state = benchmarkState;
     if (state.chained.frameStart != nullptr) state.chained.frameStart(sequence, sceneMs);
     if (!state.active) return;
-    // Frames follow each other within a sequence: a frame runs from the end of the one before
-    // (its swap and events included). A sequence's first frame starts here, after its set-up.
-    if (!state.anyFrame || sequence != state.lastSequence) state.frameStart = Clock::now();
+    frameTimerStarts(state.frames, sequence, millisecondsSince(state.epoch));
 }
 
 void benchmarkFrameDrawn(Sequence sequence, uint32_t sceneMs) {
@@ -173,11 +183,8 @@ void benchmarkFrameDrawn(Sequence sequence, uint32_t sceneMs) {
     if (state.chained.frameDrawn != nullptr) state.chained.frameDrawn(sequence, sceneMs);
     if (!state.active || captureEnded(sequence, sceneMs)) return;
     glFinish(); // the software renderer draws at the flush: the frame is done only now
-    double ms = millisecondsSince(state.frameStart);
+    double ms = frameTimerEnds(state.frames, sequence, millisecondsSince(state.epoch));
     if (sequence != Sequence::Gamma) state.frameMs[int(sequence) - 1].push_back(ms);
-    state.lastSequence = sequence;
-    state.anyFrame = true;
-    state.frameStart = Clock::now();
 }
 
 void finishBenchmark() {
@@ -191,7 +198,7 @@ void finishBenchmark() {
     report.accountedPeakBytes = memoryState.accountedPeak;
     report.peakResidentBytes = peakResidentBytes();
     report.renderer = glStrings.renderer;
-    SDL_GL_GetDrawableSize(windowState.window, &report.width, &report.height);
+    mainFrameSize(report.width, report.height);
     report.stepMs = 1000.0 / kBenchmarkFps;
     std::string json = benchmarkJson(report);
     state.active = false;

@@ -50,6 +50,18 @@ void benchmarkLoadingStarted();
 void benchmarkLoadingEnded();
 void finishBenchmark();
 
+// When a frame's time runs: from the end of the frame before within a sequence (its swap and
+// events included), a sequence's first frame from its own start, after its set-up. Times in
+// milliseconds on a steady clock.
+struct FrameTimer {
+    bool anyFrame = false;
+    Sequence lastSequence = Sequence::Gamma;
+    double frameStart = 0;
+};
+void frameTimerStarts(FrameTimer& timer, Sequence sequence, double now);
+// The time of the frame that ends now; the sequence's next frame starts from here.
+double frameTimerEnds(FrameTimer& timer, Sequence sequence, double now);
+
 // The frame hooks, each after the hook installed before it (injected keys, screenshots):
 // each frame's time, from the previous frame's end (the first frame of a
 // sequence from its own start), after the driver has finished drawing it.

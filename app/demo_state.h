@@ -28,8 +28,11 @@ struct DemoTextures {
 
 struct DemoState {
     DemoTextures textures;
-    FSOUND_STREAM* musicStream = nullptr; // "MusicIntro.ogg", opened from its memory image
-    void* musicImage = nullptr;           // accounted
+    // "MusicIntro.ogg". Null when the sound system was not started (an audio quality outside
+    // 0..2): the demo then plays silently and the scenes keep the demo clock alone, as with
+    // the "NoSound" output.
+    FSOUND_STREAM* musicStream = nullptr;
+    void* musicImage = nullptr; // accounted
     uint32_t musicImageLength = 0;
     FSOUND_SAMPLE* endSample = nullptr; // "Sound09.mp3"
     void* sampleImage = nullptr;        // accounted

@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "app/automation.h"
 #include "app/demo_state.h"
 #include "app/gamma_slider.h"
 #include "app/timeline.h"
 #include "config/configuration.h"
 #include "platform/events.h"
 #include "platform/failure.h"
+#include "platform/stop_signals.h"
 #include "platform/window.h"
 #include "render/font2d.h"
 #include "render/render_state.h"
@@ -82,7 +84,7 @@ void drawPointer(float mx, float my) {
 } // namespace
 
 void runGammaScreen() {
-    if (!eventState.running || sequenceSkippedBySeek(Sequence::Gamma)) return;
+    if (!eventState.running || stopRequested() || sequenceSkippedBySeek(Sequence::Gamma)) return;
     GammaSlider slider = gammaSliderFor(configState.record.block1.gamma);
     overlay2D.font.spacing = 0.0f;
     resetClock(sequenceStartMs(Sequence::Gamma));
@@ -102,14 +104,16 @@ void runGammaScreen() {
         drawLabel(slider, applied.gamma, applied.refused);
         drawPointer(mx, my);
         timelineFrameDrawn(Sequence::Gamma, t);
-        SDL_GL_SwapWindow(windowState.window);
+        swapMainWindow();
         pumpMessages();
         waitWhileInactive();
         tickClock();
         if (eventState.keys[kKeyEnter] != 0 || eventState.keys[kKeySpace] != 0) leave = true;
-        // Unattended runs take the configured gamma after one frame.
-        if (failureState.batch) leave = true;
-    } while (eventState.running && !leave);
+        // Unattended runs take the configured gamma after one frame, unless a key for this
+        // screen is planned: it then waits for that key.
+        if (failureState.batch && !keysPlannedFor(Sequence::Gamma)) leave = true;
+        // A stop signal ends the screen as its keys would.
+    } while (eventState.running && !leave && !stopRequested());
     waitMs(200);
     clearKeys();
 }

@@ -9,6 +9,7 @@
 #include "effects/renderer.h"
 #include "platform/events.h"
 #include "platform/memory.h"
+#include "platform/stop_signals.h"
 #include "render/font2d.h"
 #include "resources/bigfile.h"
 #include "resources/textures.h"
@@ -100,12 +101,16 @@ void loadStarSystem() {
     log("Done !");
 }
 
+// Without a started sound system there is nothing to open the music and the end sound with:
+// both are left out and the demo plays silently.
 void loadMusic() {
     log("Loading Music...");
-    uint8_t* image = nullptr;
-    demoState.musicImageLength = loadEntry("MusicIntro.ogg", appState.archive, image);
-    demoState.musicImage = image;
-    demoState.musicStream = openMusicStream(image, demoState.musicImageLength);
+    if (soundIsRunning()) {
+        uint8_t* image = nullptr;
+        demoState.musicImageLength = loadEntry("MusicIntro.ogg", appState.archive, image);
+        demoState.musicImage = image;
+        demoState.musicStream = openMusicStream(image, demoState.musicImageLength);
+    }
     advance(5);
     log("Done !");
 }
@@ -142,11 +147,13 @@ void loadInterface() {
 
 void loadSounds() {
     log("Loading Sounds...");
-    uint8_t* image = nullptr;
-    demoState.sampleImageLength = loadEntry("Sound09.mp3", appState.archive, image);
-    demoState.sampleImage = image;
-    // A sample that cannot be loaded leaves the end screen silent.
-    demoState.endSample = loadEffectSample(image, demoState.sampleImageLength);
+    if (soundIsRunning()) {
+        uint8_t* image = nullptr;
+        demoState.sampleImageLength = loadEntry("Sound09.mp3", appState.archive, image);
+        demoState.sampleImage = image;
+        // A sample that cannot be loaded leaves the end screen silent.
+        demoState.endSample = loadEffectSample(image, demoState.sampleImageLength);
+    }
     log("Done !");
 }
 
@@ -163,13 +170,13 @@ void runLoadingPhase() {
     float sceneSize = float(getEntrySize(appState.archive, kSceneFile));
     loadingPhase.unit = sceneSize * kUnitPerByte;
     openLoadingDialog(2.0f * sceneSize);
-    loadFont();
-    loadScene();
-    buildVertexBuffers();
-    loadStarSystem();
-    loadMusic();
-    loadInterface();
-    loadSounds();
+    // A stop signal ends the loading between its steps; the shutdown releases what was
+    // loaded, and the phases after it do not start.
+    for (void (*step)() : {loadFont, loadScene, buildVertexBuffers, loadStarSystem, loadMusic,
+                           loadInterface, loadSounds}) {
+        if (stopRequested()) break;
+        step();
+    }
     closeLoadingDialog();
     uninstallLoadingLog();
     setCursorVisible(false);

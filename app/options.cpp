@@ -159,7 +159,8 @@ std::string usageText() {
            "  --batch              no dialogs: the stored configuration is used, every message\n"
            "                       box is written to standard error and answered, the loading\n"
            "                       lines go to standard output and the gamma screen is\n"
-           "                       confirmed after its first frame\n"
+           "                       confirmed after its first frame (or waits for a key\n"
+           "                       --keys plans for it)\n"
            "  --answer yes|no      the answer batch mode gives to questions (default yes)\n"
            "  --fixed-step MS      the clock advances by exactly MS milliseconds per frame and\n"
            "                       the music is mixed offline in step with it (nothing is\n"
@@ -185,7 +186,10 @@ std::string usageText() {
            "  --until SEQ:MS       with --record or --benchmark: end at a point of the timeline\n"
            "                       (the frames before it are kept), e.g. second:5000\n"
            "  --help               show this help and exit\n"
-           "  --version            show the version and exit\n";
+           "  --version            show the version and exit\n"
+           "\n"
+           "Ctrl+C, SIGTERM or SIGHUP end the run as Escape ends each phase, after the usual\n"
+           "shutdown (exit status 128 + the signal); a second one within 2 s ends it at once.\n";
 }
 
 std::string versionText() {

@@ -3,7 +3,12 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +23,7 @@
 #include "platform/events.h"
 #include "platform/failure.h"
 #include "platform/process.h"
+#include "platform/stop_signals.h"
 #include "platform/window.h"
 #include "render/frame_readback.h"
 #include "sound/sound_startup.h"
@@ -67,6 +73,48 @@ struct RecordState {
     RecordTimes times;
 };
 RecordState recordState;
+
+// What an immediate end (a second stop signal) removes: the running ffmpeg and the temporary
+// files. Set before the first of them exists and read only by the ending thread, so the
+// names are copies that the recording never changes.
+struct RecordingLeftovers {
+    std::array<std::string, 4> names;
+    std::atomic<int> child{-1}; // the ffmpeg at work, until it is reaped
+    std::atomic<bool> ready{false};
+    bool hookAdded = false;
+};
+RecordingLeftovers recordingLeftovers;
+
+void removeRecordingAtOnce() {
+    RecordingLeftovers& leftovers = recordingLeftovers;
+    if (!leftovers.ready) return;
+    int child = leftovers.child.load();
+    if (child > 0) kill(child, SIGKILL);
+    for (const std::string& name : leftovers.names) unlink(name.c_str());
+}
+
+void prepareLeftovers(const RecordingFiles& files) {
+    RecordingLeftovers& leftovers = recordingLeftovers;
+    leftovers.ready = false;
+    leftovers.names = {files.video, files.audio, files.muxed, files.log};
+    leftovers.ready = true;
+    if (!leftovers.hookAdded) addImmediateEndHook(removeRecordingAtOnce);
+    leftovers.hookAdded = true;
+}
+
+// Starts ffmpeg as the recording's child; the immediate end knows it from here on.
+bool startRecordingChild(const std::vector<std::string>& arguments, bool withInput) {
+    RecordState& state = recordState;
+    bool started = startChild(arguments, state.files.log, withInput, state.encoder);
+    recordingLeftovers.child = started ? state.encoder.pid : -1;
+    return started;
+}
+
+int finishRecordingChild() {
+    int status = finishChild(recordState.encoder);
+    recordingLeftovers.child = -1;
+    return status;
+}
 
 std::string lastLines(const std::string& path, size_t maxBytes) {
     std::ifstream in(path);
@@ -122,9 +170,9 @@ void writeAudio(const void* data, size_t bytes) {
     state.audioBytes += bytes;
 }
 
-// The window's size, both sides even: the video's colour format halves them.
+// The frames' size, both sides even: the video's colour format halves them.
 void frameSize(int& width, int& height) {
-    SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+    mainFrameSize(width, height);
     if (width <= 0 || height <= 0) {
         width = configState.running.screenWidth;
         height = configState.running.screenHeight;
@@ -143,8 +191,8 @@ void startEncoder() {
     if (!startReadback(state.readback, width, height))
         recordingFailed("Reading frames back needs OpenGL pixel-buffer objects "
                         "(GL_PIXEL_PACK_BUFFER), which this driver does not offer.");
-    if (!startChild(encoderArguments(state.ffmpeg, width, height, state.fps, state.files.video),
-                    state.files.log, true, state.encoder))
+    if (!startRecordingChild(
+            encoderArguments(state.ffmpeg, width, height, state.fps, state.files.video), true))
         recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
     state.started = true;
     state.startTime = Clock::now();
@@ -158,7 +206,7 @@ void sendFrame(const uint8_t* pixels) {
     Clock::time_point start = Clock::now();
     bool sent = writeToChild(state.encoder, pixels, frameBytes(state.readback));
     state.times.encoder += secondsSince(start);
-    if (!sent) ffmpegFailed("while the video was written", finishChild(state.encoder));
+    if (!sent) ffmpegFailed("while the video was written", finishRecordingChild());
     state.framesOut++;
 }
 
@@ -385,6 +433,7 @@ void prepareRecording(const Options& options) {
                         "search path (PATH) !\n\nInstall it (Debian: apt install ffmpeg) and "
                         "start again.");
     std::atexit(abandonRecording);
+    prepareLeftovers(state.files);
     state.audio = std::fopen(state.files.audio.c_str(), "wb");
     if (state.audio == nullptr) cannotWrite(state.files.audio);
     std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, 0);
@@ -441,7 +490,12 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
 void finishRecording() {
     RecordState& state = recordState;
     if (!state.active || state.done) return;
-    if (!eventState.running && !state.untilReached)
+    // A stopped run keeps the video up to the stop; before the first frame there is none.
+    if (stopRequested() && !state.started) {
+        abandonRecording();
+        return;
+    }
+    if (!eventState.running && !state.untilReached && !stopRequested())
         recordingFailed("The recording was stopped before the end of the demo; no video was "
                         "written.");
     if (!state.started) recordingFailed("No frame of the demo was drawn; no video was written.");
@@ -449,7 +503,7 @@ void finishRecording() {
     sendFrame(takeLastFrame(state.readback));
     stopReadback(state.readback);
     showProgress(true);
-    int status = finishChild(state.encoder);
+    int status = finishRecordingChild();
     if (status != 0) ffmpegFailed("while encoding the video", status);
 
     std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, uint32_t(state.audioBytes));
@@ -461,13 +515,12 @@ void finishRecording() {
     }
     state.audio = nullptr;
 
-    ChildProcess muxer;
-    if (!startChild(
+    // The muxer takes the encoder's place: killed at exit if this ends early.
+    if (!startRecordingChild(
             muxArguments(state.ffmpeg, state.files.video, state.files.audio, state.files.muxed),
-            state.files.log, false, muxer))
+            false))
         recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
-    state.encoder = muxer; // killed at exit if this ends early
-    status = finishChild(state.encoder);
+    status = finishRecordingChild();
     if (status != 0) ffmpegFailed("while adding the sound to the video", status);
     std::error_code error;
     std::filesystem::rename(state.files.muxed, state.files.final, error);

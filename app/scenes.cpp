@@ -10,7 +10,9 @@
 #include "effects/engine.h"
 #include "effects/particles.h"
 #include "effects/renderer.h"
+#include "effects/screen_bounds.h"
 #include "platform/events.h"
+#include "platform/stop_signals.h"
 #include "platform/window.h"
 #include "render/font2d.h"
 #include "render/render_state.h"
@@ -74,31 +76,38 @@ void drawTitle(GLuint texture, float brightness) {
 void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     drawStatisticsOverlay(currentStatisticsInputs());
     timelineFrameDrawn(sequence, t);
-    SDL_GL_SwapWindow(windowState.window);
+    swapMainWindow();
     countFrame(tickCount());
     pumpMessages();
     waitWhileInactive();
     tickClock();
     readDebugKeys();
-    if (eventState.resumed) {
+    // Without music the demo clock, which stood still in the background, goes on alone.
+    if (eventState.resumed && demoState.musicStream != nullptr)
         resetClock(
             resynchronisedSceneTime(FSOUND_Stream_GetTime(demoState.musicStream), musicOffsetMs));
-        eventState.resumed = false;
-    }
+    eventState.resumed = false;
 }
 
-// A sequence does not start once the window is gone: its first frame would draw without a
-// context.
+// A sequence goes on while the window is there and no stop signal came; a stop ends it as
+// Escape would.
+bool sequenceGoesOn() {
+    return eventState.running && !stopRequested();
+}
+
+// A sequence does not start once the window is gone (its first frame would draw without a
+// context) or the run was stopped.
 bool sequenceMayStart(Sequence sequence) {
-    return eventState.running && !sequenceSkippedBySeek(sequence);
+    return sequenceGoesOn() && !sequenceSkippedBySeek(sequence);
 }
 
 bool escapeDown() {
     return eventState.keys[kKeyEscape] != 0;
 }
 
-// Starts the music at `musicMs`, as the first scene does at its start.
+// Starts the music at `musicMs`, as the first scene does at its start (when there is music).
 void startMusic(uint32_t musicMs) {
+    if (demoState.musicStream == nullptr) return;
     demoState.musicChannel = playMusicStream(demoState.musicStream, demoState.musicChannel);
     if (musicMs > 0) FSOUND_Stream_SetTime(demoState.musicStream, static_cast<int>(musicMs));
 }
@@ -152,6 +161,8 @@ void drawLogoGlow(const FirstScene& scene) {
     clearFrame(kColourAndDepth);
     applyCamera(true);
     renderSceneGraph(scene.logoBranch);
+    // The glow passes and its quad then draw only near the logo.
+    boundTargetToBranch(target(1), scene.logoBranch, renderState.clearColour);
     makeWindowCurrent();
 
     PixelBufferTarget& glow = glowPasses(target(1), target(3), target(4), 0.7f, kGlowTint, 4.0f);
@@ -160,7 +171,10 @@ void drawLogoGlow(const FirstScene& scene) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 3.0f);
+    // Black adds nothing: only the pixels near the glow are drawn.
+    bool scissored = scissorToTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f, 3.0f);
     drawTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f);
+    if (scissored) glDisable(GL_SCISSOR_TEST);
     glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
     overlay2D.quad.flip = false;
     glEnable(GL_DEPTH_TEST);
@@ -286,7 +300,7 @@ void playFirstScene() {
             drawTitle(demoState.textures.presents, presentsBrightness(t));
         sceneFrameTail(Sequence::First, t, 0);
         if (escapeDown()) demoState.skip = true;
-    } while (firstSceneContinues(eventState.running, demoState.skip, sceneTime()));
+    } while (firstSceneContinues(sequenceGoesOn(), demoState.skip, sceneTime()));
 }
 
 void playSecondScene() {
@@ -306,7 +320,7 @@ void playSecondScene() {
         else
             drawTitle(demoState.textures.poweredBy, poweredByBrightness(t));
         sceneFrameTail(Sequence::Second, t, kSecondSceneMusicOffsetMs);
-    } while (secondSceneContinues(eventState.running, escapeDown(), sceneTime()));
+    } while (secondSceneContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
 }
 
 void playEndScreen() {
@@ -332,11 +346,11 @@ void playEndScreen() {
                             1.2f);
         }
         timelineFrameDrawn(Sequence::End, t);
-        SDL_GL_SwapWindow(windowState.window);
+        swapMainWindow();
         pumpMessages();
         waitWhileInactive();
         tickClock();
-    } while (endScreenContinues(eventState.running, escapeDown(), sceneTime()));
+    } while (endScreenContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
     stopEffect(channel);
     waitMs(200);
     clearKeys();

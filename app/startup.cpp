@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <cstdio>
+
 #include "app/automation.h"
 #include "app/benchmark.h"
 #include "app/record.h"
@@ -24,14 +26,14 @@
 #include "platform/failure.h"
 #include "platform/instance.h"
 #include "platform/memory.h"
+#include "platform/resource_images.h"
+#include "platform/stop_signals.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
-#include "render/texture_modes.h"
+#include "resources/images.h"
 #include "resources/textures.h"
-#include "scene/mesh_processing.h"
-#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
@@ -106,6 +108,23 @@ bool setUpDisplayMode() {
     return true;
 }
 
+namespace {
+
+// The program's icon as pixels for the main window. A program that carries no pictures at
+// all (a test) goes without; one whose icon cannot be read says so and goes on without.
+bool decodeProgramIcon(TextureRecord& icon) {
+    if (!kUseOwnIcon || resourceImageState.images.empty()) return false;
+    const ResourceImage* image = findResourceImage(kProgramIcon);
+    if (image != nullptr &&
+        decodeImageData(icon, image->png, image->size, false) == DecodeResult::Ok)
+        return true;
+    noticeBox("WINDOWS ERROR", "Loading application icon failed !\n\nNOTE : Nevertheless you "
+                               "can continue with this application");
+    return false;
+}
+
+} // namespace
+
 void createConfiguredWindow() {
     const RunningSettings& running = configState.running;
     WindowDescription description;
@@ -117,12 +136,14 @@ void createConfiguredWindow() {
     description.multisampling = configState.record.block2.multisampling;
     description.treeWindow = configState.record.block1.developerMode != 0;
     description.gamma = configState.record.block1.gamma;
-    description.multisamplingForRun = [](std::string_view renderer, int32_t setting) {
-        CapabilitySettings chosen;
-        chosen.multisampling = setting;
-        return softwareRasteriserSettings(renderer, chosen).multisampling;
-    };
+    TextureRecord icon;
+    if (decodeProgramIcon(icon)) {
+        description.iconPixels = icon.pixels;
+        description.iconWidth = icon.width;
+        description.iconHeight = icon.height;
+    }
     int32_t multisampling = createMainWindow(description);
+    releasePixels(icon);
     configState.record.block2.multisampling = multisampling;
     if (multisampling != description.multisampling)
         configState.running.multisampling = multisampling;
@@ -155,7 +176,6 @@ void keepCapabilityCorrections(const CapabilitySettings& asked, const Capability
     running.textureCompression = run.textureCompression;
     running.textureFiltering = run.textureFiltering;
     running.anisotropy = run.anisotropy;
-    running.multisampling = run.multisampling;
 }
 
 } // namespace
@@ -173,7 +193,6 @@ void startConfiguredEngine(const GLQuery& query) {
     RenderSettings& settings = renderState.settings;
     const RunningSettings& running = configState.running;
     settings.textureCompressionMode = running.textureCompression;
-    settings.multisampleMode = running.multisampling;
     settings.anisotropy = running.anisotropy;
 }
 
@@ -186,13 +205,6 @@ void configureTextures() {
     quality.anisotropy = running.anisotropy;
     quality.saveCompressed = running.saveCompressedTextures;
     setTextureQuality(quality);
-}
-
-void setSceneModelDefaults() {
-    objectState.defaultTextureMode = layerTexModeDefault;
-    meshState.bumpModes[0] = layerTexModeReplaceOpaque;
-    meshState.bumpModes[1] = layerTexModeDot3;
-    meshState.bumpModes[2] = layerTexModeModulatePrimary;
 }
 
 void applyConfiguredGamma() {
@@ -236,7 +248,7 @@ namespace {
 // After the scenes: the music, the star particles and the targets go before the end screen;
 // everything else after it, the engine last.
 void shutDown() {
-    stopMusicStream(demoState.musicStream);
+    if (demoState.musicStream != nullptr) stopMusicStream(demoState.musicStream);
     deleteParticleSystem(kStarSystemId);
     demoState.starSystem = nullptr;
     for (PixelBufferTarget& target : demoState.targets) releaseTarget(target);
@@ -262,7 +274,27 @@ void shutDown() {
 
 } // namespace
 
+namespace {
+
+// Where a stopped run stopped: the point of its last frame ("first:12345"), or the phase
+// before any frame was drawn ("configuration", "loading").
+std::string stoppedAt() {
+    const TimelineState& timeline = timelineState;
+    if (!timeline.anyFrame) return appState.phase;
+    return std::string(sequenceName(timeline.lastSequence)) + ":" + std::to_string(timeline.lastMs);
+}
+
+// After the shutdown of a stopped run: one line says where it stopped.
+int endStoppedRun() {
+    std::fprintf(stderr, "film03: stopped at %s (%s)\n", stoppedAt().c_str(),
+                 stopSignalName(stopSignal()));
+    return stopExitCode();
+}
+
+} // namespace
+
 int runDemo(const Options& options) {
+    installStopSignals();
     registerCursorFailureHooks();
     registerDisplayModeFailureHooks();
     registerWindowFailureHooks();
@@ -271,7 +303,10 @@ int runDemo(const Options& options) {
     useProgramFiles(locateProgramFiles(programSearchFolders()));
     installAutomation(options);
     loadConfiguration();
-    if (!runConfigurationDialog(options)) return 0; // cancelled: nothing written
+    appState.phase = "configuration";
+    if (!runConfigurationDialog(options)) // cancelled: nothing written
+        return stopRequested() ? endStoppedRun() : 0;
+    appState.phase = "start-up";
     applyConfiguration();
     prepareRecording(options);
     prepareBenchmark(options);
@@ -286,6 +321,7 @@ int runDemo(const Options& options) {
     buildNormalisationCubeMap();
     setSceneModelDefaults();
     benchmarkLoadingStarted();
+    appState.phase = "loading";
     runLoadingPhase();
     benchmarkLoadingEnded();
     applyConfiguredGamma();
@@ -295,5 +331,5 @@ int runDemo(const Options& options) {
     playFirstScene();
     playSecondScene();
     shutDown();
-    return eventState.exitCode;
+    return stopRequested() ? endStoppedRun() : eventState.exitCode;
 }

@@ -14,6 +14,8 @@ struct AppState {
     // The bigfile every asset is read from: the working folder's "Film_03.dat", else the
     // installed one (see app/file_locations.h). The loading phase passes it as the archive.
     std::string archive = kArchiveFileName;
+    // The phase before any frame is drawn, for the line a stopped run ends with.
+    const char* phase = "start-up";
 };
 extern AppState appState;
 
@@ -35,9 +37,6 @@ void checkConfiguredCapabilities(const GLQuery& query);
 void startConfiguredEngine(const GLQuery& query);
 // The texture manager's quality settings.
 void configureTextures();
-// What new face groups and bump-mapped meshes take from the texture modes: the default mode
-// on every unit, and the three DOT3 set-ups.
-void setSceneModelDefaults();
 // The configured gamma ramp, or the plain one (gamma 1, kept) where the display refuses it.
 void applyConfiguredGamma();
 
@@ -47,5 +46,6 @@ void configureRenderTargets();
 // target 2 plain, targets 3 and 4 (the glow's) mipmapped; all clamped.
 void createSceneTargets();
 
-// Runs the demo; the result is the program's exit code.
+// Runs the demo; the result is the program's exit code (128 + the signal after a stop
+// signal, which ends every phase as Escape or Cancel would).
 int runDemo(const Options& options);

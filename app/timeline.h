@@ -25,6 +25,10 @@ struct TimelineState {
     bool seeking = false;
     Sequence seekSequence = Sequence::First;
     uint32_t seekMs = 0;
+    // The point of the last frame begun, where a stopped run says it stopped.
+    bool anyFrame = false;
+    Sequence lastSequence = Sequence::Gamma;
+    uint32_t lastMs = 0;
 };
 extern TimelineState timelineState;
 
@@ -34,6 +38,9 @@ bool sequenceSkippedBySeek(Sequence sequence);
 uint32_t sequenceStartMs(Sequence sequence);
 
 inline void timelineFrameStart(Sequence sequence, uint32_t sceneMs) {
+    timelineState.anyFrame = true;
+    timelineState.lastSequence = sequence;
+    timelineState.lastMs = sceneMs;
     if (timelineState.hooks.frameStart != nullptr)
         timelineState.hooks.frameStart(sequence, sceneMs);
 }

@@ -3,12 +3,16 @@
 // to the start of the next. Before every fifth frame the parts of the scene are drawn once
 // more on their own, each bracketed by glFinish (in the context that did the work): the hall
 // (or the second scene's logos), the source drawn into target 1, the glow (or blur) passes,
-// and the 2D quads over the whole view (the target's quad, a fade and a title). The frames
-// with these extra parts are not counted in the frame times.
+// the result added over the whole view, the stars and flares, a fade, a title and the
+// presenting of the frame. The frames with these extra parts are not counted in the frame
+// times. Each part is also held against a floor: the time the same number of textured,
+// blended pixels takes when drawn as full-view quads in one context (the hall and the stars
+// count the samples that pass the depth test).
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_parts_bench [WIDTH HEIGHT [STEP_MS]]
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <SDL.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -27,9 +31,12 @@
 #include "app/timeline.h"
 #include "config/configuration.h"
 #include "effects/engine.h"
+#include "effects/particles.h"
 #include "effects/renderer.h"
+#include "effects/screen_bounds.h"
 #include "platform/events.h"
 #include "platform/failure.h"
+#include "platform/window.h"
 #include "render/font2d.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
@@ -52,17 +59,64 @@ struct BenchState {
     bool lastHadParts = false;
     int frameNumber = 0;
     std::map<Sequence, std::vector<double>> frameTimes;
-    std::map<std::string, std::vector<double>> partTimes; // "first hall", ...
+    std::map<std::string, std::vector<double>> partTimes;  // "first: hall", ...
+    std::map<std::string, std::vector<double>> partPixels; // pixels each sample wrote
+    double floorNsPerPixel = 0; // a textured, additively blended pixel drawn in one context
+    PFNGLGENQUERIESPROC genQueries = nullptr;
+    PFNGLBEGINQUERYPROC beginQuery = nullptr;
+    PFNGLENDQUERYPROC endQuery = nullptr;
+    PFNGLGETQUERYOBJECTUIVPROC queryResult = nullptr;
+    GLuint samplesQuery = 0;
 };
 BenchState bench;
 
-// Times one part: the work, then glFinish in the context that is current afterwards.
-template <typename Work> void timePart(const std::string& name, Work work) {
+constexpr double kTargetPixels = 512.0 * 512.0;
+
+double windowPixels() {
+    return double(bench.width) * double(bench.height);
+}
+
+// Times one part: the work, then glFinish in the context that is current afterwards. `pixels`
+// is how many pixels the part writes, for the ratio to the floor.
+template <typename Work> void timePart(const std::string& name, double pixels, Work work) {
     glFinish();
     Clock::time_point start = Clock::now();
     work();
     glFinish();
     bench.partTimes[name].push_back(msSince(start));
+    bench.partPixels[name].push_back(pixels);
+}
+
+// The same with the samples that pass the depth test counted as its pixels.
+template <typename Work> void timeCountedPart(const std::string& name, Work work) {
+    glFinish();
+    Clock::time_point start = Clock::now();
+    bench.beginQuery(GL_SAMPLES_PASSED, bench.samplesQuery);
+    work();
+    bench.endQuery(GL_SAMPLES_PASSED);
+    glFinish();
+    bench.partTimes[name].push_back(msSince(start));
+    GLuint samples = 0;
+    bench.queryResult(bench.samplesQuery, GL_QUERY_RESULT, &samples);
+    bench.partPixels[name].push_back(double(samples));
+}
+
+// The floor every part is held against: full-view quads of one texture, blended additively,
+// drawn one after another in the window's context.
+void measureFloor() {
+    constexpr int kQuads = 20;
+    glFinish();
+    Clock::time_point start = Clock::now();
+    glColor4f(1, 1, 1, 0.5f);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    for (int i = 0; i < kQuads; ++i)
+        drawTextureQuad(demoState.textures.texture20, -1.0f, 1.0f, 2.0f, 2.0f);
+    glDisable(GL_BLEND);
+    glColor4f(1, 1, 1, 1);
+    glFinish();
+    bench.floorNsPerPixel = msSince(start) * 1e6 / (kQuads * windowPixels());
+    clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 void cameraStep(const char* cameraName, uint32_t t) {
@@ -77,70 +131,136 @@ void cameraStep(const char* cameraName, uint32_t t) {
     applyCamera(true);
 }
 
-// The scene's branch drawn into target 1, finished there.
-void drawIntoTarget1(const char* branch) {
+// The scene's branch drawn into target 1, finished there; the logo's place is kept for the
+// glow, as the first scene keeps it.
+void drawIntoTarget1(const char* branch, bool bounded) {
     PixelBufferTarget& target1 = demoState.targets[0];
     makeTargetCurrent(target1);
     setTargetPerspective(target1);
     clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     applyCamera(true);
     renderSceneGraph(findSceneNode(branch));
+    if (bounded) boundTargetToBranch(target1, findSceneNode(branch), renderState.clearColour);
     glFinish();
     makeWindowCurrent();
 }
 
+// Waits for the target's drawing; what is known of its content stays known.
 void finishTarget(PixelBufferTarget& target) {
+    bool bounded = target.bounded;
     makeTargetCurrent(target);
+    target.bounded = bounded;
     glFinish();
     makeWindowCurrent();
 }
 
-void drawFullViewQuads(PixelBufferTarget& result, bool flip) {
+// The pass result over the whole view, as the scenes add it.
+void drawResultQuad(PixelBufferTarget& result, bool flip, float lodBias) {
     glColor4f(1, 1, 1, 1);
     overlay2D.quad.flip = flip;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, lodBias);
+    bool scissored = scissorToTargetQuad(result, -1.0f, 1.0f, 2.0f, 2.0f, lodBias);
     drawTargetQuad(result, -1.0f, 1.0f, 2.0f, 2.0f);
+    if (scissored) glDisable(GL_SCISSOR_TEST);
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
     overlay2D.quad.flip = false;
-    glColor4f(1, 1, 1, 0.5f);
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    drawTextureQuad(demoState.textures.texture20, -1.0f, 1.0f, 2.0f, 2.0f);
     glDisable(GL_BLEND);
+}
+
+// The 2D quads a scene may add over the result: a half-way fade and a title.
+void measureFadeAndTitle(const std::string& scene, GLuint title) {
+    timePart(scene + ": fade", windowPixels(), [] {
+        glColor4f(1, 1, 1, 0.5f);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        drawTextureQuad(demoState.textures.texture20, -1.0f, 1.0f, 2.0f, 2.0f);
+        glDisable(GL_BLEND);
+        glColor4f(1, 1, 1, 1);
+    });
     float aspect = renderState.aspect;
-    drawTextureQuad(demoState.textures.presents, -0.6f / aspect, 0.15f, 1.2f / aspect, 0.3f);
+    double titlePixels = 1.2 / 2.0 / aspect * 0.3 / 2.0 * windowPixels();
+    timePart(scene + ": title", titlePixels,
+             [&] { drawTextureQuad(title, -0.6f / aspect, 0.15f, 1.2f / aspect, 0.3f); });
+}
+
+void measurePresent(const std::string& scene) {
+    timePart(scene + ": present", windowPixels(), [] { SDL_GL_SwapWindow(windowState.window); });
 }
 
 void measureFirstSceneParts(uint32_t t) {
     const float tint[3] = {0.6f, 0.6f, 1.0f};
     PixelBufferTarget* targets = demoState.targets;
-    timePart("first: hall", [t] {
+    timeCountedPart("first: hall", [t] {
         cameraStep("Camera03", t);
         renderSceneGraph(findSceneNode("HALL"));
     });
-    timePart("first: logo into target 1", [] { drawIntoTarget1("LOGO"); });
+    timePart("first: logo into target 1", kTargetPixels, [] { drawIntoTarget1("LOGO", true); });
     PixelBufferTarget* glow = nullptr;
-    timePart("first: glow passes", [&] {
+    timePart("first: glow passes", 2 * kTargetPixels, [&] {
         glow = &glowPasses(targets[0], targets[2], targets[3], 0.7f, tint, 4.0f);
         finishTarget(targets[2]);
         finishTarget(targets[3]);
     });
-    timePart("first: 2D (glow quad, fade, title)", [&] { drawFullViewQuads(*glow, true); });
+    timePart("first: glow quad", windowPixels(), [&] { drawResultQuad(*glow, true, 3.0f); });
+    // What the passes cost beyond their pixels: the same passes with nothing to draw (the
+    // switches, the clears, the flushes and the mipmaps), and one switch to a target and back.
+    timePart("first: glow passes, no pixels", 0, [&] {
+        const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        boundTargetContent(targets[0], PixelRect{}, black);
+        glowPasses(targets[0], targets[2], targets[3], 0.7f, tint, 4.0f);
+        finishTarget(targets[2]);
+        finishTarget(targets[3]);
+    });
+    timePart("first: switch to a target and back", 0, [&] {
+        makeTargetCurrent(targets[1]);
+        makeWindowCurrent();
+    });
+    // The same hall with every pixel scissored away: what its geometry costs.
+    timePart("first: hall, geometry only", 0, [] {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, 1, 1);
+        renderSceneGraph(findSceneNode("HALL"));
+        glDisable(GL_SCISSOR_TEST);
+    });
+    glEnable(GL_BLEND);
+    glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
+    timeCountedPart("first: stars", [] {
+        glEnable(GL_DEPTH_TEST);
+        if (demoState.starSystem != nullptr) drawParticles(*demoState.starSystem);
+    });
+    timeCountedPart("first: flares", [] {
+        SceneObject* light = findObject("kslogol");
+        Vec3 origin = light != nullptr ? light->worldTransform.getTranslation() : Vec3{};
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
+        for (int i = 0; i < 2; ++i)
+            drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview);
+    });
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    measureFadeAndTitle("first", demoState.textures.presents);
+    measurePresent("first");
 }
 
 void measureSecondSceneParts(uint32_t t) {
     PixelBufferTarget* targets = demoState.targets;
-    timePart("second: logos", [t] {
+    timeCountedPart("second: logos", [t] {
         cameraStep("Camera02", t);
         renderSceneGraph(findSceneNode("INTRO"));
     });
-    timePart("second: logos into target 1", [] { drawIntoTarget1("INTRO"); });
+    timePart("second: logos into target 1", kTargetPixels, [] { drawIntoTarget1("INTRO", false); });
     PixelBufferTarget* blurred = nullptr;
-    timePart("second: blur passes", [&] {
+    timePart("second: blur passes", 14 * kTargetPixels, [&] {
         blurred = &blurPasses(targets[0], targets[1], 7, 0.35f, 0.55f);
         finishTarget(targets[0]);
         finishTarget(targets[1]);
     });
-    timePart("second: 2D (blur quad, fade, title)", [&] { drawFullViewQuads(*blurred, false); });
+    timePart("second: blur quad", windowPixels(), [&] { drawResultQuad(*blurred, false, 0.0f); });
+    measureFadeAndTitle("second", demoState.textures.poweredBy);
+    measurePresent("second");
 }
 
 void frameStarts(Sequence sequence, uint32_t sceneMs) {
@@ -151,6 +271,15 @@ void frameStarts(Sequence sequence, uint32_t sceneMs) {
     bench.lastSequence = sequence;
     bench.lastHadParts = false;
     bool scene = sequence == Sequence::First || sequence == Sequence::Second;
+    if (scene && bench.floorNsPerPixel == 0) {
+        bench.genQueries = PFNGLGENQUERIESPROC(SDL_GL_GetProcAddress("glGenQueries"));
+        bench.beginQuery = PFNGLBEGINQUERYPROC(SDL_GL_GetProcAddress("glBeginQuery"));
+        bench.endQuery = PFNGLENDQUERYPROC(SDL_GL_GetProcAddress("glEndQuery"));
+        bench.queryResult =
+            PFNGLGETQUERYOBJECTUIVPROC(SDL_GL_GetProcAddress("glGetQueryObjectuiv"));
+        bench.genQueries(1, &bench.samplesQuery);
+        measureFloor();
+    }
     if (scene && ++bench.frameNumber % 5 == 0) {
         bench.lastHadParts = true;
         if (sequence == Sequence::First && sceneMs <= 45000) measureFirstSceneParts(sceneMs);
@@ -233,8 +362,16 @@ int main(int argc, char** argv) {
                      std::string(sequenceName(sequence)).c_str(), times.size(), median,
                      1000.0 / median, slow, 1000.0 / slow);
     }
-    for (const auto& [name, times] : bench.partTimes)
-        std::fprintf(stderr, "  %-38s mean %7.1f ms  median %7.1f ms  (%zu samples)\n",
-                     name.c_str(), mean(times), percentile(times, 0.5), times.size());
+    std::fprintf(stderr,
+                 "floor: %.2f ns a pixel (full-view textured quads, blended, in one context)\n",
+                 bench.floorNsPerPixel);
+    std::fprintf(stderr, "  %-30s %8s %8s %9s %9s\n", "part", "mean ms", "median", "pixels",
+                 "x floor");
+    for (const auto& [name, times] : bench.partTimes) {
+        double pixels = mean(bench.partPixels[name]);
+        double floorMs = pixels * bench.floorNsPerPixel * 1e-6;
+        std::fprintf(stderr, "  %-30s %8.2f %8.2f %9.0f %9.2f\n", name.c_str(), mean(times),
+                     percentile(times, 0.5), pixels, floorMs > 0 ? mean(times) / floorMs : 0.0);
+    }
     return result;
 }

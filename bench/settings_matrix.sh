@@ -63,7 +63,7 @@ segment() { # DIR NAME SEQUENCE ARGS...
     (cd "$dir" && timeout -k 10 "$limit" "$film03" --benchmark "$name.json" --size "$size" "$@" \
         >"$name.out" 2>"$name.err") || status=$?
     if ((status == 124 || status == 137)); then
-        echo "over ${limit}s"
+        echo "over ${limit} s"
     elif ((status != 0)); then
         echo "exit $status"
     else
@@ -95,7 +95,7 @@ base_second=""
 cells() { # "median p95 max" BASE_MEDIAN
     local median p95 max
     read -r median p95 max <<<"$1"
-    if [[ -z "${p95:-}" ]]; then
+    if [[ ! "$median" =~ ^[0-9.]+$ ]]; then
         echo "| $1 | | "
         return
     fi
@@ -105,7 +105,7 @@ cells() { # "median p95 max" BASE_MEDIAN
 verdict() { # "median p95 max" BASE_MEDIAN
     local median p95 max
     read -r median p95 max <<<"$1"
-    [[ -z "${p95:-}" ]] && { echo "no figures"; return; }
+    [[ ! "$median" =~ ^[0-9.]+$ ]] && { echo "did not finish"; return; }
     awk -v m="$median" -v x="$max" -v b="$2" 'BEGIN {
         if (x > 1000) print "frame over 1 s";
         if (b > 0 && m > 3 * b) print "median over 3 x shipped" }'

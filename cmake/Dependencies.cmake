@@ -17,3 +17,8 @@ find_package(X11 REQUIRED)
 # The dialogs and the tree window: FLTK with its PNG reader, on X11 (the shared libraries
 # bring Xft, fontconfig, Xext and the rest themselves, as `fltk-config --ldflags` says).
 set(ZORX_FLTK_LIBRARIES ${FLTK_IMAGES_LIBRARY} ${FLTK_LIBRARY} X11::X11)
+# RandR puts the display mode back when a second stop signal ends the program at once; the
+# tests watch the gamma ramp through the X server's RECORD extension (libXtst).
+if(NOT X11_Xrandr_FOUND OR NOT X11_Xtst_FOUND)
+    message(FATAL_ERROR "libXrandr and libXtst are needed (Debian: libxrandr-dev libxtst-dev)")
+endif()

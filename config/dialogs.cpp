@@ -88,10 +88,35 @@ bool modeAt(int index, DisplayMode& mode) {
     return displayModeAt(index, mode);
 }
 
+bool desktopMode(DisplayMode& mode) {
+    if (dialogState.desktopMode != nullptr) return dialogState.desktopMode(mode);
+    return desktopDisplayMode(mode);
+}
+
 bool listedSize(const DisplayMode& mode) {
     for (const auto& size : kModeSizes)
         if (mode.width == size[0] && mode.height == size[1]) return true;
     return false;
+}
+
+// "1024 x 768 x ": how every entry of that size starts.
+std::string sizePrefix(int width, int height) {
+    return std::to_string(width) + " x " + std::to_string(height) + " x ";
+}
+
+bool hasEntryOfSize(const std::vector<std::string>& entries, int width, int height) {
+    const std::string prefix = sizePrefix(width, height);
+    for (const std::string& entry : entries)
+        if (entry.starts_with(prefix)) return true;
+    return false;
+}
+
+// A size the display does not list, offered where it fits on the desktop: it plays in a
+// window, or full screen scaled to the desktop.
+void offerSizeIfMissing(std::vector<std::string>& entries, int width, int height,
+                        const DisplayMode& desktop) {
+    if (sizeFitsDesktop(width, height, desktop) && !hasEntryOfSize(entries, width, height))
+        entries.push_back(videoModeText(width, height, 32, 0));
 }
 
 int driverCount() {
@@ -156,19 +181,34 @@ std::string videoModeText(int width, int height, int bits, int refreshRate) {
            "  ( at " + rate + " Hz )";
 }
 
-std::vector<std::string> listVideoModes() {
+std::vector<std::string> videoModeEntries(std::span<const DisplayMode> modes,
+                                          const DisplayMode& desktop, int storedWidth,
+                                          int storedHeight) {
     std::vector<std::string> entries;
-    DisplayMode mode;
-    for (int i = 0; modeAt(i, mode); ++i) {
+    for (const DisplayMode& mode : modes) {
         if (mode.bytesPerPixel == 4 && mode.refreshRate >= 75 && mode.refreshRate <= 100 &&
             listedSize(mode))
             entries.push_back(videoModeText(mode.width, mode.height, 32, mode.refreshRate));
     }
     if (entries.empty()) {
-        for (int i = 0; modeAt(i, mode); ++i)
+        for (const DisplayMode& mode : modes)
             if (mode.bytesPerPixel == 4 && listedSize(mode))
                 entries.push_back(videoModeText(mode.width, mode.height, 32, mode.refreshRate));
     }
+    for (const auto& size : kModeSizes) offerSizeIfMissing(entries, size[0], size[1], desktop);
+    const auto& smallest = kModeSizes.front();
+    if (storedWidth >= smallest[0] && storedHeight >= smallest[1])
+        offerSizeIfMissing(entries, storedWidth, storedHeight, desktop);
+    return entries;
+}
+
+std::vector<std::string> listVideoModes(int storedWidth, int storedHeight) {
+    std::vector<DisplayMode> modes;
+    DisplayMode mode;
+    for (int i = 0; modeAt(i, mode); ++i) modes.push_back(mode);
+    DisplayMode desktop;
+    if (!desktopMode(desktop)) desktop = DisplayMode{};
+    std::vector<std::string> entries = videoModeEntries(modes, desktop, storedWidth, storedHeight);
     if (entries.empty())
         fatalError("WINDOWS ERROR", "No supported video resolution found !\n\nMaybe your video "
                                     "card does not support 32 Bit (true color).");
@@ -204,13 +244,17 @@ void openConfigurationDialog(ConfigBlock1& block) {
     block.videoDevice = 0;
     dialog.videoDevice.selected = 0;
 
-    dialog.videoMode.entries = listVideoModes();
+    // The stored mode, else its size at 75 Hz, else its size at any rate (a size that fits
+    // the desktop is always listed), else the last entry.
+    dialog.videoMode.entries = listVideoModes(block.screenWidth, block.screenHeight);
     if (selectEntryStartingWith(dialog.videoMode,
                                 videoModeText(block.screenWidth, block.screenHeight,
                                               block.colourBits, block.refreshRate)) < 0 &&
         selectEntryStartingWith(
             dialog.videoMode,
-            videoModeText(block.screenWidth, block.screenHeight, block.colourBits, 75)) < 0)
+            videoModeText(block.screenWidth, block.screenHeight, block.colourBits, 75)) < 0 &&
+        selectEntryStartingWith(dialog.videoMode,
+                                sizePrefix(block.screenWidth, block.screenHeight)) < 0)
         dialog.videoMode.selected = int(dialog.videoMode.entries.size()) - 1;
 
     dialog.fullscreen.checked = block.fullscreen != 0;

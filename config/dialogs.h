@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,8 +92,10 @@ struct DialogState {
     ConfigurationDialog configuration;
     MoreSettingsDialog moreSettings;
     DialogSound sound;
-    // The display's modes; displayModeAt when empty.
+    // The display's modes and the desktop's mode; displayModeAt and desktopDisplayMode when
+    // empty.
     bool (*modeAt)(int index, DisplayMode& mode) = nullptr;
+    bool (*desktopMode)(DisplayMode& mode) = nullptr;
 };
 extern DialogState dialogState;
 
@@ -115,9 +118,16 @@ bool openLinkOnDesktop(std::string_view link);
 
 // "1024 x 768 x 32  ( at 75 Hz )"; a rate of 0 shows as "?".
 std::string videoModeText(int width, int height, int bits, int refreshRate);
-// The "Mode" list: the 32-bit modes of the listed sizes at 75 to 100 Hz, in the display's
-// order; when there is none, the same sizes at any rate. An empty list is fatal.
-std::vector<std::string> listVideoModes();
+// The "Mode" entries for a display: its 32-bit modes of the offered sizes at 75 to 100 Hz, in
+// its order; when there is none, the same sizes at any rate. Then, at the rate "?", every
+// offered size that fits on the desktop but is not listed yet, and the stored size when it
+// fits there, is at least 640 x 480 and is not listed yet. Empty only where the display lists
+// none of the sizes and none fits on the desktop.
+std::vector<std::string> videoModeEntries(std::span<const DisplayMode> modes,
+                                          const DisplayMode& desktop, int storedWidth,
+                                          int storedHeight);
+// The "Mode" list of the display in use; an empty list is fatal.
+std::vector<std::string> listVideoModes(int storedWidth, int storedHeight);
 // Width, height, colour bits and refresh rate from a "Mode" entry (refresh rate 0 for "?").
 void readVideoMode(std::string_view text, ConfigBlock1& block);
 

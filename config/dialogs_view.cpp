@@ -13,7 +13,9 @@
 #include "config/dialogs.h"
 #include "config/fltk_support.h"
 #include "platform/failure.h"
+#include "platform/instance.h"
 #include "platform/resource_images.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -84,12 +86,31 @@ Fl_Button* addButton(int x, int y, int w, const char* label, Fl_Callback* action
     return button;
 }
 
-// Shows window modally until it is hidden; focus on the confirm button.
+// How often a dialog looks for stop signals and later starts while the user does nothing.
+constexpr double kModalPollSeconds = 0.1;
+
+// The dialog on top of the others: a later start brings it to the front.
+bool raiseModalDialog() {
+    Fl_Window* dialog = Fl::modal();
+    if (dialog == nullptr) return false;
+    dialog->show();
+    return true;
+}
+
+// Shows window modally until it is hidden; focus on the confirm button. A stop signal closes
+// it as its close box would (the About dialog, whose close box does nothing, closes too).
 void runModal(Fl_Double_Window& window, Fl_Button& confirm) {
     window.set_modal();
     window.show();
     confirm.take_focus();
-    while (window.shown()) Fl::wait();
+    while (window.shown()) {
+        Fl::wait(kModalPollSeconds);
+        pollInstanceRequests();
+        if (stopRequested() && window.shown()) {
+            window.do_callback();
+            window.hide();
+        }
+    }
 }
 
 void closeWindow(Fl_Widget* widget, void*) {
@@ -292,6 +313,8 @@ bool showConfigurationDialog(ConfigRecord& record, bool useOwnIcon) {
     showConfiguration(view);
     setProgramIcon(window, useOwnIcon);
     placeDialog(window, nullptr, 0, 0);
+    instanceState.raiseDialog = raiseModalDialog;
     runModal(window, *start);
+    instanceState.raiseDialog = nullptr;
     return view.startFlag;
 }

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/events.h"
+#include "platform/stop_signals.h"
 
 LoadingDialogState loadingDialogState;
 
@@ -97,7 +98,8 @@ void loadingDialogSetProgress(float value) {
 
 void waitWhileLoadingPaused() {
     LoadingDialogState& state = loadingDialogState;
-    while (state.paused && !state.nextStep) {
+    // A stop signal opens the gate: the loading phase stops before its next step.
+    while (state.paused && !state.nextStep && !stopRequested()) {
         pump();
         if (state.paused && !state.nextStep) idle();
     }

@@ -60,8 +60,8 @@ void loadingDialogAddLine(std::string_view text);
 // Stores the value; the bar shows trunc(value / total * 100 + 0.5) %, at most 100. Then
 // waits at the gate.
 void loadingDialogSetProgress(float value);
-// The gate: while paused and no "Next Step >>" is pending, serves events; then uses up the
-// pending step and serves events once more.
+// The gate: while paused and no "Next Step >>" is pending (and no stop signal came), serves
+// events; then uses up the pending step and serves events once more.
 void waitWhileLoadingPaused();
 // Closes the dialog and brings the main window back (nothing when there is no dialog).
 void closeLoadingDialog();

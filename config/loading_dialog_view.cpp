@@ -11,6 +11,7 @@
 #include "config/dialogs_view.h"
 #include "config/fltk_support.h"
 #include "config/loading_dialog.h"
+#include "platform/instance.h"
 #include "platform/window.h"
 
 namespace {
@@ -52,6 +53,12 @@ void nextStepPressed(Fl_Widget*, void*) {
 }
 void ignoreClose(Fl_Widget*, void*) {}
 
+bool raiseWindow() {
+    if (loadingWindow.window == nullptr) return false;
+    loadingWindow.window->show();
+    return true;
+}
+
 bool createWindow() {
     if (!openFltkDisplay()) return false;
     LoadingWindow& view = loadingWindow;
@@ -76,6 +83,7 @@ bool createWindow() {
     placeDialog(*view.window, nullptr, 0, 10);
     showButtons();
     view.window->show();
+    instanceState.raiseDialog = raiseWindow;
     serveFltkFromPump();
     Fl::check();
     return true;
@@ -84,6 +92,7 @@ bool createWindow() {
 void destroyWindow() {
     LoadingWindow& view = loadingWindow;
     if (view.window == nullptr) return;
+    if (instanceState.raiseDialog == raiseWindow) instanceState.raiseDialog = nullptr;
     view.window->hide();
     delete view.window;
     view = LoadingWindow{view.useOwnIcon};

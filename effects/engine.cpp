@@ -7,7 +7,9 @@
 #include "effects/renderer.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
+#include "render/texture_modes.h"
 #include "resources/textures.h"
+#include "scene/mesh_processing.h"
 #include "scene/obb_tree.h"
 #include "scene/objects.h"
 
@@ -75,6 +77,13 @@ void shutdownEngine() {
     deleteAllObjects();
     deleteAllTextures();
     releaseDrawLists();
+}
+
+void setSceneModelDefaults() {
+    objectState.defaultTextureMode = layerTexModeDefault;
+    meshState.bumpModes[0] = layerTexModeReplaceOpaque;
+    meshState.bumpModes[1] = layerTexModeDot3;
+    meshState.bumpModes[2] = layerTexModeModulatePrevious;
 }
 
 void cameraFromObject(const SceneObject* object) {

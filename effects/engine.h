@@ -20,6 +20,11 @@ CapabilitySettings initEngine(const RenderSettings& settings, const GLQuery& que
 // system, every object and every texture, and frees the renderer's draw lists.
 void shutdownEngine();
 
+// What new face groups and bump-mapped meshes take from the texture modes: the default mode
+// on every unit, and the three DOT3 set-ups that light a bump-mapped mesh per pixel through
+// its normal map and the normalisation cube map. Scenes are loaded after this.
+void setSceneModelDefaults();
+
 // Copies a camera object's world position, target and roll into the scene camera. Null or a
 // non-camera object changes nothing.
 void cameraFromObject(const SceneObject* object);

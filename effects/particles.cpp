@@ -71,22 +71,21 @@ void drawOutline(const Vec3 corners[4]) {
     glEnd();
 }
 
-// Corners run top-left, top-right, bottom-right, bottom-left.
-void drawTexturedSquare(const Vec3 corners[4], GLuint texture) {
-    selectTextureUnit(0);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glBegin(GL_TRIANGLE_STRIP);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(corners[0].x, corners[0].y, corners[0].z);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(corners[3].x, corners[3].y, corners[3].z);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(corners[1].x, corners[1].y, corners[1].z);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(corners[2].x, corners[2].y, corners[2].z);
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
+// Corners run top-left, top-right, bottom-right, bottom-left. The two triangles of the strip
+// top-left, bottom-left, top-right, bottom-right, inside a glBegin(GL_TRIANGLES) of the
+// caller's.
+void sendTexturedSquare(const Vec3 corners[4]) {
+    struct Corner {
+        int32_t index;
+        float u, v;
+    };
+    static constexpr Corner kTriangles[6] = {{0, 0, 0}, {3, 0, 1}, {1, 1, 0},
+                                             {1, 1, 0}, {3, 0, 1}, {2, 1, 1}};
+    for (const Corner& c : kTriangles) {
+        glTexCoord2f(c.u, c.v);
+        const Vec3& p = corners[c.index];
+        glVertex3f(p.x, p.y, p.z);
+    }
 }
 
 } // namespace
@@ -209,6 +208,62 @@ void animateParticles(ParticleSystem& system, uint32_t ms) {
     }
 }
 
+namespace {
+
+// The squares of the living particles whose texture is `texture` (every one for -1), from
+// the first in the pool to the last, in one batch per run of the same texture.
+// A particle's corners at its age, and its faded colour made current.
+void placeParticle(const ParticleSystem& system, const Particle& particle, float growthDelta,
+                   Vec3 corners[4]) {
+    float t = lifeFraction(particle);
+    billboardCorners(particle.position, drawnHalfSize(system, t, growthDelta), corners);
+    float f = fadeFactor(system, t);
+    glColor4f(f * system.colour[0], f * system.colour[1], f * system.colour[2],
+              f * system.colour[3]);
+}
+
+void drawParticleSquares(const ParticleSystem& system, int32_t texture, float growthDelta) {
+    int32_t batchTexture = -1;
+    for (int32_t j = 0; j < system.poolCount; ++j) {
+        const Particle& particle = system.particles[j];
+        if (!particle.alive || (texture >= 0 && particle.textureIndex != texture)) continue;
+        if (particle.textureIndex != batchTexture) {
+            if (batchTexture >= 0) glEnd();
+            batchTexture = particle.textureIndex;
+            glBindTexture(GL_TEXTURE_2D, system.textures[batchTexture]->glName);
+            glBegin(GL_TRIANGLES);
+        }
+        Vec3 corners[4];
+        placeParticle(system, particle, growthDelta, corners);
+        sendTexturedSquare(corners);
+    }
+    if (batchTexture >= 0) glEnd();
+}
+
+// Added up without depth writes, the squares give the same picture in any order, so they
+// can go in one batch per texture; blended otherwise, they keep the pool's order.
+bool drawnInAnyOrder() {
+    GLint source = 0, destination = 0;
+    GLboolean depthWrites = GL_TRUE;
+    glGetIntegerv(GL_BLEND_SRC, &source);
+    glGetIntegerv(GL_BLEND_DST, &destination);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+    return glIsEnabled(GL_BLEND) && depthWrites == GL_FALSE && destination == GL_ONE &&
+           (source == GL_ONE || source == GL_SRC_ALPHA);
+}
+
+void drawParticleOutlines(const ParticleSystem& system, float growthDelta) {
+    for (int32_t j = 0; j < system.poolCount; ++j) {
+        const Particle& particle = system.particles[j];
+        if (!particle.alive) continue;
+        Vec3 corners[4];
+        placeParticle(system, particle, growthDelta, corners);
+        drawOutline(corners);
+    }
+}
+
+} // namespace
+
 void drawParticles(const ParticleSystem& system) {
     if (!system.particlesAllocated) return;
     FrameStatistics& frame = statisticsState.frame;
@@ -216,21 +271,19 @@ void drawParticles(const ParticleSystem& system) {
     frame.totalTriangles += system.particleCount * 2;
     frame.particleSystems += 1;
     float growthDelta = system.grow ? system.growthFactor * system.size - system.size : 0.0f;
-    bool wireframe = debugDisplay.wireframe;
-    for (int32_t j = 0; j < system.poolCount; ++j) {
-        const Particle& particle = system.particles[j];
-        if (!particle.alive) continue;
-        float t = lifeFraction(particle);
-        Vec3 corners[4];
-        billboardCorners(particle.position, drawnHalfSize(system, t, growthDelta), corners);
-        float f = fadeFactor(system, t);
-        glColor4f(f * system.colour[0], f * system.colour[1], f * system.colour[2],
-                  f * system.colour[3]);
-        if (wireframe)
-            drawOutline(corners);
-        else
-            drawTexturedSquare(corners, system.textures[particle.textureIndex]->glName);
+    if (debugDisplay.wireframe) {
+        drawParticleOutlines(system, growthDelta);
+        return;
     }
+    selectTextureUnit(0);
+    glEnable(GL_TEXTURE_2D);
+    if (drawnInAnyOrder()) {
+        for (int32_t texture = 0; texture < system.textureCount; ++texture)
+            drawParticleSquares(system, texture, growthDelta);
+    } else {
+        drawParticleSquares(system, -1, growthDelta);
+    }
+    glDisable(GL_TEXTURE_2D);
 }
 
 void respawnParticle(ParticleSystem& system, int32_t index) {

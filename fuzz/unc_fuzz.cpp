@@ -1,4 +1,5 @@
-// The UNC cache reader on arbitrary files, loose and as a bigfile entry.
+// The UNC reader on arbitrary files, loose and as a bigfile entry, and the texture cache's
+// reader, which reports nothing fatal at all: it either fills the record or says why not.
 #include <string>
 
 #include "fatal_escape.h"
@@ -24,5 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             },
             [&] { releasePixels(record); });
     }
+    TextureRecord cached;
+    uint32_t start = memoryState.accountedBytes;
+    failureState.boxRecorder = nullptr; // a fatal report here ends the run: it is a finding
+    std::string problem = readUncCache(cached, loose);
+    if (problem.empty() != cached.pixelsLoaded) std::abort();
+    releasePixels(cached);
+    if (memoryState.accountedBytes != start) std::abort();
     return 0;
 }

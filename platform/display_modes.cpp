@@ -93,6 +93,14 @@ bool displayModeAt(int index, DisplayMode& mode) {
     return backend().modeAt(index, mode);
 }
 
+bool desktopDisplayMode(DisplayMode& mode) {
+    return backend().currentMode(mode);
+}
+
+bool sizeFitsDesktop(int width, int height, const DisplayMode& desktop) {
+    return width > 0 && height > 0 && width <= desktop.width && height <= desktop.height;
+}
+
 void displaySwitchFailed(int code) {
     std::string text = "Switching to new video resolution failed !\nWindows message :\n";
     text += displayChangeReason(code).value_or(displayChangeReason(kChangeFailed).value());
@@ -117,6 +125,16 @@ bool switchDisplayMode(const DisplayMode& wanted) {
     for (int i = 0; !found && b.modeAt(i, mode); ++i) {
         found = mode.width == wanted.width && mode.height == wanted.height &&
                 mode.bytesPerPixel == 4 && mode.refreshRate == wanted.refreshRate;
+    }
+    if (!found && wanted.refreshRate == 0 &&
+        sizeFitsDesktop(wanted.width, wanted.height, state.desktop)) {
+        // Offered for a display that lacks the size: nothing to switch, the window covers the
+        // desktop and shows its frames scaled.
+        state.chosen = state.desktop;
+        state.changed = true;
+        state.borderless = true;
+        b.placeCursor(state.desktop.width / 2, state.desktop.height / 2);
+        return true;
     }
     if (!found) {
         fatalError(kModeCaption, "No supported video mode found !\nMaybe you need to use a lower "

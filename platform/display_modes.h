@@ -52,11 +52,17 @@ std::optional<std::string_view> displayChangeReason(int code);
 
 // Switches to the given width, height and refresh rate at 32 bits per pixel (bytesPerPixel
 // is not read). True when switched; false only for an unlisted failure (the caller offers
-// windowed mode). No match and every listed failure are fatal.
+// windowed mode). No match and every listed failure are fatal, except for a size the display
+// does not list at an unknown rate (0) that fits on the desktop: the desktop keeps its mode
+// and the window covers it without a border, its frames scaled (borderless is set).
 bool switchDisplayMode(const DisplayMode& wanted);
 
 // The display's mode at index (0 first, in the display's order); false past the last one.
 bool displayModeAt(int index, DisplayMode& mode);
+// The desktop's mode as it is now; false where the display does not say.
+bool desktopDisplayMode(DisplayMode& mode);
+// A window of this size fits on the desktop (no size fits a desktop that did not say).
+bool sizeFitsDesktop(int width, int height, const DisplayMode& desktop);
 
 // Back to the desktop mode; does nothing unless the mode was changed.
 void restoreDisplayMode();

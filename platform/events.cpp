@@ -2,6 +2,7 @@
 
 #include "platform/failure.h"
 #include "platform/instance.h"
+#include "platform/stop_signals.h"
 #include "platform/window.h"
 
 EventState eventState;
@@ -46,7 +47,17 @@ void handleKey(const SDL_KeyboardEvent& key, bool down) {
     if ((key.keysym.mod & KMOD_ALT) != 0) return;
     if (key.keysym.sym == SDLK_LALT || key.keysym.sym == SDLK_RALT) return;
     int code = virtualKeyFor(key.keysym.sym);
-    if (code >= 0) eventState.keys[code] = down ? 1 : 0;
+    if (code < 0) return;
+    EventState& state = eventState;
+    if (down) {
+        state.keys[code] = 1;
+        state.releaseAtNextBatch[code] = 0;
+        if (state.inEventBatch && key.repeat == 0) state.pressedInBatch[code] = 1;
+    } else if (state.inEventBatch && state.pressedInBatch[code] != 0) {
+        state.releaseAtNextBatch[code] = 1; // a tap: down for the frame that follows
+    } else {
+        state.keys[code] = 0;
+    }
 }
 
 void handleWindowEvent(const SDL_WindowEvent& window) {
@@ -149,13 +160,17 @@ void handleEvent(const SDL_Event& event) {
         case SDL_KEYUP:
             handleKey(event.key, false);
             break;
-        case SDL_MOUSEMOTION:
-            // As the window system reports it: x unsigned 16-bit, y signed 16-bit.
-            eventState.mouseX = static_cast<uint16_t>(event.motion.x);
-            eventState.mouseY = static_cast<int16_t>(event.motion.y);
+        case SDL_MOUSEMOTION: {
+            // In frame pixels, as the window system reports them: x unsigned 16-bit, y signed
+            // 16-bit.
+            int x = event.motion.x, y = event.motion.y;
+            mouseToFrame(x, y);
+            eventState.mouseX = static_cast<uint16_t>(x);
+            eventState.mouseY = static_cast<int16_t>(y);
             if (event.motion.state == SDL_BUTTON_LMASK) eventState.leftButton = true;
             if (event.motion.state == SDL_BUTTON_RMASK) eventState.rightButton = true;
             break;
+        }
         case SDL_MOUSEBUTTONDOWN:
             pressMouseButton(event.button.button, true);
             break;
@@ -166,12 +181,27 @@ void handleEvent(const SDL_Event& event) {
             handleWindowEvent(event.window);
             break;
         case SDL_QUIT:
-            // Also what SDL makes of SIGTERM and SIGINT: ignored until the program closes.
+            // The program cannot be closed before closeMainWindow (stop signals reach the
+            // phases through stopRequested, not as quit events).
             if (eventState.closing) destroyMainWindow();
             break;
         default:
             break;
     }
+}
+
+void beginEventBatch() {
+    EventState& state = eventState;
+    for (int code = 0; code < 256; ++code) {
+        if (state.releaseAtNextBatch[code] != 0) state.keys[code] = 0;
+        state.releaseAtNextBatch[code] = 0;
+        state.pressedInBatch[code] = 0;
+    }
+    state.inEventBatch = true;
+}
+
+void endEventBatch() {
+    eventState.inEventBatch = false;
 }
 
 void activateApp(bool activated) {
@@ -198,12 +228,15 @@ void activateApp(bool activated) {
 void pumpMessages() {
     SDL_Event event;
     if (eventState.active) {
+        beginEventBatch();
         while (eventState.active && eventState.running && windowState.videoStarted &&
                SDL_PollEvent(&event))
             handleEvent(event);
+        endEventBatch();
     } else {
-        // In the background the pump blocks until the program is active again.
-        while (!eventState.active && eventState.running && windowState.videoStarted) {
+        // In the background the pump blocks until the program is active again, or stops.
+        while (!eventState.active && eventState.running && windowState.videoStarted &&
+               !stopRequested()) {
             if (SDL_WaitEventTimeout(&event, 100)) handleEvent(event);
             if (eventState.pumpToolkit != nullptr) eventState.pumpToolkit();
             pollInstanceRequests();
@@ -217,8 +250,9 @@ void pumpMessages() {
 void waitWhileInactive() {
     if (eventState.active) return;
     eventState.resumed = true;
-    // Without the video subsystem no activation can arrive.
-    while (!eventState.active && eventState.running && windowState.videoStarted) pumpMessages();
+    // Without the video subsystem no activation can arrive; a stop signal ends the wait.
+    while (!eventState.active && eventState.running && windowState.videoStarted && !stopRequested())
+        pumpMessages();
     clearKeys();
     clearMouseButtons();
 }
@@ -231,7 +265,11 @@ void closeMainWindow() {
 }
 
 void clearKeys() {
-    for (uint8_t& key : eventState.keys) key = 0;
+    for (int code = 0; code < 256; ++code) {
+        eventState.keys[code] = 0;
+        eventState.pressedInBatch[code] = 0;
+        eventState.releaseAtNextBatch[code] = 0;
+    }
 }
 
 void clearMouseButtons() {

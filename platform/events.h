@@ -37,7 +37,12 @@ struct EventState {
     bool active = true;     // program in the foreground
     bool closing = false;   // set by closeMainWindow: only then may the window close
     bool resumed = false;   // waitWhileInactive had to wait (scenes re-synchronise and clear it)
-    uint8_t keys[256] = {}; // 1 while the key with that code is down
+    uint8_t keys[256] = {}; // 1 while the key with that code is down (and see below)
+    // A key pressed and released within one batch of events (a tap between two slow frames)
+    // stays down in the table until the next batch begins, so the frame between sees it.
+    bool inEventBatch = false;
+    uint8_t pressedInBatch[256] = {};
+    uint8_t releaseAtNextBatch[256] = {};
     bool leftButton = false;
     bool rightButton = false;
     int mouseX = 0; // client coordinates of the last mouse motion
@@ -99,6 +104,10 @@ void activateApp(bool activated);
 // The main window's handling of one event (keys, mouse, focus, close). Exposed so that
 // tests can feed synthetic events.
 void handleEvent(const SDL_Event& event);
+// Bracket the handling of the events queued since the last frame (pumpMessages does): the
+// taps the last frame saw go up first, and a tap within the batch is kept for the next frame.
+void beginEventBatch();
+void endEventBatch();
 
 // Key-table code for an SDL key, or -1 for keys the table does not hold.
 int virtualKeyFor(SDL_Keycode key);

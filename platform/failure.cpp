@@ -35,6 +35,12 @@ const char* kindName(BoxKind kind) {
     return "notice";
 }
 
+void writeBoxLine(BoxKind kind, std::string_view caption, std::string_view text, bool answer) {
+    std::string line = formatBatchLine(kind, caption, text, answer);
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+}
+
 // Shows one box (or writes it in batch mode) and returns true unless the answer is No.
 // Fatal reports and notices belong to the main window once it exists; questions have no
 // owner.
@@ -42,9 +48,7 @@ bool showBox(BoxKind kind, std::string_view caption, std::string_view text) {
     if (failureState.boxRecorder != nullptr) return failureState.boxRecorder(kind, caption, text);
     if (failureState.batch) {
         bool answer = kind != BoxKind::Question || failureState.batchAnswerYes;
-        std::string line = formatBatchLine(kind, caption, text, answer);
-        std::fprintf(stderr, "%s\n", line.c_str());
-        std::fflush(stderr);
+        writeBoxLine(kind, caption, text, answer);
         return answer;
     }
     std::string captionText(caption), bodyText(text);
@@ -62,9 +66,9 @@ bool showBox(BoxKind kind, std::string_view caption, std::string_view text) {
     box.buttons = kind == BoxKind::Question ? yesNo : &okButton;
     int pressed = -1;
     if (SDL_ShowMessageBox(&box, &pressed) != 0) {
-        // No box can be shown (no display): the text still reaches the user.
-        std::string line = formatBatchLine(kind, caption, text, true);
-        std::fprintf(stderr, "%s\n", line.c_str());
+        // No box can be shown (no display): the text still reaches the user (a fatal report
+        // is on standard error already).
+        if (kind != BoxKind::Fatal) writeBoxLine(kind, caption, text, true);
         return true;
     }
     if (hooks.afterBox != nullptr) hooks.afterBox();
@@ -123,6 +127,9 @@ std::string formatBatchLine(BoxKind kind, std::string_view caption, std::string_
 
 void fatalError(std::string_view caption, std::string_view text) {
     hookSetCursorVisible(true);
+    // Whoever started the program from a terminal reads the report there too, while the box
+    // is up (batch mode writes this line instead of the box).
+    if (!failureState.batch) writeBoxLine(BoxKind::Fatal, caption, text, true);
     showBoxAroundDisplay(BoxKind::Fatal, caption, text);
     const FailureHooks& hooks = failureState.hooks;
     if (hooks.restoreDisplayMode != nullptr) hooks.restoreDisplayMode();

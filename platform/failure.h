@@ -1,6 +1,7 @@
 // Failure reporting: the fatal report, the notice box and the question box, the shared
 // file-error texts, and "file size or fatal". Boxes are SDL message boxes; in batch mode
-// each box is written to standard error as one line and answered automatically.
+// each box is written to standard error as one line and answered automatically. A fatal
+// report is written there as that line in every mode.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +29,9 @@ struct FailureHooks {
     bool (*displaySwitched)() = nullptr; // a full-screen mode is in force
     void (*restoreDisplayMode)() = nullptr;
     void (*restoreGammaRamp)() = nullptr;
-    SDL_Window* (*boxOwner)() = nullptr; // the main window, which owns fatal reports and notices
-    void (*afterBox)() = nullptr;        // a shown box gave the focus back
+    // The main window while it is on the screen: it owns fatal reports and notices then.
+    SDL_Window* (*boxOwner)() = nullptr;
+    void (*afterBox)() = nullptr; // a shown box gave the focus back
 };
 
 struct FailureState {

@@ -34,3 +34,11 @@ bool releaseCurrentContext() {
 void deleteContext(GLContextHandle context) {
     if (context != nullptr) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context));
 }
+
+int setSwapInterval(unsigned int interval) {
+    return SDL_GL_SetSwapInterval(static_cast<int>(interval)) == 0 ? 0 : -1;
+}
+
+int swapInterval() {
+    return SDL_GL_GetSwapInterval();
+}

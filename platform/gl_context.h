@@ -1,6 +1,7 @@
 // Further OpenGL contexts on the main window: each off-screen render target owns one that
 // shares textures, buffers and display lists with the window's context. Switching between
-// them and the window's context, and deleting them.
+// them and the window's context, and deleting them. The swap interval of the current
+// context, through whichever swap-control interface the window system offers.
 #pragma once
 
 using GLContextHandle = void*;
@@ -15,3 +16,9 @@ bool makeWindowContextCurrent();
 // Leaves no context current.
 bool releaseCurrentContext();
 void deleteContext(GLContextHandle context);
+
+// Sets the swap interval of the current context (1: wait for the vertical blank, 0: do not);
+// 0 on success, -1 when the window system offers no way to set it.
+int setSwapInterval(unsigned int interval);
+// The current context's swap interval as the window system reports it.
+int swapInterval();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -77,7 +78,10 @@ void ensureSingleInstance() {
     // Two attempts: the other copy may be ending between our bind and our connect.
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (tryListen(address, length)) return;
-        if (askRunningCopy(address, length)) std::exit(0);
+        if (askRunningCopy(address, length)) {
+            std::fputs(kAlreadyRunning, stderr);
+            std::exit(0);
+        }
     }
 }
 
@@ -86,6 +90,6 @@ void pollInstanceRequests() {
     int client;
     while ((client = accept4(instanceState.listenSocket, nullptr, nullptr, SOCK_CLOEXEC)) >= 0) {
         close(client);
-        raiseMainWindow();
+        if (instanceState.raiseDialog == nullptr || !instanceState.raiseDialog()) raiseMainWindow();
     }
 }

@@ -1,12 +1,16 @@
 // Only one copy of the demo runs per user and display. The first start listens on an
 // abstract UNIX socket named after the main window class and the window title; a second
-// start asks it to raise its window and ends with exit code 0 before reading any file.
+// start asks it to come to the front, says so on standard error and ends with exit code 0
+// before reading any file. The first raises the dialog it shows (configuration or loading),
+// else its main window.
 #pragma once
 
 #include <string>
 
 struct InstanceState {
     int listenSocket = -1;
+    // Filled while a dialog of the program is up: raises it (false when there is none).
+    bool (*raiseDialog)() = nullptr;
 };
 extern InstanceState instanceState;
 
@@ -15,7 +19,10 @@ extern InstanceState instanceState;
 std::string instanceSocketName();
 
 // Returns when this is the only copy; otherwise raises the running one and exits with 0.
+inline constexpr const char* kAlreadyRunning =
+    "film03: FILM 03 is already running; it was asked to come to the front\n";
 void ensureSingleInstance();
 
-// Serves waiting requests of later starts (raises the main window). Called by the pump.
+// Serves waiting requests of later starts (raises the dialog or the main window). Called by
+// the pumps.
 void pollInstanceRequests();

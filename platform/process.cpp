@@ -63,8 +63,15 @@ bool startChild(const std::vector<std::string>& arguments, const std::string& lo
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    // A process group of its own: Ctrl+C at the terminal goes to the program, which then
+    // finishes the child's work itself, instead of ending the child under it.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
-    int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (withInput) close(pipeEnds[0]);
     if (error != 0) {

@@ -19,7 +19,8 @@ std::string findProgram(std::string_view name);
 
 // Starts arguments[0] with the given arguments. With `withInput` the child reads its standard
 // input from a pipe the parent writes with writeToChild; otherwise from /dev/null. Its
-// standard output and error are appended to logFile. False when it cannot be started.
+// standard output and error are appended to logFile. It runs in a process group of its own,
+// so signals from the terminal reach only this program. False when it cannot be started.
 bool startChild(const std::vector<std::string>& arguments, const std::string& logFile,
                 bool withInput, ChildProcess& child);
 // Writes all bytes; false when the child no longer reads (it ended or closed its input).

@@ -6,72 +6,12 @@
 #include "platform/events.h"
 #include "platform/frame_pixels.h"
 #include "platform/gl_strings.h"
+#include "platform/offscreen_frame.h"
 #include "platform/window.h"
 
 ToolWindowState toolWindowState;
 
 namespace {
-
-// The framebuffer-object calls, fetched from the driver once the context exists.
-struct FramebufferCalls {
-    PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
-    PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers = nullptr;
-    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
-    PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
-    PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers = nullptr;
-    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
-    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
-    PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
-};
-FramebufferCalls fbo;
-
-template <typename Fn> bool fetch(Fn& function, const char* name) {
-    function = reinterpret_cast<Fn>(SDL_GL_GetProcAddress(name));
-    return function != nullptr;
-}
-
-bool fetchFramebufferCalls() {
-    return fetch(fbo.genFramebuffers, "glGenFramebuffers") &&
-           fetch(fbo.deleteFramebuffers, "glDeleteFramebuffers") &&
-           fetch(fbo.bindFramebuffer, "glBindFramebuffer") &&
-           fetch(fbo.genRenderbuffers, "glGenRenderbuffers") &&
-           fetch(fbo.deleteRenderbuffers, "glDeleteRenderbuffers") &&
-           fetch(fbo.bindRenderbuffer, "glBindRenderbuffer") &&
-           fetch(fbo.renderbufferStorage, "glRenderbufferStorage") &&
-           fetch(fbo.framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
-           fetch(fbo.checkFramebufferStatus, "glCheckFramebufferStatus");
-}
-
-// An RGBA 8-8-8-8 colour buffer and a 24-bit depth buffer of the window's size, bound as
-// the target of every frame.
-bool makeOffscreenTarget(std::string& error) {
-    ToolWindowState& tw = toolWindowState;
-    if (!fetchFramebufferCalls()) {
-        error = "the driver has no framebuffer objects";
-        return false;
-    }
-    fbo.genFramebuffers(1, &tw.framebuffer);
-    fbo.bindFramebuffer(GL_FRAMEBUFFER, tw.framebuffer);
-    fbo.genRenderbuffers(1, &tw.colourBuffer);
-    fbo.bindRenderbuffer(GL_RENDERBUFFER, tw.colourBuffer);
-    fbo.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, tw.width, tw.height);
-    fbo.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                tw.colourBuffer);
-    fbo.genRenderbuffers(1, &tw.depthBuffer);
-    fbo.bindRenderbuffer(GL_RENDERBUFFER, tw.depthBuffer);
-    fbo.renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, tw.width, tw.height);
-    fbo.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                                tw.depthBuffer);
-    fbo.bindRenderbuffer(GL_RENDERBUFFER, 0);
-    if (fbo.checkFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        error = "the off-screen framebuffer of that size is not complete";
-        return false;
-    }
-    glDrawBuffer(GL_COLOR_ATTACHMENT0);
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
-    return true;
-}
 
 bool fail(std::string& error, const std::string& reason) {
     error = reason;
@@ -100,7 +40,9 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
     tw.context = SDL_GL_CreateContext(tw.window);
     if (tw.context == nullptr) return fail(error, SDL_GetError());
     if (SDL_GL_MakeCurrent(tw.window, tw.context) != 0) return fail(error, SDL_GetError());
-    if (offscreen && !makeOffscreenTarget(error)) return fail(error, error);
+    // Off-screen, every frame goes into a colour and depth buffer of the asked size.
+    if (offscreen && !createOffscreenFrame(tw.frame, width, height, 24, 0))
+        return fail(error, "the driver offers no off-screen framebuffer of that size");
     if (!offscreen) SDL_GL_SetSwapInterval(0);
 
     windowState.window = tw.window;
@@ -115,12 +57,7 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
 
 void closeToolWindow() {
     ToolWindowState& tw = toolWindowState;
-    if (tw.context != nullptr && tw.framebuffer != 0) {
-        fbo.bindFramebuffer(GL_FRAMEBUFFER, 0);
-        fbo.deleteFramebuffers(1, &tw.framebuffer);
-        fbo.deleteRenderbuffers(1, &tw.colourBuffer);
-        fbo.deleteRenderbuffers(1, &tw.depthBuffer);
-    }
+    if (tw.context != nullptr) deleteOffscreenFrame(tw.frame);
     if (tw.context != nullptr) {
         SDL_GL_MakeCurrent(tw.window, nullptr);
         SDL_GL_DeleteContext(tw.context);
@@ -147,6 +84,7 @@ void presentToolWindow() {
 
 void pumpToolWindow() {
     SDL_Event event;
+    beginEventBatch();
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT ||
             (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
@@ -159,6 +97,7 @@ void pumpToolWindow() {
             handleEvent(event);
         }
     }
+    endEventBatch();
 }
 
 int32_t takeWheelSteps() {

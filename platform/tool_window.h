@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/offscreen_frame.h"
+
 struct ToolWindowState {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
     int32_t width = 0;
     int32_t height = 0;
     bool offscreen = false;
-    uint32_t framebuffer = 0; // off-screen: the framebuffer object and its two attachments
-    uint32_t colourBuffer = 0;
-    uint32_t depthBuffer = 0;
+    OffscreenFrame frame;        // off-screen: where the frames go
     bool closeRequested = false; // the user closed the window
     int32_t wheelSteps = 0;      // wheel steps since the last takeWheelSteps (away: positive)
 };

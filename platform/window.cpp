@@ -2,17 +2,21 @@
 
 #include <GL/gl.h>
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "platform/desktop_restore.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/failure.h"
 #include "platform/gl_strings.h"
+#include "platform/scaled_frames.h"
 
 WindowState windowState;
 PixelFormatQuery pixelFormatQuery;
@@ -156,20 +160,47 @@ void fillMissingQueries(PixelFormatQuery& query) {
     if (query.acceptsSamples == nullptr) query.acceptsSamples = realAcceptsSamples;
 }
 
-// Windowed with a frame, or full screen without one. Where the display cannot change modes
-// its only mode is the configured one, so the window covers the desktop as a full-screen
-// window of the desktop's size (window managers then keep their panels out of the way).
+// Full screen where the desktop keeps its mode: the configured one where the display has
+// only that, else a size the display lacks, whose frames are then shown scaled.
+bool coversDesktop() {
+    return displayModeState.changed && displayModeState.borderless;
+}
+
+// Windowed with a frame, or full screen without one. A window that covers the desktop is a
+// full-screen window of the desktop's size (window managers then keep their panels out of
+// the way).
 Uint32 windowFlags(bool fullscreen) {
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (!fullscreen) return flags;
-    if (displayModeState.changed && displayModeState.borderless)
-        return flags | SDL_WINDOW_FULLSCREEN_DESKTOP;
+    if (coversDesktop()) return flags | SDL_WINDOW_FULLSCREEN_DESKTOP;
     return flags | SDL_WINDOW_BORDERLESS;
+}
+
+// The desktop without its panels; nothing where the window system does not say.
+ScreenRect usableDesktop() {
+    SDL_Rect rect;
+    if (SDL_GetDisplayUsableBounds(0, &rect) != 0 && SDL_GetDisplayBounds(0, &rect) != 0) return {};
+    return {rect.x, rect.y, rect.w, rect.h};
+}
+
+// Where the window goes before its borders are known: full screen at the origin (as large
+// as the desktop where it covers it), a window within the usable desktop.
+ScreenRect initialWindowPlace(const WindowDescription& description) {
+    const DisplayMode& desktop = displayModeState.desktop;
+    if (description.fullscreen && coversDesktop() && desktop.width > 0 && desktop.height > 0)
+        return {0, 0, desktop.width, desktop.height};
+    if (description.fullscreen) return {0, 0, description.width, description.height};
+    ScreenRect usable = usableDesktop();
+    if (usable.width <= 0 || usable.height <= 0)
+        return {int(SDL_WINDOWPOS_CENTERED), int(SDL_WINDOWPOS_CENTERED), description.width,
+                description.height};
+    return placeWindow(description.width, description.height, usable, {});
 }
 
 // Full screen in the switched mode (SDL sets the mode on the window).
 void enterFullscreen(SDL_Window* window) {
     if (!displayModeState.changed || displayModeState.borderless) return;
+    prepareDisplayModeRestore();
     SDL_DisplayMode mode = {};
     SDL_DisplayMode wanted = {SDL_PIXELFORMAT_UNKNOWN, displayModeState.chosen.width,
                               displayModeState.chosen.height, displayModeState.chosen.refreshRate,
@@ -180,6 +211,107 @@ void enterFullscreen(SDL_Window* window) {
         displaySwitchFailed(kChangeFailed);
     // The mode is in force only now: the cursor goes to the centre again.
     SDL_WarpMouseInWindow(window, mode.w / 2, mode.h / 2);
+}
+
+// A window manager that frames windows runs on the display (X11 only; elsewhere windows
+// are taken to have no borders).
+bool windowManagerRuns(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    Display* display = info.info.x11.display;
+    Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
+                                    XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+                 count == 1;
+    if (data != nullptr) XFree(data);
+    return found;
+}
+
+// A window manager tells a shown window's borders a moment later; they are waited for a
+// little while.
+WindowBorders waitForBorders(SDL_Window* window) {
+    constexpr Uint32 kBorderWaitMs = 250;
+    WindowBorders b;
+    bool managed = windowManagerRuns(window);
+    Uint32 start = SDL_GetTicks();
+    while (SDL_GetWindowBordersSize(window, &b.top, &b.left, &b.bottom, &b.right) == 0) {
+        if (b.top != 0 || b.left != 0 || b.bottom != 0 || b.right != 0) return b;
+        if (!managed || SDL_GetTicks() - start > kBorderWaitMs) break;
+        SDL_PumpEvents();
+        SDL_Delay(1);
+    }
+    return {};
+}
+
+// Makes and shows the main window at place. Its own buffers are multisampled only where the
+// frames are drawn there: frames shown scaled carry their samples off-screen.
+SDL_Window* openMainWindow(const WindowDescription& description, const ScreenRect& place,
+                           int samples) {
+    bool scaled = place.width != description.width || place.height != description.height;
+    setPixelFormatAttributes(scaled ? -1 : samples);
+    SDL_Window* window = SDL_CreateWindow(kWindowTitle, place.x, place.y, place.width, place.height,
+                                          windowFlags(description.fullscreen));
+    if (window == nullptr) {
+        if (pixelFormatRefused())
+            fatalError(kOpenGLError, unknownCallError("Pixel format not available", "OpenGL-API",
+                                                      "ChoosePixelFormat"));
+        windowFailed();
+    }
+    enterFullscreen(window);
+    SDL_ShowWindow(window);
+    SDL_RaiseWindow(window);
+    return window;
+}
+
+// With its borders known, a window that would reach beyond the usable desktop is made again,
+// smaller, and put inside it (its buffers change where its frames are now scaled). The
+// border sizes of the cursor test are kept.
+SDL_Window* fitWithBorders(SDL_Window* window, const WindowDescription& description,
+                           ScreenRect& place, int samples) {
+    WindowBorders borders = waitForBorders(window);
+    ScreenRect usable = usableDesktop();
+    if (usable.width > 0 && usable.height > 0) {
+        ScreenRect fitted = placeWindow(description.width, description.height, usable, borders);
+        if (fitted.width != place.width || fitted.height != place.height) {
+            SDL_DestroyWindow(window);
+            place = fitted;
+            window = openMainWindow(description, place, samples);
+            borders = waitForBorders(window);
+            SDL_SetWindowPosition(window, place.x, place.y);
+        }
+    }
+    windowState.frameWidth = borders.left;
+    windowState.frameTop = borders.top;
+    return window;
+}
+
+void setWindowIcon(SDL_Window* window, const WindowDescription& description) {
+    if (description.iconPixels == nullptr || description.iconWidth <= 0 ||
+        description.iconHeight <= 0)
+        return;
+    // SDL only reads the pixels while it hands them to the window system.
+    void* pixels = const_cast<uint8_t*>(description.iconPixels);
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceWithFormatFrom(pixels, description.iconWidth, description.iconHeight,
+                                           32, description.iconWidth * 4, SDL_PIXELFORMAT_RGBA32);
+    if (icon == nullptr) return;
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
+// Boxes belong to the main window while it is on the screen. A minimised one (the loading
+// dialog is up) would take its boxes down behind the program's other windows.
+SDL_Window* boxOwner() {
+    SDL_Window* window = windowState.window;
+    if (window == nullptr) return nullptr;
+    Uint32 flags = SDL_GetWindowFlags(window);
+    return (flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0 ? nullptr : window;
 }
 
 void saveDesktopGammaRamp() {
@@ -212,7 +344,7 @@ const char* multisamplingName(int32_t setting) {
 void registerWindowFailureHooks() {
     FailureHooks& hooks = failureState.hooks;
     hooks.restoreGammaRamp = restoreGammaRamp;
-    hooks.boxOwner = [] { return windowState.window; };
+    hooks.boxOwner = boxOwner;
     // The box took the focus from the main window; that is no deactivation of the program.
     hooks.afterBox = [] {
         if (!windowState.videoStarted) return;
@@ -281,12 +413,7 @@ int32_t createMainWindow(const WindowDescription& description) {
         fillMissingQueries(query);
         choice = chooseMultisampling(query, description.multisampling);
     }
-    // The probe's context named the renderer; the run may use fewer samples than reached.
-    int32_t samples = choice.multisampled ? samplesForSetting(choice.setting) : 0;
-    if (samples > 0 && description.multisamplingForRun != nullptr)
-        samples =
-            samplesForSetting(description.multisamplingForRun(glStrings.renderer, choice.setting));
-    setPixelFormatAttributes(samples > 0 ? samples : -1);
+    int samples = choice.multisampled ? samplesForSetting(choice.setting) : -1;
 
     // The clock's time base and the running flag start with the window.
     eventState.clock.timeBase = tickCount();
@@ -294,26 +421,11 @@ int32_t createMainWindow(const WindowDescription& description) {
     if (!sizeUsable(description.width, description.height)) windowFailed();
     windowState.fullscreen = description.fullscreen;
     windowState.gamma = description.gamma;
-    int position = description.fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
-    SDL_Window* window = SDL_CreateWindow(kWindowTitle, position, position, description.width,
-                                          description.height, windowFlags(description.fullscreen));
-    if (window == nullptr) {
-        if (pixelFormatRefused())
-            fatalError(kOpenGLError, unknownCallError("Pixel format not available", "OpenGL-API",
-                                                      "ChoosePixelFormat"));
-        windowFailed();
-    }
+    ScreenRect place = initialWindowPlace(description);
+    SDL_Window* window = openMainWindow(description, place, samples);
+    if (!description.fullscreen) window = fitWithBorders(window, description, place, samples);
     windowState.window = window;
-    enterFullscreen(window);
-    SDL_ShowWindow(window);
-    SDL_RaiseWindow(window);
-    if (!description.fullscreen) {
-        int top = 0, left = 0, bottom = 0, right = 0;
-        if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
-            windowState.frameWidth = left;
-            windowState.frameTop = top;
-        }
-    }
+    setWindowIcon(window, description);
 
     windowState.context = SDL_GL_CreateContext(window);
     if (windowState.context == nullptr)
@@ -325,7 +437,13 @@ int32_t createMainWindow(const WindowDescription& description) {
                                     "thread's current rendering context failed",
                                     "OpenGL-API", "wglMakeCurrent"));
     captureGLStrings();
+    // A window of another size than its frames shows them scaled (where the driver cannot,
+    // they are shown as they are).
+    if (place.width != description.width || place.height != description.height)
+        startScaledFrames(description.width, description.height, description.depthBits,
+                          std::max(samples, 0));
     saveDesktopGammaRamp();
+    if (windowState.gammaSaved) prepareGammaRestore(window, windowState.savedGammaRamp);
     if (description.treeWindow && windowState.createTreeWindow != nullptr)
         windowState.createTreeWindow();
     if (windowState.initSceneGraph != nullptr) windowState.initSceneGraph();
@@ -338,6 +456,7 @@ void destroyMainWindow() {
     eventState.running = false;
     restoreGammaRamp();
     if (windowState.context != nullptr) {
+        stopScaledFrames();
         if (SDL_GL_MakeCurrent(windowState.window, nullptr) != 0)
             noticeBox(kOpenGLError,
                       unknownCallError("Releasing current OpenGL rendering context failed",
@@ -411,6 +530,57 @@ ScreenRect mainWindowRect() {
         rect.height += top + bottom;
     }
     return rect;
+}
+
+ScreenRect placeWindow(int width, int height, const ScreenRect& usable,
+                       const WindowBorders& borders) {
+    int areaWidth = usable.width - borders.left - borders.right;
+    int areaHeight = usable.height - borders.top - borders.bottom;
+    ScreenRect place = {0, 0, width, height};
+    if (width > areaWidth || height > areaHeight) {
+        FrameArea fitted = fitAspect(width, height, areaWidth, areaHeight);
+        if (fitted.width > 0) place.width = fitted.width, place.height = fitted.height;
+    }
+    place.x = usable.x + borders.left + (areaWidth - place.width) / 2;
+    place.y = usable.y + borders.top + (areaHeight - place.height) / 2;
+    return place;
+}
+
+void swapMainWindow() {
+    if (windowState.window == nullptr) return;
+    if (scaledFrames.active) {
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+        showScaledFrame(width, height);
+    }
+    SDL_GL_SwapWindow(windowState.window);
+    if (scaledFrames.active) drawScaledFrames();
+}
+
+void mainFrameSize(int& width, int& height) {
+    if (scaledFrames.active) {
+        width = scaledFrames.drawn.width;
+        height = scaledFrames.drawn.height;
+        return;
+    }
+    width = height = 0;
+    if (windowState.window != nullptr) SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+}
+
+void readMainFrame() {
+    if (scaledFrames.active)
+        readScaledFrame();
+    else
+        glReadBuffer(GL_BACK);
+}
+
+void mouseToFrame(int& x, int& y) {
+    if (!scaledFrames.active || windowState.window == nullptr) return;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(windowState.window, &width, &height);
+    const OffscreenFrame& frame = scaledFrames.drawn;
+    windowPointToFrame(fitAspect(frame.width, frame.height, width, height), frame.width,
+                       frame.height, x, y);
 }
 
 // ---- GL identification strings ----

@@ -5,7 +5,6 @@
 #include <SDL.h>
 
 #include <cstdint>
-#include <string_view>
 
 inline constexpr const char* kWindowTitle = "FILM 03 by KORAL";
 inline constexpr const char* kMainWindowClass = "KORAL Software - ZORX_OpenGL_Window_Class";
@@ -68,16 +67,16 @@ struct WindowDescription {
     int32_t multisampling = 0; // the multisampling setting (see samplesForSetting)
     bool treeWindow = false;   // developer mode: the scene-graph tree window comes with it
     float gamma = 1.0f;        // of the ramp the program sets when it becomes active again
-    // The multisampling setting this run uses on the probed renderer (GL_RENDERER) for the
-    // setting reached; none: the setting reached.
-    int32_t (*multisamplingForRun)(std::string_view renderer, int32_t setting) = nullptr;
+    // The icon the desktop shows for the window: 8-bit RGBA, top row first (none when null).
+    const uint8_t* iconPixels = nullptr;
+    int iconWidth = 0;
+    int iconHeight = 0;
 };
 
 // Creates the main window with its GL context (current on return), captures the GL strings
 // and saves the desktop gamma ramp. Every failure is fatal. Returns the multisampling setting
 // the window ended on: missing multisampling support lowers it with notices, and the caller
-// keeps the lowered setting. The window's samples are those of multisamplingForRun, which
-// the caller does not keep.
+// keeps the lowered setting.
 int32_t createMainWindow(const WindowDescription& description);
 
 // The multisample decision made before the window: whether a multisample format was
@@ -124,3 +123,27 @@ struct ScreenRect {
     int height = 0;
 };
 ScreenRect mainWindowRect();
+
+// What the window manager puts around a window's client area.
+struct WindowBorders {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// The client area of a window for width x height pixels on the usable desktop (the desktop
+// without its panels): centred there with its borders, and made smaller, keeping its aspect,
+// where the whole window would not fit. A window is never larger than the usable desktop.
+ScreenRect placeWindow(int width, int height, const ScreenRect& usable,
+                       const WindowBorders& borders);
+
+// Ends a frame of the main window: shows it (scaled where the window is not the frame's size)
+// and swaps the buffers.
+void swapMainWindow();
+// The size of the main window's frames: the configured size, also where they are shown scaled.
+void mainFrameSize(int& width, int& height);
+// Selects the main window's finished frame for reading (glReadPixels).
+void readMainFrame();
+// A mouse position in the main window as a position in its frame.
+void mouseToFrame(int& x, int& y);

@@ -2,11 +2,12 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
-#include <vector>
 
 #include "platform/failure.h"
-#include "platform/window.h"
+#include "platform/gl_context.h"
 
 GLCapabilities glCapabilities;
 
@@ -51,13 +52,15 @@ template <typename Proc> void fetch(const GLQuery& query, Proc& proc, const char
 const char* const kDriverAdvice =
     "\n\nPlease buy a better 3D card or try to install the latest OpenGL drivers.";
 
+// The window system may offer the swap interval through one of several extensions (or as
+// part of its interface); it is available when the interval the context has now can be set.
 void checkSwapControl(const GLQuery& query) {
     GLCapabilities& caps = glCapabilities;
-    caps.swapControlAvailable = false;
-    if (!extensionListed(*query.lists, kSwapControlExtension)) return;
-    fetch(query, caps.swapInterval, "glXSwapIntervalMESA");
-    fetch(query, caps.getSwapInterval, "glXGetSwapIntervalMESA");
-    caps.swapControlAvailable = caps.swapInterval != nullptr && caps.getSwapInterval != nullptr;
+    caps.swapInterval = query.setSwapInterval;
+    caps.getSwapInterval = query.getSwapInterval;
+    caps.swapControlAvailable =
+        caps.swapInterval != nullptr && caps.getSwapInterval != nullptr &&
+        caps.swapInterval(static_cast<unsigned int>(caps.getSwapInterval())) == 0;
 }
 
 // A setting that needs one of two extensions: without either, it is lowered to one the
@@ -114,10 +117,18 @@ void checkMultitexture(const GLQuery& query) {
     fetch(query, caps.glClientActiveTextureARB, "glClientActiveTextureARB");
 }
 
+// A setting truncated to a whole number for the notices. A damaged file may hold any 32-bit
+// value, which as a float can lie beyond a signed 32-bit number.
+std::string wholeNumberText(float value) {
+    constexpr float kLimit = 4294967296.0f;
+    if (std::isnan(value)) value = 0.0f;
+    return std::to_string(static_cast<int64_t>(std::clamp(value, -kLimit, kLimit)));
+}
+
 void checkAnisotropy(const GLQuery& query, CapabilitySettings& settings) {
     float setting = settings.anisotropy;
     if (setting == 1.0f) return;
-    std::string selected = "You selected " + std::to_string(static_cast<int32_t>(setting)) +
+    std::string selected = "You selected " + wholeNumberText(setting) +
                            "x anisotropic texture filtering in the configuration interface.\n";
     if (!extensionListed(*query.lists, "GL_EXT_texture_filter_anisotropic")) {
         noticeBox(kCapabilityCaption,
@@ -179,16 +190,6 @@ bool containsIgnoringCase(std::string_view text, std::string_view part) {
     return false;
 }
 
-// "a", "a and b", "a, b and c".
-std::string spokenList(const std::vector<std::string>& items) {
-    std::string text;
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
-        text += items[i];
-    }
-    return text;
-}
-
 } // namespace
 
 bool isSoftwareRasteriser(std::string_view renderer) {
@@ -203,35 +204,27 @@ CapabilitySettings softwareRasteriserSettings(std::string_view renderer,
     // Only values that take effect are lowered (others already draw plainly).
     if (settings.textureCompression >= 1 && settings.textureCompression <= 3)
         settings.textureCompression = 0;
-    if (samplesForSetting(settings.multisampling) > 0) settings.multisampling = 0;
     if (settings.anisotropy > 1.0f) settings.anisotropy = 1.0f;
     return settings;
 }
 
 std::string softwareRasteriserNotice(std::string_view renderer, const CapabilitySettings& kept,
                                      const CapabilitySettings& run) {
-    std::vector<std::string> slow, without;
-    if (run.textureCompression != kept.textureCompression) {
-        slow.push_back("s3tc (texture compression)");
-        without.push_back("s3tc");
+    bool compression = run.textureCompression != kept.textureCompression;
+    bool anisotropy = run.anisotropy != kept.anisotropy;
+    if (!compression && !anisotropy) return {};
+    std::string slow = compression ? "s3tc (texture compression)" : "";
+    std::string without = compression ? "without s3tc" : "";
+    if (compression && anisotropy) slow += " and ", without += " and ";
+    if (anisotropy) {
+        slow += std::to_string(static_cast<int32_t>(kept.anisotropy)) +
+                "x anisotropic texture filtering";
+        without += "without anisotropic filtering";
     }
-    if (run.multisampling != kept.multisampling) {
-        const char* name = multisamplingName(kept.multisampling);
-        slow.push_back(name != nullptr ? name : "MultiSampling");
-        without.push_back("MultiSampling");
-    }
-    if (run.anisotropy != kept.anisotropy) {
-        slow.push_back(std::to_string(static_cast<int32_t>(kept.anisotropy)) +
-                       "x anisotropic texture filtering");
-        without.push_back("anisotropic filtering");
-    }
-    if (slow.empty()) return {};
-    for (std::string& item : without) item = "without " + item;
     return "Your OpenGL driver \"" + std::string(renderer) + "\" renders in software !\nSo " +
-           spokenList(slow) + " would make the demo far too slow.\n\nYour configuration keeps " +
-           (slow.size() == 1 ? "this setting" : "these settings") +
-           " for a 3D card.\nThe application will continue " + spokenList(without) +
-           " for this run...";
+           slow + " would make the demo far too slow.\n\nYour configuration keeps " +
+           (compression && anisotropy ? "these settings" : "this setting") +
+           " for a 3D card.\nThe application will continue " + without + " for this run...";
 }
 
 CapabilitySettings lowerForSoftwareRasteriser(std::string_view renderer,
@@ -248,6 +241,8 @@ GLQuery driverQuery(const GLStrings& lists) {
     query.maxTextureUnits = driverMaxTextureUnits;
     query.maxAnisotropy = driverMaxAnisotropy;
     query.entryPoint = driverEntryPoint;
+    query.setSwapInterval = setSwapInterval;
+    query.getSwapInterval = swapInterval;
     return query;
 }
 

@@ -12,13 +12,14 @@
 
 #include "platform/gl_strings.h"
 
+// Sets the swap interval (0 on success); reads it back.
 using SwapIntervalProc = int (*)(unsigned int interval);
 using GetSwapIntervalProc = int (*)();
 
 struct GLCapabilities {
     bool swapControlAvailable = false;
-    SwapIntervalProc swapInterval = nullptr;       // glXSwapIntervalMESA
-    GetSwapIntervalProc getSwapInterval = nullptr; // glXGetSwapIntervalMESA
+    SwapIntervalProc swapInterval = nullptr; // the window system's swap control
+    GetSwapIntervalProc getSwapInterval = nullptr;
     bool multisampleFilterHintAvailable = false;
     PFNGLMULTITEXCOORD1FARBPROC glMultiTexCoord1fARB = nullptr;
     PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB = nullptr;
@@ -36,20 +37,21 @@ struct GLCapabilities {
 };
 extern GLCapabilities glCapabilities;
 
-// What the capability check asks of the driver: its extension lists, two numbers and the
-// entry points. driverQuery asks the current context; tests hand in their own answers.
+// What the capability check asks of the driver: its extension lists, two numbers, the
+// entry points and the swap control. driverQuery asks the current context; tests hand in
+// their own answers.
 struct GLQuery {
     const GLStrings* lists = nullptr;
     int32_t (*maxTextureUnits)() = nullptr; // GL_MAX_TEXTURE_UNITS_ARB
     float (*maxAnisotropy)() = nullptr;     // GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT
     void* (*entryPoint)(const char* name) = nullptr;
+    SwapIntervalProc setSwapInterval = nullptr; // whichever swap-control extension exists
+    GetSwapIntervalProc getSwapInterval = nullptr;
 };
 GLQuery driverQuery(const GLStrings& lists);
 
 inline constexpr int32_t kRequiredTextureUnits = 4;
 inline constexpr const char* kCapabilityCaption = "ATTENTION !";
-// The window system's extension that offers a settable swap interval with a getter.
-inline constexpr const char* kSwapControlExtension = "GLX_MESA_swap_control";
 
 // True when name is listed as a whole name (followed by one blank) in the GL list, else in
 // the window system's lists. The last name of a list without a trailing blank is not found.
@@ -63,8 +65,7 @@ struct CapabilitySettings {
     int32_t textureCompression = 1;
     int32_t textureFiltering = 0; // 2 is "Bilinear (No Mipmap)"
     float anisotropy = 4.0f;      // 1 is off
-    int32_t multisampling = 0;    // never lowered by the driver's limits (the window steps it
-                                  // down); the filter hint is of use with samples
+    int32_t multisampling = 0;    // read only: the filter hint is of use with samples
 };
 
 // Runs once after the context is made: fills glCapabilities and returns the settings with
@@ -83,9 +84,9 @@ CapabilitySettings lowerForSoftwareRasteriser(std::string_view renderer,
 // True when GL_RENDERER names a rasteriser that runs on the processor.
 bool isSoftwareRasteriser(std::string_view renderer);
 // The settings a software rasteriser draws at the demo's pace: uncompressed textures (it
-// decodes every compressed texel it samples), no multisampling (every full-screen pass
-// writes each sample) and no anisotropic filtering (it samples the whole footprint of every
-// pixel, which takes it minutes for a frame with surfaces seen edge-on). Other renderers
+// decodes every compressed texel it samples) and no anisotropic filtering (it samples the
+// whole footprint of every pixel, which takes it minutes for a frame with surfaces seen
+// edge-on, more so where multisampling shades the pixels along their edges). Other renderers
 // keep the settings as they are.
 CapabilitySettings softwareRasteriserSettings(std::string_view renderer,
                                               CapabilitySettings settings);

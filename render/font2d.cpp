@@ -135,14 +135,11 @@ int32_t glyphForCharacter(char c) {
     return (i / 8) * 8 + 7 - i % 8;
 }
 
-void buildFont(std::string fileName, std::string archiveName) {
+namespace {
+
+// Cuts the glyphs out of the font image's texture, which is deleted afterwards.
+void buildFontFromTexture(int32_t index) {
     FontState& font = overlay2D.font;
-    if (font.built) releaseFont();
-    TextureLoadOptions& options = textureState.options;
-    bool colourKey = options.colourKey;
-    options.colourKey = true;
-    int32_t index = loadTexture(std::move(fileName), std::move(archiveName));
-    options.colourKey = colourKey;
     const TextureRecord& image = *textureState.records[index];
     if (image.width < kFontImageSide || image.height < kFontImageSide)
         fatalError("FILE ERROR",
@@ -154,6 +151,23 @@ void buildFont(std::string fileName, std::string archiveName) {
     cutGlyphs(image.glName);
     deleteTextureByName(imageName);
     if (multisampled) glEnable(GL_MULTISAMPLE_ARB);
+}
+
+} // namespace
+
+void buildFont(std::string fileName, std::string archiveName) {
+    if (overlay2D.font.built) releaseFont();
+    TextureLoadOptions& options = textureState.options;
+    bool colourKey = options.colourKey;
+    options.colourKey = true;
+    int32_t index = loadTexture(std::move(fileName), std::move(archiveName));
+    options.colourKey = colourKey;
+    buildFontFromTexture(index);
+}
+
+void buildFontFromPixels(const uint8_t* rgba, int32_t width, int32_t height) {
+    if (overlay2D.font.built) releaseFont();
+    buildFontFromTexture(createTexture("FONT IMAGE", width, height, rgba));
 }
 
 void releaseFont() {

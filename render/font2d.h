@@ -53,6 +53,8 @@ int32_t glyphForCharacter(char c);
 // Builds the 64 glyph textures from the image (colour-keyed, at least 512 x 512) through a
 // 512 x 512 render target, replacing a font built before. A smaller image is fatal.
 void buildFont(std::string fileName, std::string archiveName);
+// The same from an RGBA image in memory, its background already transparent.
+void buildFontFromPixels(const uint8_t* rgba, int32_t width, int32_t height);
 // Deletes the glyph textures.
 void releaseFont();
 // Character size, spacing between characters and between lines, in 2D units.

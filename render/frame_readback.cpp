@@ -1,5 +1,6 @@
 #include "render/frame_readback.h"
 
+#include "platform/window.h"
 #include "render/capabilities.h"
 
 namespace {
@@ -65,7 +66,7 @@ const uint8_t* readBackFrame(FrameReadback& readback) {
     int index = int(readback.queued % 2);
     gl.bindBuffer(GL_PIXEL_PACK_BUFFER, readback.buffers[index]);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
+    readMainFrame();
     glReadPixels(0, 0, readback.width, readback.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     gl.bindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     readback.queued++;

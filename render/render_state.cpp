@@ -58,8 +58,10 @@ void setProjection(int32_t width, int32_t height, float aspect) {
 void applySwapInterval() {
     RenderSettings& settings = renderState.settings;
     if (!settings.fullscreen) settings.verticalSync = false;
-    if (glCapabilities.swapControlAvailable && glCapabilities.swapInterval != nullptr)
-        glCapabilities.swapInterval(settings.verticalSync ? 1 : 0);
+    GLCapabilities& caps = glCapabilities;
+    if (!caps.swapControlAvailable || caps.swapInterval == nullptr) return;
+    // A window system that refuses the interval leaves it to the driver, and says so.
+    if (caps.swapInterval(settings.verticalSync ? 1 : 0) != 0) caps.swapControlAvailable = false;
 }
 
 void resetTextureUnits(uint32_t unitCount) {

@@ -20,6 +20,13 @@ inline constexpr const char* kFramebufferExtension = "GL_ARB_framebuffer_object"
 inline constexpr const char* kSharedContextExtension = "GLX_ARB_create_context";
 inline constexpr const char* kSharedContextExtensionEgl = "EGL_KHR_create_context";
 
+// A rectangle of a target's or the window's pixels, [x0, x1) x [y0, y1), rows counted from
+// the bottom as GL counts them. Empty when x1 <= x0 or y1 <= y0.
+struct PixelRect {
+    int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x1 <= x0 || y1 <= y0; }
+};
+
 struct PixelBufferTarget {
     PixelBufferTarget(int32_t targetWidth, int32_t targetHeight)
         : width(targetWidth), height(targetHeight) {}
@@ -30,9 +37,15 @@ struct PixelBufferTarget {
     int32_t width = 0;       // requested size in pixels
     int32_t height = 0;
     bool mipmapped = false; // mipmaps are made again each time the target is read
+    bool clamped = false;   // its texture clamps at the edges rather than repeating
     GLContextHandle context = nullptr;
     uint32_t framebuffer = 0; // belongs to the target's context
     uint32_t depthBuffer = 0; // renderbuffer of the configured depth bits
+    // What its drawer knows of the picture: when bounded, every pixel outside `content` holds
+    // `background`. Forgotten each time the target is made current.
+    bool bounded = false;
+    PixelRect content;
+    float background[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 };
 
 // Framebuffer entry points, fetched by setupPixelBufferExtensions.
@@ -105,13 +118,37 @@ void releaseTarget(PixelBufferTarget& target);
 // made again first when it has them).
 void bindTargetTexture(const PixelBufferTarget& target);
 
+// Records that the target's pixels outside `content` (clipped to the target) hold
+// `background`.
+void boundTargetContent(PixelBufferTarget& target, PixelRect content, const float background[4]);
+// How far, in texels of its largest image, a sample of the target's texture can reach when it
+// is drawn at `texelsPerPixel` with a texture LOD bias: the bilinear footprint of the
+// coarsest mipmap level that may be sampled, allowing half a level for the rasteriser's
+// approximate level of detail.
+int32_t samplingReach(const PixelBufferTarget& target, float texelsPerPixel, float lodBias);
+// The rectangle grown by `by` pixels on every side and clipped to width x height.
+PixelRect grownRect(PixelRect rect, int32_t by, int32_t width, int32_t height);
+// The pixels of a view of viewWidth x viewHeight that the target's quad (x, y, w, h) in 2D
+// coordinates, with the 2D quad state as it is, can draw from the target's content when
+// sampled with the LOD bias; the whole view for a target not bounded.
+PixelRect quadFootprint(const PixelBufferTarget& target, float x, float y, float w, float h,
+                        int32_t viewWidth, int32_t viewHeight, float lodBias);
+// For a bounded target whose background adds nothing (black, drawn with an additive blend):
+// scissors the current view to the pixels that the target's quad (x, y, w, h) in 2D
+// coordinates, sampled with the LOD bias, can change, and returns true; the caller disables
+// GL_SCISSOR_TEST afterwards. False, and no scissor, for any other target.
+bool scissorToTargetQuad(const PixelBufferTarget& target, float x, float y, float w, float h,
+                         float lodBias);
+
 // Zoom blur: n passes back and forth between a and b, each drawing the source dimmed by
 // intensity and, blended over it, a copy magnified by spread / 2^i. Returns the target that
 // holds the result (b for an odd n, a for an even n).
 PixelBufferTarget& blurPasses(PixelBufferTarget& a, PixelBufferTarget& b, int32_t passes,
                               float spread, float intensity);
 // Glow: the parts of source brighter than intensity, scaled, into middle; middle tinted and
-// spread through its smaller mipmaps (LOD bias) into destination, which is returned.
+// spread through its smaller mipmaps (LOD bias) into destination, which is returned. When the
+// source is bounded on a black background, only the rectangles that can differ from black are
+// drawn (the rest is cleared), and the middle and destination are bounded in turn.
 PixelBufferTarget& glowPasses(PixelBufferTarget& source, PixelBufferTarget& middle,
                               PixelBufferTarget& destination, float intensity, const float tint[3],
                               float lodBias);

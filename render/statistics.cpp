@@ -110,6 +110,14 @@ void resetFrameStatistics() {
 
 void countFrame(uint32_t now) {
     StatisticsState& state = statisticsState;
+    if (!state.rateStarted) {
+        // The tick count is long past 0 by now: timing the first second from 0 would show a
+        // rate of 0 at once.
+        state.rateStarted = true;
+        state.lastRateUpdate = now;
+        state.frameCounter = 1;
+        return;
+    }
     if (now - state.lastRateUpdate < 1000) {
         state.frameCounter++;
         return;

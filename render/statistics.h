@@ -30,8 +30,9 @@ struct StatisticsState {
     int32_t page = 0; // 0 off, 1 short, 2 long
     uint32_t lastPageChange = 0;
     int32_t frameCounter = 0;
+    bool rateStarted = false; // the first frame was counted: the first second runs from it
     uint32_t lastRateUpdate = 0;
-    std::string rateText;
+    std::string rateText; // empty until a full second has passed
 };
 extern StatisticsState statisticsState;
 
@@ -50,7 +51,8 @@ inline constexpr uint32_t kStatisticsKeyDelayMs = 250;
 
 void resetFrameStatistics();
 // Frame-rate measurement, called once a frame with the tick count: the rate text becomes the
-// number of frames counted in the last full second.
+// number of frames counted in the last full second. The first second starts at the first
+// frame counted.
 void countFrame(uint32_t now);
 // While S is held and more than 250 ms have passed since the last change, the page advances
 // off -> short -> long -> off.

@@ -76,12 +76,12 @@ void texModeReplaceOpaque() {
 
 void texModeDot3() {
     applyCombiner({GL_COMBINE_ARB, GL_DOT3_RGB_ARB, GL_REPLACE, 1, GL_TEXTURE, GL_CONSTANT_ARB,
-                   true, GL_PRIMARY_COLOR_ARB, false});
+                   true, GL_PREVIOUS_ARB, false});
 }
 
-void texModeModulatePrimary() {
+void texModeModulatePrevious() {
     applyCombiner({GL_COMBINE_ARB, GL_MODULATE, GL_REPLACE, 1, GL_TEXTURE, GL_TEXTURE, false,
-                   GL_PRIMARY_COLOR_ARB, false});
+                   GL_PREVIOUS_ARB, false});
 }
 
 void texModeAddPrimary() {
@@ -107,8 +107,8 @@ void layerTexModeReplaceOpaque(int32_t, int32_t) {
 void layerTexModeDot3(int32_t, int32_t) {
     texModeDot3();
 }
-void layerTexModeModulatePrimary(int32_t, int32_t) {
-    texModeModulatePrimary();
+void layerTexModeModulatePrevious(int32_t, int32_t) {
+    texModeModulatePrevious();
 }
 void layerTexModeAddPrimary(int32_t, int32_t) {
     texModeAddPrimary();

@@ -19,11 +19,13 @@ void texModeModulatePrevious4x();
 void texModePrimaryPrevious4x();
 // The texture's colour with alpha 1.
 void texModeReplaceOpaque();
-// Dot product of texture and primary colour (both expanded to [-1, 1]) in R, G and B; alpha
-// 1. Leaves the texture matrix alone (the cube-map layer sets its own).
+// Dot product of texture and previous stage (both expanded to [-1, 1]) in R, G and B; alpha
+// 1: on the cube-map layer of bump mapping, the light direction against the normal map.
+// Leaves the texture matrix alone (the cube-map layer sets its own).
 void texModeDot3();
-// texture x primary colour; alpha from the texture. Leaves the texture matrix alone.
-void texModeModulatePrimary();
+// texture x previous stage; alpha from the texture: the colour map lit by the DOT3 layer below
+// it. Leaves the texture matrix alone.
+void texModeModulatePrevious();
 // primary colour + texture; alpha from the primary colour. Leaves the texture matrix alone.
 void texModeAddPrimary();
 
@@ -33,5 +35,5 @@ void layerTexModeModulatePrevious4x(int32_t, int32_t);
 void layerTexModePrimaryPrevious4x(int32_t, int32_t);
 void layerTexModeReplaceOpaque(int32_t, int32_t);
 void layerTexModeDot3(int32_t, int32_t);
-void layerTexModeModulatePrimary(int32_t, int32_t);
+void layerTexModeModulatePrevious(int32_t, int32_t);
 void layerTexModeAddPrimary(int32_t, int32_t);

@@ -445,10 +445,61 @@ void readUnc(TextureRecord& record, std::string fileName, std::string archiveNam
     if (colourKey) applyColourKey(record, 0);
 }
 
-void writeUnc(const TextureRecord& record, std::string fileName) {
+namespace {
+
+std::string sizeText(uint64_t width, uint64_t height) {
+    return std::to_string(width) + " x " + std::to_string(height);
+}
+
+// The checks of a cache file before its pixels are read: why it cannot be used, or empty
+// (with the size its trailer gives).
+std::string uncCacheProblem(std::FILE* file, uint64_t& width, uint64_t& height) {
+    struct stat status;
+    if (::fstat(::fileno(file), &status) != 0 || !S_ISREG(status.st_mode))
+        return "It cannot be read.";
+    uint64_t length = uint64_t(status.st_size);
+    uint8_t bytes[4];
+    if (length < 4) return "It is shorter than its size trailer of 4 bytes.";
+    if (std::fseek(file, long(length - 4), SEEK_SET) != 0 || std::fread(bytes, 1, 4, file) != 4)
+        return "It cannot be read.";
+    width = readLittle16(bytes), height = readLittle16(bytes + 2);
+    if (width * height * 4 != length - 4)
+        return "Its size trailer says " + sizeText(width, height) +
+               " pixels, which does not match its length of " + std::to_string(length) + " bytes.";
+    if (!sizeAcceptable(width, height))
+        return "Its size trailer says " + sizeText(width, height) + " pixels, which is too large.";
+    return {};
+}
+
+} // namespace
+
+std::string readUncCache(TextureRecord& record, const std::string& fileName) {
+    if (record.pixelsLoaded) return {};
+    std::FILE* file = std::fopen(resolveLooseFile(fileName).c_str(), "rb");
+    if (file == nullptr) return "It cannot be read.";
+    uint64_t width = 0, height = 0;
+    std::string problem = uncCacheProblem(file, width, height);
+    uint32_t size = uint32_t(width * height * 4);
+    uint8_t* pixels = nullptr;
+    if (problem.empty()) {
+        accountedAlloc(pixels, 0, size);
+        if (std::fseek(file, 0, SEEK_SET) != 0 || std::fread(pixels, 1, size, file) != size) {
+            accountedFree(pixels, size);
+            problem = "It cannot be read.";
+        }
+    }
+    std::fclose(file);
+    if (!problem.empty()) return problem;
+    setTextureSize(record, int32_t(width), int32_t(height));
+    record.pixels = pixels;
+    record.pixelsLoaded = true;
+    return {};
+}
+
+void writeUnc(const TextureRecord& record, std::string fileName, bool askBeforeOverwrite) {
     if (!record.pixelsLoaded) return;
     upperCase(fileName);
-    if (!confirmOverwrite(fileName)) return;
+    if (askBeforeOverwrite && !confirmOverwrite(fileName)) return;
     // An existing cache file is replaced under its own spelling.
     std::string path = fileExists(fileName, "") ? resolveLooseFile(fileName) : fileName;
     std::FILE* file = std::fopen(path.c_str(), "wb");

@@ -28,9 +28,15 @@ void readUnc(TextureRecord& record, std::string fileName, std::string archiveNam
 void decodeWithImageLibrary(TextureRecord& record, std::string fileName, std::string archiveName,
                             bool colourKey);
 
+// A loose UNC file used as a texture's cache: unlike readUnc nothing about it is fatal.
+// Returns empty when the record now holds its pixels (as stored: no colour key), otherwise
+// why the file cannot be used (unreadable, shorter than its trailer, a trailer that does not
+// match its length or gives a size too large); the record is then left as it was.
+std::string readUncCache(TextureRecord& record, const std::string& fileName);
+
 // Writes the record's pixels as a UNC file on disk (nothing when no pixels are loaded),
-// after asking before an existing file is overwritten.
-void writeUnc(const TextureRecord& record, std::string fileName);
+// after asking before an existing file is overwritten unless askBeforeOverwrite is false.
+void writeUnc(const TextureRecord& record, std::string fileName, bool askBeforeOverwrite = true);
 
 // Pixels whose red, green and blue are all 0 become (0, 0, 0, alpha); all others opaque.
 void applyColourKey(TextureRecord& record, uint8_t alpha);

@@ -4,7 +4,10 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <cstdio>
 
 #include "platform/failure.h"
 #include "platform/memory.h"
@@ -103,8 +106,43 @@ void uploadTexture(TextureRecord& record, const uint8_t* pixels,
     }
 }
 
+// Modification time of a loose file in nanoseconds, -1 when it has none.
+int64_t modificationTime(const std::string& fileName) {
+    struct stat status;
+    if (::stat(resolveLooseFile(fileName).c_str(), &status) != 0) return -1;
+    return int64_t(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+}
+
+// Reads the cache file into the record after its checks: empty when it was used, otherwise
+// why not. A cache older than the file that holds the image is out of date.
+std::string readCheckedCache(TextureRecord& record, const std::string& cacheName,
+                             const std::string& fileName, const std::string& archiveName) {
+    const std::string& source = archiveName.empty() ? fileName : archiveName;
+    int64_t sourceTime = modificationTime(source), cacheTime = modificationTime(cacheName);
+    if (sourceTime >= 0 && cacheTime >= 0 && cacheTime < sourceTime)
+        return "It is older than \"" + source + "\", which holds the image.";
+    std::string problem = readUncCache(record, cacheName);
+    if (problem.empty() && !(isPowerOfTwo(record.width) && isPowerOfTwo(record.height))) {
+        problem = "It holds " + std::to_string(record.width) + " x " +
+                  std::to_string(record.height) + " pixels, which is no power of 2 size.";
+        releasePixels(record);
+        setTextureSize(record, 0, 0);
+    }
+    return problem;
+}
+
+void cacheNotice(const std::string& cacheName, const std::string& fileName,
+                 const std::string& problem, bool saving) {
+    noticeBox("ATTENTION !", "The texture cache file \"" + cacheName + "\" is not used !\n\n" +
+                                 problem + "\n\nThe texture is decoded from \"" + fileName +
+                                 "\" instead" +
+                                 (saving ? " and the cache file is made again." : "."));
+}
+
 // Fills the record from the file by its ending. Images other than PCX and UNC are read from
-// their loose UNC cache file when one exists, and cached when saving is on and they are large.
+// their loose UNC cache file when one exists and passes its checks, and cached when saving is
+// on and they are large. A cache that fails its checks is reported, and replaced (or, for
+// an image too small to be cached, removed) when saving is on.
 void decodeTextureFile(TextureRecord& record, const std::string& fileName,
                        const std::string& archiveName, bool colourKey) {
     size_t length = fileName.size();
@@ -113,14 +151,22 @@ void decodeTextureFile(TextureRecord& record, const std::string& fileName,
     if (ending == "UNC") return readUnc(record, fileName, archiveName, colourKey);
     // A name too short to carry an ending has no cache name.
     std::string cacheName = length >= 3 ? fileName.substr(0, length - 3) + "unc" : std::string();
+    const bool saving = textureState.quality.saveCompressed;
+    bool cacheFailed = false;
     // The cache holds the pixels as decoding left them, colour key included: keying them
     // again would take an image's own alpha channel away.
-    if (!cacheName.empty() && fileExists(cacheName, ""))
-        return readUnc(record, cacheName, "", false);
+    if (!cacheName.empty() && fileExists(cacheName, "")) {
+        std::string problem = readCheckedCache(record, cacheName, fileName, archiveName);
+        if (problem.empty()) return;
+        cacheNotice(cacheName, fileName, problem, saving);
+        cacheFailed = true;
+    }
     decodeWithImageLibrary(record, fileName, archiveName, colourKey);
-    if (!cacheName.empty() && textureState.quality.saveCompressed &&
-        record.byteSize >= kCacheThresholdBytes)
-        writeUnc(record, cacheName);
+    if (cacheName.empty() || !saving) return;
+    if (record.byteSize >= kCacheThresholdBytes)
+        writeUnc(record, cacheName, !cacheFailed);
+    else if (cacheFailed)
+        std::remove(resolveLooseFile(cacheName).c_str());
 }
 
 void destroyRecord(TextureRecord* record) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/failure.h"
+#include "scene/loading_log.h"
 
 float readF32(const uint8_t* p) {
     uint32_t bits = readU32(p);
@@ -102,42 +103,104 @@ std::string describeChunk(const Chunk& chunk) {
     return text;
 }
 
+namespace {
+
+// Why the header at the walk's position does not fit within limit, or empty when it does;
+// chunk holds what could be read of it.
+std::string headerProblem(const ChunkWalk& walk, Chunk& chunk, uint32_t limit) {
+    chunk = Chunk{};
+    chunk.start = walk.position;
+    char detail[256];
+    if (limit - walk.position < kChunkHeaderSize) {
+        std::snprintf(detail, sizeof detail,
+                      "%u bytes at byte %u are too few for a chunk header of 6 bytes.",
+                      limit - walk.position, walk.position);
+        return detail;
+    }
+    chunk.id = readU16(walk.data + walk.position);
+    chunk.length = readU32(walk.data + walk.position + 2);
+    if (chunk.length < kChunkHeaderSize) {
+        std::snprintf(detail, sizeof detail,
+                      "The %s has the length %u, which is below the 6 bytes of its header.",
+                      describeChunk(chunk).c_str(), chunk.length);
+        return detail;
+    }
+    if (chunk.length <= limit - walk.position) return {};
+    if (walk.parents.empty())
+        std::snprintf(detail, sizeof detail,
+                      "The %s has the length %u and runs past the end of the file (%u bytes).",
+                      describeChunk(chunk).c_str(), chunk.length, walk.size);
+    else
+        std::snprintf(detail, sizeof detail,
+                      "The %s has the length %u and runs past the end of its parent "
+                      "%s (%u bytes long).",
+                      describeChunk(chunk).c_str(), chunk.length,
+                      describeChunk(walk.parents.back()).c_str(), walk.parents.back().length);
+    return detail;
+}
+
+void noteLine(const char* format, uint32_t value) {
+    char line[160];
+    std::snprintf(line, sizeof line, format, value);
+    addLoadingLine(" ");
+    addLoadingLine(line);
+}
+
+// A file cut short inside its main chunk (which claims the missing bytes): a chunk that the
+// end of the file cuts is shortened to the end, a header that it cuts ends the walk.
+bool cutByFileEnd(ChunkWalk& walk, Chunk& chunk, uint32_t limit) {
+    if (walk.claimedBeyondEnd == 0 || limit != walk.size) return false;
+    if (limit - walk.position < kChunkHeaderSize) {
+        noteLine("Attention : the file ends inside a chunk header, its last %u bytes are left "
+                 "out !",
+                 limit - walk.position);
+        walk.position = walk.size;
+        return true;
+    }
+    if (chunk.length < kChunkHeaderSize ||
+        uint64_t(chunk.start) + chunk.length > uint64_t(walk.size) + walk.claimedBeyondEnd)
+        return false;
+    chunk.length = walk.size - chunk.start;
+    chunk.cutShort = true;
+    return true;
+}
+
+} // namespace
+
+void openMainChunk(ChunkWalk& walk) {
+    walk.position = 0;
+    walk.parents.clear();
+    uint32_t claimed = walk.size >= kChunkHeaderSize ? readU32(walk.data + 2) : 0;
+    if (claimed > walk.size && claimed - walk.size < kChunkHeaderSize) {
+        walk.claimedBeyondEnd = claimed - walk.size;
+        noteLine("Attention : the main chunk claims %u bytes more than the file holds !",
+                 walk.claimedBeyondEnd);
+        addLoadingLine("Reading to the end of the file...");
+    }
+    Chunk main;
+    nextChunk(walk, main);
+    walk.parents.push_back(main);
+    walk.mainOpened = true;
+    walk.position = kChunkHeaderSize;
+}
+
 bool nextChunk(ChunkWalk& walk, Chunk& chunk) {
     while (!walk.parents.empty() && walk.position >= walk.parents.back().end())
         walk.parents.pop_back();
     if (walk.position >= walk.size) return false;
 
+    bool afterMain = walk.parents.empty() && walk.mainOpened;
     uint32_t limit = walk.parents.empty() ? walk.size : walk.parents.back().end();
-    chunk.start = walk.position;
-    char detail[256];
-    if (limit - walk.position < 6) {
-        std::snprintf(detail, sizeof detail,
-                      "%u bytes at byte %u are too few for a chunk header of 6 bytes.",
-                      limit - walk.position, walk.position);
-        fatal3dsDamage(walk.fileName, detail);
+    std::string problem = headerProblem(walk, chunk, limit);
+    if (problem.empty()) return true;
+    if (afterMain) {
+        noteLine("Attention : %u bytes after the main chunk are no 3DS data and are ignored !",
+                 walk.size - walk.position);
+        walk.position = walk.size;
+        return false;
     }
-    chunk.id = readU16(walk.data + walk.position);
-    chunk.length = readU32(walk.data + walk.position + 2);
-    if (chunk.length < 6) {
-        std::snprintf(detail, sizeof detail,
-                      "The %s has the length %u, which is below the 6 bytes of its header.",
-                      describeChunk(chunk).c_str(), chunk.length);
-        fatal3dsDamage(walk.fileName, detail);
-    }
-    if (chunk.length > limit - walk.position) {
-        if (walk.parents.empty())
-            std::snprintf(detail, sizeof detail,
-                          "The %s has the length %u and runs past the end of the file (%u bytes).",
-                          describeChunk(chunk).c_str(), chunk.length, walk.size);
-        else
-            std::snprintf(detail, sizeof detail,
-                          "The %s has the length %u and runs past the end of its parent "
-                          "%s (%u bytes long).",
-                          describeChunk(chunk).c_str(), chunk.length,
-                          describeChunk(walk.parents.back()).c_str(), walk.parents.back().length);
-        fatal3dsDamage(walk.fileName, detail);
-    }
-    return true;
+    if (cutByFileEnd(walk, chunk, limit)) return walk.position < walk.size;
+    fatal3dsDamage(walk.fileName, problem);
 }
 
 void finishChunk(ChunkWalk& walk, const Chunk& chunk, uint32_t advance) {

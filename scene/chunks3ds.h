@@ -3,6 +3,11 @@
 // Whatever does not fit (a length below the header, a chunk running past its parent or the
 // file, an array longer than its chunk, a name without its zero) ends the program with the
 // "3DS-FILE ERROR" report naming the file, the chunk and what is wrong.
+//
+// Two faults of files that other programs write are tolerated, each with a line in the
+// loading log: bytes after the main chunk that form no chunk (padding) end the walk, and a
+// main chunk that claims fewer than a header's bytes more than the file holds is read to the
+// end of the file, where the chunks that the end cuts short are marked.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +16,7 @@
 #include <vector>
 
 inline constexpr std::string_view k3dsErrorCaption = "3DS-FILE ERROR";
+inline constexpr uint32_t kChunkHeaderSize = 6;
 
 // Little-endian reads from any byte address (the file gives no alignment).
 inline uint16_t readU16(const uint8_t* p) {
@@ -23,8 +29,9 @@ float readF32(const uint8_t* p);
 
 struct Chunk {
     uint16_t id = 0;
-    uint32_t start = 0;  // byte position of the header in the file
-    uint32_t length = 0; // including the 6-byte header
+    uint32_t start = 0;    // byte position of the header in the file
+    uint32_t length = 0;   // including the 6-byte header
+    bool cutShort = false; // the file ends inside it: its length was shortened to the end
     uint32_t end() const { return start + length; }
 };
 
@@ -36,6 +43,9 @@ struct ChunkWalk {
     std::string fileName;
     uint32_t position = 0;
     std::vector<Chunk> parents;
+    bool mainOpened = false;       // the main chunk is the first parent; chunks after it are
+                                   // padding unless they are whole chunks
+    uint32_t claimedBeyondEnd = 0; // bytes the main chunk claims past the end of the file
 };
 
 // "The 3DS file "NAME" is damaged !\n\n" + detail, caption "3DS-FILE ERROR".
@@ -43,8 +53,12 @@ struct ChunkWalk {
 // "chunk 0x4110 (vertex list) at byte 1234" for the texts above.
 std::string describeChunk(const Chunk& chunk);
 
+// Opens the walk at the main chunk (offset 0): its length is checked against the file, a
+// small overrun is noted and tolerated, and the main chunk becomes the first parent.
+void openMainChunk(ChunkWalk& walk);
 // Closes the parents the walk has left, reads and checks the header at the position.
-// Returns false when the walk has reached the end of the file.
+// Returns false when the walk has reached the end of the file or the padding after the main
+// chunk.
 bool nextChunk(ChunkWalk& walk, Chunk& chunk);
 // Moves on by `advance` bytes; when that stops inside the chunk, the rest are its children.
 void finishChunk(ChunkWalk& walk, const Chunk& chunk, uint32_t advance);

@@ -136,14 +136,10 @@ void checkOpening(const Reader& r) {
 // The main and editor chunks are the first parents of the walk, so that every chunk is
 // checked against them.
 void openWalk(Reader& r) {
-    Chunk main{0x4D4D, 0, readU32(r.walk.data + 2)};
-    Chunk editor{0x3D3D, 16, readU32(r.walk.data + 18)};
-    r.walk.position = 0;
-    Chunk header;
-    nextChunk(r.walk, header);
-    r.walk.parents.push_back(main);
+    openMainChunk(r.walk);
     r.walk.position = 16;
-    nextChunk(r.walk, header);
+    Chunk editor;
+    if (!nextChunk(r.walk, editor)) return;
     r.walk.parents.push_back(editor);
     r.walk.position = 22;
 }
@@ -861,11 +857,48 @@ uint32_t dispatch(Reader& r, const Chunk& chunk) {
     return chunk.length;
 }
 
+// Where the children of a chunk begin (offset from its start), for the chunks whose
+// children follow their own data; 0 for the others. The end of a file that was cut short
+// may fall among the children, which are then read as far as they are whole.
+uint32_t childrenStart(const ChunkWalk& walk, const Chunk& chunk) {
+    const uint8_t* payload = walk.data + chunk.start + kChunkHeaderSize;
+    uint32_t payloadLength = chunk.length - kChunkHeaderSize;
+    switch (chunk.id) {
+        case 0x4000: {
+            const void* zero = std::memchr(payload, 0, payloadLength);
+            return zero ? uint32_t(static_cast<const uint8_t*>(zero) - payload) + 7 : 0;
+        }
+        case 0x4120:
+            return payloadLength >= 2 ? 8 + 8 * uint32_t(readU16(payload)) : 0;
+        case 0x4600:
+            return 18;
+        case 0x4100:
+        case 0xAFFF:
+        case 0xA200:
+            return kChunkHeaderSize;
+    }
+    return chunk.id >= 0xB000 && chunk.id <= 0xB007 ? kChunkHeaderSize : 0;
+}
+
+// A chunk that the end of the file cuts short is read when its own data is whole (the
+// children that follow are met one by one); otherwise it is left out.
+bool wholeEnough(const ChunkWalk& walk, const Chunk& chunk) {
+    if (!chunk.cutShort) return true;
+    uint32_t start = childrenStart(walk, chunk);
+    return start > 0 && start <= chunk.length;
+}
+
 // The loading phase adds its own progress base to the byte position.
 void walkChunks(Reader& r) {
     Chunk chunk;
     while (nextChunk(r.walk, chunk)) {
-        finishChunk(r.walk, chunk, dispatch(r, chunk));
+        if (!wholeEnough(r.walk, chunk)) {
+            log(" "), log("Attention : the " + describeChunk(chunk) +
+                          " is cut short by the end of the file and is left out !");
+            r.walk.position = chunk.end();
+        } else {
+            finishChunk(r.walk, chunk, dispatch(r, chunk));
+        }
         setLoadingProgress(r.walk.position);
     }
 }

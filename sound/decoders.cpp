@@ -94,20 +94,32 @@ long tellImage(void* source) {
     return long(static_cast<MemoryImage*>(source)->position);
 }
 
-// An Ogg image is whole when its last page ends exactly at the end of the image and
-// carries the end-of-stream flag; anything else was cut short or has junk behind it.
-bool oggImageComplete(const uint8_t* data, size_t size) {
+// True when a whole Ogg page starts at `page`: its segment table and body fit into the
+// `available` bytes and its checksum holds.
+bool wholeOggPage(const uint8_t* page, size_t available) {
     const size_t kHeader = 27;
-    size_t searchFrom = size > 65536 + 65307 ? size - 65536 - 65307 : 0;
-    for (size_t at = size >= kHeader ? size - kHeader + 1 : 0; at-- > searchFrom;) {
-        if (std::memcmp(data + at, "OggS", 4) != 0) continue;
-        size_t segments = data[at + 26];
-        if (at + kHeader + segments > size) continue;
-        size_t body = 0;
-        for (size_t s = 0; s < segments; ++s) body += data[at + kHeader + s];
-        if (at + kHeader + segments + body != size) continue;
-        return (data[at + 5] & 0x04) != 0;
-    }
+    if (available < kHeader || std::memcmp(page, "OggS", 4) != 0) return false;
+    size_t segments = page[26];
+    if (kHeader + segments > available) return false;
+    size_t body = 0;
+    for (size_t s = 0; s < segments; ++s) body += page[kHeader + s];
+    if (kHeader + segments + body > available) return false;
+    // libogg computes the checksum over the header with its checksum field cleared.
+    unsigned char header[kHeader + 255];
+    std::memcpy(header, page, kHeader + segments);
+    ogg_page copy = {header, long(kHeader + segments),
+                     const_cast<unsigned char*>(page + kHeader + segments), long(body)};
+    ogg_page_checksum_set(&copy);
+    return std::memcmp(header + 22, page + 22, 4) == 0;
+}
+
+// An Ogg image is whole when its last whole page carries the end-of-stream flag; bytes
+// behind that page are no Ogg data and are ignored. An image cut short ends in a page
+// without the flag (or in a broken one, which is passed over).
+bool oggImageComplete(const uint8_t* data, size_t size) {
+    for (size_t at = size; at-- > 0;)
+        if (data[at] == 'O' && wholeOggPage(data + at, size - at))
+            return (data[at + 5] & 0x04) != 0;
     return false;
 }
 

@@ -36,6 +36,31 @@ TEST(BenchmarkSummary, MedianPercentileAndMaximum) {
     EXPECT_DOUBLE_EQ(spiked.max, 400.0);
 }
 
+// A frame runs from the end of the one before, its swap and events included; a sequence's
+// first frame from its own start, so that the sequence's set-up is no frame's time.
+TEST(BenchmarkFrames, FirstFrameOfASequenceStartsAfterItsSetUp) {
+    struct Step {
+        Sequence sequence;
+        double start, end; // when the frame hooks are called
+        double frameMs;    // the time the frame is given
+    };
+    const Step steps[] = {
+        {Sequence::Gamma, 0, 10, 10},
+        {Sequence::First, 100, 110, 10}, // 90 ms of set-up after the gamma screen
+        {Sequence::First, 115, 130, 20}, // 5 ms of swap and events before the hook
+        {Sequence::First, 131, 140, 10},
+        {Sequence::Second, 500, 520, 20},
+        {Sequence::End, 900, 905, 5},
+        {Sequence::End, 905, 912, 7},
+    };
+    FrameTimer timer;
+    for (const Step& step : steps) {
+        frameTimerStarts(timer, step.sequence, step.start);
+        EXPECT_DOUBLE_EQ(frameTimerEnds(timer, step.sequence, step.end), step.frameMs)
+            << sequenceName(step.sequence) << " at " << step.start;
+    }
+}
+
 TEST(BenchmarkJson, StringsAreEscaped) {
     EXPECT_EQ(jsonString("llvmpipe (LLVM 15.0.6, 256 bits)"),
               "\"llvmpipe (LLVM 15.0.6, 256 bits)\"");

@@ -87,6 +87,28 @@ struct Builder3ds {
         end();
     }
 
+    // An object of one triangle (three vertices) with its own local coordinate system: the
+    // X, Y and Z axes and the origin, twelve numbers.
+    void triangleWithAxes(const std::string& name, const std::vector<float>& xyz,
+                          const std::vector<float>& system) {
+        begin(0x4000);
+        str(name);
+        begin(0x4100);
+        begin(0x4110);
+        u16(3);
+        for (float v : xyz) f32(v);
+        end();
+        begin(0x4120);
+        u16(1);
+        u16(0), u16(1), u16(2), u16(7);
+        end();
+        begin(0x4160);
+        for (float v : system) f32(v);
+        end();
+        end();
+        end();
+    }
+
     struct Material {
         std::string name;
         float diffuse[3] = {0.5f, 0.5f, 0.5f};

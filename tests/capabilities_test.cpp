@@ -49,6 +49,8 @@ struct FakeDriver {
     int32_t units = 8;
     float anisotropy = 16.0f;
     std::set<std::string> missingEntryPoints;
+    bool swapIntervalRefused = false; // the window system has no way to set it
+    unsigned int swapInterval = 0;
 };
 FakeDriver fake;
 
@@ -61,6 +63,12 @@ GLQuery fakeQuery() {
         static int anyFunction;
         return fake.missingEntryPoints.count(name) != 0 ? nullptr : &anyFunction;
     };
+    query.setSwapInterval = [](unsigned int interval) {
+        if (fake.swapIntervalRefused) return -1;
+        fake.swapInterval = interval;
+        return 0;
+    };
+    query.getSwapInterval = [] { return int(fake.swapInterval); };
     return query;
 }
 
@@ -71,8 +79,7 @@ class CapabilityCheck : public testing::Test {
         fake.lists.extensions.clear();
         fake.lists.secondWindowSystemExtensions.clear();
         for (const char* name : kAllExtensions) fake.lists.extensions += std::string(name) + " ";
-        fake.lists.windowSystemExtensions =
-            std::string(kSwapControlExtension) + " " + kSharedContextExtension + " ";
+        fake.lists.windowSystemExtensions = std::string(kSharedContextExtension) + " ";
         configState = ConfigState{};
         glCapabilities = GLCapabilities{};
         failureState.batch = true;
@@ -99,13 +106,13 @@ TEST_F(CapabilityCheck, FullDriverPassesSilentlyAndFillsTheRecord) {
 
 TEST_F(CapabilityCheck, OptionalFeaturesOnlyClearTheirFlags) {
     BoxRecorder boxes;
-    fake.missingEntryPoints = {"glXGetSwapIntervalMESA", "glBufferSubDataARB"};
+    fake.swapIntervalRefused = true;
+    fake.missingEntryPoints = {"glBufferSubDataARB"};
     checkConfiguredCapabilities(fakeQuery());
     EXPECT_FALSE(glCapabilities.swapControlAvailable);
     EXPECT_FALSE(glCapabilities.vertexBuffersAvailable);
 
     fake.missingEntryPoints.clear();
-    fake.lists.windowSystemExtensions = std::string(kSharedContextExtension) + " ";
     without("GL_ARB_vertex_buffer_object");
     configState.running.multisampling = 0;
     checkConfiguredCapabilities(fakeQuery());
@@ -178,6 +185,15 @@ TEST_F(CapabilityCheck, AnisotropyIsClampedToTheHardware) {
               "filtering.\nSo the application will continue with 8x anisotropic filtering now...");
     EXPECT_EQ(configState.running.anisotropy, 8.0f);
     EXPECT_EQ(configState.record.block2.anisotropy, 8);
+
+    // A damaged file's setting beyond any 32-bit signed number is named as it reads.
+    configState.record.block2.anisotropy = -1294967296; // 3000000000 unsigned
+    applyConfiguration();
+    checkConfiguredCapabilities(fakeQuery());
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_TRUE(boxes.boxes[1].text.starts_with("You selected 3000000000x anisotropic"))
+        << boxes.boxes[1].text;
+    EXPECT_EQ(configState.record.block2.anisotropy, 8);
 }
 
 TEST_F(CapabilityCheck, AnisotropyWithoutTheExtension) {
@@ -210,10 +226,11 @@ TEST_F(CapabilityCheck, SoftwareRasteriserLowersSettingsForThisRunOnly) {
     ASSERT_EQ(boxes.boxes.size(), 2u) << "the driver's limit, then the software rasteriser's";
     EXPECT_EQ(boxes.boxes[1].caption, "ATTENTION !");
     EXPECT_EQ(boxes.boxes[1].text,
-              softwareRasteriserNotice(fake.lists.renderer, {1, 0, 8.0f, 3}, {0, 0, 1.0f, 0}));
+              softwareRasteriserNotice(fake.lists.renderer, {1, 0, 8.0f, 3}, {0, 0, 1.0f, 3}));
     const RunningSettings& running = configState.running;
-    EXPECT_TRUE(running.textureCompression == 0 && running.multisampling == 0);
+    EXPECT_EQ(running.textureCompression, 0);
     EXPECT_EQ(running.anisotropy, 1.0f);
+    EXPECT_EQ(running.multisampling, 3) << "multisampling keeps its pace";
     configureTextures();
     EXPECT_EQ(textureState.quality.compression, 0) << "textures are made as for the run";
     EXPECT_EQ(textureState.quality.anisotropy, 1.0f);
@@ -314,11 +331,11 @@ TEST(SoftwareRasteriser, KnownByTheRendererString) {
         CapabilitySettings run = softwareRasteriserSettings(c.renderer, {2, 1, 16.0f, 3});
         EXPECT_EQ(run.textureCompression, c.software ? 0 : 2) << c.renderer;
         EXPECT_EQ(run.anisotropy, c.software ? 1.0f : 16.0f) << c.renderer;
-        EXPECT_EQ(run.multisampling, c.software ? 0 : 3) << c.renderer;
+        EXPECT_EQ(run.multisampling, 3) << c.renderer;
     }
     // Values without effect are left alone: they draw plainly already.
-    CapabilitySettings run = softwareRasteriserSettings("llvmpipe", {7, 0, 0.0f, 9});
-    EXPECT_TRUE(run.textureCompression == 7 && run.anisotropy == 0.0f && run.multisampling == 9);
+    CapabilitySettings run = softwareRasteriserSettings("llvmpipe", {7, 0, 0.0f, 0});
+    EXPECT_TRUE(run.textureCompression == 7 && run.anisotropy == 0.0f);
 }
 
 TEST(SoftwareRasteriser, NoticeNamesWhatWasLowered) {
@@ -332,11 +349,15 @@ TEST(SoftwareRasteriser, NoticeNamesWhatWasLowered) {
          so + "2x anisotropic texture filtering would make the demo far too slow.\n\nYour "
               "configuration keeps this setting for a 3D card.\nThe application will continue "
               "without anisotropic filtering for this run..."},
+        {{3, 0, 1.0f, 0},
+         so + "s3tc (texture compression) would make the demo far too slow.\n\nYour "
+              "configuration keeps this setting for a 3D card.\nThe application will continue "
+              "without s3tc for this run..."},
         {{3, 0, 4.0f, 1},
-         so + "s3tc (texture compression), 2x MultiSampling with 2Taps and 4x anisotropic "
-              "texture filtering would make the demo far too slow.\n\nYour configuration keeps "
-              "these settings for a 3D card.\nThe application will continue without s3tc, "
-              "without MultiSampling and without anisotropic filtering for this run..."},
+         so + "s3tc (texture compression) and 4x anisotropic texture filtering would make the "
+              "demo far too slow.\n\nYour configuration keeps these settings for a 3D "
+              "card.\nThe application will continue without s3tc and without anisotropic "
+              "filtering for this run..."},
     };
     for (const auto& c : cases)
         EXPECT_EQ(softwareRasteriserNotice("swrast", c.kept,

@@ -94,6 +94,26 @@ TEST(SceneTextures, MaterialsTileWithoutSeams) {
     }
 }
 
+// The star particles are drawn additively, a few dozen of them over the logo at once, each
+// as large as a letter: a star keeps its light in a small hot point, or the shower adds up to
+// a white blob over the letters.
+TEST(Flares, StarsKeepTheirLightInAPoint) {
+    int stars = 0;
+    for (const NamedImage& image : generateInterfaceImages()) {
+        const std::string& name = image.name;
+        if (name.rfind("Flare1", 0) != 0 || name == "Flare10.png") continue;
+        SCOPED_TRACE(name);
+        ++stars;
+        const Image& star = image.image;
+        const uint8_t* centre = pixel(star, star.width / 2, star.height / 2);
+        for (int c = 0; c < 3; ++c) EXPECT_GE(centre[c], 200);
+        double sum = 0;
+        for (size_t i = 0; i < star.pixels.size(); ++i) sum += star.pixels[i];
+        EXPECT_LT(sum / double(star.pixels.size()), 4.0) << "mean brightness";
+    }
+    EXPECT_EQ(stars, 6);
+}
+
 // The scenes draw the titles as quads of fixed proportions: "presents" and "powered by" at
 // 1.2 x 0.3 screen heights, the coming-soon image at 1.2 x 1.2, the engine logo at 2 x 2.
 TEST(Titles, ImagesHaveTheProportionsOfTheirQuads) {

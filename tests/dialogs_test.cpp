@@ -14,6 +14,7 @@ namespace {
 
 struct FakeWorld {
     std::vector<DisplayMode> modes;
+    DisplayMode desktop = {1600, 1200, 4, 75};
     std::vector<std::string> drivers = {"Default", "Headphones", "HDMI"};
     std::vector<int32_t> outputs; // audio output indexes handed to the sound layer
     std::vector<int32_t> driverCalls;
@@ -22,6 +23,10 @@ struct FakeWorld {
 bool fakeModeAt(int index, DisplayMode& mode) {
     if (index < 0 || index >= int(world.modes.size())) return false;
     mode = world.modes[size_t(index)];
+    return true;
+}
+bool fakeDesktop(DisplayMode& mode) {
+    mode = world.desktop;
     return true;
 }
 void fakeSetOutput(int32_t output) {
@@ -47,6 +52,7 @@ class Dialogs : public testing::Test {
                        {1600, 1200, 4, 75}, {1600, 1200, 4, 75}};
         dialogState = DialogState{};
         dialogState.modeAt = fakeModeAt;
+        dialogState.desktopMode = fakeDesktop;
         dialogState.sound = {fakeSetOutput, fakeDriverCount, fakeDriverName, fakeSetDriver};
         record = ConfigRecord{};
         failureState.batch = true;
@@ -61,7 +67,7 @@ class Dialogs : public testing::Test {
 // ---- Mode list ----
 
 TEST_F(Dialogs, ModeListTakes32BitModesOfTheListedSizesAt75To100HzInDisplayOrder) {
-    EXPECT_EQ(listVideoModes(),
+    EXPECT_EQ(listVideoModes(1024, 768),
               (std::vector<std::string>{
                   "640 x 480 x 32  ( at 75 Hz )", "800 x 600 x 32  ( at 85 Hz )",
                   "1024 x 768 x 32  ( at 75 Hz )", "1024 x 768 x 32  ( at 100 Hz )",
@@ -75,9 +81,11 @@ TEST_F(Dialogs, WithoutSuchModesTheSecondPassTakesAnyRateAndShowsAnUnknownRateAs
                    {1280, 1024, 2, 60},
                    {1366, 768, 4, 60},
                    {800, 600, 4, 120}};
-    EXPECT_EQ(listVideoModes(), (std::vector<std::string>{"1024 x 768 x 32  ( at 60 Hz )",
-                                                          "1280 x 1024 x 32  ( at ? Hz )",
-                                                          "800 x 600 x 32  ( at 120 Hz )"}));
+    world.desktop = {1366, 768, 4, 60}; // of the sizes that fit, the display lacks 640 x 480
+    EXPECT_EQ(
+        listVideoModes(1024, 768),
+        (std::vector<std::string>{"1024 x 768 x 32  ( at 60 Hz )", "1280 x 1024 x 32  ( at ? Hz )",
+                                  "800 x 600 x 32  ( at 120 Hz )", "640 x 480 x 32  ( at ? Hz )"}));
 }
 
 TEST_F(Dialogs, ReadingAModeTakesItsNumbersAndAQuestionMarkAsRateZero) {
@@ -108,9 +116,10 @@ TEST_F(Dialogs, ChoosingAQuestionMarkEntryStoresRateZero) {
 
 using DialogsDeathTest = Dialogs;
 
-TEST_F(DialogsDeathTest, NoUsableModeIsFatal) {
-    world.modes = {{1024, 768, 2, 75}, {1920, 1080, 4, 60}};
-    EXPECT_EXIT(listVideoModes(), testing::ExitedWithCode(1),
+TEST_F(DialogsDeathTest, NoUsableModeOnADesktopBelow640x480IsFatal) {
+    world.modes = {{1024, 768, 2, 75}, {600, 400, 4, 60}};
+    world.desktop = {600, 400, 4, 60};
+    EXPECT_EXIT(listVideoModes(600, 400), testing::ExitedWithCode(1),
                 fatalPattern("WINDOWS ERROR", "No supported video resolution found !\n\nMaybe "
                                               "your video card does not support 32 Bit (true "
                                               "color).") +
@@ -127,10 +136,69 @@ TEST_F(Dialogs, StoredModeIsSelectedElseItsSizeAt75HzElseTheLastEntry) {
     openConfigurationDialog(record.block1);
     EXPECT_EQ(dialog().videoMode.selected, 2);
 
-    record.block1.screenWidth = 1152, record.block1.screenHeight = 864; // not offered at all
+    record.block1.screenWidth = 2048, record.block1.screenHeight = 1536; // beyond the desktop
     openConfigurationDialog(record.block1);
     EXPECT_EQ(dialog().videoMode.selected, 6);
     EXPECT_EQ(dialog().videoMode.entries[6], "1600 x 1200 x 32  ( at 75 Hz )");
+}
+
+// Displays that lack some of the offered sizes: those that fit on the desktop are offered at
+// the rate "?", and a stored size that fits is kept.
+std::string rate(int width, int height, int hz = 0) {
+    return videoModeText(width, height, 32, hz);
+}
+
+TEST_F(Dialogs, SizesTheDisplayLacksAreOfferedWhereTheyFitAndTheStoredSizeIsKept) {
+    struct Case {
+        const char* what;
+        std::vector<DisplayMode> modes;
+        DisplayMode desktop, stored;
+        std::vector<std::string> entries;
+        int selected;
+    };
+    const DisplayMode hd = {1920, 1080, 4, 60}, sxga = {1280, 1024, 4, 0};
+    const std::vector<std::string> onSxga = {rate(1280, 1024), rate(640, 480), rate(800, 600),
+                                             rate(1024, 768)};
+    const Case cases[] = {
+        {"only 1920 x 1080",
+         {hd},
+         hd,
+         {1024, 768, 4, 75},
+         {rate(640, 480), rate(800, 600), rate(1024, 768), rate(1280, 1024)},
+         2},
+        {"only 1280 x 1024, the shipped size", {sxga}, sxga, {1024, 768, 4, 75}, onSxga, 3},
+        {"only 1280 x 1024, a smaller size", {sxga}, sxga, {800, 600, 4, 75}, onSxga, 2},
+        {"beyond the desktop", {sxga}, sxga, {1366, 1080, 4, 60}, onSxga, 3},
+        {"below 640 x 480", {sxga}, sxga, {320, 240, 4, 75}, onSxga, 3},
+        {"listed at another rate",
+         {{1024, 768, 4, 60}, sxga},
+         sxga,
+         {1024, 768, 4, 85},
+         {rate(1024, 768, 60), rate(1280, 1024), rate(640, 480), rate(800, 600)},
+         0},
+        {"of no list",
+         {{1280, 1024, 4, 75}},
+         {1920, 1200, 4, 60},
+         {1152, 864, 4, 75},
+         {rate(1280, 1024, 75), rate(640, 480), rate(800, 600), rate(1024, 768), rate(1600, 1200),
+          rate(1152, 864)},
+         5},
+        {"all five listed: as before",
+         world.modes,
+         world.desktop,
+         {1024, 768, 4, 75},
+         listVideoModes(1024, 768),
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(videoModeEntries(c.modes, c.desktop, c.stored.width, c.stored.height), c.entries);
+        world.modes = c.modes, world.desktop = c.desktop;
+        record.block1.screenWidth = c.stored.width, record.block1.screenHeight = c.stored.height;
+        record.block1.refreshRate = c.stored.refreshRate;
+        openConfigurationDialog(record.block1);
+        EXPECT_EQ(dialog().videoMode.selected, c.selected);
+    }
 }
 
 // ---- Configuration dialog ----

@@ -104,7 +104,30 @@ TEST_F(DisplayModes, FailedRestoreGoesBackToTheSavedModeWithANotice) {
     EXPECT_FALSE(displayModeState.changed);
 }
 
+// A size offered at the rate "?" because the display lacks it: full screen covers the
+// desktop, whose mode stays; a listed size at that rate still switches.
+TEST_F(DisplayModes, UnlistedSizeAtAnUnknownRateCoversTheDesktopWithoutASwitch) {
+    for (DisplayMode wanted : {DisplayMode{800, 600, 4, 0}, DisplayMode{1024, 768, 4, 0},
+                               DisplayMode{1920, 1080, 4, 0}, DisplayMode{1280, 1024, 4, 0}}) {
+        const bool covers = wanted.width != 1280; // 1280 x 1024 is listed at "?"
+        SetUp();
+        ASSERT_TRUE(switchDisplayMode(wanted));
+        EXPECT_TRUE(displayModeState.changed);
+        EXPECT_EQ(displayModeState.borderless, covers) << wanted.width;
+        EXPECT_EQ(fake.changes.size(), covers ? 0u : 1u) << wanted.width;
+        EXPECT_EQ(fake.cursorX, covers ? 960 : 640) << wanted.width;
+        restoreDisplayMode();
+        EXPECT_FALSE(displayModeState.changed);
+    }
+}
+
 using DisplayModesDeathTest = DisplayModes;
+
+TEST_F(DisplayModesDeathTest, UnlistedSizeBeyondTheDesktopIsFatalAtAnyRate) {
+    EXPECT_EXIT(switchDisplayMode({1920, 1200, 4, 0}), testing::ExitedWithCode(1),
+                "fatal\tWINDOWS ERROR\tNo supported video mode found !.*1920 x 1200 x 32 bpp at "
+                "0 Hz\n");
+}
 
 TEST_F(DisplayModesDeathTest, RefreshRateMismatchIsFatal) {
     // 1024 x 768 exists, but not at 85 Hz.

@@ -5,12 +5,15 @@
 
 #include "config/configuration.h"
 #include "effects/fog.h"
+#include "effects/particles.h"
 #include "platform/memory.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "resources/textures.h"
 #include "scene/obb_tree.h"
 #include "scene/objects.h"
+#include "scene/scene_graph.h"
+#include "scene/tree_view.h"
 #include "support/test_support.h"
 
 namespace {
@@ -85,22 +88,50 @@ TEST_F(Engine, StartUpSetsTheDefaultsAndEmptiesTheRegistries) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(Engine, ShutdownReleasesEverythingTheEngineCreated) {
+// What the scene-graph window is asked to remove while the engine shuts down, with the
+// particle systems and textures still there at that moment.
+std::vector<std::string> shutdownLog;
+TreeItem nextTreeItem = 1;
+TreeItem insertTreeItem(TreeItem, std::string_view text, TreeIcon) {
+    shutdownLog.push_back("insert " + std::string(text));
+    return nextTreeItem++;
+}
+bool deleteTreeItem(TreeItem item) {
+    shutdownLog.push_back("delete " + std::to_string(item) + " with " +
+                          std::to_string(particleState.count) + " particle systems, " +
+                          std::to_string(textureState.count) + " textures");
+    return true;
+}
+
+TEST_F(Engine, ShutdownReleasesEverythingTheEngineCreatedNewestFirst) {
     initEngine(RenderSettings{}, driverQuery(glStrings));
     uint32_t bytesBefore = memoryState.accountedBytes;
+    treeView.insertItem = insertTreeItem;
+    treeView.deleteItem = deleteTreeItem;
+    initSceneGraph(); // item 1, the root
     buildNormalisationCubeMap();
     createTexture("FIRST", 4, 4, nullptr);
     createTexture("SECOND", 4, 4, nullptr);
-    SceneObject* parent = createObject("PARENT", nullptr);
-    createObject("CHILD", parent->treeNode);
+    SceneObject* parent = createObject("PARENT", &sceneGraphState.root); // item 2
+    createObject("CHILD", parent->treeNode);                             // item 3
+    createParticleSystem("STARS");
     for (GLenum light = GL_LIGHT0; light <= GL_LIGHT7; ++light) glEnable(light);
+    shutdownLog.clear();
 
     shutdownEngine();
+    // The particle systems go first, the textures last; a child before its parent, so that
+    // the parent's removal never has to move it under the root.
+    EXPECT_EQ(shutdownLog,
+              (std::vector<std::string>{"delete 3 with 0 particle systems, 2 textures",
+                                        "delete 2 with 0 particle systems, 2 textures"}));
+    EXPECT_EQ(particleState.count, 0);
     EXPECT_EQ(textureState.normalisationCubeMap, 0u);
     EXPECT_EQ(textureState.count, 0);
     EXPECT_EQ(textureState.glTextureCount, 0);
     EXPECT_EQ(objectState.count, 0);
     for (GLenum light = GL_LIGHT0; light <= GL_LIGHT7; ++light) EXPECT_FALSE(glIsEnabled(light));
+    shutdownSceneGraph();
+    treeView = TreeView{};
     EXPECT_EQ(memoryState.accountedBytes, bytesBefore);
     EXPECT_TRUE(boxes.boxes.empty()); // no texture was deleted twice
 }

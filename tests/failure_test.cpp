@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/display_modes.h"
 #include "platform/events.h"
@@ -77,6 +78,22 @@ using BoxesAroundDeathTest = BoxesAround;
 TEST_F(BoxesAroundDeathTest, FatalWhileSwitchedRestoresTheDesktopAndLeavesTheCursorShown) {
     displayModeState.changed = true;
     setCursorVisible(false);
+    // The report's line reaches a terminal before the box comes up.
     EXPECT_EXIT(fatalError("ERROR", "broken"), testing::ExitedWithCode(1),
-                "^pause box\\(ERROR,shown\\) desktop $");
+                "^fatal\tERROR\tbroken\npause box\\(ERROR,shown\\) desktop $");
+}
+
+TEST_F(BoxesAroundDeathTest, FatalReportIsOneLineOnStandardErrorInEveryMode) {
+    failureState.boxRecorder = nullptr;
+    failureState.batch = true; // the batch line is that line: written once
+    EXPECT_EXIT(fatalError("ERROR", "two\nlines"), testing::ExitedWithCode(1),
+                "^fatal\tERROR\ttwo\\\\nlines\n$");
+    // Without a display no box comes up; the line is still written once.
+    failureState.batch = false;
+    EXPECT_EXIT(
+        {
+            unsetenv("DISPLAY");
+            fatalError("ERROR", "no box");
+        },
+        testing::ExitedWithCode(1), "^fatal\tERROR\tno box\n$");
 }

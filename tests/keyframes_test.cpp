@@ -133,21 +133,41 @@ TEST_F(KeyframeTest, RotationKeysComposeOntoThePreviousOrientation) {
     EXPECT_NEAR(half.m[0], std::cos(float(M_PI * 0.75)), 1e-5f);
 }
 
+// Turns about z at 0, 1 and 3 radians: on one axis the spline's repeated slerps work on
+// the angle alone, so the results are those of a cubic Bezier curve over the angles, with
+// the control points moved by the keys' tension, continuity and bias.
 TEST_F(KeyframeTest, RotationSplineHonoursTcbParameters) {
-    rotations({{0, 0.0f}, {100, 1.0f}, {200, 1.0f}});
-    Mat4 plain;
-    rotationSpline(track, 50, plain);
-    RotationKey& mid = track.rotationKeys[1];
-    mid.tension = 0.5f, mid.continuity = -0.5f, mid.bias = 0.5f;
-    computeRotationControls(track);
-    Mat4 shaped;
-    rotationSpline(track, 150, shaped);
-    for (float v : shaped.m) EXPECT_FALSE(std::isnan(v));
-    EXPECT_NEAR(shaped.m[0] * shaped.m[0] + shaped.m[1] * shaped.m[1], 1.0f, 1e-3f);
-    Mat4 atKey;
-    rotationSpline(track, 100, atKey); // u = 0 gives the key's own orientation
-    EXPECT_NEAR(atKey.m[0], std::cos(1.0f), 1e-5f);
-    EXPECT_NE(plain.m[0], atKey.m[0]);
+    struct Case {
+        const char* what;
+        size_t key;
+        float tension, continuity, bias;
+        float firstHalf, secondHalf; // angles half-way through the two segments
+    };
+    const Case cases[] = {
+        {"plain", 1, 0.0f, 0.0f, 0.0f, 0.4375f, 1.9375f},
+        {"inner tension", 1, 0.5f, 0.0f, 0.0f, 0.53125f, 1.84375f},
+        {"inner continuity", 1, 0.0f, -0.5f, 0.0f, 0.46875f, 1.96875f},
+        {"inner bias", 1, 0.0f, 0.0f, 0.5f, 0.46875f, 1.90625f},
+        {"first key's tension", 0, 0.5f, 0.0f, 0.0f, 0.375f, 1.9375f},
+        {"first key's continuity and bias", 0, 0.0f, 0.5f, 0.5f, 0.46875f, 1.9375f},
+        {"last key's continuity and bias", 2, 0.0f, 0.5f, 0.5f, 0.4375f, 2.0f},
+    };
+    for (const Case& c : cases) {
+        rotations({{0, 0.0f}, {100, 1.0f}, {200, 2.0f}});
+        RotationKey& key = track.rotationKeys[c.key];
+        key.tension = c.tension, key.continuity = c.continuity, key.bias = c.bias;
+        computeRotationControls(track);
+        Mat4 first, second;
+        rotationSpline(track, 50, first);
+        rotationSpline(track, 150, second);
+        // The matrix is the transposed rotation: m[0] = cos, m[1] = sin.
+        EXPECT_NEAR(std::atan2(first.m[1], first.m[0]), c.firstHalf, 1e-4f) << c.what;
+        EXPECT_NEAR(std::atan2(second.m[1], second.m[0]), c.secondHalf, 1e-4f) << c.what;
+        Mat4 atKey;
+        rotationSpline(track, 100, atKey); // u = 0 gives the key's own orientation
+        EXPECT_NEAR(std::atan2(atKey.m[1], atKey.m[0]), 1.0f, 1e-5f) << c.what;
+        clearTrackSet(track);
+    }
 }
 
 TEST(AnimateObject, CameraAndObjectsAndTheEndOfTheTrack) {

@@ -281,22 +281,36 @@ TEST_F(ParticleEmission, BirthPoints) {
     EXPECT_LE(xs.size(), 100u);
 }
 
-// The generator is seeded with the tick count each frame, so equal ticks give equal births.
+uint32_t chosenTick = 0;
+uint32_t readChosenTick() {
+    return chosenTick;
+}
+
+// The generator is seeded with the tick count each frame: equal ticks give equal births,
+// another tick other births. The tick is the test's own, so it cannot move between frames.
 TEST_F(ParticleEmission, EachFrameSeedsWithTheTickCount) {
-    ParticleSystem& one = cpuSystem("one", 30, 5);
-    ParticleSystem& two = cpuSystem("two", 30, 5);
-    for (ParticleSystem* system : {&one, &two}) {
-        system->emissionInterval = 0;
-        system->emitterRadius = 1.0f;
-        system->emitterExtent.set(1.0f, 1.0f, 1.0f);
-        system->randomLifetime = true;
-        animateParticles(*system, 16);
+    eventState.tickSource = readChosenTick;
+    const uint32_t ticks[] = {4711, 4712, 4711};
+    std::vector<ParticleSystem*> systems;
+    for (uint32_t tick : ticks) {
+        ParticleSystem& system = cpuSystem("system " + std::to_string(systems.size()), 30, 5);
+        system.emissionInterval = 0;
+        system.emitterRadius = 1.0f;
+        system.emitterExtent.set(1.0f, 1.0f, 1.0f);
+        system.randomLifetime = true;
+        chosenTick = tick;
+        animateParticles(system, 16);
+        systems.push_back(&system);
     }
+    const ParticleSystem &first = *systems[0], &other = *systems[1], &again = *systems[2];
+    int32_t differing = 0;
     for (int32_t i = 0; i < 30; ++i) {
-        EXPECT_EQ(one.particles[i].position.x, two.particles[i].position.x);
-        EXPECT_EQ(one.particles[i].lifetime, two.particles[i].lifetime);
-        EXPECT_EQ(one.particles[i].textureIndex, two.particles[i].textureIndex);
+        EXPECT_EQ(first.particles[i].position.x, again.particles[i].position.x);
+        EXPECT_EQ(first.particles[i].lifetime, again.particles[i].lifetime);
+        EXPECT_EQ(first.particles[i].textureIndex, again.particles[i].textureIndex);
+        differing += first.particles[i].position.x != other.particles[i].position.x;
     }
+    EXPECT_GT(differing, 20);
 }
 
 // A random lifetime below 1 ms gives particles that live one frame; a system lifetime of 0
@@ -435,6 +449,53 @@ TEST_F(ParticleDrawing, DrawsAdditivelyAndRestoresBlendAndDepthMask) {
     glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
     EXPECT_EQ(depthMask, GL_TRUE);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+}
+
+// Two squares over each other at the centre: the pool's first with a green texture, its second
+// with a red one (texture numbers in the other order), each at alpha 0.5.
+ParticleSystem& twoOverlappingSquares() {
+    const uint8_t red[4] = {255, 0, 0, 255}, green[4] = {0, 255, 0, 255};
+    createTexture("red.png", 1, 1, red);
+    createTexture("green.png", 1, 1, green);
+    ParticleSystem& system = *createParticleSystem("two");
+    addParticleTexture(system, "RED.PNG", "");
+    addParticleTexture(system, "GREEN.PNG", "");
+    system.particleCount = 2;
+    system.size = 0.5f;
+    system.fade = false;
+    system.sizeChanges = false;
+    system.colour[3] = 0.5f;
+    initParticles(system);
+    for (int32_t i = 0; i < 2; ++i) {
+        Particle& particle = system.particles[i];
+        particle.alive = true;
+        particle.lifetime = 1000;
+        particle.textureIndex = 1 - i;
+    }
+    return system;
+}
+
+TEST_F(ParticleDrawing, BlendedOverEachOtherTheyKeepThePoolsOrderAddedUpTheyMayNot) {
+    struct Case {
+        GLenum source, destination;
+        GLboolean depthWrites;
+        int red, green;
+    };
+    // Over each other: the later (red) lies over the earlier; added: the sum in either order.
+    for (Case c : {Case{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_FALSE, 128, 64},
+                   Case{GL_SRC_ALPHA, GL_ONE, GL_TRUE, 128, 128},
+                   Case{GL_SRC_ALPHA, GL_ONE, GL_FALSE, 128, 128}}) {
+        ParticleSystem& system = twoOverlappingSquares();
+        clear(0.0f);
+        glBlendFunc(c.source, c.destination);
+        glDepthMask(c.depthWrites);
+        drawParticles(system);
+        std::vector<uint8_t> centre = pixel(32, 32);
+        EXPECT_NEAR(centre[0], c.red, 2) << c.destination;
+        EXPECT_NEAR(centre[1], c.green, 2) << c.destination;
+        glDepthMask(GL_TRUE);
+        deleteParticleSystem("two");
+    }
 }
 
 TEST_F(ParticleDrawing, FadesAndShrinksWithAge) {

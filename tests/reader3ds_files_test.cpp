@@ -212,6 +212,28 @@ TEST(Reader3dsFiles, EveryFileMatchesTheIndependentReader) {
     }
 }
 
+// Padding behind the main chunk, a main chunk that claims one byte more than the file holds,
+// and the last byte cut off (a file that lost its end): each variant of every file loads
+// with the objects and the hierarchy of the file itself.
+TEST(Reader3dsFiles, PaddedAndCutShortVariantsLoadWhatIsWhole) {
+    SKIP_WITHOUT_TESTDATA("3ds");
+    TempDir dir;
+    for (const std::string& file : sceneFiles()) {
+        const std::vector<unsigned char> bytes = readWholeFile(file);
+        std::vector<unsigned char> padded = bytes, longer = bytes;
+        padded.insert(padded.end(), {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF});
+        longer[2] = uint8_t(longer[2] + 1); // no file here is a multiple of 256 bytes long
+        const std::vector<unsigned char> cut(bytes.begin(), bytes.end() - 1);
+        const SceneSummary original = inspectWithDemotool(file, false);
+        for (const auto& [what, variant] :
+             {std::pair{"padded", padded}, {"longer main chunk", longer}, {"cut", cut}}) {
+            SCOPED_TRACE(file + " " + what);
+            writeWholeFile(dir.file("variant.3ds"), variant);
+            compare(inspectWithDemotool(dir.file("variant.3ds"), false), original, false);
+        }
+    }
+}
+
 // Only this file names a texture that is present and has power-of-two sides (the JPEG
 // images beside it are 800 x 446 and the like, which the texture manager refuses).
 TEST(Reader3dsFiles, TexturedFileLoadsWithItsTexture) {

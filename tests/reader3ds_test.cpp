@@ -117,6 +117,32 @@ TEST_F(Reader3ds, MeshChunksAreConvertedAndGroupedByMaterial) {
     EXPECT_EQ(progressValues.back(), file.size());
 }
 
+// Axes that are neither unit nor in order: each is converted like a position, (x, z, -y),
+// and the converted Y and Z axes change places.
+TEST_F(Reader3ds, LocalAxesAreConvertedAndTheirYAndZSwapped) {
+    Builder3ds b;
+    b.beginFile();
+    b.triangleWithAxes("Tilted", {10, 20, 30, 11, 20, 30, 10, 21, 30},
+                       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 30});
+    load(b.finish());
+    SceneObject& o = object("Tilted");
+    const float axes[3][3] = {{1, 3, -2}, {7, 9, -8}, {4, 6, -5}}; // X, then Z, then Y
+    const float origin[3] = {10, 30, -20};
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        expectVec(o.axes[k], axes[k][0], axes[k][1], axes[k][2]);
+        float length =
+            std::sqrt(axes[k][0] * axes[k][0] + axes[k][1] * axes[k][1] + axes[k][2] * axes[k][2]);
+        EXPECT_NEAR(o.unitAxes[k].x, axes[k][0] / length, 1e-6f);
+        EXPECT_NEAR(o.unitAxes[k].y, axes[k][1] / length, 1e-6f);
+        EXPECT_NEAR(o.unitAxes[k].z, axes[k][2] / length, 1e-6f);
+        // The local matrix: the axes as rows, the origin as the last column.
+        for (int c = 0; c < 3; ++c) EXPECT_FLOAT_EQ(o.localMatrix.m[4 * k + c], axes[k][c]);
+        EXPECT_FLOAT_EQ(o.localMatrix.m[4 * k + 3], origin[k]);
+    }
+    for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(o.localMatrix.m[12 + c], c == 3 ? 1.0f : 0.0f);
+}
+
 Mesh cube(const std::string& name, uint32_t (*maskOfSide)(int side)) {
     Mesh m;
     m.name = name;
@@ -243,6 +269,58 @@ TEST_F(Reader3ds, UnknownChunksAreSkippedWhereverTheyStand) {
     load(b.finish());
     EXPECT_EQ(object("Tri").lods[0].faceCount, 1u);
     EXPECT_EQ(object("Tri").lods[0].faceGroupCount, 1u);
+}
+
+// A mesh and its keyframer node, ending in the node's position track (with `trailer`, in a
+// 6-byte chunk after it).
+std::vector<uint8_t> sceneEndingInATrack(bool trailer) {
+    Builder3ds b;
+    b.beginFile(), b.mesh(quad("Box")), b.endEditor(), b.beginKeyframer(0, 10);
+    b.beginNode(0xB002, "Box", -1), b.track(0xB020, {{0, {1, 2, 3}}});
+    if (trailer) b.flag(0xB0FF);
+    return b.finish();
+}
+
+TEST_F(Reader3ds, PaddingAndAMainChunkOverrunningTheFileByLessThanAHeaderAreTolerated) {
+    const std::vector<uint8_t> whole = sceneEndingInATrack(false);
+    const uint32_t size = uint32_t(whole.size());
+    auto variant = [](std::vector<uint8_t> file, size_t cut, std::vector<uint8_t> tail,
+                      uint32_t mainLength) {
+        file.resize(file.size() - cut);
+        file.insert(file.end(), tail.begin(), tail.end());
+        for (int i = 0; i < 4; ++i) file[2 + i] = uint8_t(mainLength >> (8 * i));
+        return file;
+    };
+    const std::string ignored = " bytes after the main chunk are no 3DS data and are ignored !",
+                      claims = "Attention : the main chunk claims ", more = " more than the file";
+    const struct {
+        std::vector<uint8_t> file;
+        uint32_t keys;
+        std::string notes; // the loading log's notes, joined by '|'
+    } cases[] = {
+        {variant(whole, 0, std::vector<uint8_t>(5), size), 1, "Attention : 5" + ignored},
+        {variant(whole, 0, {0x77, 0x77, 6, 0, 0, 0, 1, 2, 3}, size), 1, "Attention : 3" + ignored},
+        {variant(whole, 0, {}, size + 5), 1, claims + "5 bytes" + more + " holds !"},
+        {variant(whole, 1, {}, size), 0,
+         claims + "1 bytes" + more + " holds !|Attention : the chunk 0xB020 (position track) at " +
+             "byte " + std::to_string(size - 38) + " is cut short by the end of the file and is " +
+             "left out !"},
+        {variant(sceneEndingInATrack(true), 2, {}, size + 6), 1,
+         claims + "2 bytes" + more + " holds !|Attention : the file ends inside a chunk header, " +
+             "its last 4 bytes are left out !"},
+    };
+    for (const auto& c : cases) {
+        lines.clear();
+        load(c.file);
+        std::string notes;
+        for (const std::string& line : lines)
+            if (line.starts_with("Attention")) notes += (notes.empty() ? "" : "|") + line;
+        EXPECT_EQ(notes, c.notes);
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_EQ(object("Box").lods[0].faceCount, 2u) << c.notes;
+        EXPECT_EQ(object("Box").tracks.positionKeyCount, c.keys) << c.notes;
+        deleteAllObjects(), shutdownSceneGraph(), initSceneGraph();
+    }
 }
 
 TEST_F(Reader3ds, NanVerticesAreZeroedWithANotice) {
@@ -503,9 +581,9 @@ TEST_F(Reader3dsDeath, DamagedFilesEndWithAReportNamingTheFault) {
                  "the end of its parent chunk 0x4100 (triangular mesh) at byte 32 (14 bytes "
                  "long).");
     std::vector<uint8_t> pastEnd = meshFile(vertices3);
-    pastEnd[2] += 1; // the main chunk claims one byte more than the file has
+    pastEnd[2] += 6; // the main chunk claims a whole header more than the file has
     expectDamage(pastEnd, "The chunk 0x4D4D (main) at byte 0 has the length " +
-                              std::to_string(pastEnd.size() + 1) +
+                              std::to_string(pastEnd.size() + 6) +
                               " and runs past the end of the file (" +
                               std::to_string(pastEnd.size()) + " bytes).");
     expectDamage(meshFile([](Builder3ds& b) { b.begin(0x4110), b.u16(2), b.vec(0, 0, 0); }),

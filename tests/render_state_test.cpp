@@ -335,6 +335,9 @@ int recordSwapInterval(unsigned int interval) {
     lastSwapInterval = static_cast<int>(interval);
     return 0;
 }
+int refuseSwapInterval(unsigned int) {
+    return -1;
+}
 
 TEST_F(RenderStateGL, SwapIntervalOnlyWhereSwapControlIsAvailable) {
     glCapabilities.swapInterval = recordSwapInterval;
@@ -353,6 +356,10 @@ TEST_F(RenderStateGL, SwapIntervalOnlyWhereSwapControlIsAvailable) {
     renderState.settings.fullscreen = true;
     applyDefaultRenderState();
     EXPECT_EQ(lastSwapInterval, 0);
+    // Refused when it is set: the interval is the driver's, as the overlay then says.
+    glCapabilities.swapInterval = refuseSwapInterval;
+    applyDefaultRenderState();
+    EXPECT_FALSE(glCapabilities.swapControlAvailable);
 }
 
 TEST(RenderStateDeathTest, ZeroNearPlaneIsFatal) {

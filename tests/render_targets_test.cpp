@@ -340,8 +340,8 @@ TEST_F(Targets, ReleaseFailuresAreNoticesAndTheReleaseGoesOn) {
 
 // ---- blur and glow ----
 
-// A target cleared to black with a white square (-0.25 .. 0.25 on both axes) in its middle.
-void drawWhiteSquare(PixelBufferTarget& target) {
+// A target cleared to black with a white rectangle, in the 2D units of its ortho view.
+void drawWhiteRect(PixelBufferTarget& target, float x0, float y0, float x1, float y1) {
     makeTargetCurrent(target);
     setOrthoView(target.width, target.height);
     glMatrixMode(GL_MODELVIEW);
@@ -350,8 +350,13 @@ void drawWhiteSquare(PixelBufferTarget& target) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_TEXTURE_2D);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glRectf(-0.25f, -0.25f, 0.25f, 0.25f);
+    glRectf(x0, y0, x1, y1);
     makeWindowCurrent();
+}
+
+// A white square (-0.25 .. 0.25 on both axes) in the middle.
+void drawWhiteSquare(PixelBufferTarget& target) {
+    drawWhiteRect(target, -0.25f, -0.25f, 0.25f, 0.25f);
 }
 
 std::vector<uint8_t> targetRed(PixelBufferTarget& target) {
@@ -367,6 +372,7 @@ class Passes : public Targets {
         Targets::SetUp();
         if (IsSkipped()) return;
         textureState.options.noMipmaps = false;
+        textureState.options.clamp = true; // as the demo makes its targets
         for (PixelBufferTarget* target : {&a, &b, &c}) {
             createTarget(*target);
             makeTargetCurrent(*target);
@@ -399,6 +405,22 @@ TEST_F(Passes, BlurSpreadsTheImageAndEndsWhereThePassCountSays) {
     EXPECT_EQ(&blurPasses(a, b, 0, 0.35f, 0.5f), &a);
 }
 
+// Pass i adds a copy magnified about the middle, sampled inside an inset of spread / 2^i: a
+// texture coordinate u lands at (u - inset) / (1 - 2 inset). With spread 0.1 the square's edge
+// at 48 of 128 (u = 0.375) spreads out to 44, then 41.8, then 40.6.
+TEST_F(Passes, EachBlurPassHalvesTheInset) {
+    const int outerEdges[] = {44, 42, 41}; // the first pixel of the row brighter than 32
+    for (int passes = 1; passes <= 3; passes++) {
+        drawWhiteSquare(a);
+        std::vector<uint8_t> red = targetRed(blurPasses(a, b, passes, 0.1f, 0.5f));
+        int edge = 0;
+        while (edge < 64 && red[64 * 128 + edge] <= 32) edge++;
+        EXPECT_NEAR(edge, outerEdges[passes - 1], 1) << passes << " passes";
+        EXPECT_EQ(overlay2D.quad.insetU, 0.0f);
+        EXPECT_EQ(overlay2D.quad.insetV, 0.0f);
+    }
+}
+
 TEST_F(Passes, GlowBrightensTheMiddleAndSpreadsBeyondTheSquare) {
     drawWhiteSquare(a);
     const float tint[3] = {0.6f, 0.6f, 1.0f};
@@ -419,6 +441,131 @@ TEST_F(Passes, GlowBrightensTheMiddleAndSpreadsBeyondTheSquare) {
     std::array<uint8_t, 4> edge = pixelAt(44, 64);
     makeWindowCurrent();
     EXPECT_GT(edge[2], edge[0]) << "tinted blue";
+}
+
+// The whole RGBA picture of a target, bottom row first; what is known of it stays known.
+std::vector<uint8_t> targetPixels(PixelBufferTarget& target) {
+    bool bounded = target.bounded;
+    makeTargetCurrent(target);
+    target.bounded = bounded;
+    std::vector<uint8_t> pixels(size_t(target.width) * target.height * 4);
+    glReadPixels(0, 0, target.width, target.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    makeWindowCurrent();
+    return pixels;
+}
+
+// Whether every pixel outside the rectangle is black (alpha aside).
+bool blackOutside(const std::vector<uint8_t>& pixels, int width, PixelRect rect) {
+    for (size_t i = 0; i < pixels.size() / 4; ++i) {
+        int x = int(i) % width, y = int(i) / width;
+        bool inside = x >= rect.x0 && x < rect.x1 && y >= rect.y0 && y < rect.y1;
+        if (!inside && (pixels[i * 4] | pixels[i * 4 + 1] | pixels[i * 4 + 2]) != 0) return false;
+    }
+    return true;
+}
+
+// A small white square near a corner, pixels (12, 16) to (20, 24) of a 128 x 128 target.
+void drawSmallSquare(PixelBufferTarget& target) {
+    drawWhiteRect(target, 12.0f / 64.0f - 1.0f, 16.0f / 64.0f - 1.0f, 20.0f / 64.0f - 1.0f,
+                  24.0f / 64.0f - 1.0f);
+}
+
+// The glow added over the window as the first scene adds it, scissored or not; the window's
+// colours afterwards.
+std::vector<uint8_t> windowAfterGlowQuad(PixelBufferTarget& glow, bool scissor) {
+    glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    overlay2D.quad.flip = true;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    selectTextureUnit(0);
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 3.0f);
+    bool scissored = scissor && scissorToTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f, 3.0f);
+    EXPECT_EQ(scissored, scissor);
+    drawTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f);
+    glDisable(GL_SCISSOR_TEST);
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
+    glDisable(GL_BLEND);
+    overlay2D.quad.flip = false;
+    std::vector<uint8_t> pixels(size_t(256) * 128 * 4);
+    glReadPixels(0, 0, 256, 128, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 0; // the window's alpha is not seen
+    return pixels;
+}
+
+TEST_F(Passes, GlowOfABoundedSourceDrawsOnlyNearItAndGivesTheSamePictures) {
+    const float tint[3] = {0.6f, 0.6f, 1.0f};
+    drawSmallSquare(a);
+    glowPasses(a, b, c, 0.7f, tint, 4.0f);
+    EXPECT_FALSE(c.bounded) << "nothing was known of the source";
+    std::vector<uint8_t> middle = targetPixels(b), glow = targetPixels(c);
+    std::vector<uint8_t> onWindow = windowAfterGlowQuad(c, false);
+
+    // Left-overs in the middle and destination must not survive the bounded passes.
+    for (PixelBufferTarget* target : {&b, &c}) {
+        makeTargetCurrent(*target);
+        glClearColor(1.0f, 0.0f, 0.0f, 0.5f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        makeWindowCurrent();
+    }
+    drawSmallSquare(a);
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    boundTargetContent(a, {12, 16, 20, 24}, black);
+    glowPasses(a, b, c, 0.7f, tint, 4.0f);
+    ASSERT_TRUE(c.bounded);
+    EXPECT_EQ(targetPixels(b), middle);
+    EXPECT_EQ(targetPixels(c), glow);
+    const PixelRect& content = c.content;
+    EXPECT_LT((content.x1 - content.x0) * (content.y1 - content.y0), 128 * 128 / 2);
+    EXPECT_TRUE(blackOutside(glow, 128, content));
+    EXPECT_EQ(windowAfterGlowQuad(c, true), onWindow);
+
+    // Nothing drawn at all: the passes only clear, and the quad draws nothing.
+    drawSmallSquare(a);
+    boundTargetContent(a, {}, black);
+    glowPasses(a, b, c, 0.7f, tint, 4.0f);
+    EXPECT_TRUE(c.bounded && c.content.empty());
+    std::vector<uint8_t> cleared = targetPixels(c);
+    EXPECT_TRUE(blackOutside(cleared, 128, {}));
+}
+
+TEST_F(Passes, OnlyABoundedTargetOnBlackIsScissoredAndMakingItCurrentForgetsTheBounds) {
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f}, grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    EXPECT_FALSE(scissorToTargetQuad(a, -1.0f, 1.0f, 2.0f, 2.0f, 0.0f));
+    boundTargetContent(a, {100, 100, 200, 200}, grey);
+    EXPECT_FALSE(scissorToTargetQuad(a, -1.0f, 1.0f, 2.0f, 2.0f, 0.0f)) << "grey adds something";
+    boundTargetContent(a, {100, 100, 200, 200}, black);
+    EXPECT_EQ(a.content.x1, 128) << "clipped to the target";
+    EXPECT_TRUE(scissorToTargetQuad(a, -1.0f, 1.0f, 2.0f, 2.0f, 0.0f));
+    glDisable(GL_SCISSOR_TEST);
+    makeTargetCurrent(a);
+    makeWindowCurrent();
+    EXPECT_FALSE(a.bounded);
+}
+
+TEST(SamplingReach, GrowsWithTheCoarsestLevelThatMayBeSampled) {
+    PixelBufferTarget target(512, 512);
+    target.mipmapped = false;
+    EXPECT_EQ(samplingReach(target, 4.0f, 4.0f), 2) << "without mipmaps the bilinear 2 x 2";
+    target.mipmapped = true;
+    // The demo's glow: bias 4 at one texel a pixel may blend in level 5 (32-texel blocks).
+    EXPECT_EQ(samplingReach(target, 1.0f, 4.0f), 50);
+    EXPECT_EQ(samplingReach(target, 1.0f, -8.0f), 3) << "the largest image at least";
+    EXPECT_EQ(samplingReach(target, 1.0f, 30.0f), 512) << "past the smallest level";
+    // Near an edge a repeating texture reaches round to the far side.
+    target.bounded = true;
+    target.content = {100, 500, 120, 510};
+    target.clamped = true;
+    PixelRect clamped = quadFootprint(target, -1.0f, 1.0f, 2.0f, 2.0f, 512, 512, 0.0f);
+    // Rows turned over by the unflipped quad: 495 .. 512 become 0 .. 17.
+    EXPECT_TRUE(clamped.x0 == 94 && clamped.x1 == 126 && clamped.y0 == 0 && clamped.y1 == 18)
+        << clamped.x0 << " " << clamped.x1 << " " << clamped.y0 << " " << clamped.y1;
+    target.clamped = false;
+    PixelRect repeated = quadFootprint(target, -1.0f, 1.0f, 2.0f, 2.0f, 512, 512, 0.0f);
+    EXPECT_TRUE(repeated.x0 == 94 && repeated.x1 == 126);
+    EXPECT_TRUE(repeated.y0 == 0 && repeated.y1 == 512);
+    EXPECT_TRUE(grownRect({}, 15, 512, 512).empty()) << "nothing stays nothing";
 }
 
 } // namespace

@@ -62,13 +62,7 @@ void loadEntryPoints() {
 
 GLuint solidTexture(uint8_t r, uint8_t g, uint8_t b) {
     const uint8_t texel[4] = {r, g, b, 255};
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
-    return name;
+    return texelTexture(texel);
 }
 
 struct RendererGL : testing::Test {
@@ -169,7 +163,7 @@ TEST_F(RendererGL, BumpMappedPlaneFacingItsLightIsBrighter) {
     meshState.textureUnits = 4;
     meshState.bumpModes[0] = layerTexModeReplaceOpaque;
     meshState.bumpModes[1] = layerTexModeDot3;
-    meshState.bumpModes[2] = layerTexModeModulatePrimary;
+    meshState.bumpModes[2] = layerTexModeModulatePrevious;
     GLuint flatNormals = texture(128, 128, 255);
     glDisable(GL_CULL_FACE);
 
@@ -205,6 +199,13 @@ TEST_F(RendererGL, BumpMappedPlaneFacingItsLightIsBrighter) {
         EXPECT_EQ(statisticsState.frame.largestLightCount, 1);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
+    // The normal map counts: leaning 45 degrees off the light, the plane facing it dims to
+    // about cos 45.
+    findObject("BM_toward")->lods[0].faceGroups[0]->unitTexture[0] = texture(218, 128, 218);
+    clear();
+    renderSceneGraph(branch);
+    const Pixel leaning = pixel(22, 32);
+    for (int i = 0; i < 3; i++) EXPECT_NEAR(leaning[i], 181, 20) << i;
     meshState = MeshState{};
 }
 
@@ -658,16 +659,50 @@ TEST_F(RendererGL, BoxModeTwoOnARootObjectDrawsItsOwnBox) {
     EXPECT_EQ(width, 1.0f);
 }
 
+// Whether a white pixel lies within one pixel of (x, y) (rasterisers differ by a pixel).
+bool whiteNear(const std::vector<Pixel>& pixels, int x, int y) {
+    for (int dy = -1; dy <= 1; dy++)
+        for (int dx = -1; dx <= 1; dx++)
+            if (pixels[size_t((y + dy) * 64 + x + dx)] == Pixel{255, 255, 255, 255}) return true;
+    return false;
+}
+
 TEST_F(RendererGL, ObbLevelAndNormalsOverlaysDraw) {
+    // The quad covers pixels 26 to 37 each way. Its tree is one leaf: the root box at level 0,
+    // a square turned by 45 degrees about the quad, with its corners near (32, 45), (20, 32),
+    // (32, 19) and (44, 32); nothing at level 1. Normals four units long run from the quad's
+    // corners, towards the camera, out to the window's corners.
+    struct Case {
+        const char* what;
+        int32_t treeLevel;
+        bool normals;
+        bool box, corners; // white on the box's outline, on the normals' diagonals
+    };
+    const Case cases[] = {
+        {"nothing", -1, false, false, false},
+        {"tree root", 0, false, true, false},
+        {"below the leaves", 1, false, false, false},
+        {"normals", -1, true, false, true},
+        {"both", 0, true, true, true},
+    };
     SceneObject* object = addQuad("quad", branch, {0, 0, -5}, 1);
     object->obbTree = buildMeshTree(object->lods[0]);
     placeScene();
-    debugDisplay.treeLevel = 0;
-    debugDisplay.normals = true;
-    renderSceneGraph(branch);
-    // The tree's root box is the quad's outline; the normals run towards the camera.
-    EXPECT_GT(countPixels(allPixels(), {255, 255, 255, 255}), 20);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    debugDisplay.scale = 4.0f;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clear();
+        debugDisplay.treeLevel = c.treeLevel;
+        debugDisplay.normals = c.normals;
+        renderSceneGraph(branch);
+        std::vector<Pixel> pixels = allPixels();
+        for (auto [x, y] : {std::pair{32, 43}, {21, 32}, {43, 32}, {32, 20}})
+            EXPECT_EQ(whiteNear(pixels, x, y), c.box) << x << "," << y;
+        for (auto [x, y] : {std::pair{12, 12}, {51, 51}, {12, 51}, {51, 12}})
+            EXPECT_EQ(whiteNear(pixels, x, y), c.corners) << x << "," << y;
+        EXPECT_FALSE(whiteNear(pixels, 32, 32)); // the quad itself is drawn as before
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "effects/renderer.h"
+#include "effects/screen_bounds.h"
 #include "fatal_pattern.h"
 #include "platform/memory.h"
 #include "render_scene_fixtures.h"
@@ -121,7 +122,7 @@ TEST_F(Traversal, LevelOfDetailThresholds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.distance << (c.transparent ? " transparent" : ""));
         object->transparent = c.transparent ? 1.0f : 0.0f;
-        object->lodIndex = 0;
+        object->lodIndex = (c.expected + 1) % 3; // never the level it should end on
         object->worldCenter = {0.0f, 0.0f, -c.distance};
         collectVisibleObjects(branch);
         EXPECT_EQ(object->lodIndex, c.expected);
@@ -233,6 +234,50 @@ TEST(BumpVectors, AreTheLightVectorInTheWorldTangentFrame) {
     EXPECT_FLOAT_EQ(lod.bumpVectors[0].x, 7.0f);
     freeArray(lod.bumpVectors, 2);
     freeArray(lod.vertices, 2);
+}
+
+// ---- where a branch lands on the view ----
+
+// A 90-degree perspective (near 1, far 100) looking down -z from the origin.
+void lookDownMinusZ() {
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const float perspective[16] = {
+        1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -101.0f / 99.0f, -1, 0, 0, -200.0f / 99.0f, 0};
+    std::copy(identity, identity + 16, renderState.modelview);
+    std::copy(perspective, perspective + 16, renderState.projection);
+}
+
+TEST(BranchBounds, BoxesOfTheDrawableObjectsProjectedOutwardToWholePixels) {
+    lookDownMinusZ();
+    SceneObject near, beside, empty;
+    for (SceneObject* object : {&near, &beside}) object->lods[0].vertexCount = 8;
+    near.worldBox.center = {0.0f, 0.0f, -10.0f};
+    beside.worldBox.center = {5.0f, 0.0f, -10.0f};
+    empty.worldBox.center = {-50.0f, 0.0f, -10.0f}; // no geometry: not counted
+    SceneNode besideNode, emptyNode, root;
+    besideNode.object = &beside;
+    emptyNode.object = &empty;
+    root.object = &near;
+    SceneNode* children[2] = {&besideNode, &emptyNode};
+    PixelRect rect;
+
+    // The unit box at 10: x and y within 1/9 of the centre, +-5.6 pixels of 100; a pixel more.
+    EXPECT_TRUE(projectBranchBounds(&besideNode, 100, 100, rect));
+    EXPECT_TRUE(rect.x0 == 67 && rect.x1 == 85 && rect.y0 == 43 && rect.y1 == 57)
+        << rect.x0 << " " << rect.x1 << " " << rect.y0 << " " << rect.y1;
+    root.children = children;
+    root.childCount = 2;
+    EXPECT_TRUE(projectBranchBounds(&root, 100, 100, rect));
+    EXPECT_TRUE(rect.x0 == 43 && rect.x1 == 85 && rect.y0 == 43 && rect.y1 == 57);
+
+    EXPECT_TRUE(projectBranchBounds(&emptyNode, 100, 100, rect));
+    EXPECT_TRUE(rect.empty()) << "nothing to draw";
+    beside.worldBox.center = {50.0f, 0.0f, -10.0f};
+    EXPECT_TRUE(projectBranchBounds(&besideNode, 100, 100, rect));
+    EXPECT_TRUE(rect.empty()) << "wholly beside the view";
+    beside.worldBox.center = {0.0f, 0.0f, 0.5f};
+    EXPECT_FALSE(projectBranchBounds(&root, 100, 100, rect)) << "reaching behind the eye";
+    root.children = nullptr;
 }
 
 } // namespace

@@ -247,14 +247,16 @@ TEST(SceneHierarchy, BranchesHoldTheirParts) {
     EXPECT_EQ(parentOf("LW3logoA"), "INTRO");
     EXPECT_EQ(parentOf("LW3logoB"), "INTRO");
     EXPECT_EQ(parentOf("BM_PilL3"), "HALL");
-    // kslogol stays outside the hall's branch so that it is the first light of every hall
-    // object: the one the bump-mapped pillars are lit from.
+    // kslogol stays outside the hall's branch, so that it lights every branch.
     EXPECT_EQ(parentOf("kslogol"), "");
 
-    int hallLights = 0;
-    for (const Light3ds& l : scene().lights) hallLights += parentOf(l.name) == "HALL";
+    int hallLights = 0, topLights = 0;
+    for (const Light3ds& l : scene().lights) {
+        hallLights += parentOf(l.name) == "HALL";
+        topLights += parentOf(l.name).empty();
+    }
     EXPECT_GE(hallLights, 3);
-    EXPECT_LE(hallLights + 1, 8) << "the renderer sets up at most eight lights per object";
+    EXPECT_LE(hallLights + topLights, 8) << "the renderer sets up at most eight lights per object";
 
     std::set<std::string> placed;
     for (const KeyframeNode3ds& n : scene().nodes) placed.insert(nodeObject(n));
@@ -335,13 +337,40 @@ TEST(SceneAnimation, CamerasCoverTheirScenes) {
     EXPECT_GT(logo.y - eye.y, 5);
     EXPECT_LT(logo.y - eye.y, 12);
 
+    // The stars fall from the logo's light and its flares spin there: it stays near the logo
+    // but below its letters, so that they can be read.
     const KeyframeNode3ds* light = nodeOf("kslogol", kNodeOmni);
     ASSERT_TRUE(light);
     EXPECT_GT(light->positionKeys.size(), 1u);
+    float lettersBottom = 1e9f;
+    for (const Vec3f& v : meshNamed("kslogo")->vertices)
+        lettersBottom = std::min(lettersBottom, v.z);
     for (const PositionKey3ds& k : light->positionKeys) {
         EXPECT_LT(std::sqrt(dot(sub(k.position, logo), sub(k.position, logo))), 3.0);
+        EXPECT_LT(k.position.z, lettersBottom - 0.5f);
         EXPECT_LE(k.frame, 4500u);
     }
+}
+
+// Bump mapping lights a pillar by the first light of its list: the first top-level light in
+// node order. It must shine on the sides the flight sees, which face the entrance (the camera
+// looks towards +y), and from above the camera's path, or the pillars' relief stays dark.
+TEST(SceneHierarchy, PillarsAreBumpLitFromTheCamerasSide) {
+    const KeyframeNode3ds* first = nullptr;
+    for (const KeyframeNode3ds& n : scene().nodes)
+        if ((n.kind == kNodeOmni || n.kind == kNodeSpot) && n.parent < 0) {
+            first = &n;
+            break;
+        }
+    ASSERT_TRUE(first);
+    const Vec3f lamp = first->positionKeys.front().position;
+    const std::vector<Vec3f> path = splinePoints(nodeOf("Camera03", kNodeCamera)->positionKeys, 8);
+    for (const Mesh3ds& m : scene().meshes) {
+        if (m.name.rfind("BM_", 0) != 0) continue;
+        SCOPED_TRACE(m.name);
+        EXPECT_LT(lamp.y, m.origin.y - 3);
+    }
+    for (const Vec3f& p : path) EXPECT_GT(lamp.z, p.z);
 }
 
 TEST(SceneAnimation, FlightKeepsClearOfTheHall) {

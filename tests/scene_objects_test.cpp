@@ -114,25 +114,74 @@ TEST_F(SceneTest, DestroyingObjectsReturnsEveryAccountedByte) {
     EXPECT_EQ(root()->childCount, 0);
 }
 
+namespace {
+
+// The placement below: a third of a turn about (1, 1, 1) that takes (x, y, z) to (y, z, x), so
+// that no axis stays as it was, then 10 along x.
+Vec3 turned(const Vec3& v) {
+    return {v.y, v.z, v.x};
+}
+Vec3 placed(const Vec3& v) {
+    return turned(v) + Vec3{10, 0, 0};
+}
+
+void expectNear(const Vec3& actual, const Vec3& expected, const std::string& what) {
+    EXPECT_NEAR(actual.x, expected.x, 1e-4f) << what;
+    EXPECT_NEAR(actual.y, expected.y, 1e-4f) << what;
+    EXPECT_NEAR(actual.z, expected.z, 1e-4f) << what;
+}
+
+void expectPlacedBox(const ObjectBox& world, const ObjectBox& local, const std::string& what) {
+    expectNear(world.center, placed(local.center), what + " centre");
+    for (int k = 0; k < 3; k++) expectNear(world.axes[k], turned(local.axes[k]), what + " axis");
+    for (int c = 0; c < 8; c++)
+        expectNear(world.corners[c], placed(local.corners[c]), what + " corner");
+}
+
+void expectPlacedTree(const ObbNode* node, int& boxes) {
+    if (node == nullptr) return;
+    if (node->localBox != nullptr) {
+        ASSERT_NE(node->worldBox, nullptr);
+        expectPlacedBox(*node->worldBox, *node->localBox, "tree box");
+        boxes++;
+    }
+    expectPlacedTree(node->left, boxes);
+    expectPlacedTree(node->right, boxes);
+}
+
+} // namespace
+
 TEST_F(SceneTest, PlaceInWorldMovesGeometryBoxesAndFrames) {
     SceneObject* object = makeFullObject("cube", root());
+    object->localCenter = {0, 2, 0};
+    MeshLod& mesh = object->lods[0];
+    for (uint32_t i = 0; i < mesh.vertexCount; i++) { // frames unlike their turned selves
+        TangentFrame& f = mesh.tangentFrames[i];
+        f.tangent = {1, 0.5f, 0.25f * float(i)}, f.binormal = {-0.5f, 1, 0.1f};
+        f.normal = {0.2f, 0.3f, 1};
+    }
     Mat4 m;
-    Quat{0, 0, std::sin(float(M_PI / 4)), std::cos(float(M_PI / 4))}.toKeyRotation(m);
+    Quat{0.5f, 0.5f, 0.5f, 0.5f}.toKeyRotation(m);
     m.setTranslation({10, 0, 0});
     placeInWorld(*object, m);
-    MeshLod& mesh = object->lods[0];
-    Vec3 expected = mesh.localVertices[1]; // (1, -1, -1) -> (-1, -1, -1) + (10, 0, 0)
-    expected.transformPoint(m);
-    EXPECT_NEAR(mesh.vertices[1].x, 9.0f, 1e-5f);
-    EXPECT_NEAR(mesh.vertices[1].y, -1.0f, 1e-5f);
-    EXPECT_NEAR(object->worldBox.center.x, 10.0f, 1e-4f);
-    EXPECT_NEAR(object->obbTree->worldBox->center.x, 10.0f, 1e-4f);
-    EXPECT_NEAR(object->unitAxes[0].y, -1.0f, 1e-5f);
-    const TangentFrame& f = mesh.tangentFrames[0];
-    Vec3 rotated = f.normal;
-    rotated.transformDirection(m);
-    EXPECT_NEAR(f.worldNormal.x, rotated.x, 1e-6f);
-    EXPECT_NEAR(f.worldNormal.y, rotated.y, 1e-6f);
+
+    expectNear(mesh.vertices[1], {9, -1, 1}, "vertex 1"); // (1, -1, -1)
+    for (uint32_t i = 0; i < mesh.vertexCount; i++) {
+        expectNear(mesh.vertices[i], placed(mesh.localVertices[i]), "vertex");
+        const TangentFrame& f = mesh.tangentFrames[i];
+        expectNear(f.worldTangent, turned(f.tangent), "tangent");
+        expectNear(f.worldBinormal, turned(f.binormal), "binormal");
+        expectNear(f.worldNormal, turned(f.normal), "frame normal");
+    }
+    ASSERT_GT(mesh.normalCount, 0u);
+    for (uint32_t i = 0; i < mesh.normalCount; i++)
+        expectNear(mesh.normals[i], turned(mesh.baseNormals[i]), "normal"); // no translation
+    expectNear(object->worldCenter, {12, 0, 0}, "centre");                  // (0, 2, 0)
+    for (int k = 0; k < 3; k++) expectNear(object->unitAxes[k], turned(object->axes[k]), "axis");
+    expectPlacedBox(object->worldBox, object->box, "object box");
+    int boxes = 0;
+    expectPlacedTree(object->obbTree, boxes);
+    EXPECT_GT(boxes, 0);
 }
 
 TEST_F(SceneTest, DeletingAfterTheGraphIsGoneFreesTheNodes) {

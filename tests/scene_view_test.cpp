@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "builder3ds.h"
+#include "render/font2d.h"
 #include "scene/objects.h"
 #include "scene/reader3ds.h"
 #include "scene/scene_graph.h"
@@ -209,22 +210,8 @@ TEST_F(ViewScene, LooseObjectsDefaultMaterialsAndTheHeadlight) {
     painted.groups = {{"Red", {0}}};
     b.mesh(painted);
     // "Bare": a triangle about its local origin (20, 0, 0), written by hand with that origin.
-    b.begin(0x4000);
-    b.str("Bare");
-    b.begin(0x4100);
-    b.begin(0x4110);
-    b.u16(3);
-    b.vec(20, 0, 0), b.vec(21, 0, 0), b.vec(20, 1, 0);
-    b.end();
-    b.begin(0x4120);
-    b.u16(1);
-    b.u16(0), b.u16(1), b.u16(2), b.u16(7);
-    b.end();
-    b.begin(0x4160);
-    b.vec(1, 0, 0), b.vec(0, 1, 0), b.vec(0, 0, 1), b.vec(20, 0, 0);
-    b.end();
-    b.end();
-    b.end();
+    b.triangleWithAxes("Bare", {20, 0, 0, 21, 0, 0, 20, 1, 0},
+                       {1, 0, 0, 0, 1, 0, 0, 0, 1, 20, 0, 0});
     b.camera("Cam", 1, -30, 2, 1, 0, 2);
     b.endEditor();
     load(b.finish());
@@ -393,6 +380,22 @@ TEST(ViewTitle, NameAndFrame) {
     EXPECT_EQ(viewTitle("/data/build/Film_03.3ds", 20005),
               "demotool view - Film_03.3ds - frame 2000");
     EXPECT_EQ(viewTitle("x.3ds", 0), "demotool view - x.3ds - frame 0");
+}
+
+// The help line is drawn in the engine's font, which has no small letters: a character
+// without a glyph would leave a gap. Lines stay as short as asked.
+TEST(ViewHelp, EveryCharacterHasAGlyphAndLinesFit) {
+    const std::string text = viewHelpText(40);
+    size_t lineStart = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\n') {
+            EXPECT_LE(i - lineStart, 40u) << text;
+            lineStart = i + 1;
+        } else if (text[i] != ' ') {
+            EXPECT_GE(glyphForCharacter(text[i]), 0) << text[i] << " in " << text;
+        }
+    }
+    EXPECT_NE(text.find("LEFT BUTTON DRAG: ORBIT A FREE CAMERA"), std::string::npos) << text;
 }
 
 } // namespace

@@ -244,6 +244,16 @@ TEST_F(DemoSequences, FirstSceneFlightTitleAndItsBoundary) {
     EXPECT_GT(meanBrightness(seen.image), 10.0);
     // The logo's glow and the flares leave its letters visible: no white blob in the middle.
     EXPECT_LT(whiteShare(seen.image, 0.25, 0.25, 0.75, 0.75), 0.08);
+    // The glow is added with a raised texture LOD bias, which no unit keeps after the frame.
+    GLint activeUnit = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &activeUnit);
+    for (GLenum unit = 0; unit < 4; ++unit) {
+        glCapabilities.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+        GLfloat bias = -1.0f;
+        glGetTexEnvfv(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, &bias);
+        EXPECT_EQ(bias, 0.0f) << "unit " << unit;
+    }
+    glCapabilities.glActiveTextureARB(GLenum(activeUnit));
     // The music plays from the scene time.
     EXPECT_GE(FSOUND_Stream_GetTime(demoState.musicStream), 5000);
     EXPECT_LT(FSOUND_Stream_GetTime(demoState.musicStream), 5100);
@@ -268,6 +278,19 @@ TEST_F(DemoSequences, FirstSceneFlightTitleAndItsBoundary) {
     EXPECT_FALSE(demoState.skip);
 }
 
+// The star shower takes a second to fill: played from 38 s and looked at by 40 s, when the
+// letters fill the middle of the view, the stars and flares leave "KORAL" readable.
+TEST_F(DemoSequences, FirstSceneLettersStayReadableUnderTheStarShower) {
+    timelineState.hooks.frameDrawn = [](Sequence sequence, uint32_t ms) {
+        if (ms >= 40000) keepFrameAndStop(sequence, ms);
+    };
+    playFrom(Sequence::First, 38000);
+    ASSERT_TRUE(seen.drawn);
+    saveShot("first-40000-shower", seen.image);
+    EXPECT_LT(whiteShare(seen.image, 0.3, 0.45, 0.6, 0.6), 0.05) << "over the O and the R";
+    EXPECT_LT(meanBrightness(seen.image, 0.3, 0.45, 0.6, 0.6), 160.0);
+}
+
 TEST_F(DemoSequences, EscapeInTheFirstSceneSkipsTheSecond) {
     timelineState.hooks.frameDrawn = countDrawnFrame;
     timelineState.hooks.frameStart = [](Sequence, uint32_t ms) {
@@ -281,6 +304,47 @@ TEST_F(DemoSequences, EscapeInTheFirstSceneSkipsTheSecond) {
     playSecondScene();
     EXPECT_EQ(seen.frames, 0);
     clearKeys();
+}
+
+// Keys tapped (pressed and released between two frames) at the gamma screen's third frame,
+// then Enter at the sixth; the screen gives up after the twentieth.
+SDL_Keycode tappedKey = SDLK_UNKNOWN;
+void tapAtThirdFrame(Sequence, uint32_t) {
+    ++seen.frames;
+    SDL_Keycode key = seen.frames == 3 ? tappedKey : seen.frames == 6 ? SDLK_RETURN : 0;
+    for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+        if (key == 0) break;
+        SDL_Event event = {};
+        event.type = type;
+        event.key.keysym.sym = key;
+        SDL_PushEvent(&event);
+    }
+    if (seen.frames == 20) eventState.running = false;
+}
+
+TEST_F(DemoSequences, GammaScreenEndsWithEnterOrSpace) {
+    BoxRecorder boxes;
+    failureState.batch = false; // the screen waits for its keys
+    windowState.videoStarted = true;
+    configState.record.block1.gamma = 0.8f;
+    timelineState.hooks.frameDrawn = tapAtThirdFrame;
+    const std::pair<SDL_Keycode, int> cases[] = {
+        {SDLK_RETURN, 3}, {SDLK_KP_ENTER, 3}, {SDLK_SPACE, 3}, {SDLK_s, 6}, {SDLK_ESCAPE, 6}};
+    for (auto [key, frames] : cases) {
+        SCOPED_TRACE(SDL_GetKeyName(key));
+        tappedKey = key;
+        seen.frames = 0;
+        eventState.running = true;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        runGammaScreen();
+        EXPECT_EQ(seen.frames, frames);
+        EXPECT_TRUE(eventState.running);
+        for (uint8_t down : eventState.keys) EXPECT_EQ(down, 0); // none left for the scenes
+    }
+    EXPECT_EQ(configState.record.block1.gamma, 0.8f);
+    EXPECT_TRUE(boxes.boxes.empty());
+    windowState.videoStarted = false;
+    restoreGammaRamp();
 }
 
 TEST_F(DemoSequences, NothingStartsOnceTheWindowIsGone) {

@@ -13,6 +13,7 @@
 #include "sound/encoders.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
+#include "fatal_pattern.h"
 #include "support/test_support.h"
 
 namespace {
@@ -89,6 +90,35 @@ TEST_F(SoundDeviceTest, DummyDeviceOpensAtEveryQuality) {
     startSoundSystem(7); // any other quality leaves the layer uninitialised
     EXPECT_FALSE(soundIsRunning());
     EXPECT_EQ(failureState.pauseSound, nullptr);
+}
+
+using SoundChoiceDeathTest = SoundDeviceTest;
+
+// What the configuration dialog's choices end in when the sound layer refuses them.
+TEST_F(SoundChoiceDeathTest, RefusedOutputAndDeviceAreFatalWithTheirTexts) {
+    ScopedEnv dummy("SDL_AUDIODRIVER", "dummy");
+    failureState.batch = true;
+    const std::string output = "Setting FMOD output mode failed !\n\nPOSSIBLE reasons :\n- Your "
+                               "sound card does not support this output\n- Latest sound drivers "
+                               "are not installed\n\nFMOD error message :\n";
+    const std::string device = "Setting FMOD device mode failed !\n\nPOSSIBLE reasons :\n- Your "
+                               "sound card does not support this device\n- Latest sound drivers "
+                               "are not installed\n\nFMOD error message :\n";
+    const std::string invalid = "An invalid parameter was passed to this function";
+    const std::string started =
+        "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first";
+    auto fatal = [](const std::string& text) {
+        return fatalPattern("FMOD - Sound System - ERROR", text) + "\n$";
+    };
+    setSoundOutputOrFatal(2);
+    EXPECT_EXIT(setSoundDriverOrFatal(FSOUND_GetNumDrivers()), testing::ExitedWithCode(1),
+                fatal(device + invalid));
+    EXPECT_EXIT(setSoundDriverOrFatal(-1), testing::ExitedWithCode(1), fatal(device + invalid));
+    startSoundSystem(0); // neither can change while the sound runs
+    ASSERT_TRUE(soundIsRunning());
+    EXPECT_EXIT(setSoundOutputOrFatal(1), testing::ExitedWithCode(1), fatal(output + started));
+    EXPECT_EXIT(setSoundDriverOrFatal(0), testing::ExitedWithCode(1), fatal(device + started));
+    failureState.batch = false;
 }
 
 TEST_F(SoundDeviceTest, DiskDriverWritesThePlayedStream) {
@@ -182,7 +212,7 @@ TEST(DemotoolMix, WritesTheSoundAsWavAndRejectsDamagedFiles) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
     std::vector<unsigned char> err = readWholeFile(dir.file("err.txt"));
     EXPECT_EQ(std::string(err.begin(), err.end()),
-              "fatal\tFMOD - Sound System - ERROR\tLoading sound file failed !\\n\\nPOSSIBLE "
-              "reasons :\\n- A sound file is missing\\n- A sound file is write-protected or "
-              "blocked\\n\\nFMOD error message :\\nUnknown file format\n");
+              "demotool: mix: Loading sound file failed ! POSSIBLE reasons : - A sound file is "
+              "missing - A sound file is write-protected or blocked FMOD error message : Unknown "
+              "file format\n");
 }

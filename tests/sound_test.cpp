@@ -285,6 +285,32 @@ TEST_F(SoundTest, DamagedImagesGiveNullWithAnErrorCode) {
     EXPECT_NE(loadSample(mp3, mp3.size()), nullptr);
 }
 
+// Bytes behind the last page (padding, a tag another program appended) are no Ogg data: the
+// stream opens and plays its whole length. A cut image is still refused, whatever follows.
+TEST_F(SoundTest, BytesAfterTheLastOggPageAreIgnored) {
+    const std::vector<uint8_t> ogg = sineOgg(0.5, 44100, 8000), padding(1000);
+    const std::string tag = "TAG appended by another program";
+    const std::vector<uint8_t> cut(ogg.begin(), ogg.end() - 100);
+    const struct {
+        const std::vector<uint8_t>& image;
+        std::vector<uint8_t> tail;
+        bool opens;
+    } cases[] = {
+        {ogg, padding, true}, {ogg, {tag.begin(), tag.end()}, true}, {cut, padding, false}};
+    for (const auto& c : cases) {
+        std::vector<uint8_t> image = c.image;
+        image.insert(image.end(), c.tail.begin(), c.tail.end());
+        ASSERT_TRUE(soundInitOffline(44100));
+        FSOUND_STREAM* stream =
+            FSOUND_Stream_Open(image.data(), FSOUND_LOADMEMORY, 0, int(image.size()));
+        EXPECT_EQ(stream != nullptr, c.opens) << c.tail.size();
+        if (stream != nullptr && FSOUND_Stream_Play(FSOUND_FREE, stream) == 0) {
+            EXPECT_NEAR(double(renderToEnd().size() / 2), 22050.0, 22050 * 0.01);
+        }
+        FSOUND_Close();
+    }
+}
+
 TEST_F(SoundTest, CallsOutOfOrderFailWithTheirCodes) {
     std::vector<uint8_t> ogg = sineOgg(0.2, 44100, 8000);
     EXPECT_EQ(FSOUND_GetError(), 0);

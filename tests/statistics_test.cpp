@@ -199,6 +199,15 @@ TEST(FrameRate, RateIsTheFrameCountOfTheLastFullSecond) {
     countFrame(2700); // a long frame: the next second starts at the frame that ends it
     EXPECT_EQ(statisticsState.rateText, "3");
     EXPECT_EQ(statisticsState.lastRateUpdate, 2700u);
+
+    // A real clock is far past 0 at the first frame: the first second starts there.
+    statisticsState = StatisticsState{};
+    for (uint32_t now = 500000; now < 501000; now += 250) {
+        countFrame(now);
+        EXPECT_EQ(statisticsState.rateText, "") << now;
+    }
+    countFrame(501000);
+    EXPECT_EQ(statisticsState.rateText, "4");
 }
 
 TEST(StatisticsKey, HoldingSCyclesThePagesAfterMoreThan250Ms) {

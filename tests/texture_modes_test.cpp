@@ -29,9 +29,9 @@ const Expected kModes[] = {
     {texModeReplaceOpaque, layerTexModeReplaceOpaque, GL_COMBINE_ARB, GL_REPLACE, GL_REPLACE, 1,
      GL_TEXTURE, GL_CONSTANT_ARB, 0, true, true},
     {texModeDot3, layerTexModeDot3, GL_COMBINE_ARB, GL_DOT3_RGB_ARB, GL_REPLACE, 1, GL_TEXTURE,
-     GL_CONSTANT_ARB, GL_PRIMARY_COLOR_ARB, true, false},
-    {texModeModulatePrimary, layerTexModeModulatePrimary, GL_COMBINE_ARB, GL_MODULATE, GL_REPLACE,
-     1, GL_TEXTURE, GL_TEXTURE, GL_PRIMARY_COLOR_ARB, false, false},
+     GL_CONSTANT_ARB, GL_PREVIOUS_ARB, true, false},
+    {texModeModulatePrevious, layerTexModeModulatePrevious, GL_COMBINE_ARB, GL_MODULATE, GL_REPLACE,
+     1, GL_TEXTURE, GL_TEXTURE, GL_PREVIOUS_ARB, false, false},
     {texModeAddPrimary, layerTexModeAddPrimary, GL_COMBINE_ARB, GL_ADD, GL_REPLACE, 1,
      GL_PRIMARY_COLOR_ARB, GL_PRIMARY_COLOR_ARB, GL_TEXTURE, false, false},
 };
@@ -116,32 +116,39 @@ TEST_F(TextureModes, DefaultRestoresPlainModulation) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-// Draws one full-viewport quad with a 1 x 1 texture of colour `texel` and the primary colour
-// `primary` on unit 0 (so the previous stage is the primary colour) and reads the centre.
-void drawAndRead(TextureMode mode, const uint8_t texel[4], const float primary[4], float out[4]) {
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
-    glEnable(GL_TEXTURE_2D);
+// Draws one full-viewport quad in the primary colour `primary` with `count` texture units, unit
+// i holding a 1 x 1 texture of colour texels[i] in modes[i], and reads the centre. On unit 0
+// the previous stage is the primary colour.
+void drawLayersAndRead(int count, const TextureMode modes[], const uint8_t* const texels[],
+                       const float primary[4], float out[4]) {
+    auto activeTexture =
+        reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(SDL_GL_GetProcAddress("glActiveTextureARB"));
+    GLuint names[4];
+    for (int unit = 0; unit < count; ++unit) {
+        activeTexture(GL_TEXTURE0_ARB + unit);
+        names[unit] = texelTexture(texels[unit]);
+        glEnable(GL_TEXTURE_2D);
+        texModeDefault();
+        modes[unit]();
+    }
     glDisable(GL_BLEND);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT);
-    texModeDefault();
-    mode();
     glColor4fv(primary);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0), glVertex2f(-1, -1);
-    glTexCoord2f(1, 0), glVertex2f(1, -1);
-    glTexCoord2f(1, 1), glVertex2f(1, 1);
-    glTexCoord2f(0, 1), glVertex2f(-1, 1);
-    glEnd();
+    glRectf(-1, -1, 1, 1);
     uint8_t pixel[4] = {};
     glReadPixels(8, 8, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
     for (int i = 0; i < 4; ++i) out[i] = pixel[i] / 255.0f;
-    glDeleteTextures(1, &name);
+    for (int unit = count - 1; unit >= 0; --unit) {
+        activeTexture(GL_TEXTURE0_ARB + unit);
+        glDisable(GL_TEXTURE_2D);
+        texModeDefault();
+    }
+    glDeleteTextures(count, names);
+}
+
+void drawAndRead(TextureMode mode, const uint8_t texel[4], const float primary[4], float out[4]) {
+    drawLayersAndRead(1, &mode, &texel, primary, out);
 }
 
 float clamp01(float v) {
@@ -179,6 +186,29 @@ TEST_F(TextureModes, CombinedColoursFollowTheirFormulas) {
     const float dot3[4] = {dot, dot, dot, 1.0f};
     EXPECT_GT(dot, 0.2f);
     expectColour(got, dot3);
+}
+
+// Bump mapping's three layers: the normal map, the light direction (the cube map's texel) and
+// the colour map, lit by the normal against the light; the primary colour takes no part.
+TEST_F(TextureModes, BumpLayersLightTheColourMapByTheNormalMap) {
+    const TextureMode modes[3] = {texModeReplaceOpaque, texModeDot3, texModeModulatePrevious};
+    const float primary[4] = {0.9f, 0.2f, 0.6f, 1.0f};
+    const uint8_t colour[4] = {200, 160, 120, 255};
+    const uint8_t flat[4] = {128, 128, 255, 255}, leaning[4] = {218, 128, 218, 255};
+    const uint8_t behind[4] = {128, 128, 0, 0};
+    struct Case {
+        const uint8_t *normal, *light;
+        float brightness;
+    } cases[] = {
+        {flat, flat, 1.0f}, {flat, leaning, 0.71f}, {leaning, leaning, 1.0f}, {flat, behind, 0.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const uint8_t* texels[3] = {c.normal, c.light, colour};
+        float got[4];
+        drawLayersAndRead(3, modes, texels, primary, got);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(got[i], colour[i] / 255.0f * c.brightness, 6.0f / 255.0f) << i;
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <GL/glext.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -165,6 +166,65 @@ TEST_F(Textures, ColourKeyOnDecodingAndFromTheCache) {
     deleteAllTextures();
     std::filesystem::remove(folder.file("Glyphs.png"));
     EXPECT_EQ(firstTexel(loadTexture("Glyphs.png", "")), ownAlpha);
+}
+
+// A cache file that fails its checks is reported and not used: the texture is decoded, and
+// with saving on the cache is made again without asking (for an image too small to be cached,
+// taken away). One that passes them is used.
+TEST_F(Textures, CacheFilesThatFailTheirChecksAreReportedAndReplaced) {
+    using Bytes = std::vector<unsigned char>;
+    ASSERT_TRUE(writePng(folder.file("Textur64.png"), 256, 256, kGreen));
+    ASSERT_TRUE(writePng(folder.file("Small.png"), 16, 16, kGreen));
+    auto cacheOf = [](size_t pixelBytes, uint8_t width, uint8_t height) {
+        Bytes file(pixelBytes, 1);
+        file.insert(file.end(), {width, uint8_t(width == 0), height, uint8_t(height == 0)});
+        return file; // a side of 0 stands for 256
+    };
+    const struct {
+        std::string image;
+        Bytes cache;
+        bool older;
+        std::string problem; // empty: the cache is used
+    } cases[] = {
+        {"Textur64", cacheOf(262144, 0, 0), false, ""},
+        {"Textur64", {1, 2, 3}, false, "It is shorter than its size trailer of 4 bytes."},
+        {"Textur64", cacheOf(12, 3, 1), false,
+         "It holds 3 x 1 pixels, which is no power of 2 size."},
+        {"Textur64", cacheOf(262144, 128, 128), false,
+         "Its size trailer says 128 x 128 pixels, which does not match its length of 262148 "
+         "bytes."},
+        {"Textur64", cacheOf(262144, 0, 0), true,
+         "It is older than \"TEXTUR64.PNG\", which holds the image."},
+        {"Small", {1, 2, 3}, false, "It is shorter than its size trailer of 4 bytes."},
+    };
+    for (bool saving : {true, false}) {
+        textureState.quality.saveCompressed = saving;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.image + (saving ? " saving: " : ": ") + c.problem);
+            const std::string cache = folder.file(c.image + ".unc"), png = c.image + ".png";
+            writeWholeFile(cache, c.cache);
+            if (c.older)
+                std::filesystem::last_write_time(cache, std::filesystem::last_write_time(png) -
+                                                            std::chrono::hours(1));
+            BoxRecorder boxes;
+            const std::vector<uint8_t> texel = firstTexel(loadTexture(png, ""));
+            EXPECT_EQ(texel, c.problem.empty() ? (std::vector<uint8_t>{1, 1, 1, 1})
+                                               : std::vector<uint8_t>(kGreen, kGreen + 4));
+            Bytes after = std::filesystem::exists(cache) ? readWholeFile(cache) : Bytes{};
+            deleteAllTextures();
+            std::filesystem::remove(cache);
+            if (c.problem.empty()) continue;
+            ASSERT_EQ(boxes.boxes.size(), 1u) << "one notice, no question";
+            std::string upper = c.image == "Small" ? "SMALL" : "TEXTUR64";
+            EXPECT_EQ(boxes.boxes[0].text,
+                      "The texture cache file \"" + upper + ".unc\" is not used !\n\n" + c.problem +
+                          "\n\nThe texture is decoded from \"" + upper + ".PNG\" instead" +
+                          (saving ? " and the cache file is made again." : "."));
+            Bytes expected = !saving ? c.cache : c.image == "Small" ? Bytes{} : cacheOf(0, 0, 0);
+            EXPECT_EQ(after.size() < 4 ? after : Bytes(after.end() - 4, after.end()),
+                      expected.size() < 4 ? expected : Bytes(expected.end() - 4, expected.end()));
+        }
+    }
 }
 
 TEST_F(Textures, FilteringFollowsTheSettingAndTheOptions) {

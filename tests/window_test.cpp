@@ -1,14 +1,22 @@
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
+#include <SDL_syswm.h>
+
+#include <vector>
+
+#include "app/resource_images.h"
 #include "app/startup.h"
 #include "config/configuration.h"
 #include "platform/events.h"
 #include "platform/gl_strings.h"
+#include "platform/scaled_frames.h"
+#include "platform/resource_images.h"
 #include "platform/window.h"
-#include "render/capabilities.h"
+#include "resources/images.h"
 #include "support/test_support.h"
 
 namespace {
@@ -39,6 +47,15 @@ bool upToLargest(int samples) {
 void setMultisampling(int32_t setting) {
     configState = ConfigState{};
     configState.record.block2.multisampling = setting;
+    applyConfiguration();
+}
+
+// A 320 x 200 window with that multisampling setting.
+void configureSmallWindow(int32_t multisampling) {
+    setMultisampling(multisampling);
+    configState.record.block1.fullscreen = 0;
+    configState.record.block1.screenWidth = 320;
+    configState.record.block1.screenHeight = 200;
     applyConfiguration();
 }
 
@@ -118,19 +135,14 @@ TEST(MultisampleStepDown, MissingExtensionsKeepTheSetting) {
     EXPECT_EQ(choice.setting, 3);
 }
 
-// The real driver: Mesa under the virtual X server offers 2 and 4 samples, not 6 or 8. Its
-// software rasteriser then draws without samples, while the stepped-down setting is kept.
-TEST(MainWindow, StepsDownWithTheDriverAndSamplesAsTheRendererAllows) {
+// The real driver: Mesa under the virtual X server offers 2 and 4 samples, not 6 or 8.
+TEST(MainWindow, StepsDownWithTheDriverAndRunsMultisampled) {
     {
         HiddenGLWindow probe;
         if (!probe.ok) GTEST_SKIP() << "no display";
     }
     BoxRecorder boxes;
-    setMultisampling(6);
-    configState.record.block1.fullscreen = 0;
-    configState.record.block1.screenWidth = 320;
-    configState.record.block1.screenHeight = 200;
-    applyConfiguration();
+    configureSmallWindow(6);
     eventState = EventState{};
     createConfiguredWindow(); // the start-up's window: the lowered setting is kept
     ASSERT_NE(windowState.window, nullptr);
@@ -140,13 +152,9 @@ TEST(MainWindow, StepsDownWithTheDriverAndSamplesAsTheRendererAllows) {
     EXPECT_EQ(boxes.boxes[1].text, choosingText("6x MultiSampling"));
     EXPECT_EQ(configState.record.block2.multisampling, 4);
     EXPECT_EQ(configState.running.multisampling, 4);
-    const bool software = isSoftwareRasteriser(glStrings.renderer);
-    GLint sampleBuffers = -1;
-    glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
-    EXPECT_EQ(sampleBuffers, software ? 0 : 1) << glStrings.renderer;
     int samples = 0;
     SDL_GL_GetAttribute(SDL_GL_MULTISAMPLESAMPLES, &samples);
-    EXPECT_EQ(samples, software ? 0 : 4);
+    EXPECT_EQ(samples, 4);
     int width = 0, height = 0;
     SDL_GetWindowSize(windowState.window, &width, &height);
     EXPECT_EQ(width, 320);
@@ -203,4 +211,191 @@ TEST(MainWindow, StepsDownWithTheDriverAndSamplesAsTheRendererAllows) {
     EXPECT_FALSE(eventState.running);
     EXPECT_EQ(windowState.window, nullptr);
     EXPECT_EQ(windowState.context, nullptr);
+}
+
+// A window never reaches beyond the usable desktop: one that would is made smaller, keeping
+// its aspect, and centred with its borders.
+TEST(WindowPlacement, NeverLargerThanTheUsableDesktop) {
+    struct Case {
+        int width, height;
+        ScreenRect usable;
+        WindowBorders borders;
+        ScreenRect expected;
+    };
+    const ScreenRect sxga = {0, 0, 1280, 1024};
+    for (const Case& c :
+         {Case{1024, 768, sxga, {}, {128, 128, 1024, 768}}, Case{1280, 1024, sxga, {}, sxga},
+          Case{1280, 1024, sxga, {4, 24, 4, 4}, {17, 24, 1245, 996}},
+          Case{1600, 1200, {0, 30, 1920, 1050}, {}, {260, 30, 1400, 1050}},
+          Case{1920, 600, sxga, {}, {0, 312, 1280, 400}},
+          Case{1024, 768, {1920, 0, 1280, 720}, {2, 20, 2, 2}, {2095, 20, 930, 698}}}) {
+        ScreenRect place = placeWindow(c.width, c.height, c.usable, c.borders);
+        EXPECT_TRUE(place.x == c.expected.x && place.y == c.expected.y &&
+                    place.width == c.expected.width && place.height == c.expected.height)
+            << c.width << "x" << c.height << ": " << place.x << "," << place.y << " " << place.width
+            << "x" << place.height;
+        EXPECT_LE(place.y + place.height + c.borders.bottom, c.usable.y + c.usable.height);
+    }
+}
+
+// Mouse positions in a window showing a frame scaled go back into frame pixels, those on the
+// bars to the nearest edge.
+TEST(ScaledFrames, MouseInTheFrame) {
+    struct PointCase {
+        int x, y, frameX, frameY;
+    };
+    for (const PointCase& c :
+         {PointCase{240, 0, 0, 0}, PointCase{960, 540, 512, 384}, PointCase{1679, 1079, 1023, 767},
+          PointCase{100, 500, 0, 355}, PointCase{1900, -5, 1023, 0}}) {
+        int x = c.x, y = c.y;
+        windowPointToFrame({240, 0, 1440, 1080}, 1024, 768, x, y); // 1024 x 768 on 1920 x 1080
+        EXPECT_TRUE(x == c.frameX && y == c.frameY) << c.x << "," << c.y << ": " << x << "," << y;
+    }
+}
+
+// The real window: a configured size beyond the usable desktop gives a smaller window whose
+// multisampled frames keep the configured size, are read back whole and are shown scaled.
+TEST(MainWindow, LargerThanTheDesktopShowsItsFramesScaled) {
+    {
+        HiddenGLWindow probe;
+        if (!probe.ok) GTEST_SKIP() << "no display";
+    }
+    SDL_InitSubSystem(SDL_INIT_VIDEO);
+    SDL_Rect usable;
+    ASSERT_EQ(SDL_GetDisplayUsableBounds(0, &usable), 0);
+    BoxRecorder boxes;
+    setMultisampling(3);
+    configState.record.block1.fullscreen = 0;
+    configState.record.block1.screenWidth = usable.w * 2;
+    configState.record.block1.screenHeight = usable.h;
+    applyConfiguration();
+    eventState = EventState{};
+    createConfiguredWindow();
+    ASSERT_NE(windowState.window, nullptr);
+    int width = 0, height = 0, frameWidth = 0, frameHeight = 0;
+    SDL_GetWindowSize(windowState.window, &width, &height);
+    EXPECT_TRUE(width <= usable.w && height <= usable.h) << width << "x" << height;
+    mainFrameSize(frameWidth, frameHeight);
+    EXPECT_TRUE(frameWidth == usable.w * 2 && frameHeight == usable.h);
+
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    readMainFrame();
+    uint8_t pixel[4] = {};
+    glReadPixels(frameWidth - 1, frameHeight - 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    EXPECT_EQ(pixel[0], 255); // the frame's far corner, beyond the window
+
+    // Shown in the left half of the window (of the frame's aspect) the frame has bars.
+    SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+    showScaledFrame(width / 2, height);
+    bindFramebuffer(0);
+    glReadBuffer(GL_BACK);
+    FrameArea shown = fitAspect(frameWidth, frameHeight, width / 2, height);
+    for (int y : {shown.y + 2, height / 2, shown.y + shown.height - 3, 0, shown.y - 2}) {
+        glReadPixels(width / 4, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+        EXPECT_EQ(pixel[0] != 0, y >= shown.y && y < shown.y + shown.height) << y;
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    drawScaledFrames();
+
+    int x = width / 2, y = height / 2;
+    mouseToFrame(x, y);
+    EXPECT_TRUE(std::abs(x - frameWidth / 2) <= 2 && std::abs(y - frameHeight / 2) <= 2);
+    swapMainWindow();
+    closeMainWindow();
+    EXPECT_FALSE(scaledFrames.active);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+namespace {
+
+// The window's _NET_WM_ICON: width, height, then one ARGB number per pixel.
+std::vector<unsigned long> windowIconProperty(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return {};
+    Display* display = info.info.x11.display;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, info.info.x11.window, XInternAtom(display, "_NET_WM_ICON", False),
+                       0, 1 << 20, False, AnyPropertyType, &type, &format, &count, &remaining,
+                       &data);
+    std::vector<unsigned long> values;
+    if (data != nullptr)
+        values.assign(reinterpret_cast<unsigned long*>(data),
+                      reinterpret_cast<unsigned long*>(data) + count);
+    if (data != nullptr) XFree(data);
+    return values;
+}
+
+void pushKey(Uint32 type, SDL_Keycode key) {
+    SDL_Event event = {};
+    event.type = type;
+    event.key.windowID = SDL_GetWindowID(windowState.window);
+    event.key.keysym.sym = key;
+    SDL_PushEvent(&event);
+}
+
+} // namespace
+
+// The program's own window as a user meets it: its icon, its boxes, and short key taps
+// between two slow frames.
+TEST(MainWindow, CarriesTheIconAndKeepsTapsForTheNextFrame) {
+    {
+        HiddenGLWindow probe;
+        if (!probe.ok) GTEST_SKIP() << "no display";
+    }
+    BoxRecorder boxes;
+    installResourceImages();
+    configureSmallWindow(0);
+    eventState = EventState{};
+    eventState.ignoreFocus = true;
+    createConfiguredWindow();
+    ASSERT_NE(windowState.window, nullptr);
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "x11") != 0) {
+        closeMainWindow();
+        GTEST_SKIP() << "the icon is read from X";
+    }
+    TextureRecord icon;
+    const ResourceImage* png = findResourceImage(kProgramIcon);
+    ASSERT_NE(png, nullptr);
+    ASSERT_EQ(decodeImageData(icon, png->png, png->size, false), DecodeResult::Ok);
+    std::vector<unsigned long> property = windowIconProperty(windowState.window);
+    ASSERT_EQ(property.size(), 2u + size_t(icon.width * icon.height));
+    EXPECT_EQ(property[0], unsigned(icon.width));
+    EXPECT_EQ(property[1], unsigned(icon.height));
+    size_t centre = size_t(icon.height / 2 * icon.width + icon.width / 2);
+    const uint8_t* rgba = icon.pixels + centre * 4;
+    EXPECT_EQ(property[2 + centre] & 0xFFFFFFFFu,
+              (unsigned long)rgba[3] << 24 | rgba[0] << 16 | rgba[1] << 8 | rgba[2]);
+    releasePixels(icon);
+
+    // Boxes belong to the window while it is on the screen, never to a window out of sight.
+    EXPECT_EQ(failureState.hooks.boxOwner(), windowState.window);
+    SDL_HideWindow(windowState.window);
+    EXPECT_EQ(failureState.hooks.boxOwner(), nullptr);
+    SDL_ShowWindow(windowState.window);
+    EXPECT_EQ(failureState.hooks.boxOwner(), windowState.window);
+
+    pumpMessages();
+    pushKey(SDL_KEYDOWN, SDLK_s); // pressed and released between two frames
+    pushKey(SDL_KEYUP, SDLK_s);
+    pumpMessages();
+    EXPECT_EQ(eventState.keys['S'], 1); // the frame after the pump sees the tap
+    pumpMessages();
+    EXPECT_EQ(eventState.keys['S'], 0); // and only that frame
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE);  // held over a frame: released with its key-up
+    pumpMessages();
+    EXPECT_EQ(eventState.keys[kKeyEscape], 1);
+    pushKey(SDL_KEYUP, SDLK_ESCAPE);
+    pumpMessages();
+    EXPECT_EQ(eventState.keys[kKeyEscape], 0);
+
+    closeMainWindow();
+    resourceImageState = ResourceImageState{};
 }

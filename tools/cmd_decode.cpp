@@ -8,6 +8,7 @@
 #include "platform/failure.h"
 #include "resources/images.h"
 #include "tools/commands.h"
+#include "tools/tool_report.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ int runDecode(int argc, char** argv) {
         return 2;
     }
     std::string in = argv[0];
+    if (!requireInputFile(in)) return 1;
     TextureRecord record;
     if (endsWithFolded(in, "PCX"))
         decodePcx(record, in, "", colourKey);

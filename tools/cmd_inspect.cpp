@@ -14,6 +14,7 @@
 #include "scene/objects.h"
 #include "scene/reader3ds.h"
 #include "tools/commands.h"
+#include "tools/tool_report.h"
 
 namespace {
 
@@ -196,17 +197,18 @@ int runInspect(int argc, char** argv) {
         std::fprintf(stderr, "usage: demotool inspect FILE.3ds [--no-textures] [--json]\n");
         return 2;
     }
+    if (!requireInputFile(options.file)) return 1;
     HiddenContext gl;
-    if (options.loadTextures && !gl.open()) {
-        std::fprintf(stderr,
-                     "demotool: no OpenGL context for the textures (%s); "
-                     "use --no-textures\n",
-                     SDL_GetError());
-        return 1;
-    }
+    if (options.loadTextures && !gl.open())
+        return toolFailure(std::string("no OpenGL context for the textures (") + SDL_GetError() +
+                           "); use --no-textures");
     // Texture names in a scene file are relative to the file's folder.
-    std::filesystem::path path = std::filesystem::absolute(options.file);
-    std::filesystem::current_path(path.parent_path());
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(options.file, error);
+    if (!error) std::filesystem::current_path(path.parent_path(), error);
+    if (error)
+        return toolFailure("cannot enter the folder of \"" + options.file +
+                           "\": " + error.message());
     reader3dsState.loadTextures = options.loadTextures;
     initSceneGraph();
     load3dsScene(path.filename().string(), "", "", "", -1, &sceneGraphState.root);

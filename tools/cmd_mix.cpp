@@ -10,6 +10,7 @@
 #include "platform/failure.h"
 #include "sound/sound_startup.h"
 #include "tools/commands.h"
+#include "tools/tool_report.h"
 
 namespace {
 
@@ -114,6 +115,7 @@ int runMix(int argc, char** argv) {
                              "[--volume 0-255]\n");
         return 2;
     }
+    if (!requireInputFile(options.input)) return 1;
     std::vector<unsigned char> image = readFileOrFatal(options.input);
     if (!soundInitOffline(options.rate)) soundFatalError(kSoundInitFailed);
     FSOUND_SetVolume(FSOUND_ALL, options.volume);

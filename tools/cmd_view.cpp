@@ -8,6 +8,7 @@
 // time, for measuring the renderer.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -29,8 +30,10 @@
 #include "scene/reader3ds.h"
 #include "scene/scene_graph.h"
 #include "tools/commands.h"
+#include "tools/font_gen.h"
 #include "tools/image_write.h"
 #include "tools/scene_view.h"
+#include "tools/tool_report.h"
 
 namespace {
 
@@ -54,8 +57,16 @@ struct Viewer {
     bool dragging = false;
     int lastMouseX = 0, lastMouseY = 0;
     int32_t titleFrame = -1;
-    bool fontLoaded = false; // the statistics overlay has its font
+    bool fontLoaded = false; // the statistics overlay and the help line have their font
+    bool helpShown = true;
+    bool helpKeyDown = false;
 };
+
+// The working folder (the scene's) holds the demo's bigfile.
+bool bigfileHere() {
+    std::error_code error;
+    return std::filesystem::is_regular_file(kBigfileName, error);
+}
 
 void loadScene(const std::string& fileName, bool loadTextures) {
     TextureLoadOptions saved = textureState.options;
@@ -64,8 +75,7 @@ void loadScene(const std::string& fileName, bool loadTextures) {
     textureState.options.noAnisotropy = false;
     textureState.options.noCompression = false;
     reader3dsState.loadTextures = loadTextures;
-    reader3dsState.textureFallbackArchive =
-        std::filesystem::exists(kBigfileName) ? kBigfileName : "";
+    reader3dsState.textureFallbackArchive = bigfileHere() ? kBigfileName : "";
     load3dsScene(fileName, "", "", "", -1, &sceneGraphState.root);
     textureState.options = saved;
     addDefaultFaceGroups();
@@ -73,14 +83,53 @@ void loadScene(const std::string& fileName, bool loadTextures) {
     for (int32_t i = 0; i < objectState.count; ++i) buildObjectBuffers(*objectState.objects[i]);
 }
 
-// The statistics overlay's font, from the scene's folder or its bigfile; false without one.
+// The font of the statistics overlay and the help line: font.png from the scene's folder or
+// its bigfile, else the demo's font drawn here as build-data draws it; false when even its
+// typeface is not installed.
 bool loadOverlayFont() {
     const char* font = "font.png";
     std::string archive = fileExists(font, "") ? "" : kBigfileName;
-    if (!archive.empty() && (!std::filesystem::exists(archive) || !fileExists(font, archive)))
-        return false;
-    buildFont(font, archive);
+    if (archive.empty() || (bigfileHere() && fileExists(font, archive))) {
+        buildFont(font, archive);
+        return true;
+    }
+    if (!fontImageAvailable()) return false;
+    Image image = buildFontImage();
+    std::vector<uint8_t> rgba;
+    for (size_t i = 0; i + 2 < image.pixels.size(); i += size_t(image.channels)) {
+        const uint8_t* p = &image.pixels[i];
+        bool black = p[0] == 0 && p[1] == 0 && p[2] == 0; // the colour key, as for font.png
+        rgba.insert(rgba.end(), {p[0], p[1], p[2], uint8_t(black ? 0 : 255)});
+    }
+    buildFontFromPixels(rgba.data(), image.width, image.height);
     return true;
+}
+
+// Without any font the window cannot show its help: the controls go to standard output.
+void printControls() {
+    std::printf("demotool view: no font for the window's help line; its controls are:\n");
+    for (const ViewControl& control : kViewControls)
+        std::printf("  %-18s %s\n", control.input, control.action);
+    std::fflush(stdout);
+}
+
+// The help line at the bottom left of the window, on a dark band over the picture.
+void drawHelpLine() {
+    const float size = 0.027f, lineSpacing = 0.012f, margin = 0.02f;
+    std::string text = viewHelpText(70);
+    int lines = 1 + int(std::count(text.begin(), text.end(), '\n'));
+    float height = lines * renderState.aspect * size + (lines - 1) * lineSpacing;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    selectTextureUnit(0);
+    glDisable(GL_TEXTURE_2D);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
+    drawQuad2D(-1.0f, -1.0f + height + 2 * margin, 2.0f, height + 2 * margin);
+    glColor4f(1.0f, 1.0f, 0.8f, 1.0f);
+    setTextLayout(size, 0.0f, lineSpacing);
+    drawText(-1.0f + margin, -1.0f + height + margin, text);
+    glDisable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE); // back to the engine's additive default
 }
 
 // The pose drawn this frame: the free camera, the file's camera or the framing one.
@@ -136,6 +185,9 @@ void handleInput(Viewer& viewer) {
         orbitZoom(viewer.orbit, steps);
     }
     if (eventState.keys['C']) viewer.freeCamera = false;
+    bool helpKey = eventState.keys['H'] != 0;
+    if (helpKey && !viewer.helpKeyDown) viewer.helpShown = !viewer.helpShown;
+    viewer.helpKeyDown = helpKey;
 }
 
 int playInWindow(Viewer& viewer) {
@@ -145,6 +197,7 @@ int playInWindow(Viewer& viewer) {
         animateFrame(viewer);
         drawFrame(viewer);
         if (viewer.fontLoaded) drawStatisticsOverlay(currentStatisticsInputs());
+        if (viewer.fontLoaded && viewer.helpShown) drawHelpLine();
         presentToolWindow();
         countFrame(tickCount());
         if (viewer.time / 10 != viewer.titleFrame) {
@@ -199,8 +252,7 @@ bool writeShot(const Viewer& viewer) {
     std::FILE* file = std::fopen(viewer.options.shotFile.c_str(), "wb");
     bool written = file != nullptr && std::fwrite(png.data(), 1, png.size(), file) == png.size();
     if (file != nullptr && std::fclose(file) != 0) written = false;
-    if (!written)
-        std::fprintf(stderr, "demotool: cannot write %s\n", viewer.options.shotFile.c_str());
+    if (!written) toolFailure("cannot write \"" + viewer.options.shotFile + "\"");
     return written;
 }
 
@@ -209,8 +261,7 @@ bool prepareView(Viewer& viewer) {
     const ViewOptions& options = viewer.options;
     viewer.camera = findViewCamera(options.cameraName);
     if (viewer.camera == nullptr && !options.cameraName.empty()) {
-        std::fprintf(stderr, "demotool: %s has no camera named '%s'\n", options.file.c_str(),
-                     options.cameraName.c_str());
+        toolFailure(options.file + " has no camera named '" + options.cameraName + "'");
         return false;
     }
     viewer.headlight = addHeadlightIfUnlit();
@@ -246,19 +297,21 @@ int runView(int argc, char** argv) {
     Viewer viewer;
     std::string error;
     if (!parseViewArguments(argc, argv, viewer.options, error)) {
-        std::fprintf(stderr, "demotool view: %s\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "demotool: view: %s\n%s", error.c_str(), kUsage);
         return 2;
     }
     ViewOptions& options = viewer.options;
     // The picture goes where the caller meant, before the working folder changes.
+    std::error_code pathError;
     if (!options.shotFile.empty())
-        options.shotFile = std::filesystem::absolute(options.shotFile).string();
-    std::filesystem::path path = std::filesystem::absolute(options.file);
+        options.shotFile = std::filesystem::absolute(options.shotFile, pathError).string();
+    std::filesystem::path path = std::filesystem::absolute(options.file, pathError);
+    if (pathError) return toolFailure("no working folder: " + pathError.message());
+    if (!requireInputFile(options.file)) return 1;
 
     if (!openToolWindow(viewTitle(options.file, 0), options.width, options.height,
                         !options.shotFile.empty(), error)) {
-        std::fprintf(stderr, "demotool: no OpenGL window (%s)\n", error.c_str());
-        return 1;
+        return toolFailure("no OpenGL window (" + error + ")");
     }
     RenderSettings settings;
     settings.screenWidth = options.width, settings.screenHeight = options.height;
@@ -266,6 +319,7 @@ int runView(int argc, char** argv) {
     settings.multisampleMode = 0;
     initEngine(settings, driverQuery(glStrings));
     buildNormalisationCubeMap();
+    setSceneModelDefaults(); // bump-mapped objects are lit per pixel, as in the demo
     initSceneGraph();
     viewer.engineFarPlane = renderState.farPlane;
     // Texture names in a scene file are relative to the file's folder.
@@ -273,7 +327,9 @@ int runView(int argc, char** argv) {
     std::error_code folderError;
     std::filesystem::current_path(path.parent_path(), folderError);
     loadScene(folderError ? path.string() : path.filename().string(), options.loadTextures);
-    viewer.fontLoaded = options.shotFile.empty() && options.frameCount == 0 && loadOverlayFont();
+    const bool window = options.shotFile.empty() && options.frameCount == 0;
+    viewer.fontLoaded = window && loadOverlayFont();
+    if (window && !viewer.fontLoaded) printControls();
 
     int result = runViewer(viewer);
     shutdownEngine();

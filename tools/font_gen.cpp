@@ -45,7 +45,7 @@ void blitMask(Canvas& canvas, const TextMask& mask, int left, int top, Colour co
 
 } // namespace
 
-std::string dejaVuFont(const char* fileName) {
+std::string findDejaVuFont(const char* fileName) {
     // The fontconfig pattern of each face the tool draws with.
     static const struct {
         const char* fileName;
@@ -60,7 +60,7 @@ std::string dejaVuFont(const char* fileName) {
     const char* pattern = nullptr;
     for (const auto& face : kFaces)
         if (wanted == face.fileName) pattern = face.pattern;
-    if (pattern == nullptr) fontFailure("The font " + wanted + " is not one demotool knows !");
+    if (pattern == nullptr) return {};
 
     // fc-match always answers with some font: only the very file counts.
     std::string path;
@@ -76,9 +76,20 @@ std::string dejaVuFont(const char* fileName) {
     struct stat status;
     if (slash == std::string::npos || path.substr(slash + 1) != wanted ||
         stat(path.c_str(), &status) != 0)
-        fontFailure("The font " + wanted + " (" + pattern +
-                    ") is not found by fontconfig (install fontconfig and fonts-dejavu-core) !");
+        return {};
     return path;
+}
+
+std::string dejaVuFont(const char* fileName) {
+    std::string path = findDejaVuFont(fileName);
+    if (path.empty())
+        fontFailure(std::string("The font ") + fileName +
+                    " is not found by fontconfig (install fontconfig and fonts-dejavu-core) !");
+    return path;
+}
+
+bool fontImageAvailable() {
+    return !findDejaVuFont(kFontImageFace).empty();
 }
 
 TextMask renderText(const std::string& fontFile, int pixelSize, const std::string& text,
@@ -162,7 +173,7 @@ void paintText(Canvas& canvas, const TextMask& mask, float centreX, float centre
 }
 
 Image buildFontImage() {
-    const std::string font = dejaVuFont("DejaVuSans-Bold.ttf");
+    const std::string font = dejaVuFont(kFontImageFace);
     const int pixelSize = 52;
     // Capitals are centred in their cell; every glyph of a column of text shares the baseline
     // so that text drawn glyph by glyph keeps its line (a comma hangs below, as it should).

@@ -5,12 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "render/font2d.h"
 #include "tools/textures_gen.h"
 
-// The 64 characters of the font image in column order: column 1 (the left one) holds the
-// first eight from the top, column 2 the next eight, and so on.
-inline constexpr char kFontCharacters[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.,!?()\"#%<>=+-*:;/\\$'&[]_{}~";
+// The 64 characters of the font image are the engine's (kFontCharacters, in column order:
+// column 1, the left one, holds the first eight from the top, column 2 the next eight...).
 
 // Anti-aliased coverage (0..1) of a line of text; the pen starts at (originX, baseline).
 struct TextMask {
@@ -24,8 +23,9 @@ struct TextMask {
 
 // Full path of a DejaVu font file (DejaVuSans.ttf, DejaVuSans-Bold.ttf,
 // DejaVuSans-ExtraLight.ttf, DejaVuSerif-Italic.ttf), as fontconfig finds it; a missing font
-// ends demotool with a message.
+// ends demotool with a message. findDejaVuFont returns an empty path instead.
 std::string dejaVuFont(const char* fileName);
+std::string findDejaVuFont(const char* fileName);
 
 // letterSpacing is added to every advance, in pixels.
 TextMask renderText(const std::string& fontFile, int pixelSize, const std::string& text,
@@ -36,8 +36,11 @@ TextMask renderText(const std::string& fontFile, int pixelSize, const std::strin
 void paintText(Canvas& canvas, const TextMask& mask, float centreX, float centreY, Colour colour,
                Colour glow, int glowRadius);
 
-// font.png: 512 x 512 RGB, white glyphs on black, one character per 64 x 64 cell.
+// font.png: 512 x 512 RGB, white glyphs on black, one character per 64 x 64 cell, drawn with
+// this face; fontImageAvailable tells whether the face is installed.
+inline constexpr const char* kFontImageFace = "DejaVuSans-Bold.ttf";
 Image buildFontImage();
+bool fontImageAvailable();
 
 // "Presents.png", "PoweredBy.png", "ZORXOpenGL.jpg", "ComingSoon.png".
 std::vector<NamedImage> generateTitleImages();

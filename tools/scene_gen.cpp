@@ -18,7 +18,9 @@ constexpr int kPillarsPerRow = 7;
 constexpr float kPillarX = 6, kFirstPillarY = 6, kPillarSpacing = 7, kPillarHeight = 9;
 const Vec3f kLogoCentre{0, 56, 4.6f};
 const Vec3f kIntroCentre{0, -150, 4};
-constexpr uint32_t kLastFrame = 6000; // the second scene's 60 s; the first uses 0 .. 4500
+const char* const kEntryLamp = "LampEntry";
+const Vec3f kEntryLampPlace{-3, 0.6f, 8.6f}; // high by the door, behind the camera's start
+constexpr uint32_t kLastFrame = 6000;        // the second scene's 60 s; the first uses 0 .. 4500
 
 Material3ds material(const std::string& name, Rgb8 diffuse, Rgb8 specular, uint16_t shininess,
                      const std::string& mapFile) {
@@ -51,7 +53,7 @@ std::vector<Material3ds> sceneMaterials() {
     };
     for (Material3ds& m : list) {
         if (m.name == "Glass") {
-            m.transparencyPercent = 65;
+            m.transparencyPercent = 45;
             m.twoSided = true;
         }
     }
@@ -201,8 +203,32 @@ void addDisc(Mesh3ds& mesh, Vec3f centre, float radius, int segments, uint32_t s
     }
 }
 
-// Shiny details: rails along both walls and the plinth under the logo; the glass screens the
-// camera passes between.
+// Two glass screens reaching from the fifth pair of pillars towards the middle of the hall; the
+// camera passes between them. Each pane stands in a metal frame, posts at its sides and rails
+// at its foot and top, so that it reads as glass and not as a pattern hanging in the air.
+void addGlassScreens(std::vector<Mesh3ds>& meshes) {
+    constexpr float y = 34, paneDepth = 0.04f, bar = 0.07f, frameDepth = 0.09f;
+    constexpr float foot = 0.2f, top = 6.2f;
+    Mesh3ds glass = namedMesh("Glass");
+    Mesh3ds frame = namedMesh("GlassFrame");
+    for (float side : {-1.0f, 1.0f}) {
+        const float x0 = std::min(2.5f * side, 5.5f * side),
+                    x1 = std::max(2.5f * side, 5.5f * side);
+        addBox(glass, {x0, y - paneDepth, foot}, {x1, y + paneDepth, top}, 0.25f, 1, "Glass");
+        for (float x : {x0, x1})
+            addBox(frame, {x - bar, y - frameDepth, 0}, {x + bar, y + frameDepth, top + bar}, 0.5f,
+                   1, "ENV_Metal");
+        for (float z : {foot, top})
+            addBox(frame, {x0 + bar, y - frameDepth, z - bar}, {x1 - bar, y + frameDepth, z + bar},
+                   0.5f, 1, "ENV_Metal");
+    }
+    for (Mesh3ds* mesh : {&glass, &frame}) {
+        centreOrigin(*mesh);
+        meshes.push_back(std::move(*mesh));
+    }
+}
+
+// Shiny details: rails along both walls and the plinth under the logo; the glass screens.
 void addFittings(std::vector<Mesh3ds>& meshes) {
     for (float side : {-1.0f, 1.0f}) {
         Mesh3ds rail = namedMesh(side < 0 ? "RailL" : "RailR");
@@ -230,14 +256,7 @@ void addFittings(std::vector<Mesh3ds>& meshes) {
     centreOrigin(plinth);
     meshes.push_back(std::move(plinth));
 
-    Mesh3ds glass = namedMesh("Glass");
-    for (float side : {-1.0f, 1.0f}) {
-        const float inner = 2.5f * side, outer = 5.5f * side;
-        addBox(glass, {std::min(inner, outer), 33.96f, 0.2f},
-               {std::max(inner, outer), 34.04f, 6.2f}, 0.25f, 1, "Glass");
-    }
-    centreOrigin(glass);
-    meshes.push_back(std::move(glass));
+    addGlassScreens(meshes);
 }
 
 // Extruded text centred on centre; the side walls get sideMaterial.
@@ -312,10 +331,19 @@ std::vector<Light3ds> sceneLights() {
     spot.hotspot = 30;
     spot.falloff = 50;
     lights.push_back(spot);
+    // The lamp over the entrance lights the pillars' relief: as the first light of every hall
+    // object it is the one bump mapping takes, and the faces the camera sees turn towards it.
+    lights.push_back(omni(kEntryLamp, kEntryLampPlace, 0.16f, 0.14f, 0.11f));
     // Dim: with the attenuation the first scene gives it, it shines about ten times its colour
-    // on the letters. It hangs above them so that its flares leave them readable.
-    lights.push_back(omni("kslogol", kLogoCentre + Vec3f{0, -1.6f, 1.35f}, 0.045f, 0.05f, 0.07f));
+    // on the letters. It hangs in front of the plinth, below the letters: its flares and the
+    // stars falling from it onto the plinth leave the letters free.
+    lights.push_back(omni("kslogol", kLogoCentre + Vec3f{0, -1.4f, -1.9f}, 0.045f, 0.05f, 0.07f));
     return lights;
+}
+
+// Lights outside the hall's branch: they light every branch, the entrance lamp first.
+bool isTopLevelLight(const std::string& name) {
+    return name == kEntryLamp || name == "kslogol";
 }
 
 PositionKey3ds key(uint32_t frame, Vec3f position, Tcb tcb = {}) {
@@ -413,7 +441,7 @@ void addHierarchy(Scene3ds& scene) {
     for (const Light3ds& light : scene.lights) {
         if (light.spot)
             spot = &light;
-        else if (light.name != "kslogol")
+        else if (!isTopLevelLight(light.name))
             list.add(kNodeOmni, light.name, hall, {key(0, light.position)});
     }
     list.add(kNodeSpot, spot->name, hall, {key(0, spot->position)});
@@ -425,6 +453,7 @@ void addHierarchy(Scene3ds& scene) {
 
     // Top-level lights and cameras, then the targets: a target node names an object that
     // already has its place.
+    list.add(kNodeOmni, kEntryLamp, -1, {key(0, kEntryLampPlace)});
     list.add(kNodeOmni, "kslogol", -1, logoLightDrift(scene.lights.back().position));
     std::vector<PositionKey3ds> eye03, target03, eye02, target02;
     cameraFlight(eye03, target03);

@@ -313,3 +313,18 @@ std::string viewTitle(const std::string& file, int32_t time) {
     std::string name = std::filesystem::path(file).filename().string();
     return "demotool view - " + name + " - frame " + std::to_string(time / 10);
 }
+
+std::string viewHelpText(size_t lineLength) {
+    std::string text, line;
+    for (const ViewControl& control : kViewControls) {
+        std::string item = std::string(control.input) + ": " + control.action;
+        for (char& c : item)
+            if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+        if (!line.empty() && line.size() + 3 + item.size() > lineLength) {
+            text += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : "   ") + item;
+    }
+    return text + line;
+}

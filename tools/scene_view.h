@@ -112,5 +112,24 @@ void orbitDrag(OrbitCamera& orbit, int dx, int dy);
 // Wheel steps away from the user (positive) move the eye closer.
 void orbitZoom(OrbitCamera& orbit, int steps);
 
+// The mouse and keys of the viewer's window, for demotool --help and the help line drawn in
+// the window.
+struct ViewControl {
+    const char* input;
+    const char* action;
+};
+inline constexpr ViewControl kViewControls[] = {
+    {"Left button drag", "orbit a free camera"},
+    {"Wheel", "zoom the free camera"},
+    {"C", "back to the file's camera"},
+    {"H", "show or hide this help"},
+    {"S", "cycle the statistics overlay"},
+    {"W B T N", "debug drawing, as in the demo"},
+    {"Escape", "end"},
+};
+// The help line in the window: the controls in capitals (the engine's font has no small
+// letters), broken into lines of at most lineLength characters.
+std::string viewHelpText(size_t lineLength);
+
 // The window title: the file's name and the frame shown.
 std::string viewTitle(const std::string& file, int32_t time);

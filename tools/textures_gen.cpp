@@ -282,8 +282,9 @@ Material makePillar() {
         const float turbulence = tiledFbm(u, v, 4, 5, 41);
         const float vein =
             std::pow(std::fabs(std::sin((v * 2 + turbulence * 2.0f) * 6.283f)), 0.3f);
-        const float lum = 0.62f + vein * 0.25f + profile * 0.08f;
-        c = {lum, lum * 0.97f, lum * 0.92f, 1};
+        // Mid tones: the DOT3 lighting multiplies them, so lit flutes stay short of white.
+        const float lum = 0.5f + vein * 0.2f + profile * 0.06f;
+        c = {lum, lum * 0.95f, lum * 0.87f, 1};
         return band + (1 - band) * profile * 0.9f;
     });
     return material;
@@ -326,27 +327,20 @@ Material makeMetal() {
     return material;
 }
 
-// Leaded glass: tinted diamond panes (partly transparent) held by opaque lead.
+// Drawn glass for the framed screens: a pale green-blue tint, see-through everywhere, with the
+// faint vertical waves of drawn sheet glass and a few brighter streaks where it catches light.
 Material makeGlass() {
     Material material = makeMaterial(256);
     shadeMaterial(material, [](float u, float v, Colour& c) {
-        const float a = (u + v) * 3, b = (u - v) * 3;
-        const float fa = a - std::floor(a), fb = b - std::floor(b);
-        const float lead = std::min({fa, 1 - fa, fb, 1 - fb});
-        const float inLead = 1.0f - smoothStep(0.03f, 0.05f, lead);
-        // Shifting u or v by one tile moves a and b by 3: pane numbers repeat every 3.
-        const int paneA = (int(std::floor(a)) % 3 + 3) % 3,
-                  paneB = (int(std::floor(b)) % 3 + 3) % 3;
-        const uint32_t pane = uint32_t(paneA * 3 + paneB);
-        const float hue = hashUnit(pane, 5, 71);
-        const float ripple = tiledFbm(u, v, 8, 3, 72);
-        const Colour glass =
-            hue < 0.6f ? Colour{0.35f, 0.55f, 0.9f, 0.35f} : Colour{0.95f, 0.7f, 0.3f, 0.45f};
-        const float shine = 0.85f + ripple * 0.3f;
-        c = {glass.r * shine * (1 - inLead) + 0.12f * inLead,
-             glass.g * shine * (1 - inLead) + 0.12f * inLead,
-             glass.b * shine * (1 - inLead) + 0.13f * inLead, glass.a + (1.0f - glass.a) * inLead};
-        return inLead;
+        constexpr float turn = 6.2831853f;
+        auto wobble = [&](float frequency, float phase) {
+            return std::sin(turn * (frequency * u + 0.15f * std::sin(turn * v + phase)));
+        };
+        const float wave = 0.5f + 0.3f * wobble(5, 0) + 0.2f * wobble(13, 1.0f);
+        const float streak = std::pow(0.5f + 0.5f * wobble(3, 2.0f), 24.0f);
+        const float shine = 0.8f + wave * 0.2f + streak * 0.6f;
+        c = {0.62f * shine, 0.78f * shine, 0.82f * shine, 0.35f + wave * 0.15f + streak * 0.3f};
+        return wave;
     });
     return material;
 }
@@ -520,35 +514,39 @@ void fadeToBorder(Canvas& canvas) {
         }
 }
 
-// A glow of falloff exp(-(r / width)^2) plus rays: rays along `rayCount` directions.
-Canvas makeGlow(int size, Colour core, Colour halo, float haloWidth, int rayCount, float rayLength,
-                float rayWidth, float ringRadius) {
+// One star of the shower falling from the logo's light: a hot point, a faint close glow and
+// thin rays. A few dozen of them overlap additively over the logo, so that all but the point
+// stays dim and the letters behind the shower can be read.
+struct StarLook {
+    Colour tint;
+    int rayCount;
+    float rayLength; // in sizes
+    float glow;      // strength of the close glow
+};
+
+Canvas makeStar(int size, const StarLook& look) {
     Canvas canvas = makeCanvas(size, size, {0, 0, 0, 1});
     const float c = size * 0.5f;
-    addLight(canvas, halo, [&](float x, float y) {
-        const float r = radial(x, y, c, c) / (size * haloWidth);
+    const Colour& tint = look.tint;
+    addLight(canvas, {tint.r * look.glow, tint.g * look.glow, tint.b * look.glow, 0},
+             [&](float x, float y) {
+                 const float r = radial(x, y, c, c) / (size * 0.08f);
+                 return std::exp(-r * r);
+             });
+    addLight(canvas, {1, 1, 1, 0}, [&](float x, float y) {
+        const float r = radial(x, y, c, c) / (size * 0.025f);
         return std::exp(-r * r);
     });
-    addLight(canvas, core, [&](float x, float y) {
-        const float r = radial(x, y, c, c) / (size * 0.06f);
-        return std::exp(-r * r);
-    });
-    for (int ray = 0; ray < rayCount; ++ray) {
-        const float angle = 3.14159265f * ray / rayCount;
+    for (int ray = 0; ray < look.rayCount; ++ray) {
+        const float angle = 3.14159265f * float(ray) / float(look.rayCount);
         const float ax = std::cos(angle), ay = std::sin(angle);
-        addLight(canvas, halo, [&](float x, float y) {
+        addLight(canvas, {tint.r * 0.5f, tint.g * 0.5f, tint.b * 0.5f, 0}, [&](float x, float y) {
             const float along = (x - c) * ax + (y - c) * ay;
             const float across = (x - c) * ay - (y - c) * ax;
-            const float fall = std::max(0.0f, 1.0f - std::fabs(along) / (size * rayLength));
-            return fall * fall * std::exp(-across * across / (rayWidth * rayWidth));
+            const float fall = std::max(0.0f, 1.0f - std::fabs(along) / (size * look.rayLength));
+            return fall * fall * fall * std::exp(-across * across / 0.5f);
         });
     }
-    if (ringRadius > 0)
-        addLight(canvas, {halo.r * 0.35f, halo.g * 0.35f, halo.b * 0.35f, 0},
-                 [&](float x, float y) {
-                     const float d = (radial(x, y, c, c) - size * ringRadius) / (size * 0.02f);
-                     return std::exp(-d * d);
-                 });
     fadeToBorder(canvas);
     return canvas;
 }
@@ -638,21 +636,12 @@ std::vector<NamedImage> generateInterfaceImages() {
     images.push_back({"Textur64.jpg", makeSphereMap(256)});
     images.push_back({"Flare10.png", canvasToImage(makeSparkle(256), 3)});
     const Colour blueWhite{0.6f, 0.7f, 1, 0}, warm{1, 0.8f, 0.5f, 0}, pale{0.8f, 0.85f, 1, 0};
-    images.push_back(
-        {"Flare11.png", canvasToImage(makeGlow(64, {1, 1, 1, 0}, blueWhite, 0.2f, 0, 0, 0, 0), 3)});
-    images.push_back(
-        {"Flare12.png",
-         canvasToImage(makeGlow(64, {1, 1, 1, 0}, pale, 0.08f, 2, 0.45f, 1.2f, 0), 3)});
-    images.push_back(
-        {"Flare13.png",
-         canvasToImage(makeGlow(64, {1, 1, 1, 0}, blueWhite, 0.07f, 3, 0.42f, 1.0f, 0), 3)});
-    images.push_back(
-        {"Flare14.png", canvasToImage(makeGlow(64, {1, 1, 1, 0}, warm, 0.12f, 0, 0, 0, 0.3f), 3)});
-    images.push_back(
-        {"Flare15.png",
-         canvasToImage(makeGlow(64, {1, 1, 1, 0}, pale, 0.06f, 1, 0.48f, 1.5f, 0), 3)});
-    images.push_back({"Flare16.png",
-                      canvasToImage(makeGlow(64, {1, 1, 1, 0}, warm, 0.05f, 4, 0.3f, 0.8f, 0), 3)});
+    const StarLook stars[6] = {{blueWhite, 4, 0.4f, 0.15f},  {pale, 2, 0.45f, 0.1f},
+                               {blueWhite, 3, 0.35f, 0.12f}, {warm, 0, 0, 0.2f},
+                               {pale, 1, 0.45f, 0.1f},       {warm, 4, 0.25f, 0.12f}};
+    for (int i = 0; i < 6; ++i)
+        images.push_back(
+            {"Flare" + std::to_string(11 + i) + ".png", canvasToImage(makeStar(64, stars[i]), 3)});
     images.push_back({"GammaLine.png", makeGammaLine()});
     images.push_back({"GammaSlider.png", makeGammaSlider()});
     images.push_back({"Cursor.jpg", makeCursor()});

@@ -1,7 +1,10 @@
 #include "support/test_support.h"
 
+#include <sys/wait.h>
+#include <GL/gl.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -74,6 +77,40 @@ HiddenGLWindow::~HiddenGLWindow() {
     if (context != nullptr) SDL_GL_DeleteContext(context);
     if (window != nullptr) SDL_DestroyWindow(window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+ToolRun runTool(const std::string& arguments, int timeoutSeconds) {
+    TempDir dir;
+    std::string command = "timeout -k 5 " + std::to_string(timeoutSeconds) +
+                          " " ZORX_BIN_DIR "/demotool " + arguments + " >" +
+                          shellQuoted(dir.file("out")) + " 2>" + shellQuoted(dir.file("err"));
+    int status = std::system(command.c_str());
+    ToolRun run;
+    if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    // timeout reports a signal of its child as 128 + the signal, and a run it ended as 124.
+    if (run.exitCode > 128) run.signal = run.exitCode - 128;
+    if (run.exitCode == 124) run.signal = SIGTERM;
+    std::vector<unsigned char> out = readWholeFile(dir.file("out")),
+                               err = readWholeFile(dir.file("err"));
+    run.out.assign(out.begin(), out.end());
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
+
+unsigned texelTexture(const uint8_t texel[4]) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    return name;
 }
 
 std::vector<unsigned char> readWholeFile(const std::string& path) {

@@ -48,6 +48,19 @@ struct HiddenGLWindow {
     bool ok = false;
 };
 
+// demotool run with the arguments (shell words), its standard output and error captured
+// apart. A run longer than timeoutSeconds is ended; a signal that ended it is in `signal`.
+struct ToolRun {
+    int exitCode = -1;
+    int signal = 0;
+    std::string out, err;
+};
+ToolRun runTool(const std::string& arguments, int timeoutSeconds);
+std::string shellQuoted(const std::string& text);
+
+// A new 2D texture of one RGBA texel, nearest-filtered, left bound on the active unit.
+unsigned texelTexture(const uint8_t texel[4]);
+
 std::vector<unsigned char> readWholeFile(const std::string& path);
 void writeWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);
 

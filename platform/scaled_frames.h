@@ -1,0 +1,41 @@
+// The main window's frames where the window does not have the configured size: full screen on
+// a desktop that keeps its own mode, and a window made smaller to fit the usable desktop. The
+// demo still draws every frame at the configured size, off-screen; the swap shows it scaled
+// to the window, with black bars where the aspects differ, and mouse positions are taken back
+// into frame pixels.
+#pragma once
+
+#include "platform/offscreen_frame.h"
+
+struct FrameArea {
+    int x = 0; // from the left
+    int y = 0; // from the top (the same from the bottom: areas are centred)
+    int width = 0;
+    int height = 0;
+};
+
+// The largest size of a width x height frame's aspect within areaWidth x areaHeight, centred
+// there (at least 1 x 1; empty for a frame or an area without pixels).
+FrameArea fitAspect(int width, int height, int areaWidth, int areaHeight);
+// A point of the window in frame pixels, for a frame shown in the area `shown`; points on
+// the bars go to the frame's nearest edge.
+void windowPointToFrame(const FrameArea& shown, int frameWidth, int frameHeight, int& x, int& y);
+
+struct ScaledFramesState {
+    bool active = false;
+    OffscreenFrame drawn;    // where the demo draws, multisampled as configured
+    OffscreenFrame resolved; // the finished multisampled frame, one sample per pixel
+};
+extern ScaledFramesState scaledFrames;
+
+// In the window's context: frames of width x height with the configured depth bits and
+// samples (0 for none) are drawn off-screen from now on. False where the driver cannot;
+// the frames then go to the window as they are.
+bool startScaledFrames(int width, int height, int depthBits, int samples);
+void stopScaledFrames();
+// The finished frame into the window's back buffer, scaled to windowWidth x windowHeight;
+// then drawing goes on off-screen. The caller swaps in between.
+void showScaledFrame(int windowWidth, int windowHeight);
+void drawScaledFrames();
+// Selects the finished frame for reading (glReadPixels).
+void readScaledFrame();

@@ -1,0 +1,73 @@
+// demotool as a command-line tool: every command given a missing, empty or damaged input (or
+// an output it cannot write) ends with exactly one error line "demotool: COMMAND: ..." and
+// exit code 1, never with an uncaught exception or a signal; how engine reports read so.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "image_files.h"
+#include "support/test_support.h"
+#include "tools/tool_report.h"
+
+namespace {
+
+TEST(DemotoolSweep, BadInputsAndOutputsEndInOneErrorLine) {
+    TempDir dir;
+    std::vector<unsigned char> garbage(3000);
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = uint8_t((i * 7919) >> 3);
+    writeWholeFile(dir.file("garbage"), garbage);
+    writeWholeFile(dir.file("empty"), {});
+    const uint8_t grey[4] = {90, 90, 90, 255};
+    ASSERT_TRUE(writePng(dir.file("in.png"), 4, 4, grey));
+    // @ stands for the folder, % for the input.
+    std::vector<std::string> runs = {"build-data @/garbage",       "build-data @/garbage/below",
+                                     "resources @/garbage",        "pack @ @/in.png",
+                                     "pack @/no/out.dat @/in.png", "decode @/in.png @/no/out.png",
+                                     "decode @/in.png @"};
+    // Each command on a missing file, one in a missing folder, an empty one, garbage and a
+    // folder (but pack, for which any bytes make a bigfile member, not on garbage).
+    for (std::string command :
+         {"pack @/out.dat %", "list %", "extract % Film_03.3ds @/out", "decode % @/out.png",
+          "inspect % --no-textures", "inspect % --json", "mix % @/out.wav",
+          "view % --no-textures --size 64x48 --shot @/out.png"})
+        for (const char* input : {"@/missing", "@/no/input", "@/empty", "@/garbage", "@"})
+            if (!command.starts_with("pack") || input != std::string("@/garbage"))
+                runs.push_back(std::string(command).replace(command.find('%'), 1, input));
+    for (std::string run : runs) {
+        for (size_t at = run.find('@'); at != std::string::npos; at = run.find('@'))
+            run.replace(at, 1, dir.path);
+        ToolRun result = runTool(run, 60);
+        std::string command = run.substr(0, run.find(' '));
+        SCOPED_TRACE(run + "\n" + result.err);
+        EXPECT_EQ(result.signal, 0) << "ended by a signal or hung";
+        EXPECT_EQ(result.exitCode, 1);
+        // One line of the tool's own (a display probe of the system's libraries may add more).
+        const std::string lines = "\n" + result.err, head = "\ndemotool: " + command + ": ";
+        EXPECT_NE(lines.find(head), std::string::npos);
+        EXPECT_EQ(lines.find("\ndemotool:", lines.find(head) + 1), std::string::npos);
+        EXPECT_TRUE(result.err.ends_with("\n"));
+        for (const char* sign : {"terminate", "internal error", "\t", "warning"})
+            EXPECT_EQ(result.err.find(sign), std::string::npos) << sign;
+    }
+}
+
+TEST(DemotoolReports, EngineBoxesReadAsOneLine) {
+    const struct {
+        BoxKind kind;
+        std::string text;
+        int errorNumber;
+        std::string line;
+    } cases[] = {
+        {BoxKind::Fatal, fileErrorText("x/y.3ds"), ENOENT,
+         "cannot open \"x/y.3ds\": No such file or directory"},
+        {BoxKind::Fatal, "No \"a\" in bigfile : b\n\n" + std::string(kFileAccessText), ENOENT,
+         "No \"a\" in bigfile : b"},
+        {BoxKind::Notice, "Failed !\n\nReasons :\n- one\t!", 0,
+         "warning: Failed ! Reasons : - one !"},
+        {BoxKind::Question, "Overwrite ?", 0, "warning: Overwrite ? yes"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(toolReportLine(c.kind, c.text, c.errorNumber), c.line);
+}
+
+} // namespace
