@@ -99,7 +99,7 @@ cells() { # "median p95 max" BASE_MEDIAN
         echo "| $1 | | "
         return
     fi
-    echo "| $median | $p95 | $max "
+    printf '| %.1f | %.1f | %.1f ' "$median" "$p95" "$max"
 }
 
 verdict() { # "median p95 max" BASE_MEDIAN
