@@ -11,7 +11,6 @@
 #include "config/configuration.h"
 #include "fatal_pattern.h"
 #include "render/render_targets.h"
-#include "resources/textures.h"
 #include "support/test_support.h"
 
 namespace {
@@ -231,9 +230,6 @@ TEST_F(CapabilityCheck, SoftwareRasteriserLowersSettingsForThisRunOnly) {
     EXPECT_EQ(running.textureCompression, 0);
     EXPECT_EQ(running.anisotropy, 1.0f);
     EXPECT_EQ(running.multisampling, 3) << "multisampling keeps its pace";
-    configureTextures();
-    EXPECT_EQ(textureState.quality.compression, 0) << "textures are made as for the run";
-    EXPECT_EQ(textureState.quality.anisotropy, 1.0f);
     const ConfigBlock2& stored = configState.record.block2;
     EXPECT_TRUE(stored.textureCompression == 1 && stored.multisampling == 3);
     EXPECT_EQ(stored.anisotropy, 8) << "the driver's maximum is kept";
@@ -349,10 +345,6 @@ TEST(SoftwareRasteriser, NoticeNamesWhatWasLowered) {
          so + "2x anisotropic texture filtering would make the demo far too slow.\n\nYour "
               "configuration keeps this setting for a 3D card.\nThe application will continue "
               "without anisotropic filtering for this run..."},
-        {{3, 0, 1.0f, 0},
-         so + "s3tc (texture compression) would make the demo far too slow.\n\nYour "
-              "configuration keeps this setting for a 3D card.\nThe application will continue "
-              "without s3tc for this run..."},
         {{3, 0, 4.0f, 1},
          so + "s3tc (texture compression) and 4x anisotropic texture filtering would make the "
               "demo far too slow.\n\nYour configuration keeps these settings for a 3D "
