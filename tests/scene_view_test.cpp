@@ -399,3 +399,16 @@ TEST(ViewHelp, EveryCharacterHasAGlyphAndLinesFit) {
 }
 
 } // namespace
+
+// The viewer's textures: the demo's built-in quality where the driver keeps it, and on a
+// software rasteriser neither compressed nor anisotropic (either makes a frame take seconds).
+TEST(ViewTextures, SoftwareRasterisersDrawWithoutCompressionOrAnisotropy) {
+    const CapabilitySettings kept = {1, 0, 4.0f, 0};
+    TextureQuality hardware = viewerTextureQuality("Mesa Intel(R) UHD Graphics 620", kept);
+    EXPECT_EQ(hardware.compression, 1);
+    EXPECT_EQ(hardware.anisotropy, 4.0f);
+    TextureQuality software = viewerTextureQuality("llvmpipe (LLVM 15.0.6, 256 bits)", kept);
+    EXPECT_EQ(software.compression, 0);
+    EXPECT_EQ(software.anisotropy, 1.0f);
+    EXPECT_EQ(software.filtering, 0);
+}

@@ -62,6 +62,20 @@ struct Viewer {
     bool helpKeyDown = false;
 };
 
+// The engine with the demo's built-in texture quality, less what the driver cannot honour and
+// what a software rasteriser draws far too slowly.
+void startViewerEngine(RenderSettings settings) {
+    const TextureQuality builtIn;
+    settings.textureCompressionMode = builtIn.compression;
+    settings.textureFilterMode = builtIn.filtering;
+    settings.anisotropy = builtIn.anisotropy;
+    TextureQuality quality =
+        viewerTextureQuality(glStrings.renderer, initEngine(settings, driverQuery(glStrings)));
+    setTextureQuality(quality);
+    renderState.settings.textureCompressionMode = quality.compression;
+    renderState.settings.anisotropy = quality.anisotropy;
+}
+
 // The working folder (the scene's) holds the demo's bigfile.
 bool bigfileHere() {
     std::error_code error;
@@ -317,7 +331,7 @@ int runView(int argc, char** argv) {
     settings.screenWidth = options.width, settings.screenHeight = options.height;
     settings.fullscreen = false, settings.verticalSync = false;
     settings.multisampleMode = 0;
-    initEngine(settings, driverQuery(glStrings));
+    startViewerEngine(settings);
     buildNormalisationCubeMap();
     setSceneModelDefaults(); // bump-mapped objects are lit per pixel, as in the demo
     initSceneGraph();

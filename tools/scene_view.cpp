@@ -117,6 +117,15 @@ bool parseViewSize(const std::string& text, int32_t& width, int32_t& height) {
     return true;
 }
 
+TextureQuality viewerTextureQuality(std::string_view renderer, const CapabilitySettings& kept) {
+    CapabilitySettings run = softwareRasteriserSettings(renderer, kept);
+    TextureQuality quality;
+    quality.compression = run.textureCompression;
+    quality.filtering = run.textureFiltering;
+    quality.anisotropy = run.anisotropy;
+    return quality;
+}
+
 bool parseViewArguments(int argc, char** argv, ViewOptions& options, std::string& error) {
     for (int i = 0; i < argc; ++i) {
         if (argv[i][0] == '-' && argv[i][1] != '\0') {

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/math.h"
+#include "render/capabilities.h"
+#include "resources/textures.h"
 
 struct SceneObject;
 
@@ -22,6 +24,10 @@ struct ViewOptions {
     std::string shotFile;   // not empty: one picture off-screen, then exit
     int32_t frameCount = 0; // above 0: draw this many frames in a row, report their time, exit
 };
+
+// The scene's texture quality: the demo's built-in one as the capability check kept it, and
+// on a software rasteriser without what the demo leaves out there (compression, anisotropy).
+TextureQuality viewerTextureQuality(std::string_view renderer, const CapabilitySettings& kept);
 
 // Parses the arguments after "view". False with a reason in error for a bad command line.
 bool parseViewArguments(int argc, char** argv, ViewOptions& options, std::string& error);
