@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "render/render_targets.h"
+#include "resources/texture_record.h"
 #include "sound/fsound.h"
 
 struct ParticleSystem;
@@ -14,16 +15,17 @@ inline constexpr const char* kStarSystemId = "SternPS";
 
 // GL names of the 2D and effect textures the loading phase loads.
 struct DemoTextures {
-    uint32_t gammaLine = 0;   // "GammaLine.png"
-    uint32_t gammaSlider = 0; // "GammaSlider.png"
-    uint32_t cursor = 0;      // "Cursor.jpg", colour-keyed
-    uint32_t presents = 0;    // "Presents.png"
-    uint32_t poweredBy = 0;   // "PoweredBy.png"
-    uint32_t engineLogo = 0;  // "ZORXOpenGL.jpg"
-    uint32_t comingSoon = 0;  // "ComingSoon.png"
-    uint32_t texture20 = 0;   // "Textur20.png", the fade image
-    uint32_t texture64 = 0;   // "Textur64.jpg", the sphere map
-    uint32_t flare = 0;       // "Flare10.png"
+    uint32_t gammaLine = 0;                     // "GammaLine.png"
+    uint32_t gammaSlider = 0;                   // "GammaSlider.png"
+    uint32_t cursor = 0;                        // "Cursor.jpg", colour-keyed
+    uint32_t presents = 0;                      // "Presents.png"
+    uint32_t poweredBy = 0;                     // "PoweredBy.png"
+    uint32_t engineLogo = 0;                    // "ZORXOpenGL.jpg"
+    uint32_t comingSoon = 0;                    // "ComingSoon.png"
+    uint32_t texture20 = 0;                     // "Textur20.png", the fade image
+    uint32_t texture64 = 0;                     // "Textur64.jpg", the sphere map
+    uint32_t flare = 0;                         // "Flare10.png"
+    const TextureRecord* flareTexels = nullptr; // its size and where its texels are lit
 };
 
 struct DemoState {

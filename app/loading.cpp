@@ -138,7 +138,9 @@ void loadInterface() {
     options.noMipmaps = options.noAnisotropy = false;
     textures.texture64 = loadBigfileTexture("Textur64.jpg");
     options.noAnisotropy = true;
-    textures.flare = loadBigfileTexture("Flare10.png");
+    int32_t flare = loadTexture("Flare10.png", appState.archive);
+    textures.flareTexels = textureState.records[flare];
+    textures.flare = textures.flareTexels->glName;
     advance(20);
     options.noMipmaps = true;
     options.clamp = false;

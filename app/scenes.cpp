@@ -189,7 +189,8 @@ void drawFlares(const Vec3& origin, uint32_t t) {
         camera.roll = angle;
         applyCamera(false);
         glPopMatrix();
-        drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview);
+        drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview,
+                      demoState.textures.flareTexels);
     }
     camera.roll = 0.0f;
     applyCamera(true);

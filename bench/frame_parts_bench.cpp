@@ -237,7 +237,8 @@ void measureFirstSceneParts(uint32_t t) {
         glEnable(GL_BLEND);
         glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
         for (int i = 0; i < 2; ++i)
-            drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview);
+            drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview,
+                          demoState.textures.flareTexels);
     });
     glDisable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);

@@ -11,6 +11,7 @@
 #include "platform/failure.h"
 #include "platform/memory.h"
 #include "render/debug_display.h"
+#include "render/lit_squares.h"
 #include "render/render_state.h"
 #include "render/statistics.h"
 #include "resources/textures.h"
@@ -74,16 +75,19 @@ void drawOutline(const Vec3 corners[4]) {
 // Corners run top-left, top-right, bottom-right, bottom-left. The two triangles of the strip
 // top-left, bottom-left, top-right, bottom-right, inside a glBegin(GL_TRIANGLES) of the
 // caller's.
-void sendTexturedSquare(const Vec3 corners[4]) {
+// The part of the texture on the same part of the square, as two triangles.
+void sendTexturedSquare(const Vec3 corners[4], const TexturePart& part) {
     struct Corner {
         int32_t index;
-        float u, v;
+        bool right, bottom;
     };
-    static constexpr Corner kTriangles[6] = {{0, 0, 0}, {3, 0, 1}, {1, 1, 0},
-                                             {1, 1, 0}, {3, 0, 1}, {2, 1, 1}};
+    static constexpr Corner kTriangles[6] = {{0, false, false}, {3, false, true}, {1, true, false},
+                                             {1, true, false},  {3, false, true}, {2, true, true}};
+    Vec3 drawn[4];
+    partCorners(corners, part, drawn);
     for (const Corner& c : kTriangles) {
-        glTexCoord2f(c.u, c.v);
-        const Vec3& p = corners[c.index];
+        glTexCoord2f(c.right ? part.s1 : part.s0, c.bottom ? part.t1 : part.t0);
+        const Vec3& p = drawn[c.index];
         glVertex3f(p.x, p.y, p.z);
     }
 }
@@ -222,7 +226,10 @@ void placeParticle(const ParticleSystem& system, const Particle& particle, float
               f * system.colour[3]);
 }
 
-void drawParticleSquares(const ParticleSystem& system, int32_t texture, float growthDelta) {
+// Squares of one texture (all for -1). With `trimmed`, each draws only the part of its texture
+// that can add to the picture at its size on screen.
+void drawParticleSquares(const ParticleSystem& system, int32_t texture, float growthDelta,
+                         const WindowMapping* trimmed) {
     int32_t batchTexture = -1;
     for (int32_t j = 0; j < system.poolCount; ++j) {
         const Particle& particle = system.particles[j];
@@ -235,21 +242,16 @@ void drawParticleSquares(const ParticleSystem& system, int32_t texture, float gr
         }
         Vec3 corners[4];
         placeParticle(system, particle, growthDelta, corners);
-        sendTexturedSquare(corners);
+        TexturePart part;
+        if (trimmed != nullptr) {
+            const TextureRecord& record = *system.textures[batchTexture];
+            float texelsPerPixel =
+                squareTexelsPerPixel(*trimmed, corners, record.width, record.height);
+            part = litTexturePart(record, texelsPerPixel, trimmed->lodBias);
+        }
+        sendTexturedSquare(corners, part);
     }
     if (batchTexture >= 0) glEnd();
-}
-
-// Added up without depth writes, the squares give the same picture in any order, so they
-// can go in one batch per texture; blended otherwise, they keep the pool's order.
-bool drawnInAnyOrder() {
-    GLint source = 0, destination = 0;
-    GLboolean depthWrites = GL_TRUE;
-    glGetIntegerv(GL_BLEND_SRC, &source);
-    glGetIntegerv(GL_BLEND_DST, &destination);
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
-    return glIsEnabled(GL_BLEND) && depthWrites == GL_FALSE && destination == GL_ONE &&
-           (source == GL_ONE || source == GL_SRC_ALPHA);
 }
 
 void drawParticleOutlines(const ParticleSystem& system, float growthDelta) {
@@ -277,11 +279,16 @@ void drawParticles(const ParticleSystem& system) {
     }
     selectTextureUnit(0);
     glEnable(GL_TEXTURE_2D);
-    if (drawnInAnyOrder()) {
+    // Added up without depth writes, the squares give the same picture in any order, so they
+    // go in one batch per texture; blended otherwise, they keep the pool's order.
+    if (addedWithoutDepthWrites()) {
+        WindowMapping mapping;
+        bool trimmed = blackTexelsAddNothing();
+        if (trimmed) mapping = currentWindowMapping();
         for (int32_t texture = 0; texture < system.textureCount; ++texture)
-            drawParticleSquares(system, texture, growthDelta);
+            drawParticleSquares(system, texture, growthDelta, trimmed ? &mapping : nullptr);
     } else {
-        drawParticleSquares(system, -1, growthDelta);
+        drawParticleSquares(system, -1, growthDelta, nullptr);
     }
     glDisable(GL_TEXTURE_2D);
 }

@@ -8,6 +8,7 @@
 #include "platform/failure.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
+#include "render/lit_squares.h"
 #include "render/statistics.h"
 #include "render/texture_modes.h"
 
@@ -239,7 +240,8 @@ void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners
     corners[3] = centre - r - u; // bottom-left
 }
 
-void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16]) {
+void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16],
+                   const TextureRecord* texels) {
     glDepthMask(GL_FALSE);
     Vec3 c[4];
     billboardCornersFromMatrix(centre, halfSize, c, matrix);
@@ -252,13 +254,21 @@ void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const flo
         selectTextureUnit(0);
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, texture);
+        TexturePart part;
+        if (texels != nullptr && blackTexelsAddNothing()) {
+            WindowMapping mapping = currentWindowMapping();
+            float texelsPerPixel = squareTexelsPerPixel(mapping, c, texels->width, texels->height);
+            part = litTexturePart(*texels, texelsPerPixel, mapping.lodBias);
+        }
+        Vec3 p[4];
+        partCorners(c, part, p);
         const Vec3& normal = renderState.camera.backDirection;
         glBegin(GL_TRIANGLE_STRIP);
         glNormal3f(normal.x, normal.y, normal.z);
-        glTexCoord2f(0.0f, 0.0f), glVertex3f(c[0].x, c[0].y, c[0].z);
-        glTexCoord2f(0.0f, 1.0f), glVertex3f(c[3].x, c[3].y, c[3].z);
-        glTexCoord2f(1.0f, 0.0f), glVertex3f(c[1].x, c[1].y, c[1].z);
-        glTexCoord2f(1.0f, 1.0f), glVertex3f(c[2].x, c[2].y, c[2].z);
+        glTexCoord2f(part.s0, part.t0), glVertex3f(p[0].x, p[0].y, p[0].z);
+        glTexCoord2f(part.s0, part.t1), glVertex3f(p[3].x, p[3].y, p[3].z);
+        glTexCoord2f(part.s1, part.t0), glVertex3f(p[1].x, p[1].y, p[1].z);
+        glTexCoord2f(part.s1, part.t1), glVertex3f(p[2].x, p[2].y, p[2].z);
         glEnd();
         glDisable(GL_TEXTURE_2D);
     }

@@ -11,6 +11,8 @@
 
 #include "platform/math.h"
 
+struct TextureRecord;
+
 // Settings this module reads, copied from the configuration by the start-up code once.
 struct RenderSettings {
     int32_t screenWidth = 1024;
@@ -103,5 +105,7 @@ void billboardCorners(const Vec3& centre, float halfSize, Vec3 corners[4]);
 // The same with right and up from rows 0 and 1 of a column-major matrix.
 void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners[4],
                                 const float matrix[16]);
-// One textured camera-facing square (an outline in wireframe mode).
-void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16]);
+// One textured camera-facing square (an outline in wireframe mode). Given the texture's record,
+// a square added to the picture draws only the part whose texels can add to it.
+void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16],
+                   const TextureRecord* texels = nullptr);

@@ -89,6 +89,10 @@ void uploadTexture(TextureRecord& record, const uint8_t* pixels,
                    "the programmer !");
     generateTextureNames(1, &record.glName);
     glBindTexture(GL_TEXTURE_2D, record.glName);
+    if (pixels != nullptr) {
+        record.lit = litTexels(pixels, record.width, record.height);
+        record.litKnown = true;
+    }
     applyWrapMode(options);
     applyAnisotropy(GL_TEXTURE_2D, options.noAnisotropy);
     int32_t filtering = options.noMipmaps ? 2 : textureState.quality.filtering;

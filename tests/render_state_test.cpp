@@ -5,11 +5,14 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "fatal_pattern.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
+#include "render/lit_squares.h"
 #include "render/statistics.h"
 #include "support/test_support.h"
 
@@ -376,3 +379,185 @@ TEST(RenderStateDeathTest, ZeroNearPlaneIsFatal) {
 }
 
 } // namespace
+
+// --- Added squares drawn only where their texels are lit ---------------------------------
+
+namespace {
+
+// A 64 x 64 RGBA texture, black but for a lit block [x0, x1) x [y0, y1).
+std::vector<uint8_t> blockTexture(int x0, int y0, int x1, int y1, uint8_t value = 200) {
+    std::vector<uint8_t> rgba(64 * 64 * 4, 0);
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            uint8_t* texel = &rgba[(y * 64 + x) * 4];
+            texel[0] = texel[1] = texel[2] = value;
+        }
+    for (int i = 3; i < 64 * 64 * 4; i += 4) rgba[i] = 255;
+    return rgba;
+}
+
+TextureRecord recordOf(const std::vector<uint8_t>& rgba) {
+    TextureRecord record;
+    setTextureSize(record, 64, 64);
+    record.lit = litTexels(rgba.data(), 64, 64);
+    record.litKnown = true;
+    return record;
+}
+
+} // namespace
+
+TEST(LitSquares, LitTexelsAreTheSmallestRectangleOfColour) {
+    struct Case {
+        int x0, y0, x1, y1;
+        TexelRect want;
+    } cases[] = {
+        {0, 0, 0, 0, {}},                   // all black (alpha alone lights nothing)
+        {10, 20, 11, 21, {10, 20, 11, 21}}, // one texel
+        {3, 5, 40, 9, {3, 5, 40, 9}},
+        {0, 0, 64, 64, {0, 0, 64, 64}},
+    };
+    for (const Case& c : cases) {
+        TexelRect lit = litTexels(blockTexture(c.x0, c.y0, c.x1, c.y1).data(), 64, 64);
+        EXPECT_EQ(lit.x0, c.want.x0);
+        EXPECT_EQ(lit.y0, c.want.y0);
+        EXPECT_EQ(lit.x1, c.want.x1);
+        EXPECT_EQ(lit.y1, c.want.y1);
+    }
+}
+
+TEST(LitSquares, PartGrowsByTheFilterReachAndFallsBackToTheWholeTexture) {
+    // Magnified twice over or more, a sample reads level 0 alone.
+    EXPECT_EQ(trilinearReach(0.25f, 0.0f), 6);
+    EXPECT_EQ(trilinearReach(0.75f, 0.0f), 9); // near level 0: one level to spare
+    EXPECT_EQ(trilinearReach(1.0f, 0.0f), 14); // levels 0 and 1, one to spare
+    EXPECT_EQ(trilinearReach(4.0f, 0.0f), 44); // levels 2 and 3, one to spare
+    EXPECT_EQ(trilinearReach(1.0f, 2.0f), 44); // the LOD bias counts as minification
+    std::vector<uint8_t> centre = blockTexture(24, 28, 40, 36);
+    TextureRecord record = recordOf(centre);
+    struct Case {
+        float texelsPerPixel;
+        TexturePart want;
+    } cases[] = {
+        {0.25f, {18 / 64.0f, 22 / 64.0f, 46 / 64.0f, 42 / 64.0f}},
+        {1.0f, {10 / 64.0f, 14 / 64.0f, 54 / 64.0f, 50 / 64.0f}},
+        {4.0f, {}}, // the reach comes to the edges
+        {0.0f, {}}, // size unknown
+    };
+    for (const Case& c : cases) {
+        TexturePart part = litTexturePart(record, c.texelsPerPixel, 0.0f);
+        EXPECT_FLOAT_EQ(part.s0, c.want.s0) << c.texelsPerPixel;
+        EXPECT_FLOAT_EQ(part.t0, c.want.t0) << c.texelsPerPixel;
+        EXPECT_FLOAT_EQ(part.s1, c.want.s1) << c.texelsPerPixel;
+        EXPECT_FLOAT_EQ(part.t1, c.want.t1) << c.texelsPerPixel;
+    }
+    record.litKnown = false;
+    EXPECT_TRUE(litTexturePart(record, 0.25f, 0.0f).whole());
+    TextureRecord black = recordOf(blockTexture(0, 0, 0, 0));
+    TexturePart none = litTexturePart(black, 0.25f, 0.0f);
+    EXPECT_EQ(none.s1 - none.s0, 0.0f);
+}
+
+TEST(LitSquares, PartCornersKeepTheSquaresEdges) {
+    const Vec3 square[4] = {{-1, 1, 0}, {1, 1, 0}, {1, -1, 0}, {-1, -1, 0}};
+    Vec3 corners[4];
+    partCorners(square, TexturePart{}, corners);
+    for (int i = 0; i < 4; ++i) expectVec(corners[i], square[i], 0.0f);
+    partCorners(square, TexturePart{0.25f, 0.0f, 0.5f, 0.75f}, corners);
+    expectVec(corners[0], {-0.5f, 1.0f, 0.0f});
+    expectVec(corners[1], {0.0f, 1.0f, 0.0f});
+    expectVec(corners[2], {0.0f, -0.5f, 0.0f});
+    expectVec(corners[3], {-0.5f, -0.5f, 0.0f});
+}
+
+// Added over black, a billboard of a mostly black mipmapped texture draws the same picture
+// (within the rounding of the interpolated texture coordinates) from only its lit part.
+class LitBillboardGL : public BillboardGL {
+  protected:
+    std::vector<uint8_t> picture(const TextureRecord* texels) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        glDepthMask(GL_FALSE);
+        EXPECT_TRUE(blackTexelsAddNothing());
+        drawBillboard({0.0f, 0.0f, -1.3f}, 1.2f, lit, renderState.modelview, texels);
+        glDisable(GL_BLEND);
+        std::vector<uint8_t> pixels(64 * 64 * 4);
+        glReadPixels(0, 0, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+    void upload(const std::vector<uint8_t>& rgba) {
+        glGenTextures(1, &lit);
+        glBindTexture(GL_TEXTURE_2D, lit);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    }
+    void TearDown() override {
+        if (lit != 0) glDeleteTextures(1, &lit);
+        BillboardGL::TearDown();
+    }
+    GLuint lit = 0;
+};
+
+TEST_F(LitBillboardGL, OnlyTheLitPartIsDrawnAndThePictureStays) {
+    std::vector<uint8_t> rgba = blockTexture(26, 26, 38, 38, 255);
+    upload(rgba);
+    TextureRecord record = recordOf(rgba);
+    WindowMapping mapping = currentWindowMapping();
+    Vec3 corners[4];
+    billboardCornersFromMatrix({0.0f, 0.0f, -1.3f}, 1.2f, corners, renderState.modelview);
+    float texelsPerPixel = squareTexelsPerPixel(mapping, corners, 64, 64);
+    // Magnified: the square spans 2.4 / 1.3 of the view's height at a 45 degree field of view.
+    float side = 64.0f * 2.4f / (2.0f * 1.3f * std::tan(float(M_PI) / 8.0f));
+    EXPECT_NEAR(texelsPerPixel, 64.0f / side, 0.01f);
+    EXPECT_FALSE(litTexturePart(record, texelsPerPixel, 0.0f).whole());
+
+    std::vector<uint8_t> whole = picture(nullptr);
+    std::vector<uint8_t> part = picture(&record);
+    int differing = 0, largest = 0, litPixels = 0;
+    for (size_t i = 0; i < whole.size(); i += 4) {
+        litPixels += whole[i] != 0;
+        int difference = std::abs(int(whole[i]) - int(part[i]));
+        differing += difference != 0;
+        largest = std::max(largest, difference);
+    }
+    EXPECT_GT(litPixels, 100);
+    EXPECT_LE(largest, 1) << differing << " pixels differ";
+}
+
+TEST_F(BillboardGL, TheWholeSquareIsDrawnWhereBlackChangesThePicture) {
+    struct Case {
+        const char* what;
+        void (*set)();
+        void (*reset)();
+    } cases[] = {
+        {"fog", [] { glEnable(GL_FOG); }, [] { glDisable(GL_FOG); }},
+        {"depth writes", [] { glDepthMask(GL_TRUE); }, [] { glDepthMask(GL_FALSE); }},
+        {"texture added", [] { glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD); },
+         [] { glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE); }},
+        {"blended over", [] { glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); },
+         [] { glBlendFunc(GL_SRC_ALPHA, GL_ONE); }},
+        {"separate specular",
+         [] {
+             glEnable(GL_LIGHTING);
+             glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+         },
+         [] {
+             glDisable(GL_LIGHTING);
+             glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SINGLE_COLOR);
+         }},
+    };
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glDepthMask(GL_FALSE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    EXPECT_TRUE(blackTexelsAddNothing());
+    for (const Case& c : cases) {
+        c.set();
+        EXPECT_FALSE(blackTexelsAddNothing()) << c.what;
+        c.reset();
+        EXPECT_TRUE(blackTexelsAddNothing()) << c.what;
+    }
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+}
