@@ -9,7 +9,11 @@
 // blended pixels takes when drawn as full-view quads in one context (the hall and the stars
 // count the samples that pass the depth test).
 //
-//   xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_parts_bench [WIDTH HEIGHT [STEP_MS]]
+//   xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_parts_bench
+//       [WIDTH HEIGHT [STEP_MS [FROM_MS TO_MS]]]
+//
+// FROM_MS and TO_MS measure the parts only in that stretch of each scene's time (the frame
+// times still cover the whole run), e.g. 36000 45000 for the first scene's close-up.
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <SDL.h>
@@ -58,6 +62,8 @@ struct BenchState {
     Sequence lastSequence = Sequence::Gamma;
     bool lastHadParts = false;
     int frameNumber = 0;
+    uint32_t partsFrom = 0; // the stretch of scene time whose parts are measured
+    uint32_t partsTo = UINT32_MAX;
     std::map<Sequence, std::vector<double>> frameTimes;
     std::map<std::string, std::vector<double>> partTimes;  // "first: hall", ...
     std::map<std::string, std::vector<double>> partPixels; // pixels each sample wrote
@@ -227,8 +233,12 @@ void measureFirstSceneParts(uint32_t t) {
     glEnable(GL_BLEND);
     glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
     timeCountedPart("first: stars", [] {
+        // As the scene draws them: added, without depth writes.
         glEnable(GL_DEPTH_TEST);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        glDepthMask(GL_FALSE);
         if (demoState.starSystem != nullptr) drawParticles(*demoState.starSystem);
+        glDepthMask(GL_TRUE);
     });
     timeCountedPart("first: flares", [] {
         SceneObject* light = findObject("kslogol");
@@ -281,7 +291,8 @@ void frameStarts(Sequence sequence, uint32_t sceneMs) {
         bench.genQueries(1, &bench.samplesQuery);
         measureFloor();
     }
-    if (scene && ++bench.frameNumber % 5 == 0) {
+    bool measured = sceneMs >= bench.partsFrom && sceneMs <= bench.partsTo;
+    if (scene && ++bench.frameNumber % 5 == 0 && measured) {
         bench.lastHadParts = true;
         if (sequence == Sequence::First && sceneMs <= 45000) measureFirstSceneParts(sceneMs);
         if (sequence == Sequence::Second && sceneMs <= 60000) measureSecondSceneParts(sceneMs);
@@ -334,6 +345,10 @@ int main(int argc, char** argv) {
         bench.height = std::atoi(argv[2]);
     }
     if (argc >= 4) step = argv[3];
+    if (argc >= 6) {
+        bench.partsFrom = uint32_t(std::atol(argv[4]));
+        bench.partsTo = uint32_t(std::atol(argv[5]));
+    }
     if (!std::filesystem::exists(ZORX_DATA_DIR "/Film_03.dat")) {
         std::fprintf(stderr, "build the demo_data target first\n");
         return 1;
