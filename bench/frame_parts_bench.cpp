@@ -209,7 +209,13 @@ void measureFirstSceneParts(uint32_t t) {
         finishTarget(targets[2]);
         finishTarget(targets[3]);
     });
-    timePart("first: glow quad", windowPixels(), [&] { drawResultQuad(*glow, true, 3.0f); });
+    // Its pixels: the rectangle the quad is scissored to.
+    overlay2D.quad.flip = true;
+    PixelRect drawn =
+        quadFootprint(*glow, -1.0f, 1.0f, 2.0f, 2.0f, bench.width, bench.height, 3.0f);
+    overlay2D.quad.flip = false;
+    timePart("first: glow quad", double(drawn.x1 - drawn.x0) * double(drawn.y1 - drawn.y0),
+             [&] { drawResultQuad(*glow, true, 3.0f); });
     // What the passes cost beyond their pixels: the same passes with nothing to draw (the
     // switches, the clears, the flushes and the mipmaps), and one switch to a target and back.
     timePart("first: glow passes, no pixels", 0, [&] {
