@@ -5,10 +5,10 @@
 #include <cstdint>
 
 #include "render/render_targets.h"
-#include "resources/texture_record.h"
 #include "sound/fsound.h"
 
 struct ParticleSystem;
+struct TextureRecord;
 
 // The star particle system's ID in the particle registry.
 inline constexpr const char* kStarSystemId = "SternPS";

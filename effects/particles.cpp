@@ -72,10 +72,9 @@ void drawOutline(const Vec3 corners[4]) {
     glEnd();
 }
 
-// Corners run top-left, top-right, bottom-right, bottom-left. The two triangles of the strip
-// top-left, bottom-left, top-right, bottom-right, inside a glBegin(GL_TRIANGLES) of the
-// caller's.
-// The part of the texture on the same part of the square, as two triangles.
+// Corners run top-left, top-right, bottom-right, bottom-left. The part of the texture on the
+// same part of the square, as the two triangles of the strip top-left, bottom-left, top-right,
+// bottom-right, inside a glBegin(GL_TRIANGLES) of the caller's.
 void sendTexturedSquare(const Vec3 corners[4], const TexturePart& part) {
     struct Corner {
         int32_t index;
