@@ -16,6 +16,7 @@
 #include "platform/gamma_pass.h"
 #include "platform/offscreen_frame.h"
 #include "platform/scaled_frames.h"
+#include "platform/tool_window.h"
 #include "platform/window.h"
 #include "support/test_support.h"
 
@@ -259,4 +260,26 @@ TEST(AnyWindowSize, FramesThatCannotBeScaledAreANotice) {
               "can continue with this application");
     scaledFrames.createFrame = createOffscreenFrame;
     closeMainWindow();
+}
+
+// The data tool's viewer window follows its size: frames are drawn at the drawable's pixels.
+TEST(AnyWindowSize, ViewerDrawsAtTheWindowsSize) {
+    {
+        HiddenGLWindow probe;
+        if (!probe.ok) GTEST_SKIP() << "no display";
+    }
+    std::string error;
+    ASSERT_TRUE(openToolWindow("viewer", 320, 200, false, error)) << error;
+    EXPECT_NE(SDL_GetWindowFlags(toolWindowState.window) & SDL_WINDOW_RESIZABLE, 0u);
+    SDL_SetWindowSize(toolWindowState.window, 500, 260);
+    int width = 0, height = 0;
+    for (int i = 0; i < 100 && (toolWindowState.width != width || width != 500); ++i) {
+        pumpToolWindow();
+        SDL_GL_GetDrawableSize(toolWindowState.window, &width, &height);
+        SDL_Delay(10);
+    }
+    EXPECT_EQ(toolWindowState.width, width);
+    EXPECT_EQ(toolWindowState.height, height);
+    EXPECT_EQ(width, 500);
+    closeToolWindow();
 }
