@@ -100,13 +100,14 @@ GLuint linkedProgram() {
 }
 
 void uploadCurve() {
-    GLint bound = 0;
+    GLint bound = 0, alignment = 4;
     glGetIntegerv(GL_TEXTURE_BINDING_1D, &bound);
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     glBindTexture(GL_TEXTURE_1D, gammaPass.curve);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage1D(GL_TEXTURE_1D, 0, GL_LUMINANCE8, 256, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE,
                  gammaPass.steps);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     glBindTexture(GL_TEXTURE_1D, GLuint(bound));
 }
 
