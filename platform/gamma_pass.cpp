@@ -158,7 +158,9 @@ void setGammaPassCurve(const uint8_t steps[256]) {
 void drawGammaPass(uint32_t texture, int width, int height, int x, int y, int areaWidth,
                    int areaHeight, int windowWidth, int windowHeight) {
     GammaPassState& pass = gammaPass;
-    if (!pass.ready) return;
+    // A window without pixels (minimised on some desktops) shows nothing.
+    if (!pass.ready || areaWidth <= 0 || areaHeight <= 0 || windowWidth <= 0 || windowHeight <= 0)
+        return;
     GLint program = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
