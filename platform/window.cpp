@@ -511,7 +511,7 @@ bool applyGammaRamp(float gamma) {
     bool reaches = false;
     if (!windowState.gammaInPicture)
         reaches = windowState.rampSet =
-            SDL_SetWindowGammaRamp(windowState.window, ramp.red, ramp.green, ramp.blue) == 0;
+            windowState.setDeviceRamp(windowState.window, ramp.red, ramp.green, ramp.blue) == 0;
     // The same curve in the picture where the ramp is not taken (or cannot be trusted).
     if (!reaches) {
         for (int i = 0; i < 256; ++i) steps[i] = uint8_t(ramp.red[i] >> 8);

@@ -39,6 +39,9 @@ struct WindowState {
     int frameSamples = -1;
     int ownSamples = -1;
     bool fitRefused = false; // the driver could not make off-screen frames (said once)
+    // Sets the display's ramp (0: taken); tests put a refusing one in.
+    int (*setDeviceRamp)(SDL_Window* window, const Uint16* red, const Uint16* green,
+                         const Uint16* blue) = SDL_SetWindowGammaRamp;
     // Set by the start-up code: the developer-mode tree window, and the scene graph's root,
     // made right after the context (both optional).
     void (*createTreeWindow)() = nullptr;

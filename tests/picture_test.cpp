@@ -123,20 +123,26 @@ TEST(PictureGamma, RampTrustedOutsideWaylandSessionsOnly) {
             << (c.sessionType ? c.sessionType : "unset");
 }
 
+int refuseRamp(SDL_Window*, const Uint16*, const Uint16*, const Uint16*) {
+    return -1;
+}
+
 // The greys on the screen move as the ramp's curve says, at every gamma; the frame read for
-// files (shots, recordings) stays at gamma 1. Once asked for on the command line, once by a
-// Wayland session (XWayland: the ramp would be taken but never reach the screen).
+// files (shots, recordings) stays at gamma 1. The picture carries the gamma when asked for on
+// the command line, in a Wayland session (through XWayland a ramp would be taken but never
+// reach the screen), and when the display refuses the ramp.
 TEST_F(MainWindowPicture, GammaInThePictureMovesTheScreensGreysAsTheCurve) {
     const int greys[] = {32, 64, 128, 192, 255};
     const int count = 5, width = 320, height = 200;
-    for (bool byOption : {true, false}) {
+    for (const char* way : {"option", "session", "refused ramp"}) {
         // The session is named once the video driver is chosen (SDL would choose by it too).
         startVideo();
-        if (!byOption) setenv("WAYLAND_DISPLAY", "zorx-no-compositor", 1);
-        bool onX = openWindow(width, height, 0, byOption);
+        if (way == std::string("session")) setenv("WAYLAND_DISPLAY", "zorx-no-compositor", 1);
+        if (way == std::string("refused ramp")) windowState.setDeviceRamp = refuseRamp;
+        bool onX = openWindow(width, height, 0, way == std::string("option"));
         unsetenv("WAYLAND_DISPLAY");
         if (!onX) GTEST_SKIP() << "the screen is read from X";
-        EXPECT_TRUE(windowState.gammaInPicture);
+        EXPECT_EQ(windowState.gammaInPicture, way != std::string("refused ramp"));
         for (float gamma : {1.0f, 1.6f, 0.5f}) {
             EXPECT_TRUE(applyGammaRamp(gamma));
             EXPECT_FALSE(windowState.rampSet);        // the display's ramp is left alone
@@ -152,10 +158,14 @@ TEST_F(MainWindowPicture, GammaInThePictureMovesTheScreensGreysAsTheCurve) {
                 int expected = buildGammaRamp(gamma).red[greys[i]] >> 8;
                 Rgb rgb = screenPixel((2 * i + 1) * width / count / 2, height / 2, expected);
                 EXPECT_TRUE(rgb.r == expected && rgb.g == expected && rgb.b == expected)
-                    << "gamma " << gamma << ", grey " << greys[i] << ": expected " << expected
-                    << ", the screen has " << rgb.r << " " << rgb.g << " " << rgb.b;
+                    << way << ", gamma " << gamma << ", grey " << greys[i] << ": expected "
+                    << expected << ", the screen has " << rgb.r << " " << rgb.g << " " << rgb.b;
             }
         }
+        // A ramp the display takes again leaves the picture without a curve of its own.
+        windowState.setDeviceRamp = SDL_SetWindowGammaRamp;
+        applyGammaRamp(1.6f);
+        EXPECT_TRUE(!windowState.rampSet || !gammaPass.curved);
         closeMainWindow();
     }
     EXPECT_TRUE(boxes.boxes.empty());
