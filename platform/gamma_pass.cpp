@@ -11,8 +11,8 @@ GammaPassState gammaPass;
 
 namespace {
 
-// The frame's texel, each channel rounded to its step and looked up in the curve (the
-// texel centres of a 256-wide texture).
+// The frame's texel, each channel rounded to its step and looked up in the curve at the
+// texel centres of its 256 x 256 table: red and green in one look-up, blue in a second.
 constexpr const char* kVertexShader = "#version 110\n"
                                       "varying vec2 place;\n"
                                       "void main() {\n"
@@ -22,12 +22,12 @@ constexpr const char* kVertexShader = "#version 110\n"
 constexpr const char* kFragmentShader =
     "#version 110\n"
     "uniform sampler2D picture;\n"
-    "uniform sampler1D curve;\n"
+    "uniform sampler2D curve;\n"
     "varying vec2 place;\n"
     "void main() {\n"
     "    vec3 step = texture2D(picture, place).rgb * (255.0 / 256.0) + 0.5 / 256.0;\n"
-    "    gl_FragColor = vec4(texture1D(curve, step.r).r, texture1D(curve, step.g).r,\n"
-    "                        texture1D(curve, step.b).r, 1.0);\n"
+    "    vec4 redGreen = texture2D(curve, step.rg);\n"
+    "    gl_FragColor = vec4(redGreen.r, redGreen.a, texture2D(curve, vec2(step.b, 0.0)).r, 1.0);\n"
     "}\n";
 
 // The shader calls, fetched from the driver of the current context.
@@ -100,15 +100,21 @@ GLuint linkedProgram() {
 }
 
 void uploadCurve() {
+    static uint8_t table[256][256][2]; // 128 KiB, made again when the curve changes
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            table[y][x][0] = gammaPass.steps[x];
+            table[y][x][1] = gammaPass.steps[y];
+        }
     GLint bound = 0, alignment = 4;
-    glGetIntegerv(GL_TEXTURE_BINDING_1D, &bound);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    glBindTexture(GL_TEXTURE_1D, gammaPass.curve);
+    glBindTexture(GL_TEXTURE_2D, gammaPass.curve);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage1D(GL_TEXTURE_1D, 0, GL_LUMINANCE8, 256, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE,
-                 gammaPass.steps);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE8_ALPHA8, 256, 256, 0, GL_LUMINANCE_ALPHA,
+                 GL_UNSIGNED_BYTE, table);
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-    glBindTexture(GL_TEXTURE_1D, GLuint(bound));
+    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
 }
 
 } // namespace
@@ -122,13 +128,14 @@ bool startGammaPass() {
     pass.pictureAt = gl.getUniformLocation(pass.program, "picture");
     pass.curveAt = gl.getUniformLocation(pass.program, "curve");
     GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_1D, &bound);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     glGenTextures(1, &pass.curve);
-    glBindTexture(GL_TEXTURE_1D, pass.curve);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glBindTexture(GL_TEXTURE_1D, GLuint(bound));
+    glBindTexture(GL_TEXTURE_2D, pass.curve);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
     uint8_t identity[256];
     for (int i = 0; i < 256; ++i) identity[i] = uint8_t(i);
     pass.ready = true;
@@ -172,7 +179,7 @@ void drawGammaPass(uint32_t texture, int width, int height, int x, int y, int ar
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glViewport(0, 0, windowWidth, windowHeight);
     gl.activeTexture(GL_TEXTURE1);
-    glBindTexture(GL_TEXTURE_1D, pass.curve);
+    glBindTexture(GL_TEXTURE_2D, pass.curve);
     gl.activeTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture);
     GLenum filter = areaWidth == width && areaHeight == height ? GL_NEAREST : GL_LINEAR;

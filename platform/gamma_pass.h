@@ -7,10 +7,12 @@
 #include <cstdint>
 
 struct GammaPassState {
-    bool ready = false;    // the program and the curve exist in the window's context
-    bool curved = false;   // the curve is not the identity: frames must take the pass
-    uint32_t program = 0;  // draws the frame through the curve
-    uint32_t curve = 0;    // 1D texture, 256 luminance steps
+    bool ready = false;   // the program and the curve exist in the window's context
+    bool curved = false;  // the curve is not the identity: frames must take the pass
+    uint32_t program = 0; // draws the frame through the curve
+    // 256 x 256 texture of two channels: texel (x, y) holds the steps of x and of y, so that
+    // one look-up serves red and green, a second one blue.
+    uint32_t curve = 0;
     int32_t pictureAt = 0; // uniform locations of the two samplers
     int32_t curveAt = 0;
     uint8_t steps[256] = {}; // the curve as set, for tests and for a context made again

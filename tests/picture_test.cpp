@@ -24,20 +24,20 @@ namespace {
 
 struct Rgb {
     int r = -1, g = -1, b = -1;
+    bool operator==(const Rgb&) const = default;
 };
 
 // The main window's pixel as the X server holds it on the screen, or what it shows once it
-// has the expected grey (a swap reaches the server a moment later); x, y from the top left of
+// has the expected colour (a swap reaches the server a moment later); x, y from the top left of
 // the client area.
-Rgb screenPixel(int x, int y, int expected) {
+Rgb screenPixel(int x, int y, Rgb expected) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!SDL_GetWindowWMInfo(windowState.window, &info)) return {};
     Display* display = info.info.x11.display;
     Window root = DefaultRootWindow(display), child = 0;
     Rgb rgb;
-    for (int i = 0; i < 50 && !(rgb.r == expected && rgb.g == expected && rgb.b == expected);
-         ++i, SDL_Delay(20)) {
+    for (int i = 0; i < 50 && !(rgb == expected); ++i, SDL_Delay(20)) {
         int rootX = 0, rootY = 0;
         XSync(display, False);
         XTranslateCoordinates(display, info.info.x11.window, root, x, y, &rootX, &rootY, &child);
@@ -78,13 +78,13 @@ class MainWindowPicture : public testing::Test {
     BoxRecorder boxes;
 };
 
-// The frame as vertical bands of the given greys, one after the other from the left.
-void drawGreyBands(const int* greys, int count, int width, int height) {
+// The frame as vertical bands of the given colours, one after the other from the left.
+void drawBands(const Rgb* colours, int count, int width, int height) {
     glEnable(GL_SCISSOR_TEST);
     for (int i = 0; i < count; ++i) {
         glScissor(i * width / count, 0, width / count, height);
-        float grey = float(greys[i]) / 255.0f;
-        glClearColor(grey, grey, grey, 1.0f);
+        const Rgb& c = colours[i];
+        glClearColor(float(c.r) / 255.0f, float(c.g) / 255.0f, float(c.b) / 255.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
     }
     glDisable(GL_SCISSOR_TEST);
@@ -127,13 +127,15 @@ int refuseRamp(SDL_Window*, const Uint16*, const Uint16*, const Uint16*) {
     return -1;
 }
 
-// The greys on the screen move as the ramp's curve says, at every gamma; the frame read for
+// The greys (and each channel of a colour) on the screen move as the ramp's curve says, at
+// every gamma; the frame read for
 // files (shots, recordings) stays at gamma 1. The picture carries the gamma when asked for on
 // the command line, in a Wayland session (through XWayland a ramp would be taken but never
 // reach the screen), and when the display refuses the ramp.
 TEST_F(MainWindowPicture, GammaInThePictureMovesTheScreensGreysAsTheCurve) {
-    const int greys[] = {32, 64, 128, 192, 255};
-    const int count = 5, width = 320, height = 200;
+    const Rgb bands[] = {{32, 32, 32},    {64, 64, 64},    {128, 128, 128},
+                         {192, 192, 192}, {255, 255, 255}, {40, 128, 220}};
+    const int count = 6, width = 320, height = 200;
     for (const char* way : {"option", "session", "refused ramp"}) {
         // The session is named once the video driver is chosen (SDL would choose by it too).
         startVideo();
@@ -147,19 +149,23 @@ TEST_F(MainWindowPicture, GammaInThePictureMovesTheScreensGreysAsTheCurve) {
             EXPECT_TRUE(applyGammaRamp(gamma));
             EXPECT_FALSE(windowState.rampSet);        // the display's ramp is left alone
             for (int frame = 0; frame < 2; ++frame) { // the second frame takes the new curve
-                drawGreyBands(greys, count, width, height);
+                drawBands(bands, count, width, height);
                 uint8_t pixel[4] = {};
                 readMainFrame();
-                glReadPixels(width / 2, height / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+                glReadPixels(5 * width / count / 2, height / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE,
+                             pixel);
                 EXPECT_EQ(pixel[0], 128) << "files stay at gamma 1: " << gamma;
                 swapMainWindow();
             }
+            GammaRamp ramp = buildGammaRamp(gamma);
             for (int i = 0; i < count; ++i) {
-                int expected = buildGammaRamp(gamma).red[greys[i]] >> 8;
+                const Rgb& c = bands[i];
+                Rgb expected = {ramp.red[c.r] >> 8, ramp.green[c.g] >> 8, ramp.blue[c.b] >> 8};
                 Rgb rgb = screenPixel((2 * i + 1) * width / count / 2, height / 2, expected);
-                EXPECT_TRUE(rgb.r == expected && rgb.g == expected && rgb.b == expected)
-                    << way << ", gamma " << gamma << ", grey " << greys[i] << ": expected "
-                    << expected << ", the screen has " << rgb.r << " " << rgb.g << " " << rgb.b;
+                EXPECT_TRUE(rgb == expected)
+                    << way << ", gamma " << gamma << ", band " << i << ": expected " << expected.r
+                    << " " << expected.g << " " << expected.b << ", the screen has " << rgb.r << " "
+                    << rgb.g << " " << rgb.b;
             }
         }
         // A ramp the display takes again leaves the picture without a curve of its own.
@@ -175,7 +181,8 @@ TEST_F(MainWindowPicture, GammaInThePictureMovesTheScreensGreysAsTheCurve) {
 // black bars, and the mouse lands on the picture; back at its size the frames go straight
 // into the window again. A multisampled window takes its frames through the last pass.
 TEST_F(MainWindowPicture, ResizedWindowShowsTheWholePicture) {
-    const int width = 320, height = 200, white[] = {255};
+    const int width = 320, height = 200;
+    const Rgb white[] = {{255, 255, 255}};
     for (int32_t multisampling : {0, 1}) {
         if (!openWindow(width, height, multisampling, false))
             GTEST_SKIP() << "the screen is read from X";
@@ -184,7 +191,7 @@ TEST_F(MainWindowPicture, ResizedWindowShowsTheWholePicture) {
         resizeWindow(640, 240); // the picture: 384 x 240 from x = 128
         EXPECT_TRUE(scaledFrames.active) << multisampling;
         for (int frame = 0; frame < 2; ++frame) {
-            drawGreyBands(white, 1, width, height);
+            drawBands(white, 1, width, height);
             swapMainWindow();
         }
         struct Probe {
@@ -192,7 +199,8 @@ TEST_F(MainWindowPicture, ResizedWindowShowsTheWholePicture) {
         };
         for (Probe p : {Probe{20, 0}, Probe{125, 0}, Probe{132, 255}, Probe{320, 255},
                         Probe{508, 255}, Probe{515, 0}, Probe{630, 0}})
-            EXPECT_EQ(screenPixel(p.x, 120, p.value).r, p.value) << p.x << ", " << multisampling;
+            EXPECT_EQ(screenPixel(p.x, 120, {p.value, p.value, p.value}).r, p.value)
+                << p.x << ", " << multisampling;
         // The mouse in the window's middle is in the picture's middle; on a bar, at its edge.
         SDL_Event motion = {};
         motion.type = SDL_MOUSEMOTION;
