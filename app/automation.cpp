@@ -123,8 +123,7 @@ void finishAutomation() {
     automationState = AutomationState{};
 }
 
-void startDemoSound(const Options& options, int32_t audioQuality, void* window) {
-    bool offline = options.fixedStepMs != 0;
+void startDemoSound(bool offline, int32_t audioQuality, void* window) {
     startSoundSystem(audioQuality, window, offline);
     if (offline && soundIsRunning()) {
         automationState.mixRate = mixRateForQuality(audioQuality);

@@ -49,9 +49,10 @@ bool keysPlannedFor(Sequence sequence);
 // error.
 void finishAutomation();
 
-// The sound layer's start-up. With a fixed step it runs offline: every advance of the demo
-// clock mixes exactly as many milliseconds, so the music's time is the clock's.
-void startDemoSound(const Options& options, int32_t audioQuality, void* window);
+// The sound layer's start-up. Offline (the run plan's fixed step) it needs no device: every
+// advance of the demo clock mixes exactly as many milliseconds, so the music's time is the
+// clock's.
+void startDemoSound(bool offline, int32_t audioQuality, void* window);
 // Mixes the next `ms` milliseconds offline (the frames are rounded so that the total matches
 // the total time).
 void mixOfflineSound(uint32_t ms);

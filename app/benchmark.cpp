@@ -130,7 +130,7 @@ uint64_t peakResidentBytes() {
     return uint64_t(usage.ru_maxrss) * 1024; // kilobytes on Linux
 }
 
-void prepareBenchmark(const Options& options) {
+void prepareBenchmark(const Options& options, const RunPlan& plan) {
     BenchmarkState& state = benchmarkState;
     if (!options.benchmark) return;
     state = BenchmarkState{};
@@ -139,13 +139,7 @@ void prepareBenchmark(const Options& options) {
     state.file = options.benchmarkFile;
     // The JSON alone on standard output: the loading lines go to standard error instead.
     if (state.file.empty()) state.output = reserveStandardOutput();
-    setCaptureWindow(options);
-    Sequence from = Sequence::First;
-    uint32_t fromMs = 0;
-    captureStartPoint(options, from, fromMs);
-    setCaptureEnd(options);
-    eventState.fixedStepMs = 1000;
-    eventState.fixedStepDivisor = kBenchmarkFps;
+    setCaptureEnd(plan);
     state.chained = timelineState.hooks;
     timelineState.hooks.frameStart = benchmarkFrameStart;
     timelineState.hooks.frameDrawn = benchmarkFrameDrawn;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "app/run_plan.h"
 #include "app/timeline.h"
 
 inline constexpr uint32_t kBenchmarkFps = 60;
@@ -41,11 +42,11 @@ std::string jsonString(std::string_view text);
 uint64_t peakResidentBytes();
 
 // Called by runDemo. prepareBenchmark (after applyConfiguration, before the window exists):
-// with --benchmark, the window, the step and the frame hooks. The loading phase is timed
+// with --benchmark, the output, the end point and the frame hooks. The loading phase is timed
 // between benchmarkLoadingStarted and benchmarkLoadingEnded. finishBenchmark (after the end
 // screen) writes the JSON to the file or standard output; a file that cannot be written is
 // fatal.
-void prepareBenchmark(const Options& options);
+void prepareBenchmark(const Options& options, const RunPlan& plan);
 void benchmarkLoadingStarted();
 void benchmarkLoadingEnded();
 void finishBenchmark();

@@ -5,8 +5,6 @@
 
 #include "app/options.h"
 #include "app/startup.h"
-#include "platform/events.h"
-#include "platform/failure.h"
 
 int main(int argc, char** argv) {
     Options options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -23,9 +21,5 @@ int main(int argc, char** argv) {
         std::fputs(versionText().c_str(), stdout);
         return 0;
     }
-    failureState.batch = options.batch;
-    failureState.batchAnswerYes = options.answerYes;
-    eventState.fixedStepMs = options.fixedStepMs;
-    eventState.ignoreFocus = options.batch;
     return runDemo(options);
 }

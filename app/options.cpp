@@ -184,7 +184,8 @@ std::string usageText() {
            "  --benchmark [FILE]   batch mode, vertical sync off, fixed step 1000/60 ms: run the\n"
            "                       timeline as fast as possible and write the loading time, frame\n"
            "                       times per sequence, peak memory, renderer and resolution as\n"
-           "                       JSON (to FILE or standard output)\n"
+           "                       JSON (to FILE or standard output); the sound is mixed\n"
+           "                       offline, no sound device is needed\n"
            "  --until SEQ:MS       with --record or --benchmark: end at a point of the timeline\n"
            "                       (the frames before it are kept), e.g. second:5000\n"
            "  --picture-gamma      apply the calibrated gamma to the picture itself, as in a\n"
@@ -193,7 +194,8 @@ std::string usageText() {
            "  --version            show the version and exit\n"
            "\n"
            "Ctrl+C, SIGTERM or SIGHUP end the run as Escape ends each phase, after the usual\n"
-           "shutdown (exit status 128 + the signal); a second one within 2 s ends it at once.\n";
+           "shutdown (exit status 128 + the signal); a second one within 2 s ends it at once,\n"
+           "a third one by the signal's default action.\n";
 }
 
 std::string versionText() {

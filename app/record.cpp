@@ -4,10 +4,10 @@
 #include <SDL.h>
 
 #include <signal.h>
+#include <limits.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <type_traits>
 
 #include "app/offline_sound.h"
 #include "config/configuration.h"
@@ -76,13 +77,15 @@ RecordState recordState;
 
 // What an immediate end (a second stop signal) removes: the running ffmpeg and the temporary
 // files. Set before the first of them exists and read only by the ending thread, so the
-// names are copies that the recording never changes.
+// names are copies that the recording never changes; plain arrays, as that thread may read
+// them while main returns and the static objects are destroyed.
 struct RecordingLeftovers {
-    std::array<std::string, 4> names;
-    std::atomic<int> child{-1}; // the ffmpeg at work, until it is reaped
+    char names[4][PATH_MAX] = {}; // empty: nothing to remove
+    std::atomic<int> child{-1};   // the ffmpeg at work, until it is reaped
     std::atomic<bool> ready{false};
     bool hookAdded = false;
 };
+static_assert(std::is_trivially_destructible_v<RecordingLeftovers>);
 RecordingLeftovers recordingLeftovers;
 
 void removeRecordingAtOnce() {
@@ -90,13 +93,20 @@ void removeRecordingAtOnce() {
     if (!leftovers.ready) return;
     int child = leftovers.child.load();
     if (child > 0) kill(child, SIGKILL);
-    for (const std::string& name : leftovers.names) unlink(name.c_str());
+    for (const char* name : leftovers.names)
+        if (name[0] != '\0') unlink(name);
 }
 
 void prepareLeftovers(const RecordingFiles& files) {
     RecordingLeftovers& leftovers = recordingLeftovers;
     leftovers.ready = false;
-    leftovers.names = {files.video, files.audio, files.muxed, files.log};
+    const std::string* names[] = {&files.video, &files.audio, &files.muxed, &files.log};
+    for (size_t i = 0; i < std::size(names); ++i) {
+        // A name too long to open is never made, so there is nothing to remove.
+        bool fits = names[i]->size() < sizeof leftovers.names[i];
+        std::memcpy(leftovers.names[i], fits ? names[i]->c_str() : "",
+                    fits ? names[i]->size() + 1 : 1);
+    }
     leftovers.ready = true;
     if (!leftovers.hookAdded) addImmediateEndHook(removeRecordingAtOnce);
     leftovers.hookAdded = true;
@@ -380,11 +390,10 @@ uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepM
     return frames;
 }
 
-void setCaptureEnd(const Options& options) {
+void setCaptureEnd(const RunPlan& plan) {
     RecordState& state = recordState;
-    state.untilSet =
-        options.until && sequenceFromName(options.untilPoint.sequence, state.untilSequence);
-    state.untilMs = options.untilPoint.ms;
+    state.untilSet = plan.until && sequenceFromName(plan.stop.sequence, state.untilSequence);
+    state.untilMs = plan.stop.ms;
     state.untilReached = false;
 }
 
@@ -399,33 +408,32 @@ bool captureEnded(Sequence sequence, uint32_t sceneMs) {
     return state.untilReached;
 }
 
-void captureStartPoint(const Options& options, Sequence& from, uint32_t& fromMs) {
+void captureStartPoint(const RunPlan& plan, Sequence& from, uint32_t& fromMs) {
     from = Sequence::First;
     fromMs = 0;
     Sequence named = Sequence::First;
-    if (!options.seek || !sequenceFromName(options.seekTo.sequence, named) ||
-        named == Sequence::Gamma)
+    if (!plan.seek || !sequenceFromName(plan.start.sequence, named) || named == Sequence::Gamma)
         return;
     from = named;
-    fromMs = options.seekTo.ms;
+    fromMs = plan.start.ms;
 }
 
-void setCaptureWindow(const Options& options) {
+void setCaptureWindow(const RunPlan& plan) {
     RunningSettings& running = configState.running;
-    running.fullscreen = false;
-    running.verticalSync = false;
-    if (options.width != 0) {
-        running.screenWidth = int32_t(options.width);
-        running.screenHeight = int32_t(options.height);
+    if (plan.windowed) running.fullscreen = false;
+    if (!plan.verticalSync) running.verticalSync = false;
+    if (plan.width != 0) {
+        running.screenWidth = int32_t(plan.width);
+        running.screenHeight = int32_t(plan.height);
     }
 }
 
-void prepareRecording(const Options& options) {
+void prepareRecording(const Options& options, const RunPlan& plan) {
     RecordState& state = recordState;
     if (options.recordFile.empty()) return;
     state = RecordState{};
     state.active = true;
-    state.fps = options.fps;
+    state.fps = plan.stepDivisor;
     state.files = recordingFiles(options.recordFile);
     state.ffmpeg = findProgram("ffmpeg");
     if (state.ffmpeg.empty())
@@ -440,15 +448,12 @@ void prepareRecording(const Options& options) {
     writeAudio(header.data(), header.size());
     state.audioBytes = 0;
 
-    setCaptureWindow(options);
-    eventState.fixedStepMs = 1000;
-    eventState.fixedStepDivisor = options.fps;
     Sequence from = Sequence::First;
     uint32_t fromMs = 0;
-    captureStartPoint(options, from, fromMs);
-    setCaptureEnd(options);
+    captureStartPoint(plan, from, fromMs);
+    setCaptureEnd(plan);
     state.expectedFrames =
-        timelineFrames(from, fromMs, 1000, options.fps,
+        timelineFrames(from, fromMs, plan.stepMs, plan.stepDivisor,
                        state.untilSet ? &state.untilSequence : nullptr, state.untilMs);
     state.chained = timelineState.hooks;
     timelineState.hooks.frameDrawn = recordFrameDrawn;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "app/run_plan.h"
 #include "app/timeline.h"
 
 inline constexpr std::string_view kRecordErrorCaption = "FILM 03 - Recording - ERROR";
@@ -59,22 +60,23 @@ uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepM
                         uint32_t stepDivisor, const Sequence* untilSequence = nullptr,
                         uint32_t untilMs = 0);
 
-// Recordings and benchmarks run in a window (the configured size, or --size) without
-// vertical sync; only the running settings change, the stored configuration keeps its own.
-void setCaptureWindow(const Options& options);
+// The plan's window in the running settings (recordings and benchmarks run in a window of the
+// configured size or --size, without vertical sync); the stored configuration keeps its own.
+void setCaptureWindow(const RunPlan& plan);
 // Where a recording or benchmark starts: the first scene, or the --seek point.
-void captureStartPoint(const Options& options, Sequence& from, uint32_t& fromMs);
+void captureStartPoint(const RunPlan& plan, Sequence& from, uint32_t& fromMs);
 // --until: captureEnded is true for every frame at or past the point; from there Escape is
 // held down, so each sequence ends after the frame it draws, and those frames are left out.
-void setCaptureEnd(const Options& options);
+void setCaptureEnd(const RunPlan& plan);
 bool captureEnded(Sequence sequence, uint32_t sceneMs);
 
 // Called by runDemo. prepareRecording (after applyConfiguration, before the window exists):
-// with --record, finds ffmpeg (fatal when absent), sets the window size, windowed mode, the
-// fixed step and the frame hook. startRecordingSound: with --record, starts the sound layer
-// offline and returns true (runDemo then skips the device start). finishRecording (after
-// the end screen): completes and renames the video, or fails with the fatal report.
-void prepareRecording(const Options& options);
+// with --record, finds ffmpeg (fatal when absent), opens the sound file and sets the frame
+// hook (the plan gives the step, the window and the points). startRecordingSound: with --record,
+// starts the sound layer offline and returns true (runDemo then skips the device start).
+// finishRecording (after the end screen): completes and renames the video, or fails with the fatal
+// report.
+void prepareRecording(const Options& options, const RunPlan& plan);
 bool startRecordingSound();
 void finishRecording();
 

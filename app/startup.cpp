@@ -13,6 +13,7 @@
 #include "app/loading.h"
 #include "app/render_settings.h"
 #include "app/resource_images.h"
+#include "app/run_plan.h"
 #include "app/scenes.h"
 #include "config/configuration.h"
 #include "config/dialogs.h"
@@ -21,6 +22,7 @@
 #include "effects/engine.h"
 #include "effects/particles.h"
 #include "effects/tree_view.h"
+#include "platform/desktop_restore.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/failure.h"
@@ -64,12 +66,13 @@ void chooseStoredSoundOutput() {
 }
 
 // The configuration dialog; true when it was confirmed with "Save and  S T A R T". Batch
-// runs confirm the stored configuration as loaded.
-bool runConfigurationDialog(const Options& options) {
+// runs confirm the stored configuration as loaded; those that mix their sound offline
+// choose no output, as they need no device.
+bool runConfigurationDialog(const RunPlan& plan) {
     dialogState.sound = {setSoundOutputOrFatal, FSOUND_GetNumDrivers, FSOUND_GetDriverName,
                          setSoundDriverOrFatal};
-    if (options.batch) {
-        chooseStoredSoundOutput();
+    if (!plan.dialogs) {
+        if (!plan.offlineSound) chooseStoredSoundOutput();
         appState.startFlag = true;
         return true;
     }
@@ -79,11 +82,11 @@ bool runConfigurationDialog(const Options& options) {
 
 // The program's own windows besides the main window: their pictures, the developer-mode
 // tree window, and the loading dialog (batch runs print the loading lines instead).
-void installProgramWindows(const Options& options) {
+void installProgramWindows(const RunPlan& plan) {
     installResourceImages();
     installTreeWindow(kUseOwnIcon);
     windowState.initSceneGraph = initSceneGraph;
-    if (options.batch)
+    if (!plan.dialogs)
         loadingDialogState.sink = LoadingSink::StandardOutput;
     else
         installLoadingDialogView(kUseOwnIcon);
@@ -164,7 +167,7 @@ CapabilitySettings configuredCapabilitySettings() {
 // no more; what a software rasteriser draws too slowly is lowered for this run alone: in the
 // running settings and the render state.
 void keepCapabilityCorrections(const CapabilitySettings& asked, const CapabilitySettings& kept,
-                               std::string_view renderer) {
+                               const GLStrings& driver) {
     ConfigBlock2& stored = configState.record.block2;
     if (kept.textureCompression != asked.textureCompression)
         stored.textureCompression = kept.textureCompression;
@@ -172,7 +175,8 @@ void keepCapabilityCorrections(const CapabilitySettings& asked, const Capability
         stored.textureFiltering = kept.textureFiltering;
     if (kept.anisotropy != asked.anisotropy)
         stored.anisotropy = static_cast<int32_t>(kept.anisotropy);
-    const CapabilitySettings run = lowerForSoftwareRasteriser(renderer, kept);
+    const CapabilitySettings run =
+        lowerForSoftwareRasteriser(driver.renderer, kept, driver.accelerated);
     RunningSettings& running = configState.running;
     running.textureCompression = run.textureCompression;
     running.textureFiltering = run.textureFiltering;
@@ -183,18 +187,13 @@ void keepCapabilityCorrections(const CapabilitySettings& asked, const Capability
 
 void checkConfiguredCapabilities(const GLQuery& query) {
     CapabilitySettings asked = configuredCapabilitySettings();
-    keepCapabilityCorrections(asked, checkCapabilities(query, asked), query.lists->renderer);
+    keepCapabilityCorrections(asked, checkCapabilities(query, asked), *query.lists);
 }
 
 void startConfiguredEngine(const GLQuery& query) {
-    CapabilitySettings asked = configuredCapabilitySettings();
-    CapabilitySettings kept = initEngine(renderSettingsFromConfiguration(), query);
-    keepCapabilityCorrections(asked, kept, query.lists->renderer);
-    // The engine draws with the settings for this run.
-    RenderSettings& settings = renderState.settings;
-    const RunningSettings& running = configState.running;
-    settings.textureCompressionMode = running.textureCompression;
-    settings.anisotropy = running.anisotropy;
+    // The engine draws with the settings for this run, as the check left them.
+    checkConfiguredCapabilities(query);
+    startEngine(renderSettingsFromConfiguration());
 }
 
 void configureTextures() {
@@ -285,41 +284,60 @@ std::string stoppedAt() {
     return std::string(sequenceName(timeline.lastSequence)) + ":" + std::to_string(timeline.lastMs);
 }
 
-// After the shutdown of a stopped run: one line says where it stopped.
-int endStoppedRun() {
+void writeStoppedLine() {
     std::fprintf(stderr, "film03: stopped at %s (%s)\n", stoppedAt().c_str(),
                  stopSignalName(stopSignal()));
+}
+
+// After the shutdown of a stopped run: one line says where it stopped.
+int endStoppedRun() {
+    writeStoppedLine();
     return stopExitCode();
+}
+
+// What the plan decides for the modules below: how boxes are answered and how the clock runs.
+void followRunPlan(const RunPlan& plan) {
+    failureState.batch = plan.answerBoxes;
+    failureState.batchAnswerYes = plan.answerYes;
+    eventState.ignoreFocus = plan.answerBoxes;
+    eventState.fixedStepMs = plan.stepMs;
+    eventState.fixedStepDivisor = plan.stepDivisor;
 }
 
 } // namespace
 
 int runDemo(const Options& options) {
+    const RunPlan plan = resolveRunPlan(options);
+    followRunPlan(plan);
     appState.gammaInPicture = options.gammaInPicture;
     installStopSignals();
+    setLastLine(writeStoppedLine);
+    installDisplayLossHandler();
     registerCursorFailureHooks();
     registerDisplayModeFailureHooks();
     registerWindowFailureHooks();
     ensureSingleInstance();
-    installProgramWindows(options);
+    installProgramWindows(plan);
     useProgramFiles(locateProgramFiles(programSearchFolders()));
     installAutomation(options);
     loadConfiguration();
     appState.phase = "configuration";
-    if (!runConfigurationDialog(options)) // cancelled: nothing written
+    if (!runConfigurationDialog(plan)) // cancelled: nothing written
         return stopRequested() ? endStoppedRun() : 0;
     appState.phase = "start-up";
     applyConfiguration();
-    prepareRecording(options);
-    prepareBenchmark(options);
-    if (!setUpDisplayMode()) return 0;
+    setCaptureWindow(plan);
+    prepareRecording(options, plan);
+    prepareBenchmark(options, plan);
+    if (!setUpDisplayMode()) return stopRequested() ? endStoppedRun() : 0;
     createConfiguredWindow();
     startConfiguredEngine(driverQuery(glStrings));
     configureTextures();
     configureRenderTargets();
     saveConfiguration();
     if (!startRecordingSound())
-        startDemoSound(options, configState.record.block1.audioQuality, windowState.window);
+        startDemoSound(plan.offlineSound, configState.record.block1.audioQuality,
+                       windowState.window);
     buildNormalisationCubeMap();
     setSceneModelDefaults();
     benchmarkLoadingStarted();

@@ -33,8 +33,7 @@ void createConfiguredWindow();
 // in the record and the running settings, what a software rasteriser draws too slowly in the
 // running settings only.
 void checkConfiguredCapabilities(const GLQuery& query);
-// initEngine with the configured settings; what its capability check lowers is kept as
-// checkConfiguredCapabilities keeps it.
+// checkConfiguredCapabilities, then the engine started with the running settings it left.
 void startConfiguredEngine(const GLQuery& query);
 // The texture manager's quality settings.
 void configureTextures();

@@ -86,9 +86,6 @@ Fl_Button* addButton(int x, int y, int w, const char* label, Fl_Callback* action
     return button;
 }
 
-// How often a dialog looks for stop signals and later starts while the user does nothing.
-constexpr double kModalPollSeconds = 0.1;
-
 // The dialog on top of the others: a later start brings it to the front.
 bool raiseModalDialog() {
     Fl_Window* dialog = Fl::modal();
@@ -103,14 +100,7 @@ void runModal(Fl_Double_Window& window, Fl_Button& confirm) {
     window.set_modal();
     window.show();
     confirm.take_focus();
-    while (window.shown()) {
-        Fl::wait(kModalPollSeconds);
-        pollInstanceRequests();
-        if (stopRequested() && window.shown()) {
-            window.do_callback();
-            window.hide();
-        }
-    }
+    runFltkModal(window, [](Fl_Window& stopped) { stopped.do_callback(); });
 }
 
 void closeWindow(Fl_Widget* widget, void*) {

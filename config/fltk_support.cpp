@@ -25,16 +25,6 @@ Fl_RGB_Image*& imageSlot(int32_t id) {
 
 } // namespace
 
-bool openFltkDisplay() {
-    if (fl_display != nullptr) return true;
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) return false;
-    fl_open_display(display);
-    Fl::scheme("gtk+");
-    FL_NORMAL_SIZE = 12;
-    return true;
-}
-
 Fl_RGB_Image* fltkResourceImage(int32_t id) {
     if (id != kProgramIcon && (id < 2400 || id > 2408)) return nullptr;
     Fl_RGB_Image*& image = imageSlot(id);

@@ -1,4 +1,4 @@
-// What the FLTK views of this folder share: the display connection, the compiled-in images,
+// What the FLTK views of this folder share: the compiled-in images,
 // a group box drawn with its title on the frame line, placing a dialog over its owner, and
 // serving FLTK's events from the program's message pump.
 #pragma once
@@ -11,8 +11,6 @@
 
 #include "platform/fltk_pump.h"
 
-// Opens FLTK's connection to the display; false when there is no display.
-bool openFltkDisplay();
 // The compiled-in image with that resource number, decoded once; null when it is missing.
 Fl_RGB_Image* fltkResourceImage(int32_t id);
 // The program's icon on the window, when the program uses its own icon.

@@ -48,10 +48,16 @@ CapabilitySettings initEngine(const RenderSettings& settings, const GLQuery& que
     CapabilitySettings asked = {settings.textureCompressionMode, settings.textureFilterMode,
                                 settings.anisotropy, settings.multisampleMode};
     CapabilitySettings checked = checkCapabilities(query, asked);
+    RenderSettings kept = settings;
+    kept.textureCompressionMode = checked.textureCompression;
+    kept.textureFilterMode = checked.textureFiltering;
+    kept.anisotropy = checked.anisotropy;
+    startEngine(kept);
+    return checked;
+}
+
+void startEngine(const RenderSettings& settings) {
     renderState.settings = settings;
-    renderState.settings.textureCompressionMode = checked.textureCompression;
-    renderState.settings.textureFilterMode = checked.textureFiltering;
-    renderState.settings.anisotropy = checked.anisotropy;
     setEngineDefaults();
     setScreenSize(settings.screenWidth, settings.screenHeight);
     fillTextureUnitTable();
@@ -64,7 +70,6 @@ CapabilitySettings initEngine(const RenderSettings& settings, const GLQuery& que
     camera.roll = 0.0f;
     applyCamera(true);
     applyDefaultRenderState();
-    return checked;
 }
 
 void shutdownEngine() {

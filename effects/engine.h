@@ -16,6 +16,8 @@ struct SceneObject;
 // projection, empty registries, the renderer's buffer hooks, the default camera and the
 // default GL state. Returns the capability settings as the check left them.
 CapabilitySettings initEngine(const RenderSettings& settings, const GLQuery& query);
+// The same after a capability check made elsewhere: settings hold what it left.
+void startEngine(const RenderSettings& settings);
 // Deletes the normalisation cube map, switches the lights off, then deletes every particle
 // system, every object and every texture, and frees the renderer's draw lists.
 void shutdownEngine();

@@ -6,7 +6,11 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <iterator>
+#include <type_traits>
 #include <vector>
 
 #include "platform/stop_signals.h"
@@ -14,25 +18,34 @@
 
 namespace {
 
+constexpr int kMaxCrtcs = 8;
+constexpr int kMaxCrtcOutputs = 8;
+
 struct SavedCrtc {
     RRCrtc crtc = 0;
     RRMode mode = 0;
     int x = 0;
     int y = 0;
     Rotation rotation = RR_Rotate_0;
-    std::vector<RROutput> outputs;
+    RROutput outputs[kMaxCrtcOutputs] = {};
+    int outputCount = 0;
 };
 
+// Fixed arrays only: the ending thread may read them while main returns and the static
+// objects are destroyed, so nothing here may be freed by a destructor.
 struct DesktopRestoreState {
     Display* display = nullptr; // the connection of this module's own
     bool hookAdded = false;
     Colormap colormap = None;
-    std::vector<XColor> cells; // the saved ramp, in the cells SDL stores it in
-    std::vector<SavedCrtc> crtcs;
+    XColor cells[256] = {}; // the saved ramp, in the cells SDL stores it in
+    int cellCount = 0;
+    SavedCrtc crtcs[kMaxCrtcs] = {};
+    int crtcCount = 0;
     // Set once the data beside them is complete; the ending thread reads only then.
     std::atomic<bool> gammaReady{false};
     std::atomic<bool> modesReady{false};
 };
+static_assert(std::is_trivially_destructible_v<DesktopRestoreState>);
 DesktopRestoreState desktopRestore;
 
 // The connection to the main window's X display, opened once (null off X).
@@ -65,8 +78,8 @@ int lowestBit(unsigned long& mask) {
     return shift;
 }
 
-// The cells of a DirectColor map that hold a ramp: entry i of each table at the pixel whose
-// red, green and blue fields are the i-th step of their range (as SDL sets a window's ramp).
+} // namespace
+
 std::vector<XColor> rampCells(const Visual& visual, const GammaRamp& ramp) {
     unsigned long red = visual.red_mask, green = visual.green_mask, blue = visual.blue_mask;
     int redShift = lowestBit(red), greenShift = lowestBit(green), blueShift = lowestBit(blue);
@@ -85,6 +98,8 @@ std::vector<XColor> rampCells(const Visual& visual, const GammaRamp& ramp) {
     return cells;
 }
 
+namespace {
+
 int ignoreXError(Display*, XErrorEvent*) {
     return 0;
 }
@@ -93,15 +108,16 @@ void restoreCrtcs(Display* display) {
     XRRScreenResources* resources =
         XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
     if (resources == nullptr) return;
-    for (SavedCrtc& saved : desktopRestore.crtcs) {
+    for (int i = 0; i < desktopRestore.crtcCount; ++i) {
+        const SavedCrtc& saved = desktopRestore.crtcs[i];
         XRRCrtcInfo* now = XRRGetCrtcInfo(display, resources, saved.crtc);
         bool changed = now == nullptr || now->mode != saved.mode || now->x != saved.x ||
                        now->y != saved.y || now->rotation != saved.rotation;
         if (now != nullptr) XRRFreeCrtcInfo(now);
         if (changed)
             XRRSetCrtcConfig(display, resources, saved.crtc, CurrentTime, saved.x, saved.y,
-                             saved.mode, saved.rotation, saved.outputs.data(),
-                             int(saved.outputs.size()));
+                             saved.mode, saved.rotation, const_cast<RROutput*>(saved.outputs),
+                             saved.outputCount);
     }
     XRRFreeScreenResources(resources);
 }
@@ -120,8 +136,10 @@ void prepareGammaRestore(SDL_Window* window, const GammaRamp& saved) {
         return;
     state.gammaReady = false;
     state.colormap = attributes.colormap;
-    state.cells = rampCells(*attributes.visual, saved);
-    state.gammaReady = !state.cells.empty();
+    std::vector<XColor> cells = rampCells(*attributes.visual, saved);
+    state.cellCount = int(std::min(cells.size(), std::size(state.cells)));
+    std::copy_n(cells.begin(), state.cellCount, state.cells);
+    state.gammaReady = state.cellCount > 0;
 }
 
 void prepareDisplayModeRestore() {
@@ -132,18 +150,20 @@ void prepareDisplayModeRestore() {
         XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
     if (resources == nullptr) return;
     state.modesReady = false;
-    state.crtcs.clear();
-    for (int i = 0; i < resources->ncrtc; ++i) {
+    state.crtcCount = 0;
+    for (int i = 0; i < resources->ncrtc && state.crtcCount < kMaxCrtcs; ++i) {
         XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[i]);
         if (crtc == nullptr) continue;
-        if (crtc->mode != None)
-            state.crtcs.push_back(
-                {resources->crtcs[i], crtc->mode, crtc->x, crtc->y, crtc->rotation,
-                 std::vector<RROutput>(crtc->outputs, crtc->outputs + crtc->noutput)});
+        if (crtc->mode != None) {
+            SavedCrtc& saved = state.crtcs[state.crtcCount++];
+            saved = {resources->crtcs[i], crtc->mode, crtc->x, crtc->y, crtc->rotation, {}, 0};
+            saved.outputCount = std::min(crtc->noutput, kMaxCrtcOutputs);
+            std::copy_n(crtc->outputs, saved.outputCount, saved.outputs);
+        }
         XRRFreeCrtcInfo(crtc);
     }
     XRRFreeScreenResources(resources);
-    state.modesReady = !state.crtcs.empty();
+    state.modesReady = state.crtcCount > 0;
 }
 
 void restoreDesktopAtOnce() {
@@ -152,9 +172,25 @@ void restoreDesktopAtOnce() {
     if (display == nullptr) return;
     // A refused request must not end the process through the library's default handler.
     XErrorHandler previous = XSetErrorHandler(ignoreXError);
-    if (state.gammaReady)
-        XStoreColors(display, state.colormap, state.cells.data(), int(state.cells.size()));
+    if (state.gammaReady) XStoreColors(display, state.colormap, state.cells, state.cellCount);
     if (state.modesReady) restoreCrtcs(display);
     XSync(display, False);
     XSetErrorHandler(previous);
+}
+
+namespace {
+
+// The display connection died (the X server ended or hung up): the program ends here, with
+// the line a stopped run ends with, and never through the X library's exit() on another
+// thread.
+int onDisplayLost(Display*) {
+    std::fputs("film03: the connection to the X server was lost\n", stderr);
+    if (stopRequested()) writeLastLine();
+    endProcessAtOnce(stopRequested() ? stopExitCode() : 1);
+}
+
+} // namespace
+
+void installDisplayLossHandler() {
+    XSetIOErrorHandler(onDisplayLost);
 }

@@ -6,6 +6,10 @@
 // the CRTC configuration of the display.
 #pragma once
 
+#include <X11/Xlib.h>
+
+#include <vector>
+
 struct SDL_Window;
 struct GammaRamp;
 
@@ -17,3 +21,13 @@ void prepareDisplayModeRestore();
 // The immediate-end hook (installed by the two above): sends the saved ramp and sets the
 // saved CRTC configuration again where it changed, and waits until the server has both.
 void restoreDesktopAtOnce();
+
+// The cells of a DirectColor map that hold a ramp: entry i of each table at the pixel whose
+// red, green and blue fields are the i-th step of their range, as SDL 2 stores a window's
+// ramp (tests compare them with the cells SDL itself sends).
+std::vector<XColor> rampCells(const Visual& visual, const GammaRamp& ramp);
+
+// A lost connection to the X server ends the program at once: a line saying so, the line a
+// stopped run ends with, and 128 + the stop signal or 1. Xlib keeps one such handler for all
+// connections; call again after a library put in its own.
+void installDisplayLossHandler();

@@ -1,8 +1,10 @@
 #include "platform/failure.h"
 
-#include <SDL.h>
+#include "platform/box_view.h"
+
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -51,28 +53,18 @@ bool showBox(BoxKind kind, std::string_view caption, std::string_view text) {
         writeBoxLine(kind, caption, text, answer);
         return answer;
     }
-    std::string captionText(caption), bodyText(text);
-    SDL_MessageBoxButtonData okButton = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"};
-    SDL_MessageBoxButtonData yesNo[2] = {{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
-                                         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"}};
-    SDL_MessageBoxData box = {};
-    box.flags = kind == BoxKind::Fatal ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
     const FailureHooks& hooks = failureState.hooks;
     SDL_Window* owner = hooks.boxOwner != nullptr ? hooks.boxOwner() : nullptr;
-    box.window = kind == BoxKind::Question ? nullptr : owner;
-    box.title = captionText.c_str();
-    box.message = bodyText.c_str();
-    box.numbuttons = kind == BoxKind::Question ? 2 : 1;
-    box.buttons = kind == BoxKind::Question ? yesNo : &okButton;
-    int pressed = -1;
-    if (SDL_ShowMessageBox(&box, &pressed) != 0) {
+    BoxAnswer answer =
+        showBoxWindow(kind, caption, text, kind == BoxKind::Question ? nullptr : owner);
+    if (answer == BoxAnswer::NotShown) {
         // No box can be shown (no display): the text still reaches the user (a fatal report
         // is on standard error already).
         if (kind != BoxKind::Fatal) writeBoxLine(kind, caption, text, true);
         return true;
     }
     if (hooks.afterBox != nullptr) hooks.afterBox();
-    return pressed != 0;
+    return answer == BoxAnswer::Yes;
 }
 
 bool hookDisplaySwitched() {
@@ -166,6 +158,7 @@ std::string fileErrorText(std::string_view fileName) {
 }
 
 void fatalFileError(std::string_view fileName) {
+    failureState.fileErrorNumber = errno;
     fatalError(kFileErrorCaption, fileErrorText(fileName));
 }
 
@@ -176,6 +169,7 @@ uint32_t fileSizeOrFatal(const std::string& fileName) {
     if (file != nullptr && (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))) {
         std::fclose(file);
         file = nullptr;
+        errno = EISDIR;
     }
     if (file == nullptr) fatalFileError(fileName);
     std::fclose(file);

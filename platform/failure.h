@@ -39,6 +39,9 @@ struct FailureState {
     bool batchAnswerYes = true;                // the answer batch mode gives to questions
     void (*pauseSound)(bool paused) = nullptr; // filled by the sound layer
     FailureHooks hooks;
+    // The system's reason (errno) for the file error being reported, taken where it failed;
+    // 0 while none is. Read by box recorders that name the reason.
+    int fileErrorNumber = 0;
     // Called instead of showing a box (tests record boxes this way); returns the answer.
     bool (*boxRecorder)(BoxKind kind, std::string_view caption, std::string_view text) = nullptr;
 };
@@ -55,6 +58,7 @@ std::string unknownCallError(std::string_view what, std::string_view interface,
 
 // "File : " + name + "\n\n" + file-access text.
 std::string fileErrorText(std::string_view fileName);
+// The fatal file error; call it right after the failed call, whose errno it keeps.
 [[noreturn]] void fatalFileError(std::string_view fileName);
 
 // Length of the file in bytes, or the fatal file error when it cannot be opened.

@@ -11,7 +11,11 @@ struct GLStrings {
     std::string extensions = "Unknown";                   // GL_EXTENSIONS, blank-separated
     std::string windowSystemExtensions = "Unknown";       // GLX or EGL extension list
     std::string secondWindowSystemExtensions = "Unknown"; // empty after capture: no second list
+    // Whether the driver draws on a graphics card, as GLX_MESA_query_renderer answers
+    // (GLX_RENDERER_ACCELERATED_MESA): 1 or 0; kRendererNotAsked where no driver said.
+    int accelerated = -1;
 };
+inline constexpr int kRendererNotAsked = -1;
 extern GLStrings glStrings;
 
 // Reads the strings of the current context into glStrings; a list that cannot be fetched

@@ -43,8 +43,10 @@ bool askRunningCopy(const sockaddr_un& address, socklen_t length) {
     if (fd < 0) return false;
     bool reached = connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
     if (reached) {
+        // The running copy may take the connection and close it before the request is
+        // written: that must not end this start through SIGPIPE.
         const char request[] = "raise\n";
-        ssize_t ignored = write(fd, request, sizeof request - 1);
+        ssize_t ignored = send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
         (void)ignored;
     }
     close(fd);

@@ -4,7 +4,8 @@
 // desktop back, and the program ends with 128 + the signal. A second one within 2 s ends the
 // program at once: the immediate-end hooks put back what must not stay behind (the desktop's
 // gamma ramp and display mode, half-written files) and the process ends with 128 + that
-// signal.
+// signal. A signal while that end is under way, or a hook that does not return within a
+// second, gives way to the signal's default action.
 #pragma once
 
 #include <cstdint>
@@ -36,3 +37,17 @@ const char* stopSignalName(int signal);
 // on a thread of its own while the main thread may be anywhere, even inside a library: it may
 // use only what was prepared for it beforehand, with connections and files of its own.
 void addImmediateEndHook(void (*hook)());
+
+// Ends the process with exitCode after the immediate-end hooks (at most a second of them).
+// Exactly one thread ends it: any other that calls this later waits for that end.
+[[noreturn]] void endProcessAtOnce(int exitCode);
+
+// A descriptor that becomes readable at every stop signal, for loops that sleep until
+// something happens (-1 before installStopSignals); drainStopWake empties it.
+int stopWakeDescriptor();
+void drainStopWake();
+
+// The line a run ends with when it cannot end through its own shutdown (the display
+// connection was lost); set by the program, written by writeLastLine.
+void setLastLine(void (*writeLastLine)());
+void writeLastLine();

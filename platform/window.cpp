@@ -363,6 +363,8 @@ void startVideo() {
     if (windowState.videoStarted) return;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) windowFailed();
     windowState.videoStarted = true;
+    // In place of any handler SDL put in for a lost display connection.
+    installDisplayLossHandler();
     // Kept loaded for the whole run: SDL would unload the GL library with the probe window,
     // and entry points are looked up after it.
     SDL_GL_LoadLibrary(nullptr);
@@ -678,6 +680,19 @@ const char* windowSystemExtensionList() {
     return display != nullptr ? query(display, 0x3055 /* EGL_EXTENSIONS */) : nullptr;
 }
 
+// GLX_RENDERER_ACCELERATED_MESA of the current context where the driver answers it.
+int acceleratedRenderer() {
+    constexpr int kRendererAccelerated = 0x8186; // GLX_RENDERER_ACCELERATED_MESA
+    if (!usingGlx() || !hasWord(glStrings.windowSystemExtensions, "GLX_MESA_query_renderer"))
+        return kRendererNotAsked;
+    using QueryFn = int (*)(int attribute, unsigned* value);
+    auto query =
+        reinterpret_cast<QueryFn>(SDL_GL_GetProcAddress("glXQueryCurrentRendererIntegerMESA"));
+    unsigned accelerated = 0;
+    if (query == nullptr || !query(kRendererAccelerated, &accelerated)) return kRendererNotAsked;
+    return accelerated != 0 ? 1 : 0;
+}
+
 } // namespace
 
 void captureGLStrings() {
@@ -688,6 +703,7 @@ void captureGLStrings() {
     keepIfPresent(glStrings.extensions, text(GL_EXTENSIONS));
     keepIfPresent(glStrings.windowSystemExtensions, windowSystemExtensionList());
     glStrings.secondWindowSystemExtensions.clear(); // there is no second list here
+    glStrings.accelerated = acceleratedRenderer();
 }
 
 void setWindowGLAttributes(int depthBits, int stencilBits, int samples) {

@@ -176,9 +176,10 @@ void checkFogCoordinates(const GLQuery& query) {
                          "card/driver does not support volumetric fog.");
 }
 
-// Software rasterisers by the names their drivers give in GL_RENDERER.
-constexpr std::string_view kSoftwareRasterisers[] = {"llvmpipe", "softpipe", "swrast",
-                                                     "software rasterizer"};
+// Software rasterisers by the names their drivers give in GL_RENDERER, for drivers that do not
+// say whether they are accelerated.
+constexpr std::string_view kSoftwareRasterisers[] = {
+    "llvmpipe", "softpipe", "swrast", "software rasterizer", "swiftshader", "basic render driver"};
 
 bool containsIgnoringCase(std::string_view text, std::string_view part) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
@@ -192,15 +193,16 @@ bool containsIgnoringCase(std::string_view text, std::string_view part) {
 
 } // namespace
 
-bool isSoftwareRasteriser(std::string_view renderer) {
+bool isSoftwareRasteriser(std::string_view renderer, int accelerated) {
+    if (accelerated != kRendererNotAsked) return accelerated == 0;
     for (std::string_view name : kSoftwareRasterisers)
         if (containsIgnoringCase(renderer, name)) return true;
     return false;
 }
 
 CapabilitySettings softwareRasteriserSettings(std::string_view renderer,
-                                              CapabilitySettings settings) {
-    if (!isSoftwareRasteriser(renderer)) return settings;
+                                              CapabilitySettings settings, int accelerated) {
+    if (!isSoftwareRasteriser(renderer, accelerated)) return settings;
     // Only values that take effect are lowered (others already draw plainly).
     if (settings.textureCompression >= 1 && settings.textureCompression <= 3)
         settings.textureCompression = 0;
@@ -228,8 +230,8 @@ std::string softwareRasteriserNotice(std::string_view renderer, const Capability
 }
 
 CapabilitySettings lowerForSoftwareRasteriser(std::string_view renderer,
-                                              const CapabilitySettings& kept) {
-    CapabilitySettings run = softwareRasteriserSettings(renderer, kept);
+                                              const CapabilitySettings& kept, int accelerated) {
+    CapabilitySettings run = softwareRasteriserSettings(renderer, kept, accelerated);
     std::string notice = softwareRasteriserNotice(renderer, kept, run);
     if (!notice.empty()) noticeBox(kCapabilityCaption, notice);
     return run;

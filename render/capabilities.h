@@ -79,17 +79,21 @@ inline CapabilitySettings checkCapabilities(const CapabilitySettings& settings) 
 // cannot draw at the demo's pace is lowered, with a notice of the check's kind; the settings
 // kept (and saved) stay as they were.
 CapabilitySettings lowerForSoftwareRasteriser(std::string_view renderer,
-                                              const CapabilitySettings& kept);
+                                              const CapabilitySettings& kept,
+                                              int accelerated = kRendererNotAsked);
 
-// True when GL_RENDERER names a rasteriser that runs on the processor.
-bool isSoftwareRasteriser(std::string_view renderer);
+// True when the driver says it does not draw on a graphics card (`accelerated` 0, see
+// GLStrings); where it does not say, when GL_RENDERER names a rasteriser that runs on the
+// processor.
+bool isSoftwareRasteriser(std::string_view renderer, int accelerated = kRendererNotAsked);
 // The settings a software rasteriser draws at the demo's pace: uncompressed textures (it
 // decodes every compressed texel it samples) and no anisotropic filtering (it samples the
 // whole footprint of every pixel, which takes it minutes for a frame with surfaces seen
 // edge-on, more so where multisampling shades the pixels along their edges). Other renderers
 // keep the settings as they are.
 CapabilitySettings softwareRasteriserSettings(std::string_view renderer,
-                                              CapabilitySettings settings);
+                                              CapabilitySettings settings,
+                                              int accelerated = kRendererNotAsked);
 // The notice that tells what softwareRasteriserSettings lowered from `kept` to `run`, and why.
 std::string softwareRasteriserNotice(std::string_view renderer, const CapabilitySettings& kept,
                                      const CapabilitySettings& run);

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/automation.h"
+#include "app/run_plan.h"
 #include "platform/events.h"
 #include "platform/window.h"
 #include "sound/encoders.h"
@@ -143,7 +144,7 @@ TEST_F(Automation, OfflineMixKeepsTheMusicTimeWithTheFixedStepClock) {
             Options options = parsed({"--batch", "--fixed-step", std::to_string(step)});
             eventState.fixedStepMs = options.fixedStepMs;
             installAutomation(options);
-            startDemoSound(options, quality, nullptr);
+            startDemoSound(resolveRunPlan(options).offlineSound, quality, nullptr);
             ASSERT_TRUE(soundIsRunning());
             waitMs(200); // time passes before the music starts
             FSOUND_STREAM* stream = openMusicStream(ogg.data(), uint32_t(ogg.size()));

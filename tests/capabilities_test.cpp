@@ -308,23 +308,31 @@ TEST(ExtensionTest, MatchesWholeNamesFollowedByABlank) {
     EXPECT_FALSE(extensionListed(lists, ""));
 }
 
-TEST(SoftwareRasteriser, KnownByTheRendererString) {
+// The driver's own answer counts first; the renderer's name where the driver gives none.
+TEST(SoftwareRasteriser, AskedOfTheDriverElseKnownByTheRendererString) {
     const struct {
         const char* renderer;
+        int accelerated;
         bool software;
     } cases[] = {
-        {"llvmpipe (LLVM 15.0.6, 256 bits)", true},
-        {"softpipe", true},
-        {"swrast", true},
-        {"Software Rasterizer", true},
-        {"AMD Radeon RX 580 Series (polaris10, LLVM 15.0.6, DRM 3.49, 6.1.0-18-amd64)", false},
-        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
-        {"NVIDIA GeForce GTX 1060 6GB/PCIe/SSE2", false},
-        {"Unknown", false},
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", kRendererNotAsked, true},
+        {"softpipe", kRendererNotAsked, true},
+        {"swrast", kRendererNotAsked, true},
+        {"Software Rasterizer", kRendererNotAsked, true},
+        {"SwiftShader Device (Subzero) (0x0000C0DE)", kRendererNotAsked, true},
+        {"D3D12 (Microsoft Basic Render Driver)", kRendererNotAsked, true},
+        {"AMD Radeon RX 580 Series (polaris10, LLVM 15.0.6, DRM 3.49, 6.1.0-18-amd64)",
+         kRendererNotAsked, false},
+        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", kRendererNotAsked, false},
+        {"NVIDIA GeForce GTX 1060 6GB/PCIe/SSE2", kRendererNotAsked, false},
+        {"Unknown", kRendererNotAsked, false},
+        {"zink (some future rasteriser)", 0, true}, // a name no list knows
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", 1, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(isSoftwareRasteriser(c.renderer), c.software) << c.renderer;
-        CapabilitySettings run = softwareRasteriserSettings(c.renderer, {2, 1, 16.0f, 3});
+        EXPECT_EQ(isSoftwareRasteriser(c.renderer, c.accelerated), c.software) << c.renderer;
+        CapabilitySettings run =
+            softwareRasteriserSettings(c.renderer, {2, 1, 16.0f, 3}, c.accelerated);
         EXPECT_EQ(run.textureCompression, c.software ? 0 : 2) << c.renderer;
         EXPECT_EQ(run.anisotropy, c.software ? 1.0f : 16.0f) << c.renderer;
         EXPECT_EQ(run.multisampling, 3) << c.renderer;

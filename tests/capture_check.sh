@@ -75,18 +75,29 @@ check_record() {
         fail "without ffmpeg: $(cat err.txt)"
     # An ffmpeg that fails after about a hundred frames: the fatal report with its messages on a
     # line of its own after the progress line, and no file under any name.
+    printf '#!/bin/sh\nhead -c 30000000 >/dev/null\necho "encoder refuses the frames" >&2\nexit 7\n' |
+        record_with_failing_ffmpeg end:14000 'ffmpeg failed .*exit code 7.*encoder refuses the frames'
+    # An ffmpeg that encodes but fails at the last step, adding the sound, after it began the
+    # muxed file: again no file under any name.
+    printf '#!/bin/sh\ncase "$*" in *+faststart*)\n    for last; do :; done\n    echo "half a file" >"$last"\n    echo "muxer refuses the sound" >&2\n    exit 5;;\nesac\nexec %s "$@"\n' \
+        "$(command -v ffmpeg)" |
+        record_with_failing_ffmpeg end:19000 'ffmpeg failed while adding the sound.*exit code 5.*muxer refuses the sound'
+}
+
+# A recording from the point $1 with the ffmpeg script read from standard input: exit 1, the
+# fatal report matching $2, and nothing left behind.
+record_with_failing_ffmpeg() {
     mkdir fake
-    printf '#!/bin/sh\nhead -c 30000000 >/dev/null\necho "encoder refuses the frames" >&2\nexit 7\n' >fake/ffmpeg
+    cat >fake/ffmpeg
     chmod +x fake/ffmpeg
-    status=0
+    local status=0
     timeout -k 5 300 env PATH="$work/fake:$PATH" "$bin/film03" --record clip.mp4 --size 320x240 \
-        --seek end:14000 >out.txt 2>err.txt || status=$?
-    [[ $status -eq 1 ]] || fail "failing ffmpeg: exit $status"
-    grep -q $'^fatal\tFILM 03 - Recording - ERROR\tffmpeg failed .*exit code 7.*encoder refuses the frames' err.txt ||
-        fail "failing ffmpeg: $(cat err.txt)"
+        --seek "$1" >out.txt 2>err.txt || status=$?
     rm -rf fake
+    [[ $status -eq 1 ]] || fail "ffmpeg failing ($2): exit $status"
+    grep -q $'^fatal\tFILM 03 - Recording - ERROR\t'"$2" err.txt || fail "ffmpeg failing: $(cat err.txt)"
     leftovers=$(ls | grep -v -x -e Film_03.dat -e ConfigEngine.cfg -e out.txt -e err.txt || true)
-    [[ -z "$leftovers" ]] || fail "files left behind by a failed recording: $leftovers"
+    [[ -z "$leftovers" ]] || fail "files left behind by a failed recording ($2): $leftovers"
 }
 
 check_benchmark() {
@@ -116,8 +127,10 @@ assert report["renderer"] not in ("", "Unknown")
 assert report["resolution"] == {"width": 320, "height": 240}, report["resolution"]
 PY
     grep -q 'Loading Music' err.txt || fail "the loading lines did not move to standard error"
-    # To a file: standard output keeps the loading lines.
-    film03 --benchmark times.json --seek end:18000 || fail "benchmark to a file exited with $?"
+    # To a file: standard output keeps the loading lines. No sound device is needed (the sound
+    # is mixed offline, in step with the frames): an audio driver that does not exist.
+    SDL_AUDIODRIVER=no-such-device film03 --benchmark times.json --seek end:18000 ||
+        fail "benchmark to a file without a sound device exited with $?: $(tail -c 2000 err.txt)"
     python3 -c "import json; r = json.load(open('times.json')); assert r['sequences']['end']['frames'] == 120, r" ||
         fail "times.json: $(cat times.json)"
     grep -q 'Loading Music' out.txt || fail "the loading lines are not on standard output"

@@ -70,4 +70,22 @@ TEST(DemotoolReports, EngineBoxesReadAsOneLine) {
     for (const auto& c : cases) EXPECT_EQ(toolReportLine(c.kind, c.text, c.errorNumber), c.line);
 }
 
+// The reason named is the one of the failed call, whatever the report's own work does to
+// errno before the line is written.
+TEST(DemotoolReports, AFileErrorNamesTheReasonOfTheFailedCall) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            startToolReports("decode");
+            failureState.hooks.setCursorVisible = [](bool) {
+                errno = EBADF;
+                return true;
+            };
+            errno = EACCES;
+            fatalFileError("x/y.png");
+        },
+        testing::ExitedWithCode(1),
+        "^demotool: decode: cannot open \"x/y.png\": Permission denied\n$");
+}
+
 } // namespace

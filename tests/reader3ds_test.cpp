@@ -323,6 +323,23 @@ TEST_F(Reader3ds, PaddingAndAMainChunkOverrunningTheFileByLessThanAHeaderAreTole
     }
 }
 
+// A chunk whose own data the file holds whole, while the few padding bytes it claims after
+// that data are cut off, is read; only the main chunk's claim is noted.
+TEST_F(Reader3ds, AChunkCutInItsPaddingIsRead) {
+    Builder3ds b;
+    b.beginFile();
+    b.begin(0x4000), b.str("Lamp"), b.begin(0x4600), b.vec(1, 2, 3);
+    b.u8(0), b.u8(0), b.u8(0);
+    std::vector<uint8_t> file = b.finish();
+    file.resize(file.size() - 3);
+    load(file);
+    std::string notes;
+    for (const std::string& line : lines)
+        if (line.starts_with("Attention")) notes += (notes.empty() ? "" : "|") + line;
+    EXPECT_EQ(notes, "Attention : the main chunk claims 3 bytes more than the file holds !");
+    expectVec(object("Lamp").transform.getTranslation(), 1, 3, -2);
+}
+
 TEST_F(Reader3ds, NanVerticesAreZeroedWithANotice) {
     Builder3ds b;
     b.beginFile();

@@ -148,7 +148,7 @@ TEST(RecordTimeline, UntilEndsTheRunBeforeItsPoint) {
     Options options = parseOptions({"--record", "x.mp4", "--until", "second:5000"});
     ASSERT_TRUE(options.error.empty()) << options.error;
     eventState = EventState{};
-    setCaptureEnd(options);
+    setCaptureEnd(resolveRunPlan(options));
     EXPECT_FALSE(captureEnded(Sequence::First, 50000));
     EXPECT_FALSE(captureEnded(Sequence::Second, 4999));
     EXPECT_EQ(eventState.keys[kKeyEscape], 0);
@@ -158,7 +158,7 @@ TEST(RecordTimeline, UntilEndsTheRunBeforeItsPoint) {
     EXPECT_TRUE(captureEnded(Sequence::End, 0));
     EXPECT_EQ(eventState.keys[kKeyEscape], 1);
     EXPECT_TRUE(captureEnded(Sequence::First, 0)); // once reached, the run is over
-    setCaptureEnd(parseOptions({"--record", "x.mp4"}));
+    setCaptureEnd(resolveRunPlan(parseOptions({"--record", "x.mp4"})));
     EXPECT_FALSE(captureEnded(Sequence::End, 19999));
     eventState = EventState{};
 }

@@ -226,7 +226,7 @@ TEST_F(DemoSequences, GammaScreenDrawsOneFrameInBatchRunsAndKeepsTheGamma) {
 // From the built-in defaults (DXT3, 4x anisotropy) a software rasteriser makes the scene's
 // textures plain for the run, and the engine's settings say so.
 TEST_F(DemoSequences, TexturesAreMadeWithTheSettingsForThisRun) {
-    const bool software = isSoftwareRasteriser(glStrings.renderer);
+    const bool software = isSoftwareRasteriser(glStrings.renderer, glStrings.accelerated);
     EXPECT_EQ(renderState.settings.anisotropy, software ? 1.0f : 4.0f);
     EXPECT_EQ(renderState.settings.textureCompressionMode, software ? 0 : 1);
     glBindTexture(GL_TEXTURE_2D, textureState.records[findTexture("Tiles.jpg")]->glName);

@@ -238,6 +238,27 @@ TEST(WindowPlacement, NeverLargerThanTheUsableDesktop) {
     }
 }
 
+// A frame keeps its aspect, centred between black bars: at the sides of a wider screen, above
+// and below on a taller one.
+TEST(ScaledFrames, TheFrameIsCentredBetweenItsBars) {
+    const struct {
+        int width, height, areaWidth, areaHeight;
+        FrameArea expected;
+    } cases[] = {
+        {1024, 768, 1920, 1080, {240, 0, 1440, 1080}}, // 4:3 on 16:9
+        {1280, 720, 1024, 768, {0, 96, 1024, 576}},    // 16:9 on 4:3
+        {640, 480, 1280, 960, {0, 0, 1280, 960}},      // the same aspect
+        {800, 600, 1281, 600, {240, 0, 800, 600}},     // an odd bar width: the pixel goes right
+    };
+    for (const auto& c : cases) {
+        FrameArea area = fitAspect(c.width, c.height, c.areaWidth, c.areaHeight);
+        EXPECT_TRUE(area.x == c.expected.x && area.y == c.expected.y &&
+                    area.width == c.expected.width && area.height == c.expected.height)
+            << c.width << "x" << c.height << " on " << c.areaWidth << "x" << c.areaHeight << ": "
+            << area.x << "," << area.y << " " << area.width << "x" << area.height;
+    }
+}
+
 // Mouse positions in a window showing a frame scaled go back into frame pixels, those on the
 // bars to the nearest edge.
 TEST(ScaledFrames, MouseInTheFrame) {
@@ -294,6 +315,18 @@ TEST(MainWindow, LargerThanTheDesktopShowsItsFramesScaled) {
     for (int y : {shown.y + 2, height / 2, shown.y + shown.height - 3, 0, shown.y - 2}) {
         glReadPixels(width / 4, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
         EXPECT_EQ(pixel[0] != 0, y >= shown.y && y < shown.y + shown.height) << y;
+    }
+    // In a strip wider than the frame's aspect the bars are left and right of the picture,
+    // equally wide.
+    showScaledFrame(width, height / 4);
+    bindFramebuffer(0);
+    glReadBuffer(GL_BACK);
+    int pictureWidth = int(int64_t(frameWidth) * (height / 4) / frameHeight);
+    int bar = (width - pictureWidth) / 2;
+    ASSERT_GT(bar, 4);
+    for (int x : {2, bar - 2, bar + 2, width / 2, width - bar - 3, width - bar + 1, width - 3}) {
+        glReadPixels(x, height / 8, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+        EXPECT_EQ(pixel[0] != 0, x >= bar && x < width - bar) << x;
     }
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     drawScaledFrames();

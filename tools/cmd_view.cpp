@@ -69,8 +69,8 @@ void startViewerEngine(RenderSettings settings) {
     settings.textureCompressionMode = builtIn.compression;
     settings.textureFilterMode = builtIn.filtering;
     settings.anisotropy = builtIn.anisotropy;
-    TextureQuality quality =
-        viewerTextureQuality(glStrings.renderer, initEngine(settings, driverQuery(glStrings)));
+    TextureQuality quality = viewerTextureQuality(
+        glStrings.renderer, initEngine(settings, driverQuery(glStrings)), glStrings.accelerated);
     setTextureQuality(quality);
     renderState.settings.textureCompressionMode = quality.compression;
     renderState.settings.anisotropy = quality.anisotropy;

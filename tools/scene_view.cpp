@@ -117,8 +117,9 @@ bool parseViewSize(const std::string& text, int32_t& width, int32_t& height) {
     return true;
 }
 
-TextureQuality viewerTextureQuality(std::string_view renderer, const CapabilitySettings& kept) {
-    CapabilitySettings run = softwareRasteriserSettings(renderer, kept);
+TextureQuality viewerTextureQuality(std::string_view renderer, const CapabilitySettings& kept,
+                                    int accelerated) {
+    CapabilitySettings run = softwareRasteriserSettings(renderer, kept, accelerated);
     TextureQuality quality;
     quality.compression = run.textureCompression;
     quality.filtering = run.textureFiltering;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gl_strings.h"
 #include "platform/math.h"
 #include "render/capabilities.h"
 #include "resources/textures.h"
@@ -27,7 +28,8 @@ struct ViewOptions {
 
 // The scene's texture quality: the demo's built-in one as the capability check kept it, and
 // on a software rasteriser without what the demo leaves out there (compression, anisotropy).
-TextureQuality viewerTextureQuality(std::string_view renderer, const CapabilitySettings& kept);
+TextureQuality viewerTextureQuality(std::string_view renderer, const CapabilitySettings& kept,
+                                    int accelerated = kRendererNotAsked);
 
 // Parses the arguments after "view". False with a reason in error for a bad command line.
 bool parseViewArguments(int argc, char** argv, ViewOptions& options, std::string& error);

@@ -47,8 +47,8 @@ void printLine(const std::string& text) {
 }
 
 bool reportBox(BoxKind kind, std::string_view, std::string_view text) {
-    int errorNumber = errno;
-    printLine(toolReportLine(kind, text, errorNumber));
+    printLine(toolReportLine(kind, text, failureState.fileErrorNumber));
+    failureState.fileErrorNumber = 0;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "support/x_watch.h"
 
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +18,9 @@ PrivateDisplay::PrivateDisplay() {
     if (pipe(ends) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
+        // A test program that ends in any way takes its server with it, so that nothing
+        // keeps the test runner's pipes open.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         close(ends[0]);
         std::string fd = std::to_string(ends[1]);
         if (!freopen("/dev/null", "w", stderr)) _exit(126);
@@ -93,6 +97,16 @@ ColourMapWatch::~ColourMapWatch() {
     if (control_ != nullptr) XCloseDisplay(control_);
 }
 
+namespace {
+
+// A window that went away between listing and asking gives BadWindow: passed over, instead of
+// the library's default handler ending the test program.
+int passOverGoneWindows(Display*, XErrorEvent*) {
+    return 0;
+}
+
+} // namespace
+
 RampVerdict judgeRamps(const std::map<unsigned long, std::vector<std::string>>& stores) {
     RampVerdict verdict;
     for (const auto& [map, cells] : stores) {
@@ -106,7 +120,10 @@ RampVerdict judgeRamps(const std::map<unsigned long, std::vector<std::string>>& 
 
 Window waitForTopLevel(Display* display, const std::string& title, double seconds) {
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end) {
+    XSync(display, False);
+    XErrorHandler previous = XSetErrorHandler(passOverGoneWindows);
+    Window shown = 0;
+    while (shown == 0 && std::chrono::steady_clock::now() < end) {
         Window root = 0, parent = 0, *children = nullptr, found = 0;
         unsigned count = 0;
         XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
@@ -120,10 +137,12 @@ Window waitForTopLevel(Display* display, const std::string& title, double second
             if (name != nullptr) XFree(name);
         }
         if (children != nullptr) XFree(children);
-        if (found != 0) return found;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        shown = found;
+        if (shown == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return 0;
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return shown;
 }
 
 void clickAt(Display* display, Window window, int x, int y) {

@@ -13,12 +13,13 @@
 #include <vector>
 
 // Xvfb on a free display number, so that the programs a test starts meet no other program's
-// windows, input focus or colour maps.
+// windows, input focus or colour maps. It ends with the test program, however that ends.
 class PrivateDisplay {
   public:
     PrivateDisplay();
     ~PrivateDisplay();
     const std::string& name() const { return name_; } // ":N", empty when Xvfb did not start
+    int pid() const { return pid_; }
 
   private:
     int pid_ = -1;
@@ -51,7 +52,8 @@ struct RampVerdict {
 };
 RampVerdict judgeRamps(const std::map<unsigned long, std::vector<std::string>>& stores);
 
-// A shown top-level window with that title (0 when none appears within `seconds`).
+// A shown top-level window with that title (0 when none appears within `seconds`). Windows
+// that go away while it looks are passed over.
 Window waitForTopLevel(Display* display, const std::string& title, double seconds);
 // Presses and releases the first button at (x, y) inside the window.
 void clickAt(Display* display, Window window, int x, int y);
