@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "app/record.h"
 #include "app/timeline.h"
 #include "platform/events.h"
 
@@ -26,14 +27,26 @@ bool parsePoint(const std::string& text, TimelinePoint& point) {
     return sequenceFromName(point.sequence, known) && parseNumber(text.substr(colon + 1), point.ms);
 }
 
+// The largest side of a recording or benchmark window (the largest texture and window the
+// drivers in use accept).
+constexpr uint32_t kMaxCaptureSide = 16384;
+
+// "SEQ:MS" of the sequence's last point when the point lies past it, else empty.
+std::string pastSequenceEnd(const TimelinePoint& point) {
+    Sequence sequence = Sequence::First;
+    if (!sequenceFromName(point.sequence, sequence)) return {};
+    uint32_t last = sequenceLastMs(sequence);
+    return point.ms > last ? point.sequence + ":" + std::to_string(last) : std::string();
+}
+
 // "WxH" with both sides even (the video's colour format halves them) and within reason.
 bool parseSize(const std::string& text, uint32_t& width, uint32_t& height) {
     size_t x = text.find('x');
     if (x == std::string::npos) return false;
     if (!parseNumber(text.substr(0, x), width) || !parseNumber(text.substr(x + 1), height))
         return false;
-    return width >= 16 && height >= 16 && width <= 16384 && height <= 16384 && width % 2 == 0 &&
-           height % 2 == 0;
+    return width >= 16 && height >= 16 && width <= kMaxCaptureSide && height <= kMaxCaptureSide &&
+           width % 2 == 0 && height % 2 == 0;
 }
 
 // "SEQ:MS:KEY".
@@ -104,7 +117,11 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (option == "--record") {
             options.recordFile = value();
             options.batch = true;
-            if (options.recordFile.empty()) fail("--record needs a file name");
+            if (options.recordFile.empty())
+                fail("--record needs a file name");
+            else if (recordCodecs(options.recordFile) == RecordCodecs::Unknown)
+                fail("--record cannot write '" + options.recordFile + "': the video is " +
+                     std::string(kRecordContainers));
         } else if (option == "--fps") {
             std::string fps = value();
             if (!parseNumber(fps, options.fps) || options.fps == 0 || options.fps > 1000)
@@ -112,8 +129,9 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (option == "--size") {
             std::string size = value();
             if (!parseSize(size, options.width, options.height))
-                fail("--size takes even WIDTHxHEIGHT from 16x16, e.g. 1280x720, not '" + size +
-                     "'");
+                fail("--size takes even WIDTHxHEIGHT from 16x16 to " +
+                     std::to_string(kMaxCaptureSide) + "x" + std::to_string(kMaxCaptureSide) +
+                     ", e.g. 1280x720, not '" + size + "'");
         } else if (option == "--benchmark") {
             options.benchmark = true;
             options.batch = true;
@@ -126,7 +144,11 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (option == "--seek") {
             std::string point = value();
             options.seek = parsePoint(point, options.seekTo);
-            if (!options.seek) fail("--seek takes SEQ:MS, not '" + point + "'");
+            if (!options.seek)
+                fail("--seek takes SEQ:MS, not '" + point + "'");
+            else if (std::string last = pastSequenceEnd(options.seekTo); !last.empty())
+                fail("--seek " + point +
+                     " lies past the end of the sequence, whose last point is " + last);
         } else {
             fail("unknown option '" + option + "'");
         }

@@ -49,6 +49,7 @@ constexpr bool kUseOwnIcon = true;
 void useProgramFiles(const FileLocations& locations) {
     appState.archive = locations.archive;
     configState.filePath = locations.configuration;
+    textureState.cacheFolder = locations.textureCache;
 }
 
 // What the configuration dialog does with the sound settings when it opens and is confirmed:
@@ -83,7 +84,9 @@ void installProgramWindows(const Options& options) {
     installResourceImages();
     installTreeWindow(kUseOwnIcon);
     windowState.initSceneGraph = initSceneGraph;
-    if (options.batch)
+    if (!options.recordFile.empty())
+        loadingDialogState.sink = LoadingSink::Nowhere;
+    else if (options.batch)
         loadingDialogState.sink = LoadingSink::StandardOutput;
     else
         installLoadingDialogView(kUseOwnIcon);
@@ -94,7 +97,17 @@ void installProgramWindows(const Options& options) {
 bool setUpDisplayMode() {
     const RunningSettings& running = configState.running;
     DisplayMode wanted = {running.screenWidth, running.screenHeight, 4, running.refreshRate};
-    if (!running.fullscreen || switchDisplayMode(wanted)) return true;
+    if (!running.fullscreen) return true;
+    if (switchDisplayMode(wanted)) {
+        // The rate the display plays the size at (0 where the window covers the desktop) is
+        // kept, so the next start switches without a notice.
+        const DisplayMode& chosen = displayModeState.chosen;
+        bool covering = chosen.width != wanted.width || chosen.height != wanted.height;
+        int32_t rate = covering ? 0 : chosen.refreshRate;
+        configState.running.refreshRate = rate;
+        configState.record.block1.refreshRate = rate;
+        return true;
+    }
     bool windowed = questionBox("QUESTION", "Fullscreen mode failed !\n\nDo you want to use the "
                                             "windowed mode instead ?\n\nClick YES to continue "
                                             "using windowed mode\nor click NO to exit the "
@@ -298,7 +311,9 @@ int runDemo(const Options& options) {
     registerCursorFailureHooks();
     registerDisplayModeFailureHooks();
     registerWindowFailureHooks();
-    ensureSingleInstance();
+    // One interactive demo at a time; a recording or a benchmark is a job that runs in a
+    // window of its own whatever else is open.
+    if (options.recordFile.empty() && !options.benchmark) ensureSingleInstance();
     installProgramWindows(options);
     useProgramFiles(locateProgramFiles(programSearchFolders()));
     installAutomation(options);
@@ -322,7 +337,9 @@ int runDemo(const Options& options) {
     setSceneModelDefaults();
     benchmarkLoadingStarted();
     appState.phase = "loading";
+    gatherUnusedTextureCaches(); // one notice for every cache file not used
     runLoadingPhase();
+    reportUnusedTextureCaches();
     benchmarkLoadingEnded();
     applyConfiguredGamma();
     runGammaScreen();

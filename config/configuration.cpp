@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <bit>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,7 +29,134 @@ bool writableConfigurationFile(const char* path) {
     return access(path, W_OK) == 0;
 }
 
+// One field at its offset in the record (a 32-bit integer, one byte or a 32-bit float) with
+// the values its control offers.
+enum class FieldType { Int32, Byte, Float };
+struct FieldRule {
+    const char* name; // the control's label
+    size_t offset;
+    FieldType type;
+    bool (*offered)(double value);
+};
+
+bool zeroOrOne(double v) {
+    return v == 0 || v == 1;
+}
+bool zeroToTwo(double v) {
+    return v >= 0 && v <= 2;
+}
+bool zeroToThree(double v) {
+    return v >= 0 && v <= 3;
+}
+bool zeroToSix(double v) {
+    return v >= 0 && v <= 6;
+}
+bool notNegative(double v) {
+    return v >= 0;
+}
+bool only32(double v) {
+    return v == 32;
+}
+bool bits32Or16(double v) {
+    return v == 32 || v == 16;
+}
+bool bits24Or16(double v) {
+    return v == 24 || v == 16;
+}
+bool windowSide(double v) {
+    return v >= 16 && v <= 16384;
+}
+bool refreshRate(double v) {
+    return v >= 0 && v <= 1000;
+}
+bool anisotropy(double v) {
+    return v == 1 || v == 2 || v == 4 || v == 8 || v == 16;
+}
+// The calibration slider sets 0.02 to 1.98 (with room for rounding); NaN fails every test.
+bool gammaRange(double v) {
+    return v >= 0.01 && v <= 2.0;
+}
+
+constexpr size_t kBlock2 = sizeof(ConfigBlock1);
+constexpr FieldRule kFieldRules[] = {
+    {"Fullscreen", offsetof(ConfigBlock1, fullscreen), FieldType::Int32, zeroOrOne},
+    {"Video Device", offsetof(ConfigBlock1, videoDevice), FieldType::Int32, notNegative},
+    {"Mode (colour bits)", offsetof(ConfigBlock1, colourBits), FieldType::Int32, only32},
+    {"Mode (refresh rate)", offsetof(ConfigBlock1, refreshRate), FieldType::Int32, refreshRate},
+    {"Mode (width)", offsetof(ConfigBlock1, screenWidth), FieldType::Int32, windowSide},
+    {"Mode (height)", offsetof(ConfigBlock1, screenHeight), FieldType::Int32, windowSide},
+    {"Developer Mode", offsetof(ConfigBlock1, developerMode), FieldType::Byte, zeroOrOne},
+    {"Gamma", offsetof(ConfigBlock1, gamma), FieldType::Float, gammaRange},
+    {"Audio Output", offsetof(ConfigBlock1, audioOutput), FieldType::Int32, zeroToTwo},
+    {"Audio Device", offsetof(ConfigBlock1, audioDevice), FieldType::Int32, notNegative},
+    {"S3TC (Compression)", kBlock2 + offsetof(ConfigBlock2, textureCompression), FieldType::Int32,
+     zeroToThree},
+    {"Filtering", kBlock2 + offsetof(ConfigBlock2, textureFiltering), FieldType::Int32, zeroToTwo},
+    {"Color Depth", kBlock2 + offsetof(ConfigBlock2, textureColourDepth), FieldType::Int32,
+     bits32Or16},
+    {"MultiSampling", kBlock2 + offsetof(ConfigBlock2, multisampling), FieldType::Int32, zeroToSix},
+    {"Depth Buffer", kBlock2 + offsetof(ConfigBlock2, depthBufferBits), FieldType::Int32,
+     bits24Or16},
+    {"Vertical Sync", kBlock2 + offsetof(ConfigBlock2, verticalSync), FieldType::Byte, zeroOrOne},
+    {"Compute specular reflections from", kBlock2 + offsetof(ConfigBlock2, localViewer),
+     FieldType::Byte, zeroOrOne},
+    {"Anisotropic Filtering", kBlock2 + offsetof(ConfigBlock2, anisotropy), FieldType::Int32,
+     anisotropy},
+    {"Detail Level", kBlock2 + offsetof(ConfigBlock2, textureDetail), FieldType::Int32,
+     zeroToThree},
+    {"Save compressed textures to harddisk",
+     kBlock2 + offsetof(ConfigBlock2, saveCompressedTextures), FieldType::Byte, zeroOrOne},
+};
+
+size_t fieldSize(const FieldRule& rule) {
+    return rule.type == FieldType::Byte ? 1 : 4;
+}
+
+double fieldValue(const ConfigBytes& bytes, const FieldRule& rule) {
+    const uint8_t* at = bytes.data() + rule.offset;
+    if (rule.type == FieldType::Byte) return *at;
+    if (rule.type == FieldType::Float) {
+        float value = 0;
+        std::memcpy(&value, at, sizeof value);
+        return value;
+    }
+    int32_t value = 0;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+std::string fieldText(const ConfigBytes& bytes, const FieldRule& rule) {
+    char text[32];
+    std::snprintf(text, sizeof text, rule.type == FieldType::Float ? "%g" : "%.0f",
+                  fieldValue(bytes, rule));
+    return text;
+}
+
 } // namespace
+
+std::vector<RepairedField> repairConfiguration(ConfigRecord& record) {
+    const ConfigBytes defaults = configurationBytes(ConfigRecord{});
+    ConfigBytes bytes = configurationBytes(record);
+    std::vector<RepairedField> repaired;
+    for (const FieldRule& rule : kFieldRules) {
+        if (rule.offered(fieldValue(bytes, rule))) continue;
+        repaired.push_back({rule.name, fieldText(bytes, rule), fieldText(defaults, rule)});
+        std::memcpy(bytes.data() + rule.offset, defaults.data() + rule.offset, fieldSize(rule));
+    }
+    std::memcpy(&record.block1, bytes.data(), sizeof(ConfigBlock1));
+    std::memcpy(&record.block2, bytes.data() + sizeof(ConfigBlock1), sizeof(ConfigBlock2));
+    return repaired;
+}
+
+std::string repairedConfigurationText(const std::string& path,
+                                      const std::vector<RepairedField>& fields) {
+    std::string text = "The configuration file \"" + path +
+                       "\" holds settings that no choice of the configuration dialogs "
+                       "offers !\n\nThese settings use their default now :\n";
+    for (const RepairedField& field : fields)
+        text += "\n- " + field.name + " : " + field.found + " -> " + field.used;
+    return text + "\n\nThe repaired configuration is saved.";
+}
 
 ConfigBytes configurationBytes(const ConfigRecord& record) {
     ConfigBytes bytes;
@@ -63,6 +191,11 @@ void loadConfiguration() {
         noticeBox(kFileErrorCaption, std::string("The configuration file \"") + path +
                                          "\" is invalid or damaged !" + kUsingDefaults);
     if (file != nullptr) std::fclose(file);
+    if (!loaded) return;
+    std::vector<RepairedField> repaired = repairConfiguration(configState.record);
+    if (repaired.empty()) return;
+    noticeBox(kFileErrorCaption, repairedConfigurationText(path, repaired));
+    saveConfiguration();
 }
 
 void saveConfiguration() {

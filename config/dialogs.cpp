@@ -304,16 +304,17 @@ void audioOutputChanged(ConfigBlock1& block, int index) {
 
 void confirmConfigurationDialog(ConfigBlock1& block) {
     const ConfigurationDialog& dialog = dialogState.configuration;
-    block.videoDevice = dialog.videoDevice.selected;
+    // A list left blank keeps the stored value: -1 would be no setting at all.
+    if (dialog.videoDevice.selected >= 0) block.videoDevice = dialog.videoDevice.selected;
     if (dialog.videoMode.selected >= 0)
         readVideoMode(dialog.videoMode.entries[size_t(dialog.videoMode.selected)], block);
     block.fullscreen = dialog.fullscreen.checked ? 1 : 0;
     block.developerMode = dialog.developerMode.checked ? 1 : 0;
-    block.audioOutput = dialog.audioOutput.selected;
+    if (dialog.audioOutput.selected >= 0) block.audioOutput = dialog.audioOutput.selected;
     block.audioDevice = dialog.audioDevice.selected;
     if (block.audioDevice < 0 || block.audioDevice >= driverCount()) block.audioDevice = 0;
     setSoundDriver(block.audioDevice);
-    block.audioQuality = dialog.audioQuality.selected;
+    if (dialog.audioQuality.selected >= 0) block.audioQuality = dialog.audioQuality.selected;
 }
 
 void cancelConfigurationDialog(ConfigBlock1& block) {
@@ -371,9 +372,11 @@ void confirmMoreSettingsDialog(ConfigBlock2& block) {
     block.verticalSync = uint8_t(valueOfSelection(dialog.verticalSync, kOnOffValues, 0));
     block.depthBufferBits =
         valueOfSelection(dialog.depthBuffer, kDepthBufferValues, block.depthBufferBits);
-    block.textureCompression = valueOfSelection(dialog.compression, kZeroToThree, -1);
-    block.textureDetail = valueOfSelection(dialog.detailLevel, kZeroToThree, -1);
-    block.textureFiltering = valueOfSelection(dialog.filtering, kZeroToTwo, -1);
+    // A list left blank keeps the stored value: -1 would be no setting at all.
+    block.textureCompression =
+        valueOfSelection(dialog.compression, kZeroToThree, block.textureCompression);
+    block.textureDetail = valueOfSelection(dialog.detailLevel, kZeroToThree, block.textureDetail);
+    block.textureFiltering = valueOfSelection(dialog.filtering, kZeroToTwo, block.textureFiltering);
     block.anisotropy = valueOfSelection(dialog.anisotropy, kAnisotropyValues, 1);
     block.textureColourDepth = valueOfSelection(dialog.colourDepth, kColourDepthValues, 16);
 }

@@ -313,7 +313,7 @@ TEST_F(Dialogs, StoredQualityOutsideTheListIsReadAsNoSelection) {
     openConfigurationDialog(record.block1);
     EXPECT_EQ(dialog().audioQuality.selected, -1);
     confirmConfigurationDialog(record.block1);
-    EXPECT_EQ(record.block1.audioQuality, -1); // still no sound initialisation
+    EXPECT_EQ(record.block1.audioQuality, 7); // kept, never -1: still no sound initialisation
 }
 
 TEST_F(Dialogs, CancelRestoresBlock1AsTheDialogFoundItButKeepsBlock2) {
@@ -438,11 +438,12 @@ TEST_F(Dialogs, EveryMoreSettingsEntryShowsItsValueAndReadsBackToIt) {
 }
 
 TEST_F(Dialogs, MoreSettingsReadWithNoEntrySelected) {
-    // What each control stores when nothing is selected (a value of 77 marks "kept").
+    // What each control stores when nothing is selected (a value of 77 marks "kept"): never
+    // -1, which no control offers.
     const std::vector<std::pair<const char*, int32_t>> expected = {
         {"multisampling", 77}, {"specular", 0},     {"vertical sync", 0},
-        {"depth buffer", 77},  {"compression", -1}, {"detail level", -1},
-        {"filtering", -1},     {"anisotropy", 1},   {"colour depth", 16}};
+        {"depth buffer", 77},  {"compression", 77}, {"detail level", 77},
+        {"filtering", 77},     {"anisotropy", 1},   {"colour depth", 16}};
     std::vector<Row> table = rows();
     for (size_t r = 0; r < table.size(); ++r) {
         SCOPED_TRACE(table[r].name);

@@ -1,6 +1,8 @@
 // The film03 program as a whole, started as its users start it, under the virtual X server.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,18 +67,40 @@ bool waitFor(Condition condition, std::chrono::seconds deadline = std::chrono::s
     return true;
 }
 
-// True while a program listens on the single-instance socket of the given instance name.
-bool instanceListening(const std::string& tag) {
+// The single-instance socket's name for the given instance name.
+std::string taggedInstanceName(const std::string& tag) {
     const char* old = std::getenv("FILM03_INSTANCE");
     std::string previous = old != nullptr ? old : "";
     setenv("FILM03_INSTANCE", tag.c_str(), 1);
-    std::string name(1, '@'); // abstract names are listed with a leading @
-    name += instanceSocketName();
+    std::string name = instanceSocketName();
     if (old != nullptr)
         setenv("FILM03_INSTANCE", previous.c_str(), 1);
     else
         unsetenv("FILM03_INSTANCE");
-    return slurp("/proc/net/unix").find(name) != std::string::npos;
+    return name;
+}
+
+// True while a program listens on the single-instance socket of the given instance name.
+bool instanceListening(const std::string& tag) {
+    // Abstract names are listed with a leading @.
+    return slurp("/proc/net/unix").find("@" + taggedInstanceName(tag)) != std::string::npos;
+}
+
+// Listens on the single-instance socket as an interactive copy would; -1 when that fails.
+int listenAsInstance(const std::string& tag) {
+    std::string name = taggedInstanceName(tag);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    size_t length = std::min(name.size(), sizeof address.sun_path - 1);
+    std::memcpy(address.sun_path + 1, name.data(), length);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    socklen_t size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + length);
+    if (fd >= 0 &&
+        (bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(fd, 4) != 0)) {
+        close(fd);
+        fd = -1;
+    }
+    return fd;
 }
 
 ConfigRecord windowedRecord() {
@@ -311,6 +335,26 @@ TEST_F(Film03, SecondStartRaisesTheFirstAndEndsAtOnce) {
         FAIL() << "the first did not end";
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << slurp(dir.file("first.err"));
+}
+
+// The single-instance rule is for the interactive demo: a recording and a benchmark are jobs
+// that run whatever else is open, and end with their file.
+TEST_F(Film03, JobsRunWhileAnInteractiveCopyIsOpen) {
+    linkData(dir.path);
+    writeRecord(dir.path, windowedRecord());
+    std::string tag = testing::UnitTest::GetInstance()->current_test_info()->name();
+    int instance = listenAsInstance(tag);
+    ASSERT_GE(instance, 0);
+    ProgramRun interactive = runFilm03(dir.path, "--batch");
+    EXPECT_EQ(interactive.exitCode, 0);
+    EXPECT_EQ(interactive.err, kAlreadyRunning);
+    ProgramRun benchmark = runFilm03(dir.path, "--benchmark times.json --seek end:19000");
+    EXPECT_EQ(benchmark.exitCode, 0) << benchmark.err;
+    EXPECT_NE(slurp(dir.file("times.json")).find("\"sequences\""), std::string::npos);
+    ProgramRun record = runFilm03(dir.path, "--record clip.mkv --seek end:19500");
+    EXPECT_EQ(record.exitCode, 0) << record.err;
+    EXPECT_GT(std::filesystem::file_size(dir.file("clip.mkv")), 0u);
+    close(instance);
 }
 
 TEST_F(Film03, NoDisplayOrNoUsableSizeIsTheWindowFailure) {
