@@ -120,8 +120,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             if (options.recordFile.empty())
                 fail("--record needs a file name");
             else if (recordCodecs(options.recordFile) == RecordCodecs::Unknown)
-                fail("--record cannot write '" + options.recordFile + "': the video is " +
-                     std::string(kRecordContainers));
+                fail("--record writes a video ending in " + std::string(kRecordContainers) +
+                     ", not '" + options.recordFile + "'");
         } else if (option == "--fps") {
             std::string fps = value();
             if (!parseNumber(fps, options.fps) || options.fps == 0 || options.fps > 1000)

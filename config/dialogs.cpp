@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <utility>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -199,6 +201,12 @@ std::vector<std::string> videoModeEntries(std::span<const DisplayMode> modes,
     const auto& smallest = kModeSizes.front();
     if (storedWidth >= smallest[0] && storedHeight >= smallest[1])
         offerSizeIfMissing(entries, storedWidth, storedHeight, desktop);
+    // Smallest size first; the rates of one size stay in the display's order.
+    auto size = [](const std::string& entry) {
+        return std::pair(numberBefore(entry, " x ", 0), numberBefore(entry, " x ", 1));
+    };
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&size](const std::string& a, const std::string& b) { return size(a) < size(b); });
     return entries;
 }
 

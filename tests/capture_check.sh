@@ -84,7 +84,7 @@ check_record() {
         status=0
         film03 --record "$name" --size 320x240 || status=$?
         [[ $status -eq 2 ]] || fail "$name: exit $status"
-        grep -q "^film03: --record cannot write '$name': the video is .mp4, .mkv or .mov (H.264 + AAC) or .webm (VP9 + Opus)$" err.txt ||
+        grep -q "^film03: --record writes a video ending in .mp4, .mkv or .mov (H.264 + AAC) or .webm (VP9 + Opus), not '$name'$" err.txt ||
             fail "$name: $(cat err.txt)"
         [[ ! -s out.txt ]] || fail "$name: something was loaded: $(head -c 300 out.txt)"
     done

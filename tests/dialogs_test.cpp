@@ -82,10 +82,11 @@ TEST_F(Dialogs, WithoutSuchModesTheSecondPassTakesAnyRateAndShowsAnUnknownRateAs
                    {1366, 768, 4, 60},
                    {800, 600, 4, 120}};
     world.desktop = {1366, 768, 4, 60}; // of the sizes that fit, the display lacks 640 x 480
+    // Sorted by size, whatever order the display lists them in.
     EXPECT_EQ(
         listVideoModes(1024, 768),
-        (std::vector<std::string>{"1024 x 768 x 32  ( at 60 Hz )", "1280 x 1024 x 32  ( at ? Hz )",
-                                  "800 x 600 x 32  ( at 120 Hz )", "640 x 480 x 32  ( at ? Hz )"}));
+        (std::vector<std::string>{"640 x 480 x 32  ( at ? Hz )", "800 x 600 x 32  ( at 120 Hz )",
+                                  "1024 x 768 x 32  ( at 60 Hz )", "1280 x 1024 x 32  ( at ? Hz )"}));
 }
 
 TEST_F(Dialogs, ReadingAModeTakesItsNumbersAndAQuestionMarkAsRateZero) {
@@ -104,14 +105,16 @@ TEST_F(Dialogs, ReadingAModeTakesItsNumbersAndAQuestionMarkAsRateZero) {
 TEST_F(Dialogs, ChoosingAQuestionMarkEntryStoresRateZero) {
     world.modes = {{1024, 768, 4, 60}, {1280, 1024, 4, 0}};
     openConfigurationDialog(record.block1);
-    dialog().videoMode.selected = 1;
+    const int entry = selectEntryStartingWith(dialog().videoMode, "1280 x 1024 x 32  ( at ? Hz )");
+    ASSERT_GE(entry, 0);
+    dialog().videoMode.selected = entry;
     confirmConfigurationDialog(record.block1);
     EXPECT_EQ(record.block1.screenWidth, 1280);
     EXPECT_EQ(record.block1.screenHeight, 1024);
     EXPECT_EQ(record.block1.refreshRate, 0);
     // The next start finds the same entry again.
     openConfigurationDialog(record.block1);
-    EXPECT_EQ(dialog().videoMode.selected, 1);
+    EXPECT_EQ(dialog().videoMode.selected, entry);
 }
 
 using DialogsDeathTest = Dialogs;
@@ -157,8 +160,8 @@ TEST_F(Dialogs, SizesTheDisplayLacksAreOfferedWhereTheyFitAndTheStoredSizeIsKept
         int selected;
     };
     const DisplayMode hd = {1920, 1080, 4, 60}, sxga = {1280, 1024, 4, 0};
-    const std::vector<std::string> onSxga = {rate(1280, 1024), rate(640, 480), rate(800, 600),
-                                             rate(1024, 768)};
+    const std::vector<std::string> onSxga = {rate(640, 480), rate(800, 600), rate(1024, 768),
+                                             rate(1280, 1024)};
     const Case cases[] = {
         {"only 1920 x 1080",
          {hd},
@@ -166,23 +169,23 @@ TEST_F(Dialogs, SizesTheDisplayLacksAreOfferedWhereTheyFitAndTheStoredSizeIsKept
          {1024, 768, 4, 75},
          {rate(640, 480), rate(800, 600), rate(1024, 768), rate(1280, 1024)},
          2},
-        {"only 1280 x 1024, the shipped size", {sxga}, sxga, {1024, 768, 4, 75}, onSxga, 3},
-        {"only 1280 x 1024, a smaller size", {sxga}, sxga, {800, 600, 4, 75}, onSxga, 2},
+        {"only 1280 x 1024, the shipped size", {sxga}, sxga, {1024, 768, 4, 75}, onSxga, 2},
+        {"only 1280 x 1024, a smaller size", {sxga}, sxga, {800, 600, 4, 75}, onSxga, 1},
         {"beyond the desktop", {sxga}, sxga, {1366, 1080, 4, 60}, onSxga, 3},
         {"below 640 x 480", {sxga}, sxga, {320, 240, 4, 75}, onSxga, 3},
         {"listed at another rate",
          {{1024, 768, 4, 60}, sxga},
          sxga,
          {1024, 768, 4, 85},
-         {rate(1024, 768, 60), rate(1280, 1024), rate(640, 480), rate(800, 600)},
-         0},
+         {rate(640, 480), rate(800, 600), rate(1024, 768, 60), rate(1280, 1024)},
+         2},
         {"of no list",
          {{1280, 1024, 4, 75}},
          {1920, 1200, 4, 60},
          {1152, 864, 4, 75},
-         {rate(1280, 1024, 75), rate(640, 480), rate(800, 600), rate(1024, 768), rate(1600, 1200),
-          rate(1152, 864)},
-         5},
+         {rate(640, 480), rate(800, 600), rate(1024, 768), rate(1152, 864), rate(1280, 1024, 75),
+          rate(1600, 1200)},
+         3},
         {"all five listed: as before",
          world.modes,
          world.desktop,
