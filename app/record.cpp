@@ -83,9 +83,12 @@ struct RecordingLeftovers {
     std::array<std::string, 4> names;
     std::atomic<int> child{-1}; // the ffmpeg at work, until it is reaped
     std::atomic<bool> ready{false};
+    std::atomic<bool> progressOpen{false}; // the progress line waits for its line feed
     bool hookAdded = false;
 };
 RecordingLeftovers recordingLeftovers;
+
+void ignoreResult(ssize_t) {}
 
 void removeRecordingAtOnce() {
     RecordingLeftovers& leftovers = recordingLeftovers;
@@ -93,6 +96,10 @@ void removeRecordingAtOnce() {
     int child = leftovers.child.load();
     if (child > 0) kill(child, SIGKILL);
     for (const std::string& name : leftovers.names) unlink(name.c_str());
+    // The progress line is ended, and the last line says what became of the recording.
+    const char* last = "film03: the recording ended at once; its unfinished files are removed\n";
+    if (leftovers.progressOpen) ignoreResult(write(2, "\n", 1));
+    ignoreResult(write(2, last, std::strlen(last)));
 }
 
 void prepareLeftovers(const RecordingFiles& files) {
@@ -151,6 +158,7 @@ void abandonRecording() {
     // The report starts a line of its own, not the end of the progress line.
     if (recordState.progressOpen) std::fputc('\n', stderr);
     recordState.progressOpen = false;
+    recordingLeftovers.progressOpen = false;
     fatalError(kRecordErrorCaption, text);
 }
 
@@ -222,6 +230,7 @@ void showProgress(bool last) {
     std::string line = progressText(state.framesDrawn, total, secondsSince(state.startTime));
     std::fprintf(stderr, "\r%-60s", line.c_str());
     state.progressOpen = !last;
+    recordingLeftovers.progressOpen = !last;
     if (last) std::fputc('\n', stderr);
     std::fflush(stderr);
 }

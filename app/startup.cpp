@@ -4,6 +4,8 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/automation.h"
 #include "app/benchmark.h"
@@ -24,6 +26,7 @@
 #include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/failure.h"
+#include "platform/data_paths.h"
 #include "platform/instance.h"
 #include "platform/memory.h"
 #include "platform/resource_images.h"
@@ -32,6 +35,7 @@
 #include "render/capabilities.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
+#include "resources/bigfile.h"
 #include "resources/images.h"
 #include "resources/textures.h"
 #include "scene/scene_graph.h"
@@ -44,6 +48,32 @@ namespace {
 
 // The program's windows and dialogs show its own icon, never the desktop's default one.
 constexpr bool kUseOwnIcon = true;
+
+// No window can open without a display (an X server or a Wayland compositor) unless SDL is
+// told to draw elsewhere: the user is told so, and how a video is made without one.
+void requireDisplay() {
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    if (set("DISPLAY") || set("WAYLAND_DISPLAY") || set("SDL_VIDEODRIVER")) return;
+    fatalError("WINDOWS ERROR",
+               "No display was found !\n\nNeither DISPLAY nor WAYLAND_DISPLAY is set, so no window "
+               "can open.\nStart FILM 03 on a desktop, or record it as a video on a virtual X "
+               "server :\n\nxvfb-run -a film03 --record film03.mp4");
+}
+
+// The demo's data must be there before anything is asked: the folders searched are named.
+void requireArchive(const FileSearchFolders& folders) {
+    if (fileExists(appState.archive, "")) return;
+    std::error_code error;
+    std::string text = std::string("The demo's data \"") + kArchiveFileName +
+                       "\" was not found !\n\nFolders searched :\n- " +
+                       std::filesystem::current_path(error).string() + " (the working folder)";
+    if (isFolder(folders.installedData))
+        text += "\n- " + folders.installedData + " (the installation's data)";
+    fatalError(kFileErrorCaption, text);
+}
 
 // The archive and the configuration file: the working folder's, else the installation's.
 void useProgramFiles(const FileLocations& locations) {
@@ -315,7 +345,10 @@ int runDemo(const Options& options) {
     // window of its own whatever else is open.
     if (options.recordFile.empty() && !options.benchmark) ensureSingleInstance();
     installProgramWindows(options);
-    useProgramFiles(locateProgramFiles(programSearchFolders()));
+    requireDisplay();
+    const FileSearchFolders folders = programSearchFolders();
+    useProgramFiles(locateProgramFiles(folders));
+    requireArchive(folders);
     installAutomation(options);
     loadConfiguration();
     appState.phase = "configuration";

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/failure.h"
@@ -198,10 +199,29 @@ void loadConfiguration() {
     saveConfiguration();
 }
 
+namespace {
+
+// The file cannot be written: the user is told once a run, on standard error as well (a
+// start from a terminal or a desktop log keeps it), with the file's whole path.
+void tellSaveRefused(const std::string& path) {
+    if (configState.saveRefusalTold) return;
+    configState.saveRefusalTold = true;
+    std::error_code error;
+    std::filesystem::path whole = std::filesystem::absolute(path, error).lexically_normal();
+    std::string text = fileErrorText(error ? path : whole.string()) +
+                       "\n\nThe demo goes on; the configuration is not saved in this run.";
+    if (!failureState.batch)
+        std::fprintf(stderr, "%s\n",
+                     formatBatchLine(BoxKind::Notice, kFileErrorCaption, text, true).c_str());
+    noticeBox(kFileErrorCaption, text);
+}
+
+} // namespace
+
 void saveConfiguration() {
     const std::string& path = configState.filePath;
     if (!writableConfigurationFile(path.c_str())) {
-        noticeBox(kFileErrorCaption, fileErrorText(path));
+        tellSaveRefused(path);
         return;
     }
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -211,7 +231,7 @@ void saveConfiguration() {
     written = std::fclose(file) == 0 && written;
     // A full disk must not pass for a saved configuration: the user is told, as for a file
     // that cannot be written.
-    if (!written) noticeBox(kFileErrorCaption, fileErrorText(path));
+    if (!written) tellSaveRefused(path);
 }
 
 void applyConfiguration() {

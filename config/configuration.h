@@ -95,6 +95,7 @@ struct ConfigState {
     // The file read and written: "ConfigEngine.cfg" in the working directory unless the
     // program chose another place before loading. Messages name it as given here.
     std::string filePath = kConfigFileName;
+    bool saveRefusalTold = false; // the file could not be written, and the user was told
 };
 extern ConfigState configState;
 
@@ -123,9 +124,10 @@ std::string repairedConfigurationText(const std::string& path,
 // that is not exactly 80 bytes leaves the defaults, with notices. Fields no control offers
 // are put back to their defaults, named in one notice, and the repaired record is saved.
 void loadConfiguration();
-// Writes the 80 bytes, block 1 first. A missing or write-protected file gets a notice and is
-// left alone; a file that cannot be opened for writing is fatal; a failed write (full disk)
-// gets the same notice.
+// Writes the 80 bytes, block 1 first. A missing or write-protected file gets a notice (the
+// first time in a run; it names the file with its folder and is written to standard error as
+// well) and is left alone; a file that cannot be opened for writing is fatal; a failed write
+// (full disk) gets the same notice.
 void saveConfiguration();
 // Copies the record into the running settings.
 void applyConfiguration();

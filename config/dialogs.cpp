@@ -205,8 +205,9 @@ std::vector<std::string> videoModeEntries(std::span<const DisplayMode> modes,
     auto size = [](const std::string& entry) {
         return std::pair(numberBefore(entry, " x ", 0), numberBefore(entry, " x ", 1));
     };
-    std::stable_sort(entries.begin(), entries.end(),
-                     [&size](const std::string& a, const std::string& b) { return size(a) < size(b); });
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [&size](const std::string& a, const std::string& b) { return size(a) < size(b); });
     return entries;
 }
 

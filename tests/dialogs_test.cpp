@@ -83,10 +83,10 @@ TEST_F(Dialogs, WithoutSuchModesTheSecondPassTakesAnyRateAndShowsAnUnknownRateAs
                    {800, 600, 4, 120}};
     world.desktop = {1366, 768, 4, 60}; // of the sizes that fit, the display lacks 640 x 480
     // Sorted by size, whatever order the display lists them in.
-    EXPECT_EQ(
-        listVideoModes(1024, 768),
-        (std::vector<std::string>{"640 x 480 x 32  ( at ? Hz )", "800 x 600 x 32  ( at 120 Hz )",
-                                  "1024 x 768 x 32  ( at 60 Hz )", "1280 x 1024 x 32  ( at ? Hz )"}));
+    EXPECT_EQ(listVideoModes(1024, 768),
+              (std::vector<std::string>{
+                  "640 x 480 x 32  ( at ? Hz )", "800 x 600 x 32  ( at 120 Hz )",
+                  "1024 x 768 x 32  ( at 60 Hz )", "1280 x 1024 x 32  ( at ? Hz )"}));
 }
 
 TEST_F(Dialogs, ReadingAModeTakesItsNumbersAndAQuestionMarkAsRateZero) {

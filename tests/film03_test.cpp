@@ -248,7 +248,7 @@ TEST_F(Film03, BuiltInDefaultsPlayInBatch) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     std::string fileText = "File : ConfigEngine.cfg\\n\\n" + escaped(std::string(kFileAccessText));
     std::vector<std::string> lines = linesOf(run.err);
-    ASSERT_EQ(lines.size(), 6u) << run.err;
+    ASSERT_EQ(lines.size(), 5u) << run.err;
     EXPECT_EQ(lines[0], "notice\tZORX_OpenGL - FILE ERROR\t" + fileText +
                             "\\n\\nUsing default configuration now...");
     EXPECT_EQ(lines[1], "notice\tZORX_OpenGL - FILE ERROR\tThe configuration file "
@@ -258,8 +258,11 @@ TEST_F(Film03, BuiltInDefaultsPlayInBatch) {
                         "at 75 Hz !\\n\\nThe demo plays in full screen at the desktop's mode, "
                         "its pictures drawn at 1024 x 768 and scaled to the screen.");
     EXPECT_TRUE(lines[3].find("\" renders in software !") != std::string::npos) << lines[3];
-    EXPECT_EQ(lines[4], "notice\tZORX_OpenGL - FILE ERROR\t" + fileText); // the two saves
-    EXPECT_EQ(lines[5], lines[4]);
+    // The saves are refused: told once, with the file's folder.
+    EXPECT_EQ(lines[4], "notice\tZORX_OpenGL - FILE ERROR\tFile : " +
+                            std::filesystem::canonical(dir.path).string() + "/" + kConfigFileName +
+                            "\\n\\n" + escaped(std::string(kFileAccessText)) +
+                            "\\n\\nThe demo goes on; the configuration is not saved in this run.");
     EXPECT_FALSE(std::filesystem::exists(dir.file(kConfigFileName)));
 }
 
@@ -365,12 +368,39 @@ TEST_F(Film03, JobsRunWhileAnInteractiveCopyIsOpen) {
     close(instance);
 }
 
-TEST_F(Film03, NoDisplayIsTheWindowFailure) {
+// Without a display the user is told so before anything else, and how to make a video
+// instead; a window system named to SDL that cannot open is the window's failure.
+TEST_F(Film03, NoDisplayIsToldBeforeAnythingElse) {
+    linkData(dir.path);
     writeRecord(dir.path, windowedRecord());
+    for (const char* arguments : {"", "--batch"}) {
+        ProgramRun run =
+            runFilm03(dir.path, arguments, "DISPLAY= WAYLAND_DISPLAY= SDL_VIDEODRIVER=");
+        EXPECT_EQ(run.exitCode, 1) << arguments;
+        EXPECT_EQ(run.err, "fatal\tWINDOWS ERROR\tNo display was found !\\n\\nNeither DISPLAY nor "
+                           "WAYLAND_DISPLAY is set, so no window can open.\\nStart FILM 03 on a "
+                           "desktop, or record it as a video on a virtual X server :\\n\\n"
+                           "xvfb-run -a film03 --record film03.mp4\n")
+            << arguments;
+    }
     ProgramRun run =
         runFilm03(dir.path, "--batch", "DISPLAY= WAYLAND_DISPLAY= SDL_VIDEODRIVER=x11");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, kNoWindow);
+}
+
+// A missing archive is found before the configuration is read or the dialog opens; the
+// report names the folders searched.
+TEST_F(Film03, MissingDataIsToldBeforeTheDialog) {
+    for (const char* arguments : {"--batch", "--record clip.mp4"}) {
+        ProgramRun run = runFilm03(dir.path, arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments;
+        EXPECT_EQ(run.err, "fatal\tZORX_OpenGL - FILE ERROR\tThe demo's data \"Film_03.dat\" was "
+                           "not found !\\n\\nFolders searched :\\n- " +
+                               std::filesystem::canonical(dir.path).string() +
+                               " (the working folder)\n")
+            << arguments;
+    }
 }
 
 // A run ends cleanly: exit code 0 without a fatal report, or 1 with exactly one, as the last

@@ -139,8 +139,8 @@ TEST(CommandLine, RecordingContainers) {
                                  "AAC) or .webm (VP9 + Opus), not '" +
                                      std::string(row.name) + "'");
     }
-    std::vector<std::string> webm = encoderArguments("ffmpeg", 320, 240, 30, "v.mkv",
-                                                     RecordCodecs::Vp9Opus);
+    std::vector<std::string> webm =
+        encoderArguments("ffmpeg", 320, 240, 30, "v.mkv", RecordCodecs::Vp9Opus);
     EXPECT_NE(std::find(webm.begin(), webm.end(), "libvpx-vp9"), webm.end());
     std::vector<std::string> mux =
         muxArguments("ffmpeg", "v.mkv", "a.wav", "o.part.webm", RecordCodecs::Vp9Opus);

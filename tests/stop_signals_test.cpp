@@ -241,6 +241,13 @@ TEST(StopTwice, EndsAtOnceYetPutsTheRampBackAndRemovesTheRecording) {
         EXPECT_EQ(run.err.find("stopped at"), std::string::npos) << run.err;
         EXPECT_EQ(temporaryFiles(run.dir.path), std::vector<std::string>{});
         EXPECT_FALSE(std::filesystem::exists(run.dir.file("out.mp4")));
+        if (phase != &kPhases[5]) continue;
+        // The recording's progress line is ended, and a last line of its own says why.
+        const std::string last =
+            "film03: the recording ended at once; its unfinished files are removed\n";
+        ASSERT_TRUE(run.err.ends_with(last)) << run.err;
+        size_t at = run.err.size() - last.size();
+        EXPECT_TRUE(at == 0 || run.err[at - 1] == '\n') << run.err;
     }
 }
 

@@ -48,7 +48,10 @@ void printLine(const std::string& text) {
 
 bool reportBox(BoxKind kind, std::string_view, std::string_view text) {
     int errorNumber = errno;
-    printLine(toolReportLine(kind, text, errorNumber));
+    std::string line = toolReportLine(kind, text, errorNumber);
+    if (kind == BoxKind::Fatal && !toolReportState.fatalHint.empty())
+        line += "; " + toolReportState.fatalHint;
+    printLine(line);
     return true;
 }
 
