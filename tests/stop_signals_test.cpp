@@ -54,13 +54,12 @@ std::string fileText(const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-// The windowed demo configuration with a gamma that changes the ramp.
-void prepareRun(Film03Run& run, bool withData = true) {
+// The windowed demo configuration with a gamma that changes the ramp, and the demo's data
+// (which a start looks for before the configuration dialog opens).
+void prepareRun(Film03Run& run) {
     run.record = demoRunRecord(320, 240);
     run.record.block1.gamma = 0.6f;
-    if (withData) return prepareDemoFolder(run.dir.path, run.record);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&run.record);
-    writeWholeFile(run.dir.file(kConfigFileName), {bytes, bytes + sizeof run.record});
+    prepareDemoFolder(run.dir.path, run.record);
 }
 
 void start(Film03Run& run, const std::string& arguments, const std::string& display) {
@@ -286,7 +285,7 @@ TEST_P(StopInDialog, ClosesEveryDialogAsCancel) {
     DialogScreen screen;
     ASSERT_NE(screen.display, nullptr) << "Xvfb did not start";
     Film03Run run;
-    prepareRun(run, false);
+    prepareRun(run);
     run.signals[0] = dialog.signal;
     runAndStop(run, "", screen.server.name(), [&](Film03Run&) {
         Window configuration =
@@ -312,7 +311,7 @@ TEST(SecondStart, RaisesTheConfigurationDialogOfTheFirstAndSaysSo) {
     ASSERT_NE(screen.display, nullptr) << "Xvfb did not start";
     Display* display = screen.display;
     Film03Run first, second;
-    prepareRun(first, false);
+    prepareRun(first);
     first.signals[0] = SIGTERM;
     runAndStop(first, "", screen.server.name(), [&](Film03Run&) {
         Window dialog = waitForTopLevel(display, std::string(kConfigurationTitle), 60);
