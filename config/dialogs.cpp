@@ -1,17 +1,11 @@
 #include "config/dialogs.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <utility>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
 #include <span>
-#include <thread>
 
 #include "platform/failure.h"
 
@@ -158,24 +152,6 @@ int numberBefore(std::string_view text, std::string_view end, int occurrence) {
 }
 
 } // namespace
-
-std::string feedbackMailLink() {
-    return "mailto:" + std::string(kMakerMailAddress) + "?subject=Feedback";
-}
-
-bool openLinkOnDesktop(std::string_view link) {
-    std::string target(link);
-    char* argv[] = {const_cast<char*>("xdg-open"), target.data(), nullptr};
-    pid_t opener = 0;
-    if (posix_spawnp(&opener, "xdg-open", nullptr, nullptr, argv, environ) != 0) return false;
-    // The opener may live as long as the browser it starts: it is reaped on the side.
-    std::thread([opener] {
-        int status = 0;
-        while (waitpid(opener, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
-    return true;
-}
 
 std::string videoModeText(int width, int height, int bits, int refreshRate) {
     std::string rate = refreshRate == 0 ? "?" : std::to_string(refreshRate);
