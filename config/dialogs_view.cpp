@@ -306,5 +306,8 @@ bool showConfigurationDialog(ConfigRecord& record, bool useOwnIcon) {
     instanceState.raiseDialog = raiseModalDialog;
     runModal(window, *start);
     instanceState.raiseDialog = nullptr;
+    // The closed dialog leaves the screen now, not at the toolkit's next call: a report that
+    // comes before the main window must not show in front of its picture.
+    Fl::flush();
     return view.startFlag;
 }
