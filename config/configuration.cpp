@@ -5,6 +5,8 @@
 
 #include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -31,82 +33,59 @@ bool writableConfigurationFile(const char* path) {
 }
 
 // One field at its offset in the record (a 32-bit integer, one byte or a 32-bit float) with
-// the values its control offers.
+// the values its control offers: the range low..high, or where `only` is not 0, the values
+// below 64 whose bits it sets.
 enum class FieldType { Int32, Byte, Float };
 struct FieldRule {
     const char* name; // the control's label
     size_t offset;
     FieldType type;
-    bool (*offered)(double value);
+    double low = 0;
+    double high = 0;
+    uint64_t only = 0;
 };
 
-bool zeroOrOne(double v) {
-    return v == 0 || v == 1;
+constexpr uint64_t valuesOf(std::initializer_list<int> values) {
+    uint64_t bits = 0;
+    for (int value : values) bits |= uint64_t(1) << value;
+    return bits;
 }
-bool zeroToTwo(double v) {
-    return v >= 0 && v <= 2;
-}
-bool zeroToThree(double v) {
-    return v >= 0 && v <= 3;
-}
-bool zeroToSix(double v) {
-    return v >= 0 && v <= 6;
-}
-bool notNegative(double v) {
-    return v >= 0;
-}
-bool only32(double v) {
-    return v == 32;
-}
-bool bits32Or16(double v) {
-    return v == 32 || v == 16;
-}
-bool bits24Or16(double v) {
-    return v == 24 || v == 16;
-}
-bool windowSide(double v) {
-    return v >= 16 && v <= 16384;
-}
-bool refreshRate(double v) {
-    return v >= 0 && v <= 1000;
-}
-bool anisotropy(double v) {
-    return v == 1 || v == 2 || v == 4 || v == 8 || v == 16;
-}
-// The calibration slider sets 0.02 to 1.98 (with room for rounding); NaN fails every test.
-bool gammaRange(double v) {
-    return v >= 0.01 && v <= 2.0;
+
+bool offered(const FieldRule& rule, double value) {
+    if (rule.only == 0) return value >= rule.low && value <= rule.high; // NaN fails both
+    return value >= 0 && value < 64 && value == double(int(value)) &&
+           (rule.only >> int(value) & 1) != 0;
 }
 
 constexpr size_t kBlock2 = sizeof(ConfigBlock1);
+constexpr FieldType kInt = FieldType::Int32, kByte = FieldType::Byte;
 constexpr FieldRule kFieldRules[] = {
-    {"Fullscreen", offsetof(ConfigBlock1, fullscreen), FieldType::Int32, zeroOrOne},
-    {"Video Device", offsetof(ConfigBlock1, videoDevice), FieldType::Int32, notNegative},
-    {"Mode (colour bits)", offsetof(ConfigBlock1, colourBits), FieldType::Int32, only32},
-    {"Mode (refresh rate)", offsetof(ConfigBlock1, refreshRate), FieldType::Int32, refreshRate},
-    {"Mode (width)", offsetof(ConfigBlock1, screenWidth), FieldType::Int32, windowSide},
-    {"Mode (height)", offsetof(ConfigBlock1, screenHeight), FieldType::Int32, windowSide},
-    {"Developer Mode", offsetof(ConfigBlock1, developerMode), FieldType::Byte, zeroOrOne},
-    {"Gamma", offsetof(ConfigBlock1, gamma), FieldType::Float, gammaRange},
-    {"Audio Output", offsetof(ConfigBlock1, audioOutput), FieldType::Int32, zeroToTwo},
-    {"Audio Device", offsetof(ConfigBlock1, audioDevice), FieldType::Int32, notNegative},
-    {"S3TC (Compression)", kBlock2 + offsetof(ConfigBlock2, textureCompression), FieldType::Int32,
-     zeroToThree},
-    {"Filtering", kBlock2 + offsetof(ConfigBlock2, textureFiltering), FieldType::Int32, zeroToTwo},
-    {"Color Depth", kBlock2 + offsetof(ConfigBlock2, textureColourDepth), FieldType::Int32,
-     bits32Or16},
-    {"MultiSampling", kBlock2 + offsetof(ConfigBlock2, multisampling), FieldType::Int32, zeroToSix},
-    {"Depth Buffer", kBlock2 + offsetof(ConfigBlock2, depthBufferBits), FieldType::Int32,
-     bits24Or16},
-    {"Vertical Sync", kBlock2 + offsetof(ConfigBlock2, verticalSync), FieldType::Byte, zeroOrOne},
-    {"Compute specular reflections from", kBlock2 + offsetof(ConfigBlock2, localViewer),
-     FieldType::Byte, zeroOrOne},
-    {"Anisotropic Filtering", kBlock2 + offsetof(ConfigBlock2, anisotropy), FieldType::Int32,
-     anisotropy},
-    {"Detail Level", kBlock2 + offsetof(ConfigBlock2, textureDetail), FieldType::Int32,
-     zeroToThree},
+    {"Fullscreen", offsetof(ConfigBlock1, fullscreen), kInt, 0, 1},
+    {"Video Device", offsetof(ConfigBlock1, videoDevice), kInt, 0, INT32_MAX},
+    {"Mode (colour bits)", offsetof(ConfigBlock1, colourBits), kInt, 0, 0, valuesOf({32})},
+    {"Mode (refresh rate)", offsetof(ConfigBlock1, refreshRate), kInt, 0, 1000},
+    {"Mode (width)", offsetof(ConfigBlock1, screenWidth), kInt, 16, 16384},
+    {"Mode (height)", offsetof(ConfigBlock1, screenHeight), kInt, 16, 16384},
+    {"Developer Mode", offsetof(ConfigBlock1, developerMode), kByte, 0, 1},
+    // The calibration slider sets 0.02 to 1.98 (with room for rounding).
+    {"Gamma", offsetof(ConfigBlock1, gamma), FieldType::Float, 0.01, 2.0},
+    {"Audio Output", offsetof(ConfigBlock1, audioOutput), kInt, 0, 2},
+    {"Audio Device", offsetof(ConfigBlock1, audioDevice), kInt, 0, INT32_MAX},
+    {"S3TC (Compression)", kBlock2 + offsetof(ConfigBlock2, textureCompression), kInt, 0, 3},
+    {"Filtering", kBlock2 + offsetof(ConfigBlock2, textureFiltering), kInt, 0, 2},
+    {"Color Depth", kBlock2 + offsetof(ConfigBlock2, textureColourDepth), kInt, 0, 0,
+     valuesOf({16, 32})},
+    {"MultiSampling", kBlock2 + offsetof(ConfigBlock2, multisampling), kInt, 0, 6},
+    {"Depth Buffer", kBlock2 + offsetof(ConfigBlock2, depthBufferBits), kInt, 0, 0,
+     valuesOf({16, 24})},
+    {"Vertical Sync", kBlock2 + offsetof(ConfigBlock2, verticalSync), kByte, 0, 1},
+    {"Compute specular reflections from", kBlock2 + offsetof(ConfigBlock2, localViewer), kByte, 0,
+     1},
+    {"Anisotropic Filtering", kBlock2 + offsetof(ConfigBlock2, anisotropy), kInt, 0, 0,
+     valuesOf({1, 2, 4, 8, 16})},
+    {"Detail Level", kBlock2 + offsetof(ConfigBlock2, textureDetail), kInt, 0, 3},
     {"Save compressed textures to harddisk",
-     kBlock2 + offsetof(ConfigBlock2, saveCompressedTextures), FieldType::Byte, zeroOrOne},
+     kBlock2 + offsetof(ConfigBlock2, saveCompressedTextures), kByte, 0, 1},
 };
 
 size_t fieldSize(const FieldRule& rule) {
@@ -140,7 +119,7 @@ std::vector<RepairedField> repairConfiguration(ConfigRecord& record) {
     ConfigBytes bytes = configurationBytes(record);
     std::vector<RepairedField> repaired;
     for (const FieldRule& rule : kFieldRules) {
-        if (rule.offered(fieldValue(bytes, rule))) continue;
+        if (offered(rule, fieldValue(bytes, rule))) continue;
         repaired.push_back({rule.name, fieldText(bytes, rule), fieldText(defaults, rule)});
         std::memcpy(bytes.data() + rule.offset, defaults.data() + rule.offset, fieldSize(rule));
     }
