@@ -32,12 +32,15 @@ FileSearchFolders programSearchFolders() {
     folders.installedData = installedDataFolder(executableFolder(), FILM03_DATA_FROM_BIN);
     folders.userConfig =
         userConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"), kProgramName);
+    folders.userCache =
+        userFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"), ".cache", kProgramName);
     return folders;
 }
 
 FileLocations locateProgramFiles(const FileSearchFolders& folders) {
-    FileLocations locations{kArchiveFileName, kConfigFileName};
+    FileLocations locations{kArchiveFileName, kConfigFileName, {}};
     if (!isFolder(folders.installedData)) return locations;
+    locations.textureCache = folders.userCache;
     // The working folder's archive is found without regard to letter case, as every loose
     // file is; the installed one has its exact name.
     if (!fileExists(kArchiveFileName, "")) {

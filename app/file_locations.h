@@ -13,12 +13,17 @@ inline constexpr const char* kArchiveFileName = "Film_03.dat";
 struct FileLocations {
     std::string archive;       // the bigfile to read; "Film_03.dat" when none was found
     std::string configuration; // the configuration file to read and rewrite
+    // Where the texture cache files go: empty (the working folder) for a program that is not
+    // installed; $XDG_CACHE_HOME/film03 for an installed one, whose working folder may be
+    // anyone's (the home folder, from a desktop entry).
+    std::string textureCache;
 };
 
 // The folders the choice looks at, taken from the program's place and its environment.
 struct FileSearchFolders {
     std::string installedData; // empty or missing: not an installed program
     std::string userConfig;    // empty: no usable XDG_CONFIG_HOME or HOME
+    std::string userCache;     // empty: no usable XDG_CACHE_HOME or HOME
 };
 
 // This program's folders: the data folder compiled in relative to the executable, and the

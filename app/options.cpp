@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "app/record.h"
 #include "app/timeline.h"
 #include "platform/events.h"
 
@@ -26,14 +27,26 @@ bool parsePoint(const std::string& text, TimelinePoint& point) {
     return sequenceFromName(point.sequence, known) && parseNumber(text.substr(colon + 1), point.ms);
 }
 
+// The largest side of a recording or benchmark window (the largest texture and window the
+// drivers in use accept).
+constexpr uint32_t kMaxCaptureSide = 16384;
+
+// "SEQ:MS" of the sequence's last point when the point lies past it, else empty.
+std::string pastSequenceEnd(const TimelinePoint& point) {
+    Sequence sequence = Sequence::First;
+    if (!sequenceFromName(point.sequence, sequence)) return {};
+    uint32_t last = sequenceLastMs(sequence);
+    return point.ms > last ? point.sequence + ":" + std::to_string(last) : std::string();
+}
+
 // "WxH" with both sides even (the video's colour format halves them) and within reason.
 bool parseSize(const std::string& text, uint32_t& width, uint32_t& height) {
     size_t x = text.find('x');
     if (x == std::string::npos) return false;
     if (!parseNumber(text.substr(0, x), width) || !parseNumber(text.substr(x + 1), height))
         return false;
-    return width >= 16 && height >= 16 && width <= 16384 && height <= 16384 && width % 2 == 0 &&
-           height % 2 == 0;
+    return width >= 16 && height >= 16 && width <= kMaxCaptureSide && height <= kMaxCaptureSide &&
+           width % 2 == 0 && height % 2 == 0;
 }
 
 // "SEQ:MS:KEY".
@@ -104,7 +117,11 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (option == "--record") {
             options.recordFile = value();
             options.batch = true;
-            if (options.recordFile.empty()) fail("--record needs a file name");
+            if (options.recordFile.empty())
+                fail("--record needs a file name");
+            else if (recordCodecs(options.recordFile) == RecordCodecs::Unknown)
+                fail("--record writes a video ending in " + std::string(kRecordContainers) +
+                     ", not '" + options.recordFile + "'");
         } else if (option == "--fps") {
             std::string fps = value();
             if (!parseNumber(fps, options.fps) || options.fps == 0 || options.fps > 1000)
@@ -112,8 +129,9 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (option == "--size") {
             std::string size = value();
             if (!parseSize(size, options.width, options.height))
-                fail("--size takes even WIDTHxHEIGHT from 16x16, e.g. 1280x720, not '" + size +
-                     "'");
+                fail("--size takes even WIDTHxHEIGHT from 16x16 to " +
+                     std::to_string(kMaxCaptureSide) + "x" + std::to_string(kMaxCaptureSide) +
+                     ", e.g. 1280x720, not '" + size + "'");
         } else if (option == "--benchmark") {
             options.benchmark = true;
             options.batch = true;
@@ -128,7 +146,11 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (option == "--seek") {
             std::string point = value();
             options.seek = parsePoint(point, options.seekTo);
-            if (!options.seek) fail("--seek takes SEQ:MS, not '" + point + "'");
+            if (!options.seek)
+                fail("--seek takes SEQ:MS, not '" + point + "'");
+            else if (std::string last = pastSequenceEnd(options.seekTo); !last.empty())
+                fail("--seek " + point +
+                     " lies past the end of the sequence, whose last point is " + last);
         } else {
             fail("unknown option '" + option + "'");
         }
@@ -174,13 +196,15 @@ std::string usageText() {
            "                       down for one frame, e.g. first:20000:Escape; keys are\n"
            "                       Escape, Enter, Space and the letters A to Z\n"
            "  --seek SEQ:MS        start at a point of the timeline (SEQ is gamma, first,\n"
-           "                       second or end)\n"
+           "                       second or end; first:50000, second:65000 and end:19999\n"
+           "                       are the last points)\n"
            "  --record FILE.mp4    batch mode: render the three sequences (135 s) at a fixed\n"
            "                       step of 1000/N ms into an H.264 video with AAC sound, through\n"
-           "                       ffmpeg; a progress line on standard error\n"
+           "                       ffmpeg (.mp4, .mkv or .mov; .webm: VP9 with Opus); a progress\n"
+           "                       line on standard error; it runs beside an open demo\n"
            "  --fps N              frame rate of --record (default 30)\n"
-           "  --size WxH           window size of --record or --benchmark (default: the\n"
-           "                       configured mode), e.g. 1280x720\n"
+           "  --size WxH           window size of --record or --benchmark, up to 16384x16384\n"
+           "                       (default: the configured mode), e.g. 1280x720\n"
            "  --benchmark [FILE]   batch mode, vertical sync off, fixed step 1000/60 ms: run the\n"
            "                       timeline as fast as possible and write the loading time, frame\n"
            "                       times per sequence, peak memory, renderer and resolution as\n"

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -52,6 +54,7 @@ struct RecordState {
     bool done = false;    // the video is in place (or the run failed and was cleaned up)
     uint32_t fps = 30;
     std::string ffmpeg;
+    RecordCodecs codecs = RecordCodecs::H264Aac;
     RecordingFiles files;
     ChildProcess encoder;
     FrameReadback readback;
@@ -83,10 +86,13 @@ struct RecordingLeftovers {
     char names[4][PATH_MAX] = {}; // empty: nothing to remove
     std::atomic<int> child{-1};   // the ffmpeg at work, until it is reaped
     std::atomic<bool> ready{false};
+    std::atomic<bool> progressOpen{false}; // the progress line waits for its line feed
     bool hookAdded = false;
 };
 static_assert(std::is_trivially_destructible_v<RecordingLeftovers>);
 RecordingLeftovers recordingLeftovers;
+
+void ignoreResult(ssize_t) {}
 
 void removeRecordingAtOnce() {
     RecordingLeftovers& leftovers = recordingLeftovers;
@@ -95,6 +101,10 @@ void removeRecordingAtOnce() {
     if (child > 0) kill(child, SIGKILL);
     for (const char* name : leftovers.names)
         if (name[0] != '\0') unlink(name);
+    // The progress line is ended, and the last line says what became of the recording.
+    const char* last = "film03: the recording ended at once; its unfinished files are removed\n";
+    if (leftovers.progressOpen) ignoreResult(write(2, "\n", 1));
+    ignoreResult(write(2, last, std::strlen(last)));
 }
 
 void prepareLeftovers(const RecordingFiles& files) {
@@ -159,6 +169,7 @@ void abandonRecording() {
     // The report starts a line of its own, not the end of the progress line.
     if (recordState.progressOpen) std::fputc('\n', stderr);
     recordState.progressOpen = false;
+    recordingLeftovers.progressOpen = false;
     fatalError(kRecordErrorCaption, text);
 }
 
@@ -201,8 +212,9 @@ void startEncoder() {
     if (!startReadback(state.readback, width, height))
         recordingFailed("Reading frames back needs OpenGL pixel-buffer objects "
                         "(GL_PIXEL_PACK_BUFFER), which this driver does not offer.");
-    if (!startRecordingChild(
-            encoderArguments(state.ffmpeg, width, height, state.fps, state.files.video), true))
+    if (!startRecordingChild(encoderArguments(state.ffmpeg, width, height, state.fps,
+                                              state.files.video, state.codecs),
+                             true))
         recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
     state.started = true;
     state.startTime = Clock::now();
@@ -229,6 +241,7 @@ void showProgress(bool last) {
     std::string line = progressText(state.framesDrawn, total, secondsSince(state.startTime));
     std::fprintf(stderr, "\r%-60s", line.c_str());
     state.progressOpen = !last;
+    recordingLeftovers.progressOpen = !last;
     if (last) std::fputc('\n', stderr);
     std::fflush(stderr);
 }
@@ -250,6 +263,15 @@ void reportSummary(double seconds) {
 
 } // namespace
 
+RecordCodecs recordCodecs(const std::string& fileName) {
+    std::string extension = std::filesystem::path(fileName).extension().string();
+    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (extension.empty() || extension == ".mp4" || extension == ".mkv" || extension == ".mov")
+        return RecordCodecs::H264Aac;
+    if (extension == ".webm") return RecordCodecs::Vp9Opus;
+    return RecordCodecs::Unknown;
+}
+
 RecordingFiles recordingFiles(const std::string& finalName) {
     std::filesystem::path path(finalName);
     std::filesystem::path folder = path.parent_path();
@@ -267,43 +289,64 @@ RecordingFiles recordingFiles(const std::string& finalName) {
 }
 
 std::vector<std::string> encoderArguments(const std::string& ffmpeg, int width, int height,
-                                          uint32_t fps, const std::string& videoFile) {
-    return {ffmpeg,
-            "-hide_banner",
-            "-loglevel",
-            "error",
-            "-y",
-            "-f",
-            "rawvideo",
-            "-pixel_format",
-            "rgba",
-            "-video_size",
-            std::to_string(width) + "x" + std::to_string(height),
-            "-framerate",
-            std::to_string(fps),
-            "-i",
-            "pipe:0",
-            "-vf",
-            "vflip",
-            "-c:v",
-            "libx264",
-            "-preset",
-            std::string(kRecordPreset),
-            "-crf",
-            std::to_string(kRecordQuality),
-            "-pix_fmt",
-            "yuv420p",
-            "-f",
-            "matroska",
-            videoFile};
+                                          uint32_t fps, const std::string& videoFile,
+                                          RecordCodecs codecs) {
+    std::vector<std::string> arguments = {ffmpeg,
+                                          "-hide_banner",
+                                          "-loglevel",
+                                          "error",
+                                          "-y",
+                                          "-f",
+                                          "rawvideo",
+                                          "-pixel_format",
+                                          "rgba",
+                                          "-video_size",
+                                          std::to_string(width) + "x" + std::to_string(height),
+                                          "-framerate",
+                                          std::to_string(fps),
+                                          "-i",
+                                          "pipe:0",
+                                          "-vf",
+                                          "vflip"};
+    if (codecs == RecordCodecs::Vp9Opus) {
+        // libvpx at its real-time speed keeps pace with the renderer; constant quality.
+        arguments.insert(arguments.end(),
+                         {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8",
+                          "-row-mt", "1", "-b:v", "0", "-crf", std::to_string(kRecordVp9Quality)});
+    } else {
+        arguments.insert(arguments.end(), {"-c:v", "libx264", "-preset", std::string(kRecordPreset),
+                                           "-crf", std::to_string(kRecordQuality)});
+    }
+    arguments.insert(arguments.end(), {"-pix_fmt", "yuv420p", "-f", "matroska", videoFile});
+    return arguments;
 }
 
 std::vector<std::string> muxArguments(const std::string& ffmpeg, const std::string& videoFile,
-                                      const std::string& audioFile, const std::string& outFile) {
-    return {ffmpeg,    "-hide_banner", "-loglevel",  "error", "-y",    "-i",
-            videoFile, "-i",           audioFile,    "-map",  "0:v:0", "-map",
-            "1:a:0",   "-c:v",         "copy",       "-c:a",  "aac",   "-b:a",
-            "192k",    "-movflags",    "+faststart", outFile};
+                                      const std::string& audioFile, const std::string& outFile,
+                                      RecordCodecs codecs) {
+    const bool opus = codecs == RecordCodecs::Vp9Opus;
+    std::vector<std::string> arguments = {ffmpeg,
+                                          "-hide_banner",
+                                          "-loglevel",
+                                          "error",
+                                          "-y",
+                                          "-i",
+                                          videoFile,
+                                          "-i",
+                                          audioFile,
+                                          "-map",
+                                          "0:v:0",
+                                          "-map",
+                                          "1:a:0",
+                                          "-c:v",
+                                          "copy",
+                                          "-c:a",
+                                          opus ? "libopus" : "aac",
+                                          "-b:a",
+                                          opus ? "160k" : "192k"};
+    if (!opus) arguments.insert(arguments.end(), {"-movflags", "+faststart"});
+    arguments.push_back(outFile);
+    return arguments;
 }
 
 std::string progressText(uint64_t done, uint64_t total, double elapsedSeconds) {
@@ -356,20 +399,25 @@ uint64_t framesUpTo(uint32_t startMs, uint32_t lastMs, uint32_t stepMs, uint32_t
     return (limit + stepMs - 1) / stepMs;
 }
 
-uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs,
-                        uint32_t stepDivisor) {
-    // The last time drawn: the scenes run while t <= their end, the end screen while t < 20000.
+uint32_t sequenceLastMs(Sequence sequence) {
+    // The scenes run while t <= their end, the end screen while t < 20000.
     switch (sequence) {
         case Sequence::First:
-            return framesUpTo(startMs, 50000, stepMs, stepDivisor);
+            return 50000;
         case Sequence::Second:
-            return framesUpTo(startMs, 65000, stepMs, stepDivisor);
+            return 65000;
         case Sequence::End:
-            return framesUpTo(startMs, 19999, stepMs, stepDivisor);
+            return 19999;
         case Sequence::Gamma:
             break;
     }
-    return 0;
+    return UINT32_MAX;
+}
+
+uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs,
+                        uint32_t stepDivisor) {
+    if (sequence == Sequence::Gamma) return 0;
+    return framesUpTo(startMs, sequenceLastMs(sequence), stepMs, stepDivisor);
 }
 
 uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepMs,
@@ -434,6 +482,7 @@ void prepareRecording(const Options& options, const RunPlan& plan) {
     state = RecordState{};
     state.active = true;
     state.fps = plan.stepDivisor;
+    state.codecs = recordCodecs(options.recordFile);
     state.files = recordingFiles(options.recordFile);
     state.ffmpeg = findProgram("ffmpeg");
     if (state.ffmpeg.empty())
@@ -521,9 +570,9 @@ void finishRecording() {
     state.audio = nullptr;
 
     // The muxer takes the encoder's place: killed at exit if this ends early.
-    if (!startRecordingChild(
-            muxArguments(state.ffmpeg, state.files.video, state.files.audio, state.files.muxed),
-            false))
+    if (!startRecordingChild(muxArguments(state.ffmpeg, state.files.video, state.files.audio,
+                                          state.files.muxed, state.codecs),
+                             false))
         recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
     status = finishRecordingChild();
     if (status != 0) ffmpegFailed("while adding the sound to the video", status);

@@ -20,6 +20,17 @@ inline constexpr int kRecordMixRate = 44100;
 // keeps the encoder beside the software renderer on two cores.
 inline constexpr std::string_view kRecordPreset = "veryfast";
 inline constexpr int kRecordQuality = 18;
+// libvpx's constant quality for .webm (its scale runs to 63; 30 looks close to CRF 18 of x264).
+inline constexpr int kRecordVp9Quality = 30;
+
+// The codecs a recording's name asks for, by its container (the ending, letter case ignored):
+// H.264 + AAC for .mp4, .mkv and .mov (and a name without ending, which is written as MP4),
+// VP9 + Opus for .webm; Unknown for any other ending, which ffmpeg would refuse only after
+// every frame was drawn.
+enum class RecordCodecs { Unknown, H264Aac, Vp9Opus };
+RecordCodecs recordCodecs(const std::string& fileName);
+inline constexpr std::string_view kRecordContainers =
+    ".mp4, .mkv or .mov (H.264 + AAC) or .webm (VP9 + Opus)";
 
 // The files of a recording of `finalName` ("dir/name.ext"): the picture
 // ("dir/name.video.part.mkv"), the sound ("dir/name.audio.part.wav"), the muxed file
@@ -35,12 +46,14 @@ struct RecordingFiles {
 RecordingFiles recordingFiles(const std::string& finalName);
 
 // The encoder: raw RGBA frames of width × height at fps on standard input, turned upright,
-// into H.264 yuv420p.
+// into H.264 (or VP9) yuv420p.
 std::vector<std::string> encoderArguments(const std::string& ffmpeg, int width, int height,
-                                          uint32_t fps, const std::string& videoFile);
-// The muxer: the picture copied, the WAV sound encoded as AAC, into outFile.
+                                          uint32_t fps, const std::string& videoFile,
+                                          RecordCodecs codecs = RecordCodecs::H264Aac);
+// The muxer: the picture copied, the WAV sound encoded as AAC (or Opus), into outFile.
 std::vector<std::string> muxArguments(const std::string& ffmpeg, const std::string& videoFile,
-                                      const std::string& audioFile, const std::string& outFile);
+                                      const std::string& audioFile, const std::string& outFile,
+                                      RecordCodecs codecs = RecordCodecs::H264Aac);
 
 // "recording  45.2 %  frame 1830/4052  about 1:23 left" (the estimate after the first frame).
 std::string progressText(uint64_t done, uint64_t total, double elapsedSeconds);
@@ -51,6 +64,9 @@ std::vector<uint8_t> wavHeader(int rate, int channels, uint32_t dataBytes);
 // Frames drawn at a step of stepMs / stepDivisor ms from t = startMs while t <= lastMs
 // (frame k shows startMs + floor(k × step)); a start past lastMs still draws one.
 uint64_t framesUpTo(uint32_t startMs, uint32_t lastMs, uint32_t stepMs, uint32_t stepDivisor);
+// The last time a sequence draws: 50000 ms in the first scene, 65000 in the second, 19999 on
+// the end screen; the gamma screen has no end of its own (UINT32_MAX).
+uint32_t sequenceLastMs(Sequence sequence);
 // Frames of a sequence: the first scene draws while t <= 50000, the second while t <= 65000,
 // the end screen while t < 20000.
 uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs, uint32_t stepDivisor);

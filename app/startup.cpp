@@ -4,6 +4,8 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/automation.h"
 #include "app/benchmark.h"
@@ -26,6 +28,7 @@
 #include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/failure.h"
+#include "platform/data_paths.h"
 #include "platform/instance.h"
 #include "platform/memory.h"
 #include "platform/resource_images.h"
@@ -34,6 +37,7 @@
 #include "render/capabilities.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
+#include "resources/bigfile.h"
 #include "resources/images.h"
 #include "resources/textures.h"
 #include "scene/scene_graph.h"
@@ -46,11 +50,40 @@ namespace {
 
 // The program's windows and dialogs show its own icon, never the desktop's default one.
 constexpr bool kUseOwnIcon = true;
+// "NoSound" in the dialog's "Output" list.
+constexpr int32_t kNoSoundOutputIndex = 2;
+
+// No window can open without a display (an X server or a Wayland compositor) unless SDL is
+// told to draw elsewhere: the user is told so, and how a video is made without one.
+void requireDisplay() {
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    if (set("DISPLAY") || set("WAYLAND_DISPLAY") || set("SDL_VIDEODRIVER")) return;
+    fatalError("WINDOWS ERROR",
+               "No display was found !\n\nNeither DISPLAY nor WAYLAND_DISPLAY is set, so no window "
+               "can open.\nStart FILM 03 on a desktop, or record it as a video on a virtual X "
+               "server :\n\nxvfb-run -a film03 --record film03.mp4");
+}
+
+// The demo's data must be there before anything is asked: the folders searched are named.
+void requireArchive(const FileSearchFolders& folders) {
+    if (fileExists(appState.archive, "")) return;
+    std::error_code error;
+    std::string text = std::string("The demo's data \"") + kArchiveFileName +
+                       "\" was not found !\n\nFolders searched :\n- " +
+                       std::filesystem::current_path(error).string() + " (the working folder)";
+    if (isFolder(folders.installedData))
+        text += "\n- " + folders.installedData + " (the installation's data)";
+    fatalError(kFileErrorCaption, text);
+}
 
 // The archive and the configuration file: the working folder's, else the installation's.
 void useProgramFiles(const FileLocations& locations) {
     appState.archive = locations.archive;
     configState.filePath = locations.configuration;
+    textureState.cacheFolder = locations.textureCache;
 }
 
 // What the configuration dialog does with the sound settings when it opens and is confirmed:
@@ -76,6 +109,11 @@ bool runConfigurationDialog(const RunPlan& plan) {
         appState.startFlag = true;
         return true;
     }
+    // An output that cannot open would end the start with "FMOD initiation failed": where
+    // only "NoSound" works, the dialog shows it chosen.
+    ConfigBlock1& stored = configState.record.block1;
+    if (stored.audioOutput != kNoSoundOutputIndex && !soundOutputOpens(stored.audioOutput))
+        stored.audioOutput = kNoSoundOutputIndex;
     appState.startFlag = showConfigurationDialog(configState.record, kUseOwnIcon);
     return appState.startFlag;
 }
@@ -86,7 +124,9 @@ void installProgramWindows(const RunPlan& plan) {
     installResourceImages();
     installTreeWindow(kUseOwnIcon);
     windowState.initSceneGraph = initSceneGraph;
-    if (!plan.dialogs)
+    if (plan.job == RunJob::Record)
+        loadingDialogState.sink = LoadingSink::Nowhere;
+    else if (!plan.dialogs)
         loadingDialogState.sink = LoadingSink::StandardOutput;
     else
         installLoadingDialogView(kUseOwnIcon);
@@ -97,7 +137,17 @@ void installProgramWindows(const RunPlan& plan) {
 bool setUpDisplayMode() {
     const RunningSettings& running = configState.running;
     DisplayMode wanted = {running.screenWidth, running.screenHeight, 4, running.refreshRate};
-    if (!running.fullscreen || switchDisplayMode(wanted)) return true;
+    if (!running.fullscreen) return true;
+    if (switchDisplayMode(wanted)) {
+        // The rate the display plays the size at (0 where the window covers the desktop) is
+        // kept, so the next start switches without a notice.
+        const DisplayMode& chosen = displayModeState.chosen;
+        bool covering = chosen.width != wanted.width || chosen.height != wanted.height;
+        int32_t rate = covering ? 0 : chosen.refreshRate;
+        configState.running.refreshRate = rate;
+        configState.record.block1.refreshRate = rate;
+        return true;
+    }
     bool windowed = questionBox("QUESTION", "Fullscreen mode failed !\n\nDo you want to use the "
                                             "windowed mode instead ?\n\nClick YES to continue "
                                             "using windowed mode\nor click NO to exit the "
@@ -316,9 +366,14 @@ int runDemo(const Options& options) {
     registerCursorFailureHooks();
     registerDisplayModeFailureHooks();
     registerWindowFailureHooks();
-    ensureSingleInstance();
+    // One interactive demo at a time; a recording or a benchmark is a job that runs in a
+    // window of its own whatever else is open.
+    if (plan.job == RunJob::Demo) ensureSingleInstance();
     installProgramWindows(plan);
-    useProgramFiles(locateProgramFiles(programSearchFolders()));
+    requireDisplay();
+    const FileSearchFolders folders = programSearchFolders();
+    useProgramFiles(locateProgramFiles(folders));
+    requireArchive(folders);
     installAutomation(options);
     loadConfiguration();
     appState.phase = "configuration";
@@ -342,7 +397,9 @@ int runDemo(const Options& options) {
     setSceneModelDefaults();
     benchmarkLoadingStarted();
     appState.phase = "loading";
+    gatherUnusedTextureCaches(); // one notice for every cache file not used
     runLoadingPhase();
+    reportUnusedTextureCaches();
     benchmarkLoadingEnded();
     applyConfiguredGamma();
     runGammaScreen();

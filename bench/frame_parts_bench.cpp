@@ -351,7 +351,7 @@ std::string prepareRunFolder() {
     record.block1.screenWidth = bench.width;
     record.block1.screenHeight = bench.height;
     record.block2.multisampling = 0;
-    record.block2.anisotropy = 0; // llvmpipe stalls for minutes on some frames with it
+    record.block2.anisotropy = 1; // off: llvmpipe stalls for minutes on some frames with it
     if (bench.gammaInPicture) record.block1.gamma = 1.5f;
     FILE* out = std::fopen((dir + "/ConfigEngine.cfg").c_str(), "wb");
     std::fwrite(&record, sizeof record, 1, out);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #pragma pack(push, 1)
 struct ConfigBlock1 {
@@ -94,6 +95,7 @@ struct ConfigState {
     // The file read and written: "ConfigEngine.cfg" in the working directory unless the
     // program chose another place before loading. Messages name it as given here.
     std::string filePath = kConfigFileName;
+    bool saveRefusalTold = false; // the file could not be written, and the user was told
 };
 extern ConfigState configState;
 
@@ -101,12 +103,31 @@ extern ConfigState configState;
 using ConfigBytes = std::array<uint8_t, sizeof(ConfigRecord)>;
 ConfigBytes configurationBytes(const ConfigRecord& record);
 
+// A field of the record that held a value its control does not offer, and the default that
+// took its place.
+struct RepairedField {
+    std::string name; // the control's label, e.g. "Filtering"
+    std::string found;
+    std::string used;
+};
+// Puts every field outside the values its control offers back to its default and lists them
+// in record order. Kept as they are: the window size from 16 x 16 to 16384 x 16384 (the
+// dialog offers the stored size), any refresh rate from 0 to 1000 Hz, any audio device from
+// 0 (the dialog takes 0 for one beyond the last driver) and any audio quality (one outside
+// the list plays without sound), the pad bytes.
+std::vector<RepairedField> repairConfiguration(ConfigRecord& record);
+// The notice that lists the repaired fields of the file at path.
+std::string repairedConfigurationText(const std::string& path,
+                                      const std::vector<RepairedField>& fields);
+
 // Reads the configuration file (configState.filePath). Never fails: a missing file or one
-// that is not exactly 80 bytes leaves the defaults, with notices.
+// that is not exactly 80 bytes leaves the defaults, with notices. Fields no control offers
+// are put back to their defaults, named in one notice, and the repaired record is saved.
 void loadConfiguration();
-// Writes the 80 bytes, block 1 first. A missing or write-protected file gets a notice and is
-// left alone; a file that cannot be opened for writing is fatal; a failed write (full disk)
-// gets the same notice.
+// Writes the 80 bytes, block 1 first. A missing or write-protected file gets a notice (the
+// first time in a run; it names the file with its folder and is written to standard error as
+// well) and is left alone; a file that cannot be opened for writing is fatal; a failed write
+// (full disk) gets the same notice.
 void saveConfiguration();
 // Copies the record into the running settings.
 void applyConfiguration();

@@ -1,15 +1,11 @@
 #include "config/dialogs.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <array>
+#include <utility>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
 #include <span>
-#include <thread>
 
 #include "platform/failure.h"
 
@@ -157,24 +153,6 @@ int numberBefore(std::string_view text, std::string_view end, int occurrence) {
 
 } // namespace
 
-std::string feedbackMailLink() {
-    return "mailto:" + std::string(kMakerMailAddress) + "?subject=Feedback";
-}
-
-bool openLinkOnDesktop(std::string_view link) {
-    std::string target(link);
-    char* argv[] = {const_cast<char*>("xdg-open"), target.data(), nullptr};
-    pid_t opener = 0;
-    if (posix_spawnp(&opener, "xdg-open", nullptr, nullptr, argv, environ) != 0) return false;
-    // The opener may live as long as the browser it starts: it is reaped on the side.
-    std::thread([opener] {
-        int status = 0;
-        while (waitpid(opener, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
-    return true;
-}
-
 std::string videoModeText(int width, int height, int bits, int refreshRate) {
     std::string rate = refreshRate == 0 ? "?" : std::to_string(refreshRate);
     return std::to_string(width) + " x " + std::to_string(height) + " x " + std::to_string(bits) +
@@ -199,6 +177,13 @@ std::vector<std::string> videoModeEntries(std::span<const DisplayMode> modes,
     const auto& smallest = kModeSizes.front();
     if (storedWidth >= smallest[0] && storedHeight >= smallest[1])
         offerSizeIfMissing(entries, storedWidth, storedHeight, desktop);
+    // Smallest size first; the rates of one size stay in the display's order.
+    auto size = [](const std::string& entry) {
+        return std::pair(numberBefore(entry, " x ", 0), numberBefore(entry, " x ", 1));
+    };
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [&size](const std::string& a, const std::string& b) { return size(a) < size(b); });
     return entries;
 }
 
@@ -304,16 +289,17 @@ void audioOutputChanged(ConfigBlock1& block, int index) {
 
 void confirmConfigurationDialog(ConfigBlock1& block) {
     const ConfigurationDialog& dialog = dialogState.configuration;
-    block.videoDevice = dialog.videoDevice.selected;
+    // A list left blank keeps the stored value: -1 would be no setting at all.
+    if (dialog.videoDevice.selected >= 0) block.videoDevice = dialog.videoDevice.selected;
     if (dialog.videoMode.selected >= 0)
         readVideoMode(dialog.videoMode.entries[size_t(dialog.videoMode.selected)], block);
     block.fullscreen = dialog.fullscreen.checked ? 1 : 0;
     block.developerMode = dialog.developerMode.checked ? 1 : 0;
-    block.audioOutput = dialog.audioOutput.selected;
+    if (dialog.audioOutput.selected >= 0) block.audioOutput = dialog.audioOutput.selected;
     block.audioDevice = dialog.audioDevice.selected;
     if (block.audioDevice < 0 || block.audioDevice >= driverCount()) block.audioDevice = 0;
     setSoundDriver(block.audioDevice);
-    block.audioQuality = dialog.audioQuality.selected;
+    if (dialog.audioQuality.selected >= 0) block.audioQuality = dialog.audioQuality.selected;
 }
 
 void cancelConfigurationDialog(ConfigBlock1& block) {
@@ -371,9 +357,11 @@ void confirmMoreSettingsDialog(ConfigBlock2& block) {
     block.verticalSync = uint8_t(valueOfSelection(dialog.verticalSync, kOnOffValues, 0));
     block.depthBufferBits =
         valueOfSelection(dialog.depthBuffer, kDepthBufferValues, block.depthBufferBits);
-    block.textureCompression = valueOfSelection(dialog.compression, kZeroToThree, -1);
-    block.textureDetail = valueOfSelection(dialog.detailLevel, kZeroToThree, -1);
-    block.textureFiltering = valueOfSelection(dialog.filtering, kZeroToTwo, -1);
+    // A list left blank keeps the stored value: -1 would be no setting at all.
+    block.textureCompression =
+        valueOfSelection(dialog.compression, kZeroToThree, block.textureCompression);
+    block.textureDetail = valueOfSelection(dialog.detailLevel, kZeroToThree, block.textureDetail);
+    block.textureFiltering = valueOfSelection(dialog.filtering, kZeroToTwo, block.textureFiltering);
     block.anisotropy = valueOfSelection(dialog.anisotropy, kAnisotropyValues, 1);
     block.textureColourDepth = valueOfSelection(dialog.colourDepth, kColourDepthValues, 16);
 }

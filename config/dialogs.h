@@ -36,8 +36,6 @@ enum DialogControlId : int {
     kIdDetailLevel = 2109,
     kIdAbout = 2200,
     kIdMoreSettings = 2201,
-    kIdEmail = 2205,
-    kIdWebsite = 2207,
 };
 
 struct ComboBox {
@@ -106,15 +104,6 @@ inline constexpr std::string_view kAboutTitle = "KORAL Software - About";
 inline constexpr std::string_view kS3tcNote =
     "If your video card has little memory and you want to increase performance with the S3TC "
     "(Texture Compression) the DXT3 method is highly recommended !";
-
-// Where the About dialog's buttons lead.
-inline constexpr std::string_view kMakerWebsite = "https://film03.example.org/";
-inline constexpr std::string_view kMakerMailAddress = "feedback@film03.example.org";
-// "mailto:" + address + "?subject=Feedback".
-std::string feedbackMailLink();
-// Hands a web or mail link to the desktop (xdg-open) without waiting for it; false when no
-// process could be started.
-bool openLinkOnDesktop(std::string_view link);
 
 // "1024 x 768 x 32  ( at 75 Hz )"; a rate of 0 shows as "?".
 std::string videoModeText(int width, int height, int bits, int refreshRate);

@@ -115,16 +115,7 @@ constexpr const char* kProfileText =
     "FILM 03 by KORAL\n\n"
     "A real-time 3D demo on the ZORX_OpenGL engine: a flight through a hall of light, a "
     "glowing logo and music made for it.\n\n"
-    "Tell us what you think: the website has news and the other productions, and the "
-    "eMail button opens a message to us.";
-
-void openWebsite(Fl_Widget*, void*) {
-    openLinkOnDesktop(kMakerWebsite);
-}
-
-void openMail(Fl_Widget*, void*) {
-    openLinkOnDesktop(feedbackMailLink());
-}
+    "Every picture, sound and note of it is made by its own program code.";
 
 void showAboutDialog(const Fl_Window& owner, bool useOwnIcon) {
     const std::string title(kAboutTitle);
@@ -133,8 +124,7 @@ void showAboutDialog(const Fl_Window& owner, bool useOwnIcon) {
     if (Fl_RGB_Image* image = fltkResourceImage(kProgramIcon)) icon->image(image);
     auto* profile = new Fl_Box(FL_NO_BOX, 96, 16, 308, 144, kProfileText);
     profile->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
-    addButton(96, 176, 90, " Website ", openWebsite, nullptr);
-    addButton(196, 176, 90, " eMail ", openMail, nullptr);
+    // The maker has no web site or mail address to offer: no buttons lead nowhere.
     Fl_Button* exit = addButton(314, 176, 90, "EXIT", closeWindow, nullptr);
     exit->shortcut(FL_Enter);
     window.end();
@@ -306,5 +296,8 @@ bool showConfigurationDialog(ConfigRecord& record, bool useOwnIcon) {
     instanceState.raiseDialog = raiseModalDialog;
     runModal(window, *start);
     instanceState.raiseDialog = nullptr;
+    // The closed dialog leaves the screen now, not at the toolkit's next call: a report that
+    // comes before the main window must not show in front of its picture.
+    Fl::flush();
     return view.startFlag;
 }

@@ -27,6 +27,7 @@ struct LoadingDialogView {
 enum class LoadingSink {
     Dialog,         // the dialog window (and nothing when there is none)
     StandardOutput, // one status line per line of standard output; no window at all
+    Nowhere,        // no window and no lines (a recording shows its progress line instead)
 };
 
 struct LoadingDialogState {

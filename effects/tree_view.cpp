@@ -104,6 +104,20 @@ void installTreeWindow(bool useOwnIcon) {
     windowState.destroyTreeWindow = destroyTreeWindow;
 }
 
+TreeWindowPlace treeWindowPlace(int mainX, int mainY, int mainWidth, int mainHeight, int usableX,
+                                int usableWidth, int frameWidth) {
+    TreeWindowPlace place{mainX + mainWidth, mainY, mainHeight > 0 ? mainHeight : 480};
+    const int right = usableX + usableWidth - (mainX + mainWidth);
+    const int left = mainX - usableX;
+    if (right >= frameWidth || usableWidth <= 0) return place;
+    if (left >= frameWidth) {
+        place.x = mainX - frameWidth;
+        return place;
+    }
+    place.x = right >= left ? usableX + usableWidth - frameWidth : usableX;
+    return place;
+}
+
 void createTreeWindow() {
     TreeWindowState& state = treeWindowState;
     if (state.window != nullptr) return;
@@ -113,8 +127,14 @@ void createTreeWindow() {
         fl_open_display(display);
     }
     const ScreenRect main = mainWindowRect();
-    auto* window = new Fl_Double_Window(main.x + main.width, main.y, kTreeWindowWidth,
-                                        main.height > 0 ? main.height : 480, kTreeWindowTitle);
+    int workX = 0, workY = 0, workWidth = 0, workHeight = 0;
+    Fl::screen_work_area(workX, workY, workWidth, workHeight, main.x, main.y);
+    // Its frame is taken to have the main window's borders (unknown before it is shown).
+    const int frame = kTreeWindowWidth + 2 * windowState.frameWidth;
+    const TreeWindowPlace place =
+        treeWindowPlace(main.x, main.y, main.width, main.height, workX, workWidth, frame);
+    auto* window =
+        new Fl_Double_Window(place.x, place.y, kTreeWindowWidth, place.height, kTreeWindowTitle);
     window->xclass(kTreeWindowClass);
     auto* tree = new Fl_Tree(0, 0, window->w(), window->h(), kTreeControlText);
     tree->labeltype(FL_NO_LABEL); // the control's text names it; it is not shown

@@ -19,16 +19,6 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-// Creates every missing folder of path, as mkdir -p does.
-bool makeFolders(const std::string& path) {
-    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        std::string prefix = path.substr(0, slash);
-        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-    }
-    return isFolder(path);
-}
-
 std::string parentFolder(const std::string& path) {
     size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
@@ -56,6 +46,16 @@ bool copyContents(std::FILE* from, int to) {
 
 } // namespace
 
+// Creates every missing folder of path, as mkdir -p does.
+bool makeFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        std::string prefix = path.substr(0, slash);
+        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    return isFolder(path);
+}
+
 bool pathExists(const std::string& path) {
     struct stat status;
     return !path.empty() && ::stat(path.c_str(), &status) == 0;
@@ -79,11 +79,16 @@ std::string installedDataFolder(const std::string& exeFolder, const std::string&
     return joinPath(exeFolder, fromExecutable);
 }
 
+std::string userFolder(const char* xdgHome, const char* home, const char* homeFolder,
+                       const std::string& program) {
+    if (isAbsolute(xdgHome)) return joinPath(xdgHome, program);
+    if (isAbsolute(home)) return joinPath(joinPath(home, homeFolder), program);
+    return {};
+}
+
 std::string userConfigFolder(const char* xdgConfigHome, const char* home,
                              const std::string& program) {
-    if (isAbsolute(xdgConfigHome)) return joinPath(xdgConfigHome, program);
-    if (isAbsolute(home)) return joinPath(joinPath(home, ".config"), program);
-    return {};
+    return userFolder(xdgConfigHome, home, ".config", program);
 }
 
 std::string findDataFile(const std::string& name, const std::string& folder) {

@@ -20,12 +20,19 @@ std::string installedDataFolder(const std::string& exeFolder, const std::string&
 // gives an absolute path. Pass getenv("XDG_CONFIG_HOME") and getenv("HOME").
 std::string userConfigFolder(const char* xdgConfigHome, const char* home,
                              const std::string& program);
+// The same rule for any of the user's XDG folders: xdgHome/program, else
+// home/homeFolder/program (".cache" for $XDG_CACHE_HOME).
+std::string userFolder(const char* xdgHome, const char* home, const char* homeFolder,
+                       const std::string& program);
 
 // name when the working folder holds it; otherwise folder/name when that exists; otherwise
 // empty. An empty folder is not searched.
 std::string findDataFile(const std::string& name, const std::string& folder);
 
 bool pathExists(const std::string& path);
+// Creates every missing folder of path (private to the user), as mkdir -p does; true when
+// path is a folder afterwards.
+bool makeFolders(const std::string& path);
 bool isFolder(const std::string& path);
 
 // Copies source to destination, creating the missing folders on the way (private to the

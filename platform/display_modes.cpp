@@ -97,6 +97,10 @@ bool desktopDisplayMode(DisplayMode& mode) {
     return backend().currentMode(mode);
 }
 
+bool sizeFitsWindow(int width, int height) {
+    return width >= 1 && height >= 1 && width <= kMaxWindowSide && height <= kMaxWindowSide;
+}
+
 bool sizeFitsDesktop(int width, int height, const DisplayMode& desktop) {
     return width > 0 && height > 0 && width <= desktop.width && height <= desktop.height;
 }
@@ -126,10 +130,29 @@ bool switchDisplayMode(const DisplayMode& wanted) {
         found = mode.width == wanted.width && mode.height == wanted.height &&
                 mode.bytesPerPixel == 4 && mode.refreshRate == wanted.refreshRate;
     }
-    if (!found && wanted.refreshRate == 0 &&
-        sizeFitsDesktop(wanted.width, wanted.height, state.desktop)) {
-        // Offered for a display that lacks the size: nothing to switch, the window covers the
-        // desktop and shows its frames scaled.
+    // A size offered at the rate "?" covers the desktop; another rate of a listed size is
+    // the display's rate for it, with a notice.
+    const bool unknownRateFits =
+        wanted.refreshRate == 0 && sizeFitsDesktop(wanted.width, wanted.height, state.desktop);
+    for (int i = 0; !found && !unknownRateFits && b.modeAt(i, mode); ++i) {
+        found =
+            mode.width == wanted.width && mode.height == wanted.height && mode.bytesPerPixel == 4;
+        if (found)
+            noticeBox("ATTENTION !",
+                      "The display has no video mode " + state.modeText +
+                          " !\n\nThe demo plays at " +
+                          displayModeText(mode.width, mode.height, mode.refreshRate) + " instead.");
+    }
+    if (!found && sizeFitsWindow(wanted.width, wanted.height)) {
+        // Nothing to switch: the window covers the desktop and shows its frames scaled. Only
+        // a size the dialog offers so goes without a notice.
+        if (!unknownRateFits)
+            noticeBox("ATTENTION !",
+                      "The display has no video mode " + state.modeText +
+                          " !\n\nThe demo plays in full screen at the desktop's mode, its "
+                          "pictures drawn at " +
+                          std::to_string(wanted.width) + " x " + std::to_string(wanted.height) +
+                          " and scaled to the screen.");
         state.chosen = state.desktop;
         state.changed = true;
         state.borderless = true;

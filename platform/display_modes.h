@@ -52,15 +52,21 @@ std::optional<std::string_view> displayChangeReason(int code);
 
 // Switches to the given width, height and refresh rate at 32 bits per pixel (bytesPerPixel
 // is not read). True when switched; false only for an unlisted failure (the caller offers
-// windowed mode). No match and every listed failure are fatal, except for a size the display
-// does not list at an unknown rate (0) that fits on the desktop: the desktop keeps its mode
-// and the window covers it without a border, its frames scaled (borderless is set).
+// windowed mode). A size the display lists at another rate is switched to at the display's
+// rate (chosen holds it), with a notice. A size the display does not list keeps the desktop
+// mode: the window covers it without a border, its frames scaled (borderless is set); a
+// notice says so unless the size was offered at the rate "?" (0, fitting on the desktop).
+// Every listed failure, and a size no window can have, is fatal.
 bool switchDisplayMode(const DisplayMode& wanted);
 
 // The display's mode at index (0 first, in the display's order); false past the last one.
 bool displayModeAt(int index, DisplayMode& mode);
 // The desktop's mode as it is now; false where the display does not say.
 bool desktopDisplayMode(DisplayMode& mode);
+// The largest side of a window or a drawing surface the drivers in use accept.
+inline constexpr int kMaxWindowSide = 16384;
+// A window (or the frames a covering window scales) can have this size.
+bool sizeFitsWindow(int width, int height);
 // A window of this size fits on the desktop (no size fits a desktop that did not say).
 bool sizeFitsDesktop(int width, int height, const DisplayMode& desktop);
 

@@ -1,5 +1,7 @@
 #include "render/font2d.h"
 
+#include <algorithm>
+
 #include <GL/glext.h>
 
 #include "platform/failure.h"
@@ -220,6 +222,27 @@ void drawText(float x, float y, std::string_view text) {
     endView2D();
     glDisable(GL_ALPHA_TEST);
     renderState.alphaTestOn = false;
+}
+
+void drawTextBacking(float x, float y, std::string_view text, float margin) {
+    const FontState& font = overlay2D.font;
+    if (!font.built || text.empty()) return;
+    size_t lines = 1, longest = 0, length = 0;
+    for (char c : text) {
+        if (c == '\n') {
+            ++lines;
+            length = 0;
+            continue;
+        }
+        longest = std::max(longest, ++length);
+    }
+    const float glyphHeight = renderState.aspect * font.size;
+    const float width = float(longest) * (font.size + font.spacing);
+    const float height = float(lines) * glyphHeight + float(lines - 1) * font.lineSpacing;
+    selectTextureUnit(0);
+    glDisable(GL_TEXTURE_2D);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
+    drawQuad2D(x - margin, y + margin, width + 2 * margin, height + 2 * margin);
 }
 
 void drawQuad(float x, float y, float w, float h) {

@@ -62,6 +62,10 @@ void setTextLayout(float size, float spacing, float lineSpacing);
 // Draws text with its first character's top-left corner at (x, y); a line feed goes one
 // line down to x. Nothing without a font.
 void drawText(float x, float y, std::string_view text);
+// A dark, half-transparent band behind the text drawText would draw at (x, y) with the current
+// layout, reaching margin beyond it on every side, so that thin white text stays readable over
+// any picture. Blends as the caller set it (source alpha over the picture).
+void drawTextBacking(float x, float y, std::string_view text, float margin);
 
 // Only the quad, inside a 2D set-up made by the caller.
 void drawQuad(float x, float y, float w, float h);

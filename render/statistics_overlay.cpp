@@ -8,10 +8,12 @@ void drawStatisticsOverlay(const StatisticsInputs& inputs) {
     advanceStatisticsPage(eventState.clock.now);
     if (statisticsState.page == 0) return;
     std::string text = statisticsOverlayText(statisticsState.page, inputs);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     setTextLayout(0.028f, 0.0f, 0.01f);
+    // Thin white text stays readable over bright walls at any window size.
+    drawTextBacking(-0.98f, 0.98f, text, 0.01f);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     drawText(-0.98f, 0.98f, text);
     glDisable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE); // back to the engine's additive default

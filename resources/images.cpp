@@ -498,7 +498,11 @@ std::string readUncCache(TextureRecord& record, const std::string& fileName) {
 
 void writeUnc(const TextureRecord& record, std::string fileName, bool askBeforeOverwrite) {
     if (!record.pixelsLoaded) return;
-    upperCase(fileName);
+    // The file's own name is upper-cased; a folder before it keeps its spelling.
+    size_t slash = fileName.find_last_of('/');
+    std::string name = fileName.substr(slash == std::string::npos ? 0 : slash + 1);
+    upperCase(name);
+    fileName = fileName.substr(0, fileName.size() - name.size()) + name;
     if (askBeforeOverwrite && !confirmOverwrite(fileName)) return;
     // An existing cache file is replaced under its own spelling.
     std::string path = fileExists(fileName, "") ? resolveLooseFile(fileName) : fileName;

@@ -8,7 +8,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <strings.h>
 
+#include "platform/data_paths.h"
 #include "platform/failure.h"
 #include "platform/memory.h"
 #include "resources/bigfile.h"
@@ -124,7 +126,7 @@ std::string readCheckedCache(TextureRecord& record, const std::string& cacheName
     const std::string& source = archiveName.empty() ? fileName : archiveName;
     int64_t sourceTime = modificationTime(source), cacheTime = modificationTime(cacheName);
     if (sourceTime >= 0 && cacheTime >= 0 && cacheTime < sourceTime)
-        return "It is older than \"" + source + "\", which holds the image.";
+        return "It is older than \"" + resolveLooseFile(source) + "\", which holds the image.";
     std::string problem = readUncCache(record, cacheName);
     if (problem.empty() && !(isPowerOfTwo(record.width) && isPowerOfTwo(record.height))) {
         problem = "It holds " + std::to_string(record.width) + " x " +
@@ -135,13 +137,64 @@ std::string readCheckedCache(TextureRecord& record, const std::string& cacheName
     return problem;
 }
 
-void cacheNotice(const std::string& cacheName, const std::string& fileName,
-                 const std::string& problem, bool saving) {
-    noticeBox("ATTENTION !", "The texture cache file \"" + cacheName + "\" is not used !\n\n" +
-                                 problem + "\n\nThe texture is decoded from \"" + fileName +
-                                 "\" instead" +
-                                 (saving ? " and the cache file is made again." : "."));
+// A name as the file system (or the archive's directory) spells it: names reach the loaders
+// upper-cased.
+std::string realName(const std::string& fileName, const std::string& archiveName) {
+    if (archiveName.empty()) return resolveLooseFile(fileName);
+    for (const BigfileEntry& entry : listBigfileEntries(resolveLooseFile(archiveName)))
+        if (strcasecmp(entry.name.c_str(), fileName.c_str()) == 0) return entry.name;
+    return fileName;
 }
+
+std::string cacheNoticeText(const std::vector<std::string>& lines, bool saving) {
+    const bool one = lines.size() == 1;
+    std::string text =
+        one ? "A texture cache file is not used !\n" : "These texture cache files are not used !\n";
+    for (const std::string& line : lines) text += "\n" + line;
+    text += one ? "\n\nIts texture is decoded from its image instead"
+                : "\n\nTheir textures are decoded from their images instead";
+    if (!saving) return text + ".";
+    return text +
+           (one ? " and the cache file is made again." : " and the cache files are made again.");
+}
+
+void cacheNotice(const std::string& cacheName, const std::string& fileName,
+                 const std::string& archiveName, const std::string& problem) {
+    std::string line = "- \"" + resolveLooseFile(cacheName) + "\" (of \"" +
+                       realName(fileName, archiveName) + "\") : " + problem;
+    textureState.unusedCaches.push_back(line);
+    if (!textureState.gatherCacheNotices) reportUnusedTextureCaches();
+}
+
+// The cache file of an image: its name with the ending "unc", in the cache folder when there
+// is one.
+std::string cacheFileName(const std::string& fileName) {
+    size_t length = fileName.size();
+    // A name too short to carry an ending has no cache name.
+    if (length < 3) return {};
+    std::string name = fileName.substr(0, length - 3) + "unc";
+    if (textureState.cacheFolder.empty()) return name;
+    size_t slash = name.find_last_of('/');
+    return textureState.cacheFolder + "/" +
+           (slash == std::string::npos ? name : name.substr(slash + 1));
+}
+
+} // namespace
+
+void gatherUnusedTextureCaches() {
+    textureState.gatherCacheNotices = true;
+}
+
+void reportUnusedTextureCaches() {
+    TextureState& state = textureState;
+    state.gatherCacheNotices = false;
+    if (state.unusedCaches.empty()) return;
+    std::vector<std::string> lines;
+    lines.swap(state.unusedCaches);
+    noticeBox("ATTENTION !", cacheNoticeText(lines, state.quality.saveCompressed));
+}
+
+namespace {
 
 // Fills the record from the file by its ending. Images other than PCX and UNC are read from
 // their loose UNC cache file when one exists and passes its checks, and cached when saving is
@@ -153,8 +206,7 @@ void decodeTextureFile(TextureRecord& record, const std::string& fileName,
     std::string ending = length >= 3 ? fileName.substr(length - 3) : std::string();
     if (ending == "PCX") return decodePcx(record, fileName, archiveName, colourKey);
     if (ending == "UNC") return readUnc(record, fileName, archiveName, colourKey);
-    // A name too short to carry an ending has no cache name.
-    std::string cacheName = length >= 3 ? fileName.substr(0, length - 3) + "unc" : std::string();
+    std::string cacheName = cacheFileName(fileName);
     const bool saving = textureState.quality.saveCompressed;
     bool cacheFailed = false;
     // The cache holds the pixels as decoding left them, colour key included: keying them
@@ -162,12 +214,13 @@ void decodeTextureFile(TextureRecord& record, const std::string& fileName,
     if (!cacheName.empty() && fileExists(cacheName, "")) {
         std::string problem = readCheckedCache(record, cacheName, fileName, archiveName);
         if (problem.empty()) return;
-        cacheNotice(cacheName, fileName, problem, saving);
+        cacheNotice(cacheName, fileName, archiveName, problem);
         cacheFailed = true;
     }
     decodeWithImageLibrary(record, fileName, archiveName, colourKey);
     if (cacheName.empty() || !saving) return;
-    if (record.byteSize >= kCacheThresholdBytes)
+    if (record.byteSize >= kCacheThresholdBytes &&
+        (textureState.cacheFolder.empty() || makeFolders(textureState.cacheFolder)))
         writeUnc(record, cacheName, !cacheFailed);
     else if (cacheFailed)
         std::remove(resolveLooseFile(cacheName).c_str());

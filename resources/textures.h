@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "resources/texture_record.h"
 
@@ -34,8 +35,19 @@ struct TextureState {
     // The engine's current scene tag, given to new texture records and new scene objects.
     std::string sceneTag = "Scene1";
     uint32_t normalisationCubeMap = 0; // the one cube map (0: none)
+    // Where the texture cache files are kept; empty: beside the images (the working folder).
+    std::string cacheFolder;
+    // While set, cache files that are not used are gathered for one notice; otherwise each
+    // is told at once.
+    bool gatherCacheNotices = false;
+    std::vector<std::string> unusedCaches; // one line each: the file, its image, why
 };
 extern TextureState textureState;
+
+// From now on the cache files that are not used are gathered; reportUnusedTextureCaches shows
+// them in one notice (nothing when every cache file was used) and stops gathering.
+void gatherUnusedTextureCaches();
+void reportUnusedTextureCaches();
 
 void setTextureQuality(const TextureQuality& quality);
 

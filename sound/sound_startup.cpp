@@ -45,6 +45,13 @@ void setSoundDriverOrFatal(int32_t audioDevice) {
     if (!FSOUND_SetDriver(audioDevice)) soundFatalError(kSoundDriverFailed);
 }
 
+bool soundOutputOpens(int32_t audioOutput) {
+    bool opens = FSOUND_SetOutput(soundOutputType(audioOutput)) && FSOUND_SetDriver(0) &&
+                 FSOUND_Init(44100, 64, 0);
+    FSOUND_Close();
+    return opens;
+}
+
 void pauseAllSound(bool paused) {
     if (soundIsRunning()) FSOUND_SetPaused(FSOUND_ALL, paused);
 }

@@ -40,6 +40,9 @@ std::string soundFailureText(std::string_view prefix);
 int soundOutputType(int32_t audioOutput);
 void setSoundOutputOrFatal(int32_t audioOutput);
 void setSoundDriverOrFatal(int32_t audioDevice);
+// Whether the dialog's audio output (index 0, 1, 2) can start the layer on its first driver
+// now: tried at 44100 Hz and closed again at once. "NoSound" always can.
+bool soundOutputOpens(int32_t audioOutput);
 
 // Start-up: FSOUND_SetHWND, then FSOUND_Init at 44100, 22050 or 11025 Hz for quality 0, 1
 // or 2 (no initialisation for any other value); failure is fatal. Once the layer runs, the

@@ -66,6 +66,19 @@ check_record() {
     below -40 "$chime" || fail "the end screen's sound is not audible: $chime dB"
     [[ "$quiet" == "-inf" ]] || below "$quiet" -80 || fail "no silence after the end sound: $quiet dB"
 
+    # A recording shows its progress line, not the loading lines.
+    ! grep -q 'Loading' out.txt || fail "loading lines on standard output: $(head -c 300 out.txt)"
+
+    # .webm holds VP9 and Opus; letter case does not matter.
+    rm -f clip.mp4
+    film03 --record clip.WEBM --size 320x240 --seek end:18000 ||
+        fail "webm recording exited with $?: $(tail -c 2000 err.txt)"
+    streams=$(ffprobe -v error -show_entries stream=codec_name,width,height -of compact=p=0 clip.WEBM)
+    echo "$streams"
+    grep -q 'codec_name=vp9|width=320|height=240' <<<"$streams" || fail "no VP9 stream: $streams"
+    grep -q 'codec_name=opus' <<<"$streams" || fail "no Opus stream: $streams"
+    rm -f clip.WEBM
+
     # Without ffmpeg: a fatal line at once, exit 1, nothing written.
     rm -f clip.mp4
     status=0

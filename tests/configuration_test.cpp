@@ -17,8 +17,12 @@ const std::string kMissingText = std::string("File : ConfigEngine.cfg\n\n") +
 const std::string kDamagedText =
     "The configuration file \"ConfigEngine.cfg\" is invalid or damaged !\n\n"
     "Using default configuration now...";
-const std::string kSaveText =
-    std::string("File : ConfigEngine.cfg\n\n") + std::string(kFileAccessText);
+// The notice of a file that cannot be saved names it with its folder (the working folder).
+std::string saveText() {
+    return "File : " + (std::filesystem::current_path() / kConfigFileName).string() + "\n\n" +
+           std::string(kFileAccessText) +
+           "\n\nThe demo goes on; the configuration is not saved in this run.";
+}
 
 std::vector<unsigned char> recordBytes(const ConfigRecord& record) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
@@ -43,7 +47,10 @@ std::vector<unsigned char> defaultFileBytes() {
 
 class ConfigurationFile : public testing::Test {
   protected:
-    void SetUp() override { configState = ConfigState{}; }
+    void SetUp() override {
+        configState = ConfigState{};
+        failureState.batch = false;
+    }
     TempDir dir;
     ScopedChdir inDir{dir.path};
     BoxRecorder boxes;
@@ -66,10 +73,9 @@ TEST_F(ConfigurationFile, MissingFileTwoNoticesDefaultsAndNothingWritten) {
     EXPECT_EQ(recordBytes(configState.record), defaultFileBytes());
 
     saveConfiguration();
-    saveConfiguration();
-    ASSERT_EQ(boxes.boxes.size(), 4u);
-    EXPECT_EQ(boxes.boxes[2].text, kSaveText);
-    EXPECT_EQ(boxes.boxes[3].text, kSaveText);
+    saveConfiguration(); // told once a run
+    ASSERT_EQ(boxes.boxes.size(), 3u);
+    EXPECT_EQ(boxes.boxes[2].text, saveText());
     EXPECT_FALSE(std::filesystem::exists(kConfigFileName));
 }
 
@@ -89,29 +95,121 @@ TEST_F(ConfigurationFile, WrongLengthsAreRejectedWhole) {
     loadConfiguration();
     EXPECT_EQ(recordBytes(configState.record), defaultFileBytes());
     saveConfiguration();
-    EXPECT_EQ(boxes.boxes.back().text, kSaveText);
+    EXPECT_EQ(boxes.boxes.back().text, saveText());
 }
 
-TEST_F(ConfigurationFile, AnyEightyBytesAreTakenAsStored) {
-    std::vector<unsigned char> bytes(80);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 37 + 11);
-    bytes[40] = 7, bytes[41] = bytes[42] = bytes[43] = 0; // audio quality 7
-    writeWholeFile(kConfigFileName, bytes);
+// A value no control offers, in a record that is otherwise the defaults: the field falls
+// back to its default, one notice names it, and the repaired record is what the file holds.
+TEST_F(ConfigurationFile, FieldsNoControlOffersFallBackOneByOne) {
+    struct BadField {
+        const char* name;
+        size_t offset;
+        size_t size; // 1: a byte, 4: a little-endian integer or float
+        int64_t bad;
+        const char* shown; // as the notice shows the bad value
+        const char* used;  // the default put in its place
+    };
+    const uint32_t nan = 0x7fc00000;
+    const BadField table[] = {
+        {"Fullscreen", 0, 4, 2, "2", "1"},
+        {"Video Device", 4, 4, -1, "-1", "0"},
+        {"Mode (colour bits)", 8, 4, 16, "16", "32"},
+        {"Mode (refresh rate)", 12, 4, -1642152508, "-1642152508", "75"},
+        {"Mode (width)", 16, 4, -2117635796, "-2117635796", "1024"},
+        {"Mode (height)", 20, 4, 0, "0", "768"},
+        {"Mode (height)", 20, 4, 16385, "16385", "768"},
+        {"Developer Mode", 24, 1, 7, "7", "0"},
+        {"Gamma", 28, 4, nan, "nan", "1"},
+        {"Gamma", 28, 4, 0xbf800000, "-1", "1"}, // -1.0
+        {"Gamma", 28, 4, 0x40400000, "3", "1"},  // 3.0
+        {"Audio Output", 32, 4, 3, "3", "1"},
+        {"Audio Device", 36, 4, -5, "-5", "0"},
+        {"S3TC (Compression)", 44, 4, 4, "4", "1"},
+        {"Filtering", 48, 4, -1, "-1", "0"},
+        {"Color Depth", 52, 4, 24, "24", "32"},
+        {"MultiSampling", 56, 4, 7, "7", "3"},
+        {"Depth Buffer", 60, 4, 32, "32", "24"},
+        {"Vertical Sync", 64, 1, 2, "2", "1"},
+        {"Compute specular reflections from", 65, 1, 255, "255", "1"},
+        {"Anisotropic Filtering", 68, 4, 3, "3", "4"},
+        {"Detail Level", 72, 4, -1, "-1", "0"},
+        {"Save compressed textures to harddisk", 76, 1, 9, "9", "0"},
+    };
+    for (const BadField& row : table) {
+        SCOPED_TRACE(std::string(row.name) + " " + row.shown);
+        configState = ConfigState{};
+        boxes.boxes.clear();
+        std::vector<unsigned char> bytes = defaultFileBytes();
+        for (size_t i = 0; i < row.size; ++i) bytes[row.offset + i] = uint8_t(row.bad >> (8 * i));
+        writeWholeFile(kConfigFileName, bytes);
+        loadConfiguration();
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].caption, "ZORX_OpenGL - FILE ERROR");
+        EXPECT_EQ(boxes.boxes[0].text,
+                  "The configuration file \"ConfigEngine.cfg\" holds settings that no choice of "
+                  "the configuration dialogs offers !\n\nThese settings use their default now :"
+                  "\n\n- " +
+                      std::string(row.name) + " : " + row.shown + " -> " + row.used +
+                      "\n\nThe repaired configuration is saved.");
+        EXPECT_EQ(recordBytes(configState.record), defaultFileBytes()); // what is used
+        EXPECT_EQ(readWholeFile(kConfigFileName), defaultFileBytes());  // what is saved
+    }
+}
+
+// Values the dialogs show, or that mean something as stored, are kept without a notice:
+// a quality outside the list (no sound), a small window, an unknown rate, the slider's
+// extremes, any pad byte.
+TEST_F(ConfigurationFile, OfferedAndMeaningfulValuesAreKept) {
+    ConfigRecord record;
+    record.block1.audioQuality = 7;
+    record.block1.screenWidth = 320;
+    record.block1.screenHeight = 16;
+    record.block1.refreshRate = 0;
+    record.block1.gamma = 1.98f;
+    record.block1.pad1[1] = 0x55;
+    record.block2.anisotropy = 16;
+    record.block2.multisampling = 0;
+    writeWholeFile(kConfigFileName, recordBytes(record));
     loadConfiguration();
     EXPECT_TRUE(boxes.boxes.empty());
-    EXPECT_EQ(recordBytes(configState.record), bytes);
-    EXPECT_EQ(configState.record.block1.audioQuality, 7);
-    applyConfiguration(); // the anisotropy is the unsigned number stored
-    EXPECT_EQ(configState.running.anisotropy,
-              static_cast<float>(static_cast<uint32_t>(configState.record.block2.anisotropy)));
+    EXPECT_EQ(recordBytes(configState.record), recordBytes(record));
+    applyConfiguration();
+    EXPECT_EQ(configState.running.anisotropy, 16.0f);
+}
+
+// Many damaged fields go into one notice, in record order; a read-only file is repaired for
+// the run and told that it cannot be saved.
+TEST_F(ConfigurationFile, OneNoticeForEveryRepairedFieldOfAReadOnlyFile) {
+    ConfigRecord record;
+    record.block1.screenWidth = -1;
+    record.block2.textureFiltering = 9;
+    record.block2.multisampling = -3;
+    writeWholeFile(kConfigFileName, recordBytes(record));
+    chmod(kConfigFileName, 0444);
+    testing::internal::CaptureStderr();
+    loadConfiguration();
+    saveConfiguration(); // the start-up's saves tell nothing more
+    saveConfiguration();
+    // Outside batch mode the refusal reaches standard error too, as a fatal report would.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              formatBatchLine(BoxKind::Notice, kFileErrorCaption, saveText(), true) + "\n");
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    const std::string& text = boxes.boxes[0].text;
+    size_t width = text.find("\n- Mode (width) : -1 -> 1024");
+    size_t filtering = text.find("\n- Filtering : 9 -> 0");
+    size_t samples = text.find("\n- MultiSampling : -3 -> 3");
+    EXPECT_TRUE(width < filtering && filtering < samples && samples != std::string::npos) << text;
+    EXPECT_EQ(boxes.boxes[1].text, saveText());
+    EXPECT_EQ(recordBytes(configState.record), defaultFileBytes());
+    EXPECT_EQ(readWholeFile(kConfigFileName), recordBytes(record));
 }
 
 TEST_F(ConfigurationFile, SaveWritesEightyBytesBlockOneFirst) {
     writeWholeFile(kConfigFileName, {1, 2, 3});
     configState.record.block1.fullscreen = 0;
-    configState.record.block1.screenWidth = 0x01020304;
+    configState.record.block1.screenWidth = 0x0304;
     configState.record.block1.gamma = 1.5f;
-    configState.record.block2.textureCompression = 0x0a0b0c0d;
+    configState.record.block2.textureCompression = 3;
     configState.record.block2.multisampling = 1;
     saveConfiguration();
     EXPECT_TRUE(boxes.boxes.empty());
@@ -119,8 +217,9 @@ TEST_F(ConfigurationFile, SaveWritesEightyBytesBlockOneFirst) {
     ASSERT_EQ(file.size(), 80u);
     EXPECT_EQ(file, recordBytes(configState.record));
     EXPECT_EQ(file[16], 0x04); // width, little-endian, in block 1
-    EXPECT_EQ(file[44], 0x0d); // block 2 starts at 44
-    EXPECT_EQ(file[56], 1);    // multisampling
+    EXPECT_EQ(file[17], 0x03);
+    EXPECT_EQ(file[44], 3); // block 2 starts at 44
+    EXPECT_EQ(file[56], 1); // multisampling
 
     ConfigRecord written = configState.record;
     configState = ConfigState{};
@@ -143,7 +242,7 @@ TEST_F(ConfigurationFile, ReadOnlyFileIsReadButNeverWritten) {
     saveConfiguration();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].caption, "ZORX_OpenGL - FILE ERROR");
-    EXPECT_EQ(boxes.boxes[0].text, kSaveText);
+    EXPECT_EQ(boxes.boxes[0].text, saveText());
     EXPECT_EQ(readWholeFile(kConfigFileName), stored);
 }
 
@@ -158,7 +257,7 @@ TEST_F(ConfigurationFile, AFailedWriteIsReported) {
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previous);
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, kSaveText);
+    EXPECT_EQ(boxes.boxes[0].text, saveText());
 }
 
 TEST(ConfigurationFileDeathTest, SaveIsFatalWhenTheFileCannotBeOpened) {

@@ -52,6 +52,22 @@ TEST(DemotoolSweep, BadInputsAndOutputsEndInOneErrorLine) {
     }
 }
 
+// A scene whose textures are not beside it: the line names the missing file and what to do.
+TEST(DemotoolView, AMissingTextureNamesTheFileAndTheWayOut) {
+    TempDir dir;
+    ToolRun extract =
+        runTool("extract " ZORX_DATA_DIR "/Film_03.dat Film_03.3ds " + dir.file("scene.3ds"), 60);
+    ASSERT_EQ(extract.exitCode, 0) << extract.err;
+    ToolRun view = runTool(
+        "view " + dir.file("scene.3ds") + " --size 64x48 --shot " + dir.file("out.png"), 120);
+    EXPECT_EQ(view.exitCode, 1);
+    EXPECT_NE(view.err.find("demotool: view: cannot open \""), std::string::npos) << view.err;
+    EXPECT_TRUE(view.err.ends_with("\": No such file or directory; textures are read from the "
+                                   "scene's folder or a Film_03.dat there; --no-textures draws "
+                                   "the scene without them\n"))
+        << view.err;
+}
+
 TEST(DemotoolReports, EngineBoxesReadAsOneLine) {
     const struct {
         BoxKind kind;

@@ -297,3 +297,30 @@ TEST_F(DialogWindows, SceneGraphWindowMirrorsTheNodesBesideTheMainWindow) {
 }
 
 } // namespace
+
+// The tree window goes beside the main window, never under it: to the right where there is
+// room on the usable desktop, else to the left, else against the edge with more room.
+TEST(TreeWindowPlace, BesideTheMainWindowWhereThereIsRoom) {
+    const struct {
+        const char* what;
+        int mainX, mainWidth, usableX, usableWidth;
+        int x;
+    } table[] = {
+        {"room on the right", 100, 660, 0, 1280, 760},
+        {"no room on the right, some on the left", 230, 1034, 0, 1280, 20},
+        {"only the right edge has room", 0, 1034, 0, 1280, 1034},
+        {"no room on either side, more on the right", 10, 1240, 0, 1280, 1280 - 210},
+        {"no room on either side, more on the left", 30, 1240, 0, 1280, 0},
+        {"on a second screen", 1500, 1000, 1280, 1280, 1290},
+        {"no desktop known", 500, 1034, 0, 0, 1534},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.what);
+        TreeWindowPlace place =
+            treeWindowPlace(row.mainX, 40, row.mainWidth, 600, row.usableX, row.usableWidth, 210);
+        EXPECT_EQ(place.x, row.x);
+        EXPECT_EQ(place.y, 40);
+        EXPECT_EQ(place.height, 600);
+    }
+    EXPECT_EQ(treeWindowPlace(0, 0, 0, 0, 0, 1280, 210).height, 480);
+}

@@ -123,17 +123,58 @@ TEST_F(DisplayModes, UnlistedSizeAtAnUnknownRateCoversTheDesktopWithoutASwitch) 
 
 using DisplayModesDeathTest = DisplayModes;
 
-TEST_F(DisplayModesDeathTest, UnlistedSizeBeyondTheDesktopIsFatalAtAnyRate) {
-    EXPECT_EXIT(switchDisplayMode({1920, 1200, 4, 0}), testing::ExitedWithCode(1),
-                "fatal\tWINDOWS ERROR\tNo supported video mode found !.*1920 x 1200 x 32 bpp at "
-                "0 Hz\n");
+// A stored size the display has at another rate plays at the display's rate; one it lacks
+// plays as the covering window, scaled (also beyond the desktop's size). Either is told,
+// except for a size offered at the rate "?".
+TEST_F(DisplayModes, MissingModesPlayAtTheDisplaysRateOrCovered) {
+    const struct {
+        DisplayMode wanted;
+        bool covers;
+        int chosenRate;
+        const char* notice; // empty: none
+    } cases[] = {
+        {{1024, 768, 4, 85},
+         false,
+         60,
+         "The display has no video mode 1024 x 768 x 32 bpp at 85 Hz !\n\nThe demo plays at "
+         "1024 x 768 x 32 bpp at 60 Hz instead."},
+        {{640, 480, 4, 0}, true, 60, ""}, // as the dialog's "?" entries
+        {{800, 600, 4, 75},
+         true,
+         60,
+         "The display has no video mode 800 x 600 x 32 bpp at 75 Hz !\n\nThe demo plays in "
+         "full screen at the desktop's mode, its pictures drawn at 800 x 600 and scaled to the "
+         "screen."},
+        {{1600, 1200, 4, 0},
+         true,
+         60,
+         "The display has no video mode 1600 x 1200 x 32 bpp at 0 Hz !\n\nThe demo plays in "
+         "full screen at the desktop's mode, its pictures drawn at 1600 x 1200 and scaled to "
+         "the screen."},
+        {{800, 600, 4, 0}, true, 60, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wanted.width);
+        SetUp();
+        BoxRecorder boxes;
+        ASSERT_TRUE(switchDisplayMode(c.wanted));
+        EXPECT_EQ(displayModeState.borderless, c.covers);
+        EXPECT_EQ(displayModeState.chosen.refreshRate, c.chosenRate);
+        EXPECT_EQ(fake.changes.size(), c.covers ? 0u : 1u);
+        if (*c.notice == '\0') {
+            EXPECT_TRUE(boxes.boxes.empty());
+            continue;
+        }
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].caption, "ATTENTION !");
+        EXPECT_EQ(boxes.boxes[0].text, c.notice);
+    }
 }
 
-TEST_F(DisplayModesDeathTest, RefreshRateMismatchIsFatal) {
-    // 1024 x 768 exists, but not at 85 Hz.
-    EXPECT_EXIT(switchDisplayMode({1024, 768, 4, 85}), testing::ExitedWithCode(1),
-                "fatal\tWINDOWS ERROR\tNo supported video mode found !.*1024 x 768 x 32 bpp at "
-                "85 Hz\n");
+TEST_F(DisplayModesDeathTest, ASizeNoWindowCanHaveIsFatal) {
+    EXPECT_EXIT(switchDisplayMode({20000, 1200, 4, 0}), testing::ExitedWithCode(1),
+                "fatal\tWINDOWS ERROR\tNo supported video mode found !.*20000 x 1200 x 32 bpp at "
+                "0 Hz\n");
 }
 
 TEST_F(DisplayModesDeathTest, ListedFailureIsFatalWithItsReason) {

@@ -150,6 +150,29 @@ TEST_F(Font, TextAdvancesByGlyphAndSpacing) {
     EXPECT_TRUE(blue(48, 56));
 }
 
+// The band behind a text block: as wide as its longest line and as high as its lines, plus
+// the margin, darkening what lies under it and nothing beside it.
+TEST_F(Font, TextBackingDarkensTheTextsBlock) {
+    build();
+    setTextLayout(0.25f, 0.0f, 0.125f); // 32 x 32 pixel glyphs, 8 rows between lines
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    drawTextBacking(-0.875f, 0.75f, "AB\nC", 0.125f); // the block at (16, 16), margin 16, 8
+    glDisable(GL_BLEND);
+    auto dark = [](int x, int yFromTop) {
+        auto p = pixelAt(x, kWindowHeight - 1 - yFromTop);
+        return p[0] == 0 && p[1] == 0 && p[2] > 90 && p[2] < 115;
+    };
+    EXPECT_TRUE(dark(2, 10)) << "the margin";
+    EXPECT_TRUE(dark(60, 60)) << "under the short second line, within the longest";
+    EXPECT_TRUE(dark(94, 86)) << "the far corner";
+    EXPECT_TRUE(blue(100, 40)) << "beside it";
+    EXPECT_TRUE(blue(40, 100)) << "below it";
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+}
+
 TEST_F(Font, NothingIsDrawnWithoutAFont) {
     setTextLayout(0.5f, 0.0f, 0.0f);
     drawOnBlue(-1.0f, 1.0f, "ABC");

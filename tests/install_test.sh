@@ -93,4 +93,25 @@ expect_clean_run "from a moved installation"
 [[ -f $user ]] || fail "the moved installation made no user configuration"
 cmp -s "$user" "$tmp/moved/share/film03/ConfigEngine.cfg" ||
     echo "note: the first start rewrote the copied configuration (settings lowered)"
+# With "Save compressed textures" on, an installed program keeps its texture cache files in
+# $XDG_CACHE_HOME/film03, never in the working folder; after a rebuild of the archive (here a
+# newer time stamp) one notice lists the stale ones and they are made again.
+printf '\x01' | dd of="$user" bs=1 seek=76 conv=notrunc status=none
+run "$tmp/empty" "$tmp/moved/bin/film03" HOME="$tmp/home" XDG_CACHE_HOME="$tmp/cache" \
+    XDG_CONFIG_HOME="$tmp/xdg"
+expect_clean_run "saving texture cache files"
+caches=$(ls "$tmp/cache/film03" | grep -c '\.UNC$' || true)
+[[ $caches -gt 0 ]] || fail "no texture cache files in \$XDG_CACHE_HOME/film03"
+[[ -z $(ls -A "$tmp/empty") ]] || fail "files written to the working folder: $(ls -A "$tmp/empty")"
+touch -d '+1 hour' "$tmp/moved/share/film03/Film_03.dat"
+run "$tmp/empty" "$tmp/moved/bin/film03" HOME="$tmp/home" XDG_CACHE_HOME="$tmp/cache" \
+    XDG_CONFIG_HOME="$tmp/xdg"
+[[ $status -eq 0 ]] || fail "stale cache files: exit code $status: $(cat "$tmp/err.txt")"
+notices=$(grep -c 'texture cache file' "$tmp/err.txt" || true)
+[[ $notices -eq 1 ]] || fail "stale cache files: $notices notices: $(cat "$tmp/err.txt")"
+grep -q "These texture cache files are not used" "$tmp/err.txt" ||
+    fail "stale cache files: $(cat "$tmp/err.txt")"
+[[ $(grep -o '\.UNC" (of' "$tmp/err.txt" | wc -l) -eq $caches ]] ||
+    fail "not every stale cache file is named: $(cat "$tmp/err.txt")"
+grep -q '(of "font.png")' "$tmp/err.txt" || fail "the image's own name is missing: $(cat "$tmp/err.txt")"
 echo "installation ok"

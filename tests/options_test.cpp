@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/options.h"
+#include "app/record.h"
 
 namespace {
 Options parse(std::vector<std::string> arguments) {
@@ -109,4 +110,60 @@ TEST(CommandLine, KeysAtPointsOfTheTimeline) {
         {"--seek", "credits:0"}};
     for (const auto& arguments : bad)
         EXPECT_FALSE(parse(arguments).error.empty()) << arguments.back();
+}
+
+// A recording's name is checked before anything is drawn: its container must hold H.264 and
+// AAC, or be .webm (VP9 and Opus). Letter case does not matter; a name without an ending is
+// written as MP4.
+TEST(CommandLine, RecordingContainers) {
+    const struct {
+        const char* name;
+        RecordCodecs codecs;
+    } table[] = {
+        {"a.mp4", RecordCodecs::H264Aac},  {"a.MP4", RecordCodecs::H264Aac},
+        {"a.mkv", RecordCodecs::H264Aac},  {"a.mov", RecordCodecs::H264Aac},
+        {"clip", RecordCodecs::H264Aac},   {"run.d/clip", RecordCodecs::H264Aac},
+        {"a.webm", RecordCodecs::Vp9Opus}, {"a.WebM", RecordCodecs::Vp9Opus},
+        {"a.avi", RecordCodecs::Unknown},  {"a.", RecordCodecs::Unknown},
+        {"a.gif", RecordCodecs::Unknown},  {"a.mp4.part", RecordCodecs::Unknown},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(recordCodecs(row.name), row.codecs);
+        Options options = parse({"--record", row.name});
+        if (row.codecs != RecordCodecs::Unknown) {
+            EXPECT_EQ(options.error, "");
+            continue;
+        }
+        EXPECT_EQ(options.error, "--record writes a video ending in .mp4, .mkv or .mov (H.264 + "
+                                 "AAC) or .webm (VP9 + Opus), not '" +
+                                     std::string(row.name) + "'");
+    }
+}
+
+// Limits are named: the largest --size, and the last point of a sequence for --seek.
+TEST(CommandLine, LimitsAreNamed) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* error; // empty: accepted
+    } table[] = {
+        {{"--record", "a.mp4", "--size", "16384x16384"}, ""},
+        {{"--record", "a.mp4", "--size", "16386x480"},
+         "--size takes even WIDTHxHEIGHT from 16x16 to 16384x16384, e.g. 1280x720, not "
+         "'16386x480'"},
+        {{"--seek", "first:50000"}, ""},
+        {{"--seek", "first:50001"},
+         "--seek first:50001 lies past the end of the sequence, whose last point is first:50000"},
+        {{"--seek", "second:999999"},
+         "--seek second:999999 lies past the end of the sequence, whose last point is "
+         "second:65000"},
+        {{"--seek", "end:19999"}, ""},
+        {{"--seek", "end:20000"},
+         "--seek end:20000 lies past the end of the sequence, whose last point is end:19999"},
+        {{"--seek", "gamma:999999"}, ""}, // the gamma screen waits for its key
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.arguments[1]);
+        EXPECT_EQ(parse(row.arguments).error, row.error);
+    }
 }

@@ -64,13 +64,12 @@ std::string fileText(const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-// The windowed demo configuration with a gamma that changes the ramp.
-void prepareRun(Film03Run& run, bool withData = true) {
+// The windowed demo configuration with a gamma that changes the ramp, and the demo's data
+// (which a start looks for before the configuration dialog opens).
+void prepareRun(Film03Run& run) {
     run.record = demoRunRecord(320, 240);
     run.record.block1.gamma = 0.6f;
-    if (withData) return prepareDemoFolder(run.dir.path, run.record);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&run.record);
-    writeWholeFile(run.dir.file(kConfigFileName), {bytes, bytes + sizeof run.record});
+    prepareDemoFolder(run.dir.path, run.record);
 }
 
 void start(Film03Run& run, const std::string& arguments,
@@ -279,6 +278,12 @@ TEST(StopTwice, EndsAtOnceYetPutsTheRampBackAndRemovesTheRecording) {
     EXPECT_EQ(run.err.find("stopped at"), std::string::npos) << run.err;
     EXPECT_EQ(temporaryFiles(run.dir.path), std::vector<std::string>{});
     EXPECT_FALSE(std::filesystem::exists(run.dir.file("out.mp4")));
+    // The recording's progress line is ended, and a last line of its own says why.
+    const std::string last =
+        "film03: the recording ended at once; its unfinished files are removed\n";
+    ASSERT_TRUE(run.err.ends_with(last)) << run.err;
+    size_t at = run.err.size() - last.size();
+    EXPECT_TRUE(at == 0 || run.err[at - 1] == '\n') << run.err;
 }
 
 // The second signal counts from the first: one 2.5 s later, while the stopped recording is
@@ -435,7 +440,7 @@ TEST_P(StopInDialog, ClosesEveryDialogAsCancel) {
     Screen screen;
     ASSERT_NE(screen.display, nullptr) << "Xvfb did not start";
     Film03Run run;
-    prepareRun(run, false);
+    prepareRun(run);
     ASSERT_TRUE(startAndWait(run, "", [&](Film03Run&) {
         Window configuration =
             waitForTopLevel(screen.display, std::string(kConfigurationTitle), 60);
@@ -462,7 +467,7 @@ TEST(SecondStart, RaisesTheConfigurationDialogOfTheFirstAndSaysSo) {
     ASSERT_NE(screen.display, nullptr) << "Xvfb did not start";
     Display* display = screen.display;
     Film03Run first, second;
-    prepareRun(first, false);
+    prepareRun(first);
     ASSERT_TRUE(startAndWait(first, "", [&](Film03Run&) {
         return waitForTopLevel(display, std::string(kConfigurationTitle), 60) != 0;
     })) << first.err;

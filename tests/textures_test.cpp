@@ -194,7 +194,7 @@ TEST_F(Textures, CacheFilesThatFailTheirChecksAreReportedAndReplaced) {
          "Its size trailer says 128 x 128 pixels, which does not match its length of 262148 "
          "bytes."},
         {"Textur64", cacheOf(262144, 0, 0), true,
-         "It is older than \"TEXTUR64.PNG\", which holds the image."},
+         "It is older than \"Textur64.png\", which holds the image."},
         {"Small", {1, 2, 3}, false, "It is shorter than its size trailer of 4 bytes."},
     };
     for (bool saving : {true, false}) {
@@ -215,16 +215,66 @@ TEST_F(Textures, CacheFilesThatFailTheirChecksAreReportedAndReplaced) {
             std::filesystem::remove(cache);
             if (c.problem.empty()) continue;
             ASSERT_EQ(boxes.boxes.size(), 1u) << "one notice, no question";
-            std::string upper = c.image == "Small" ? "SMALL" : "TEXTUR64";
+            // The files' own names, not the upper-cased ones the loaders look them up by.
             EXPECT_EQ(boxes.boxes[0].text,
-                      "The texture cache file \"" + upper + ".unc\" is not used !\n\n" + c.problem +
-                          "\n\nThe texture is decoded from \"" + upper + ".PNG\" instead" +
+                      "A texture cache file is not used !\n\n- \"" + c.image + ".unc\" (of \"" +
+                          c.image + ".png\") : " + c.problem +
+                          "\n\nIts texture is decoded from its image instead" +
                           (saving ? " and the cache file is made again." : "."));
             Bytes expected = !saving ? c.cache : c.image == "Small" ? Bytes{} : cacheOf(0, 0, 0);
             EXPECT_EQ(after.size() < 4 ? after : Bytes(after.end() - 4, after.end()),
                       expected.size() < 4 ? expected : Bytes(expected.end() - 4, expected.end()));
         }
     }
+}
+
+// A rebuilt archive makes every cache file of its images stale: one notice for the loading
+// names them all by their own names, and each is made again in the cache folder.
+TEST_F(Textures, StaleCacheFilesOfAnArchiveAreToldOnce) {
+    textureState.quality.saveCompressed = true;
+    textureState.cacheFolder = folder.file("cache/film03");
+    const std::string archive = folder.file("Film_03.dat");
+    std::vector<unsigned char> png;
+    ASSERT_TRUE(writePng(folder.file("plain.png"), 256, 256, kGreen));
+    png = readWholeFile(folder.file("plain.png"));
+    std::string header = "################[ header - begin ]################\n";
+    for (const char* name : {"font.png", "Wall.png"})
+        header += std::string(name) + ";t;" + std::to_string(png.size()) + "\n";
+    header += "################[ header -  end  ]################\n";
+    std::vector<unsigned char> bytes(header.begin(), header.end());
+    for (int i = 0; i < 2; ++i) bytes.insert(bytes.end(), png.begin(), png.end());
+    writeWholeFile(archive, bytes);
+
+    BoxRecorder boxes;
+    gatherUnusedTextureCaches();
+    loadTexture("font.png", archive);
+    loadTexture("Wall.png", archive);
+    reportUnusedTextureCaches();
+    EXPECT_TRUE(boxes.boxes.empty()); // no cache yet: nothing to tell
+    deleteAllTextures();
+    for (const char* name : {"/FONT.UNC", "/WALL.UNC"})
+        ASSERT_TRUE(std::filesystem::exists(textureState.cacheFolder + name)) << name;
+    EXPECT_FALSE(std::filesystem::exists(folder.file("FONT.UNC")));
+
+    // The archive is made anew (touched): both cache files are older than it.
+    std::filesystem::last_write_time(archive, std::filesystem::file_time_type::clock::now() +
+                                                  std::chrono::hours(1));
+    gatherUnusedTextureCaches();
+    loadTexture("font.png", archive);
+    loadTexture("Wall.png", archive);
+    EXPECT_TRUE(boxes.boxes.empty());
+    reportUnusedTextureCaches();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    const std::string cache = textureState.cacheFolder;
+    const std::string older = "\") : It is older than \"" + archive + "\", which holds the image.";
+    EXPECT_EQ(boxes.boxes[0].caption, "ATTENTION !");
+    EXPECT_EQ(boxes.boxes[0].text,
+              "These texture cache files are not used !\n\n- \"" + cache +
+                  "/FONT.UNC\" (of "
+                  "\"font.png" +
+                  older + "\n- \"" + cache + "/WALL.UNC\" (of \"Wall.png" + older +
+                  "\n\nTheir textures are decoded from their images instead and the cache "
+                  "files are made again.");
 }
 
 TEST_F(Textures, FilteringFollowsTheSettingAndTheOptions) {

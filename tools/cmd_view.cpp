@@ -90,7 +90,13 @@ void loadScene(const std::string& fileName, bool loadTextures) {
     textureState.options.noCompression = false;
     reader3dsState.loadTextures = loadTextures;
     reader3dsState.textureFallbackArchive = bigfileHere() ? kBigfileName : "";
+    // A texture that is not there ends the loading: the line says what to do about it.
+    if (loadTextures)
+        toolReportState.fatalHint = "textures are read from the scene's folder or a " +
+                                    std::string(kBigfileName) +
+                                    " there; --no-textures draws the scene without them";
     load3dsScene(fileName, "", "", "", -1, &sceneGraphState.root);
+    toolReportState.fatalHint.clear();
     textureState.options = saved;
     addDefaultFaceGroups();
     attachLooseObjects();

@@ -47,8 +47,11 @@ void printLine(const std::string& text) {
 }
 
 bool reportBox(BoxKind kind, std::string_view, std::string_view text) {
-    printLine(toolReportLine(kind, text, failureState.fileErrorNumber));
+    std::string line = toolReportLine(kind, text, failureState.fileErrorNumber);
     failureState.fileErrorNumber = 0;
+    if (kind == BoxKind::Fatal && !toolReportState.fatalHint.empty())
+        line += "; " + toolReportState.fatalHint;
+    printLine(line);
     return true;
 }
 

@@ -10,7 +10,8 @@
 #include "platform/failure.h"
 
 struct ToolReportState {
-    std::string command; // the running command, named in every line
+    std::string command;   // the running command, named in every line
+    std::string fatalHint; // while not empty, ends a fatal line: what the user can do
 };
 extern ToolReportState toolReportState;
 
