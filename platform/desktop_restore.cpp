@@ -29,6 +29,7 @@ struct DesktopRestoreState {
     Colormap colormap = None;
     std::vector<XColor> cells; // the saved ramp, in the cells SDL stores it in
     std::vector<SavedCrtc> crtcs;
+    int screenWidth = 0, screenHeight = 0, screenWidthMm = 0, screenHeightMm = 0;
     // Set once the data beside them is complete; the ending thread reads only then.
     std::atomic<bool> gammaReady{false};
     std::atomic<bool> modesReady{false};
@@ -89,19 +90,37 @@ int ignoreXError(Display*, XErrorEvent*) {
     return 0;
 }
 
+bool crtcChanged(Display* display, XRRScreenResources* resources, const SavedCrtc& saved) {
+    XRRCrtcInfo* now = XRRGetCrtcInfo(display, resources, saved.crtc);
+    bool changed = now == nullptr || now->mode != saved.mode || now->x != saved.x ||
+                   now->y != saved.y || now->rotation != saved.rotation;
+    if (now != nullptr) XRRFreeCrtcInfo(now);
+    return changed;
+}
+
+// A mode switch also shrinks the screen to the new mode, and the saved mode does not fit in
+// it: the changed CRTCs are turned off, the screen gets its saved size, and they are set again.
 void restoreCrtcs(Display* display) {
-    XRRScreenResources* resources =
-        XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
+    DesktopRestoreState& state = desktopRestore;
+    Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
     if (resources == nullptr) return;
-    for (SavedCrtc& saved : desktopRestore.crtcs) {
-        XRRCrtcInfo* now = XRRGetCrtcInfo(display, resources, saved.crtc);
-        bool changed = now == nullptr || now->mode != saved.mode || now->x != saved.x ||
-                       now->y != saved.y || now->rotation != saved.rotation;
-        if (now != nullptr) XRRFreeCrtcInfo(now);
-        if (changed)
-            XRRSetCrtcConfig(display, resources, saved.crtc, CurrentTime, saved.x, saved.y,
-                             saved.mode, saved.rotation, saved.outputs.data(),
-                             int(saved.outputs.size()));
+    std::vector<const SavedCrtc*> changed;
+    for (const SavedCrtc& saved : state.crtcs)
+        if (crtcChanged(display, resources, saved)) changed.push_back(&saved);
+    if (!changed.empty()) {
+        XGrabServer(display);
+        for (const SavedCrtc* saved : changed)
+            XRRSetCrtcConfig(display, resources, saved->crtc, CurrentTime, 0, 0, None, RR_Rotate_0,
+                             nullptr, 0);
+        XRRSetScreenSize(display, root, state.screenWidth, state.screenHeight, state.screenWidthMm,
+                         state.screenHeightMm);
+        for (const SavedCrtc* saved : changed)
+            XRRSetCrtcConfig(display, resources, saved->crtc, CurrentTime, saved->x, saved->y,
+                             saved->mode, saved->rotation,
+                             const_cast<RROutput*>(saved->outputs.data()),
+                             int(saved->outputs.size()));
+        XUngrabServer(display);
     }
     XRRFreeScreenResources(resources);
 }
@@ -133,6 +152,11 @@ void prepareDisplayModeRestore() {
     if (resources == nullptr) return;
     state.modesReady = false;
     state.crtcs.clear();
+    int screen = DefaultScreen(display);
+    state.screenWidth = DisplayWidth(display, screen);
+    state.screenHeight = DisplayHeight(display, screen);
+    state.screenWidthMm = DisplayWidthMM(display, screen);
+    state.screenHeightMm = DisplayHeightMM(display, screen);
     for (int i = 0; i < resources->ncrtc; ++i) {
         XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[i]);
         if (crtc == nullptr) continue;
