@@ -69,6 +69,7 @@ bool runConfigurationDialog(const Options& options) {
     dialogState.sound = {setSoundOutputOrFatal, FSOUND_GetNumDrivers, FSOUND_GetDriverName,
                          setSoundDriverOrFatal};
     if (options.batch) {
+        checkStoredMonitor(configState.record.block1);
         chooseStoredSoundOutput();
         appState.startFlag = true;
         return true;
@@ -94,7 +95,8 @@ void installProgramWindows(const Options& options) {
 bool setUpDisplayMode() {
     const RunningSettings& running = configState.running;
     DisplayMode wanted = {running.screenWidth, running.screenHeight, 4, running.refreshRate};
-    if (!running.fullscreen || switchDisplayMode(wanted)) return true;
+    if (!running.fullscreen || switchDisplayMode(wanted, configState.record.block1.videoDevice))
+        return true;
     bool windowed = questionBox("QUESTION", "Fullscreen mode failed !\n\nDo you want to use the "
                                             "windowed mode instead ?\n\nClick YES to continue "
                                             "using windowed mode\nor click NO to exit the "
@@ -131,6 +133,7 @@ void createConfiguredWindow() {
     description.width = running.screenWidth;
     description.height = running.screenHeight;
     description.fullscreen = running.fullscreen;
+    description.monitor = configState.record.block1.videoDevice;
     description.depthBits = running.depthBufferBits;
     description.stencilBits = 0;
     description.multisampling = configState.record.block2.multisampling;
