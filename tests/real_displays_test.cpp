@@ -7,13 +7,11 @@
 #include <SDL.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -55,62 +53,28 @@ EndSection
 
 const char* const kDummyDriver = "/usr/lib/xorg/modules/drivers/dummy_drv.so";
 
-std::string commandOutput(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    pclose(pipe);
-    return out;
-}
-
 // Xorg on a free display number, started on first use and ended with the program.
 struct XorgServer {
-    pid_t pid = -1;
-    std::string name; // ":N"
-    std::string whyNot;
+    std::string whyNot; // empty when it runs
     TempDir dir;
+    std::unique_ptr<PrivateDisplay> server;
+    std::string name;
 
     XorgServer() {
         if (geteuid() != 0) {
             whyNot = "Xorg runs only as root";
-            return;
-        }
-        if (!std::filesystem::exists(kDummyDriver) ||
-            commandOutput("command -v Xorg && command -v xrandr").find("xrandr") ==
-                std::string::npos) {
+        } else if (!std::filesystem::exists(kDummyDriver) ||
+                   commandOutput("command -v Xorg && command -v xrandr").find("xrandr") ==
+                       std::string::npos) {
             whyNot = "Xorg, its dummy video driver or xrandr is missing";
-            return;
+        } else {
+            std::ofstream(dir.file("xorg.conf")) << kXorgConf;
+            server = std::make_unique<PrivateDisplay>(
+                std::vector<std::string>{"Xorg", "-config", dir.file("xorg.conf"), "-logfile",
+                                         dir.file("xorg.log"), "-noreset", "-nolisten", "tcp"});
+            name = server->name();
+            if (name.empty()) whyNot = "Xorg did not start (see its log)";
         }
-        std::ofstream(dir.file("xorg.conf")) << kXorgConf;
-        int ends[2] = {-1, -1};
-        if (pipe(ends) != 0) return;
-        pid = fork();
-        if (pid == 0) {
-            close(ends[0]);
-            int quiet = open("/dev/null", O_WRONLY);
-            dup2(quiet, 1), dup2(quiet, 2);
-            std::string fd = std::to_string(ends[1]), config = dir.file("xorg.conf"),
-                        log = dir.file("xorg.log");
-            execlp("Xorg", "Xorg", "-displayfd", fd.c_str(), "-config", config.c_str(), "-logfile",
-                   log.c_str(), "-noreset", "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(ends[1]);
-        std::string number;
-        pollfd input = {ends[0], POLLIN, 0};
-        char c = 0;
-        while (poll(&input, 1, 30000) == 1 && read(ends[0], &c, 1) == 1 && c != '\n') number += c;
-        close(ends[0]);
-        if (c == '\n' && !number.empty()) name = ":" + number;
-        if (name.empty()) whyNot = "Xorg did not start (see its log)";
-    }
-    ~XorgServer() {
-        if (pid <= 0) return;
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
     }
 };
 
@@ -152,30 +116,19 @@ int refreshRateOf(int monitor, int width, int height) {
     return rate;
 }
 
-// A window's rectangle on the screen.
-struct Placed {
-    int x = 0, y = 0, width = 0, height = 0;
-    bool operator==(const Placed&) const = default;
-};
-
-void PrintTo(const Placed& place, std::ostream* out) {
-    *out << place.width << "x" << place.height << "+" << place.x << "+" << place.y;
-}
-
-// The demo's window on the server (all zeros while there is none).
-Placed demoWindowPlace() {
-    Placed place;
+// The demo's window on the server as "800x600+0+0" (empty while there is none).
+std::string demoWindowPlace() {
     Display* display = XOpenDisplay(xorg().name.c_str());
-    if (display == nullptr) return place;
+    if (display == nullptr) return "";
     Window window = waitForTopLevel(display, "FILM 03 by KORAL", 0.2);
-    XWindowAttributes attributes;
+    XWindowAttributes shown;
     Window child = 0;
-    if (window != 0 && XGetWindowAttributes(display, window, &attributes) != 0 &&
-        XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &place.x, &place.y,
-                              &child) != 0) {
-        place.width = attributes.width;
-        place.height = attributes.height;
-    }
+    int x = 0, y = 0;
+    std::string place;
+    if (window != 0 && XGetWindowAttributes(display, window, &shown) != 0 &&
+        XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child))
+        place = std::to_string(shown.width) + "x" + std::to_string(shown.height) + "+" +
+                std::to_string(x) + "+" + std::to_string(y);
     XCloseDisplay(display);
     return place;
 }
@@ -184,7 +137,7 @@ struct WatchedRun {
     int exitCode = -1;
     std::string err;
     bool switched = false; // the watched output showed the full-screen mode
-    Placed window;         // the demo's window then
+    std::string window;    // where the demo's window was then
 };
 
 // Runs film03 in `dir` on the server and watches `output` until it shows `switchedPlace`;
@@ -294,7 +247,7 @@ TEST_F(RealDisplay, EveryEndPutsTheDesktopModeBack) {
                 if (call < ending.signals) kill(pid, SIGTERM);
             });
         EXPECT_TRUE(watched.switched) << "the mode never changed\n" << watched.err;
-        EXPECT_EQ(watched.window, (Placed{0, 0, 800, 600}));
+        EXPECT_EQ(watched.window, kSwitched0);
         EXPECT_EQ(watched.exitCode, ending.exitCode) << watched.err;
         EXPECT_EQ(outputPlace("DUMMY0"), kDesktop0) << xrandr("--current");
         if (ending.cutData)
@@ -321,7 +274,7 @@ TEST_F(RealDisplay, FullScreenOnTheChosenMonitor) {
     WatchedRun second = runWatched(dir.path, kShortRun, "DUMMY1", "800x600+1280+0",
                                    [&](pid_t, int) { firstMonitor = outputPlace("DUMMY0"); });
     EXPECT_TRUE(second.switched) << second.err;
-    EXPECT_EQ(second.window, (Placed{1280, 0, 800, 600}));
+    EXPECT_EQ(second.window, "800x600+1280+0");
     EXPECT_EQ(firstMonitor, kDesktop0);
     EXPECT_EQ(second.exitCode, 0) << second.err;
     EXPECT_EQ(second.err, "");
@@ -333,7 +286,7 @@ TEST_F(RealDisplay, FullScreenOnTheChosenMonitor) {
     prepareDemoFolder(gone.path, record);
     WatchedRun first = runWatched(gone.path, kShortRun, "DUMMY0", kSwitched0, [](pid_t, int) {});
     EXPECT_TRUE(first.switched) << first.err;
-    EXPECT_EQ(first.window, (Placed{0, 0, 800, 600}));
+    EXPECT_EQ(first.window, kSwitched0);
     EXPECT_EQ(first.exitCode, 0);
     EXPECT_EQ(first.err, "notice\tATTENTION !\tThe monitor chosen for the demo (monitor 3) is "
                          "not connected !\\n\\nThe first monitor is used instead.\n");
