@@ -119,6 +119,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             options.batch = true;
             if (hasValue && arguments[i + 1].rfind("--", 0) != 0)
                 options.benchmarkFile = arguments[++i];
+        } else if (option == "--picture-gamma") {
+            options.gammaInPicture = true;
         } else if (option == "--until") {
             std::string point = value();
             options.until = parsePoint(point, options.untilPoint);
@@ -185,6 +187,8 @@ std::string usageText() {
            "                       JSON (to FILE or standard output)\n"
            "  --until SEQ:MS       with --record or --benchmark: end at a point of the timeline\n"
            "                       (the frames before it are kept), e.g. second:5000\n"
+           "  --picture-gamma      apply the calibrated gamma to the picture itself, as in a\n"
+           "                       Wayland session, instead of the display's gamma ramp\n"
            "  --help               show this help and exit\n"
            "  --version            show the version and exit\n"
            "\n"

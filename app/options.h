@@ -35,7 +35,8 @@ struct Options {
     std::string benchmarkFile; // empty: standard output
     bool seek = false;
     TimelinePoint seekTo;
-    bool until = false; // --until: a recording or benchmark ends at this point
+    bool gammaInPicture = false; // the gamma goes into the picture, not the display's ramp
+    bool until = false;          // --until: a recording or benchmark ends at this point
     TimelinePoint untilPoint;
     std::string error; // why the command line was refused; empty when it is good
 };

@@ -139,6 +139,7 @@ void createConfiguredWindow() {
     description.multisampling = configState.record.block2.multisampling;
     description.treeWindow = configState.record.block1.developerMode != 0;
     description.gamma = configState.record.block1.gamma;
+    description.gammaInPicture = appState.gammaInPicture;
     TextureRecord icon;
     if (decodeProgramIcon(icon)) {
         description.iconPixels = icon.pixels;
@@ -297,6 +298,7 @@ int endStoppedRun() {
 } // namespace
 
 int runDemo(const Options& options) {
+    appState.gammaInPicture = options.gammaInPicture;
     installStopSignals();
     registerCursorFailureHooks();
     registerDisplayModeFailureHooks();

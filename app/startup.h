@@ -16,6 +16,7 @@ struct AppState {
     std::string archive = kArchiveFileName;
     // The phase before any frame is drawn, for the line a stopped run ends with.
     const char* phase = "start-up";
+    bool gammaInPicture = false; // --picture-gamma
 };
 extern AppState appState;
 

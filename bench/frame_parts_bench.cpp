@@ -9,11 +9,13 @@
 // blended pixels takes when drawn as full-view quads in one context (the hall and the stars
 // count the samples that pass the depth test).
 //
-//   xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_parts_bench
+//   xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/frame_parts_bench [--picture-gamma]
 //       [WIDTH HEIGHT [STEP_MS [FROM_MS TO_MS]]]
 //
 // FROM_MS and TO_MS measure the parts only in that stretch of each scene's time (the frame
-// times still cover the whole run), e.g. 36000 45000 for the first scene's close-up.
+// times still cover the whole run), e.g. 36000 45000 for the first scene's close-up. With
+// --picture-gamma the demo runs at gamma 1.5 carried by the picture (as in a Wayland session):
+// the frames are drawn off-screen and presenting them includes the gamma pass.
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <SDL.h>
@@ -40,6 +42,7 @@
 #include "effects/screen_bounds.h"
 #include "platform/events.h"
 #include "platform/failure.h"
+#include "platform/scaled_frames.h"
 #include "platform/window.h"
 #include "render/font2d.h"
 #include "render/render_state.h"
@@ -58,6 +61,7 @@ double msSince(Clock::time_point start) {
 struct BenchState {
     int width = 1024;
     int height = 768;
+    bool gammaInPicture = false;
     Clock::time_point lastStart;
     Sequence lastSequence = Sequence::Gamma;
     bool lastHadParts = false;
@@ -191,7 +195,19 @@ void measureFadeAndTitle(const std::string& scene, GLuint title) {
              [&] { drawTextureQuad(title, -0.6f / aspect, 0.15f, 1.2f / aspect, 0.3f); });
 }
 
+// Presenting the frame. Frames drawn off-screen (the gamma in the picture) are first drawn
+// into the window through the gamma pass, timed on its own.
 void measurePresent(const std::string& scene) {
+    if (scaledFrames.active) {
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(windowState.window, &width, &height);
+        timePart(scene + ": gamma pass", windowPixels(), [&] { showScaledFrame(width, height); });
+        timePart(scene + ": present", windowPixels(), [] {
+            SDL_GL_SwapWindow(windowState.window);
+            drawScaledFrames();
+        });
+        return;
+    }
     timePart(scene + ": present", windowPixels(), [] { SDL_GL_SwapWindow(windowState.window); });
 }
 
@@ -336,6 +352,7 @@ std::string prepareRunFolder() {
     record.block1.screenHeight = bench.height;
     record.block2.multisampling = 0;
     record.block2.anisotropy = 0; // llvmpipe stalls for minutes on some frames with it
+    if (bench.gammaInPicture) record.block1.gamma = 1.5f;
     FILE* out = std::fopen((dir + "/ConfigEngine.cfg").c_str(), "wb");
     std::fwrite(&record, sizeof record, 1, out);
     std::fclose(out);
@@ -346,6 +363,10 @@ std::string prepareRunFolder() {
 
 int main(int argc, char** argv) {
     std::string step = "200";
+    if (argc >= 2 && std::strcmp(argv[1], "--picture-gamma") == 0) {
+        bench.gammaInPicture = true;
+        --argc, ++argv;
+    }
     if (argc >= 3) {
         bench.width = std::atoi(argv[1]);
         bench.height = std::atoi(argv[2]);
@@ -363,7 +384,9 @@ int main(int argc, char** argv) {
     std::filesystem::current_path(dir);
     setenv("FILM03_INSTANCE", "framebench", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    Options options = parseOptions({"--batch", "--fixed-step", step});
+    std::vector<std::string> arguments = {"--batch", "--fixed-step", step};
+    if (bench.gammaInPicture) arguments.push_back("--picture-gamma");
+    Options options = parseOptions(arguments);
     failureState.batch = true;
     eventState.fixedStepMs = options.fixedStepMs;
     eventState.ignoreFocus = true;
@@ -372,8 +395,9 @@ int main(int argc, char** argv) {
     int result = runDemo(options);
     std::filesystem::remove_all(dir);
 
-    std::fprintf(stderr, "%d x %d, fixed step %s ms, no multisampling, no anisotropy\n",
-                 bench.width, bench.height, step.c_str());
+    std::fprintf(stderr, "%d x %d, fixed step %s ms, no multisampling, no anisotropy%s\n",
+                 bench.width, bench.height, step.c_str(),
+                 bench.gammaInPicture ? ", gamma 1.5 in the picture" : "");
     for (Sequence sequence : {Sequence::First, Sequence::Second, Sequence::End}) {
         const std::vector<double>& times = bench.frameTimes[sequence];
         double median = percentile(times, 0.5);

@@ -71,6 +71,10 @@ void handleWindowEvent(const SDL_WindowEvent& window) {
                 break;
             if (focusCounts) activateApp(false);
             break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // Resized by its manager or the user: the frames are fitted to the new size.
+            fitFramesToWindow();
+            break;
         case SDL_WINDOWEVENT_CLOSE:
             // The user or the window manager cannot close the window; only closeMainWindow.
             if (eventState.closing) destroyMainWindow();

@@ -18,27 +18,25 @@ struct FramebufferCalls {
     PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
     PFNGLRENDERBUFFERSTORAGEMULTISAMPLEPROC renderbufferStorageMultisample = nullptr;
     PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
+    PFNGLFRAMEBUFFERTEXTURE2DPROC framebufferTexture2D = nullptr;
     PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
     PFNGLBLITFRAMEBUFFERPROC blitFramebuffer = nullptr;
 };
 FramebufferCalls fbo;
 
-template <typename Fn> bool fetch(Fn& function, const char* name) {
-    function = reinterpret_cast<Fn>(SDL_GL_GetProcAddress(name));
-    return function != nullptr;
-}
-
 bool fetchFramebufferCalls() {
-    return fetch(fbo.genFramebuffers, "glGenFramebuffers") &&
-           fetch(fbo.deleteFramebuffers, "glDeleteFramebuffers") &&
-           fetch(fbo.bindFramebuffer, "glBindFramebuffer") &&
-           fetch(fbo.genRenderbuffers, "glGenRenderbuffers") &&
-           fetch(fbo.deleteRenderbuffers, "glDeleteRenderbuffers") &&
-           fetch(fbo.bindRenderbuffer, "glBindRenderbuffer") &&
-           fetch(fbo.renderbufferStorageMultisample, "glRenderbufferStorageMultisample") &&
-           fetch(fbo.framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
-           fetch(fbo.checkFramebufferStatus, "glCheckFramebufferStatus") &&
-           fetch(fbo.blitFramebuffer, "glBlitFramebuffer");
+    return fetchGLFunction(fbo.genFramebuffers, "glGenFramebuffers") &&
+           fetchGLFunction(fbo.deleteFramebuffers, "glDeleteFramebuffers") &&
+           fetchGLFunction(fbo.bindFramebuffer, "glBindFramebuffer") &&
+           fetchGLFunction(fbo.genRenderbuffers, "glGenRenderbuffers") &&
+           fetchGLFunction(fbo.deleteRenderbuffers, "glDeleteRenderbuffers") &&
+           fetchGLFunction(fbo.bindRenderbuffer, "glBindRenderbuffer") &&
+           fetchGLFunction(fbo.renderbufferStorageMultisample,
+                           "glRenderbufferStorageMultisample") &&
+           fetchGLFunction(fbo.framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
+           fetchGLFunction(fbo.framebufferTexture2D, "glFramebufferTexture2D") &&
+           fetchGLFunction(fbo.checkFramebufferStatus, "glCheckFramebufferStatus") &&
+           fetchGLFunction(fbo.blitFramebuffer, "glBlitFramebuffer");
 }
 
 // The depth format holding at least the given bits.
@@ -58,7 +56,29 @@ uint32_t attachRenderbuffer(const OffscreenFrame& frame, GLenum format, GLenum a
     return buffer;
 }
 
+// A texture of the frame's size as its colour buffer; the binding of the active unit is kept.
+uint32_t attachColourTexture(const OffscreenFrame& frame) {
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    uint32_t texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, frame.width, frame.height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
+    fbo.framebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    return texture;
+}
+
 } // namespace
+
+void* lookUpGLFunction(const char* name) {
+    return SDL_GL_GetProcAddress(name);
+}
 
 bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int depthBits,
                           int samples) {
@@ -67,7 +87,10 @@ bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int dept
     frame.width = width, frame.height = height, frame.samples = samples;
     fbo.genFramebuffers(1, &frame.framebuffer);
     fbo.bindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
-    frame.colourBuffer = attachRenderbuffer(frame, GL_RGBA8, GL_COLOR_ATTACHMENT0);
+    if (samples > 0)
+        frame.colourBuffer = attachRenderbuffer(frame, GL_RGBA8, GL_COLOR_ATTACHMENT0);
+    else
+        frame.colourTexture = attachColourTexture(frame);
     if (depthBits > 0)
         frame.depthBuffer = attachRenderbuffer(frame, depthFormat(depthBits), GL_DEPTH_ATTACHMENT);
     fbo.bindRenderbuffer(GL_RENDERBUFFER, 0);
@@ -87,6 +110,7 @@ void deleteOffscreenFrame(OffscreenFrame& frame) {
     }
     for (uint32_t* buffer : {&frame.colourBuffer, &frame.depthBuffer})
         if (*buffer != 0) fbo.deleteRenderbuffers(1, buffer);
+    if (frame.colourTexture != 0) glDeleteTextures(1, &frame.colourTexture);
     frame = OffscreenFrame{};
 }
 

@@ -1,19 +1,29 @@
 // Off-screen frames: a framebuffer object with an RGBA 8-8-8-8 colour buffer and, where asked,
 // a depth buffer, made in the GL context current now, and the copies between frames. The data
 // tool's viewer draws its shots into one; the demo window draws into one where its frames are
-// shown scaled.
+// shown scaled or carry the gamma. A frame of one sample per pixel keeps its colour in a
+// texture, so that a last pass can draw it.
 #pragma once
 
 #include <cstdint>
 
 struct OffscreenFrame {
     uint32_t framebuffer = 0;
-    uint32_t colourBuffer = 0;
-    uint32_t depthBuffer = 0; // none where the frame is only copied into
+    uint32_t colourBuffer = 0;  // multisampled frames
+    uint32_t colourTexture = 0; // frames of one sample per pixel
+    uint32_t depthBuffer = 0;   // none where the frame is only copied into
     int width = 0;
     int height = 0;
     int samples = 0; // 0: one sample per pixel
 };
+
+// Fetches a GL entry point of the current context's driver into `function`; false where the
+// driver has none of that name.
+void* lookUpGLFunction(const char* name);
+template <typename Fn> bool fetchGLFunction(Fn& function, const char* name) {
+    function = reinterpret_cast<Fn>(lookUpGLFunction(name));
+    return function != nullptr;
+}
 
 // Makes the frame (no depth buffer for depthBits 0) and leaves it bound for drawing and
 // reading. False, with nothing made and framebuffer 0 bound, where the driver has no

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/gamma_pass.h"
+
 ScaledFramesState scaledFrames;
 
 namespace {
@@ -51,9 +53,9 @@ bool startScaledFrames(int width, int height, int depthBits, int samples) {
         GLint largest = 0;
         glGetIntegerv(GL_MAX_SAMPLES, &largest);
         samples = std::min<int>(samples, largest);
-        if (!createOffscreenFrame(state.resolved, width, height, 0, 0)) return false;
+        if (!state.createFrame(state.resolved, width, height, 0, 0)) return false;
     }
-    if (!createOffscreenFrame(state.drawn, width, height, depthBits, samples)) {
+    if (!state.createFrame(state.drawn, width, height, depthBits, samples)) {
         deleteOffscreenFrame(state.resolved);
         return false;
     }
@@ -82,7 +84,11 @@ void showScaledFrame(int windowWidth, int windowHeight) {
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     bindFramebuffer(0);
     glClear(GL_COLOR_BUFFER_BIT);
-    copyFrame(frame, 0, shown.x, shown.y, shown.width, shown.height);
+    if (gammaPass.ready && (gammaPass.curved || scaledFrames.windowMultisampled))
+        drawGammaPass(frame.colourTexture, frame.width, frame.height, shown.x, shown.y, shown.width,
+                      shown.height, windowWidth, windowHeight);
+    else
+        copyFrame(frame, 0, shown.x, shown.y, shown.width, shown.height);
     glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
     glColorMask(colourMask[0], colourMask[1], colourMask[2], colourMask[3]);
     if (scissor == GL_TRUE) glEnable(GL_SCISSOR_TEST);

@@ -1,7 +1,9 @@
-// The main window's frames where the window does not have the configured size: full screen on
-// a desktop that keeps its own mode, and a window made smaller to fit the usable desktop. The
-// demo still draws every frame at the configured size, off-screen; the swap shows it scaled
-// to the window, with black bars where the aspects differ, and mouse positions are taken back
+// The main window's frames where the window does not show them as they are drawn: full screen
+// on a desktop that keeps its own mode, a window made smaller to fit the usable desktop or
+// resized by its manager or the user, a drawable of more pixels than the window (HiDPI), and
+// a gamma the picture carries itself. The demo still draws every frame at the configured
+// size, off-screen; the swap shows it scaled to the window, with black bars where the aspects
+// differ (and through the gamma pass where it has a curve), and mouse positions are taken back
 // into frame pixels.
 #pragma once
 
@@ -25,6 +27,12 @@ struct ScaledFramesState {
     bool active = false;
     OffscreenFrame drawn;    // where the demo draws, multisampled as configured
     OffscreenFrame resolved; // the finished multisampled frame, one sample per pixel
+    // The window's own buffers are multisampled: frames are drawn into them by the gamma
+    // pass (a multisampled buffer cannot be copied into).
+    bool windowMultisampled = false;
+    // Makes the frames; tests put a refusing one in to show a driver without off-screen frames.
+    bool (*createFrame)(OffscreenFrame& frame, int width, int height, int depthBits,
+                        int samples) = createOffscreenFrame;
 };
 extern ScaledFramesState scaledFrames;
 
@@ -33,8 +41,9 @@ extern ScaledFramesState scaledFrames;
 // the frames then go to the window as they are.
 bool startScaledFrames(int width, int height, int depthBits, int samples);
 void stopScaledFrames();
-// The finished frame into the window's back buffer, scaled to windowWidth x windowHeight;
-// then drawing goes on off-screen. The caller swaps in between.
+// The finished frame into the window's back buffer, scaled to windowWidth x windowHeight
+// (through the gamma pass where it has a curve or the window is multisampled); then drawing
+// goes on off-screen. The caller swaps in between.
 void showScaledFrame(int windowWidth, int windowHeight);
 void drawScaledFrames();
 // Selects the finished frame for reading (glReadPixels).

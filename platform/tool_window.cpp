@@ -32,7 +32,9 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
     }
     windowState.videoStarted = true;
     setWindowGLAttributes(24, 0, -1);
-    Uint32 flags = SDL_WINDOW_OPENGL | (offscreen ? SDL_WINDOW_HIDDEN : 0);
+    Uint32 flags =
+        SDL_WINDOW_OPENGL |
+        (offscreen ? SDL_WINDOW_HIDDEN : SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     int windowWidth = offscreen ? 64 : width, windowHeight = offscreen ? 64 : height;
     tw.window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                  windowWidth, windowHeight, flags);
@@ -44,6 +46,7 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
     if (offscreen && !createOffscreenFrame(tw.frame, width, height, 24, 0))
         return fail(error, "the driver offers no off-screen framebuffer of that size");
     if (!offscreen) SDL_GL_SetSwapInterval(0);
+    if (!offscreen) SDL_GL_GetDrawableSize(tw.window, &tw.width, &tw.height);
 
     windowState.window = tw.window;
     windowState.context = tw.context;
@@ -89,6 +92,11 @@ void pumpToolWindow() {
         if (event.type == SDL_QUIT ||
             (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
             toolWindowState.closeRequested = true;
+        } else if (event.type == SDL_WINDOWEVENT &&
+                   event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED &&
+                   !toolWindowState.offscreen) {
+            SDL_GL_GetDrawableSize(toolWindowState.window, &toolWindowState.width,
+                                   &toolWindowState.height);
         } else if (event.type == SDL_MOUSEWHEEL) {
             int steps = event.wheel.y;
             if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) steps = -steps;

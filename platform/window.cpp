@@ -15,6 +15,7 @@
 #include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/failure.h"
+#include "platform/gamma_pass.h"
 #include "platform/gl_strings.h"
 #include "platform/scaled_frames.h"
 
@@ -169,10 +170,10 @@ bool coversDesktop() {
 
 // Windowed with a frame, or full screen without one. A window that covers the desktop is a
 // full-screen window of the desktop's size (window managers then keep their panels out of
-// the way).
+// the way). A window may be resized; its drawable has the screen's real pixels (HiDPI).
 Uint32 windowFlags(bool fullscreen) {
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (!fullscreen) return flags;
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (!fullscreen) return flags | SDL_WINDOW_RESIZABLE;
     if (coversDesktop()) return flags | SDL_WINDOW_FULLSCREEN_DESKTOP;
     return flags | SDL_WINDOW_BORDERLESS;
 }
@@ -259,8 +260,10 @@ WindowBorders waitForBorders(SDL_Window* window) {
 // frames are drawn there: frames shown scaled carry their samples off-screen.
 SDL_Window* openMainWindow(const WindowDescription& description, const ScreenRect& place,
                            int samples) {
-    bool scaled = place.width != description.width || place.height != description.height;
-    setPixelFormatAttributes(scaled ? -1 : samples);
+    bool scaled = place.width != description.width || place.height != description.height ||
+                  windowState.gammaInPicture;
+    windowState.ownSamples = scaled ? -1 : samples;
+    setPixelFormatAttributes(windowState.ownSamples);
     SDL_Window* window = SDL_CreateWindow(kWindowTitle, place.x, place.y, place.width, place.height,
                                           windowFlags(description.fullscreen));
     if (window == nullptr) {
@@ -439,6 +442,15 @@ int32_t createMainWindow(const WindowDescription& description) {
     if (!sizeUsable(description.width, description.height)) windowFailed();
     windowState.fullscreen = description.fullscreen;
     windowState.gamma = description.gamma;
+    windowState.gammaInPicture =
+        description.gammaInPicture ||
+        !deviceRampReachesScreen(std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_SESSION_TYPE"));
+    windowState.rampSet = false;
+    windowState.fitRefused = false;
+    windowState.pictureWidth = description.width;
+    windowState.pictureHeight = description.height;
+    windowState.depthBits = description.depthBits;
+    windowState.frameSamples = samples;
     ScreenRect place = initialWindowPlace(description);
     SDL_Window* window = openMainWindow(description, place, samples);
     if (!description.fullscreen) window = fitWithBorders(window, description, place, samples);
@@ -455,11 +467,8 @@ int32_t createMainWindow(const WindowDescription& description) {
                                     "thread's current rendering context failed",
                                     "OpenGL-API", "wglMakeCurrent"));
     captureGLStrings();
-    // A window of another size than its frames shows them scaled (where the driver cannot,
-    // they are shown as they are).
-    if (place.width != description.width || place.height != description.height)
-        startScaledFrames(description.width, description.height, description.depthBits,
-                          std::max(samples, 0));
+    startGammaPass();
+    fitFramesToWindow();
     saveDesktopGammaRamp();
     if (windowState.gammaSaved) prepareGammaRestore(window, windowState.savedGammaRamp);
     if (description.treeWindow && windowState.createTreeWindow != nullptr)
@@ -475,6 +484,7 @@ void destroyMainWindow() {
     restoreGammaRamp();
     if (windowState.context != nullptr) {
         stopScaledFrames();
+        stopGammaPass();
         if (SDL_GL_MakeCurrent(windowState.window, nullptr) != 0)
             noticeBox(kOpenGLError,
                       unknownCallError("Releasing current OpenGL rendering context failed",
@@ -486,6 +496,7 @@ void destroyMainWindow() {
         SDL_DestroyWindow(windowState.window);
         windowState.window = nullptr;
     }
+    windowState.pictureWidth = windowState.pictureHeight = 0;
     eventState.exitCode = 0;
 }
 
@@ -503,19 +514,38 @@ GammaRamp buildGammaRamp(float gamma) {
     return ramp;
 }
 
+bool deviceRampReachesScreen(const char* waylandDisplay, const char* sessionType) {
+    bool wayland = (waylandDisplay != nullptr && waylandDisplay[0] != '\0') ||
+                   (sessionType != nullptr && std::strcmp(sessionType, "wayland") == 0);
+    return !wayland;
+}
+
 bool applyGammaRamp(float gamma) {
     windowState.gamma = gamma;
     if (windowState.window == nullptr) return false;
     GammaRamp ramp = buildGammaRamp(gamma);
-    return SDL_SetWindowGammaRamp(windowState.window, ramp.red, ramp.green, ramp.blue) == 0;
+    uint8_t steps[256];
+    for (int i = 0; i < 256; ++i) steps[i] = uint8_t(i);
+    bool reaches = false;
+    if (!windowState.gammaInPicture)
+        reaches = windowState.rampSet =
+            SDL_SetWindowGammaRamp(windowState.window, ramp.red, ramp.green, ramp.blue) == 0;
+    // The same curve in the picture where the ramp is not taken (or cannot be trusted).
+    if (!reaches) {
+        for (int i = 0; i < 256; ++i) steps[i] = uint8_t(ramp.red[i] >> 8);
+        reaches = gammaPass.ready;
+    }
+    setGammaPassCurve(steps);
+    return reaches;
 }
 
 void restoreGammaRamp() {
     // A ramp that could not be read stays unused: setting the zeroed table would black out
-    // the desktop.
-    if (windowState.window == nullptr || !windowState.gammaSaved) return;
+    // the desktop. The picture's gamma stays within the picture.
+    if (windowState.window == nullptr || !windowState.gammaSaved || !windowState.rampSet) return;
     const GammaRamp& saved = windowState.savedGammaRamp;
     SDL_SetWindowGammaRamp(windowState.window, saved.red, saved.green, saved.blue);
+    windowState.rampSet = false;
 }
 
 void raiseMainWindow() {
@@ -573,15 +603,48 @@ void swapMainWindow() {
     }
     SDL_GL_SwapWindow(windowState.window);
     if (scaledFrames.active) drawScaledFrames();
+    fitFramesToWindow();
+}
+
+void fitFramesToWindow() {
+    WindowState& state = windowState;
+    if (state.window == nullptr || state.context == nullptr || state.pictureWidth <= 0 ||
+        SDL_GL_GetCurrentContext() != state.context)
+        return;
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(state.window, &width, &height);
+    bool offscreen = width != state.pictureWidth || height != state.pictureHeight ||
+                     state.ownSamples != state.frameSamples || gammaPass.curved;
+    if (offscreen == scaledFrames.active || (offscreen && state.fitRefused)) return;
+    if (!offscreen) {
+        stopScaledFrames();
+        return;
+    }
+    // A multisampled window takes its frames through the gamma pass only.
+    scaledFrames.windowMultisampled = state.ownSamples > 0;
+    if ((!scaledFrames.windowMultisampled || gammaPass.ready) &&
+        startScaledFrames(state.pictureWidth, state.pictureHeight, state.depthBits,
+                          std::max(state.frameSamples, 0)))
+        return;
+    state.fitRefused = true;
+    std::string size =
+        std::to_string(state.pictureWidth) + " x " + std::to_string(state.pictureHeight);
+    noticeBox(kAttention,
+              "The picture cannot be fitted to the window !\nThe video driver cannot draw the " +
+                  size +
+                  " picture off-screen, so it is drawn into the window as it is: from the lower "
+                  "left corner, cut off where the window is smaller, black where it is larger, "
+                  "and without a gamma correction of its own.\n\nNOTE : Nevertheless you can "
+                  "continue with this application");
 }
 
 void mainFrameSize(int& width, int& height) {
-    if (scaledFrames.active) {
-        width = scaledFrames.drawn.width;
-        height = scaledFrames.drawn.height;
+    width = height = 0;
+    if (windowState.pictureWidth > 0 && windowState.window != nullptr) {
+        width = windowState.pictureWidth;
+        height = windowState.pictureHeight;
         return;
     }
-    width = height = 0;
     if (windowState.window != nullptr) SDL_GL_GetDrawableSize(windowState.window, &width, &height);
 }
 
@@ -593,12 +656,14 @@ void readMainFrame() {
 }
 
 void mouseToFrame(int& x, int& y) {
-    if (!scaledFrames.active || windowState.window == nullptr) return;
+    const WindowState& state = windowState;
+    if (state.window == nullptr || state.pictureWidth <= 0) return;
+    // In the window's own units (smaller than the drawable's pixels on a HiDPI screen).
     int width = 0, height = 0;
-    SDL_GetWindowSize(windowState.window, &width, &height);
-    const OffscreenFrame& frame = scaledFrames.drawn;
-    windowPointToFrame(fitAspect(frame.width, frame.height, width, height), frame.width,
-                       frame.height, x, y);
+    SDL_GetWindowSize(state.window, &width, &height);
+    if (width == state.pictureWidth && height == state.pictureHeight) return;
+    windowPointToFrame(fitAspect(state.pictureWidth, state.pictureHeight, width, height),
+                       state.pictureWidth, state.pictureHeight, x, y);
 }
 
 // ---- GL identification strings ----

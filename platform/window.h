@@ -26,6 +26,19 @@ struct WindowState {
     int frameTop = 0;                // windowed: height of the caption and top border
     GammaRamp savedGammaRamp = {};   // the desktop ramp, read after the context was made
     bool gammaSaved = false;         // the display let us read it
+    bool rampSet = false;            // a ramp of ours is on the display
+    // The gamma goes into the picture's last pass instead of the display's ramp: asked for,
+    // or a Wayland session (whose compositor gives programs no ramps). A ramp the display
+    // refuses also leaves the gamma to the picture.
+    bool gammaInPicture = false;
+    // The frames the demo draws: the configured size, depth bits and samples (-1: none), and
+    // the samples of the window's own buffers, which it draws into where they fit.
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    int depthBits = 24;
+    int frameSamples = -1;
+    int ownSamples = -1;
+    bool fitRefused = false; // the driver could not make off-screen frames (said once)
     // Set by the start-up code: the developer-mode tree window, and the scene graph's root,
     // made right after the context (both optional).
     void (*createTreeWindow)() = nullptr;
@@ -65,9 +78,10 @@ struct WindowDescription {
     int monitor = 0; // the monitor the window goes on (0 the first)
     int depthBits = 24;
     int stencilBits = 0;
-    int32_t multisampling = 0; // the multisampling setting (see samplesForSetting)
-    bool treeWindow = false;   // developer mode: the scene-graph tree window comes with it
-    float gamma = 1.0f;        // of the ramp the program sets when it becomes active again
+    int32_t multisampling = 0;   // the multisampling setting (see samplesForSetting)
+    bool treeWindow = false;     // developer mode: the scene-graph tree window comes with it
+    float gamma = 1.0f;          // of the ramp the program sets when it becomes active again
+    bool gammaInPicture = false; // the gamma goes into the picture, whatever the desktop
     // The icon the desktop shows for the window: 8-bit RGBA, top row first (none when null).
     const uint8_t* iconPixels = nullptr;
     int iconWidth = 0;
@@ -97,11 +111,17 @@ MultisampleChoice chooseMultisampling(const PixelFormatQuery& query, int32_t set
 // only while closing and running (see closeMainWindow).
 void destroyMainWindow();
 
+// Whether a gamma ramp can be trusted to reach the screen: not in a Wayland session (the
+// values of WAYLAND_DISPLAY and XDG_SESSION_TYPE, null where unset), native or through
+// XWayland.
+bool deviceRampReachesScreen(const char* waylandDisplay, const char* sessionType);
+
 // The ramp for a gamma exponent: v = trunc((i / 255)^gamma * 255 + 0.5), at most 255, in the
 // high byte; identical red, green and blue tables.
 GammaRamp buildGammaRamp(float gamma);
 // Sets the ramp for the gamma exponent (and keeps the exponent for the return to the
-// foreground); true when the display accepted it.
+// foreground); true when the gamma reaches the screen: the display accepted the ramp, or the
+// picture carries it (a Wayland session, asked for, or a refused ramp).
 bool applyGammaRamp(float gamma);
 // Puts the saved desktop ramp back (result ignored).
 void restoreGammaRamp();
@@ -139,9 +159,16 @@ struct WindowBorders {
 ScreenRect placeWindow(int width, int height, const ScreenRect& usable,
                        const WindowBorders& borders);
 
-// Ends a frame of the main window: shows it (scaled where the window is not the frame's size)
-// and swaps the buffers.
+// Ends a frame of the main window: shows it (scaled where the window is not the frame's size,
+// through the gamma pass where the picture carries the gamma) and swaps the buffers; then
+// fitFramesToWindow.
 void swapMainWindow();
+// Compares the drawable's size with the frames' size (after each swap and when the window's
+// size changes): frames go off-screen and are shown scaled where they differ, where the
+// window's own buffers lack the frames' samples, or where the picture carries a gamma; else
+// they are drawn straight into the window. Where the driver cannot make off-screen frames a
+// notice says what the user will see, once.
+void fitFramesToWindow();
 // The size of the main window's frames: the configured size, also where they are shown scaled.
 void mainFrameSize(int& width, int& height);
 // Selects the main window's finished frame for reading (glReadPixels).

@@ -11,9 +11,11 @@ Options parse(std::vector<std::string> arguments) {
 TEST(CommandLine, EveryOptionIsStored) {
     Options options = parse({"--batch", "--answer", "no", "--fixed-step", "40", "--shots",
                              "first:30000,second:20000,end:4000", "--record", "out.mkv", "--fps",
-                             "60", "--seek", "second:1500"});
+                             "60", "--seek", "second:1500", "--picture-gamma"});
     ASSERT_TRUE(options.error.empty()) << options.error;
     EXPECT_TRUE(options.batch);
+    EXPECT_TRUE(options.gammaInPicture);
+    EXPECT_FALSE(parse({"--batch"}).gammaInPicture);
     EXPECT_FALSE(options.answerYes);
     EXPECT_EQ(options.fixedStepMs, 40u);
     ASSERT_EQ(options.shots.size(), 3u);

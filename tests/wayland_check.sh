@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demo on a Wayland desktop: a headless sway (with its software renderer) and, beside it,
 # an X server, as a Wayland session with XWayland has them. Checks from outside:
-#   - a whole batch run in full screen plays on sway's output, not on the X server: exit 0,
-#     and grim's screenshots show the picture scaled to the output's height with black bars;
+#   - whole batch runs in full screen and in a window play on sway's output, not on the X
+#     server: exit 0, and grim's screenshots show the picture scaled to the output's height
+#     with black bars;
 #   - the window carries the desktop entry's name (its icon there);
 #   - a second start raises the first and ends; a stop signal ends a run as on X11;
 #   - with a WAYLAND_DISPLAY whose compositor is gone, the demo plays on X11.
@@ -90,6 +91,8 @@ struct.pack_into('<i', record, 44 + 24, 1) # no anisotropic filtering
 open(sys.argv[2], 'wb').write(record)
 struct.pack_into('<i', record, 12, 0)      # the X server's one mode, at its unknown rate
 open(sys.argv[2] + '.x11', 'wb').write(record)
+struct.pack_into('<iiiiii', record, 0, 0, 0, 32, 0, 640, 480) # a 640 x 480 window
+open(sys.argv[2] + '.window', 'wb').write(record)
 EOF
 [[ ${#as_user[@]} -eq 0 ]] || chown -R nobody:nogroup "$work/demo"
 cd "$work/demo"
@@ -124,41 +127,54 @@ demo_window_shown() {
 mean() { convert "$1" -crop "$2" +repage -colorspace gray -format '%[fx:mean]' info:; }
 above() { python3 -c "import sys; sys.exit(0 if float('$1') > float('$2') else 1)"; }
 
-# 1. A whole run, the first scene's last seconds, then Escape skips the second scene; the end
-# screen follows. The 4:3 picture fills the output's height: 960 x 720 from x = 160.
-start_demo "${both[@]}" --batch --fixed-step 100 --seek first:36000 --keys first:44000:Escape
-shots=0 good=0 app_id_seen=0 raised=0
-while kill -0 "$demo_pid" 2>/dev/null; do
-    shot="shot-$shots.png"
-    if session WAYLAND_DISPLAY="$wayland" grim "$shot" 2>/dev/null && [[ -s "$shot" ]]; then
-        shots=$((shots + 1))
-        # The picture's halves are lit, the bars beside it black (sway's background is blue).
-        if above "$(mean "$shot" 400x720+160+0)" 0.1 && above "$(mean "$shot" 400x720+720+0)" 0.1 &&
-            ! above "$(mean "$shot" 150x720+0+0)" 0.01 && ! above "$(mean "$shot" 150x720+1130+0)" 0.01; then
-            good=$((good + 1))
-            cp "$shot" picture.png
+# Plays the first scene's last seconds (then Escape skips the second scene and the end screen
+# follows) with grim's screenshots every 0.3 s; good counts those that show the picture: its
+# two halves lit and the bars beside it black (sway's background is blue). In full screen the
+# 4:3 picture is 960 x 720 from x = 160; in a window tiled to the output (less sway's title bar
+# and borders) about 920 x 690 from x = 180. The first shot that shows it also has a second
+# start tried, which raises the running demo and ends at once.
+watch_run() {
+    start_demo "${both[@]}" --batch --fixed-step 100 --seek first:36000 --keys first:44000:Escape
+    shots=0 good=0 app_id_seen=0 raised=0
+    while kill -0 "$demo_pid" 2>/dev/null; do
+        shot="shot-$shots.png"
+        if session WAYLAND_DISPLAY="$wayland" grim "$shot" 2>/dev/null && [[ -s "$shot" ]]; then
+            shots=$((shots + 1))
+            if above "$(mean "$shot" 300x500+300+110)" 0.1 &&
+                above "$(mean "$shot" 300x500+680+110)" 0.1 &&
+                ! above "$(mean "$shot" 120x500+20+110)" 0.01 &&
+                ! above "$(mean "$shot" 120x500+1140+110)" 0.01; then
+                good=$((good + 1))
+                cp "$shot" "picture-$1.png"
+            fi
         fi
+        [[ $app_id_seen -eq 0 ]] && demo_window_shown && app_id_seen=1
+        if [[ $raised -eq 0 && $good -gt 0 ]]; then
+            raised=1
+            second=$(session "${both[@]}" ./film03 --batch 2>&1 >/dev/null)
+            status=$?
+            [[ $status -eq 0 && "$second" == "film03: FILM 03 is already running; it was asked to come to the front" ]] ||
+                fail "$1: second start: exit $status, $second"
+        fi
+        sleep 0.3
+    done
+    finish_demo
+    status=$?
+    [[ $status -eq 0 ]] || fail "$1: the run under sway exited with $status: $(tail -c 1000 err.txt)"
+    [[ ! -s err.txt ]] || fail "$1: the run under sway reported: $(cat err.txt)"
+    [[ $good -gt 0 ]] || fail "$1: none of $shots screenshots shows the picture scaled to the output"
+    [[ $app_id_seen -eq 1 ]] || fail "$1: no window with app_id film03 in sway's tree"
+    [[ $raised -eq 1 ]] || fail "$1: no second start was tried"
+    echo "$1 under sway: exit $status, $good of $shots screenshots show the picture"
+    if [[ -f "picture-$1.png" && -n "${FILM03_WAYLAND_SHOTS:-}" ]]; then
+        cp "picture-$1.png" "$FILM03_WAYLAND_SHOTS/"
     fi
-    [[ $app_id_seen -eq 0 ]] && demo_window_shown && app_id_seen=1
-    # A second start while the first plays: it raises the first and ends at once.
-    if [[ $raised -eq 0 && $good -gt 0 ]]; then
-        raised=1
-        second=$(session "${both[@]}" ./film03 --batch 2>&1 >/dev/null)
-        status=$?
-        [[ $status -eq 0 && "$second" == "film03: FILM 03 is already running; it was asked to come to the front" ]] ||
-            fail "second start: exit $status, $second"
-    fi
-    sleep 0.3
-done
-finish_demo
-status=$?
-[[ $status -eq 0 ]] || fail "the run under sway exited with $status: $(tail -c 1000 err.txt)"
-[[ ! -s err.txt ]] || fail "the run under sway reported: $(cat err.txt)"
-[[ $good -gt 0 ]] || fail "none of $shots screenshots shows the picture scaled to the output"
-[[ $app_id_seen -eq 1 ]] || fail "no window with app_id film03 in sway's tree"
-[[ $raised -eq 1 ]] || fail "no second start was tried"
-echo "sway: exit $status, $good of $shots screenshots show the picture"
-[[ -f picture.png && -n "${FILM03_WAYLAND_SHOT:-}" ]] && cp picture.png "$FILM03_WAYLAND_SHOT"
+}
+
+# 1. Whole runs in full screen and in a window, which sway tiles to the output's size.
+watch_run fullscreen
+cp ConfigEngine.cfg.window ConfigEngine.cfg
+watch_run window
 
 # 2. A stop signal ends the run as on X11, with its last line.
 start_demo "${both[@]}" --batch --fixed-step 100 --seek end:0

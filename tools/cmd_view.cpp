@@ -164,7 +164,8 @@ void drawFrame(Viewer& viewer) {
     clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     ViewPose pose = currentPose(viewer);
     renderState.farPlane = farPlaneFor(pose, viewer.bounds, viewer.engineFarPlane);
-    setPerspectiveView(viewer.options.width, viewer.options.height);
+    // The window's size now: the user may resize it.
+    setPerspectiveView(toolWindowState.width, toolWindowState.height);
     if (viewer.freeCamera || viewer.camera == nullptr) {
         renderState.camera.eye = pose.eye;
         renderState.camera.target = pose.target;

@@ -1,0 +1,194 @@
+#include "platform/gamma_pass.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <initializer_list>
+
+#include "platform/offscreen_frame.h"
+
+GammaPassState gammaPass;
+
+namespace {
+
+// The frame's texel, each channel rounded to its step and looked up in the curve (the
+// texel centres of a 256-wide texture).
+constexpr const char* kVertexShader = "#version 110\n"
+                                      "varying vec2 place;\n"
+                                      "void main() {\n"
+                                      "    place = gl_MultiTexCoord0.xy;\n"
+                                      "    gl_Position = gl_Vertex;\n"
+                                      "}\n";
+constexpr const char* kFragmentShader =
+    "#version 110\n"
+    "uniform sampler2D picture;\n"
+    "uniform sampler1D curve;\n"
+    "varying vec2 place;\n"
+    "void main() {\n"
+    "    vec3 step = texture2D(picture, place).rgb * (255.0 / 256.0) + 0.5 / 256.0;\n"
+    "    gl_FragColor = vec4(texture1D(curve, step.r).r, texture1D(curve, step.g).r,\n"
+    "                        texture1D(curve, step.b).r, 1.0);\n"
+    "}\n";
+
+// The shader calls, fetched from the driver of the current context.
+struct ShaderCalls {
+    PFNGLCREATESHADERPROC createShader = nullptr;
+    PFNGLSHADERSOURCEPROC shaderSource = nullptr;
+    PFNGLCOMPILESHADERPROC compileShader = nullptr;
+    PFNGLGETSHADERIVPROC getShaderiv = nullptr;
+    PFNGLDELETESHADERPROC deleteShader = nullptr;
+    PFNGLCREATEPROGRAMPROC createProgram = nullptr;
+    PFNGLATTACHSHADERPROC attachShader = nullptr;
+    PFNGLLINKPROGRAMPROC linkProgram = nullptr;
+    PFNGLGETPROGRAMIVPROC getProgramiv = nullptr;
+    PFNGLDELETEPROGRAMPROC deleteProgram = nullptr;
+    PFNGLUSEPROGRAMPROC useProgram = nullptr;
+    PFNGLGETUNIFORMLOCATIONPROC getUniformLocation = nullptr;
+    PFNGLUNIFORM1IPROC uniform1i = nullptr;
+    PFNGLACTIVETEXTUREPROC activeTexture = nullptr;
+};
+ShaderCalls gl;
+
+bool fetchShaderCalls() {
+    return fetchGLFunction(gl.createShader, "glCreateShader") &&
+           fetchGLFunction(gl.shaderSource, "glShaderSource") &&
+           fetchGLFunction(gl.compileShader, "glCompileShader") &&
+           fetchGLFunction(gl.getShaderiv, "glGetShaderiv") &&
+           fetchGLFunction(gl.deleteShader, "glDeleteShader") &&
+           fetchGLFunction(gl.createProgram, "glCreateProgram") &&
+           fetchGLFunction(gl.attachShader, "glAttachShader") &&
+           fetchGLFunction(gl.linkProgram, "glLinkProgram") &&
+           fetchGLFunction(gl.getProgramiv, "glGetProgramiv") &&
+           fetchGLFunction(gl.deleteProgram, "glDeleteProgram") &&
+           fetchGLFunction(gl.useProgram, "glUseProgram") &&
+           fetchGLFunction(gl.getUniformLocation, "glGetUniformLocation") &&
+           fetchGLFunction(gl.uniform1i, "glUniform1i") &&
+           fetchGLFunction(gl.activeTexture, "glActiveTexture");
+}
+
+GLuint compiledShader(GLenum kind, const char* source) {
+    GLuint shader = gl.createShader(kind);
+    gl.shaderSource(shader, 1, &source, nullptr);
+    gl.compileShader(shader);
+    GLint compiled = GL_FALSE;
+    gl.getShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    if (compiled == GL_TRUE) return shader;
+    gl.deleteShader(shader);
+    return 0;
+}
+
+GLuint linkedProgram() {
+    GLuint vertex = compiledShader(GL_VERTEX_SHADER, kVertexShader);
+    GLuint fragment = compiledShader(GL_FRAGMENT_SHADER, kFragmentShader);
+    GLuint program = 0;
+    if (vertex != 0 && fragment != 0) {
+        program = gl.createProgram();
+        gl.attachShader(program, vertex);
+        gl.attachShader(program, fragment);
+        gl.linkProgram(program);
+        GLint linked = GL_FALSE;
+        gl.getProgramiv(program, GL_LINK_STATUS, &linked);
+        if (linked != GL_TRUE) {
+            gl.deleteProgram(program);
+            program = 0;
+        }
+    }
+    // Attached shaders live on with the program.
+    if (vertex != 0) gl.deleteShader(vertex);
+    if (fragment != 0) gl.deleteShader(fragment);
+    return program;
+}
+
+void uploadCurve() {
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_1D, &bound);
+    glBindTexture(GL_TEXTURE_1D, gammaPass.curve);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage1D(GL_TEXTURE_1D, 0, GL_LUMINANCE8, 256, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE,
+                 gammaPass.steps);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glBindTexture(GL_TEXTURE_1D, GLuint(bound));
+}
+
+} // namespace
+
+bool startGammaPass() {
+    GammaPassState& pass = gammaPass;
+    stopGammaPass();
+    if (!fetchShaderCalls()) return false;
+    pass.program = linkedProgram();
+    if (pass.program == 0) return false;
+    pass.pictureAt = gl.getUniformLocation(pass.program, "picture");
+    pass.curveAt = gl.getUniformLocation(pass.program, "curve");
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_1D, &bound);
+    glGenTextures(1, &pass.curve);
+    glBindTexture(GL_TEXTURE_1D, pass.curve);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_1D, GLuint(bound));
+    uint8_t identity[256];
+    for (int i = 0; i < 256; ++i) identity[i] = uint8_t(i);
+    pass.ready = true;
+    setGammaPassCurve(identity);
+    return true;
+}
+
+void stopGammaPass() {
+    GammaPassState& pass = gammaPass;
+    if (pass.program != 0) gl.deleteProgram(pass.program);
+    if (pass.curve != 0) glDeleteTextures(1, &pass.curve);
+    pass = GammaPassState{};
+}
+
+void setGammaPassCurve(const uint8_t steps[256]) {
+    GammaPassState& pass = gammaPass;
+    bool changed = false;
+    pass.curved = false;
+    for (int i = 0; i < 256; ++i) {
+        changed = changed || pass.steps[i] != steps[i];
+        pass.steps[i] = steps[i];
+        pass.curved = pass.curved || steps[i] != i;
+    }
+    if (pass.ready && changed) uploadCurve();
+}
+
+void drawGammaPass(uint32_t texture, int width, int height, int x, int y, int areaWidth,
+                   int areaHeight, int windowWidth, int windowHeight) {
+    GammaPassState& pass = gammaPass;
+    if (!pass.ready) return;
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    for (GLenum capability :
+         {GL_DEPTH_TEST, GL_BLEND, GL_ALPHA_TEST, GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_CULL_FACE,
+          GL_POLYGON_STIPPLE, GL_DITHER, GL_COLOR_LOGIC_OP, GL_MULTISAMPLE})
+        glDisable(capability);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glViewport(0, 0, windowWidth, windowHeight);
+    gl.activeTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_1D, pass.curve);
+    gl.activeTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    GLenum filter = areaWidth == width && areaHeight == height ? GL_NEAREST : GL_LINEAR;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLint(filter));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GLint(filter));
+    gl.useProgram(pass.program);
+    gl.uniform1i(pass.pictureAt, 0);
+    gl.uniform1i(pass.curveAt, 1);
+    // The area in clip coordinates.
+    float x0 = 2.0f * float(x) / float(windowWidth) - 1.0f;
+    float y0 = 2.0f * float(y) / float(windowHeight) - 1.0f;
+    float x1 = 2.0f * float(x + areaWidth) / float(windowWidth) - 1.0f;
+    float y1 = 2.0f * float(y + areaHeight) / float(windowHeight) - 1.0f;
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f), glVertex2f(x0, y0);
+    glTexCoord2f(1.0f, 0.0f), glVertex2f(x1, y0);
+    glTexCoord2f(1.0f, 1.0f), glVertex2f(x1, y1);
+    glTexCoord2f(0.0f, 1.0f), glVertex2f(x0, y1);
+    glEnd();
+    gl.useProgram(GLuint(program));
+    glPopAttrib();
+}
