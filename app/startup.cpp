@@ -105,6 +105,7 @@ bool runConfigurationDialog(const RunPlan& plan) {
     dialogState.sound = {setSoundOutputOrFatal, FSOUND_GetNumDrivers, FSOUND_GetDriverName,
                          setSoundDriverOrFatal};
     if (!plan.dialogs) {
+        checkStoredMonitor(configState.record.block1);
         if (!plan.offlineSound) chooseStoredSoundOutput();
         appState.startFlag = true;
         return true;
@@ -138,7 +139,7 @@ bool setUpDisplayMode() {
     const RunningSettings& running = configState.running;
     DisplayMode wanted = {running.screenWidth, running.screenHeight, 4, running.refreshRate};
     if (!running.fullscreen) return true;
-    if (switchDisplayMode(wanted)) {
+    if (switchDisplayMode(wanted, configState.record.block1.videoDevice)) {
         // The rate the display plays the size at (0 where the window covers the desktop) is
         // kept, so the next start switches without a notice.
         const DisplayMode& chosen = displayModeState.chosen;
@@ -184,6 +185,7 @@ void createConfiguredWindow() {
     description.width = running.screenWidth;
     description.height = running.screenHeight;
     description.fullscreen = running.fullscreen;
+    description.monitor = configState.record.block1.videoDevice;
     description.depthBits = running.depthBufferBits;
     description.stencilBits = 0;
     description.multisampling = configState.record.block2.multisampling;

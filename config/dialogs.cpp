@@ -79,14 +79,30 @@ int32_t valueOfSelection(const ComboBox& box, std::span<const int32_t> values, i
     return values[size_t(box.selected)];
 }
 
-bool modeAt(int index, DisplayMode& mode) {
-    if (dialogState.modeAt != nullptr) return dialogState.modeAt(index, mode);
-    return displayModeAt(index, mode);
+bool modeAt(int monitor, int index, DisplayMode& mode) {
+    if (dialogState.modeAt != nullptr) return dialogState.modeAt(monitor, index, mode);
+    return displayModeAt(monitor, index, mode);
 }
 
-bool desktopMode(DisplayMode& mode) {
-    if (dialogState.desktopMode != nullptr) return dialogState.desktopMode(mode);
-    return desktopDisplayMode(mode);
+bool desktopMode(int monitor, DisplayMode& mode) {
+    if (dialogState.desktopMode != nullptr) return dialogState.desktopMode(monitor, mode);
+    return desktopDisplayMode(monitor, mode);
+}
+
+int countMonitors() {
+    int count = dialogState.monitorCount != nullptr ? dialogState.monitorCount() : monitorCount();
+    return count > 1 ? count : 1;
+}
+
+std::vector<Monitor> listMonitors() {
+    std::vector<Monitor> monitors(static_cast<size_t>(countMonitors()));
+    for (int i = 0; i < int(monitors.size()); ++i) {
+        Monitor& monitor = monitors[size_t(i)];
+        bool found = dialogState.monitorAt != nullptr ? dialogState.monitorAt(i, monitor)
+                                                      : monitorAt(i, monitor);
+        if (!found) monitor = Monitor{};
+    }
+    return monitors;
 }
 
 bool listedSize(const DisplayMode& mode) {
@@ -113,6 +129,17 @@ void offerSizeIfMissing(std::vector<std::string>& entries, int width, int height
                         const DisplayMode& desktop) {
     if (sizeFitsDesktop(width, height, desktop) && !hasEntryOfSize(entries, width, height))
         entries.push_back(videoModeText(width, height, 32, 0));
+}
+
+// The stored mode, else its size at 75 Hz, else its size at any rate (a size that fits
+// the monitor is always listed), else the last entry.
+void selectStoredMode(ComboBox& box, const ConfigBlock1& block) {
+    if (selectEntryStartingWith(box, videoModeText(block.screenWidth, block.screenHeight,
+                                                   block.colourBits, block.refreshRate)) < 0 &&
+        selectEntryStartingWith(
+            box, videoModeText(block.screenWidth, block.screenHeight, block.colourBits, 75)) < 0 &&
+        selectEntryStartingWith(box, sizePrefix(block.screenWidth, block.screenHeight)) < 0)
+        box.selected = int(box.entries.size()) - 1;
 }
 
 int driverCount() {
@@ -187,12 +214,12 @@ std::vector<std::string> videoModeEntries(std::span<const DisplayMode> modes,
     return entries;
 }
 
-std::vector<std::string> listVideoModes(int storedWidth, int storedHeight) {
+std::vector<std::string> listVideoModes(int monitor, int storedWidth, int storedHeight) {
     std::vector<DisplayMode> modes;
     DisplayMode mode;
-    for (int i = 0; modeAt(i, mode); ++i) modes.push_back(mode);
+    for (int i = 0; modeAt(monitor, i, mode); ++i) modes.push_back(mode);
     DisplayMode desktop;
-    if (!desktopMode(desktop)) desktop = DisplayMode{};
+    if (!desktopMode(monitor, desktop)) desktop = DisplayMode{};
     std::vector<std::string> entries = videoModeEntries(modes, desktop, storedWidth, storedHeight);
     if (entries.empty())
         fatalError("WINDOWS ERROR", "No supported video resolution found !\n\nMaybe your video "
@@ -221,26 +248,44 @@ int selectEntryStartingWith(ComboBox& box, std::string_view text) {
     return -1;
 }
 
+std::vector<std::string> videoDeviceEntries(std::span<const Monitor> monitors) {
+    if (monitors.size() <= 1) return {"OpenGL 3D Accelerator"};
+    std::vector<std::string> entries;
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        const Monitor& monitor = monitors[i];
+        std::string entry = "Monitor " + std::to_string(i + 1);
+        if (!monitor.name.empty()) entry += "  -  " + monitor.name;
+        if (monitor.width > 0 && monitor.height > 0)
+            entry += "  ( " + std::to_string(monitor.width) + " x " +
+                     std::to_string(monitor.height) + " )";
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+std::string monitorGoneText(int32_t storedMonitor) {
+    return "The monitor chosen for the demo (monitor " +
+           std::to_string(int64_t(storedMonitor) + 1) +
+           ") is not connected !\n\nThe first monitor is used instead.";
+}
+
+void checkStoredMonitor(ConfigBlock1& block) {
+    if (block.videoDevice >= 0 && block.videoDevice < countMonitors()) return;
+    noticeBox(kMonitorGoneCaption, monitorGoneText(block.videoDevice));
+    block.videoDevice = 0;
+}
+
 void openConfigurationDialog(ConfigBlock1& block) {
     ConfigurationDialog& dialog = dialogState.configuration;
     dialog = ConfigurationDialog{};
 
-    dialog.videoDevice.entries = {"OpenGL 3D Accelerator"};
-    block.videoDevice = 0;
-    dialog.videoDevice.selected = 0;
+    dialog.videoDevice.entries = videoDeviceEntries(listMonitors());
+    checkStoredMonitor(block);
+    dialog.videoDevice.selected = block.videoDevice;
 
-    // The stored mode, else its size at 75 Hz, else its size at any rate (a size that fits
-    // the desktop is always listed), else the last entry.
-    dialog.videoMode.entries = listVideoModes(block.screenWidth, block.screenHeight);
-    if (selectEntryStartingWith(dialog.videoMode,
-                                videoModeText(block.screenWidth, block.screenHeight,
-                                              block.colourBits, block.refreshRate)) < 0 &&
-        selectEntryStartingWith(
-            dialog.videoMode,
-            videoModeText(block.screenWidth, block.screenHeight, block.colourBits, 75)) < 0 &&
-        selectEntryStartingWith(dialog.videoMode,
-                                sizePrefix(block.screenWidth, block.screenHeight)) < 0)
-        dialog.videoMode.selected = int(dialog.videoMode.entries.size()) - 1;
+    dialog.videoMode.entries =
+        listVideoModes(block.videoDevice, block.screenWidth, block.screenHeight);
+    selectStoredMode(dialog.videoMode, block);
 
     dialog.fullscreen.checked = block.fullscreen != 0;
     if (block.fullscreen != 0) {
@@ -265,6 +310,20 @@ void openConfigurationDialog(ConfigBlock1& block) {
     dialog.audioQuality.enabled = block.audioOutput != kNoSoundOutput;
 
     dialogState.backup1 = block;
+}
+
+void videoDeviceChanged(ConfigBlock1& block, int index) {
+    ConfigurationDialog& dialog = dialogState.configuration;
+    ComboBox& modes = dialog.videoMode;
+    // The mode chosen so far is kept where the other monitor has it.
+    ConfigBlock1 chosen = block;
+    if (modes.selected >= 0) readVideoMode(modes.entries[size_t(modes.selected)], chosen);
+    selectIndex(dialog.videoDevice, index);
+    if (dialog.videoDevice.selected < 0) dialog.videoDevice.selected = 0;
+    block.videoDevice = dialog.videoDevice.selected;
+    modes.entries = listVideoModes(block.videoDevice, chosen.screenWidth, chosen.screenHeight);
+    modes.selected = -1;
+    selectStoredMode(modes, chosen);
 }
 
 void fullscreenClicked(ConfigBlock1& block) {

@@ -90,10 +90,12 @@ struct DialogState {
     ConfigurationDialog configuration;
     MoreSettingsDialog moreSettings;
     DialogSound sound;
-    // The display's modes and the desktop's mode; displayModeAt and desktopDisplayMode when
-    // empty.
-    bool (*modeAt)(int index, DisplayMode& mode) = nullptr;
-    bool (*desktopMode)(DisplayMode& mode) = nullptr;
+    // The monitors, a monitor's modes and its desktop mode; monitorCount, monitorAt,
+    // displayModeAt and desktopDisplayMode when empty.
+    int (*monitorCount)() = nullptr;
+    bool (*monitorAt)(int monitor, Monitor& found) = nullptr;
+    bool (*modeAt)(int monitor, int index, DisplayMode& mode) = nullptr;
+    bool (*desktopMode)(int monitor, DisplayMode& mode) = nullptr;
 };
 extern DialogState dialogState;
 
@@ -115,8 +117,19 @@ std::string videoModeText(int width, int height, int bits, int refreshRate);
 std::vector<std::string> videoModeEntries(std::span<const DisplayMode> modes,
                                           const DisplayMode& desktop, int storedWidth,
                                           int storedHeight);
-// The "Mode" list of the display in use; an empty list is fatal.
-std::vector<std::string> listVideoModes(int storedWidth, int storedHeight);
+// The "Mode" list of a monitor; an empty list is fatal.
+std::vector<std::string> listVideoModes(int monitor, int storedWidth, int storedHeight);
+
+// The "Device" entries: "OpenGL 3D Accelerator" for a desktop of one monitor, else one entry
+// per monitor, "Monitor 2  -  NAME  ( 1024 x 768 )".
+std::vector<std::string> videoDeviceEntries(std::span<const Monitor> monitors);
+// A stored monitor that is not connected (or no monitor at all) becomes the first, with a
+// notice. The number of monitors is the display's.
+void checkStoredMonitor(ConfigBlock1& block);
+inline constexpr std::string_view kMonitorGoneCaption = "ATTENTION !";
+// "The monitor chosen for the demo (monitor 3) is not connected !\n\nThe first monitor is
+// used instead."
+std::string monitorGoneText(int32_t storedMonitor);
 // Width, height, colour bits and refresh rate from a "Mode" entry (refresh rate 0 for "?").
 void readVideoMode(std::string_view text, ConfigBlock1& block);
 
@@ -126,6 +139,9 @@ int selectEntryStartingWith(ComboBox& box, std::string_view text);
 // The Configuration dialog: fills the controls from block 1 (correcting what cannot be
 // shown) and backs block 1 up.
 void openConfigurationDialog(ConfigBlock1& block);
+// Another "Device" entry chosen (index -1 for none: the first): the "Mode" list shows that
+// monitor's modes, with the chosen mode selected where the monitor has it.
+void videoDeviceChanged(ConfigBlock1& block, int index);
 // "Fullscreen" clicked; the box already shows its new state.
 void fullscreenClicked(ConfigBlock1& block);
 // Another "Output" entry chosen (index -1 for none): the output goes to the sound layer and

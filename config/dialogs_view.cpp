@@ -224,6 +224,12 @@ void fullscreenToggled(Fl_Widget* widget, void* data) {
     showConfiguration(*view);
 }
 
+void monitorPicked(Fl_Widget* widget, void* data) {
+    auto* view = static_cast<ConfigurationView*>(data);
+    videoDeviceChanged(view->record->block1, static_cast<Fl_Choice*>(widget)->value());
+    showConfiguration(*view);
+}
+
 void outputPicked(Fl_Widget* widget, void* data) {
     auto* view = static_cast<ConfigurationView*>(data);
     audioOutputChanged(view->record->block1, static_cast<Fl_Choice*>(widget)->value());
@@ -272,7 +278,8 @@ bool showConfigurationDialog(ConfigRecord& record, bool useOwnIcon) {
     view.window = &window;
     addPicture(54, 9, 512, 128, kConfigurationBitmap);
     new GroupFrame(9, 145, 297, 150, " Video ");
-    addChoice(66, 168, 230, "Device", dialog.videoDevice, view.choices);
+    addChoice(66, 168, 230, "Device", dialog.videoDevice, view.choices)
+        ->callback(monitorPicked, &view);
     addChoice(66, 200, 230, "Mode", dialog.videoMode, view.choices);
     view.fullscreen = addCheck(20, 234, 200, "Fullscreen", dialog.fullscreen);
     view.fullscreen->callback(fullscreenToggled, &view);

@@ -41,6 +41,7 @@ struct DesktopRestoreState {
     int cellCount = 0;
     SavedCrtc crtcs[kMaxCrtcs] = {};
     int crtcCount = 0;
+    int screenWidth = 0, screenHeight = 0, screenWidthMm = 0, screenHeightMm = 0;
     // Set once the data beside them is complete; the ending thread reads only then.
     std::atomic<bool> gammaReady{false};
     std::atomic<bool> modesReady{false};
@@ -104,20 +105,38 @@ int ignoreXError(Display*, XErrorEvent*) {
     return 0;
 }
 
+bool crtcChanged(Display* display, XRRScreenResources* resources, const SavedCrtc& saved) {
+    XRRCrtcInfo* now = XRRGetCrtcInfo(display, resources, saved.crtc);
+    bool changed = now == nullptr || now->mode != saved.mode || now->x != saved.x ||
+                   now->y != saved.y || now->rotation != saved.rotation;
+    if (now != nullptr) XRRFreeCrtcInfo(now);
+    return changed;
+}
+
+// A mode switch also shrinks the screen to the new mode, and the saved mode does not fit in
+// it: the changed CRTCs are turned off, the screen gets its saved size, and they are set again.
 void restoreCrtcs(Display* display) {
-    XRRScreenResources* resources =
-        XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
+    DesktopRestoreState& state = desktopRestore;
+    Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
     if (resources == nullptr) return;
-    for (int i = 0; i < desktopRestore.crtcCount; ++i) {
-        const SavedCrtc& saved = desktopRestore.crtcs[i];
-        XRRCrtcInfo* now = XRRGetCrtcInfo(display, resources, saved.crtc);
-        bool changed = now == nullptr || now->mode != saved.mode || now->x != saved.x ||
-                       now->y != saved.y || now->rotation != saved.rotation;
-        if (now != nullptr) XRRFreeCrtcInfo(now);
-        if (changed)
-            XRRSetCrtcConfig(display, resources, saved.crtc, CurrentTime, saved.x, saved.y,
-                             saved.mode, saved.rotation, const_cast<RROutput*>(saved.outputs),
-                             saved.outputCount);
+    const SavedCrtc* changed[kMaxCrtcs] = {};
+    int changedCount = 0;
+    for (int i = 0; i < state.crtcCount; ++i)
+        if (crtcChanged(display, resources, state.crtcs[i]))
+            changed[changedCount++] = &state.crtcs[i];
+    if (changedCount > 0) {
+        XGrabServer(display);
+        for (int i = 0; i < changedCount; ++i)
+            XRRSetCrtcConfig(display, resources, changed[i]->crtc, CurrentTime, 0, 0, None,
+                             RR_Rotate_0, nullptr, 0);
+        XRRSetScreenSize(display, root, state.screenWidth, state.screenHeight, state.screenWidthMm,
+                         state.screenHeightMm);
+        for (int i = 0; i < changedCount; ++i)
+            XRRSetCrtcConfig(display, resources, changed[i]->crtc, CurrentTime, changed[i]->x,
+                             changed[i]->y, changed[i]->mode, changed[i]->rotation,
+                             const_cast<RROutput*>(changed[i]->outputs), changed[i]->outputCount);
+        XUngrabServer(display);
     }
     XRRFreeScreenResources(resources);
 }
@@ -151,6 +170,11 @@ void prepareDisplayModeRestore() {
     if (resources == nullptr) return;
     state.modesReady = false;
     state.crtcCount = 0;
+    int screen = DefaultScreen(display);
+    state.screenWidth = DisplayWidth(display, screen);
+    state.screenHeight = DisplayHeight(display, screen);
+    state.screenWidthMm = DisplayWidthMM(display, screen);
+    state.screenHeightMm = DisplayHeightMM(display, screen);
     for (int i = 0; i < resources->ncrtc && state.crtcCount < kMaxCrtcs; ++i) {
         XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[i]);
         if (crtc == nullptr) continue;

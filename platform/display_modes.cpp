@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/events.h"
 #include "platform/failure.h"
 #include "platform/window.h"
@@ -16,18 +19,19 @@ DisplayMode fromSdl(const SDL_DisplayMode& mode) {
     return {mode.w, mode.h, static_cast<int>(SDL_BYTESPERPIXEL(mode.format)), mode.refresh_rate};
 }
 
-bool sdlCurrentMode(DisplayMode& mode) {
+bool sdlCurrentMode(int monitor, DisplayMode& mode) {
     startVideo();
     SDL_DisplayMode desktop;
-    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return false;
+    if (SDL_GetDesktopDisplayMode(monitor, &desktop) != 0) return false;
     mode = fromSdl(desktop);
     return true;
 }
 
-bool sdlModeAt(int index, DisplayMode& mode) {
+bool sdlModeAt(int monitor, int index, DisplayMode& mode) {
     startVideo();
     SDL_DisplayMode listed;
-    if (index >= SDL_GetNumDisplayModes(0) || SDL_GetDisplayMode(0, index, &listed) != 0)
+    if (index >= SDL_GetNumDisplayModes(monitor) ||
+        SDL_GetDisplayMode(monitor, index, &listed) != 0)
         return false;
     mode = fromSdl(listed);
     return true;
@@ -43,7 +47,7 @@ int sdlChange(const DisplayMode* mode) {
             return kChangeFailed;
         return kChangeSuccessful;
     }
-    displayModeState.borderless = SDL_GetNumDisplayModes(0) <= 1;
+    displayModeState.borderless = SDL_GetNumDisplayModes(displayModeState.monitor) <= 1;
     return kChangeSuccessful;
 }
 
@@ -55,6 +59,29 @@ void sdlPlaceCursor(int x, int y) {
     SDL_WarpMouseGlobal(x, y);
 }
 
+int sdlMonitorCount() {
+    startVideo();
+    return std::max(SDL_GetNumVideoDisplays(), 1);
+}
+
+bool sdlMonitorAt(int monitor, Monitor& found) {
+    startVideo();
+    SDL_Rect bounds;
+    if (monitor < 0 || monitor >= SDL_GetNumVideoDisplays() ||
+        SDL_GetDisplayBounds(monitor, &bounds) != 0)
+        return false;
+    const char* name = SDL_GetDisplayName(monitor);
+    found = {name != nullptr ? name : "", bounds.x, bounds.y, bounds.w, bounds.h};
+    return true;
+}
+
+// A Wayland compositor gives its clients no mode switches (SDL only imitates them by
+// scaling); the window covers the output and the program scales its frames itself.
+bool sdlSwitchesModes() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver == nullptr || std::strcmp(driver, "wayland") != 0;
+}
+
 DisplayBackend& backend() {
     DisplayBackend& b = displayModeState.backend;
     if (b.currentMode == nullptr) b.currentMode = sdlCurrentMode;
@@ -62,7 +89,17 @@ DisplayBackend& backend() {
     if (b.change == nullptr) b.change = sdlChange;
     if (b.testRestore == nullptr) b.testRestore = sdlTestRestore;
     if (b.placeCursor == nullptr) b.placeCursor = sdlPlaceCursor;
+    if (b.monitorCount == nullptr) b.monitorCount = sdlMonitorCount;
+    if (b.monitorAt == nullptr) b.monitorAt = sdlMonitorAt;
+    if (b.switchesModes == nullptr) b.switchesModes = sdlSwitchesModes;
     return b;
+}
+
+// The cursor goes to the centre of the monitor's picture.
+void centreCursor(DisplayBackend& b, int monitor, int width, int height) {
+    Monitor place;
+    if (!b.monitorAt(monitor, place)) place = Monitor{};
+    b.placeCursor(place.x + width / 2, place.y + height / 2);
 }
 
 } // namespace
@@ -89,12 +126,20 @@ std::optional<std::string_view> displayChangeReason(int code) {
     }
 }
 
-bool displayModeAt(int index, DisplayMode& mode) {
-    return backend().modeAt(index, mode);
+int monitorCount() {
+    return std::max(backend().monitorCount(), 1);
 }
 
-bool desktopDisplayMode(DisplayMode& mode) {
-    return backend().currentMode(mode);
+bool monitorAt(int monitor, Monitor& found) {
+    return backend().monitorAt(monitor, found);
+}
+
+bool displayModeAt(int monitor, int index, DisplayMode& mode) {
+    return backend().modeAt(monitor, index, mode);
+}
+
+bool desktopDisplayMode(int monitor, DisplayMode& mode) {
+    return backend().currentMode(monitor, mode);
 }
 
 bool sizeFitsWindow(int width, int height) {
@@ -117,24 +162,27 @@ void registerDisplayModeFailureHooks() {
     failureState.hooks.restoreDisplayMode = restoreDisplayMode;
 }
 
-bool switchDisplayMode(const DisplayMode& wanted) {
+bool switchDisplayMode(const DisplayMode& wanted, int monitor) {
     registerDisplayModeFailureHooks();
     DisplayModeState& state = displayModeState;
     DisplayBackend& b = backend();
+    state.monitor = monitor;
     state.modeText = displayModeText(wanted.width, wanted.height, wanted.refreshRate);
-    b.currentMode(state.desktop);
+    b.currentMode(monitor, state.desktop);
 
     bool found = false;
     DisplayMode mode;
-    for (int i = 0; !found && b.modeAt(i, mode); ++i) {
+    for (int i = 0; !found && b.modeAt(monitor, i, mode); ++i) {
         found = mode.width == wanted.width && mode.height == wanted.height &&
                 mode.bytesPerPixel == 4 && mode.refreshRate == wanted.refreshRate;
     }
-    // A size offered at the rate "?" covers the desktop; another rate of a listed size is
-    // the display's rate for it, with a notice.
+    // A size offered at the rate "?" covers the monitor; another rate of a listed size is
+    // the monitor's rate for it, with a notice. A desktop without mode switches (a Wayland
+    // compositor) is covered at any size.
+    const bool switches = b.switchesModes();
     const bool unknownRateFits =
         wanted.refreshRate == 0 && sizeFitsDesktop(wanted.width, wanted.height, state.desktop);
-    for (int i = 0; !found && !unknownRateFits && b.modeAt(i, mode); ++i) {
+    for (int i = 0; !found && switches && !unknownRateFits && b.modeAt(monitor, i, mode); ++i) {
         found =
             mode.width == wanted.width && mode.height == wanted.height && mode.bytesPerPixel == 4;
         if (found)
@@ -143,10 +191,11 @@ bool switchDisplayMode(const DisplayMode& wanted) {
                           " !\n\nThe demo plays at " +
                           displayModeText(mode.width, mode.height, mode.refreshRate) + " instead.");
     }
-    if (!found && sizeFitsWindow(wanted.width, wanted.height)) {
-        // Nothing to switch: the window covers the desktop and shows its frames scaled. Only
-        // a size the dialog offers so goes without a notice.
-        if (!unknownRateFits)
+    if (!switches || (!found && sizeFitsWindow(wanted.width, wanted.height))) {
+        // Nothing to switch: the window covers the monitor and shows its frames scaled. Only
+        // a size the dialog offers so, or a desktop without mode switches, goes without a
+        // notice.
+        if (switches && !unknownRateFits)
             noticeBox("ATTENTION !",
                       "The display has no video mode " + state.modeText +
                           " !\n\nThe demo plays in full screen at the desktop's mode, its "
@@ -156,7 +205,7 @@ bool switchDisplayMode(const DisplayMode& wanted) {
         state.chosen = state.desktop;
         state.changed = true;
         state.borderless = true;
-        b.placeCursor(state.desktop.width / 2, state.desktop.height / 2);
+        centreCursor(b, monitor, state.desktop.width, state.desktop.height);
         return true;
     }
     if (!found) {
@@ -171,7 +220,7 @@ bool switchDisplayMode(const DisplayMode& wanted) {
     waitMs(200);
     if (result == kChangeSuccessful) {
         state.changed = true;
-        b.placeCursor(wanted.width / 2, wanted.height / 2);
+        centreCursor(b, monitor, wanted.width, wanted.height);
         return true;
     }
     if (displayChangeReason(result)) displaySwitchFailed(result);

@@ -25,19 +25,33 @@ enum DisplayChange : int {
     kChangeBadParam = -5,
 };
 
-// What the switch asks of the window system; SDL's by default, a fake mode list in tests.
+// One monitor of the desktop: its name and its rectangle in desktop coordinates.
+struct Monitor {
+    std::string name;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// What the switch asks of the window system; SDL's by default, fake monitors in tests.
+// Monitors are numbered from 0, the first monitor of the window system.
 struct DisplayBackend {
-    bool (*currentMode)(DisplayMode& mode) = nullptr;       // the desktop mode
-    bool (*modeAt)(int index, DisplayMode& mode) = nullptr; // false past the last mode
+    bool (*currentMode)(int monitor, DisplayMode& mode) = nullptr;       // its desktop mode
+    bool (*modeAt)(int monitor, int index, DisplayMode& mode) = nullptr; // false past the last
     int (*change)(const DisplayMode* mode) = nullptr; // a DisplayChange; null: back to desktop
     int (*testRestore)() = nullptr;                   // would going back succeed?
-    void (*placeCursor)(int x, int y) = nullptr;
+    void (*placeCursor)(int x, int y) = nullptr;      // in desktop coordinates
+    int (*monitorCount)() = nullptr;                  // at least 1
+    bool (*monitorAt)(int monitor, Monitor& found) = nullptr;
+    bool (*switchesModes)() = nullptr; // false on a compositor that sets no modes for clients
 };
 
 struct DisplayModeState {
     bool changed = false;    // true from a successful switch until restoreDisplayMode
     bool borderless = false; // the display cannot change modes: a borderless window instead
-    DisplayMode desktop;     // the mode in force before the switch
+    int monitor = 0;         // the monitor full screen covers
+    DisplayMode desktop;     // that monitor's mode before the switch
     DisplayMode chosen;      // the listed mode that matched
     std::string modeText;    // of the configured mode
     DisplayBackend backend;  // empty members are filled with SDL's on first use
@@ -50,19 +64,25 @@ std::string displayModeText(int width, int height, int refreshRate);
 // The reason text for a listed failure code; nothing for unlisted codes.
 std::optional<std::string_view> displayChangeReason(int code);
 
-// Switches to the given width, height and refresh rate at 32 bits per pixel (bytesPerPixel
-// is not read). True when switched; false only for an unlisted failure (the caller offers
-// windowed mode). A size the display lists at another rate is switched to at the display's
-// rate (chosen holds it), with a notice. A size the display does not list keeps the desktop
-// mode: the window covers it without a border, its frames scaled (borderless is set); a
-// notice says so unless the size was offered at the rate "?" (0, fitting on the desktop).
-// Every listed failure, and a size no window can have, is fatal.
-bool switchDisplayMode(const DisplayMode& wanted);
+// Switches the monitor to the given width, height and refresh rate at 32 bits per pixel
+// (bytesPerPixel is not read). True when switched; false only for an unlisted failure (the
+// caller offers windowed mode). A size the monitor lists at another rate is switched to at
+// the monitor's rate (chosen holds it), with a notice. A size the monitor does not list keeps
+// its mode: the window covers it without a border, its frames scaled (borderless is set); a
+// notice says so unless the size was offered at the rate "?" (0, fitting on the monitor). A
+// desktop that sets no modes for its clients (a Wayland compositor) is never switched: the
+// window covers the monitor at any size, its frames scaled, without a notice. Every listed
+// failure, and a size no window can have, is fatal.
+bool switchDisplayMode(const DisplayMode& wanted, int monitor = 0);
 
-// The display's mode at index (0 first, in the display's order); false past the last one.
-bool displayModeAt(int index, DisplayMode& mode);
-// The desktop's mode as it is now; false where the display does not say.
-bool desktopDisplayMode(DisplayMode& mode);
+// The monitors of the desktop (at least 1) and one of them; false for a monitor that is not
+// there.
+int monitorCount();
+bool monitorAt(int monitor, Monitor& found);
+// The monitor's mode at index (0 first, in the display's order); false past the last one.
+bool displayModeAt(int monitor, int index, DisplayMode& mode);
+// The monitor's desktop mode as it is now; false where the display does not say.
+bool desktopDisplayMode(int monitor, DisplayMode& mode);
 // The largest side of a window or a drawing surface the drivers in use accept.
 inline constexpr int kMaxWindowSide = 16384;
 // A window (or the frames a covering window scales) can have this size.

@@ -25,6 +25,7 @@ PixelFormatQuery pixelFormatQuery;
 namespace {
 
 constexpr std::string_view kWindowsError = "WINDOWS ERROR";
+constexpr const char* kDesktopEntryName = "film03";
 constexpr std::string_view kOpenGLError = "WINDOWS OpenGL ERROR";
 constexpr std::string_view kAttention = "ATTENTION !";
 constexpr std::string_view kNoMultisampling =
@@ -177,21 +178,26 @@ Uint32 windowFlags(bool fullscreen) {
     return flags | SDL_WINDOW_BORDERLESS;
 }
 
-// The desktop without its panels; nothing where the window system does not say.
-ScreenRect usableDesktop() {
+// The monitor's part of the desktop without its panels; nothing where the window system does
+// not say.
+ScreenRect usableDesktop(int monitor) {
     SDL_Rect rect;
-    if (SDL_GetDisplayUsableBounds(0, &rect) != 0 && SDL_GetDisplayBounds(0, &rect) != 0) return {};
+    if (SDL_GetDisplayUsableBounds(monitor, &rect) != 0 &&
+        SDL_GetDisplayBounds(monitor, &rect) != 0)
+        return {};
     return {rect.x, rect.y, rect.w, rect.h};
 }
 
-// Where the window goes before its borders are known: full screen at the origin (as large
-// as the desktop where it covers it), a window within the usable desktop.
+// Where the window goes before its borders are known: full screen at the monitor's corner (as
+// large as the monitor where it covers it), a window within the monitor's usable desktop.
 ScreenRect initialWindowPlace(const WindowDescription& description) {
     const DisplayMode& desktop = displayModeState.desktop;
+    SDL_Rect bounds = {0, 0, 0, 0};
+    if (SDL_GetDisplayBounds(description.monitor, &bounds) != 0) bounds = {0, 0, 0, 0};
     if (description.fullscreen && coversDesktop() && desktop.width > 0 && desktop.height > 0)
-        return {0, 0, desktop.width, desktop.height};
-    if (description.fullscreen) return {0, 0, description.width, description.height};
-    ScreenRect usable = usableDesktop();
+        return {bounds.x, bounds.y, desktop.width, desktop.height};
+    if (description.fullscreen) return {bounds.x, bounds.y, description.width, description.height};
+    ScreenRect usable = usableDesktop(description.monitor);
     if (usable.width <= 0 || usable.height <= 0)
         return {int(SDL_WINDOWPOS_CENTERED), int(SDL_WINDOWPOS_CENTERED), description.width,
                 description.height};
@@ -206,7 +212,7 @@ void enterFullscreen(SDL_Window* window) {
     SDL_DisplayMode wanted = {SDL_PIXELFORMAT_UNKNOWN, displayModeState.chosen.width,
                               displayModeState.chosen.height, displayModeState.chosen.refreshRate,
                               nullptr};
-    if (SDL_GetClosestDisplayMode(0, &wanted, &mode) == nullptr ||
+    if (SDL_GetClosestDisplayMode(displayModeState.monitor, &wanted, &mode) == nullptr ||
         SDL_SetWindowDisplayMode(window, &mode) != 0 ||
         SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0)
         displaySwitchFailed(kChangeFailed);
@@ -278,7 +284,7 @@ SDL_Window* openMainWindow(const WindowDescription& description, const ScreenRec
 SDL_Window* fitWithBorders(SDL_Window* window, const WindowDescription& description,
                            ScreenRect& place, int samples) {
     WindowBorders borders = waitForBorders(window);
-    ScreenRect usable = usableDesktop();
+    ScreenRect usable = usableDesktop(description.monitor);
     if (usable.width > 0 && usable.height > 0) {
         ScreenRect fitted = placeWindow(description.width, description.height, usable, borders);
         if (fitted.width != place.width || fitted.height != place.height) {
@@ -324,6 +330,17 @@ void saveDesktopGammaRamp() {
         SDL_GetWindowGammaRamp(windowState.window, saved.red, saved.green, saved.blue) == 0;
 }
 
+// In a Wayland session the window is a Wayland surface of its own, named after the desktop
+// entry (which gives it its icon there); where the compositor cannot be reached SDL goes on to
+// X11. A driver named in SDL_VIDEODRIVER is used as named.
+void preferNativeWayland() {
+    SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", kDesktopEntryName, 0);
+    const char* named = SDL_getenv("SDL_VIDEODRIVER");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    if ((named != nullptr && *named != '\0') || wayland == nullptr || *wayland == '\0') return;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland,x11");
+}
+
 } // namespace
 
 int samplesForSetting(int32_t setting) {
@@ -361,6 +378,7 @@ void startVideo() {
     registerDisplayModeFailureHooks();
     registerCursorFailureHooks();
     if (windowState.videoStarted) return;
+    preferNativeWayland();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) windowFailed();
     windowState.videoStarted = true;
     // In place of any handler SDL put in for a lost display connection.

@@ -78,6 +78,7 @@ struct WindowDescription {
     int width = 1024;
     int height = 768;
     bool fullscreen = true;
+    int monitor = 0; // the monitor the window goes on (0 the first)
     int depthBits = 24;
     int stencilBits = 0;
     int32_t multisampling = 0;   // the multisampling setting (see samplesForSetting)

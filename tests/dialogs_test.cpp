@@ -2,6 +2,7 @@
 // backups and the sound-layer calls, with a fake display and a fake sound layer.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,19 +14,30 @@
 namespace {
 
 struct FakeWorld {
-    std::vector<DisplayMode> modes;
+    std::vector<DisplayMode> modes;       // of the first monitor
+    std::vector<DisplayMode> secondModes; // of every other monitor
+    std::vector<Monitor> monitors = {{"DP-1", 0, 0, 1600, 1200}};
     DisplayMode desktop = {1600, 1200, 4, 75};
     std::vector<std::string> drivers = {"Default", "Headphones", "HDMI"};
     std::vector<int32_t> outputs; // audio output indexes handed to the sound layer
     std::vector<int32_t> driverCalls;
 } world;
 
-bool fakeModeAt(int index, DisplayMode& mode) {
-    if (index < 0 || index >= int(world.modes.size())) return false;
-    mode = world.modes[size_t(index)];
+bool fakeModeAt(int monitor, int index, DisplayMode& mode) {
+    const std::vector<DisplayMode>& modes = monitor == 0 ? world.modes : world.secondModes;
+    if (index < 0 || index >= int(modes.size())) return false;
+    mode = modes[size_t(index)];
     return true;
 }
-bool fakeDesktop(DisplayMode& mode) {
+int fakeMonitorCount() {
+    return int(world.monitors.size());
+}
+bool fakeMonitorAt(int monitor, Monitor& found) {
+    if (monitor < 0 || monitor >= int(world.monitors.size())) return false;
+    found = world.monitors[size_t(monitor)];
+    return true;
+}
+bool fakeDesktop(int, DisplayMode& mode) {
     mode = world.desktop;
     return true;
 }
@@ -53,6 +65,8 @@ class Dialogs : public testing::Test {
         dialogState = DialogState{};
         dialogState.modeAt = fakeModeAt;
         dialogState.desktopMode = fakeDesktop;
+        dialogState.monitorCount = fakeMonitorCount;
+        dialogState.monitorAt = fakeMonitorAt;
         dialogState.sound = {fakeSetOutput, fakeDriverCount, fakeDriverName, fakeSetDriver};
         record = ConfigRecord{};
         failureState.batch = true;
@@ -67,7 +81,7 @@ class Dialogs : public testing::Test {
 // ---- Mode list ----
 
 TEST_F(Dialogs, ModeListTakes32BitModesOfTheListedSizesAt75To100HzInDisplayOrder) {
-    EXPECT_EQ(listVideoModes(1024, 768),
+    EXPECT_EQ(listVideoModes(0, 1024, 768),
               (std::vector<std::string>{
                   "640 x 480 x 32  ( at 75 Hz )", "800 x 600 x 32  ( at 85 Hz )",
                   "1024 x 768 x 32  ( at 75 Hz )", "1024 x 768 x 32  ( at 100 Hz )",
@@ -83,7 +97,7 @@ TEST_F(Dialogs, WithoutSuchModesTheSecondPassTakesAnyRateAndShowsAnUnknownRateAs
                    {800, 600, 4, 120}};
     world.desktop = {1366, 768, 4, 60}; // of the sizes that fit, the display lacks 640 x 480
     // Sorted by size, whatever order the display lists them in.
-    EXPECT_EQ(listVideoModes(1024, 768),
+    EXPECT_EQ(listVideoModes(0, 1024, 768),
               (std::vector<std::string>{
                   "640 x 480 x 32  ( at ? Hz )", "800 x 600 x 32  ( at 120 Hz )",
                   "1024 x 768 x 32  ( at 60 Hz )", "1280 x 1024 x 32  ( at ? Hz )"}));
@@ -122,7 +136,7 @@ using DialogsDeathTest = Dialogs;
 TEST_F(DialogsDeathTest, NoUsableModeOnADesktopBelow640x480IsFatal) {
     world.modes = {{1024, 768, 2, 75}, {600, 400, 4, 60}};
     world.desktop = {600, 400, 4, 60};
-    EXPECT_EXIT(listVideoModes(600, 400), testing::ExitedWithCode(1),
+    EXPECT_EXIT(listVideoModes(0, 600, 400), testing::ExitedWithCode(1),
                 fatalPattern("WINDOWS ERROR", "No supported video resolution found !\n\nMaybe "
                                               "your video card does not support 32 Bit (true "
                                               "color).") +
@@ -190,7 +204,7 @@ TEST_F(Dialogs, SizesTheDisplayLacksAreOfferedWhereTheyFitAndTheStoredSizeIsKept
          world.modes,
          world.desktop,
          {1024, 768, 4, 75},
-         listVideoModes(1024, 768),
+         listVideoModes(0, 1024, 768),
          2},
     };
     for (const Case& c : cases) {
@@ -234,6 +248,96 @@ TEST_F(Dialogs, FillShowsTheRecordAndCorrectsWhatCannotBeShown) {
                                         "11.025 Hz  -  Lowest"}));
     EXPECT_EQ(dialog().audioQuality.selected, 2);
     EXPECT_TRUE(dialog().audioQuality.enabled);
+}
+
+// ---- Monitors ----
+
+TEST_F(Dialogs, DeviceListNamesEveryMonitorOnlyWhereThereIsMoreThanOne) {
+    EXPECT_EQ(videoDeviceEntries(world.monitors),
+              std::vector<std::string>{"OpenGL 3D Accelerator"});
+    const std::vector<Monitor> two = {{"DUMMY0", 0, 0, 1280, 1024}, {"", 1280, 0, 1024, 768}};
+    EXPECT_EQ(videoDeviceEntries(two),
+              (std::vector<std::string>{"Monitor 1  -  DUMMY0  ( 1280 x 1024 )",
+                                        "Monitor 2  ( 1024 x 768 )"}));
+}
+
+TEST_F(Dialogs, StoredMonitorIsSelectedAndItsModesAreListed) {
+    world.monitors.push_back({"HDMI-1", 1600, 0, 1024, 768});
+    world.modes = {{1600, 1200, 4, 75}};
+    world.secondModes = {{800, 600, 4, 85}, {1024, 768, 4, 75}};
+    world.desktop = {320, 240, 4, 60}; // no size is offered at the rate "?"
+    record.block1.videoDevice = 1;
+    record.block1.screenWidth = 1024, record.block1.screenHeight = 768;
+    BoxRecorder boxes;
+    openConfigurationDialog(record.block1);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(dialog().videoDevice.entries.size(), 2u);
+    EXPECT_EQ(dialog().videoDevice.selected, 1);
+    EXPECT_EQ(dialog().videoMode.entries,
+              (std::vector<std::string>{"800 x 600 x 32  ( at 85 Hz )",
+                                        "1024 x 768 x 32  ( at 75 Hz )"}));
+    EXPECT_EQ(dialog().videoMode.selected, 1);
+    confirmConfigurationDialog(record.block1);
+    EXPECT_EQ(record.block1.videoDevice, 1);
+}
+
+// A monitor that is gone (unplugged, or a record from another machine) is never used.
+TEST_F(Dialogs, StoredMonitorThatIsGoneFallsBackToTheFirstWithANotice) {
+    struct Case {
+        int32_t stored;
+        size_t monitors;
+        bool notice;
+    };
+    for (const Case& c : {Case{0, 1, false}, Case{1, 1, true}, Case{1, 2, false}, Case{2, 2, true},
+                          Case{-1, 2, true}, Case{INT32_MAX, 3, true}}) {
+        world.monitors.assign(c.monitors, Monitor{"X", 0, 0, 1600, 1200});
+        record.block1.videoDevice = c.stored;
+        BoxRecorder boxes;
+        openConfigurationDialog(record.block1);
+        int32_t expected = c.notice ? 0 : c.stored;
+        EXPECT_EQ(record.block1.videoDevice, expected) << c.stored;
+        EXPECT_EQ(dialog().videoDevice.selected, expected) << c.stored;
+        ASSERT_EQ(boxes.boxes.size(), c.notice ? 1u : 0u) << c.stored;
+        if (!c.notice) continue;
+        EXPECT_EQ(boxes.boxes[0].kind, BoxKind::Notice);
+        EXPECT_EQ(boxes.boxes[0].caption, "ATTENTION !");
+        EXPECT_EQ(boxes.boxes[0].text, monitorGoneText(c.stored));
+    }
+    EXPECT_EQ(monitorGoneText(2), "The monitor chosen for the demo (monitor 3) is not connected "
+                                  "!\n\nThe first monitor is used instead.");
+}
+
+TEST_F(Dialogs, AnotherMonitorListsItsModesAndKeepsTheChosenModeWhereItHasIt) {
+    world.monitors.push_back({"HDMI-1", 1600, 0, 1024, 768});
+    world.modes = {{800, 600, 4, 85}, {1024, 768, 4, 75}, {1600, 1200, 4, 75}};
+    world.secondModes = {{800, 600, 4, 75}, {1024, 768, 4, 75}};
+    world.desktop = {320, 240, 4, 60};
+    record.block1.screenWidth = 1024, record.block1.screenHeight = 768;
+    openConfigurationDialog(record.block1);
+    ASSERT_EQ(dialog().videoMode.selected, 1);
+
+    videoDeviceChanged(record.block1, 1);
+    EXPECT_EQ(record.block1.videoDevice, 1);
+    EXPECT_EQ(dialog().videoDevice.selected, 1);
+    EXPECT_EQ(dialog().videoMode.entries,
+              (std::vector<std::string>{"800 x 600 x 32  ( at 75 Hz )",
+                                        "1024 x 768 x 32  ( at 75 Hz )"}));
+    EXPECT_EQ(dialog().videoMode.selected, 1);
+
+    // 1600 x 1200 is not on the second monitor: its last entry is taken.
+    videoDeviceChanged(record.block1, 0);
+    dialog().videoMode.selected = 2;
+    videoDeviceChanged(record.block1, 1);
+    EXPECT_EQ(dialog().videoMode.selected, 1);
+    // 800 x 600 at 75 Hz is not on the first: the same size at its own rate.
+    dialog().videoMode.selected = 0;
+    videoDeviceChanged(record.block1, -1); // no entry: the first monitor
+    EXPECT_EQ(record.block1.videoDevice, 0);
+    EXPECT_EQ(dialog().videoMode.selected, 0);
+    confirmConfigurationDialog(record.block1);
+    EXPECT_EQ(record.block1.videoDevice, 0);
+    EXPECT_EQ(record.block1.screenWidth, 800);
+    EXPECT_EQ(record.block1.refreshRate, 85);
 }
 
 TEST_F(Dialogs, FullScreenClearsAndDisablesDeveloperModeAtFillAndOnEveryClick) {

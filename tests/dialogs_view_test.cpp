@@ -113,7 +113,7 @@ const char* fakeDriverName(int driver) {
 }
 void fakeSetDriver(int32_t) {}
 
-bool oneMode(int index, DisplayMode& mode) {
+bool oneMode(int, int index, DisplayMode& mode) {
     const DisplayMode modes[] = {{1024, 768, 4, 60}, {1280, 1024, 4, 0}};
     if (index < 0 || index > 1) return false;
     mode = modes[index];

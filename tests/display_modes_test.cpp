@@ -14,13 +14,29 @@ struct FakeDisplay {
     std::vector<DisplayMode> changes; // width 0: back to the desktop
     int cursorX = -1, cursorY = -1;
     int reads = 0;
+    bool switchesModes = true;
+    std::vector<int> monitorsAsked; // of every mode list and desktop mode read
 } fake;
 
-bool fakeCurrent(DisplayMode& mode) {
-    mode = {1920, 1080, 4, 60};
+// Two monitors: 1920 x 1080 on the left, 1280 x 1024 to its right.
+bool fakeCurrent(int monitor, DisplayMode& mode) {
+    fake.monitorsAsked.push_back(monitor);
+    mode = monitor == 0 ? DisplayMode{1920, 1080, 4, 60} : DisplayMode{1280, 1024, 4, 75};
     return true;
 }
-bool fakeModeAt(int index, DisplayMode& mode) {
+int fakeMonitorCount() {
+    return 2;
+}
+bool fakeMonitorAt(int monitor, Monitor& found) {
+    if (monitor < 0 || monitor > 1) return false;
+    found = monitor == 0 ? Monitor{"A", 0, 0, 1920, 1080} : Monitor{"B", 1920, 0, 1280, 1024};
+    return true;
+}
+bool fakeSwitchesModes() {
+    return fake.switchesModes;
+}
+bool fakeModeAt(int monitor, int index, DisplayMode& mode) {
+    fake.monitorsAsked.push_back(monitor);
     ++fake.reads;
     if (index < 0 || index >= static_cast<int>(fake.modes.size())) return false;
     mode = fake.modes[index];
@@ -46,8 +62,9 @@ class DisplayModes : public testing::Test {
         fake.modes = {{640, 480, 4, 75},  {1024, 768, 4, 60}, {1024, 768, 2, 75},
                       {1024, 768, 4, 75}, {1024, 768, 4, 75}, {1280, 1024, 4, 0}};
         displayModeState = DisplayModeState{};
-        displayModeState.backend = {fakeCurrent, fakeModeAt, fakeChange, fakeTestRestore,
-                                    fakePlaceCursor};
+        displayModeState.backend = {fakeCurrent,     fakeModeAt,       fakeChange,
+                                    fakeTestRestore, fakePlaceCursor,  fakeMonitorCount,
+                                    fakeMonitorAt,   fakeSwitchesModes};
         eventState = EventState{};
         eventState.fixedStepMs = 1; // the 200 ms pauses pass on the virtual clock
         failureState.batch = true;
@@ -116,6 +133,41 @@ TEST_F(DisplayModes, UnlistedSizeAtAnUnknownRateCoversTheDesktopWithoutASwitch) 
         EXPECT_EQ(displayModeState.borderless, covers) << wanted.width;
         EXPECT_EQ(fake.changes.size(), covers ? 0u : 1u) << wanted.width;
         EXPECT_EQ(fake.cursorX, covers ? 960 : 640) << wanted.width;
+        restoreDisplayMode();
+        EXPECT_FALSE(displayModeState.changed);
+    }
+}
+
+// The second monitor is switched: its modes are searched, its desktop mode is the one to go
+// back to, and the cursor goes to the centre of its picture.
+TEST_F(DisplayModes, SwitchOnTheSecondMonitorCentresTheCursorThere) {
+    ASSERT_TRUE(switchDisplayMode(kWanted, 1));
+    EXPECT_EQ(displayModeState.monitor, 1);
+    EXPECT_EQ(displayModeState.desktop.width, 1280);
+    EXPECT_EQ(fake.monitorsAsked, std::vector<int>(fake.monitorsAsked.size(), 1));
+    EXPECT_EQ(fake.cursorX, 1920 + 512);
+    EXPECT_EQ(fake.cursorY, 384);
+    // A size it lacks at the rate "?" covers it.
+    SetUp();
+    ASSERT_TRUE(switchDisplayMode({800, 600, 4, 0}, 1));
+    EXPECT_TRUE(displayModeState.borderless);
+    EXPECT_EQ(fake.cursorX, 1920 + 640);
+    EXPECT_EQ(monitorCount(), 2);
+}
+
+// A compositor that sets no modes for its clients: full screen covers the monitor at any
+// size and rate, listed or not, without a change and without a fatal report.
+TEST_F(DisplayModes, DesktopWithoutModeSwitchesIsCoveredAtAnySize) {
+    for (DisplayMode wanted : {kWanted, DisplayMode{1024, 768, 4, 85},
+                               DisplayMode{2560, 1600, 4, 0}, DisplayMode{640, 480, 4, 75}}) {
+        SetUp();
+        fake.switchesModes = false;
+        ASSERT_TRUE(switchDisplayMode(wanted));
+        EXPECT_TRUE(displayModeState.changed);
+        EXPECT_TRUE(displayModeState.borderless);
+        EXPECT_EQ(displayModeState.chosen.width, 1920);
+        EXPECT_TRUE(fake.changes.empty());
+        EXPECT_EQ(fake.cursorX, 960);
         restoreDisplayMode();
         EXPECT_FALSE(displayModeState.changed);
     }

@@ -19,7 +19,7 @@ bool traceBox(BoxKind, std::string_view caption, std::string_view) {
 void tracePause(bool paused) {
     trace += paused ? "pause " : "resume ";
 }
-bool fakeCurrent(DisplayMode& mode) {
+bool fakeCurrent(int, DisplayMode& mode) {
     mode = {800, 600, 4, 60};
     return true;
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/options.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -28,18 +29,6 @@ std::set<std::string> matches(const std::string& text, const std::regex& pattern
     for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it)
         found.insert((*it)[1]);
     return found;
-}
-
-std::string commandOutput(const std::string& command) {
-    std::string output;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t length;
-        while ((length = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, length);
-        pclose(pipe);
-    }
-    return output;
 }
 
 TEST(ManualPages, Film03DocumentsEveryOptionOfItsUsage) {

@@ -9,12 +9,12 @@
 namespace {
 
 int changes = 0;
-bool oneMode(int index, DisplayMode& mode) {
+bool oneMode(int, int index, DisplayMode& mode) {
     mode = {1024, 768, 4, 75};
     return index == 0;
 }
-bool desktop(DisplayMode& mode) {
-    return oneMode(0, mode);
+bool desktop(int, DisplayMode& mode) {
+    return oneMode(0, 0, mode);
 }
 int unlistedFailure(const DisplayMode*) {
     ++changes;

@@ -142,3 +142,15 @@ bool testdataRequired() {
     const char* required = std::getenv("ZORX_REQUIRE_TESTDATA");
     return required != nullptr && std::string(required) == "1";
 }
+
+std::string commandOutput(const std::string& command) {
+    std::string output;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t length;
+        while ((length = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            output.append(buffer, length);
+        pclose(pipe);
+    }
+    return output;
+}

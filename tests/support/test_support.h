@@ -57,6 +57,8 @@ struct ToolRun {
 };
 ToolRun runTool(const std::string& arguments, int timeoutSeconds);
 std::string shellQuoted(const std::string& text);
+// What a shell command writes on standard output.
+std::string commandOutput(const std::string& command);
 
 // A new 2D texture of one RGBA texel, nearest-filtered, left bound on the active unit.
 unsigned texelTexture(const uint8_t texel[4]);

@@ -13,19 +13,21 @@
 #include <chrono>
 #include <cstring>
 
-PrivateDisplay::PrivateDisplay() {
+PrivateDisplay::PrivateDisplay(std::vector<std::string> server) {
     int ends[2] = {-1, -1};
     if (pipe(ends) != 0) return;
+    server.insert(server.begin() + 1, {"-displayfd", std::to_string(ends[1])});
     pid_ = fork();
     if (pid_ == 0) {
         // A test program that ends in any way takes its server with it, so that nothing
         // keeps the test runner's pipes open.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         close(ends[0]);
-        std::string fd = std::to_string(ends[1]);
-        if (!freopen("/dev/null", "w", stderr)) _exit(126);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        if (!freopen("/dev/null", "w", stderr) || !freopen("/dev/null", "w", stdout)) _exit(126);
+        std::vector<char*> argv;
+        for (std::string& word : server) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(ends[1]);
@@ -33,7 +35,7 @@ PrivateDisplay::PrivateDisplay() {
     std::string number;
     pollfd input = {ends[0], POLLIN, 0};
     char c = 0;
-    while (pid_ > 0 && poll(&input, 1, 20000) == 1 && read(ends[0], &c, 1) == 1 && c != '\n')
+    while (pid_ > 0 && poll(&input, 1, 30000) == 1 && read(ends[0], &c, 1) == 1 && c != '\n')
         number += c;
     close(ends[0]);
     if (c == '\n' && !number.empty()) name_ = ":" + number;

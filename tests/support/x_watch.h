@@ -13,10 +13,12 @@
 #include <vector>
 
 // Xvfb on a free display number, so that the programs a test starts meet no other program's
-// windows, input focus or colour maps. It ends with the test program, however that ends.
+// windows, input focus or colour maps. Another X server (and its arguments) may be named: it is
+// given the same -displayfd. It ends with the test program, however that ends.
 class PrivateDisplay {
   public:
-    PrivateDisplay();
+    explicit PrivateDisplay(std::vector<std::string> server = {"Xvfb", "-screen", "0",
+                                                               "1280x1024x24", "-nolisten", "tcp"});
     ~PrivateDisplay();
     const std::string& name() const { return name_; } // ":N", empty when Xvfb did not start
     int pid() const { return pid_; }

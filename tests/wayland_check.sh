@@ -1,0 +1,199 @@
+#!/usr/bin/env bash
+# The demo on a Wayland desktop: a headless sway (with its software renderer) and, beside it,
+# an X server, as a Wayland session with XWayland has them. Checks from outside:
+#   - whole batch runs in full screen and in a window play on sway's output, not on the X
+#     server: exit 0, and grim's screenshots show the picture scaled to the output's height
+#     with black bars;
+#   - the window carries the desktop entry's name (its icon there);
+#   - a second start raises the first and ends; a stop signal ends a run as on X11;
+#   - with a WAYLAND_DISPLAY whose compositor is gone, the demo plays on X11.
+# Usage: wayland_check.sh BIN_DIR DATA_DIR. Exit 77 (skipped) where sway, grim or Xvfb is
+# missing. sway refuses to run as root: as root, everything runs as the user nobody.
+set -uo pipefail
+bin=$1
+data=$2
+
+for tool in sway swaymsg grim Xvfb convert python3 setpriv; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "skipped: $tool is missing"
+        exit 77
+    fi
+done
+if [[ ! -f "$data/Film_03.dat" ]]; then
+    echo "skipped: no demo data in $data"
+    exit 77
+fi
+
+work=$(mktemp -d /tmp/film03-wayland.XXXXXX)
+chmod 755 "$work"
+mkdir -m 700 "$work/run" "$work/demo"
+as_user=()
+if [[ $(id -u) -eq 0 ]]; then
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    chown nobody:nogroup "$work/run" "$work/demo"
+fi
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAILED: $*" >&2
+    failures=$((failures + 1))
+}
+
+# A command run as the session's user in the session's environment, plus NAME=VALUE words.
+# (Started in the background as a simple command, its process becomes the program itself.)
+in_session=("${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$work" XDG_RUNTIME_DIR="$work/run"
+    SDL_AUDIODRIVER=dummy)
+session() { "${in_session[@]}" "$@"; }
+
+# The X server, and sway headless with one 1280 x 720 output.
+: >"$work/x.number"
+"${in_session[@]}" Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/x.number" 2>/dev/null &
+pids+=($!)
+cat >"$work/sway.conf" <<'EOF'
+output HEADLESS-1 resolution 1280x720 background #0000ff solid_color
+xwayland disable
+EOF
+"${in_session[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    sway -c "$work/sway.conf" >"$work/sway.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    [[ -s "$work/x.number" && -n "$(ls "$work/run" | grep '^wayland-[0-9]*$')" ]] && break
+    sleep 0.1
+done
+x_display=:$(head -1 "$work/x.number")
+wayland=$(ls "$work/run" | grep -m1 '^wayland-[0-9]*$')
+swaysock=$(ls "$work"/run/sway-ipc.*.sock 2>/dev/null | head -1)
+if [[ -z "$wayland" || "$x_display" == ":" || -z "$swaysock" ]]; then
+    echo "FAILED: sway or Xvfb did not start" >&2
+    tail -20 "$work/sway.log" >&2
+    exit 1
+fi
+both=(WAYLAND_DISPLAY="$wayland" DISPLAY="$x_display")
+
+# The demo's files, readable and writable by the session's user. The configuration is the
+# shipped one (1024 x 768 at 75 Hz, full screen), without the settings a software renderer
+# lowers.
+cp "$bin/film03" "$data/Film_03.dat" "$work/demo/"
+python3 - "$data/ConfigEngine.cfg" "$work/demo/ConfigEngine.cfg" <<'EOF'
+import struct, sys
+record = bytearray(open(sys.argv[1], 'rb').read())
+struct.pack_into('<i', record, 0, 1)       # full screen
+struct.pack_into('<i', record, 44 + 0, 0)  # no texture compression
+struct.pack_into('<i', record, 44 + 12, 0) # no multisampling
+struct.pack_into('<i', record, 44 + 24, 1) # no anisotropic filtering
+open(sys.argv[2], 'wb').write(record)
+struct.pack_into('<i', record, 12, 0)      # the X server's one mode, at its unknown rate
+open(sys.argv[2] + '.x11', 'wb').write(record)
+struct.pack_into('<iiiiii', record, 0, 0, 0, 32, 0, 640, 480) # a 640 x 480 window
+open(sys.argv[2] + '.window', 'wb').write(record)
+EOF
+[[ ${#as_user[@]} -eq 0 ]] || chown -R nobody:nogroup "$work/demo"
+cd "$work/demo"
+
+# Starts film03 in the background with the environment words and arguments given (the
+# process becomes film03 itself: setpriv and env hand it on).
+demo_pid=
+start_demo() {
+    local words=()
+    while [[ $# -gt 0 && "$1" == *=* ]]; do
+        words+=("$1")
+        shift
+    done
+    "${in_session[@]}" "${words[@]}" ./film03 "$@" >out.txt 2>err.txt &
+    demo_pid=$!
+}
+# Waits for the run's end (at most 300 s) and returns its exit status.
+finish_demo() {
+    local status=0
+    for _ in $(seq 3000); do
+        kill -0 "$demo_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$demo_pid" 2>/dev/null && echo "the run did not end" >>err.txt
+    wait "$demo_pid" || status=$?
+    return $status
+}
+demo_window_shown() {
+    session SWAYSOCK="$swaysock" swaymsg -t get_tree 2>/dev/null | grep -q '"app_id": "film03"'
+}
+# The mean brightness (0 to 1) of a rectangle WxH+X+Y of a picture.
+mean() { convert "$1" -crop "$2" +repage -colorspace gray -format '%[fx:mean]' info:; }
+above() { python3 -c "import sys; sys.exit(0 if float('$1') > float('$2') else 1)"; }
+
+# Plays the first scene's last seconds (then Escape skips the second scene and the end screen
+# follows) with grim's screenshots every 0.3 s; good counts those that show the picture: its
+# two halves lit and the bars beside it black (sway's background is blue). In full screen the
+# 4:3 picture is 960 x 720 from x = 160; in a window tiled to the output (less sway's title bar
+# and borders) about 920 x 690 from x = 180. The first shot that shows it also has a second
+# start tried, which raises the running demo and ends at once.
+watch_run() {
+    start_demo "${both[@]}" --batch --fixed-step 100 --seek first:36000 --keys first:44000:Escape
+    shots=0 good=0 app_id_seen=0 raised=0
+    while kill -0 "$demo_pid" 2>/dev/null; do
+        shot="shot-$shots.png"
+        if session WAYLAND_DISPLAY="$wayland" grim "$shot" 2>/dev/null && [[ -s "$shot" ]]; then
+            shots=$((shots + 1))
+            if above "$(mean "$shot" 300x500+300+110)" 0.1 &&
+                above "$(mean "$shot" 300x500+680+110)" 0.1 &&
+                ! above "$(mean "$shot" 120x500+20+110)" 0.01 &&
+                ! above "$(mean "$shot" 120x500+1140+110)" 0.01; then
+                good=$((good + 1))
+                cp "$shot" "picture-$1.png"
+            fi
+        fi
+        [[ $app_id_seen -eq 0 ]] && demo_window_shown && app_id_seen=1
+        if [[ $raised -eq 0 && $good -gt 0 ]]; then
+            raised=1
+            second=$(session "${both[@]}" ./film03 --batch 2>&1 >/dev/null)
+            status=$?
+            [[ $status -eq 0 && "$second" == "film03: FILM 03 is already running; it was asked to come to the front" ]] ||
+                fail "$1: second start: exit $status, $second"
+        fi
+        sleep 0.3
+    done
+    finish_demo
+    status=$?
+    [[ $status -eq 0 ]] || fail "$1: the run under sway exited with $status: $(tail -c 1000 err.txt)"
+    [[ ! -s err.txt ]] || fail "$1: the run under sway reported: $(cat err.txt)"
+    [[ $good -gt 0 ]] || fail "$1: none of $shots screenshots shows the picture scaled to the output"
+    [[ $app_id_seen -eq 1 ]] || fail "$1: no window with app_id film03 in sway's tree"
+    [[ $raised -eq 1 ]] || fail "$1: no second start was tried"
+    echo "$1 under sway: exit $status, $good of $shots screenshots show the picture"
+    if [[ -f "picture-$1.png" && -n "${FILM03_WAYLAND_SHOTS:-}" ]]; then
+        cp "picture-$1.png" "$FILM03_WAYLAND_SHOTS/"
+    fi
+}
+
+# 1. Whole runs in full screen and in a window, which sway tiles to the output's size.
+watch_run fullscreen
+cp ConfigEngine.cfg.window ConfigEngine.cfg
+watch_run window
+
+# 2. A stop signal ends the run as on X11, with its last line.
+start_demo "${both[@]}" --batch --fixed-step 100 --seek end:0
+for _ in $(seq 300); do
+    demo_window_shown && break
+    sleep 0.1
+done
+kill -TERM "$demo_pid" 2>/dev/null
+finish_demo
+status=$?
+[[ $status -eq 143 ]] || fail "SIGTERM: exit $status, $(tail -c 500 err.txt)"
+grep -q '^film03: stopped at .* (SIGTERM)$' err.txt || fail "SIGTERM: no last line: $(cat err.txt)"
+
+# 3. A compositor that is gone: the demo plays on the X server.
+cp ConfigEngine.cfg.x11 ConfigEngine.cfg
+start_demo WAYLAND_DISPLAY=wayland-gone DISPLAY="$x_display" --batch --fixed-step 50 --seek end:19000
+finish_demo
+status=$?
+[[ $status -eq 0 && ! -s err.txt ]] || fail "with a dead WAYLAND_DISPLAY: exit $status, $(cat err.txt)"
+
+[[ $failures -eq 0 ]] || exit 1
+echo "all Wayland checks passed"
