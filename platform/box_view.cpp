@@ -81,7 +81,12 @@ BoxAnswer showBoxWindow(BoxKind kind, std::string_view caption, std::string_view
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
     int textW = kMaxTextWidth, textH = 0;
     fl_measure(body.c_str(), textW, textH, 0);
-    textW = std::max(textW, 2 * kButtonWidth + kMargin);
+    // The widest line, a little wider so that drawing wraps no line of it again; the height
+    // is the text's at that width.
+    textW = std::max(textW + 8, 2 * kButtonWidth + kMargin);
+    int wrapW = textW;
+    textH = 0;
+    fl_measure(body.c_str(), wrapW, textH, 0);
     textH = std::max(textH, kIconSide);
     int width = kMargin * 3 + kIconSide + textW;
     int height = kMargin * 3 + textH + kButtonHeight;
