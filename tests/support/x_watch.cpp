@@ -1,6 +1,7 @@
 #include "support/x_watch.h"
 
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@ PrivateDisplay::PrivateDisplay(std::vector<std::string> server) {
     pid_ = fork();
     if (pid_ == 0) {
         close(ends[0]);
+        prctl(PR_SET_PDEATHSIG, SIGTERM); // a test that crashes leaves no server behind
         if (!freopen("/dev/null", "w", stderr) || !freopen("/dev/null", "w", stdout)) _exit(126);
         std::vector<char*> argv;
         for (std::string& word : server) argv.push_back(word.data());
