@@ -3,7 +3,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/events.h"
 #include "platform/failure.h"
@@ -78,8 +77,7 @@ bool sdlMonitorAt(int monitor, Monitor& found) {
 // A Wayland compositor gives its clients no mode switches (SDL only imitates them by
 // scaling); the window covers the output and the program scales its frames itself.
 bool sdlSwitchesModes() {
-    const char* driver = SDL_GetCurrentVideoDriver();
-    return driver == nullptr || std::strcmp(driver, "wayland") != 0;
+    return !waylandWindows();
 }
 
 DisplayBackend& backend() {

@@ -389,6 +389,11 @@ void startVideo() {
     SDL_ShowCursor(eventState.cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
 }
 
+bool waylandWindows() {
+    const char* driver = windowState.videoStarted ? SDL_GetCurrentVideoDriver() : nullptr;
+    return driver != nullptr && std::strcmp(driver, "wayland") == 0;
+}
+
 MultisampleChoice chooseMultisampling(const PixelFormatQuery& query, int32_t setting) {
     MultisampleChoice choice = {false, setting};
     bool probe = true;
@@ -557,7 +562,7 @@ void raiseMainWindow() {
 }
 
 void minimiseMainWindow() {
-    if (windowState.window != nullptr) SDL_MinimizeWindow(windowState.window);
+    if (windowState.window != nullptr && !waylandWindows()) SDL_MinimizeWindow(windowState.window);
 }
 
 void restoreMainWindow() {

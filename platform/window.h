@@ -65,6 +65,9 @@ extern PixelFormatQuery pixelFormatQuery;
 int samplesForSetting(int32_t setting);
 const char* multisamplingName(int32_t setting);
 
+// The program's windows are Wayland windows (SDL's Wayland driver is in use).
+bool waylandWindows();
+
 // Starts SDL's video subsystem; its failure is the fatal "Creating new window failed" report.
 void startVideo();
 
@@ -135,7 +138,9 @@ void registerWindowFailureHooks();
 // Raises the main window (a second start asked for it).
 void raiseMainWindow();
 // While the loading dialog is up the main window is minimised; afterwards it is restored,
-// given the input focus and raised.
+// given the input focus and raised. A Wayland compositor lets no program take its window back
+// from the task bar, and SDL's hidden Wayland windows do not draw again once shown: there the
+// main window stays as it is.
 void minimiseMainWindow();
 void restoreMainWindow();
 

@@ -53,7 +53,8 @@ EndSection
 
 const char* const kDummyDriver = "/usr/lib/xorg/modules/drivers/dummy_drv.so";
 
-// Xorg on a free display number, started on first use and ended with the program.
+// Xorg on a free display number, started on first use and ended with the program. It shares
+// the console's virtual terminal instead of switching to one of its own.
 struct XorgServer {
     std::string whyNot; // empty when it runs
     TempDir dir;
@@ -69,9 +70,9 @@ struct XorgServer {
             whyNot = "Xorg, its dummy video driver or xrandr is missing";
         } else {
             std::ofstream(dir.file("xorg.conf")) << kXorgConf;
-            server = std::make_unique<PrivateDisplay>(
-                std::vector<std::string>{"Xorg", "-config", dir.file("xorg.conf"), "-logfile",
-                                         dir.file("xorg.log"), "-noreset", "-nolisten", "tcp"});
+            server = std::make_unique<PrivateDisplay>(std::vector<std::string>{
+                "Xorg", "-config", dir.file("xorg.conf"), "-logfile", dir.file("xorg.log"),
+                "-noreset", "-nolisten", "tcp", "-sharevts", "-novtswitch"});
             name = server->name();
             if (name.empty()) whyNot = "Xorg did not start (see its log)";
         }

@@ -195,5 +195,31 @@ finish_demo
 status=$?
 [[ $status -eq 0 && ! -s err.txt ]] || fail "with a dead WAYLAND_DISPLAY: exit $status, $(cat err.txt)"
 
+# 4. Without --batch: the configuration dialog (an X11 window, as through XWayland) is
+# confirmed with Enter; after the loading dialog the demo's window shows the gamma screen,
+# which a stop signal ends.
+cp ConfigEngine.cfg.window ConfigEngine.cfg
+start_demo "${both[@]}"
+on_x() { session DISPLAY="$x_display" "$@"; }
+on_x timeout 60 xdotool search --sync --name '^KORAL Software - Configuration$' windowfocus --sync \
+    key Return >/dev/null || fail "no configuration dialog"
+loading=0 shown=0
+for _ in $(seq 600); do
+    kill -0 "$demo_pid" 2>/dev/null || break
+    if on_x xdotool search --name '^KORAL Software - Application loading' >/dev/null; then
+        loading=1
+    elif [[ $loading -eq 1 ]] && demo_window_shown; then
+        shown=1
+        break
+    fi
+    sleep 0.2
+done
+kill -TERM "$demo_pid" 2>/dev/null
+finish_demo
+status=$?
+[[ $loading -eq 1 && $shown -eq 1 ]] || fail "loading dialog seen: $loading, the window after it: $shown"
+[[ $status -eq 143 ]] && grep -q '^film03: stopped at gamma:' err.txt ||
+    fail "gamma screen and SIGTERM: exit $status, $(tail -c 500 err.txt)"
+
 [[ $failures -eq 0 ]] || exit 1
 echo "all Wayland checks passed"

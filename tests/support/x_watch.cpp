@@ -23,6 +23,7 @@ PrivateDisplay::PrivateDisplay(std::vector<std::string> server) {
         // keeps the test runner's pipes open.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         close(ends[0]);
+        prctl(PR_SET_PDEATHSIG, SIGTERM); // a test that crashes leaves no server behind
         if (!freopen("/dev/null", "w", stderr) || !freopen("/dev/null", "w", stdout)) _exit(126);
         std::vector<char*> argv;
         for (std::string& word : server) argv.push_back(word.data());
