@@ -390,6 +390,8 @@ TEST(StopInBox, ClosesTheBoxAsItsDefaultAnswerAndEndsTheRun) {
     Screen screen;
     ASSERT_NE(screen.display, nullptr) << "Xvfb did not start";
     Film03Run run;
+    prepareRun(run);
+    std::filesystem::remove(run.dir.file(kConfigFileName));
     ASSERT_TRUE(startAndWait(run, "", [&](Film03Run&) {
         return waitForTopLevel(screen.display, std::string(kFileErrorCaption), 60) != 0;
     })) << run.err;

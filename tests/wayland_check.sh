@@ -201,8 +201,11 @@ status=$?
 cp ConfigEngine.cfg.window ConfigEngine.cfg
 start_demo "${both[@]}"
 on_x() { session DISPLAY="$x_display" "$@"; }
+# The key goes to the focused window through the X test extension: the dialog closes on its
+# press, so a key sent to the dialog's window itself could find it gone at its release.
 on_x timeout 60 xdotool search --sync --name '^KORAL Software - Configuration$' windowfocus --sync \
-    key Return >/dev/null || fail "no configuration dialog"
+    >/dev/null || fail "no configuration dialog"
+on_x xdotool key Return || fail "Enter did not reach the configuration dialog"
 loading=0 shown=0
 for _ in $(seq 600); do
     kill -0 "$demo_pid" 2>/dev/null || break

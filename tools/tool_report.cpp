@@ -47,9 +47,11 @@ void printLine(const std::string& text) {
 }
 
 bool reportBox(BoxKind kind, std::string_view, std::string_view text) {
-    std::string line = toolReportLine(kind, text, failureState.fileErrorNumber);
+    const int errorNumber = failureState.fileErrorNumber;
     failureState.fileErrorNumber = 0;
-    if (kind == BoxKind::Fatal && !toolReportState.fatalHint.empty())
+    std::string line = toolReportLine(kind, text, errorNumber);
+    // The hint is about files that could not be opened; a damaged file has its own report.
+    if (kind == BoxKind::Fatal && errorNumber != 0 && !toolReportState.fatalHint.empty())
         line += "; " + toolReportState.fatalHint;
     printLine(line);
     return true;
