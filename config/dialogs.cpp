@@ -253,11 +253,11 @@ std::vector<std::string> videoDeviceEntries(std::span<const Monitor> monitors) {
     std::vector<std::string> entries;
     for (size_t i = 0; i < monitors.size(); ++i) {
         const Monitor& monitor = monitors[i];
-        std::string entry = "Monitor " + std::to_string(i + 1);
-        if (!monitor.name.empty()) entry += "  -  " + monitor.name;
+        std::string entry = monitor.name.empty() ? "Monitor " + std::to_string(i + 1)
+                                                 : std::to_string(i + 1) + ": " + monitor.name;
         if (monitor.width > 0 && monitor.height > 0)
-            entry += "  ( " + std::to_string(monitor.width) + " x " +
-                     std::to_string(monitor.height) + " )";
+            entry +=
+                " (" + std::to_string(monitor.width) + " x " + std::to_string(monitor.height) + ")";
         entries.push_back(entry);
     }
     return entries;

@@ -121,7 +121,7 @@ std::vector<std::string> videoModeEntries(std::span<const DisplayMode> modes,
 std::vector<std::string> listVideoModes(int monitor, int storedWidth, int storedHeight);
 
 // The "Device" entries: "OpenGL 3D Accelerator" for a desktop of one monitor, else one entry
-// per monitor, "Monitor 2  -  NAME  ( 1024 x 768 )".
+// per monitor, "2: NAME (1024 x 768)" ("Monitor 2 (1024 x 768)" for a monitor without a name).
 std::vector<std::string> videoDeviceEntries(std::span<const Monitor> monitors);
 // A stored monitor that is not connected (or no monitor at all) becomes the first, with a
 // notice. The number of monitors is the display's.

@@ -220,6 +220,19 @@ void enterFullscreen(SDL_Window* window) {
     SDL_WarpMouseInWindow(window, mode.w / 2, mode.h / 2);
 }
 
+// SDL puts the desktop mode back when a full-screen window is minimised, and switches again
+// when the window manager restores it. Without a window manager the window is never
+// iconified, so it is never restored either: the switched mode is set again here.
+void enterSwitchedModeAgain(SDL_Window* window) {
+    const DisplayModeState& modes = displayModeState;
+    SDL_DisplayMode now;
+    if (!modes.changed || modes.borderless || SDL_GetCurrentDisplayMode(modes.monitor, &now) != 0 ||
+        (now.w == modes.chosen.width && now.h == modes.chosen.height))
+        return;
+    SDL_SetWindowFullscreen(window, 0);
+    enterFullscreen(window);
+}
+
 // A window manager that frames windows runs on the display (X11 only; elsewhere windows
 // are taken to have no borders).
 bool windowManagerRuns(SDL_Window* window) {
@@ -568,6 +581,7 @@ void minimiseMainWindow() {
 void restoreMainWindow() {
     if (windowState.window == nullptr) return;
     SDL_RestoreWindow(windowState.window);
+    enterSwitchedModeAgain(windowState.window);
     SDL_SetWindowInputFocus(windowState.window);
     SDL_RaiseWindow(windowState.window);
 }

@@ -257,8 +257,7 @@ TEST_F(Dialogs, DeviceListNamesEveryMonitorOnlyWhereThereIsMoreThanOne) {
               std::vector<std::string>{"OpenGL 3D Accelerator"});
     const std::vector<Monitor> two = {{"DUMMY0", 0, 0, 1280, 1024}, {"", 1280, 0, 1024, 768}};
     EXPECT_EQ(videoDeviceEntries(two),
-              (std::vector<std::string>{"Monitor 1  -  DUMMY0  ( 1280 x 1024 )",
-                                        "Monitor 2  ( 1024 x 768 )"}));
+              (std::vector<std::string>{"1: DUMMY0 (1280 x 1024)", "Monitor 2 (1024 x 768)"}));
 }
 
 TEST_F(Dialogs, StoredMonitorIsSelectedAndItsModesAreListed) {

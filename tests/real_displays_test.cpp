@@ -1,6 +1,7 @@
 // The demo on an X server that really changes modes (Xorg with the dummy video driver, two
 // monitors DUMMY0 and DUMMY1): full screen switches the monitor's mode, every way of ending
-// puts the desktop mode back, and full screen goes on the monitor the configuration names.
+// puts the desktop mode back, the mode is in force again after the loading dialog, and full
+// screen goes on the monitor the configuration names.
 // One server serves the whole program (CTest runs it as one test); it needs root and skips
 // without Xorg or its dummy driver.
 #include <gtest/gtest.h>
@@ -141,12 +142,12 @@ struct WatchedRun {
     std::string window;    // where the demo's window was then
 };
 
-// Runs film03 in `dir` on the server and watches `output` until it shows `switchedPlace`;
-// from then on `whileSwitched` is called every 100 ms with the program's process (it may
-// signal it) and the number of calls before.
+// Runs film03 in `dir` on the server and watches whether `output` shows `switchedPlace`;
+// `watch` is called every 100 ms with the program's process (it may signal it) and whether
+// the output shows it now.
 WatchedRun runWatched(const std::string& dir, const std::string& arguments,
                       const std::string& output, const std::string& switchedPlace,
-                      const std::function<void(pid_t, int)>& whileSwitched) {
+                      const std::function<void(pid_t, bool)>& watch) {
     static int runs = 0;
     std::string instance = "real_displays_" + std::to_string(++runs);
     pid_t pid = fork();
@@ -164,7 +165,7 @@ WatchedRun runWatched(const std::string& dir, const std::string& arguments,
         _exit(127);
     }
     WatchedRun run;
-    int status = 0, calls = 0;
+    int status = 0;
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(180);
     while (waitpid(pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > end) {
@@ -173,11 +174,10 @@ WatchedRun runWatched(const std::string& dir, const std::string& arguments,
             ADD_FAILURE() << "the run did not end";
             break;
         }
-        if (!run.switched && outputPlace(output) == switchedPlace) {
-            run.switched = true;
-            run.window = demoWindowPlace();
-        }
-        if (run.switched) whileSwitched(pid, calls++);
+        bool switchedNow = outputPlace(output) == switchedPlace;
+        if (!run.switched && switchedNow) run.window = demoWindowPlace();
+        run.switched = run.switched || switchedNow;
+        watch(pid, switchedNow);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -243,9 +243,10 @@ TEST_F(RealDisplay, EveryEndPutsTheDesktopModeBack) {
             bytes.resize(bytes.size() / 2);
             writeWholeFile(run.file("Film_03.dat"), bytes);
         }
+        int sent = 0;
         WatchedRun watched =
-            runWatched(run.path, ending.arguments, "DUMMY0", kSwitched0, [&](pid_t pid, int call) {
-                if (call < ending.signals) kill(pid, SIGTERM);
+            runWatched(run.path, ending.arguments, "DUMMY0", kSwitched0, [&](pid_t pid, bool now) {
+                if (now && sent++ < ending.signals) kill(pid, SIGTERM);
             });
         EXPECT_TRUE(watched.switched) << "the mode never changed\n" << watched.err;
         EXPECT_EQ(watched.window, kSwitched0);
@@ -272,8 +273,10 @@ TEST_F(RealDisplay, FullScreenOnTheChosenMonitor) {
 
     prepareDemoFolder(dir.path, fullScreenRecord(1, 800, 600));
     std::string firstMonitor;
-    WatchedRun second = runWatched(dir.path, kShortRun, "DUMMY1", "800x600+1280+0",
-                                   [&](pid_t, int) { firstMonitor = outputPlace("DUMMY0"); });
+    WatchedRun second =
+        runWatched(dir.path, kShortRun, "DUMMY1", "800x600+1280+0", [&](pid_t, bool now) {
+            if (now) firstMonitor = outputPlace("DUMMY0");
+        });
     EXPECT_TRUE(second.switched) << second.err;
     EXPECT_EQ(second.window, "800x600+1280+0");
     EXPECT_EQ(firstMonitor, kDesktop0);
@@ -285,7 +288,7 @@ TEST_F(RealDisplay, FullScreenOnTheChosenMonitor) {
     ConfigRecord record = fullScreenRecord(0, 800, 600);
     record.block1.videoDevice = 2;
     prepareDemoFolder(gone.path, record);
-    WatchedRun first = runWatched(gone.path, kShortRun, "DUMMY0", kSwitched0, [](pid_t, int) {});
+    WatchedRun first = runWatched(gone.path, kShortRun, "DUMMY0", kSwitched0, [](pid_t, bool) {});
     EXPECT_TRUE(first.switched) << first.err;
     EXPECT_EQ(first.window, kSwitched0);
     EXPECT_EQ(first.exitCode, 0);
@@ -294,4 +297,33 @@ TEST_F(RealDisplay, FullScreenOnTheChosenMonitor) {
     EXPECT_EQ(outputPlace("DUMMY0"), kDesktop0);
     EXPECT_EQ(outputPlace("DUMMY1"), "1024x768+1280+0");
     xrandr("--output DUMMY1 --off");
+}
+
+// Started without --batch, the configuration dialog confirmed with Enter: the loading dialog
+// minimises the full-screen window (SDL then puts the desktop mode back), and afterwards the
+// gamma screen is in the switched mode again, also where no window manager restores windows.
+TEST_F(RealDisplay, SwitchedModeIsBackAfterTheLoadingDialog) {
+    if (commandOutput("command -v xdotool").empty()) GTEST_SKIP() << "xdotool is missing";
+    prepareDemoFolder(dir.path, fullScreenRecord(0, 800, 600));
+    const std::string onServer = "DISPLAY=" + xorg().name + " timeout 60 xdotool search ";
+    std::thread confirm([&] {
+        commandOutput(onServer + "--sync --name '^KORAL Software - Configuration$' windowfocus "
+                                 "--sync key Return");
+    });
+    bool loadingSeen = false, backAfterLoading = false, stopped = false;
+    int pollsAfterLoading = 0;
+    WatchedRun run = runWatched(dir.path, "", "DUMMY0", kSwitched0, [&](pid_t pid, bool now) {
+        bool loading =
+            !commandOutput(onServer + "--name '^KORAL Software - Application loading'").empty();
+        loadingSeen = loadingSeen || loading;
+        if (!loadingSeen || loading || stopped) return;
+        backAfterLoading = now;
+        stopped = now || ++pollsAfterLoading > 100; // 10 s for the gamma screen's mode
+        if (stopped) kill(pid, SIGTERM);
+    });
+    confirm.join();
+    EXPECT_TRUE(loadingSeen) << run.err;
+    EXPECT_TRUE(backAfterLoading) << "the gamma screen is not in the switched mode";
+    EXPECT_EQ(run.exitCode, 128 + SIGTERM) << run.err;
+    EXPECT_EQ(outputPlace("DUMMY0"), kDesktop0);
 }

@@ -13,7 +13,7 @@ set -uo pipefail
 bin=$1
 data=$2
 
-for tool in sway swaymsg grim Xvfb convert python3 setpriv; do
+for tool in sway swaymsg grim Xvfb xdotool convert python3 setpriv; do
     if ! command -v "$tool" >/dev/null; then
         echo "skipped: $tool is missing"
         exit 77
