@@ -57,11 +57,11 @@ void cameraStep(SceneObject* camera, uint32_t t) {
 
 // A texture over the whole view, blended over the picture with alpha a.
 void fadeWithTexture20(float alpha) {
-    glEnable(GL_BLEND);
+    setBlending(true);
     glColor4f(1.0f, 1.0f, 1.0f, alpha);
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    setBlendFunction(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     drawTextureQuad(demoState.textures.texture20, -1.0f, 1.0f, 2.0f, 2.0f);
-    glDisable(GL_BLEND);
+    setBlending(false);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
@@ -168,14 +168,14 @@ void drawLogoGlow(const FirstScene& scene) {
     PixelBufferTarget& glow = glowPasses(target(1), target(3), target(4), 0.7f, kGlowTint, 4.0f);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     overlay2D.quad.flip = true; // the target's rows run bottom to top
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 3.0f);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+    setTextureLodBias(3.0f);
     // Black adds nothing: only the pixels near the glow are drawn.
     bool scissored = scissorToTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f, 3.0f);
     drawTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f);
     if (scissored) glDisable(GL_SCISSOR_TEST);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
+    setTextureLodBias(0.0f);
     overlay2D.quad.flip = false;
     glEnable(GL_DEPTH_TEST);
 }
@@ -213,11 +213,11 @@ void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
         stars->emitterOrigin = lightPosition;
         updateParticleSystem(*stars, eventState.clock.frameDelta);
     }
-    glDisable(GL_BLEND);
+    setBlending(false);
     glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
-    glEnable(GL_BLEND);
+    setBlending(true);
     drawFlares(lightPosition, t);
-    glDisable(GL_BLEND);
+    setBlending(false);
     glDisable(GL_DEPTH_TEST);
 
     float alpha = 0.0f;
@@ -274,9 +274,9 @@ void drawSecondScene3D(const SecondScene& scene, uint32_t t) {
 
     PixelBufferTarget& blurred = blurPasses(target(1), target(2), 7, 0.35f, blurIntensity(t));
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glEnable(GL_BLEND);
+    setBlending(true);
     drawTargetQuad(blurred, -1.0f, 1.0f, 2.0f, 2.0f);
-    glDisable(GL_BLEND);
+    setBlending(false);
 
     float alpha = 0.0f;
     if (secondSceneFadeIn(t, alpha)) fadeWithTexture20(alpha);

@@ -114,11 +114,11 @@ void measureFloor() {
     glFinish();
     Clock::time_point start = Clock::now();
     glColor4f(1, 1, 1, 0.5f);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE);
     for (int i = 0; i < kQuads; ++i)
         drawTextureQuad(demoState.textures.texture20, -1.0f, 1.0f, 2.0f, 2.0f);
-    glDisable(GL_BLEND);
+    setBlending(false);
     glColor4f(1, 1, 1, 1);
     glFinish();
     bench.floorNsPerPixel = msSince(start) * 1e6 / (kQuads * windowPixels());
@@ -164,25 +164,25 @@ void finishTarget(PixelBufferTarget& target) {
 void drawResultQuad(PixelBufferTarget& result, bool flip, float lodBias) {
     glColor4f(1, 1, 1, 1);
     overlay2D.quad.flip = flip;
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, lodBias);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+    setTextureLodBias(lodBias);
     bool scissored = scissorToTargetQuad(result, -1.0f, 1.0f, 2.0f, 2.0f, lodBias);
     drawTargetQuad(result, -1.0f, 1.0f, 2.0f, 2.0f);
     if (scissored) glDisable(GL_SCISSOR_TEST);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
+    setTextureLodBias(0.0f);
     overlay2D.quad.flip = false;
-    glDisable(GL_BLEND);
+    setBlending(false);
 }
 
 // The 2D quads a scene may add over the result: a half-way fade and a title.
 void measureFadeAndTitle(const std::string& scene, GLuint title) {
     timePart(scene + ": fade", windowPixels(), [] {
         glColor4f(1, 1, 1, 0.5f);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        setBlending(true);
+        setBlendFunction(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
         drawTextureQuad(demoState.textures.texture20, -1.0f, 1.0f, 2.0f, 2.0f);
-        glDisable(GL_BLEND);
+        setBlending(false);
         glColor4f(1, 1, 1, 1);
     });
     float aspect = renderState.aspect;
@@ -236,27 +236,27 @@ void measureFirstSceneParts(uint32_t t) {
         renderSceneGraph(findSceneNode("HALL"));
         glDisable(GL_SCISSOR_TEST);
     });
-    glEnable(GL_BLEND);
+    setBlending(true);
     glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
     timeCountedPart("first: stars", [] {
         // As the scene draws them: added, without depth writes.
         glEnable(GL_DEPTH_TEST);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        glDepthMask(GL_FALSE);
+        setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+        setDepthWrites(false);
         if (demoState.starSystem != nullptr) drawParticles(*demoState.starSystem);
-        glDepthMask(GL_TRUE);
+        setDepthWrites(true);
     });
     timeCountedPart("first: flares", [] {
         SceneObject* light = findObject("kslogol");
         Vec3 origin = light != nullptr ? light->worldTransform.getTranslation() : Vec3{};
         glEnable(GL_DEPTH_TEST);
-        glEnable(GL_BLEND);
+        setBlending(true);
         glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
         for (int i = 0; i < 2; ++i)
             drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview,
                           demoState.textures.flareTexels);
     });
-    glDisable(GL_BLEND);
+    setBlending(false);
     glDisable(GL_DEPTH_TEST);
     measureFadeAndTitle("first", demoState.textures.presents);
     measurePresent("first");

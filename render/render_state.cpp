@@ -140,8 +140,8 @@ void applyDefaultRenderState() {
 
     applyMultisampling(state.settings.multisampleMode);
 
-    glDisable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE); // additive is the engine's default blend
+    setBlending(false);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE); // additive is the engine's default blend
 
     glDisable(GL_LINE_SMOOTH);
     glDisable(GL_POINT_SMOOTH);
@@ -154,6 +154,43 @@ void applyDefaultRenderState() {
     const float* c = state.clearColour;
     glClearColor(c[0], c[1], c[2], c[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void setBlending(bool on) {
+    if (on)
+        glEnable(GL_BLEND);
+    else
+        glDisable(GL_BLEND);
+    renderState.layer.blend = on;
+}
+
+void setBlendFunction(GLenum source, GLenum destination) {
+    glBlendFunc(source, destination);
+    renderState.layer.blendSource = source;
+    renderState.layer.blendDestination = destination;
+}
+
+void setDepthWrites(bool on) {
+    glDepthMask(on ? GL_TRUE : GL_FALSE);
+    renderState.layer.depthWrites = on;
+}
+
+void setFog(bool on) {
+    if (on)
+        glEnable(GL_FOG);
+    else
+        glDisable(GL_FOG);
+    renderState.layer.fog = on;
+}
+
+void setTextureEnvMode(GLenum mode) {
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GLint(mode));
+    if (renderState.activeUnit == 0) renderState.layer.envMode = mode;
+}
+
+void setTextureLodBias(float bias) {
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, bias);
+    if (renderState.activeUnit == 0) renderState.layer.lodBias = bias;
 }
 
 void clearFrame(GLbitfield mask) {
@@ -242,11 +279,11 @@ void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners
 
 void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16],
                    const TextureRecord* texels) {
-    glDepthMask(GL_FALSE);
+    setDepthWrites(false);
     Vec3 c[4];
     billboardCornersFromMatrix(centre, halfSize, c, matrix);
     if (debugDisplay.wireframe) {
-        glDisable(GL_BLEND);
+        setBlending(false);
         glBegin(GL_LINE_LOOP);
         for (int i : {0, 3, 2, 1}) glVertex3f(c[i].x, c[i].y, c[i].z);
         glEnd();
@@ -256,9 +293,9 @@ void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const flo
         glBindTexture(GL_TEXTURE_2D, texture);
         TexturePart part;
         if (texels != nullptr && blackTexelsAddNothing()) {
-            WindowMapping mapping = currentWindowMapping();
-            float texelsPerPixel = squareTexelsPerPixel(mapping, c, texels->width, texels->height);
-            part = litTexturePart(*texels, texelsPerPixel, mapping.lodBias);
+            float texelsPerPixel =
+                squareTexelsPerPixel(keptViewMapping(), c, texels->width, texels->height);
+            part = litTexturePart(*texels, texelsPerPixel, renderState.layer.lodBias);
         }
         Vec3 p[4];
         partCorners(c, part, p);
@@ -272,7 +309,7 @@ void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const flo
         glEnd();
         glDisable(GL_TEXTURE_2D);
     }
-    glDepthMask(GL_TRUE);
+    setDepthWrites(true);
     statisticsState.frame.transparentTriangles += 2;
     statisticsState.frame.totalTriangles += 2;
 }

@@ -1,5 +1,6 @@
 #include "platform/events.h"
 #include "render/font2d.h"
+#include "render/render_state.h"
 #include "render/statistics.h"
 
 #include <GL/gl.h>
@@ -9,10 +10,10 @@ void drawStatisticsOverlay(const StatisticsInputs& inputs) {
     if (statisticsState.page == 0) return;
     std::string text = statisticsOverlayText(statisticsState.page, inputs);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     setTextLayout(0.028f, 0.0f, 0.01f);
     drawText(-0.98f, 0.98f, text);
-    glDisable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE); // back to the engine's additive default
+    setBlending(false);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE); // back to the engine's additive default
 }
