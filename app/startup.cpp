@@ -9,6 +9,7 @@
 #include "app/benchmark.h"
 #include "app/record.h"
 #include "app/demo_state.h"
+#include "app/frame_governor.h"
 #include "app/gamma_screen.h"
 #include "app/loading.h"
 #include "app/render_settings.h"
@@ -163,7 +164,7 @@ CapabilitySettings configuredCapabilitySettings() {
 // no more; what a software rasteriser draws too slowly is lowered for this run alone: in the
 // running settings and the render state.
 void keepCapabilityCorrections(const CapabilitySettings& asked, const CapabilitySettings& kept,
-                               std::string_view renderer) {
+                               std::string_view renderer, bool governed = false) {
     ConfigBlock2& stored = configState.record.block2;
     if (kept.textureCompression != asked.textureCompression)
         stored.textureCompression = kept.textureCompression;
@@ -171,7 +172,7 @@ void keepCapabilityCorrections(const CapabilitySettings& asked, const Capability
         stored.textureFiltering = kept.textureFiltering;
     if (kept.anisotropy != asked.anisotropy)
         stored.anisotropy = static_cast<int32_t>(kept.anisotropy);
-    const CapabilitySettings run = lowerForSoftwareRasteriser(renderer, kept);
+    const CapabilitySettings run = lowerForSoftwareRasteriser(renderer, kept, governed);
     RunningSettings& running = configState.running;
     running.textureCompression = run.textureCompression;
     running.textureFiltering = run.textureFiltering;
@@ -185,10 +186,10 @@ void checkConfiguredCapabilities(const GLQuery& query) {
     keepCapabilityCorrections(asked, checkCapabilities(query, asked), query.lists->renderer);
 }
 
-void startConfiguredEngine(const GLQuery& query) {
+void startConfiguredEngine(const GLQuery& query, bool governed) {
     CapabilitySettings asked = configuredCapabilitySettings();
     CapabilitySettings kept = initEngine(renderSettingsFromConfiguration(), query);
-    keepCapabilityCorrections(asked, kept, query.lists->renderer);
+    keepCapabilityCorrections(asked, kept, query.lists->renderer, governed);
     // The engine draws with the settings for this run.
     RenderSettings& settings = renderState.settings;
     const RunningSettings& running = configState.running;
@@ -244,6 +245,15 @@ void createSceneTargets() {
 }
 
 namespace {
+
+// The frame-time governor's budget: the display's refresh interval where the swaps wait for
+// it, else 1/60 s.
+float frameBudgetMs() {
+    const DisplayModeState& modes = displayModeState;
+    int rate = modes.changed ? modes.chosen.refreshRate : modes.desktop.refreshRate;
+    bool synced = renderState.settings.verticalSync && glCapabilities.swapControlAvailable;
+    return synced && rate > 0 ? 1000.0f / float(rate) : 1000.0f / 60.0f;
+}
 
 // After the scenes: the music, the star particles and the targets go before the end screen;
 // everything else after it, the engine last.
@@ -312,7 +322,8 @@ int runDemo(const Options& options) {
     prepareBenchmark(options);
     if (!setUpDisplayMode()) return 0;
     createConfiguredWindow();
-    startConfiguredEngine(driverQuery(glStrings));
+    GovernorPlan governor = planFrameGovernor(options, isSoftwareRasteriser(glStrings.renderer));
+    startConfiguredEngine(driverQuery(glStrings), governor.on);
     configureTextures();
     configureRenderTargets();
     saveConfiguration();
@@ -328,6 +339,7 @@ int runDemo(const Options& options) {
     runGammaScreen();
     saveConfiguration(); // keeps the calibrated gamma
     createSceneTargets();
+    startFrameGovernor(governor.on, frameBudgetMs(), governor.fixedScale);
     playFirstScene();
     playSecondScene();
     shutDown();

@@ -34,7 +34,8 @@ void createConfiguredWindow();
 void checkConfiguredCapabilities(const GLQuery& query);
 // initEngine with the configured settings; what its capability check lowers is kept as
 // checkConfiguredCapabilities keeps it.
-void startConfiguredEngine(const GLQuery& query);
+// `governed`: the frame-time governor will be on, which the software rasteriser's notice says.
+void startConfiguredEngine(const GLQuery& query, bool governed = false);
 // The texture manager's quality settings.
 void configureTextures();
 // The configured gamma ramp, or the plain one (gamma 1, kept) where the display refuses it.

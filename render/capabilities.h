@@ -78,8 +78,11 @@ inline CapabilitySettings checkCapabilities(const CapabilitySettings& settings) 
 // After the capability check: the settings for this run. On a software rasteriser what it
 // cannot draw at the demo's pace is lowered, with a notice of the check's kind; the settings
 // kept (and saved) stay as they were.
+// With `governed`, the notice also says that the 3D scenes are drawn smaller where frames
+// would take too long.
 CapabilitySettings lowerForSoftwareRasteriser(std::string_view renderer,
-                                              const CapabilitySettings& kept);
+                                              const CapabilitySettings& kept,
+                                              bool governed = false);
 
 // True when GL_RENDERER names a rasteriser that runs on the processor.
 bool isSoftwareRasteriser(std::string_view renderer);
@@ -92,7 +95,7 @@ CapabilitySettings softwareRasteriserSettings(std::string_view renderer,
                                               CapabilitySettings settings);
 // The notice that tells what softwareRasteriserSettings lowered from `kept` to `run`, and why.
 std::string softwareRasteriserNotice(std::string_view renderer, const CapabilitySettings& kept,
-                                     const CapabilitySettings& run);
+                                     const CapabilitySettings& run, bool governed = false);
 
 // The pixel-buffer extension set-up that ends the capability check.
 void setupPixelBufferExtensions(const GLQuery& query);

@@ -286,6 +286,27 @@ void setTargetPerspective(const PixelBufferTarget& target) {
     setPerspectiveViewAspect(target.width, target.height, windowAspect);
 }
 
+void resizeTarget(PixelBufferTarget& target, int32_t width, int32_t height) {
+    if (!target.created || (target.width == width && target.height == height)) return;
+    if (width < 1 || height < 1) return;
+    PixelBufferTarget* previous = renderTargets.current;
+    makeTargetCurrent(target);
+    target.width = width, target.height = height;
+    const FramebufferFunctions& gl = renderTargets.gl;
+    glBindTexture(GL_TEXTURE_2D, target.texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    if (target.mipmapped) gl.generateMipmap(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    gl.bindRenderbuffer(GL_RENDERBUFFER, target.depthBuffer);
+    gl.renderbufferStorage(GL_RENDERBUFFER, depthFormat(renderTargets.settings.depthBufferBits),
+                           width, height);
+    glViewport(0, 0, width, height);
+    if (previous != nullptr)
+        makeTargetCurrent(*previous);
+    else
+        makeWindowCurrent();
+}
+
 void releaseTarget(PixelBufferTarget& target) {
     if (!target.created) return;
     const TargetDriver d = driver();

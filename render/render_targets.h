@@ -113,6 +113,9 @@ bool makeTargetCurrent(PixelBufferTarget& target);
 void makeWindowCurrent();
 // The perspective view for the target's size with the window's aspect.
 void setTargetPerspective(const PixelBufferTarget& target);
+// Gives a created target another size: its image (and mipmaps) and depth buffer are made
+// anew at width x height, with undefined content. The context current before stays current.
+void resizeTarget(PixelBufferTarget& target, int32_t width, int32_t height);
 // Destroys what createTarget made and leaves the window's context current. A target not
 // created is left alone, so releasing twice is harmless.
 void releaseTarget(PixelBufferTarget& target);
