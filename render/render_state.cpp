@@ -46,13 +46,44 @@ Plane normalisedPlane(float nx, float ny, float nz, float d) {
     return plane;
 }
 
+// The matrix gluPerspective multiplies in, computed as it computes it (in double, given to GL
+// as floats), so the kept copy is GL's to the bit without reading it back.
+void perspectiveMatrix(double fieldOfView, double aspect, double zNear, double zFar,
+                       float out[16]) {
+    double radians = fieldOfView / 2 * 3.14159265358979323846 / 180;
+    double deltaZ = zFar - zNear;
+    double sine = std::sin(radians);
+    if (deltaZ == 0 || sine == 0 || aspect == 0) { // gluPerspective leaves the identity
+        for (int i = 0; i < 16; ++i) out[i] = i % 5 == 0 ? 1.0f : 0.0f;
+        return;
+    }
+    double cotangent = std::cos(radians) / sine;
+    double m[16] = {cotangent / aspect,
+                    0,
+                    0,
+                    0,
+                    0,
+                    cotangent,
+                    0,
+                    0,
+                    0,
+                    0,
+                    -(zFar + zNear) / deltaZ,
+                    -1,
+                    0,
+                    0,
+                    -2 * zNear * zFar / deltaZ,
+                    0};
+    for (int i = 0; i < 16; ++i) out[i] = static_cast<float>(m[i]);
+}
+
 void setProjection(int32_t width, int32_t height, float aspect) {
     RenderState& state = renderState;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(state.fieldOfView, aspect, state.nearPlane, state.farPlane);
     glViewport(0, 0, width, height);
-    glGetFloatv(GL_PROJECTION_MATRIX, state.projection);
+    perspectiveMatrix(state.fieldOfView, aspect, state.nearPlane, state.farPlane, state.projection);
     extractFrustum(state.frustum);
 }
 
@@ -230,7 +261,13 @@ void setOrthoView(int32_t width, int32_t height) {
     glLoadIdentity();
     glOrtho(-hw, hw, -hh, hh, -hh, hh);
     glViewport(0, 0, width, height);
-    glGetFloatv(GL_PROJECTION_MATRIX, state.projection);
+    // glOrtho's matrix as GL computes it, in floats: the kept copy without a read back.
+    float* m = state.projection;
+    for (int i = 0; i < 16; ++i) m[i] = 0.0f;
+    m[0] = 2.0f / (hw - -hw), m[12] = -(hw + -hw) / (hw - -hw);
+    m[5] = 2.0f / (hh - -hh), m[13] = -(hh + -hh) / (hh - -hh);
+    m[10] = -2.0f / (hh - -hh), m[14] = -(hh + -hh) / (hh - -hh);
+    m[15] = 1.0f;
     extractFrustum(state.frustum);
 }
 

@@ -86,6 +86,30 @@ TEST_F(RenderStateGL, ProjectionsFollowTheGivenSizeOrAspect) {
     EXPECT_NEAR(renderState.projection[10], -1.0f, 1e-6f);
 }
 
+TEST_F(RenderStateGL, TheKeptProjectionsAreGLsToTheBit) {
+    struct Case {
+        int32_t width, height;
+        float aspect, nearPlane, farPlane;
+        double fieldOfView;
+    } cases[] = {{1024, 768, 1024.0f / 768.0f, 0.1f, 200.0f, 45.0},
+                 {512, 512, 1.7777778f, 1.0f, 5000.0f, 45.0},
+                 {870, 653, 870.0f / 653.0f, 0.5f, 100.0f, 60.0},
+                 {64, 64, 1.0f, 2.0f, 2.0f, 45.0}}; // no depth range: GL keeps the identity
+    for (const Case& c : cases) {
+        renderState.nearPlane = c.nearPlane, renderState.farPlane = c.farPlane;
+        renderState.fieldOfView = c.fieldOfView;
+        setPerspectiveViewAspect(c.width, c.height, c.aspect);
+        float gl[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, gl);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(renderState.projection[i], gl[i]) << c.width << " " << i;
+        setOrthoView(c.width, c.height); // the 2D view
+        glGetFloatv(GL_PROJECTION_MATRIX, gl);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(renderState.projection[i], gl[i]) << "2D " << c.width << " " << i;
+    }
+}
+
 TEST_F(RenderStateGL, UnrolledCameraIsTheLookAtAndKeepsItsAxes) {
     Camera& camera = renderState.camera;
     camera.eye = {1.0f, 2.0f, 3.0f};
