@@ -72,7 +72,7 @@ void scaledSceneStarts() {
     if (frame.width != width || frame.height != height) {
         if (frame.framebuffer != 0) deleteOffscreenFrame(frame);
         bool made =
-            createOffscreenFrame(frame, width, height, renderTargets.settings.depthBufferBits, 0);
+            createTexturedFrame(frame, width, height, renderTargets.settings.depthBufferBits);
         if (!made) {
             bindFramebuffer(demoFramebuffer());
             return;
@@ -94,10 +94,15 @@ void scaledSceneEnds(int32_t scene) {
         state.drawing = false;
         RenderSettings& settings = renderState.settings;
         settings.screenWidth = state.fullWidth, settings.screenHeight = state.fullHeight;
-        copyFrame(state.frame, demoFramebuffer(), 0, 0, settings.screenWidth,
-                  settings.screenHeight);
+        // Drawn as a bilinear full-view quad, which a software renderer draws at the cost of
+        // its pixels (a filtered blit costs it four times that).
         bindFramebuffer(demoFramebuffer()); // read from it too: screenshots, recordings
         setPerspectiveView(settings.screenWidth, settings.screenHeight);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        setBlending(false);
+        overlay2D.quad.flip = true; // the frame's rows run bottom to top
+        drawTextureQuad(state.frame.colourTexture, -1.0f, 1.0f, 2.0f, 2.0f);
+        overlay2D.quad.flip = false;
     }
     if (!frameGovernor.on && frameGovernor.fixedStep < 0) return;
     if (frameGovernor.on) glFinish(); // the time of the drawing, not of queueing it
@@ -280,18 +285,13 @@ void drawLogoGlow(const FirstScene& scene) {
 
 // Two flares spinning in opposite directions at the logo light.
 void drawFlares(const Vec3& origin, uint32_t t) {
-    Camera& camera = renderState.camera;
     float angles[2] = {flareAngle(t), -flareAngle(t)};
     for (float angle : angles) {
-        glPushMatrix();
-        camera.roll = angle;
-        applyCamera(false);
-        glPopMatrix();
-        drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview,
+        float rolled[16];
+        rolledModelview(angle, rolled);
+        drawBillboard(origin, 10.0f, demoState.textures.flare, rolled,
                       demoState.textures.flareTexels);
     }
-    camera.roll = 0.0f;
-    applyCamera(true);
 }
 
 void drawFirstScene3D(const FirstScene& scene, uint32_t t) {

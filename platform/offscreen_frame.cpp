@@ -18,6 +18,7 @@ struct FramebufferCalls {
     PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
     PFNGLRENDERBUFFERSTORAGEMULTISAMPLEPROC renderbufferStorageMultisample = nullptr;
     PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
+    PFNGLFRAMEBUFFERTEXTURE2DPROC framebufferTexture2D = nullptr;
     PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
     PFNGLBLITFRAMEBUFFERPROC blitFramebuffer = nullptr;
 };
@@ -37,6 +38,7 @@ bool fetchFramebufferCalls() {
            fetch(fbo.bindRenderbuffer, "glBindRenderbuffer") &&
            fetch(fbo.renderbufferStorageMultisample, "glRenderbufferStorageMultisample") &&
            fetch(fbo.framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
+           fetch(fbo.framebufferTexture2D, "glFramebufferTexture2D") &&
            fetch(fbo.checkFramebufferStatus, "glCheckFramebufferStatus") &&
            fetch(fbo.blitFramebuffer, "glBlitFramebuffer");
 }
@@ -58,16 +60,32 @@ uint32_t attachRenderbuffer(const OffscreenFrame& frame, GLenum format, GLenum a
     return buffer;
 }
 
-} // namespace
+uint32_t attachTexture(const OffscreenFrame& frame) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, frame.width, frame.height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    fbo.framebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    return texture;
+}
 
-bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int depthBits,
-                          int samples) {
+bool makeFrame(OffscreenFrame& frame, int width, int height, int depthBits, int samples,
+               bool textured) {
     frame = OffscreenFrame{};
     if (!fetchFramebufferCalls()) return false;
     frame.width = width, frame.height = height, frame.samples = samples;
     fbo.genFramebuffers(1, &frame.framebuffer);
     fbo.bindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
-    frame.colourBuffer = attachRenderbuffer(frame, GL_RGBA8, GL_COLOR_ATTACHMENT0);
+    if (textured)
+        frame.colourTexture = attachTexture(frame);
+    else
+        frame.colourBuffer = attachRenderbuffer(frame, GL_RGBA8, GL_COLOR_ATTACHMENT0);
     if (depthBits > 0)
         frame.depthBuffer = attachRenderbuffer(frame, depthFormat(depthBits), GL_DEPTH_ATTACHMENT);
     fbo.bindRenderbuffer(GL_RENDERBUFFER, 0);
@@ -80,6 +98,17 @@ bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int dept
     return true;
 }
 
+} // namespace
+
+bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int depthBits,
+                          int samples) {
+    return makeFrame(frame, width, height, depthBits, samples, false);
+}
+
+bool createTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits) {
+    return makeFrame(frame, width, height, depthBits, 0, true);
+}
+
 void deleteOffscreenFrame(OffscreenFrame& frame) {
     if (frame.framebuffer != 0) {
         fbo.bindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -87,6 +116,7 @@ void deleteOffscreenFrame(OffscreenFrame& frame) {
     }
     for (uint32_t* buffer : {&frame.colourBuffer, &frame.depthBuffer})
         if (*buffer != 0) fbo.deleteRenderbuffers(1, buffer);
+    if (frame.colourTexture != 0) glDeleteTextures(1, &frame.colourTexture);
     frame = OffscreenFrame{};
 }
 

@@ -9,7 +9,8 @@
 struct OffscreenFrame {
     uint32_t framebuffer = 0;
     uint32_t colourBuffer = 0;
-    uint32_t depthBuffer = 0; // none where the frame is only copied into
+    uint32_t colourTexture = 0; // in place of colourBuffer in a frame drawn as a texture
+    uint32_t depthBuffer = 0;   // none where the frame is only copied into
     int width = 0;
     int height = 0;
     int samples = 0; // 0: one sample per pixel
@@ -19,6 +20,9 @@ struct OffscreenFrame {
 // reading. False, with nothing made and framebuffer 0 bound, where the driver has no
 // framebuffer objects or refuses the frame.
 bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int depthBits, int samples);
+// The same with one sample per pixel and the colour in a texture (RGBA 8-8-8-8, bilinear,
+// clamped at the edges), which is drawn where the frame is shown (rows from the bottom).
+bool createTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits);
 // Deletes what the frame holds (in its context) and binds framebuffer 0.
 void deleteOffscreenFrame(OffscreenFrame& frame);
 

@@ -3,6 +3,7 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/failure.h"
@@ -302,6 +303,19 @@ void extractFrustum(Frustum& frustum) {
 
 void billboardCorners(const Vec3& centre, float halfSize, Vec3 corners[4]) {
     billboardCornersFromMatrix(centre, halfSize, corners, renderState.modelview);
+}
+
+void rolledModelview(float degrees, float out[16]) {
+    const float* m = renderState.modelview;
+    std::copy(m, m + 16, out);
+    // The roll turns eye space about -z before the look-at: rows 0 and 1 turn into each other.
+    double radians = double(degrees) * 3.14159265358979323846 / 180.0;
+    float c = float(std::cos(radians)), s = float(std::sin(radians));
+    for (int column = 0; column < 4; ++column) {
+        float right = m[column * 4], up = m[column * 4 + 1];
+        out[column * 4] = c * right + s * up;
+        out[column * 4 + 1] = c * up - s * right;
+    }
 }
 
 void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners[4],

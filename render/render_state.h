@@ -126,6 +126,9 @@ void applyCamera(bool updateFrustum);
 void extractFrustum(Frustum& frustum);
 // Corners of a camera-facing square: top-left, top-right, bottom-right, bottom-left.
 void billboardCorners(const Vec3& centre, float halfSize, Vec3 corners[4]);
+// The kept modelview with the view rolled by `degrees` about its axis, as the camera's roll
+// would give it, computed without touching GL: for billboards that spin in the view.
+void rolledModelview(float degrees, float out[16]);
 // The same with right and up from rows 0 and 1 of a column-major matrix.
 void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners[4],
                                 const float matrix[16]);

@@ -153,6 +153,23 @@ TEST_F(RenderStateGL, RollTurnsTheViewAboutItsOwnAxisAndScaleFollowsTheLookAt) {
     expectVec({t[0], t[1], t[2]}, right * 2.0f);
 }
 
+TEST_F(RenderStateGL, TheRolledModelviewIsTheCamerasRollWithoutGL) {
+    Camera& camera = renderState.camera;
+    camera.eye = {1.0f, 2.0f, 3.0f};
+    camera.target = {4.0f, 0.0f, -2.0f};
+    for (float degrees : {0.0f, 33.0f, -71.5f, 90.0f, 200.0f}) {
+        camera.roll = 0.0f;
+        applyCamera(false);
+        float rolled[16];
+        rolledModelview(degrees, rolled);
+        camera.roll = degrees;
+        applyCamera(false);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR(rolled[i], renderState.modelview[i], 1e-5f) << degrees << " " << i;
+    }
+    camera.roll = 0.0f;
+}
+
 TEST_F(RenderStateGL, EyeOnTheTargetGivesAZeroViewDirection) {
     renderState.camera.eye = {5.0f, 5.0f, 5.0f};
     renderState.camera.target = {5.0f, 5.0f, 5.0f};
