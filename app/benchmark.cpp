@@ -1,4 +1,5 @@
 #include "app/benchmark.h"
+#include "app/frame_governor.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
@@ -45,7 +46,7 @@ double millisecondsSince(Clock::time_point start) {
 void appendSummary(std::ostringstream& out, const char* name, const FrameTimeSummary& summary) {
     out << "    " << jsonString(name) << ": {\"frames\": " << summary.frames
         << ", \"frame_ms\": {\"median\": " << summary.median << ", \"p95\": " << summary.p95
-        << ", \"max\": " << summary.max << "}}";
+        << ", \"max\": " << summary.max << "}, \"mean_scale\": " << summary.meanScale << "}";
 }
 
 } // namespace
@@ -189,6 +190,8 @@ void finishBenchmark() {
     report.first = summariseFrameTimes(state.frameMs[0]);
     report.second = summariseFrameTimes(state.frameMs[1]);
     report.end = summariseFrameTimes(state.frameMs[2]);
+    report.first.meanScale = meanFrameScale(0);
+    report.second.meanScale = meanFrameScale(1);
     report.accountedPeakBytes = memoryState.accountedPeak;
     report.peakResidentBytes = peakResidentBytes();
     report.renderer = glStrings.renderer;

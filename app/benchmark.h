@@ -20,6 +20,7 @@ struct FrameTimeSummary {
     double median = 0; // milliseconds
     double p95 = 0;    // the nearest-rank 95th percentile
     double max = 0;
+    double meanScale = 1; // of the 3D frames under the frame-time governor
 };
 FrameTimeSummary summariseFrameTimes(std::vector<double> frameMs);
 

@@ -7,6 +7,10 @@
 #include "render/render_targets.h"
 #include "sound/fsound.h"
 
+// The side of the scenes' square render targets at full resolution; under the frame-time
+// governor they follow the scale.
+inline constexpr int32_t kSceneTargetSide = 512;
+
 struct ParticleSystem;
 struct TextureRecord;
 
@@ -41,7 +45,10 @@ struct DemoState {
     uint32_t sampleImageLength = 0;
     ParticleSystem* starSystem = nullptr; // "SternPS"
     // Targets 1 to 4 of the scenes are targets[0] to targets[3].
-    PixelBufferTarget targets[4] = {{512, 512}, {512, 512}, {512, 512}, {512, 512}};
+    PixelBufferTarget targets[4] = {{kSceneTargetSide, kSceneTargetSide},
+                                    {kSceneTargetSide, kSceneTargetSide},
+                                    {kSceneTargetSide, kSceneTargetSide},
+                                    {kSceneTargetSide, kSceneTargetSide}};
     bool skip = false;        // Escape in the first scene skips the second
     int32_t musicChannel = 0; // from FSOUND_Stream_Play
 };

@@ -60,10 +60,10 @@ void drawSlider(float position) {
     float aspect = renderState.aspect;
     glColor3f(1.0f, 0.0f, 1.0f);
     drawTextureQuad(demoState.textures.gammaLine, -0.5f, -0.05f, 1.0f, 0.1f * aspect);
-    glEnable(GL_BLEND);
+    setBlending(true);
     drawTextureQuad(demoState.textures.gammaSlider, position - 0.08f, -0.05f, 0.16f,
                     0.16f * aspect);
-    glDisable(GL_BLEND);
+    setBlending(false);
 }
 
 void drawLabel(const GammaSlider& slider, float gamma, bool refused) {
@@ -75,10 +75,10 @@ void drawLabel(const GammaSlider& slider, float gamma, bool refused) {
 void drawPointer(float mx, float my) {
     float aspect = renderState.aspect;
     glColor4f(1.0f, 1.0f, 1.0f, pointerAlpha(tickCount()));
-    glEnable(GL_BLEND);
+    setBlending(true);
     drawTextureQuad(demoState.textures.cursor, mx - 0.05f, my + 0.05f * aspect, 0.2f,
                     0.2f * aspect);
-    glDisable(GL_BLEND);
+    setBlending(false);
 }
 
 } // namespace

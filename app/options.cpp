@@ -1,6 +1,7 @@
 #include "app/options.h"
 
 #include <charconv>
+#include <cstdlib>
 
 #include "app/record.h"
 #include "app/timeline.h"
@@ -132,6 +133,19 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 fail("--size takes even WIDTHxHEIGHT from 16x16 to " +
                      std::to_string(kMaxCaptureSide) + "x" + std::to_string(kMaxCaptureSide) +
                      ", e.g. 1280x720, not '" + size + "'");
+        } else if (option == "--scale") {
+            std::string scale = value();
+            char* end = nullptr;
+            float fixed = std::strtof(scale.c_str(), &end);
+            if (scale == "on" || scale == "off") {
+                options.scale = scale == "on" ? Options::Scale::On : Options::Scale::Off;
+            } else if (!scale.empty() && end == scale.c_str() + scale.size() && fixed >= 0.5f &&
+                       fixed <= 1.0f) {
+                options.scale = Options::Scale::Fixed;
+                options.fixedScale = fixed;
+            } else {
+                fail("--scale takes on, off or a scale from 0.5 to 1, not '" + scale + "'");
+            }
         } else if (option == "--benchmark") {
             options.benchmark = true;
             options.batch = true;
@@ -214,6 +228,11 @@ std::string usageText() {
            "                       (the frames before it are kept), e.g. second:5000\n"
            "  --picture-gamma      apply the calibrated gamma to the picture itself, as in a\n"
            "                       Wayland session, instead of the display's gamma ramp\n"
+           "  --scale on|off|S     the frame-time governor: draw the 3D scenes at a lower\n"
+           "                       resolution where frames miss the display's rate (on; the\n"
+           "                       default on a software renderer, except with --fixed-step,\n"
+           "                       --shots or --record), never (off), or always at scale S\n"
+           "                       (0.5 to 1, in steps 1, 0.85, 0.7, 0.6, 0.5)\n"
            "  --help               show this help and exit\n"
            "  --version            show the version and exit\n"
            "\n"

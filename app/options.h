@@ -38,7 +38,12 @@ struct Options {
     bool gammaInPicture = false; // the gamma goes into the picture, not the display's ramp
     bool until = false;          // --until: a recording or benchmark ends at this point
     TimelinePoint untilPoint;
-    std::string error; // why the command line was refused; empty when it is good
+    // --scale: the frame-time governor. Default: on where the renderer is a software
+    // rasteriser and the run makes no pictures for files (--fixed-step, --shots, --record).
+    enum class Scale { Default, On, Off, Fixed };
+    Scale scale = Scale::Default;
+    float fixedScale = 1.0f; // with Scale::Fixed, from 0.5 to 1
+    std::string error;       // why the command line was refused; empty when it is good
 };
 
 // The key-table code for a key name of --keys: "Escape", "Enter", "Space" or one letter

@@ -34,5 +34,9 @@ RunPlan resolveRunPlan(const Options& options) {
     plan.start = options.seekTo;
     plan.until = options.until;
     plan.stop = options.untilPoint;
+    plan.picturesForFiles =
+        options.fixedStepMs != 0 || !options.shots.empty() || !options.recordFile.empty();
+    plan.scale = options.scale;
+    plan.fixedScale = options.fixedScale;
     return plan;
 }

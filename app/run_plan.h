@@ -27,6 +27,11 @@ struct RunPlan {
     TimelinePoint start;
     bool until = false; // the run ends at `stop` (the frames before it are kept)
     TimelinePoint stop;
+    // The frames become files (screenshots, a recording): drawn at scale 1 unless a scale
+    // is asked for. `scale` and `fixedScale` are --scale's.
+    bool picturesForFiles = false;
+    Options::Scale scale = Options::Scale::Default;
+    float fixedScale = 1.0f;
 };
 
 RunPlan resolveRunPlan(const Options& options);

@@ -3,7 +3,12 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
 #include "app/demo_state.h"
+#include "app/frame_governor.h"
 #include "app/scene_timeline.h"
 #include "app/timeline.h"
 #include "effects/debug_draw.h"
@@ -12,6 +17,8 @@
 #include "effects/renderer.h"
 #include "effects/screen_bounds.h"
 #include "platform/events.h"
+#include "platform/offscreen_frame.h"
+#include "platform/scaled_frames.h"
 #include "platform/stop_signals.h"
 #include "platform/window.h"
 #include "render/font2d.h"
@@ -25,6 +32,98 @@
 namespace {
 
 constexpr GLbitfield kColourAndDepth = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
+
+using Clock = std::chrono::steady_clock;
+
+// The 3D part of a frame under the frame-time governor: drawn at the governed scale into an
+// off-screen frame of its own, then scaled into the frame the demo draws.
+struct ScaledSceneState {
+    OffscreenFrame frame;
+    bool drawing = false;                  // the 3D part of this frame goes into `frame`
+    int32_t fullWidth = 0, fullHeight = 0; // the demo's frame
+    Clock::time_point frameStart;
+};
+ScaledSceneState scaledScene;
+
+// The framebuffer the demo's frames are drawn into: the window's, or the configured-size
+// frame where the window shows its frames scaled.
+uint32_t demoFramebuffer() {
+    return scaledFrames.active ? scaledFrames.drawn.framebuffer : 0;
+}
+
+// The render targets at the scale's share of their full side.
+void scaleTargets(float scale) {
+    int32_t side = std::max(1, int32_t(std::lround(float(kSceneTargetSide) * scale)));
+    for (PixelBufferTarget& target : demoState.targets) resizeTarget(target, side, side);
+}
+
+// Below scale 1: the views, viewports and 2D quads of the 3D part take the scaled size
+// until scaledSceneEnds, and the render targets shrink with them.
+void scaledSceneStarts() {
+    ScaledSceneState& state = scaledScene;
+    state.frameStart = Clock::now();
+    float scale = frameScale();
+    scaleTargets(scale);
+    if (scale >= 1.0f) return;
+    RenderSettings& settings = renderState.settings;
+    int width = std::max(1, int(std::lround(float(settings.screenWidth) * scale)));
+    int height = std::max(1, int(std::lround(float(settings.screenHeight) * scale)));
+    OffscreenFrame& frame = state.frame;
+    if (frame.width != width || frame.height != height) {
+        if (frame.framebuffer != 0) deleteOffscreenFrame(frame);
+        bool made =
+            createTexturedFrame(frame, width, height, renderTargets.settings.depthBufferBits);
+        if (!made) {
+            bindFramebuffer(demoFramebuffer());
+            return;
+        }
+    } else {
+        bindFramebuffer(frame.framebuffer);
+    }
+    state.drawing = true;
+    state.fullWidth = settings.screenWidth, state.fullHeight = settings.screenHeight;
+    settings.screenWidth = width, settings.screenHeight = height;
+    clearFrame(kColourAndDepth);
+}
+
+// The scaled 3D part, smoothed, over the whole frame; the frame's own size again. The frame's
+// time so far steers the next frame's scale.
+void scaledSceneEnds(int32_t scene) {
+    ScaledSceneState& state = scaledScene;
+    if (state.drawing) {
+        state.drawing = false;
+        RenderSettings& settings = renderState.settings;
+        settings.screenWidth = state.fullWidth, settings.screenHeight = state.fullHeight;
+        // Drawn as a bilinear full-view quad, which a software renderer draws at the cost of
+        // its pixels (a filtered blit costs it four times that).
+        bindFramebuffer(demoFramebuffer()); // read from it too: screenshots, recordings
+        setPerspectiveView(settings.screenWidth, settings.screenHeight);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        setBlending(false);
+        overlay2D.quad.flip = true; // the frame's rows run bottom to top
+        drawTextureQuad(state.frame.colourTexture, -1.0f, 1.0f, 2.0f, 2.0f);
+        overlay2D.quad.flip = false;
+    }
+    if (!frameGovernor.on && frameGovernor.fixedStep < 0) return;
+    if (frameGovernor.on) glFinish(); // the time of the drawing, not of queueing it
+    float ms = std::chrono::duration<float, std::milli>(Clock::now() - state.frameStart).count();
+    governFrame(frameGovernor, ms, scene);
+}
+
+// What a texture LOD bias adds in the 3D part: a target of half the side reaches as far
+// across the picture one level less coarse.
+float scaledLodBias() {
+    return scaledScene.drawing ? std::log2(frameScale()) : 0.0f;
+}
+
+void releaseScaledScene() {
+    scaleTargets(1.0f);
+    if (scaledScene.frame.framebuffer != 0) {
+        deleteOffscreenFrame(scaledScene.frame);
+        bindFramebuffer(demoFramebuffer());
+    }
+    scaledScene = ScaledSceneState{};
+}
 constexpr float kGlowTint[3] = {0.6f, 0.6f, 1.0f};
 
 PixelBufferTarget& target(int number) {
@@ -57,11 +156,11 @@ void cameraStep(SceneObject* camera, uint32_t t) {
 
 // A texture over the whole view, blended over the picture with alpha a.
 void fadeWithTexture20(float alpha) {
-    glEnable(GL_BLEND);
+    setBlending(true);
     glColor4f(1.0f, 1.0f, 1.0f, alpha);
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    setBlendFunction(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     drawTextureQuad(demoState.textures.texture20, -1.0f, 1.0f, 2.0f, 2.0f);
-    glDisable(GL_BLEND);
+    setBlending(false);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
@@ -74,7 +173,9 @@ void drawTitle(GLuint texture, float brightness) {
 
 // The end of every scene frame; after a pause the scene time is taken from the music again.
 void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
-    drawStatisticsOverlay(currentStatisticsInputs());
+    StatisticsInputs inputs = currentStatisticsInputs();
+    if (frameGovernor.on || frameGovernor.fixedStep >= 0) inputs.frameScale = frameScale();
+    drawStatisticsOverlay(inputs);
     timelineFrameDrawn(sequence, t);
     swapMainWindow();
     countFrame(tickCount());
@@ -165,38 +266,36 @@ void drawLogoGlow(const FirstScene& scene) {
     boundTargetToBranch(target(1), scene.logoBranch, renderState.clearColour);
     makeWindowCurrent();
 
-    PixelBufferTarget& glow = glowPasses(target(1), target(3), target(4), 0.7f, kGlowTint, 4.0f);
+    float biasShift = scaledLodBias();
+    PixelBufferTarget& glow =
+        glowPasses(target(1), target(3), target(4), 0.7f, kGlowTint, 4.0f + biasShift);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     overlay2D.quad.flip = true; // the target's rows run bottom to top
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 3.0f);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+    setTextureLodBias(3.0f + biasShift);
     // Black adds nothing: only the pixels near the glow are drawn.
-    bool scissored = scissorToTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f, 3.0f);
+    bool scissored = scissorToTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f, 3.0f + biasShift);
     drawTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f);
     if (scissored) glDisable(GL_SCISSOR_TEST);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
+    setTextureLodBias(0.0f);
     overlay2D.quad.flip = false;
     glEnable(GL_DEPTH_TEST);
 }
 
 // Two flares spinning in opposite directions at the logo light.
 void drawFlares(const Vec3& origin, uint32_t t) {
-    Camera& camera = renderState.camera;
     float angles[2] = {flareAngle(t), -flareAngle(t)};
     for (float angle : angles) {
-        glPushMatrix();
-        camera.roll = angle;
-        applyCamera(false);
-        glPopMatrix();
-        drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview,
+        float rolled[16];
+        rolledModelview(angle, rolled);
+        drawBillboard(origin, 10.0f, demoState.textures.flare, rolled,
                       demoState.textures.flareTexels);
     }
-    camera.roll = 0.0f;
-    applyCamera(true);
 }
 
 void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
+    scaledSceneStarts();
     cameraStep(scene.camera, t);
     Vec3 lightPosition;
     if (scene.logoLight != nullptr) {
@@ -213,15 +312,16 @@ void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
         stars->emitterOrigin = lightPosition;
         updateParticleSystem(*stars, eventState.clock.frameDelta);
     }
-    glDisable(GL_BLEND);
+    setBlending(false);
     glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
-    glEnable(GL_BLEND);
+    setBlending(true);
     drawFlares(lightPosition, t);
-    glDisable(GL_BLEND);
+    setBlending(false);
     glDisable(GL_DEPTH_TEST);
 
     float alpha = 0.0f;
     if (firstSceneFadeOut(t, alpha)) fadeWithTexture20(alpha);
+    scaledSceneEnds(0);
 }
 
 // --- Second scene --------------------------------------------------------------------------
@@ -259,6 +359,7 @@ SecondScene setUpSecondScene() {
 }
 
 void drawSecondScene3D(const SecondScene& scene, uint32_t t) {
+    scaledSceneStarts();
     cameraStep(scene.camera, t);
     setObjectColour(scene.logoA, logoABrightness(t), 1.0f);
     if (scene.logoB != nullptr) scene.logoB->colourScale[3] = logoBAlpha(t);
@@ -274,13 +375,14 @@ void drawSecondScene3D(const SecondScene& scene, uint32_t t) {
 
     PixelBufferTarget& blurred = blurPasses(target(1), target(2), 7, 0.35f, blurIntensity(t));
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glEnable(GL_BLEND);
+    setBlending(true);
     drawTargetQuad(blurred, -1.0f, 1.0f, 2.0f, 2.0f);
-    glDisable(GL_BLEND);
+    setBlending(false);
 
     float alpha = 0.0f;
     if (secondSceneFadeIn(t, alpha)) fadeWithTexture20(alpha);
     if (secondSceneFadeOut(t, alpha)) fadeWithTexture20(alpha);
+    scaledSceneEnds(1);
 }
 
 } // namespace
@@ -302,6 +404,7 @@ void playFirstScene() {
         sceneFrameTail(Sequence::First, t, 0);
         if (escapeDown()) demoState.skip = true;
     } while (firstSceneContinues(sequenceGoesOn(), demoState.skip, sceneTime()));
+    releaseScaledScene();
 }
 
 void playSecondScene() {
@@ -322,6 +425,7 @@ void playSecondScene() {
             drawTitle(demoState.textures.poweredBy, poweredByBrightness(t));
         sceneFrameTail(Sequence::Second, t, kSecondSceneMusicOffsetMs);
     } while (secondSceneContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
+    releaseScaledScene();
 }
 
 void playEndScreen() {

@@ -11,6 +11,7 @@
 #include "app/benchmark.h"
 #include "app/record.h"
 #include "app/demo_state.h"
+#include "app/frame_governor.h"
 #include "app/gamma_screen.h"
 #include "app/loading.h"
 #include "app/render_settings.h"
@@ -219,7 +220,7 @@ CapabilitySettings configuredCapabilitySettings() {
 // no more; what a software rasteriser draws too slowly is lowered for this run alone: in the
 // running settings and the render state.
 void keepCapabilityCorrections(const CapabilitySettings& asked, const CapabilitySettings& kept,
-                               const GLStrings& driver) {
+                               const GLStrings& driver, bool governed) {
     ConfigBlock2& stored = configState.record.block2;
     if (kept.textureCompression != asked.textureCompression)
         stored.textureCompression = kept.textureCompression;
@@ -228,7 +229,7 @@ void keepCapabilityCorrections(const CapabilitySettings& asked, const Capability
     if (kept.anisotropy != asked.anisotropy)
         stored.anisotropy = static_cast<int32_t>(kept.anisotropy);
     const CapabilitySettings run =
-        lowerForSoftwareRasteriser(driver.renderer, kept, driver.accelerated);
+        lowerForSoftwareRasteriser(driver.renderer, kept, driver.accelerated, governed);
     RunningSettings& running = configState.running;
     running.textureCompression = run.textureCompression;
     running.textureFiltering = run.textureFiltering;
@@ -237,14 +238,14 @@ void keepCapabilityCorrections(const CapabilitySettings& asked, const Capability
 
 } // namespace
 
-void checkConfiguredCapabilities(const GLQuery& query) {
+void checkConfiguredCapabilities(const GLQuery& query, bool governed) {
     CapabilitySettings asked = configuredCapabilitySettings();
-    keepCapabilityCorrections(asked, checkCapabilities(query, asked), *query.lists);
+    keepCapabilityCorrections(asked, checkCapabilities(query, asked), *query.lists, governed);
 }
 
-void startConfiguredEngine(const GLQuery& query) {
+void startConfiguredEngine(const GLQuery& query, bool governed) {
     // The engine draws with the settings for this run, as the check left them.
-    checkConfiguredCapabilities(query);
+    checkConfiguredCapabilities(query, governed);
     startEngine(renderSettingsFromConfiguration());
 }
 
@@ -296,6 +297,15 @@ void createSceneTargets() {
 }
 
 namespace {
+
+// The frame-time governor's budget: the display's refresh interval where the swaps wait for
+// it, else 1/60 s.
+float frameBudgetMs() {
+    const DisplayModeState& modes = displayModeState;
+    int rate = modes.changed ? modes.chosen.refreshRate : modes.desktop.refreshRate;
+    bool synced = renderState.settings.verticalSync && glCapabilities.swapControlAvailable;
+    return synced && rate > 0 ? 1000.0f / float(rate) : 1000.0f / 60.0f;
+}
 
 // After the scenes: the music, the star particles and the targets go before the end screen;
 // everything else after it, the engine last.
@@ -388,7 +398,9 @@ int runDemo(const Options& options) {
     prepareBenchmark(options, plan);
     if (!setUpDisplayMode()) return stopRequested() ? endStoppedRun() : 0;
     createConfiguredWindow();
-    startConfiguredEngine(driverQuery(glStrings));
+    GovernorPlan governor =
+        planFrameGovernor(plan, isSoftwareRasteriser(glStrings.renderer, glStrings.accelerated));
+    startConfiguredEngine(driverQuery(glStrings), governor.on);
     configureTextures();
     configureRenderTargets();
     saveConfiguration();
@@ -407,6 +419,7 @@ int runDemo(const Options& options) {
     runGammaScreen();
     saveConfiguration(); // keeps the calibrated gamma
     createSceneTargets();
+    startFrameGovernor(governor.on, frameBudgetMs(), governor.fixedScale);
     playFirstScene();
     playSecondScene();
     shutDown();

@@ -32,9 +32,10 @@ void createConfiguredWindow();
 // The capability check on the configured settings; what the driver cannot honour is lowered
 // in the record and the running settings, what a software rasteriser draws too slowly in the
 // running settings only.
-void checkConfiguredCapabilities(const GLQuery& query);
+void checkConfiguredCapabilities(const GLQuery& query, bool governed = false);
 // checkConfiguredCapabilities, then the engine started with the running settings it left.
-void startConfiguredEngine(const GLQuery& query);
+// `governed`: the frame-time governor will be on, which the software rasteriser's notice says.
+void startConfiguredEngine(const GLQuery& query, bool governed = false);
 // The texture manager's quality settings.
 void configureTextures();
 // The configured gamma ramp, or the plain one (gamma 1, kept) where the display refuses it.

@@ -42,6 +42,7 @@
 #include "effects/screen_bounds.h"
 #include "platform/events.h"
 #include "platform/failure.h"
+#include "platform/offscreen_frame.h"
 #include "platform/scaled_frames.h"
 #include "platform/window.h"
 #include "render/font2d.h"
@@ -77,6 +78,7 @@ struct BenchState {
     PFNGLENDQUERYPROC endQuery = nullptr;
     PFNGLGETQUERYOBJECTUIVPROC queryResult = nullptr;
     GLuint samplesQuery = 0;
+    OffscreenFrame half; // the frame-time governor's smallest scale: half the window's sides
 };
 BenchState bench;
 
@@ -118,11 +120,11 @@ void measureFloor() {
     glFinish();
     Clock::time_point start = Clock::now();
     glColor4f(1, 1, 1, 0.5f);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE);
     for (int i = 0; i < kQuads; ++i)
         drawTextureQuad(demoState.textures.texture20, -1.0f, 1.0f, 2.0f, 2.0f);
-    glDisable(GL_BLEND);
+    setBlending(false);
     glColor4f(1, 1, 1, 1);
     glFinish();
     bench.floorNsPerPixel = msSince(start) * 1e6 / (kQuads * windowPixels());
@@ -168,25 +170,25 @@ void finishTarget(PixelBufferTarget& target) {
 void drawResultQuad(PixelBufferTarget& result, bool flip, float lodBias) {
     glColor4f(1, 1, 1, 1);
     overlay2D.quad.flip = flip;
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, lodBias);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+    setTextureLodBias(lodBias);
     bool scissored = scissorToTargetQuad(result, -1.0f, 1.0f, 2.0f, 2.0f, lodBias);
     drawTargetQuad(result, -1.0f, 1.0f, 2.0f, 2.0f);
     if (scissored) glDisable(GL_SCISSOR_TEST);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
+    setTextureLodBias(0.0f);
     overlay2D.quad.flip = false;
-    glDisable(GL_BLEND);
+    setBlending(false);
 }
 
 // The 2D quads a scene may add over the result: a half-way fade and a title.
 void measureFadeAndTitle(const std::string& scene, GLuint title) {
     timePart(scene + ": fade", windowPixels(), [] {
         glColor4f(1, 1, 1, 0.5f);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        setBlending(true);
+        setBlendFunction(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
         drawTextureQuad(demoState.textures.texture20, -1.0f, 1.0f, 2.0f, 2.0f);
-        glDisable(GL_BLEND);
+        setBlending(false);
         glColor4f(1, 1, 1, 1);
     });
     float aspect = renderState.aspect;
@@ -252,30 +254,54 @@ void measureFirstSceneParts(uint32_t t) {
         renderSceneGraph(findSceneNode("HALL"));
         glDisable(GL_SCISSOR_TEST);
     });
-    glEnable(GL_BLEND);
+    setBlending(true);
     glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
     timeCountedPart("first: stars", [] {
         // As the scene draws them: added, without depth writes.
         glEnable(GL_DEPTH_TEST);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        glDepthMask(GL_FALSE);
+        setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+        setDepthWrites(false);
         if (demoState.starSystem != nullptr) drawParticles(*demoState.starSystem);
-        glDepthMask(GL_TRUE);
+        setDepthWrites(true);
     });
     timeCountedPart("first: flares", [] {
         SceneObject* light = findObject("kslogol");
         Vec3 origin = light != nullptr ? light->worldTransform.getTranslation() : Vec3{};
         glEnable(GL_DEPTH_TEST);
-        glEnable(GL_BLEND);
+        setBlending(true);
         glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
         for (int i = 0; i < 2; ++i)
             drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview,
                           demoState.textures.flareTexels);
     });
-    glDisable(GL_BLEND);
+    setBlending(false);
     glDisable(GL_DEPTH_TEST);
     measureFadeAndTitle("first", demoState.textures.presents);
     measurePresent("first");
+}
+
+// The frame-time governor's parts at its smallest scale: the hall drawn into a frame of half
+// the window's sides, and that frame copied over the view with bilinear filtering.
+void measureScaledParts(uint32_t t) {
+    OffscreenFrame& half = bench.half;
+    if (half.framebuffer == 0 && !createTexturedFrame(half, bench.width / 2, bench.height / 2, 24))
+        return;
+    bindFramebuffer(half.framebuffer);
+    timeCountedPart("first: hall at scale 0.5", [t] {
+        setPerspectiveView(bench.width / 2, bench.height / 2);
+        clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        SceneObject* camera = findObject("Camera03");
+        cameraFromObject(camera);
+        applyCamera(true);
+        renderSceneGraph(findSceneNode("HALL"));
+    });
+    bindFramebuffer(0);
+    setPerspectiveView(bench.width, bench.height);
+    timePart("first: scale 0.5 frame drawn over the view", windowPixels(), [] {
+        overlay2D.quad.flip = true;
+        drawTextureQuad(bench.half.colourTexture, -1.0f, 1.0f, 2.0f, 2.0f);
+        overlay2D.quad.flip = false;
+    });
 }
 
 void measureSecondSceneParts(uint32_t t) {
@@ -316,7 +342,10 @@ void frameStarts(Sequence sequence, uint32_t sceneMs) {
     bool measured = sceneMs >= bench.partsFrom && sceneMs <= bench.partsTo;
     if (scene && ++bench.frameNumber % 5 == 0 && measured) {
         bench.lastHadParts = true;
-        if (sequence == Sequence::First && sceneMs <= 45000) measureFirstSceneParts(sceneMs);
+        if (sequence == Sequence::First && sceneMs <= 45000) {
+            measureFirstSceneParts(sceneMs);
+            measureScaledParts(sceneMs);
+        }
         if (sequence == Sequence::Second && sceneMs <= 60000) measureSecondSceneParts(sceneMs);
         clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }

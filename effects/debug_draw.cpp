@@ -5,6 +5,7 @@
 #include "effects/renderer.h"
 #include "platform/events.h"
 #include "render/debug_display.h"
+#include "render/render_state.h"
 #include "scene/scene_graph.h"
 
 // A key changes its toggle when it is held and more than the repeat time has passed since
@@ -70,11 +71,11 @@ void drawBoxWireframe(const ObjectBox& box) {
 // The common frame of the overlays: the object state reset, line width back to 1 and
 // blending on again when it was on.
 struct OverlayFrame {
-    GLboolean blendWasOn = glIsEnabled(GL_BLEND);
+    bool blendWasOn = renderState.layer.blend;
     OverlayFrame() { resetObjectRenderState(); }
     ~OverlayFrame() {
         glLineWidth(1.0f);
-        if (blendWasOn) glEnable(GL_BLEND);
+        if (blendWasOn) setBlending(true);
     }
 };
 

@@ -4,6 +4,7 @@
 #include <GL/glext.h>
 
 #include "render/capabilities.h"
+#include "render/render_state.h"
 
 static void applyFogParameters(const FogSettings& fog) {
     glFogi(GL_FOG_MODE, GLint(fog.mode));
@@ -16,11 +17,11 @@ static void applyFogParameters(const FogSettings& fog) {
 void beginGlobalFog() {
     applyFogParameters(fogState.global);
     glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
-    if (fogState.globalEnabled) glEnable(GL_FOG);
+    if (fogState.globalEnabled) setFog(true);
 }
 
 void endGlobalFog() {
-    if (fogState.globalEnabled) glDisable(GL_FOG);
+    if (fogState.globalEnabled) setFog(false);
 }
 
 bool beginObjectFog(const SceneObject& object, const MeshLod& lod, bool useBuffers) {
@@ -31,7 +32,7 @@ bool beginObjectFog(const SceneObject& object, const MeshLod& lod, bool useBuffe
         return false;
     }
     const FogSettings& fog = object.renderSettings.fog;
-    glEnable(GL_FOG);
+    setFog(true);
     glFogfv(GL_FOG_COLOR, fog.colour);
     glFogf(GL_FOG_START, fog.start);
     glFogf(GL_FOG_END, fog.end);
@@ -47,11 +48,11 @@ bool beginObjectFog(const SceneObject& object, const MeshLod& lod, bool useBuffe
 }
 
 void endObjectFog() {
-    glDisable(GL_FOG);
+    setFog(false);
     glFogi(GL_FOG_COORDINATE_SOURCE_EXT, GL_FRAGMENT_DEPTH_EXT);
     glDisableClientState(GL_FOG_COORDINATE_ARRAY_EXT);
     if (fogState.globalEnabled) {
         applyFogParameters(fogState.global);
-        glEnable(GL_FOG);
+        setFog(true);
     }
 }

@@ -163,21 +163,17 @@ void initParticles(ParticleSystem& system) {
 
 void updateParticleSystem(ParticleSystem& system, uint32_t ms) {
     if (!system.particlesAllocated) return;
-    GLint blendSource = GL_ONE;
-    GLint blendDestination = GL_ZERO;
+    const LayerState before = renderState.layer;
     if (system.additiveBlending) {
-        glGetIntegerv(GL_BLEND_SRC, &blendSource);
-        glGetIntegerv(GL_BLEND_DST, &blendDestination);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        setBlendFunction(GL_SRC_ALPHA, GL_ONE);
     }
-    glDepthMask(GL_FALSE);
+    setDepthWrites(false);
     // Every particle is drawn before it moves, and the ones reborn now are not drawn yet, so
     // drawing all first and then advancing all gives the same frame as one interleaved pass.
     drawParticles(system);
     animateParticles(system, ms);
-    glDepthMask(GL_TRUE);
-    if (system.additiveBlending)
-        glBlendFunc(static_cast<GLenum>(blendSource), static_cast<GLenum>(blendDestination));
+    setDepthWrites(true);
+    if (system.additiveBlending) setBlendFunction(before.blendSource, before.blendDestination);
 }
 
 void animateParticles(ParticleSystem& system, uint32_t ms) {
@@ -228,7 +224,7 @@ void placeParticle(const ParticleSystem& system, const Particle& particle, float
 // Squares of one texture (all for -1). With `trimmed`, each draws only the part of its texture
 // that can add to the picture at its size on screen.
 void drawParticleSquares(const ParticleSystem& system, int32_t texture, float growthDelta,
-                         const WindowMapping* trimmed) {
+                         const ViewMapping* trimmed) {
     int32_t batchTexture = -1;
     for (int32_t j = 0; j < system.poolCount; ++j) {
         const Particle& particle = system.particles[j];
@@ -246,7 +242,7 @@ void drawParticleSquares(const ParticleSystem& system, int32_t texture, float gr
             const TextureRecord& record = *system.textures[batchTexture];
             float texelsPerPixel =
                 squareTexelsPerPixel(*trimmed, corners, record.width, record.height);
-            part = litTexturePart(record, texelsPerPixel, trimmed->lodBias);
+            part = litTexturePart(record, texelsPerPixel, renderState.layer.lodBias);
         }
         sendTexturedSquare(corners, part);
     }
@@ -281,9 +277,9 @@ void drawParticles(const ParticleSystem& system) {
     // Added up without depth writes, the squares give the same picture in any order, so they
     // go in one batch per texture; blended otherwise, they keep the pool's order.
     if (addedWithoutDepthWrites()) {
-        WindowMapping mapping;
+        ViewMapping mapping;
         bool trimmed = blackTexelsAddNothing();
-        if (trimmed) mapping = currentWindowMapping();
+        if (trimmed) mapping = keptViewMapping();
         for (int32_t texture = 0; texture < system.textureCount; ++texture)
             drawParticleSquares(system, texture, growthDelta, trimmed ? &mapping : nullptr);
     } else {

@@ -201,12 +201,12 @@ void renderSceneGraph(SceneNode* node) {
 
     drawEntries(rendererState.solidEntries, rendererState.solidCount);
 
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_BLEND);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    setBlending(true);
     glLightModelf(GL_LIGHT_MODEL_TWO_SIDE, 1.0f);
     drawEntries(rendererState.transparentEntries, rendererState.transparentCount);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glDisable(GL_BLEND);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+    setBlending(false);
     glLightModelf(GL_LIGHT_MODEL_TWO_SIDE, 0.0f);
 
     endGlobalFog();
@@ -479,7 +479,7 @@ void drawObject(SceneObject& object) {
 void resetObjectRenderState() {
     for (int32_t i = 0; i < kMaxObjectLights; i++) glDisable(GLenum(GL_LIGHT0 + i));
     glDisable(GL_LIGHTING);
-    glDisable(GL_BLEND);
+    setBlending(false);
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);

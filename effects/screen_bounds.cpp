@@ -4,7 +4,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "render/render_state.h"
+#include "render/footprint.h"
 #include "scene/scene_graph.h"
 
 namespace {
@@ -16,18 +16,7 @@ struct ProjectedExtent {
     bool unbounded = false;
 };
 
-// Clip coordinates of a world point: projection x modelview x p (column-major).
-void toClip(const Vec3& p, float clip[4]) {
-    const float* mv = renderState.modelview;
-    const float* pr = renderState.projection;
-    float eye[4];
-    for (int r = 0; r < 4; ++r)
-        eye[r] = mv[r] * p.x + mv[4 + r] * p.y + mv[8 + r] * p.z + mv[12 + r];
-    for (int r = 0; r < 4; ++r)
-        clip[r] = pr[r] * eye[0] + pr[4 + r] * eye[1] + pr[8 + r] * eye[2] + pr[12 + r] * eye[3];
-}
-
-void addBox(const ObjectBox& box, ProjectedExtent& extent) {
+void addBox(const ViewMapping& mapping, const ObjectBox& box, ProjectedExtent& extent) {
     const float halves[3] = {box.halfExtents.x, box.halfExtents.y, box.halfExtents.z};
     for (int corner = 0; corner < 8; ++corner) {
         Vec3 p = box.center;
@@ -37,21 +26,20 @@ void addBox(const ObjectBox& box, ProjectedExtent& extent) {
             step.scale(half);
             p.add(step);
         }
-        float clip[4];
-        toClip(p, clip);
+        double clip[4];
         // A corner on or behind the eye's plane has no place on the screen.
-        if (!(clip[3] > 1e-6f)) {
+        if (!projectToClip(mapping, p, clip)) {
             extent.unbounded = true;
             return;
         }
-        float x = clip[0] / clip[3], y = clip[1] / clip[3];
+        float x = float(clip[0] / clip[3]), y = float(clip[1] / clip[3]);
         extent.x0 = std::min(extent.x0, x), extent.x1 = std::max(extent.x1, x);
         extent.y0 = std::min(extent.y0, y), extent.y1 = std::max(extent.y1, y);
         extent.any = true;
     }
 }
 
-void addBranch(const SceneNode* node, ProjectedExtent& extent) {
+void addBranch(const ViewMapping& mapping, const SceneNode* node, ProjectedExtent& extent) {
     const SceneObject* object = node->object;
     if (object == nullptr || extent.unbounded) return;
     // Whatever the renderer may draw: an object with geometry, or one that draws itself.
@@ -60,9 +48,9 @@ void addBranch(const SceneNode* node, ProjectedExtent& extent) {
             extent.unbounded = true;
             return;
         }
-        addBox(object->worldBox, extent);
+        addBox(mapping, object->worldBox, extent);
     }
-    for (int32_t i = 0; i < node->childCount; ++i) addBranch(node->children[i], extent);
+    for (int32_t i = 0; i < node->childCount; ++i) addBranch(mapping, node->children[i], extent);
 }
 
 } // namespace
@@ -71,7 +59,7 @@ bool projectBranchBounds(const SceneNode* branch, int32_t width, int32_t height,
     rect = PixelRect{};
     if (branch == nullptr) return true;
     ProjectedExtent extent;
-    addBranch(branch, extent);
+    addBranch(keptViewMapping(), branch, extent);
     if (extent.unbounded) return false;
     if (!extent.any) return true;
     // Device coordinates to pixels as the viewport maps them, outward to whole pixels.

@@ -103,6 +103,10 @@ bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int dept
     return true;
 }
 
+bool createTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits) {
+    return createOffscreenFrame(frame, width, height, depthBits, 0);
+}
+
 void deleteOffscreenFrame(OffscreenFrame& frame) {
     if (frame.framebuffer != 0) {
         fbo.bindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -29,6 +29,9 @@ template <typename Fn> bool fetchGLFunction(Fn& function, const char* name) {
 // reading. False, with nothing made and framebuffer 0 bound, where the driver has no
 // framebuffer objects or refuses the frame.
 bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int depthBits, int samples);
+// The same with one sample per pixel and the colour in a texture (RGBA 8-8-8-8, bilinear,
+// clamped at the edges), which is drawn where the frame is shown (rows from the bottom).
+bool createTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits);
 // Deletes what the frame holds (in its context) and binds framebuffer 0.
 void deleteOffscreenFrame(OffscreenFrame& frame);
 

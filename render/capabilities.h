@@ -78,9 +78,12 @@ inline CapabilitySettings checkCapabilities(const CapabilitySettings& settings) 
 // After the capability check: the settings for this run. On a software rasteriser what it
 // cannot draw at the demo's pace is lowered, with a notice of the check's kind; the settings
 // kept (and saved) stay as they were.
+// With `governed`, the notice also says that the 3D scenes are drawn smaller where frames
+// would take too long.
 CapabilitySettings lowerForSoftwareRasteriser(std::string_view renderer,
                                               const CapabilitySettings& kept,
-                                              int accelerated = kRendererNotAsked);
+                                              int accelerated = kRendererNotAsked,
+                                              bool governed = false);
 
 // True when the driver says it does not draw on a graphics card (`accelerated` 0, see
 // GLStrings); where it does not say, when GL_RENDERER names a rasteriser that runs on the
@@ -96,7 +99,7 @@ CapabilitySettings softwareRasteriserSettings(std::string_view renderer,
                                               int accelerated = kRendererNotAsked);
 // The notice that tells what softwareRasteriserSettings lowered from `kept` to `run`, and why.
 std::string softwareRasteriserNotice(std::string_view renderer, const CapabilitySettings& kept,
-                                     const CapabilitySettings& run);
+                                     const CapabilitySettings& run, bool governed = false);
 
 // The pixel-buffer extension set-up that ends the capability check.
 void setupPixelBufferExtensions(const GLQuery& query);

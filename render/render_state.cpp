@@ -3,6 +3,7 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/failure.h"
@@ -46,13 +47,44 @@ Plane normalisedPlane(float nx, float ny, float nz, float d) {
     return plane;
 }
 
+// The matrix gluPerspective multiplies in, computed as it computes it (in double, given to GL
+// as floats), so the kept copy is GL's to the bit without reading it back.
+void perspectiveMatrix(double fieldOfView, double aspect, double zNear, double zFar,
+                       float out[16]) {
+    double radians = fieldOfView / 2 * 3.14159265358979323846 / 180;
+    double deltaZ = zFar - zNear;
+    double sine = std::sin(radians);
+    if (deltaZ == 0 || sine == 0 || aspect == 0) { // gluPerspective leaves the identity
+        for (int i = 0; i < 16; ++i) out[i] = i % 5 == 0 ? 1.0f : 0.0f;
+        return;
+    }
+    double cotangent = std::cos(radians) / sine;
+    double m[16] = {cotangent / aspect,
+                    0,
+                    0,
+                    0,
+                    0,
+                    cotangent,
+                    0,
+                    0,
+                    0,
+                    0,
+                    -(zFar + zNear) / deltaZ,
+                    -1,
+                    0,
+                    0,
+                    -2 * zNear * zFar / deltaZ,
+                    0};
+    for (int i = 0; i < 16; ++i) out[i] = static_cast<float>(m[i]);
+}
+
 void setProjection(int32_t width, int32_t height, float aspect) {
     RenderState& state = renderState;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(state.fieldOfView, aspect, state.nearPlane, state.farPlane);
     glViewport(0, 0, width, height);
-    glGetFloatv(GL_PROJECTION_MATRIX, state.projection);
+    perspectiveMatrix(state.fieldOfView, aspect, state.nearPlane, state.farPlane, state.projection);
     extractFrustum(state.frustum);
 }
 
@@ -140,8 +172,8 @@ void applyDefaultRenderState() {
 
     applyMultisampling(state.settings.multisampleMode);
 
-    glDisable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE); // additive is the engine's default blend
+    setBlending(false);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE); // additive is the engine's default blend
 
     glDisable(GL_LINE_SMOOTH);
     glDisable(GL_POINT_SMOOTH);
@@ -154,6 +186,43 @@ void applyDefaultRenderState() {
     const float* c = state.clearColour;
     glClearColor(c[0], c[1], c[2], c[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void setBlending(bool on) {
+    if (on)
+        glEnable(GL_BLEND);
+    else
+        glDisable(GL_BLEND);
+    renderState.layer.blend = on;
+}
+
+void setBlendFunction(GLenum source, GLenum destination) {
+    glBlendFunc(source, destination);
+    renderState.layer.blendSource = source;
+    renderState.layer.blendDestination = destination;
+}
+
+void setDepthWrites(bool on) {
+    glDepthMask(on ? GL_TRUE : GL_FALSE);
+    renderState.layer.depthWrites = on;
+}
+
+void setFog(bool on) {
+    if (on)
+        glEnable(GL_FOG);
+    else
+        glDisable(GL_FOG);
+    renderState.layer.fog = on;
+}
+
+void setTextureEnvMode(GLenum mode) {
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GLint(mode));
+    if (renderState.activeUnit == 0) renderState.layer.envMode = mode;
+}
+
+void setTextureLodBias(float bias) {
+    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, bias);
+    if (renderState.activeUnit == 0) renderState.layer.lodBias = bias;
 }
 
 void clearFrame(GLbitfield mask) {
@@ -193,7 +262,13 @@ void setOrthoView(int32_t width, int32_t height) {
     glLoadIdentity();
     glOrtho(-hw, hw, -hh, hh, -hh, hh);
     glViewport(0, 0, width, height);
-    glGetFloatv(GL_PROJECTION_MATRIX, state.projection);
+    // glOrtho's matrix as GL computes it, in floats: the kept copy without a read back.
+    float* m = state.projection;
+    for (int i = 0; i < 16; ++i) m[i] = 0.0f;
+    m[0] = 2.0f / (hw - -hw), m[12] = -(hw + -hw) / (hw - -hw);
+    m[5] = 2.0f / (hh - -hh), m[13] = -(hh + -hh) / (hh - -hh);
+    m[10] = -2.0f / (hh - -hh), m[14] = -(hh + -hh) / (hh - -hh);
+    m[15] = 1.0f;
     extractFrustum(state.frustum);
 }
 
@@ -230,6 +305,19 @@ void billboardCorners(const Vec3& centre, float halfSize, Vec3 corners[4]) {
     billboardCornersFromMatrix(centre, halfSize, corners, renderState.modelview);
 }
 
+void rolledModelview(float degrees, float out[16]) {
+    const float* m = renderState.modelview;
+    std::copy(m, m + 16, out);
+    // The roll turns eye space about -z before the look-at: rows 0 and 1 turn into each other.
+    double radians = double(degrees) * 3.14159265358979323846 / 180.0;
+    float c = float(std::cos(radians)), s = float(std::sin(radians));
+    for (int column = 0; column < 4; ++column) {
+        float right = m[column * 4], up = m[column * 4 + 1];
+        out[column * 4] = c * right + s * up;
+        out[column * 4 + 1] = c * up - s * right;
+    }
+}
+
 void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners[4],
                                 const float matrix[16]) {
     Vec3 r{matrix[0] * halfSize, matrix[4] * halfSize, matrix[8] * halfSize};
@@ -242,11 +330,11 @@ void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners
 
 void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16],
                    const TextureRecord* texels) {
-    glDepthMask(GL_FALSE);
+    setDepthWrites(false);
     Vec3 c[4];
     billboardCornersFromMatrix(centre, halfSize, c, matrix);
     if (debugDisplay.wireframe) {
-        glDisable(GL_BLEND);
+        setBlending(false);
         glBegin(GL_LINE_LOOP);
         for (int i : {0, 3, 2, 1}) glVertex3f(c[i].x, c[i].y, c[i].z);
         glEnd();
@@ -256,9 +344,9 @@ void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const flo
         glBindTexture(GL_TEXTURE_2D, texture);
         TexturePart part;
         if (texels != nullptr && blackTexelsAddNothing()) {
-            WindowMapping mapping = currentWindowMapping();
-            float texelsPerPixel = squareTexelsPerPixel(mapping, c, texels->width, texels->height);
-            part = litTexturePart(*texels, texelsPerPixel, mapping.lodBias);
+            float texelsPerPixel =
+                squareTexelsPerPixel(keptViewMapping(), c, texels->width, texels->height);
+            part = litTexturePart(*texels, texelsPerPixel, renderState.layer.lodBias);
         }
         Vec3 p[4];
         partCorners(c, part, p);
@@ -272,7 +360,7 @@ void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const flo
         glEnd();
         glDisable(GL_TEXTURE_2D);
     }
-    glDepthMask(GL_TRUE);
+    setDepthWrites(true);
     statisticsState.frame.transparentTriangles += 2;
     statisticsState.frame.totalTriangles += 2;
 }

@@ -50,6 +50,20 @@ enum FrustumPlane : int32_t {
     kPlaneFar,
 };
 
+// The engine's copy of the GL state that decides what an added square's black texels do to
+// the picture, for the context current now (each render target's context keeps its own). It
+// is kept by the calls below, which the engine makes instead of the bare GL ones, so that no
+// state is read back from GL in a frame.
+struct LayerState {
+    bool blend = false;
+    GLenum blendSource = GL_ONE;
+    GLenum blendDestination = GL_ZERO;
+    bool depthWrites = true;
+    bool fog = false;
+    GLenum envMode = GL_MODULATE; // texture unit 0's
+    float lodBias = 0.0f;         // texture unit 0's
+};
+
 struct RenderState {
     RenderSettings settings;
     float clearColour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
@@ -73,8 +87,18 @@ struct RenderState {
     float modelviewTransposed[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     float projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     Frustum frustum;
+    LayerState layer;
 };
 extern RenderState renderState;
+
+// GL_BLEND on or off, the blend factors, depth writes and fog, kept in the copy.
+void setBlending(bool on);
+void setBlendFunction(GLenum source, GLenum destination);
+void setDepthWrites(bool on);
+void setFog(bool on);
+// The texture environment mode and texture LOD bias of the active unit.
+void setTextureEnvMode(GLenum mode);
+void setTextureLodBias(float bias);
 
 // The default GL state, in its documented order. Outside full screen the vertical sync
 // setting is cleared; the swap interval is set only where swap control is available.
@@ -102,6 +126,9 @@ void applyCamera(bool updateFrustum);
 void extractFrustum(Frustum& frustum);
 // Corners of a camera-facing square: top-left, top-right, bottom-right, bottom-left.
 void billboardCorners(const Vec3& centre, float halfSize, Vec3 corners[4]);
+// The kept modelview with the view rolled by `degrees` about its axis, as the camera's roll
+// would give it, computed without touching GL: for billboards that spin in the view.
+void rolledModelview(float degrees, float out[16]);
 // The same with right and up from rows 0 and 1 of a column-major matrix.
 void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners[4],
                                 const float matrix[16]);

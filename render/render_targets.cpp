@@ -7,6 +7,7 @@
 
 #include "platform/failure.h"
 #include "render/font2d.h"
+#include "render/footprint.h"
 #include "render/render_state.h"
 #include "render/texture_modes.h"
 #include "resources/textures.h"
@@ -178,6 +179,14 @@ void releaseNotice(std::string_view what, std::string_view kind, std::string_vie
                                 std::string(kind) + " \"" + std::string(function) + "\" !");
 }
 
+// The engine's copy of the GL state goes with the context: the one left is kept with it, the
+// one made current (a target, or the window for none) is taken up.
+void switchLayerCopy(PixelBufferTarget* next) {
+    PixelBufferTarget* left = renderTargets.current;
+    (left != nullptr ? left->layer : renderTargets.windowLayer) = renderState.layer;
+    renderState.layer = next != nullptr ? next->layer : renderTargets.windowLayer;
+}
+
 void drawFullView(PixelBufferTarget& source) {
     drawTargetQuad(source, -1.0f, 1.0f, 2.0f, 2.0f);
 }
@@ -242,6 +251,7 @@ void createTarget(PixelBufferTarget& target) {
     if (glIsTexture(target.texture) == GL_FALSE)
         fatalError(kAttention, "Sharing display list space between pBuffer (Pixel Buffer) "
                                "context and main window context failed !");
+    target.layer = LayerState{}; // a new context starts from GL's defaults
     buildFramebuffer(d, target, format);
     glFlush();
     target.created = true;
@@ -252,6 +262,7 @@ bool makeTargetCurrent(PixelBufferTarget& target) {
     if (!target.created) return false;
     glFlush();
     if (!driver().makeCurrent(target.context)) fatalError(kAttention, kNoTargetContext);
+    switchLayerCopy(&target);
     renderTargets.current = &target;
     target.bounded = false;
     return true;
@@ -260,6 +271,7 @@ bool makeTargetCurrent(PixelBufferTarget& target) {
 void makeWindowCurrent() {
     glFlush();
     if (!driver().makeWindowCurrent()) fatalError(kAttention, kNoWindowContext);
+    switchLayerCopy(nullptr);
     const RenderSettings& settings = renderState.settings;
     setPerspectiveView(settings.screenWidth, settings.screenHeight);
     renderTargets.current = nullptr;
@@ -272,6 +284,27 @@ void setTargetPerspective(const PixelBufferTarget& target) {
     float windowAspect =
         static_cast<float>(settings.screenWidth) / static_cast<float>(settings.screenHeight);
     setPerspectiveViewAspect(target.width, target.height, windowAspect);
+}
+
+void resizeTarget(PixelBufferTarget& target, int32_t width, int32_t height) {
+    if (!target.created || (target.width == width && target.height == height)) return;
+    if (width < 1 || height < 1) return;
+    PixelBufferTarget* previous = renderTargets.current;
+    makeTargetCurrent(target);
+    target.width = width, target.height = height;
+    const FramebufferFunctions& gl = renderTargets.gl;
+    glBindTexture(GL_TEXTURE_2D, target.texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    if (target.mipmapped) gl.generateMipmap(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    gl.bindRenderbuffer(GL_RENDERBUFFER, target.depthBuffer);
+    gl.renderbufferStorage(GL_RENDERBUFFER, depthFormat(renderTargets.settings.depthBufferBits),
+                           width, height);
+    glViewport(0, 0, width, height);
+    if (previous != nullptr)
+        makeTargetCurrent(*previous);
+    else
+        makeWindowCurrent();
 }
 
 void releaseTarget(PixelBufferTarget& target) {
@@ -301,6 +334,7 @@ void releaseTarget(PixelBufferTarget& target) {
         target.context = nullptr;
     }
     if (!d.makeWindowCurrent()) fatalError(kAttention, kNoWindowContext);
+    switchLayerCopy(nullptr);
     renderTargets.current = nullptr;
     target.created = false;
 }
@@ -325,10 +359,10 @@ PixelBufferTarget& blurPasses(PixelBufferTarget& a, PixelBufferTarget& b, int32_
         glColor4f(intensity, intensity, intensity, 1.0f);
         drawFullView(source);
         glColor4f(1.0f, 1.0f, 1.0f, intensity);
-        glEnable(GL_BLEND);
+        setBlending(true);
         quad.insetU = quad.insetV = inset;
         drawFullView(source);
-        glDisable(GL_BLEND);
+        setBlending(false);
         quad.insetU = quad.insetV = 0.0f;
         inset /= 2.0f;
         result = &destination;
@@ -341,17 +375,6 @@ void boundTargetContent(PixelBufferTarget& target, PixelRect content, const floa
     target.bounded = true;
     target.content = grownRect(content, 0, target.width, target.height);
     std::copy(background, background + 4, target.background);
-}
-
-int32_t samplingReach(const PixelBufferTarget& target, float texelsPerPixel, float lodBias) {
-    if (!target.mipmapped) return 2; // the bilinear 2 x 2 of the largest image
-    float lod = std::log2(std::max(texelsPerPixel, 1e-6f)) + lodBias;
-    // The coarsest level a trilinear sample may blend in, with half a level to spare.
-    int32_t level = std::clamp(static_cast<int32_t>(std::floor(lod + 0.5f)) + 1, 0, 20);
-    if (level >= 15) return std::max(target.width, target.height);
-    // Its texels average aligned blocks of 2^level texels; the bilinear 2 x 2 reaches 1.5 of
-    // them from the sample.
-    return (3 << level) / 2 + 2;
 }
 
 PixelRect grownRect(PixelRect rect, int32_t by, int32_t width, int32_t height) {
@@ -412,7 +435,8 @@ PixelRect quadFootprint(const PixelBufferTarget& target, float x, float y, float
         std::max(float(target.width) * (uRight - uLeft) / (right - left),
                  float(target.height) * std::fabs(vTop - vBottom) / (top - bottom));
     if (target.content.empty()) return PixelRect{};
-    int32_t reach = samplingReach(target, texelsPerPixel, lodBias);
+    int32_t reach = samplingReach(texelsPerPixel, lodBias, target.mipmapped,
+                                  std::max(target.width, target.height));
     PixelRect texels = grownRect(target.content, reach, target.width, target.height);
     // A repeating texture reaches round to the far side from an edge it comes near.
     if (!target.clamped) {
@@ -481,9 +505,9 @@ PixelBufferTarget& glowPasses(PixelBufferTarget& source, PixelBufferTarget& midd
     glColor4f(tint[0], tint[1], tint[2], 1.0f);
     auto spread = [&] {
         selectTextureUnit(0);
-        glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, lodBias);
+        setTextureLodBias(lodBias);
         drawTargetQuadWithMode(middle, -1.0f, 1.0f, 2.0f, 2.0f, texModeModulatePrevious4x);
-        glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
+        setTextureLodBias(0.0f);
     };
     if (bounded)
         drawBoundedPass(destination, destinationRegion, background, spread);

@@ -13,6 +13,7 @@
 
 #include "platform/gl_context.h"
 #include "render/capabilities.h"
+#include "render/render_state.h"
 
 inline constexpr const char* kFramebufferExtension = "GL_ARB_framebuffer_object";
 // The window system's extension for contexts made with attributes and a share context: the
@@ -46,6 +47,7 @@ struct PixelBufferTarget {
     bool bounded = false;
     PixelRect content;
     float background[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    LayerState layer; // the engine's copy of its context's state while another is current
 };
 
 // Framebuffer entry points, fetched by setupPixelBufferExtensions.
@@ -94,6 +96,7 @@ struct RenderTargetState {
     TargetDriver driver;
     PixelBufferTarget* current = nullptr; // the target last made current; none: the window
     int32_t creationCount = 0;            // numbers the placeholder textures
+    LayerState windowLayer;               // the window context's copy while a target's is current
 };
 extern RenderTargetState renderTargets;
 
@@ -110,6 +113,9 @@ bool makeTargetCurrent(PixelBufferTarget& target);
 void makeWindowCurrent();
 // The perspective view for the target's size with the window's aspect.
 void setTargetPerspective(const PixelBufferTarget& target);
+// Gives a created target another size: its image (and mipmaps) and depth buffer are made
+// anew at width x height, with undefined content. The context current before stays current.
+void resizeTarget(PixelBufferTarget& target, int32_t width, int32_t height);
 // Destroys what createTarget made and leaves the window's context current. A target not
 // created is left alone, so releasing twice is harmless.
 void releaseTarget(PixelBufferTarget& target);
@@ -121,11 +127,6 @@ void bindTargetTexture(const PixelBufferTarget& target);
 // Records that the target's pixels outside `content` (clipped to the target) hold
 // `background`.
 void boundTargetContent(PixelBufferTarget& target, PixelRect content, const float background[4]);
-// How far, in texels of its largest image, a sample of the target's texture can reach when it
-// is drawn at `texelsPerPixel` with a texture LOD bias: the bilinear footprint of the
-// coarsest mipmap level that may be sampled, allowing half a level for the rasteriser's
-// approximate level of detail.
-int32_t samplingReach(const PixelBufferTarget& target, float texelsPerPixel, float lodBias);
 // The rectangle grown by `by` pixels on every side and clipped to width x height.
 PixelRect grownRect(PixelRect rect, int32_t by, int32_t width, int32_t height);
 // The pixels of a view of viewWidth x viewHeight that the target's quad (x, y, w, h) in 2D

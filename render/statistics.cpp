@@ -1,5 +1,6 @@
 #include "render/statistics.h"
 
+#include <cstdio>
 #include <sstream>
 
 #include "platform/events.h"
@@ -135,19 +136,33 @@ void advanceStatisticsPage(uint32_t now) {
     state.lastPageChange = now;
 }
 
+namespace {
+
+// A scale with two decimals: "0.85".
+std::string scaleText(float scale) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.2f", double(scale));
+    return text;
+}
+
+} // namespace
+
 std::string statisticsOverlayText(int32_t page, const StatisticsInputs& inputs) {
     if (page != 1 && page != 2) return {};
     const std::string& rate = statisticsState.rateText;
     bool hint = swapIntervalIsOne();
     std::ostringstream out;
     if (page == 1) {
-        out << "FPS: " << rate << (hint ? " (disable vsync for true fps!)\n" : "\n")
-            << "\nPRESS AGAIN TO SEE MORE !";
+        out << "FPS: " << rate << (hint ? " (disable vsync for true fps!)\n" : "\n");
+        if (inputs.frameScale > 0.0f) out << "SCALE: " << scaleText(inputs.frameScale) << "\n";
+        out << "\nPRESS AGAIN TO SEE MORE !";
         return out.str();
     }
     out << "FPS            : " << rate
         << (hint ? " (disable vertical sync to get true fps!)\n" : "\n");
     out << "TIME           : " << eventState.clock.elapsed << "\n";
+    if (inputs.frameScale > 0.0f)
+        out << "Frame Scale    : " << scaleText(inputs.frameScale) << "\n";
     writeSettings(out);
     writeCounts(out, inputs);
     writeCamera(out);

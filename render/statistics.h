@@ -44,6 +44,7 @@ struct StatisticsInputs {
     uint32_t objectTestsSaved = 0;
     uint32_t planeTests = 0;
     uint32_t planeTestsSaved = 0;
+    float frameScale = 0.0f; // the 3D part's scale under the frame-time governor; 0: none
 };
 
 inline constexpr int kStatisticsKey = 'S';

@@ -1,5 +1,6 @@
 #include "platform/events.h"
 #include "render/font2d.h"
+#include "render/render_state.h"
 #include "render/statistics.h"
 
 #include <GL/gl.h>
@@ -8,13 +9,13 @@ void drawStatisticsOverlay(const StatisticsInputs& inputs) {
     advanceStatisticsPage(eventState.clock.now);
     if (statisticsState.page == 0) return;
     std::string text = statisticsOverlayText(statisticsState.page, inputs);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     setTextLayout(0.028f, 0.0f, 0.01f);
     // Thin white text stays readable over bright walls at any window size.
     drawTextBacking(-0.98f, 0.98f, text, 0.01f);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     drawText(-0.98f, 0.98f, text);
-    glDisable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE); // back to the engine's additive default
+    setBlending(false);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE); // back to the engine's additive default
 }

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include "render/render_state.h"
+
 namespace {
 
 // One mode's environment. A value of 0 leaves that setting as it was. The calls are made in
@@ -20,7 +22,7 @@ struct CombinerSetup {
 };
 
 void applyCombiner(const CombinerSetup& setup) {
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, setup.envMode);
+    setTextureEnvMode(GLenum(setup.envMode));
     glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, setup.combineRgb);
     glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, setup.combineAlpha);
     glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE_ARB, setup.rgbScale);
@@ -46,9 +48,9 @@ void applyCombiner(const CombinerSetup& setup) {
 } // namespace
 
 void texModeDefault() {
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    setTextureEnvMode(GL_MODULATE);
     glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE_ARB, 1);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
+    setTextureLodBias(0.0f);
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);

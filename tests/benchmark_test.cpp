@@ -72,7 +72,7 @@ TEST(BenchmarkJson, StringsAreEscaped) {
 TEST(BenchmarkJson, ReportHoldsEveryField) {
     BenchmarkReport report;
     report.loadingMs = 1234.5;
-    report.first = {3001, 12.25, 15.5, 40.0};
+    report.first = {3001, 12.25, 15.5, 40.0, 0.7125};
     report.second = {3901, 20.0, 22.0, 30.0};
     report.end = {1200, 1.0, 2.0, 3.0};
     report.accountedPeakBytes = 123456789;
@@ -84,10 +84,12 @@ TEST(BenchmarkJson, ReportHoldsEveryField) {
     std::string json = benchmarkJson(report);
     EXPECT_NE(json.find("\"loading_ms\": 1234.500"), std::string::npos) << json;
     EXPECT_NE(json.find("\"first\": {\"frames\": 3001, \"frame_ms\": {\"median\": 12.250, "
-                        "\"p95\": 15.500, \"max\": 40.000}}"),
+                        "\"p95\": 15.500, \"max\": 40.000}, \"mean_scale\": 0.713}"),
               std::string::npos)
         << json;
     EXPECT_NE(json.find("\"second\": {\"frames\": 3901"), std::string::npos);
+    EXPECT_NE(json.find("\"max\": 30.000}, \"mean_scale\": 1.000}"), std::string::npos)
+        << "without the governor";
     EXPECT_NE(json.find("\"end\": {\"frames\": 1200"), std::string::npos);
     EXPECT_NE(json.find("\"accounted_peak_bytes\": 123456789"), std::string::npos);
     EXPECT_NE(json.find("\"peak_rss_bytes\": 987654321"), std::string::npos);

@@ -362,7 +362,17 @@ TEST(SoftwareRasteriser, NoticeNamesWhatWasLowered) {
     for (const auto& c : cases)
         EXPECT_EQ(softwareRasteriserNotice("swrast", c.kept,
                                            softwareRasteriserSettings("swrast", c.kept)),
-                  c.text);
+                  c.text); // Under the frame-time governor the notice says so too; with nothing
+                           // lowered there is none.
+    const CapabilitySettings lowered{3, 0, 1.0f, 0};
+    std::string governed = softwareRasteriserNotice(
+        "swrast", lowered, softwareRasteriserSettings("swrast", lowered), true);
+    EXPECT_NE(governed.find("for this run...\n\nThe 3D scenes are drawn at a lower resolution "
+                            "wherever a frame would miss the display's rate (film03 --scale "
+                            "off draws them whole)."),
+              std::string::npos)
+        << governed;
+    EXPECT_EQ(softwareRasteriserNotice("swrast", cases[0].kept, cases[0].kept, true), "");
 }
 
 // The real driver: the check passes on Mesa, and extensions masked out of the driver's list

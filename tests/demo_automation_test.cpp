@@ -14,6 +14,7 @@
 #include "platform/failure.h"
 #include "platform/window.h"
 #include "support/demo_runs.h"
+#include "support/pictures.h"
 #include "support/test_support.h"
 
 namespace {
@@ -181,4 +182,21 @@ TEST_F(DemoAutomation, FocusLossPausesTheMusicAndTheSceneTimeComesBackFromIt) {
     EXPECT_EQ(watch.sceneAfter[1], uint32_t(watch.musicAfter[1] - 50000));
     EXPECT_EQ(watch.musicMovedWhileInactive, 0);
     EXPECT_EQ(watch.clockMovedWhileInactive, 0);
+}
+
+TEST_F(DemoAutomation, AScaleAskedForDrawsTheWholeFrameAndOnlyThe3DPartSmaller) {
+    // The glow's close-up: the hall, the glow, the flares and the stars all in the 3D part.
+    const std::string points = "--seek first:39920 --keys first:40040:Escape --shots first:40000";
+    ASSERT_EQ(run(points).exitCode, 0);
+    std::filesystem::rename(dir.file("first-40000.png"), dir.file("full.png"));
+    DemoRun scaled = run(points + " --scale 0.5");
+    ASSERT_EQ(scaled.exitCode, 0) << scaled.err;
+    RgbPicture full = readPngRgb(dir.file("full.png"));
+    RgbPicture half = readPngRgb(dir.file("first-40000.png"));
+    // Blurred, but the same picture over the whole frame, not a corner of it.
+    PictureDifference difference = comparePictures(full, half, 40);
+    ASSERT_TRUE(difference.sameSize);
+    EXPECT_LT(difference.meanAbsolute, 8.0);
+    EXPECT_LT(difference.worstBlock, 24.0);
+    EXPECT_GT(difference.meanAbsolute, 0.0) << "drawn at scale 1";
 }

@@ -350,8 +350,8 @@ class ParticleDrawing : public ParticleTest {
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glDisable(GL_DEPTH_TEST);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        setBlending(true);
+        setBlendFunction(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         clear(0.0f);
     }
     void TearDown() override {
@@ -478,22 +478,22 @@ ParticleSystem& twoOverlappingSquares() {
 TEST_F(ParticleDrawing, BlendedOverEachOtherTheyKeepThePoolsOrderAddedUpTheyMayNot) {
     struct Case {
         GLenum source, destination;
-        GLboolean depthWrites;
+        bool depthWrites;
         int red, green;
     };
     // Over each other: the later (red) lies over the earlier; added: the sum in either order.
-    for (Case c : {Case{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_FALSE, 128, 64},
-                   Case{GL_SRC_ALPHA, GL_ONE, GL_TRUE, 128, 128},
-                   Case{GL_SRC_ALPHA, GL_ONE, GL_FALSE, 128, 128}}) {
+    for (Case c : {Case{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, false, 128, 64},
+                   Case{GL_SRC_ALPHA, GL_ONE, true, 128, 128},
+                   Case{GL_SRC_ALPHA, GL_ONE, false, 128, 128}}) {
         ParticleSystem& system = twoOverlappingSquares();
         clear(0.0f);
-        glBlendFunc(c.source, c.destination);
-        glDepthMask(c.depthWrites);
+        setBlendFunction(c.source, c.destination);
+        setDepthWrites(c.depthWrites);
         drawParticles(system);
         std::vector<uint8_t> centre = pixel(32, 32);
         EXPECT_NEAR(centre[0], c.red, 2) << c.destination;
         EXPECT_NEAR(centre[1], c.green, 2) << c.destination;
-        glDepthMask(GL_TRUE);
+        setDepthWrites(true);
         deleteParticleSystem("two");
     }
 }

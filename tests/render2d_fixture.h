@@ -51,7 +51,7 @@ class Render2DTest : public testing::Test {
         captureGLStrings();
         setupPixelBufferExtensions(driverQuery(glStrings));
         setPerspectiveView(kWindowWidth, kWindowHeight);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        setBlendFunction(GL_SRC_ALPHA, GL_ONE);
     }
 
     void TearDown() override {

@@ -9,11 +9,13 @@
 #include <cmath>
 #include <vector>
 
+#include "effects/particles.h"
 #include "fatal_pattern.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "render/lit_squares.h"
 #include "render/statistics.h"
+#include "resources/textures.h"
 #include "support/test_support.h"
 
 namespace {
@@ -84,6 +86,30 @@ TEST_F(RenderStateGL, ProjectionsFollowTheGivenSizeOrAspect) {
     EXPECT_NEAR(renderState.projection[10], -1.0f, 1e-6f);
 }
 
+TEST_F(RenderStateGL, TheKeptProjectionsAreGLsToTheBit) {
+    struct Case {
+        int32_t width, height;
+        float aspect, nearPlane, farPlane;
+        double fieldOfView;
+    } cases[] = {{1024, 768, 1024.0f / 768.0f, 0.1f, 200.0f, 45.0},
+                 {512, 512, 1.7777778f, 1.0f, 5000.0f, 45.0},
+                 {870, 653, 870.0f / 653.0f, 0.5f, 100.0f, 60.0},
+                 {64, 64, 1.0f, 2.0f, 2.0f, 45.0}}; // no depth range: GL keeps the identity
+    for (const Case& c : cases) {
+        renderState.nearPlane = c.nearPlane, renderState.farPlane = c.farPlane;
+        renderState.fieldOfView = c.fieldOfView;
+        setPerspectiveViewAspect(c.width, c.height, c.aspect);
+        float gl[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, gl);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(renderState.projection[i], gl[i]) << c.width << " " << i;
+        setOrthoView(c.width, c.height); // the 2D view
+        glGetFloatv(GL_PROJECTION_MATRIX, gl);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(renderState.projection[i], gl[i]) << "2D " << c.width << " " << i;
+    }
+}
+
 TEST_F(RenderStateGL, UnrolledCameraIsTheLookAtAndKeepsItsAxes) {
     Camera& camera = renderState.camera;
     camera.eye = {1.0f, 2.0f, 3.0f};
@@ -125,6 +151,23 @@ TEST_F(RenderStateGL, RollTurnsTheViewAboutItsOwnAxisAndScaleFollowsTheLookAt) {
     camera.scale = {2.0f, 2.0f, 2.0f};
     applyCamera(false);
     expectVec({t[0], t[1], t[2]}, right * 2.0f);
+}
+
+TEST_F(RenderStateGL, TheRolledModelviewIsTheCamerasRollWithoutGL) {
+    Camera& camera = renderState.camera;
+    camera.eye = {1.0f, 2.0f, 3.0f};
+    camera.target = {4.0f, 0.0f, -2.0f};
+    for (float degrees : {0.0f, 33.0f, -71.5f, 90.0f, 200.0f}) {
+        camera.roll = 0.0f;
+        applyCamera(false);
+        float rolled[16];
+        rolledModelview(degrees, rolled);
+        camera.roll = degrees;
+        applyCamera(false);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR(rolled[i], renderState.modelview[i], 1e-5f) << degrees << " " << i;
+    }
+    camera.roll = 0.0f;
 }
 
 TEST_F(RenderStateGL, EyeOnTheTargetGivesAZeroViewDirection) {
@@ -252,7 +295,7 @@ TEST_F(BillboardGL, SolidSquareFacesTheCameraAndCountsTwoTriangles) {
 
 TEST_F(BillboardGL, WireframeDrawsOnlyTheOutline) {
     debugDisplay.wireframe = true;
-    glEnable(GL_BLEND);
+    setBlending(true);
     drawBillboard({0.0f, 0.0f, -3.0f}, 0.5f, texture, renderState.modelview);
     EXPECT_EQ(redAt(32, 32), 0);
     int lit = 0;
@@ -425,23 +468,38 @@ TEST(LitSquares, LitTexelsAreTheSmallestRectangleOfColour) {
     }
 }
 
+TEST(LitSquares, SamplingReachGrowsWithTheCoarsestLevelThatMayBeSampled) {
+    struct Case {
+        float texelsPerPixel, lodBias;
+        bool mipmapped;
+        int32_t want;
+        const char* what;
+    } cases[] = {
+        {4.0f, 4.0f, false, 2, "without mipmaps the bilinear 2 x 2"},
+        {0.25f, 0.0f, true, 5, "magnified twice over: level 0 alone"},
+        {0.75f, 0.0f, true, 7, "near level 0: level 1 with half a level to spare"},
+        {1.0f, 0.0f, true, 7, "levels 0 and 1"},
+        {4.0f, 0.0f, true, 16, "levels 2 and 3"},
+        {1.0f, 2.0f, true, 16, "the LOD bias counts as minification"},
+        {1.0f, 4.0f, true, 52, "the glow's spread: level 5, 32-texel blocks"},
+        {1.0f, -8.0f, true, 5, "the largest image at least"},
+        {1.0f, 30.0f, true, 512, "past the smallest level: anywhere"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(samplingReach(c.texelsPerPixel, c.lodBias, c.mipmapped, 512), c.want) << c.what;
+}
+
 TEST(LitSquares, PartGrowsByTheFilterReachAndFallsBackToTheWholeTexture) {
-    // Magnified twice over or more, a sample reads level 0 alone.
-    EXPECT_EQ(trilinearReach(0.25f, 0.0f), 6);
-    EXPECT_EQ(trilinearReach(0.75f, 0.0f), 9); // near level 0: one level to spare
-    EXPECT_EQ(trilinearReach(1.0f, 0.0f), 14); // levels 0 and 1, one to spare
-    EXPECT_EQ(trilinearReach(4.0f, 0.0f), 44); // levels 2 and 3, one to spare
-    EXPECT_EQ(trilinearReach(1.0f, 2.0f), 44); // the LOD bias counts as minification
     std::vector<uint8_t> centre = blockTexture(24, 28, 40, 36);
     TextureRecord record = recordOf(centre);
     struct Case {
         float texelsPerPixel;
         TexturePart want;
     } cases[] = {
-        {0.25f, {18 / 64.0f, 22 / 64.0f, 46 / 64.0f, 42 / 64.0f}},
-        {1.0f, {10 / 64.0f, 14 / 64.0f, 54 / 64.0f, 50 / 64.0f}},
-        {4.0f, {}}, // the reach comes to the edges
-        {0.0f, {}}, // size unknown
+        {0.25f, {19 / 64.0f, 23 / 64.0f, 45 / 64.0f, 41 / 64.0f}},
+        {1.0f, {17 / 64.0f, 21 / 64.0f, 47 / 64.0f, 43 / 64.0f}},
+        {16.0f, {}}, // the reach comes to the edges
+        {0.0f, {}},  // size unknown
     };
     for (const Case& c : cases) {
         TexturePart part = litTexturePart(record, c.texelsPerPixel, 0.0f);
@@ -476,12 +534,12 @@ class LitBillboardGL : public BillboardGL {
     std::vector<uint8_t> picture(const TextureRecord* texels) {
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        glDepthMask(GL_FALSE);
+        setBlending(true);
+        setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+        setDepthWrites(false);
         EXPECT_TRUE(blackTexelsAddNothing());
         drawBillboard({0.0f, 0.0f, -1.3f}, 1.2f, lit, renderState.modelview, texels);
-        glDisable(GL_BLEND);
+        setBlending(false);
         std::vector<uint8_t> pixels(64 * 64 * 4);
         glReadPixels(0, 0, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
         return pixels;
@@ -503,7 +561,7 @@ TEST_F(LitBillboardGL, OnlyTheLitPartIsDrawnAndThePictureStays) {
     std::vector<uint8_t> rgba = blockTexture(26, 26, 38, 38, 255);
     upload(rgba);
     TextureRecord record = recordOf(rgba);
-    WindowMapping mapping = currentWindowMapping();
+    ViewMapping mapping = keptViewMapping();
     Vec3 corners[4];
     billboardCornersFromMatrix({0.0f, 0.0f, -1.3f}, 1.2f, corners, renderState.modelview);
     float texelsPerPixel = squareTexelsPerPixel(mapping, corners, 64, 64);
@@ -531,26 +589,18 @@ TEST_F(BillboardGL, TheWholeSquareIsDrawnWhereBlackChangesThePicture) {
         void (*set)();
         void (*reset)();
     } cases[] = {
-        {"fog", [] { glEnable(GL_FOG); }, [] { glDisable(GL_FOG); }},
-        {"depth writes", [] { glDepthMask(GL_TRUE); }, [] { glDepthMask(GL_FALSE); }},
-        {"texture added", [] { glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD); },
-         [] { glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE); }},
-        {"blended over", [] { glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); },
-         [] { glBlendFunc(GL_SRC_ALPHA, GL_ONE); }},
-        {"separate specular",
-         [] {
-             glEnable(GL_LIGHTING);
-             glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
-         },
-         [] {
-             glDisable(GL_LIGHTING);
-             glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SINGLE_COLOR);
-         }},
+        {"fog", [] { setFog(true); }, [] { setFog(false); }},
+        {"depth writes", [] { setDepthWrites(true); }, [] { setDepthWrites(false); }},
+        {"texture added", [] { setTextureEnvMode(GL_ADD); },
+         [] { setTextureEnvMode(GL_MODULATE); }},
+        {"blended over", [] { setBlendFunction(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); },
+         [] { setBlendFunction(GL_SRC_ALPHA, GL_ONE); }},
+        {"not blended", [] { setBlending(false); }, [] { setBlending(true); }},
     };
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glDepthMask(GL_FALSE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+    setDepthWrites(false);
+    setTextureEnvMode(GL_MODULATE);
     EXPECT_TRUE(blackTexelsAddNothing());
     for (const Case& c : cases) {
         c.set();
@@ -558,6 +608,146 @@ TEST_F(BillboardGL, TheWholeSquareIsDrawnWhereBlackChangesThePicture) {
         c.reset();
         EXPECT_TRUE(blackTexelsAddNothing()) << c.what;
     }
-    glDepthMask(GL_TRUE);
-    glDisable(GL_BLEND);
+    setDepthWrites(true);
+    setBlending(false);
+}
+
+TEST_F(BillboardGL, OnlySquaresFacingTheViewHaveTheirTexelsPerPixelMeasured) {
+    Vec3 facing[4];
+    billboardCorners({0.0f, 0.0f, -3.0f}, 0.5f, facing);
+    ViewMapping mapping = keptViewMapping();
+    // 0.5 / 3 of the half-view's 1 / tan(22.5 degrees) across 32 pixels.
+    float side = 2.0f * 32.0f * (0.5f / 3.0f) / std::tan(float(M_PI) / 8.0f);
+    EXPECT_NEAR(squareTexelsPerPixel(mapping, facing, 64, 64), 64.0f / side, 0.01f);
+    Vec3 tilted[4] = {facing[0], facing[1], facing[2], facing[3]};
+    tilted[0].z -= 0.5f, tilted[1].z -= 0.5f; // the top edge leans away
+    EXPECT_EQ(squareTexelsPerPixel(mapping, tilted, 64, 64), 0.0f);
+    Vec3 behind[4] = {facing[0], facing[1], facing[2], facing[3]};
+    for (Vec3& corner : behind) corner.z = 1.0f;
+    EXPECT_EQ(squareTexelsPerPixel(mapping, behind, 64, 64), 0.0f);
+}
+
+// The trimmed squares on the draw paths the demo uses, against the same squares drawn whole:
+// flares (billboards rolled about the view axis) and star particles, magnified and minified,
+// near and far, under several texture LOD biases.
+class LitSquaresDrawPathGL : public LitBillboardGL {
+  protected:
+    void SetUp() override {
+        LitBillboardGL::SetUp();
+        if (IsSkipped()) return;
+        glDisable(GL_DEPTH_TEST);
+    }
+    // The picture of `draw` added over black, as the scenes add their flares and stars.
+    template <typename Draw> std::vector<uint8_t> added(Draw draw) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        setBlending(true);
+        setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+        draw();
+        setBlending(false);
+        std::vector<uint8_t> pixels(64 * 64 * 4);
+        glReadPixels(0, 0, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+};
+
+// The largest difference of a colour channel and the number of lit pixels.
+void comparePictures(const std::vector<uint8_t>& whole, const std::vector<uint8_t>& part,
+                     int& largest, int& litPixels) {
+    largest = 0, litPixels = 0;
+    for (size_t i = 0; i < whole.size(); i += 4) {
+        litPixels += whole[i] != 0;
+        for (size_t k = 0; k < 3; ++k)
+            largest = std::max(largest, std::abs(int(whole[i + k]) - int(part[i + k])));
+    }
+}
+
+TEST_F(LitSquaresDrawPathGL, TrimmedFlaresAndStarsGiveThePictureOfTheWholeSquares) {
+    std::vector<uint8_t> rgba = blockTexture(22, 27, 35, 33, 255);
+    upload(rgba);
+    TextureRecord record = recordOf(rgba);
+    struct Case {
+        const char* what;
+        float distance, halfSize, roll, lodBias;
+    } cases[] = {
+        {"magnified, near", 1.3f, 1.2f, 0.0f, 0.0f},
+        {"magnified, rolled", 1.3f, 1.2f, 33.0f, 0.0f},
+        {"magnified, biased", 1.3f, 1.2f, -71.0f, 1.5f},
+        {"about one texel a pixel", 3.0f, 1.2f, 12.0f, 0.0f},
+        {"minified, far", 9.0f, 1.2f, 47.0f, 0.0f},
+        {"minified, far, biased", 9.0f, 1.2f, 5.0f, 0.7f},
+        {"minified, smaller", 4.5f, 0.5f, 90.0f, 0.3f},
+        {"magnified, biased past a level", 2.0f, 1.2f, 20.0f, 1.0f},
+    };
+    Camera& camera = renderState.camera;
+    for (const Case& c : cases) {
+        setTextureLodBias(c.lodBias);
+        // As the flares are drawn: corners from the view rolled about its axis, drawn in the
+        // unrolled one.
+        glPushMatrix();
+        camera.roll = c.roll;
+        applyCamera(false);
+        glPopMatrix();
+        float rolled[16];
+        std::copy(renderState.modelview, renderState.modelview + 16, rolled);
+        camera.roll = 0.0f;
+        applyCamera(true);
+        Vec3 centre{0.1f, -0.05f, -c.distance};
+        Vec3 corners[4];
+        billboardCornersFromMatrix(centre, c.halfSize, corners, rolled);
+        float texelsPerPixel = squareTexelsPerPixel(keptViewMapping(), corners, 64, 64);
+        EXPECT_FALSE(litTexturePart(record, texelsPerPixel, c.lodBias).whole()) << c.what;
+        auto draw = [&](const TextureRecord* texels) {
+            return added([&] { drawBillboard(centre, c.halfSize, lit, rolled, texels); });
+        };
+        int largest = 0, litPixels = 0;
+        comparePictures(draw(nullptr), draw(&record), largest, litPixels);
+        EXPECT_GT(litPixels, 0) << c.what;
+        EXPECT_LE(largest, 1) << c.what;
+    }
+    setTextureLodBias(0.0f);
+}
+
+TEST_F(LitSquaresDrawPathGL, TrimmedParticleSquaresGiveThePictureOfTheWholeSquares) {
+    std::vector<uint8_t> rgba = blockTexture(22, 27, 35, 33, 255);
+    int32_t index = createTexture("STAR.PNG", 64, 64, rgba.data());
+    TextureRecord& record = *textureState.records[index];
+    glBindTexture(GL_TEXTURE_2D, record.glName);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA8, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    ParticleSystem& system = *createParticleSystem("stars");
+    addParticleTexture(system, "STAR.PNG", "");
+    system.particleCount = 12;
+    system.fade = false;
+    system.sizeChanges = false;
+    initParticles(system);
+    for (int32_t i = 0; i < system.poolCount; ++i) {
+        Particle& particle = system.particles[i];
+        particle.alive = true;
+        particle.lifetime = 1000;
+        // Near and far, small and large, across the view.
+        particle.position = {float(i % 4) * 0.6f - 0.9f, float(i / 4) * 0.5f - 0.5f,
+                             -1.5f - float(i) * 0.9f};
+    }
+    for (float size : {0.3f, 1.0f}) {
+        system.size = size;
+        for (float lodBias : {0.0f, 1.2f}) {
+            setTextureLodBias(lodBias);
+            auto draw = [&](bool litKnown) {
+                record.litKnown = litKnown;
+                return added([&] {
+                    setDepthWrites(false);
+                    drawParticles(system);
+                    setDepthWrites(true);
+                });
+            };
+            int largest = 0, litPixels = 0;
+            comparePictures(draw(false), draw(true), largest, litPixels);
+            EXPECT_GT(litPixels, 50) << size << " " << lodBias;
+            EXPECT_LE(largest, 1) << size << " " << lodBias;
+        }
+    }
+    setTextureLodBias(0.0f);
+    deleteParticleSystem("stars");
+    deleteTextureByName("STAR.PNG");
 }

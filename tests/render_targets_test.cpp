@@ -477,16 +477,16 @@ std::vector<uint8_t> windowAfterGlowQuad(PixelBufferTarget& glow, bool scissor) 
     glClear(GL_COLOR_BUFFER_BIT);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     overlay2D.quad.flip = true;
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE);
     selectTextureUnit(0);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 3.0f);
+    setTextureLodBias(3.0f);
     bool scissored = scissor && scissorToTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f, 3.0f);
     EXPECT_EQ(scissored, scissor);
     drawTargetQuad(glow, -1.0f, 1.0f, 2.0f, 2.0f);
     glDisable(GL_SCISSOR_TEST);
-    glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, 0.0f);
-    glDisable(GL_BLEND);
+    setTextureLodBias(0.0f);
+    setBlending(false);
     overlay2D.quad.flip = false;
     std::vector<uint8_t> pixels(size_t(256) * 128 * 4);
     glReadPixels(0, 0, 256, 128, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
@@ -544,26 +544,20 @@ TEST_F(Passes, OnlyABoundedTargetOnBlackIsScissoredAndMakingItCurrentForgetsTheB
     EXPECT_FALSE(a.bounded);
 }
 
-TEST(SamplingReach, GrowsWithTheCoarsestLevelThatMayBeSampled) {
+TEST(QuadFootprint, ARepeatingTextureReachesRoundToTheFarSideFromNearAnEdge) {
     PixelBufferTarget target(512, 512);
-    target.mipmapped = false;
-    EXPECT_EQ(samplingReach(target, 4.0f, 4.0f), 2) << "without mipmaps the bilinear 2 x 2";
     target.mipmapped = true;
-    // The demo's glow: bias 4 at one texel a pixel may blend in level 5 (32-texel blocks).
-    EXPECT_EQ(samplingReach(target, 1.0f, 4.0f), 50);
-    EXPECT_EQ(samplingReach(target, 1.0f, -8.0f), 3) << "the largest image at least";
-    EXPECT_EQ(samplingReach(target, 1.0f, 30.0f), 512) << "past the smallest level";
-    // Near an edge a repeating texture reaches round to the far side.
     target.bounded = true;
     target.content = {100, 500, 120, 510};
     target.clamped = true;
     PixelRect clamped = quadFootprint(target, -1.0f, 1.0f, 2.0f, 2.0f, 512, 512, 0.0f);
-    // Rows turned over by the unflipped quad: 495 .. 512 become 0 .. 17.
-    EXPECT_TRUE(clamped.x0 == 94 && clamped.x1 == 126 && clamped.y0 == 0 && clamped.y1 == 18)
+    // One texel a pixel reaches 7 texels. Rows turned over by the unflipped quad: 493 .. 512
+    // become 0 .. 19, and a pixel for the rounding.
+    EXPECT_TRUE(clamped.x0 == 92 && clamped.x1 == 128 && clamped.y0 == 0 && clamped.y1 == 20)
         << clamped.x0 << " " << clamped.x1 << " " << clamped.y0 << " " << clamped.y1;
     target.clamped = false;
     PixelRect repeated = quadFootprint(target, -1.0f, 1.0f, 2.0f, 2.0f, 512, 512, 0.0f);
-    EXPECT_TRUE(repeated.x0 == 94 && repeated.x1 == 126);
+    EXPECT_TRUE(repeated.x0 == 92 && repeated.x1 == 128);
     EXPECT_TRUE(repeated.y0 == 0 && repeated.y1 == 512);
     EXPECT_TRUE(grownRect({}, 15, 512, 512).empty()) << "nothing stays nothing";
 }

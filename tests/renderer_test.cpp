@@ -647,10 +647,10 @@ TEST_F(RendererGL, BoxModeTwoOnARootObjectDrawsItsOwnBox) {
     root.worldBox.center = {0, 0, -5};
     computeCorners(root.worldBox);
     debugDisplay.boxMode = 2;
-    glEnable(GL_BLEND);
+    setBlending(true);
     drawObjectBox(root);
     EXPECT_TRUE(glIsEnabled(GL_BLEND)); // restored
-    glDisable(GL_BLEND);
+    setBlending(false);
     // The near face's right edge, x = 1 at z = -4, lies at a quarter of the half-width.
     expectNear(pixel(40, 32), {255, 255, 255, 255});
     expectNear(pixel(32, 32), {0, 0, 0, 0});

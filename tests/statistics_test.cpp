@@ -121,6 +121,16 @@ TEST_F(StatisticsOverlay, ShortPageAndTheOffPage) {
     EXPECT_EQ(longPageLine("FPS"), "FPS            : \n");
 }
 
+TEST_F(StatisticsOverlay, BothPagesShowTheScaleOnlyUnderTheGovernor) {
+    EXPECT_EQ(longPageLine("Frame Scale"), "(missing)");
+    inputs.frameScale = 0.85f;
+    EXPECT_EQ(statisticsOverlayText(1, inputs),
+              "FPS: 59\nSCALE: 0.85\n\nPRESS AGAIN TO SEE MORE !");
+    EXPECT_EQ(longPageLine("Frame Scale"), "Frame Scale    : 0.85\n");
+    inputs.frameScale = 1.0f;
+    EXPECT_EQ(longPageLine("Frame Scale"), "Frame Scale    : 1.00\n");
+}
+
 TEST_F(StatisticsOverlay, VerticalSyncLineAndHintFollowTheSwapControl) {
     // Without swap control the interval is never asked for, so no hint either.
     glCapabilities.getSwapInterval = swapIntervalOne;

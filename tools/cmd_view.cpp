@@ -139,8 +139,8 @@ void drawHelpLine() {
     std::string text = viewHelpText(70);
     int lines = 1 + int(std::count(text.begin(), text.end(), '\n'));
     float height = lines * renderState.aspect * size + (lines - 1) * lineSpacing;
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    setBlending(true);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     selectTextureUnit(0);
     glDisable(GL_TEXTURE_2D);
     glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
@@ -148,8 +148,8 @@ void drawHelpLine() {
     glColor4f(1.0f, 1.0f, 0.8f, 1.0f);
     setTextLayout(size, 0.0f, lineSpacing);
     drawText(-1.0f + margin, -1.0f + height + margin, text);
-    glDisable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE); // back to the engine's additive default
+    setBlending(false);
+    setBlendFunction(GL_SRC_ALPHA, GL_ONE); // back to the engine's additive default
 }
 
 // The pose drawn this frame: the free camera, the file's camera or the framing one.

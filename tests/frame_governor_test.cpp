@@ -1,0 +1,104 @@
+#include "app/frame_governor.h"
+
+#include <gtest/gtest.h>
+
+#include "app/options.h"
+
+namespace {
+
+// Frames whose pixel work goes with the area of the scale: `fullMs` at scale 1.
+void playFrames(FrameGovernor& governor, int frames, float fullMs) {
+    for (int i = 0; i < frames; ++i) {
+        float scale = kScaleSteps[governor.step];
+        governFrame(governor, fullMs * scale * scale, 0);
+    }
+}
+
+FrameGovernor governorOn() {
+    FrameGovernor governor;
+    governor.on = true;
+    governor.budgetMs = 1000.0f / 60.0f;
+    return governor;
+}
+
+} // namespace
+
+TEST(FrameGovernor, GoesDownAtOnceAsFarAsTheTimeAsksAndComesUpSlowly) {
+    FrameGovernor governor = governorOn();
+    playFrames(governor, 3, 27.0f);
+    // 27 ms at scale 1 fits 0.8 of 16.7 ms at 0.7 (13.2 ms), not at 0.85 (19.5 ms).
+    EXPECT_EQ(kScaleSteps[governor.step], 0.7f) << "three slow frames are enough";
+    playFrames(governor, 200, 27.0f);
+    EXPECT_EQ(kScaleSteps[governor.step], 0.7f) << "no flicker: 0.85 would miss the budget";
+    // Lighter frames: 0.85 then takes 0.72 x 16 ms = 11.6 ms, within 0.75 of the budget.
+    playFrames(governor, kGovernorHistory - 1, 16.0f);
+    EXPECT_EQ(kScaleSteps[governor.step], 0.7f) << "up only after a whole history";
+    playFrames(governor, 1, 16.0f);
+    EXPECT_EQ(kScaleSteps[governor.step], 0.85f);
+    playFrames(governor, 3 * kGovernorHistory, 16.0f);
+    EXPECT_EQ(kScaleSteps[governor.step], 0.85f) << "1 would take 16 ms: too near the budget";
+    playFrames(governor, 3 * kGovernorHistory, 8.0f);
+    EXPECT_EQ(kScaleSteps[governor.step], 1.0f);
+}
+
+TEST(FrameGovernor, OneSlowFrameAmongFastOnesKeepsTheScaleButBlocksGoingUp) {
+    FrameGovernor governor = governorOn();
+    governor.step = 1;
+    for (int i = 0; i < 3 * kGovernorHistory; ++i)
+        governFrame(governor, i % 20 == 0 ? 40.0f : 6.0f, 0);
+    EXPECT_EQ(governor.step, 1);
+    playFrames(governor, 3, 200.0f);
+    EXPECT_EQ(governor.step, kScaleStepCount - 1) << "no smaller step than the last";
+}
+
+TEST(FrameGovernor, OffOrFixedKeepsItsScaleAndEveryFrameCountsForTheMean) {
+    FrameGovernor governor;
+    playFrames(governor, 50, 100.0f);
+    EXPECT_EQ(governor.step, 0);
+    governor.fixedStep = governor.step = stepForScale(0.6f);
+    governor.on = true;
+    playFrames(governor, 50, 100.0f);
+    EXPECT_EQ(kScaleSteps[governor.step], 0.6f);
+    EXPECT_EQ(governor.scaledFrames[0], 100u);
+    EXPECT_NEAR(governor.scaleSum[0] / double(governor.scaledFrames[0]), 0.8, 1e-6);
+}
+
+TEST(FrameGovernor, AScaleAskedForIsTheLargestStepAtOrBelowIt) {
+    struct Case {
+        float asked, step;
+    } cases[] = {{1.0f, 1.0f},  {0.9f, 0.85f}, {0.85f, 0.85f},
+                 {0.65f, 0.6f}, {0.5f, 0.5f},  {0.2f, 0.5f}};
+    for (const Case& c : cases) EXPECT_EQ(kScaleSteps[stepForScale(c.asked)], c.step) << c.asked;
+}
+
+TEST(FrameGovernor, PicturesForFilesAreDrawnAtScaleOneUnlessAScaleIsAsked) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        bool software, on;
+        float fixed;
+    } cases[] = {
+        {"software renderer", {}, true, true, 0.0f},
+        {"hardware", {}, false, false, 0.0f},
+        {"asked on hardware", {"--scale", "on"}, false, true, 0.0f},
+        {"asked off", {"--scale", "off"}, true, false, 0.0f},
+        {"benchmark", {"--benchmark"}, true, true, 0.0f},
+        {"fixed step", {"--fixed-step", "40"}, true, false, 0.0f},
+        {"record", {"--record", "a.mp4"}, true, false, 0.0f},
+        {"shots with a scale",
+         {"--fixed-step", "40", "--shots", "first:1000", "--scale", "0.7"},
+         true,
+         false,
+         0.7f},
+        {"record governed", {"--record", "a.mp4", "--scale", "on"}, true, true, 0.0f},
+    };
+    for (const Case& c : cases) {
+        Options options = parseOptions(c.arguments);
+        ASSERT_EQ(options.error, "") << c.what;
+        GovernorPlan plan = planFrameGovernor(resolveRunPlan(options), c.software);
+        EXPECT_EQ(plan.on, c.on) << c.what;
+        EXPECT_EQ(plan.fixedScale, c.fixed) << c.what;
+    }
+    for (const char* wrong : {"0.4", "1.5", "half", "", "0.7x"})
+        EXPECT_NE(parseOptions({"--scale", wrong}).error, "") << wrong;
+}
