@@ -45,9 +45,7 @@ void endHalfLayer(HalfLayer& layer) {
     layer.drawing = false;
     bindFramebuffer(layer.viewFramebuffer);
     renderState.settings.screenWidth = layer.viewWidth;
-    renderState.settings.screenHeight = layer.viewHeight;
-    setPerspectiveViewAspect(layer.viewWidth, layer.viewHeight, layer.viewAspect);
-    glMatrixMode(GL_MODELVIEW);
+    renderState.settings.screenHeight = layer.viewHeight; // the quad covers the view
     const LayerState before = renderState.layer;
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     setBlending(true);
