@@ -22,6 +22,7 @@
 #include "platform/stop_signals.h"
 #include "platform/window.h"
 #include "render/font2d.h"
+#include "render/half_layer.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
 #include "render/statistics.h"
@@ -39,7 +40,8 @@ using Clock = std::chrono::steady_clock;
 // off-screen frame of its own, then scaled into the frame the demo draws.
 struct ScaledSceneState {
     OffscreenFrame frame;
-    bool drawing = false;                  // the 3D part of this frame goes into `frame`
+    HalfLayer softLight;  // the added layers of soft light, at half the scaled frame's sides
+    bool drawing = false; // the 3D part of this frame goes into `frame`
     int32_t fullWidth = 0, fullHeight = 0; // the demo's frame
     Clock::time_point frameStart;
 };
@@ -116,7 +118,22 @@ float scaledLodBias() {
     return scaledScene.drawing ? std::log2(frameScale()) : 0.0f;
 }
 
+// Below scale 1 the added layers of soft light (the glow's quad, the stars, the flares) are
+// drawn at half the scaled frame's sides and added over it; at scale 1 they are drawn whole.
+// The LOD bias a full-view quad in the layer needs to read the levels it reads in the frame.
+float beginSoftLight() {
+    if (!scaledScene.drawing) return 0.0f;
+    bool began = beginHalfLayer(scaledScene.softLight, scaledScene.frame.framebuffer,
+                                renderTargets.settings.depthBufferBits);
+    return began ? -1.0f : 0.0f;
+}
+
+void endSoftLight() {
+    endHalfLayer(scaledScene.softLight);
+}
+
 void releaseScaledScene() {
+    releaseHalfLayer(scaledScene.softLight);
     scaleTargets(1.0f);
     if (scaledScene.frame.framebuffer != 0) {
         deleteOffscreenFrame(scaledScene.frame);
@@ -269,6 +286,7 @@ void drawLogoGlow(const FirstScene& scene) {
     float biasShift = scaledLodBias();
     PixelBufferTarget& glow =
         glowPasses(target(1), target(3), target(4), 0.7f, kGlowTint, 4.0f + biasShift);
+    biasShift += beginSoftLight();
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     overlay2D.quad.flip = true; // the target's rows run bottom to top
     setBlending(true);
@@ -316,6 +334,7 @@ void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
     glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
     setBlending(true);
     drawFlares(lightPosition, t);
+    endSoftLight();
     setBlending(false);
     glDisable(GL_DEPTH_TEST);
 

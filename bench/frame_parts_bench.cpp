@@ -46,6 +46,7 @@
 #include "platform/scaled_frames.h"
 #include "platform/window.h"
 #include "render/font2d.h"
+#include "render/half_layer.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
 #include "scene/objects.h"
@@ -79,6 +80,7 @@ struct BenchState {
     PFNGLGETQUERYOBJECTUIVPROC queryResult = nullptr;
     GLuint samplesQuery = 0;
     OffscreenFrame half; // the frame-time governor's smallest scale: half the window's sides
+    HalfLayer softLight; // the added layers of soft light at that scale
 };
 BenchState bench;
 
@@ -295,6 +297,34 @@ void measureScaledParts(uint32_t t) {
         applyCamera(true);
         renderSceneGraph(findSceneNode("HALL"));
     });
+    // The stars and the flares at that scale, drawn whole and through a layer of half its
+    // sides (its depth copied in, the layer added back over the frame).
+    auto softLight = [] {
+        glEnable(GL_DEPTH_TEST);
+        setBlending(true);
+        setBlendFunction(GL_SRC_ALPHA, GL_ONE);
+        glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
+        setDepthWrites(false);
+        if (demoState.starSystem != nullptr) drawParticles(*demoState.starSystem);
+        setDepthWrites(true);
+        SceneObject* light = findObject("kslogol");
+        Vec3 origin = light != nullptr ? light->worldTransform.getTranslation() : Vec3{};
+        for (int i = 0; i < 2; ++i)
+            drawBillboard(origin, 10.0f, demoState.textures.flare, renderState.modelview,
+                          demoState.textures.flareTexels);
+        setBlending(false);
+        glDisable(GL_DEPTH_TEST);
+    };
+    renderState.settings.screenWidth = bench.width / 2;
+    renderState.settings.screenHeight = bench.height / 2;
+    timeCountedPart("first: stars and flares at scale 0.5", softLight);
+    timeCountedPart("first: stars and flares at scale 0.5, half layer", [&] {
+        beginHalfLayer(bench.softLight, half.framebuffer, 24);
+        softLight();
+        endHalfLayer(bench.softLight);
+    });
+    renderState.settings.screenWidth = bench.width;
+    renderState.settings.screenHeight = bench.height;
     bindFramebuffer(0);
     setPerspectiveView(bench.width, bench.height);
     timePart("first: scale 0.5 frame drawn over the view", windowPixels(), [] {

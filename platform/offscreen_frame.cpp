@@ -135,3 +135,11 @@ void copyFrame(const OffscreenFrame& source, uint32_t destination, int x, int y,
     fbo.blitFramebuffer(0, 0, source.width, source.height, x, y, x + width, y + height,
                         GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
 }
+
+void copyDepth(uint32_t source, int sourceWidth, int sourceHeight, const OffscreenFrame& frame) {
+    fbo.bindFramebuffer(GL_READ_FRAMEBUFFER, source);
+    fbo.bindFramebuffer(GL_DRAW_FRAMEBUFFER, frame.framebuffer);
+    fbo.blitFramebuffer(0, 0, sourceWidth, sourceHeight, 0, 0, frame.width, frame.height,
+                        GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+    fbo.bindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
+}

@@ -44,3 +44,7 @@ void readFromFrame(const OffscreenFrame& frame);
 // destination for drawing.
 void copyFrame(const OffscreenFrame& source, uint32_t destination, int x, int y, int width,
                int height);
+// Copies the depth of the framebuffer source (sourceWidth x sourceHeight) over the whole of
+// frame, nearest sample where the size changes (depths are not blended), and binds frame. The
+// two must have depth buffers of the same bits.
+void copyDepth(uint32_t source, int sourceWidth, int sourceHeight, const OffscreenFrame& frame);
