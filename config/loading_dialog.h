@@ -45,7 +45,9 @@ struct LoadingDialogState {
     bool savedIgnoreFocus = false; // the focus rule in force before the dialog opened
     LoadingDialogView view;
     void (*pump)() = nullptr; // serves the windows' events; pumpMessages when empty
-    void (*idle)() = nullptr; // between pumps while held; a 10 ms sleep when empty
+    // Between pumps while held: sleeps until something happens (the view's wait for events
+    // and stop signals); a 10 ms sleep when empty.
+    void (*idle)() = nullptr;
 };
 extern LoadingDialogState loadingDialogState;
 

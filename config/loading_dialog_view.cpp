@@ -11,6 +11,7 @@
 #include "config/dialogs_view.h"
 #include "config/fltk_support.h"
 #include "config/loading_dialog.h"
+#include "platform/fltk_pump.h"
 #include "platform/instance.h"
 #include "platform/window.h"
 
@@ -125,4 +126,7 @@ void installLoadingDialogView(bool useOwnIcon) {
     view.updateButtons = showButtons;
     view.minimiseMainWindow = minimiseMainWindow;
     view.restoreMainWindow = restoreMainWindow;
+    // Held at the gate, the loading sleeps until a button, the main window or a stop signal
+    // wakes it.
+    loadingDialogState.idle = waitForFltkEvent;
 }

@@ -3,11 +3,14 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
+#include <SDL.h>
+#include <SDL_syswm.h>
 
 #include "platform/desktop_restore.h"
 #include "platform/events.h"
 #include "platform/instance.h"
 #include "platform/stop_signals.h"
+#include "platform/window.h"
 
 namespace {
 
@@ -37,6 +40,33 @@ void onInstanceRequest(int, void*) {
     pollInstanceRequests();
 }
 
+// The main window's events are read by the pump that follows the wake.
+void onMainWindowEvent(int, void*) {}
+
+// The outermost wait watches the descriptors; waits inside it share them.
+void watchDescriptors() {
+    if (fltkPumpState.modalDepth++ != 0) return;
+    if (stopWakeDescriptor() >= 0) Fl::add_fd(stopWakeDescriptor(), FL_READ, onStopWake);
+    if (instanceState.listenSocket >= 0)
+        Fl::add_fd(instanceState.listenSocket, FL_READ, onInstanceRequest);
+}
+
+void unwatchDescriptors() {
+    if (--fltkPumpState.modalDepth != 0) return;
+    if (stopWakeDescriptor() >= 0) Fl::remove_fd(stopWakeDescriptor(), FL_READ);
+    if (instanceState.listenSocket >= 0) Fl::remove_fd(instanceState.listenSocket, FL_READ);
+}
+
+// The main window's connection to the X server, -1 without a main window or off X11.
+int mainWindowConnection() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (windowState.window == nullptr || !SDL_GetWindowWMInfo(windowState.window, &info) ||
+        info.subsystem != SDL_SYSWM_X11)
+        return -1;
+    return ConnectionNumber(info.info.x11.display);
+}
+
 } // namespace
 
 bool openFltkDisplay() {
@@ -57,12 +87,7 @@ void serveFltkFromPump() {
 }
 
 void runFltkModal(Fl_Window& window, void (*onStop)(Fl_Window& window)) {
-    // The outermost loop watches the descriptors; loops inside it share them.
-    int wake = stopWakeDescriptor();
-    int instance = instanceState.listenSocket;
-    bool outermost = fltkPumpState.modalDepth++ == 0;
-    if (outermost && wake >= 0) Fl::add_fd(wake, FL_READ, onStopWake);
-    if (outermost && instance >= 0) Fl::add_fd(instance, FL_READ, onInstanceRequest);
+    watchDescriptors();
     pollInstanceRequests();
     while (window.shown()) {
         if (stopRequested()) {
@@ -72,7 +97,17 @@ void runFltkModal(Fl_Window& window, void (*onStop)(Fl_Window& window)) {
         }
         Fl::wait(1e20);
     }
-    fltkPumpState.modalDepth--;
-    if (outermost && wake >= 0) Fl::remove_fd(wake, FL_READ);
-    if (outermost && instance >= 0) Fl::remove_fd(instance, FL_READ);
+    unwatchDescriptors();
+}
+
+void waitForFltkEvent() {
+    watchDescriptors();
+    int mainWindow = mainWindowConnection();
+    if (mainWindow >= 0) Fl::add_fd(mainWindow, FL_READ, onMainWindowEvent);
+    // A main window whose connection cannot be watched is served at least every 100 ms.
+    bool bounded = mainWindow < 0 && windowState.window != nullptr;
+    // A signal after this check has written to the descriptor: the wait ends at once.
+    if (!stopRequested()) Fl::wait(bounded ? 0.1 : 1e20);
+    if (mainWindow >= 0) Fl::remove_fd(mainWindow, FL_READ);
+    unwatchDescriptors();
 }

@@ -16,3 +16,8 @@ void serveFltkFromPump();
 // an event, a later start of the program (served at once), or a stop signal, on which it
 // calls onStop, which closes the window as its default answer would.
 void runFltkModal(Fl_Window& window, void (*onStop)(Fl_Window& window));
+
+// Sleeps until something happens, for loops that serve their events through the program's
+// pump: an event of FLTK's or of the main window, a later start of the program, or a stop
+// signal (also one that came before the call).
+void waitForFltkEvent();

@@ -74,9 +74,6 @@ void onStopSignal(int signal) {
     // the process.
     if (state.endingSignal.load() != 0 || state.endClaimed.load()) endByDefaultAction(signal);
     uint64_t now = monotonicMs();
-    unsigned char wake = 1;
-    ssize_t woken = write(state.wakePipe[1], &wake, 1);
-    (void)woken;
     // Signals that arrive together may be handled on two threads at once: exactly one of
     // them is the first.
     int none = 0;
@@ -91,6 +88,11 @@ void onStopSignal(int signal) {
     } else {
         state.notedAtMs.store(now);
     }
+    // The loops woken here look at the stop request at once: it is noted before the wake (a
+    // loop that woke first and found none would sleep on an emptied descriptor).
+    unsigned char wake = 1;
+    ssize_t woken = write(state.wakePipe[1], &wake, 1);
+    (void)woken;
     errno = savedErrno;
 }
 

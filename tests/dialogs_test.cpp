@@ -19,6 +19,7 @@ struct FakeWorld {
     std::vector<Monitor> monitors = {{"DP-1", 0, 0, 1600, 1200}};
     DisplayMode desktop = {1600, 1200, 4, 75};
     std::vector<std::string> drivers = {"Default", "Headphones", "HDMI"};
+    std::vector<std::string> noSoundDrivers = {"Default"}; // NoSound's own list
     std::vector<int32_t> outputs; // audio output indexes handed to the sound layer
     std::vector<int32_t> driverCalls;
 } world;
@@ -44,11 +45,16 @@ bool fakeDesktop(int, DisplayMode& mode) {
 void fakeSetOutput(int32_t output) {
     world.outputs.push_back(output);
 }
+// The drivers of the output handed over last.
+const std::vector<std::string>& fakeDrivers() {
+    bool noSound = !world.outputs.empty() && world.outputs.back() == 2;
+    return noSound ? world.noSoundDrivers : world.drivers;
+}
 int fakeDriverCount() {
-    return int(world.drivers.size());
+    return int(fakeDrivers().size());
 }
 const char* fakeDriverName(int driver) {
-    return world.drivers[size_t(driver)].c_str();
+    return fakeDrivers()[size_t(driver)].c_str();
 }
 void fakeSetDriver(int32_t driver) {
     world.driverCalls.push_back(driver);
@@ -387,6 +393,34 @@ TEST_F(Dialogs, NoSoundDisablesQualityAndAnotherOutputEnablesItAndResetsTheDevic
 
     audioOutputChanged(record.block1, -1); // nothing chosen counts as output 1
     EXPECT_EQ(record.block1.audioOutput, 1);
+}
+
+TEST_F(Dialogs, StoredDriverIsShownWhereTheOutputHasItElseTheFirst) {
+    struct DriverCase {
+        int32_t output, storedDriver;
+        int shown;
+    };
+    const DriverCase cases[] = {
+        {1, 2, 2},  // the output has it
+        {0, 0, 0},  //
+        {1, 3, 0},  // beyond the output's last driver
+        {2, 2, 0},  // NoSound (pre-selected where no device opens) has one driver only
+        {2, 1, 0},  //
+        {1, -1, 0}, // below the first
+    };
+    for (const DriverCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "output " << c.output << ", driver " << c.storedDriver);
+        world.outputs.clear(), world.driverCalls.clear();
+        record.block1.audioOutput = c.output;
+        record.block1.audioDevice = c.storedDriver;
+        openConfigurationDialog(record.block1);
+        EXPECT_EQ(dialog().audioDevice.entries, fakeDrivers());
+        EXPECT_EQ(dialog().audioDevice.selected, c.shown);
+        EXPECT_EQ(record.block1.audioDevice, c.shown);
+        EXPECT_EQ(world.driverCalls, std::vector<int32_t>{c.shown});
+        confirmConfigurationDialog(record.block1);
+        EXPECT_EQ(record.block1.audioDevice, c.shown);
+    }
 }
 
 TEST_F(Dialogs, NoSoundStoredDisablesQualityAtFill) {

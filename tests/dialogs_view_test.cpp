@@ -17,10 +17,14 @@
 
 #include <SDL.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/resource_images.h"
@@ -29,6 +33,7 @@
 #include "config/loading_dialog.h"
 #include "effects/tree_view.h"
 #include "platform/events.h"
+#include "platform/stop_signals.h"
 #include "platform/window.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"
@@ -237,6 +242,35 @@ TEST_F(DialogWindows, LoadingDialogShowsLinesAndProgressAndItsButtonsDriveTheGat
     loadingDialogAddLine("Done !"); // passes at once
     closeLoadingDialog();
     EXPECT_EQ(findWindow("KORAL Software - Application loading..."), nullptr);
+    loadingDialogState = LoadingDialogState{};
+    eventState = EventState{};
+}
+
+TEST_F(DialogWindows, AStopSignalWakesTheLoadingHeldAtTheGate) {
+    installStopSignals();
+    installLoadingDialogView(true);
+    eventState = EventState{};
+    openLoadingDialog(1000.0f);
+    loadingPausePressed();
+    // The signal lands on another thread while the gate sleeps (as it may on any of the
+    // program's threads): the main thread's wait is not interrupted, only the descriptor
+    // wakes it.
+    std::thread signaller([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        raise(SIGTERM);
+    });
+    static bool gaveUp = false;
+    Fl_Timeout_Handler giveUp = [](void*) {
+        gaveUp = true;
+        loadingContinuePressed();
+    };
+    Fl::add_timeout(20.0, giveUp);
+    loadingDialogAddLine("Initializing fonts...");
+    Fl::remove_timeout(giveUp);
+    signaller.join();
+    EXPECT_FALSE(gaveUp) << "the stop signal did not wake the gate";
+    EXPECT_TRUE(stopRequested());
+    closeLoadingDialog();
     loadingDialogState = LoadingDialogState{};
     eventState = EventState{};
 }
