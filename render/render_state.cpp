@@ -37,6 +37,33 @@ void multiplyColumnMajor(const float a[16], const float b[16], float out[16]) {
         }
 }
 
+// `in` with the view rolled by `degrees` about -z in eye space: rows 0 and 1 turn into each
+// other, as glRotatef(degrees, 0, 0, -1) multiplied in front would turn them.
+void rollRows(const float in[16], float degrees, float out[16]) {
+    std::copy(in, in + 16, out);
+    if (degrees == 0.0f) return;
+    double radians = double(degrees) * 3.14159265358979323846 / 180.0;
+    float c = float(std::cos(radians)), s = float(std::sin(radians));
+    for (int column = 0; column < 4; ++column) {
+        float right = in[column * 4], up = in[column * 4 + 1];
+        out[column * 4] = c * right + s * up;
+        out[column * 4 + 1] = c * up - s * right;
+    }
+}
+
+// v / |v| in floats; a zero vector stays zero.
+void normaliseAsLookAt(float v[3]) {
+    float length = float(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
+    if (length == 0.0f) return;
+    for (int i = 0; i < 3; ++i) v[i] /= length;
+}
+
+void crossAsLookAt(const float a[3], const float b[3], float out[3]) {
+    out[0] = a[1] * b[2] - a[2] * b[1];
+    out[1] = a[2] * b[0] - a[0] * b[2];
+    out[2] = a[0] * b[1] - a[1] * b[0];
+}
+
 Plane normalisedPlane(float nx, float ny, float nz, float d) {
     Plane plane;
     plane.normal.set(nx, ny, nz);
@@ -272,16 +299,36 @@ void setOrthoView(int32_t width, int32_t height) {
     extractFrustum(state.frustum);
 }
 
+void cameraModelview(const Camera& camera, const Vec3& up, float out[16]) {
+    // The look-at's rows, in floats: side, up and the view direction's opposite.
+    float forward[3] = {camera.target.x - camera.eye.x, camera.target.y - camera.eye.y,
+                        camera.target.z - camera.eye.z};
+    float upAxis[3] = {up.x, up.y, up.z}, side[3];
+    normaliseAsLookAt(forward);
+    crossAsLookAt(forward, upAxis, side);
+    normaliseAsLookAt(side);
+    crossAsLookAt(side, forward, upAxis);
+    float lookAt[16] = {side[0],     upAxis[0], -forward[0], 0.0f,      side[1],     upAxis[1],
+                        -forward[1], 0.0f,      side[2],     upAxis[2], -forward[2], 0.0f,
+                        0.0f,        0.0f,      0.0f,        1.0f};
+    float m[16];
+    rollRows(lookAt, camera.roll, m);
+    // Then the move of the eye to the origin and the scale, each multiplied in behind.
+    const float eye[3] = {-camera.eye.x, -camera.eye.y, -camera.eye.z};
+    for (int row = 0; row < 4; ++row)
+        m[12 + row] = m[row] * eye[0] + m[4 + row] * eye[1] + m[8 + row] * eye[2] + m[12 + row];
+    const float scale[3] = {camera.scale.x, camera.scale.y, camera.scale.z};
+    for (int column = 0; column < 3; ++column)
+        for (int row = 0; row < 4; ++row) m[4 * column + row] *= scale[column];
+    std::copy(m, m + 16, out);
+}
+
 void applyCamera(bool updateFrustum) {
     RenderState& state = renderState;
     Camera& camera = state.camera;
+    cameraModelview(camera, state.up, state.modelview);
     glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glRotatef(camera.roll, 0.0f, 0.0f, -1.0f); // in eye space, before the look-at
-    gluLookAt(camera.eye.x, camera.eye.y, camera.eye.z, camera.target.x, camera.target.y,
-              camera.target.z, state.up.x, state.up.y, state.up.z);
-    glScalef(camera.scale.x, camera.scale.y, camera.scale.z);
-    glGetFloatv(GL_MODELVIEW_MATRIX, state.modelview);
+    glLoadMatrixf(state.modelview);
     if (updateFrustum) extractFrustum(state.frustum);
     transpose(state.modelview, state.modelviewTransposed);
     camera.viewDirection = camera.target - camera.eye;
@@ -306,16 +353,7 @@ void billboardCorners(const Vec3& centre, float halfSize, Vec3 corners[4]) {
 }
 
 void rolledModelview(float degrees, float out[16]) {
-    const float* m = renderState.modelview;
-    std::copy(m, m + 16, out);
-    // The roll turns eye space about -z before the look-at: rows 0 and 1 turn into each other.
-    double radians = double(degrees) * 3.14159265358979323846 / 180.0;
-    float c = float(std::cos(radians)), s = float(std::sin(radians));
-    for (int column = 0; column < 4; ++column) {
-        float right = m[column * 4], up = m[column * 4 + 1];
-        out[column * 4] = c * right + s * up;
-        out[column * 4 + 1] = c * up - s * right;
-    }
+    rollRows(renderState.modelview, degrees, out);
 }
 
 void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners[4],

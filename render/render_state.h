@@ -120,7 +120,10 @@ void setPerspectiveView(int32_t width, int32_t height);
 void setPerspectiveViewAspect(int32_t width, int32_t height, float aspect);
 // Orthographic projection for 2D: x from -aspect to +aspect, y from -1 to +1.
 void setOrthoView(int32_t width, int32_t height);
-// Loads roll, look-at and scale into the modelview and keeps the matrices.
+// The camera's modelview, roll x look-at x scale, computed as GL computes it from those calls
+// (in floats, in the same order), so the kept copy needs no read back.
+void cameraModelview(const Camera& camera, const Vec3& up, float out[16]);
+// Loads the camera's modelview and keeps the matrices.
 void applyCamera(bool updateFrustum);
 // The six normalised planes of projection x modelview (the kept matrices).
 void extractFrustum(Frustum& frustum);

@@ -110,18 +110,43 @@ TEST_F(RenderStateGL, TheKeptProjectionsAreGLsToTheBit) {
     }
 }
 
-TEST_F(RenderStateGL, UnrolledCameraIsTheLookAtAndKeepsItsAxes) {
+TEST_F(RenderStateGL, TheKeptCameraMatrixIsWhatGLMakesOfRollLookAtAndScale) {
+    struct Case {
+        Vec3 eye, target, scale;
+        float roll;
+    };
+    const Case cases[] = {
+        {{1, 2, 3}, {4, 0, -2}, {1, 1, 1}, 0.0f},
+        {{1, 2, 3}, {4, 0, -2}, {1, 1, 1}, 33.0f},
+        {{-250, 40, 900}, {10, -5, 0}, {1, 1, 1}, -171.5f},
+        {{0, 0, 5}, {0, 0, 0}, {2, 0.5f, 3}, 90.0f},
+        {{7, 7, 7}, {7, 7, 7}, {1, 1, 1}, 12.0f}, // eye on the target
+    };
+    Camera& camera = renderState.camera;
+    for (const Case& c : cases) {
+        camera.eye = c.eye, camera.target = c.target, camera.scale = c.scale, camera.roll = c.roll;
+        applyCamera(false);
+        float loaded[16], called[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, loaded);
+        glLoadIdentity();
+        glRotatef(c.roll, 0.0f, 0.0f, -1.0f);
+        gluLookAt(c.eye.x, c.eye.y, c.eye.z, c.target.x, c.target.y, c.target.z, 0, 1, 0);
+        glScalef(c.scale.x, c.scale.y, c.scale.z);
+        glGetFloatv(GL_MODELVIEW_MATRIX, called);
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_EQ(loaded[i], renderState.modelview[i]) << c.roll << " " << i;
+            EXPECT_NEAR(renderState.modelview[i], called[i], 2e-6f * (1 + std::fabs(called[i])))
+                << c.roll << " " << i;
+        }
+    }
+    camera = Camera{};
+}
+
+TEST_F(RenderStateGL, UnrolledCameraKeepsItsAxes) {
     Camera& camera = renderState.camera;
     camera.eye = {1.0f, 2.0f, 3.0f};
     camera.target = {4.0f, 0.0f, -2.0f};
     applyCamera(false);
-
-    float lookAt[16];
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(1, 2, 3, 4, 0, -2, 0, 1, 0);
-    glGetFloatv(GL_MODELVIEW_MATRIX, lookAt);
-    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(renderState.modelview[i], lookAt[i]) << i;
 
     Vec3 right, up;
     lookAtAxes(camera.eye, camera.target, right, up);
