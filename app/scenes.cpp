@@ -112,8 +112,8 @@ void scaledSceneEnds(int32_t scene) {
     governFrame(frameGovernor, ms, scene);
 }
 
-// What a texture LOD bias adds in the 3D part: a target of half the side reaches as far
-// across the picture one level less coarse.
+// What a texture LOD bias adds in the 3D part: a frame or target of half the side reads the
+// levels of the full-size picture one level lower.
 float scaledLodBias() {
     return scaledScene.drawing ? std::log2(frameScale()) : 0.0f;
 }
@@ -322,7 +322,9 @@ void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
         updateSubtree(scene.logoLight->treeNode);
         lightPosition = scene.logoLight->worldTransform.getTranslation();
     }
+    setViewLodBias(scaledLodBias());
     renderSceneGraph(scene.hall);
+    setViewLodBias(0.0f);
     drawLogoGlow(scene);
 
     ParticleSystem* stars = demoState.starSystem;
@@ -382,7 +384,9 @@ void drawSecondScene3D(const SecondScene& scene, uint32_t t) {
     cameraStep(scene.camera, t);
     setObjectColour(scene.logoA, logoABrightness(t), 1.0f);
     if (scene.logoB != nullptr) scene.logoB->colourScale[3] = logoBAlpha(t);
+    setViewLodBias(scaledLodBias());
     renderSceneGraph(scene.intro);
+    setViewLodBias(0.0f);
 
     makeTargetCurrent(target(1));
     setTargetPerspective(target(1));

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "platform/failure.h"
 #include "render/capabilities.h"
@@ -248,8 +249,22 @@ void setTextureEnvMode(GLenum mode) {
 }
 
 void setTextureLodBias(float bias) {
+    bias += renderState.viewLodBias;
     glTexEnvf(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, bias);
     if (renderState.activeUnit == 0) renderState.layer.lodBias = bias;
+}
+
+void setViewLodBias(float bias) {
+    RenderState& state = renderState;
+    if (bias == state.viewLodBias) return;
+    state.viewLodBias = bias;
+    uint32_t active = state.activeUnit;
+    for (uint32_t unit = 0;
+         unit < state.settings.textureUnitCount && unit < std::size(state.textureUnits); ++unit) {
+        selectTextureUnit(unit);
+        setTextureLodBias(0.0f);
+    }
+    selectTextureUnit(active);
 }
 
 void clearFrame(GLbitfield mask) {

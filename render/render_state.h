@@ -88,6 +88,9 @@ struct RenderState {
     float projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     Frustum frustum;
     LayerState layer;
+    // Added to every texture LOD bias set in the view: log2 of the view's scale while the 3D
+    // part is drawn smaller, so that its textures read the levels they read at full size.
+    float viewLodBias = 0.0f;
 };
 extern RenderState renderState;
 
@@ -99,6 +102,8 @@ void setFog(bool on);
 // The texture environment mode and texture LOD bias of the active unit.
 void setTextureEnvMode(GLenum mode);
 void setTextureLodBias(float bias);
+// Sets the view's LOD bias and gives it to the configured texture units (their own bias 0).
+void setViewLodBias(float bias);
 
 // The default GL state, in its documented order. Outside full screen the vertical sync
 // setting is cleared; the swap interval is set only where swap control is available.

@@ -372,6 +372,74 @@ TEST_F(RenderStateGL, DefaultStateIsSetAndEveryUnitReset) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// A 64 x 64 texture whose mipmap levels are red, green, blue, ... : the colour drawn says the
+// level read.
+GLuint levelColouredTexture() {
+    const uint8_t colours[7][3] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},    {255, 255, 0},
+                                   {0, 255, 255}, {255, 0, 255}, {255, 255, 255}};
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    for (int level = 0, side = 64; side >= 1; ++level, side /= 2) {
+        std::vector<uint8_t> texels;
+        for (int i = 0; i < side * side; ++i)
+            texels.insert(texels.end(), colours[level], colours[level] + 3);
+        glTexImage2D(GL_TEXTURE_2D, level, GL_RGB, side, side, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                     texels.data());
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
+    return texture;
+}
+
+TEST_F(RenderStateGL, AViewDrawnSmallerWithItsLodBiasReadsTheLevelsOfTheFullSizeView) {
+    GLuint texture = levelColouredTexture();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, 64, 0, 64, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    auto multiTexCoord = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(
+        SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
+    ASSERT_NE(multiTexCoord, nullptr);
+    // The texture over `side` pixels with the view's bias, on texture unit `unit`.
+    auto levelColour = [&](uint32_t unit, float side, float viewBias) {
+        setViewLodBias(viewBias);
+        selectTextureUnit(unit);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glEnable(GL_TEXTURE_2D);
+        setTextureEnvMode(GL_REPLACE);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glBegin(GL_QUADS);
+        const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+        for (const auto& c : corners) {
+            multiTexCoord(GL_TEXTURE0_ARB + unit, c[0], c[1]);
+            glVertex2f(c[0] * side, c[1] * side);
+        }
+        glEnd();
+        glDisable(GL_TEXTURE_2D);
+        setTextureEnvMode(GL_MODULATE);
+        selectTextureUnit(0);
+        uint8_t pixel[4] = {};
+        glReadPixels(int(side) / 2, int(side) / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+        return std::vector<int>{pixel[0], pixel[1], pixel[2]};
+    };
+    for (uint32_t unit : {0u, 1u, 3u}) {
+        for (float side : {32.0f, 16.0f}) { // levels 1 and 2 at full size
+            std::vector<int> full = levelColour(unit, side, 0.0f);
+            EXPECT_NE(full, levelColour(unit, side / 2, 0.0f)) << unit << " " << side;
+            EXPECT_EQ(full, levelColour(unit, side / 2, std::log2(0.5f))) << unit << " " << side;
+        }
+    }
+    // A bias set in the view carries the view's; the kept copy holds what GL was given.
+    setViewLodBias(-1.0f);
+    setTextureLodBias(3.0f);
+    EXPECT_FLOAT_EQ(renderState.layer.lodBias, 2.0f);
+    setViewLodBias(0.0f);
+    EXPECT_FLOAT_EQ(renderState.layer.lodBias, 0.0f);
+    glDeleteTextures(1, &texture);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 TEST_F(RenderStateGL, MultisamplingModesAndTheirFilterHints) {
     EXPECT_EQ(multisampleFilterHint(0), 0u);
     EXPECT_EQ(multisampleFilterHint(1), static_cast<GLenum>(GL_FASTEST));
