@@ -52,19 +52,6 @@ void rollRows(const float in[16], float degrees, float out[16]) {
     }
 }
 
-// v / |v| in floats; a zero vector stays zero.
-void normaliseAsLookAt(float v[3]) {
-    float length = float(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
-    if (length == 0.0f) return;
-    for (int i = 0; i < 3; ++i) v[i] /= length;
-}
-
-void crossAsLookAt(const float a[3], const float b[3], float out[3]) {
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
-}
-
 Plane normalisedPlane(float nx, float ny, float nz, float d) {
     Plane plane;
     plane.normal.set(nx, ny, nz);
@@ -316,16 +303,14 @@ void setOrthoView(int32_t width, int32_t height) {
 
 void cameraModelview(const Camera& camera, const Vec3& up, float out[16]) {
     // The look-at's rows, in floats: side, up and the view direction's opposite.
-    float forward[3] = {camera.target.x - camera.eye.x, camera.target.y - camera.eye.y,
-                        camera.target.z - camera.eye.z};
-    float upAxis[3] = {up.x, up.y, up.z}, side[3];
-    normaliseAsLookAt(forward);
-    crossAsLookAt(forward, upAxis, side);
-    normaliseAsLookAt(side);
-    crossAsLookAt(side, forward, upAxis);
-    float lookAt[16] = {side[0],     upAxis[0], -forward[0], 0.0f,      side[1],     upAxis[1],
-                        -forward[1], 0.0f,      side[2],     upAxis[2], -forward[2], 0.0f,
-                        0.0f,        0.0f,      0.0f,        1.0f};
+    Vec3 forward = camera.target - camera.eye;
+    forward.normalise();
+    Vec3 side = crossProduct(forward, up);
+    side.normalise();
+    Vec3 upAxis = crossProduct(side, forward);
+    const float lookAt[16] = {side.x,     upAxis.x, -forward.x, 0.0f,     side.y,     upAxis.y,
+                              -forward.y, 0.0f,     side.z,     upAxis.z, -forward.z, 0.0f,
+                              0.0f,       0.0f,     0.0f,       1.0f};
     float m[16];
     rollRows(lookAt, camera.roll, m);
     // Then the move of the eye to the origin and the scale, each multiplied in behind.
