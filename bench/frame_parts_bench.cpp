@@ -41,7 +41,7 @@
 #include "effects/renderer.h"
 #include "effects/screen_bounds.h"
 #include "platform/events.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/offscreen_frame.h"
 #include "platform/scaled_frames.h"
 #include "platform/window.h"

@@ -23,7 +23,7 @@
 #include "config/loading_dialog.h"
 #include "effects/engine.h"
 #include "effects/particles.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/gl_strings.h"
 #include "platform/window.h"
 #include "render/capabilities.h"

@@ -11,13 +11,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/box_view.h"
 #include "platform/desktop_restore.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/gamma_pass.h"
 #include "platform/gl_strings.h"
 #include "platform/scaled_frames.h"
+#include "platform/system/instance.h"
 
 WindowState windowState;
 PixelFormatQuery pixelFormatQuery;
@@ -378,6 +380,7 @@ void registerWindowFailureHooks() {
     FailureHooks& hooks = failureState.hooks;
     hooks.restoreGammaRamp = restoreGammaRamp;
     hooks.boxOwner = boxOwner;
+    hooks.showBox = showBoxWindow;
     // The box took the focus from the main window; that is no deactivation of the program.
     hooks.afterBox = [] {
         if (!windowState.videoStarted) return;
@@ -572,6 +575,10 @@ void raiseMainWindow() {
     if (windowState.window == nullptr) return;
     SDL_RestoreWindow(windowState.window);
     SDL_RaiseWindow(windowState.window);
+}
+
+void serveLaterStarts() {
+    if (pollInstanceRequests()) raiseMainWindow();
 }
 
 void minimiseMainWindow() {

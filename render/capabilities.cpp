@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/gl_context.h"
 
 GLCapabilities glCapabilities;

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "scene/scene_graph.h"
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "scene/objects.h"
 
 CullState cullState;

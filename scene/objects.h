@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "scene/keyframes.h"
-#include "platform/math.h"
+#include "platform/system/math.h"
 #include "scene/obb_tree.h"
 
 struct SceneNode;

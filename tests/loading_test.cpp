@@ -19,7 +19,7 @@
 #include "effects/particles.h"
 #include "effects/renderer.h"
 #include "platform/events.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/font2d.h"
