@@ -17,7 +17,7 @@
 #include "config/configuration.h"
 #include "platform/events.h"
 #include "platform/system/failure.h"
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/system/memory.h"
 #include "platform/system/process.h"
 #include "platform/window.h"
