@@ -124,6 +124,8 @@ TEST_F(ConfigurationFile, FieldsNoControlOffersFallBackOneByOne) {
         {"Gamma", 28, 4, 0x40400000, "3", "1"},  // 3.0
         {"Audio Output", 32, 4, 3, "3", "1"},
         {"Audio Device", 36, 4, -5, "-5", "0"},
+        {"Audio Quality", 40, 4, -1, "-1", "0"},
+        {"Audio Quality", 40, 4, 3, "3", "0"},
         {"S3TC (Compression)", 44, 4, 4, "4", "1"},
         {"Filtering", 48, 4, -1, "-1", "0"},
         {"Color Depth", 52, 4, 24, "24", "32"},
@@ -157,11 +159,11 @@ TEST_F(ConfigurationFile, FieldsNoControlOffersFallBackOneByOne) {
 }
 
 // Values the dialogs show, or that mean something as stored, are kept without a notice:
-// a quality outside the list (no sound), a small window, an unknown rate, the slider's
-// extremes, any pad byte.
+// the lowest audio quality, a small window, an unknown rate, the slider's extremes, any pad
+// byte.
 TEST_F(ConfigurationFile, OfferedAndMeaningfulValuesAreKept) {
     ConfigRecord record;
-    record.block1.audioQuality = 7;
+    record.block1.audioQuality = 2;
     record.block1.screenWidth = 320;
     record.block1.screenHeight = 16;
     record.block1.refreshRate = 0;
