@@ -4,9 +4,10 @@
 #include <GL/glext.h>
 
 #include "platform/events.h"
-#include "platform/frame_pixels.h"
-#include "platform/gl_strings.h"
-#include "platform/offscreen_frame.h"
+#include "platform/gl/frame_pixels.h"
+#include "platform/gl/gl_context.h"
+#include "platform/gl/gl_strings.h"
+#include "platform/gl/offscreen_frame.h"
 #include "platform/window.h"
 
 ToolWindowState toolWindowState;
@@ -50,6 +51,7 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
 
     windowState.window = tw.window;
     windowState.context = tw.context;
+    setWindowGLContext(tw.window, tw.context);
     captureGLStrings();
     // The viewer shares the display with other windows: losing the focus must not stop it.
     eventState.ignoreFocus = true;
@@ -68,6 +70,7 @@ void closeToolWindow() {
     if (tw.window != nullptr) SDL_DestroyWindow(tw.window);
     if (windowState.window == tw.window) windowState.window = nullptr;
     if (windowState.context == tw.context) windowState.context = nullptr;
+    if (glContext.windowContext == tw.context) setWindowGLContext(nullptr, nullptr);
     if (windowState.videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     windowState.videoStarted = false;
     tw = ToolWindowState{};

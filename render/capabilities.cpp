@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/failure.h"
-#include "platform/gl_context.h"
+#include "platform/gl/gl_context.h"
 
 GLCapabilities glCapabilities;
 

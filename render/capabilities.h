@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_strings.h"
 
 // Sets the swap interval (0 on success); reads it back.
 using SwapIntervalProc = int (*)(unsigned int interval);

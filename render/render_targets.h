@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/gl_context.h"
+#include "platform/gl/gl_context.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
 

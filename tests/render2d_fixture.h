@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "config/configuration.h"
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_context.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/font2d.h"
@@ -34,6 +35,7 @@ class Render2DTest : public testing::Test {
         failureState.batch = true;
         windowState.window = window.window;
         windowState.context = window.context;
+        setWindowGLContext(windowState.window, windowState.context);
         configState = ConfigState{};
         renderState = RenderState{};
         renderState.settings.screenWidth = kWindowWidth;
@@ -60,6 +62,7 @@ class Render2DTest : public testing::Test {
         deleteAllTextures();
         windowState.window = nullptr;
         windowState.context = nullptr;
+        setWindowGLContext(nullptr, nullptr);
     }
 
     HiddenGLWindow window{kWindowWidth, kWindowHeight};

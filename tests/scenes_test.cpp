@@ -21,9 +21,10 @@
 #include "config/loading_dialog.h"
 #include "effects/engine.h"
 #include "effects/particles.h"
+#include "platform/gl/gl_context.h"
 #include "platform/events.h"
 #include "platform/failure.h"
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/memory.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
@@ -128,6 +129,7 @@ class DemoSequences : public testing::Test {
         eventState.fixedStepMs = 40;
         windowState.window = window.window;
         windowState.context = window.context;
+        setWindowGLContext(windowState.window, windowState.context);
         configState = ConfigState{};
         RunningSettings& running = configState.running;
         running.fullscreen = false;
@@ -166,6 +168,7 @@ class DemoSequences : public testing::Test {
         EXPECT_EQ(memoryState.accountedBytes, bytesBefore);
         windowState.window = nullptr;
         windowState.context = nullptr;
+        setWindowGLContext(nullptr, nullptr);
     }
 
     // Plays the sequence from ms through its own loop, until the hooks end it.

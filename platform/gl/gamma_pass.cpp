@@ -1,11 +1,11 @@
-#include "platform/gamma_pass.h"
+#include "platform/gl/gamma_pass.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <initializer_list>
 
-#include "platform/offscreen_frame.h"
+#include "platform/gl/offscreen_frame.h"
 
 GammaPassState gammaPass;
 

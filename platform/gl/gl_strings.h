@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 struct GLStrings {
     std::string renderer = "Unknown";
@@ -21,3 +22,7 @@ extern GLStrings glStrings;
 // Reads the strings of the current context into glStrings; a list that cannot be fetched
 // keeps its previous value.
 void captureGLStrings();
+// True when word stands in the blank-separated list as a whole word.
+bool wordListed(std::string_view list, std::string_view word);
+// The contexts come from GLX (SDL's X11 driver on GLX); otherwise from EGL.
+bool windowSystemIsGlx();

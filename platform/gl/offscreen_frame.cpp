@@ -1,4 +1,4 @@
-#include "platform/offscreen_frame.h"
+#include "platform/gl/offscreen_frame.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
