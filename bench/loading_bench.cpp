@@ -23,8 +23,9 @@
 #include "config/loading_dialog.h"
 #include "effects/engine.h"
 #include "effects/particles.h"
+#include "platform/gl/gl_context.h"
 #include "platform/failure.h"
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/render_targets.h"
@@ -54,6 +55,7 @@ bool startEngine() {
         if (context == nullptr) return false;
         windowState.window = window;
         windowState.context = context;
+        setWindowGLContext(windowState.window, windowState.context);
         failureState.batch = true;
         captureGLStrings();
         RenderSettings settings;

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "platform/events.h"
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/memory.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"

@@ -20,7 +20,7 @@
 #include <cstring>
 
 #include "config/configuration.h"
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/instance.h"
 #include "render/capabilities.h"
 #include "resources/bigfile.h"
