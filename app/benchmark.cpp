@@ -17,7 +17,7 @@
 #include "config/configuration.h"
 #include "platform/events.h"
 #include "platform/failure.h"
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/memory.h"
 #include "platform/process.h"
 #include "platform/window.h"

@@ -12,7 +12,7 @@
 #include "app/offline_sound.h"
 #include "app/record.h"
 #include "platform/events.h"
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/process.h"
 #include "render/frame_readback.h"
 #include "sound/fsound.h"

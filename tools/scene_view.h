@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/math.h"
 #include "render/capabilities.h"
 #include "resources/textures.h"
