@@ -41,6 +41,7 @@
 #include "resources/bigfile.h"
 #include "resources/images.h"
 #include "resources/textures.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
