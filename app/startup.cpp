@@ -25,6 +25,7 @@
 #include "effects/engine.h"
 #include "effects/particles.h"
 #include "effects/tree_view.h"
+#include "platform/boxes.h"
 #include "platform/desktop_restore.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
@@ -353,11 +354,9 @@ int endStoppedRun() {
 
 // What the plan decides for the modules below: how boxes are answered and how the clock runs.
 void followRunPlan(const RunPlan& plan) {
-    failureState.batch = plan.answerBoxes;
-    failureState.batchAnswerYes = plan.answerYes;
-    eventState.ignoreFocus = plan.answerBoxes;
-    eventState.fixedStepMs = plan.stepMs;
-    eventState.fixedStepDivisor = plan.stepDivisor;
+    answerBoxesOnStandardError(plan.answerBoxes, plan.answerYes);
+    setIgnoreFocus(plan.answerBoxes);
+    setFixedStep(plan.stepMs, plan.stepDivisor);
 }
 
 } // namespace
@@ -369,9 +368,7 @@ int runDemo(const Options& options) {
     installStopSignals();
     setLastLine(writeStoppedLine);
     installDisplayLossHandler();
-    registerCursorFailureHooks();
-    registerDisplayModeFailureHooks();
-    registerWindowFailureHooks();
+    presentBoxesOnScreen();
     // One interactive demo at a time; a recording or a benchmark is a job that runs in a
     // window of its own whatever else is open.
     if (plan.job == RunJob::Demo) ensureSingleInstance();

@@ -39,7 +39,7 @@ struct InScratchFolder {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     InScratchFolder inScratch;
-    failureState.boxRecorder = ignoreBox;
+    setBoxRecorder(ignoreBox);
     std::FILE* file = std::fopen(kConfigFileName, "wb");
     if (file == nullptr) return 0;
     std::fwrite(data, 1, size, file);

@@ -34,7 +34,7 @@ inline const std::string& fuzzFolder() {
 // Runs one input. step returns normally or through a fatal
 // report; cleanup frees whatever the input may still hold. A clean run must balance.
 template <typename Step, typename Cleanup> void runFuzzInput(Step step, Cleanup cleanup) {
-    failureState.boxRecorder = throwOnFatal;
+    setBoxRecorder(throwOnFatal);
     uint32_t start = memoryState.accountedBytes;
     bool fatal = false;
     try {

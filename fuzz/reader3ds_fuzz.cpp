@@ -24,7 +24,7 @@ bool recordBox(BoxKind kind, std::string_view, std::string_view) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = [] {
-        failureState.boxRecorder = recordBox;
+        setBoxRecorder(recordBox);
         reader3dsState.loadTextures = false;
         initSceneGraph();
         return true;

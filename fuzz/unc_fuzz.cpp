@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     TextureRecord cached;
     uint32_t start = memoryState.accountedBytes;
-    failureState.boxRecorder = nullptr; // a fatal report here ends the run: it is a finding
+    setBoxRecorder(nullptr); // a fatal report here ends the run: it is a finding
     std::string problem = readUncCache(cached, loose);
     if (problem.empty() != cached.pixelsLoaded) std::abort();
     releasePixels(cached);

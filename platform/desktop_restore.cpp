@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/system/stop_signals.h"
-#include "platform/window.h"
+#include "platform/gamma_ramp.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 
 #include "platform/events.h"
 #include "platform/system/failure.h"
-#include "platform/window.h"
+#include "platform/video_start.h"
+#include "platform/window_state.h"
 
 DisplayModeState displayModeState;
 
@@ -17,6 +18,15 @@ constexpr std::string_view kModeCaption = "WINDOWS ERROR";
 DisplayMode fromSdl(const SDL_DisplayMode& mode) {
     return {mode.w, mode.h, static_cast<int>(SDL_BYTESPERPIXEL(mode.format)), mode.refresh_rate};
 }
+
+// The cursor goes to the centre of the monitor's picture.
+void centreCursor(DisplayBackend& b, int monitor, int width, int height) {
+    Monitor place;
+    if (!b.monitorAt(monitor, place)) place = Monitor{};
+    b.placeCursor(place.x + width / 2, place.y + height / 2);
+}
+
+} // namespace
 
 bool sdlCurrentMode(int monitor, DisplayMode& mode) {
     startVideo();
@@ -80,28 +90,6 @@ bool sdlSwitchesModes() {
     return !waylandWindows();
 }
 
-DisplayBackend& backend() {
-    DisplayBackend& b = displayModeState.backend;
-    if (b.currentMode == nullptr) b.currentMode = sdlCurrentMode;
-    if (b.modeAt == nullptr) b.modeAt = sdlModeAt;
-    if (b.change == nullptr) b.change = sdlChange;
-    if (b.testRestore == nullptr) b.testRestore = sdlTestRestore;
-    if (b.placeCursor == nullptr) b.placeCursor = sdlPlaceCursor;
-    if (b.monitorCount == nullptr) b.monitorCount = sdlMonitorCount;
-    if (b.monitorAt == nullptr) b.monitorAt = sdlMonitorAt;
-    if (b.switchesModes == nullptr) b.switchesModes = sdlSwitchesModes;
-    return b;
-}
-
-// The cursor goes to the centre of the monitor's picture.
-void centreCursor(DisplayBackend& b, int monitor, int width, int height) {
-    Monitor place;
-    if (!b.monitorAt(monitor, place)) place = Monitor{};
-    b.placeCursor(place.x + width / 2, place.y + height / 2);
-}
-
-} // namespace
-
 std::string displayModeText(int width, int height, int refreshRate) {
     return std::to_string(width) + " x " + std::to_string(height) + " x 32 bpp at " +
            std::to_string(refreshRate) + " Hz";
@@ -125,19 +113,19 @@ std::optional<std::string_view> displayChangeReason(int code) {
 }
 
 int monitorCount() {
-    return std::max(backend().monitorCount(), 1);
+    return std::max(displayModeState.backend.monitorCount(), 1);
 }
 
 bool monitorAt(int monitor, Monitor& found) {
-    return backend().monitorAt(monitor, found);
+    return displayModeState.backend.monitorAt(monitor, found);
 }
 
 bool displayModeAt(int monitor, int index, DisplayMode& mode) {
-    return backend().modeAt(monitor, index, mode);
+    return displayModeState.backend.modeAt(monitor, index, mode);
 }
 
 bool desktopDisplayMode(int monitor, DisplayMode& mode) {
-    return backend().currentMode(monitor, mode);
+    return displayModeState.backend.currentMode(monitor, mode);
 }
 
 bool sizeFitsWindow(int width, int height) {
@@ -155,15 +143,9 @@ void displaySwitchFailed(int code) {
     fatalError(kModeCaption, text);
 }
 
-void registerDisplayModeFailureHooks() {
-    failureState.hooks.displaySwitched = [] { return displayModeState.changed; };
-    failureState.hooks.restoreDisplayMode = restoreDisplayMode;
-}
-
 bool switchDisplayMode(const DisplayMode& wanted, int monitor) {
-    registerDisplayModeFailureHooks();
     DisplayModeState& state = displayModeState;
-    DisplayBackend& b = backend();
+    DisplayBackend& b = displayModeState.backend;
     state.monitor = monitor;
     state.modeText = displayModeText(wanted.width, wanted.height, wanted.refreshRate);
     b.currentMode(monitor, state.desktop);
@@ -228,7 +210,7 @@ bool switchDisplayMode(const DisplayMode& wanted, int monitor) {
 void restoreDisplayMode() {
     DisplayModeState& state = displayModeState;
     if (!state.changed) return;
-    DisplayBackend& b = backend();
+    DisplayBackend& b = displayModeState.backend;
     int test = b.testRestore();
     b.change(nullptr);
     waitMs(200);

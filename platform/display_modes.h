@@ -34,17 +34,28 @@ struct Monitor {
     int height = 0;
 };
 
+// SDL's answers: the display backend's defaults.
+bool sdlCurrentMode(int monitor, DisplayMode& mode);
+bool sdlModeAt(int monitor, int index, DisplayMode& mode);
+int sdlChange(const DisplayMode* mode);
+int sdlTestRestore();
+void sdlPlaceCursor(int x, int y);
+int sdlMonitorCount();
+bool sdlMonitorAt(int monitor, Monitor& found);
+bool sdlSwitchesModes();
+
 // What the switch asks of the window system; SDL's by default, fake monitors in tests.
 // Monitors are numbered from 0, the first monitor of the window system.
 struct DisplayBackend {
-    bool (*currentMode)(int monitor, DisplayMode& mode) = nullptr;       // its desktop mode
-    bool (*modeAt)(int monitor, int index, DisplayMode& mode) = nullptr; // false past the last
-    int (*change)(const DisplayMode* mode) = nullptr; // a DisplayChange; null: back to desktop
-    int (*testRestore)() = nullptr;                   // would going back succeed?
-    void (*placeCursor)(int x, int y) = nullptr;      // in desktop coordinates
-    int (*monitorCount)() = nullptr;                  // at least 1
-    bool (*monitorAt)(int monitor, Monitor& found) = nullptr;
-    bool (*switchesModes)() = nullptr; // false on a compositor that sets no modes for clients
+    bool (*currentMode)(int monitor, DisplayMode& mode) = sdlCurrentMode;  // its desktop mode
+    bool (*modeAt)(int monitor, int index, DisplayMode& mode) = sdlModeAt; // false past the last
+    int (*change)(const DisplayMode* mode) = sdlChange; // a DisplayChange; null: back to desktop
+    int (*testRestore)() = sdlTestRestore;              // would going back succeed?
+    void (*placeCursor)(int x, int y) = sdlPlaceCursor; // in desktop coordinates
+    int (*monitorCount)() = sdlMonitorCount;            // at least 1
+    bool (*monitorAt)(int monitor, Monitor& found) = sdlMonitorAt;
+    bool (*switchesModes)() =
+        sdlSwitchesModes; // false on a compositor that sets no modes for clients
 };
 
 struct DisplayModeState {
@@ -54,7 +65,7 @@ struct DisplayModeState {
     DisplayMode desktop;     // that monitor's mode before the switch
     DisplayMode chosen;      // the listed mode that matched
     std::string modeText;    // of the configured mode
-    DisplayBackend backend;  // empty members are filled with SDL's on first use
+    DisplayBackend backend;  // SDL's unless a test put its own in
 };
 extern DisplayModeState displayModeState;
 
@@ -92,9 +103,6 @@ bool sizeFitsDesktop(int width, int height, const DisplayMode& desktop);
 
 // Back to the desktop mode; does nothing unless the mode was changed.
 void restoreDisplayMode();
-
-// Lets boxes and the fatal report know about a switched mode and go back to the desktop.
-void registerDisplayModeFailureHooks();
 
 // The fatal report for a failed switch with the given failure code.
 [[noreturn]] void displaySwitchFailed(int code);

@@ -2,7 +2,9 @@
 
 #include "platform/system/failure.h"
 #include "platform/system/stop_signals.h"
-#include "platform/window.h"
+#include "platform/frame_present.h"
+#include "platform/gamma_ramp.h"
+#include "platform/window_state.h"
 
 EventState eventState;
 
@@ -74,16 +76,40 @@ void handleWindowEvent(const SDL_WindowEvent& window) {
             // Resized by its manager or the user: the frames are fitted to the new size.
             fitFramesToWindow();
             break;
-        case SDL_WINDOWEVENT_CLOSE:
-            // The user or the window manager cannot close the window; only closeMainWindow.
-            if (eventState.closing) destroyMainWindow();
-            break;
         default:
             break;
     }
 }
 
 } // namespace
+
+void setIgnoreFocus(bool ignore) {
+    eventState.ignoreFocus = ignore;
+}
+
+void setFixedStep(uint32_t stepMs, uint32_t divisor) {
+    eventState.fixedStepMs = stepMs;
+    eventState.fixedStepDivisor = divisor;
+}
+
+void allowClosing() {
+    eventState.closing = true;
+}
+
+void endRunning() {
+    eventState.running = false;
+    eventState.exitCode = 0;
+}
+
+void startWindowClock() {
+    eventState.clock.timeBase = tickCount();
+    eventState.running = true;
+}
+
+void serveToolkitFromPump(void (*pump)(), bool (*focusInWindow)()) {
+    eventState.pumpToolkit = pump;
+    eventState.focusInToolkitWindow = focusInWindow;
+}
 
 uint32_t tickCount() {
     if (eventState.tickSource != nullptr) return eventState.tickSource();
@@ -183,11 +209,6 @@ void handleEvent(const SDL_Event& event) {
         case SDL_WINDOWEVENT:
             handleWindowEvent(event.window);
             break;
-        case SDL_QUIT:
-            // The program cannot be closed before closeMainWindow (stop signals reach the
-            // phases through stopRequested, not as quit events).
-            if (eventState.closing) destroyMainWindow();
-            break;
         default:
             break;
     }
@@ -260,13 +281,6 @@ void waitWhileInactive() {
     clearMouseButtons();
 }
 
-void closeMainWindow() {
-    if (!eventState.running) return;
-    eventState.closing = true;
-    destroyMainWindow();
-    pumpMessages();
-}
-
 void clearKeys() {
     for (int code = 0; code < 256; ++code) {
         eventState.keys[code] = 0;
@@ -322,15 +336,6 @@ void waitMs(uint32_t ms) {
     while (tickCount() - start < ms) {
         if (eventState.tickSource == nullptr) SDL_Delay(1);
     }
-}
-
-void registerCursorFailureHooks() {
-    failureState.hooks.setCursorVisible = [](bool show) {
-        bool wasVisible = eventState.cursorVisible;
-        setCursorVisible(show);
-        return wasVisible;
-    };
-    failureState.hooks.pumpMessages = pumpMessages;
 }
 
 void setCursorVisible(bool show) {

@@ -78,12 +78,27 @@ struct EventState {
 };
 extern EventState eventState;
 
+// Batch runs never go to the background (see ignoreFocus).
+void setIgnoreFocus(bool ignore);
+// The clock's fixed step (0: the system's tick count) and its divisor (see fixedStepMs).
+void setFixedStep(uint32_t stepMs, uint32_t divisor);
+
+// The main window may close now (closeMainWindow), and it is gone: the running flag ends every
+// frame loop, and the program's result is 0.
+void allowClosing();
+void endRunning();
+// The clock's time base and the running flag start with a window (the main window or the
+// data tool's).
+void startWindowClock();
+// While the program has dialog or tool windows of its own: pump serves their events from
+// every pumpMessages, focusInWindow tells whether the input focus went to one of them.
+void serveToolkitFromPump(void (*pump)(), bool (*focusInWindow)());
+
 // The 32-bit millisecond tick count (wraps after 49.7 days).
 uint32_t tickCount();
 
 void pumpMessages();
 void waitWhileInactive();
-void closeMainWindow();
 void clearKeys();
 void clearMouseButtons();
 
@@ -94,9 +109,6 @@ void waitMs(uint32_t ms);
 void setCursorVisible(bool show);
 void saveCursorVisibility();
 void restoreCursorVisibility();
-
-// Lets boxes and the fatal report show the cursor and pump the messages.
-void registerCursorFailureHooks();
 
 // Activation and deactivation of the program (focus gained or lost).
 void activateApp(bool activated);

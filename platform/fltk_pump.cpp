@@ -10,7 +10,7 @@
 #include "platform/events.h"
 #include "platform/system/instance.h"
 #include "platform/system/stop_signals.h"
-#include "platform/window.h"
+#include "platform/window_state.h"
 
 namespace {
 
@@ -82,8 +82,7 @@ bool openFltkDisplay() {
 }
 
 void serveFltkFromPump() {
-    eventState.pumpToolkit = pumpFltk;
-    eventState.focusInToolkitWindow = focusInFltkWindow;
+    serveToolkitFromPump(pumpFltk, focusInFltkWindow);
 }
 
 void runFltkModal(Fl_Window& window, void (*onStop)(Fl_Window& window)) {

@@ -8,7 +8,7 @@
 #include "platform/gl/gl_context.h"
 #include "platform/gl/gl_strings.h"
 #include "platform/gl/offscreen_frame.h"
-#include "platform/window.h"
+#include "platform/window_state.h"
 
 ToolWindowState toolWindowState;
 
@@ -31,7 +31,7 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
         error = SDL_GetError();
         return false;
     }
-    windowState.videoStarted = true;
+    setVideoStarted(true);
     setWindowGLAttributes(24, 0, -1);
     Uint32 flags =
         SDL_WINDOW_OPENGL |
@@ -50,13 +50,11 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
     if (!offscreen) SDL_GL_SetSwapInterval(0);
     if (!offscreen) SDL_GL_GetDrawableSize(tw.window, &tw.width, &tw.height);
 
-    windowState.window = tw.window;
-    windowState.context = tw.context;
+    standInForMainWindow(tw.window, tw.context);
     setWindowGLContext(tw.window, tw.context);
     // The viewer shares the display with other windows: losing the focus must not stop it.
-    eventState.ignoreFocus = true;
-    eventState.running = true;
-    eventState.clock.timeBase = tickCount();
+    setIgnoreFocus(true);
+    startWindowClock();
     return true;
 }
 
@@ -68,11 +66,10 @@ void closeToolWindow() {
         SDL_GL_DeleteContext(tw.context);
     }
     if (tw.window != nullptr) SDL_DestroyWindow(tw.window);
-    if (windowState.window == tw.window) windowState.window = nullptr;
-    if (windowState.context == tw.context) windowState.context = nullptr;
+    if (windowState.window == tw.window) standInForMainWindow(nullptr, nullptr);
     if (glContext.windowContext == tw.context) setWindowGLContext(nullptr, nullptr);
     if (windowState.videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    windowState.videoStarted = false;
+    setVideoStarted(false);
     tw = ToolWindowState{};
 }
 

@@ -1,19 +1,13 @@
 #include "platform/window.h"
 
-#include <GL/gl.h>
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 
-#include "platform/box_view.h"
 #include "platform/desktop_restore.h"
-#include "platform/display_modes.h"
 #include "platform/events.h"
 #include "platform/gl/gamma_pass.h"
 #include "platform/gl/gl_context.h"
@@ -21,26 +15,18 @@
 #include "platform/gl/gl_strings.h"
 #include "platform/gl/scaled_frames.h"
 #include "platform/system/failure.h"
-#include "platform/system/instance.h"
 
-WindowState windowState;
 PixelFormatQuery pixelFormatQuery;
 
 namespace {
 
 constexpr std::string_view kWindowsError = "WINDOWS ERROR";
-constexpr const char* kDesktopEntryName = "film03";
 constexpr std::string_view kOpenGLError = "WINDOWS OpenGL ERROR";
 constexpr std::string_view kAttention = "ATTENTION !";
 constexpr std::string_view kNoMultisampling =
     "So your video card/driver does not support MultiSampling.\n\nPlease do not enable "
     "MultiSampling in the configuration interface !\nThe application will continue without "
     "MultiSampling now...";
-
-[[noreturn]] void windowFailed() {
-    fatalError(kWindowsError,
-               unknownCallError("Creating new window failed", "WinAPI", "CreateWindowEx"));
-}
 
 // The buffers the main window was described with; the probe windows ask for the same.
 struct BufferBits {
@@ -65,41 +51,6 @@ bool pixelFormatRefused() {
     return error.find("visual") != std::string_view::npos ||
            error.find("EGLConfig") != std::string_view::npos ||
            error.find("pixel format") != std::string_view::npos;
-}
-
-// Real answers of the window system. Under GLX, formats are chosen by attributes through
-// frame-buffer configurations and multisample formats need GLX_ARB_multisample; under EGL
-// both are part of the interface.
-bool realHasPixelFormatExtension() {
-    if (!windowSystemIsGlx()) return true;
-    return wordListed(glStrings.windowSystemExtensions, "GLX_SGIX_fbconfig") ||
-           glFunctions.glXChooseFBConfig != nullptr;
-}
-
-bool realHasChooseFunction() {
-    if (!windowSystemIsGlx()) return glFunctions.eglChooseConfig != nullptr;
-    return glFunctions.glXChooseFBConfig != nullptr;
-}
-
-bool realHasMultisampleExtension() {
-    if (!windowSystemIsGlx()) return true;
-    return wordListed(glStrings.windowSystemExtensions, "GLX_ARB_multisample") ||
-           wordListed(glStrings.windowSystemExtensions, "GLX_SGIS_multisample");
-}
-
-bool realAcceptsSamples(int samples) {
-    setPixelFormatAttributes(samples);
-    SDL_Window* window =
-        SDL_CreateWindow(kWindowTitle, 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    bool accepted = false;
-    if (window != nullptr) {
-        SDL_GLContext context = SDL_GL_CreateContext(window);
-        accepted = context != nullptr;
-        if (context != nullptr) SDL_GL_DeleteContext(context);
-        SDL_DestroyWindow(window);
-    }
-    setPixelFormatAttributes(-1);
-    return accepted;
 }
 
 // The short-lived window whose context tells which window-system extensions exist.
@@ -138,86 +89,6 @@ void probeWindowSystem(int width, int height) {
                       "OpenGL-API", "wglMakeCurrent"));
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(probe);
-}
-
-void fillMissingQueries(PixelFormatQuery& query) {
-    if (query.hasPixelFormatExtension == nullptr)
-        query.hasPixelFormatExtension = realHasPixelFormatExtension;
-    if (query.hasChooseFunction == nullptr) query.hasChooseFunction = realHasChooseFunction;
-    if (query.hasMultisampleExtension == nullptr)
-        query.hasMultisampleExtension = realHasMultisampleExtension;
-    if (query.acceptsSamples == nullptr) query.acceptsSamples = realAcceptsSamples;
-}
-
-// Full screen where the desktop keeps its mode: the configured one where the display has
-// only that, else a size the display lacks, whose frames are then shown scaled.
-bool coversDesktop() {
-    return displayModeState.changed && displayModeState.borderless;
-}
-
-// Windowed with a frame, or full screen without one. A window that covers the desktop is a
-// full-screen window of the desktop's size (window managers then keep their panels out of
-// the way). A window may be resized; its drawable has the screen's real pixels (HiDPI).
-Uint32 windowFlags(bool fullscreen) {
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
-    if (!fullscreen) return flags | SDL_WINDOW_RESIZABLE;
-    if (coversDesktop()) return flags | SDL_WINDOW_FULLSCREEN_DESKTOP;
-    return flags | SDL_WINDOW_BORDERLESS;
-}
-
-// The monitor's part of the desktop without its panels; nothing where the window system does
-// not say.
-ScreenRect usableDesktop(int monitor) {
-    SDL_Rect rect;
-    if (SDL_GetDisplayUsableBounds(monitor, &rect) != 0 &&
-        SDL_GetDisplayBounds(monitor, &rect) != 0)
-        return {};
-    return {rect.x, rect.y, rect.w, rect.h};
-}
-
-// Where the window goes before its borders are known: full screen at the monitor's corner (as
-// large as the monitor where it covers it), a window within the monitor's usable desktop.
-ScreenRect initialWindowPlace(const WindowDescription& description) {
-    const DisplayMode& desktop = displayModeState.desktop;
-    SDL_Rect bounds = {0, 0, 0, 0};
-    if (SDL_GetDisplayBounds(description.monitor, &bounds) != 0) bounds = {0, 0, 0, 0};
-    if (description.fullscreen && coversDesktop() && desktop.width > 0 && desktop.height > 0)
-        return {bounds.x, bounds.y, desktop.width, desktop.height};
-    if (description.fullscreen) return {bounds.x, bounds.y, description.width, description.height};
-    ScreenRect usable = usableDesktop(description.monitor);
-    if (usable.width <= 0 || usable.height <= 0)
-        return {int(SDL_WINDOWPOS_CENTERED), int(SDL_WINDOWPOS_CENTERED), description.width,
-                description.height};
-    return placeWindow(description.width, description.height, usable, {});
-}
-
-// Full screen in the switched mode (SDL sets the mode on the window).
-void enterFullscreen(SDL_Window* window) {
-    if (!displayModeState.changed || displayModeState.borderless) return;
-    prepareDisplayModeRestore();
-    SDL_DisplayMode mode = {};
-    SDL_DisplayMode wanted = {SDL_PIXELFORMAT_UNKNOWN, displayModeState.chosen.width,
-                              displayModeState.chosen.height, displayModeState.chosen.refreshRate,
-                              nullptr};
-    if (SDL_GetClosestDisplayMode(displayModeState.monitor, &wanted, &mode) == nullptr ||
-        SDL_SetWindowDisplayMode(window, &mode) != 0 ||
-        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0)
-        displaySwitchFailed(kChangeFailed);
-    // The mode is in force only now: the cursor goes to the centre again.
-    SDL_WarpMouseInWindow(window, mode.w / 2, mode.h / 2);
-}
-
-// SDL puts the desktop mode back when a full-screen window is minimised, and switches again
-// when the window manager restores it. Without a window manager the window is never
-// iconified, so it is never restored either: the switched mode is set again here.
-void enterSwitchedModeAgain(SDL_Window* window) {
-    const DisplayModeState& modes = displayModeState;
-    SDL_DisplayMode now;
-    if (!modes.changed || modes.borderless || SDL_GetCurrentDisplayMode(modes.monitor, &now) != 0 ||
-        (now.w == modes.chosen.width && now.h == modes.chosen.height))
-        return;
-    SDL_SetWindowFullscreen(window, 0);
-    enterFullscreen(window);
 }
 
 // A window manager that frames windows runs on the display (X11 only; elsewhere windows
@@ -265,12 +136,12 @@ SDL_Window* openMainWindow(const WindowDescription& description, const ScreenRec
     windowState.ownSamples = scaled ? -1 : samples;
     setPixelFormatAttributes(windowState.ownSamples);
     SDL_Window* window = SDL_CreateWindow(kWindowTitle, place.x, place.y, place.width, place.height,
-                                          windowFlags(description.fullscreen));
+                                          mainWindowFlags(description.fullscreen));
     if (window == nullptr) {
         if (pixelFormatRefused())
             fatalError(kOpenGLError, unknownCallError("Pixel format not available", "OpenGL-API",
                                                       "ChoosePixelFormat"));
-        windowFailed();
+        windowCreationFailed();
     }
     enterFullscreen(window);
     SDL_ShowWindow(window);
@@ -314,34 +185,42 @@ void setWindowIcon(SDL_Window* window, const WindowDescription& description) {
     SDL_FreeSurface(icon);
 }
 
-// Boxes belong to the main window while it is on the screen. A minimised one (the loading
-// dialog is up) would take its boxes down behind the program's other windows.
-SDL_Window* boxOwner() {
-    SDL_Window* window = windowState.window;
-    if (window == nullptr) return nullptr;
-    Uint32 flags = SDL_GetWindowFlags(window);
-    return (flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0 ? nullptr : window;
-}
-
-void saveDesktopGammaRamp() {
-    GammaRamp& saved = windowState.savedGammaRamp;
-    std::memset(&saved, 0, sizeof saved);
-    windowState.gammaSaved =
-        SDL_GetWindowGammaRamp(windowState.window, saved.red, saved.green, saved.blue) == 0;
-}
-
-// In a Wayland session the window is a Wayland surface of its own, named after the desktop
-// entry (which gives it its icon there); where the compositor cannot be reached SDL goes on to
-// X11. A driver named in SDL_VIDEODRIVER is used as named.
-void preferNativeWayland() {
-    SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", kDesktopEntryName, 0);
-    const char* named = SDL_getenv("SDL_VIDEODRIVER");
-    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
-    if ((named != nullptr && *named != '\0') || wayland == nullptr || *wayland == '\0') return;
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland,x11");
-}
-
 } // namespace
+
+// Real answers of the window system. Under GLX, formats are chosen by attributes through
+// frame-buffer configurations and multisample formats need GLX_ARB_multisample; under EGL
+// both are part of the interface.
+bool driverHasPixelFormatExtension() {
+    if (!windowSystemIsGlx()) return true;
+    return wordListed(glStrings.windowSystemExtensions, "GLX_SGIX_fbconfig") ||
+           glFunctions.glXChooseFBConfig != nullptr;
+}
+
+bool driverHasChooseFunction() {
+    if (!windowSystemIsGlx()) return glFunctions.eglChooseConfig != nullptr;
+    return glFunctions.glXChooseFBConfig != nullptr;
+}
+
+bool driverHasMultisampleExtension() {
+    if (!windowSystemIsGlx()) return true;
+    return wordListed(glStrings.windowSystemExtensions, "GLX_ARB_multisample") ||
+           wordListed(glStrings.windowSystemExtensions, "GLX_SGIS_multisample");
+}
+
+bool driverAcceptsSamples(int samples) {
+    setPixelFormatAttributes(samples);
+    SDL_Window* window =
+        SDL_CreateWindow(kWindowTitle, 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    bool accepted = false;
+    if (window != nullptr) {
+        SDL_GLContext context = SDL_GL_CreateContext(window);
+        accepted = context != nullptr;
+        if (context != nullptr) SDL_GL_DeleteContext(context);
+        SDL_DestroyWindow(window);
+    }
+    setPixelFormatAttributes(-1);
+    return accepted;
+}
 
 int samplesForSetting(int32_t setting) {
     static const int samples[] = {0, 2, 2, 4, 4, 6, 8};
@@ -359,40 +238,6 @@ const char* multisamplingName(int32_t setting) {
         "8x MultiSampling",
     };
     return setting >= 0 && setting <= 6 ? names[setting] : nullptr;
-}
-
-void registerWindowFailureHooks() {
-    FailureHooks& hooks = failureState.hooks;
-    hooks.restoreGammaRamp = restoreGammaRamp;
-    hooks.boxOwner = boxOwner;
-    hooks.showBox = showBoxWindow;
-    // The box took the focus from the main window; that is no deactivation of the program.
-    hooks.afterBox = [] {
-        if (!windowState.videoStarted) return;
-        SDL_PumpEvents();
-        SDL_FlushEvent(SDL_WINDOWEVENT);
-    };
-}
-
-void startVideo() {
-    registerWindowFailureHooks();
-    registerDisplayModeFailureHooks();
-    registerCursorFailureHooks();
-    if (windowState.videoStarted) return;
-    preferNativeWayland();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) windowFailed();
-    windowState.videoStarted = true;
-    // In place of any handler SDL put in for a lost display connection.
-    installDisplayLossHandler();
-    // Kept loaded for the whole run: SDL would unload the GL library with the probe window,
-    // and entry points are looked up after it.
-    SDL_GL_LoadLibrary(nullptr);
-    SDL_ShowCursor(eventState.cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
-}
-
-bool waylandWindows() {
-    const char* driver = windowState.videoStarted ? SDL_GetCurrentVideoDriver() : nullptr;
-    return driver != nullptr && std::strcmp(driver, "wayland") == 0;
 }
 
 MultisampleChoice chooseMultisampling(const PixelFormatQuery& query, int32_t setting) {
@@ -438,16 +283,13 @@ int32_t createMainWindow(const WindowDescription& description) {
     MultisampleChoice choice = {false, description.multisampling};
     if (description.multisampling > 0) {
         probeWindowSystem(description.width, description.height);
-        PixelFormatQuery query = pixelFormatQuery;
-        fillMissingQueries(query);
-        choice = chooseMultisampling(query, description.multisampling);
+        choice = chooseMultisampling(pixelFormatQuery, description.multisampling);
     }
     int samples = choice.multisampled ? samplesForSetting(choice.setting) : -1;
 
     // The clock's time base and the running flag start with the window.
-    eventState.clock.timeBase = tickCount();
-    eventState.running = true;
-    if (!sizeUsable(description.width, description.height)) windowFailed();
+    startWindowClock();
+    if (!sizeUsable(description.width, description.height)) windowCreationFailed();
     windowState.fullscreen = description.fullscreen;
     windowState.gamma = description.gamma;
     windowState.gammaInPicture =
@@ -489,7 +331,7 @@ int32_t createMainWindow(const WindowDescription& description) {
 void destroyMainWindow() {
     if (!eventState.closing || !eventState.running) return;
     if (windowState.destroyTreeWindow != nullptr) windowState.destroyTreeWindow();
-    eventState.running = false;
+    endRunning();
     restoreGammaRamp();
     if (windowState.context != nullptr) {
         stopScaledFrames();
@@ -507,190 +349,11 @@ void destroyMainWindow() {
         windowState.window = nullptr;
     }
     windowState.pictureWidth = windowState.pictureHeight = 0;
-    eventState.exitCode = 0;
 }
 
-GammaRamp buildGammaRamp(float gamma) {
-    GammaRamp ramp;
-    for (int i = 0; i < 256; ++i) {
-        float step = static_cast<float>(i) * 0.003921569f;
-        double scaled =
-            std::pow(static_cast<double>(step), static_cast<double>(gamma)) * 255.0 + 0.5;
-        // Not a number (a nonsense gamma) counts as too bright rather than as garbage.
-        int v = scaled < 256.0 ? static_cast<int>(scaled) : 255;
-        if (v > 255) v = 255;
-        ramp.red[i] = ramp.green[i] = ramp.blue[i] = static_cast<uint16_t>(v * 256);
-    }
-    return ramp;
-}
-
-bool deviceRampReachesScreen(const char* waylandDisplay, const char* sessionType) {
-    bool wayland = (waylandDisplay != nullptr && waylandDisplay[0] != '\0') ||
-                   (sessionType != nullptr && std::strcmp(sessionType, "wayland") == 0);
-    return !wayland;
-}
-
-bool applyGammaRamp(float gamma) {
-    windowState.gamma = gamma;
-    if (windowState.window == nullptr) return false;
-    GammaRamp ramp = buildGammaRamp(gamma);
-    uint8_t steps[256];
-    for (int i = 0; i < 256; ++i) steps[i] = uint8_t(i);
-    bool reaches = false;
-    if (!windowState.gammaInPicture)
-        reaches = windowState.rampSet =
-            windowState.setDeviceRamp(windowState.window, ramp.red, ramp.green, ramp.blue) == 0;
-    // The same curve in the picture where the ramp is not taken (or cannot be trusted).
-    if (!reaches) {
-        for (int i = 0; i < 256; ++i) steps[i] = uint8_t(ramp.red[i] >> 8);
-        reaches = gammaPass.ready;
-    }
-    setGammaPassCurve(steps);
-    return reaches;
-}
-
-void restoreGammaRamp() {
-    // A ramp that could not be read stays unused: setting the zeroed table would black out
-    // the desktop. The picture's gamma stays within the picture.
-    if (windowState.window == nullptr || !windowState.gammaSaved || !windowState.rampSet) return;
-    const GammaRamp& saved = windowState.savedGammaRamp;
-    SDL_SetWindowGammaRamp(windowState.window, saved.red, saved.green, saved.blue);
-    windowState.rampSet = false;
-}
-
-void raiseMainWindow() {
-    if (windowState.window == nullptr) return;
-    SDL_RestoreWindow(windowState.window);
-    SDL_RaiseWindow(windowState.window);
-}
-
-void serveLaterStarts() {
-    if (pollInstanceRequests()) raiseMainWindow();
-}
-
-void minimiseMainWindow() {
-    if (windowState.window != nullptr && !waylandWindows()) SDL_MinimizeWindow(windowState.window);
-}
-
-void restoreMainWindow() {
-    if (windowState.window == nullptr) return;
-    SDL_RestoreWindow(windowState.window);
-    enterSwitchedModeAgain(windowState.window);
-    SDL_SetWindowInputFocus(windowState.window);
-    SDL_RaiseWindow(windowState.window);
-}
-
-ScreenRect mainWindowRect() {
-    ScreenRect rect;
-    if (windowState.window == nullptr) return rect;
-    SDL_GetWindowPosition(windowState.window, &rect.x, &rect.y);
-    SDL_GetWindowSize(windowState.window, &rect.width, &rect.height);
-    int top = 0, left = 0, bottom = 0, right = 0;
-    if (SDL_GetWindowBordersSize(windowState.window, &top, &left, &bottom, &right) == 0) {
-        rect.x -= left;
-        rect.y -= top;
-        rect.width += left + right;
-        rect.height += top + bottom;
-    }
-    return rect;
-}
-
-ScreenRect placeWindow(int width, int height, const ScreenRect& usable,
-                       const WindowBorders& borders) {
-    int areaWidth = usable.width - borders.left - borders.right;
-    int areaHeight = usable.height - borders.top - borders.bottom;
-    ScreenRect place = {0, 0, width, height};
-    if (width > areaWidth || height > areaHeight) {
-        FrameArea fitted = fitAspect(width, height, areaWidth, areaHeight);
-        if (fitted.width > 0) place.width = fitted.width, place.height = fitted.height;
-    }
-    place.x = usable.x + borders.left + (areaWidth - place.width) / 2;
-    place.y = usable.y + borders.top + (areaHeight - place.height) / 2;
-    return place;
-}
-
-void swapMainWindow() {
-    if (windowState.window == nullptr) return;
-    if (scaledFrames.active) {
-        int width = 0, height = 0;
-        SDL_GL_GetDrawableSize(windowState.window, &width, &height);
-        showScaledFrame(width, height);
-    }
-    SDL_GL_SwapWindow(windowState.window);
-    if (scaledFrames.active) drawScaledFrames();
-    fitFramesToWindow();
-}
-
-void fitFramesToWindow() {
-    WindowState& state = windowState;
-    if (state.window == nullptr || state.context == nullptr || state.pictureWidth <= 0 ||
-        SDL_GL_GetCurrentContext() != state.context)
-        return;
-    int width = 0, height = 0;
-    SDL_GL_GetDrawableSize(state.window, &width, &height);
-    bool offscreen = width != state.pictureWidth || height != state.pictureHeight ||
-                     state.ownSamples != state.frameSamples || gammaPass.curved;
-    if (offscreen == scaledFrames.active || (offscreen && state.fitRefused)) return;
-    if (!offscreen) {
-        stopScaledFrames();
-        return;
-    }
-    // A multisampled window takes its frames through the gamma pass only.
-    scaledFrames.windowMultisampled = state.ownSamples > 0;
-    if ((!scaledFrames.windowMultisampled || gammaPass.ready) &&
-        startScaledFrames(state.pictureWidth, state.pictureHeight, state.depthBits,
-                          std::max(state.frameSamples, 0)))
-        return;
-    state.fitRefused = true;
-    std::string size =
-        std::to_string(state.pictureWidth) + " x " + std::to_string(state.pictureHeight);
-    noticeBox(kAttention,
-              "The picture cannot be fitted to the window !\nThe video driver cannot draw the " +
-                  size +
-                  " picture off-screen, so it is drawn into the window as it is: from the lower "
-                  "left corner, cut off where the window is smaller, black where it is larger, "
-                  "and without a gamma correction of its own.\n\nNOTE : Nevertheless you can "
-                  "continue with this application");
-}
-
-void mainFrameSize(int& width, int& height) {
-    width = height = 0;
-    if (windowState.pictureWidth > 0 && windowState.window != nullptr) {
-        width = windowState.pictureWidth;
-        height = windowState.pictureHeight;
-        return;
-    }
-    if (windowState.window != nullptr) SDL_GL_GetDrawableSize(windowState.window, &width, &height);
-}
-
-void readMainFrame() {
-    if (scaledFrames.active)
-        readScaledFrame();
-    else
-        glReadBuffer(GL_BACK);
-}
-
-void mouseToFrame(int& x, int& y) {
-    const WindowState& state = windowState;
-    if (state.window == nullptr || state.pictureWidth <= 0) return;
-    // In the window's own units (smaller than the drawable's pixels on a HiDPI screen).
-    int width = 0, height = 0;
-    SDL_GetWindowSize(state.window, &width, &height);
-    if (width == state.pictureWidth && height == state.pictureHeight) return;
-    windowPointToFrame(fitAspect(state.pictureWidth, state.pictureHeight, width, height),
-                       state.pictureWidth, state.pictureHeight, x, y);
-}
-
-void setWindowGLAttributes(int depthBits, int stencilBits, int samples) {
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, stencilBits);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, samples >= 0 ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples >= 0 ? samples : 0);
+void closeMainWindow() {
+    if (!eventState.running) return;
+    allowClosing();
+    destroyMainWindow();
+    pumpMessages();
 }

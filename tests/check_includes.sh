@@ -53,5 +53,16 @@ for layer in "${!layers[@]}"; do
         fi
     done < <(grep -rnE --include='*.cpp' --include='*.h' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$layer" || true)
 done
+# No include cycle among the units (a header with its source) of these folders.
+for folder in platform; do
+    [[ -d "$folder" ]] || continue
+    loops=$(grep -rE --include='*.cpp' --include='*.h' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$folder" |
+        sed -E 's/^([^:]+)\.(h|cpp):[^"]*"([^"]+)\.h".*$/\1 \3/' | awk '$1 != $2' | tsort 2>&1 >/dev/null || true)
+    if [[ -n "$loops" ]]; then
+        echo "$folder: units include each other in a loop:"
+        echo "$loops"
+        status=1
+    fi
+done
 if [[ $status -eq 0 ]]; then echo "Every include points down."; fi
 exit $status

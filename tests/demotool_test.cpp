@@ -93,10 +93,7 @@ TEST(DemotoolReports, AFileErrorNamesTheReasonOfTheFailedCall) {
     EXPECT_EXIT(
         {
             startToolReports("decode");
-            failureState.hooks.setCursorVisible = [](bool) {
-                errno = EBADF;
-                return true;
-            };
+            setBoxPresenter({nullptr, [] { errno = EBADF; }});
             errno = EACCES;
             fatalFileError("x/y.png");
         },

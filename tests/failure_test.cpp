@@ -1,99 +1,97 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <string>
 
-#include "platform/display_modes.h"
-#include "platform/events.h"
-#include "support/test_support.h"
+#include "platform/system/failure.h"
 
 namespace {
 
-// Everything that happens around a box, in order.
-std::string trace;
-bool traceBox(BoxKind, std::string_view caption, std::string_view) {
-    trace += "box(" + std::string(caption) + (eventState.cursorVisible ? ",shown) " : ",hidden) ");
-    std::fprintf(stderr, "%s", trace.c_str());
-    return true;
+// The presenter the window layer would set, answering as told and counting what it was shown.
+BoxAnswer presenterAnswer = BoxAnswer::Yes;
+std::string presented;
+BoxAnswer presentBox(BoxKind, std::string_view caption, std::string_view) {
+    presented += std::string(caption) + ";";
+    return presenterAnswer;
 }
-void tracePause(bool paused) {
-    trace += paused ? "pause " : "resume ";
-}
-bool fakeCurrent(int, DisplayMode& mode) {
-    mode = {800, 600, 4, 60};
-    return true;
-}
-int fakeChange(const DisplayMode* mode) {
-    trace += mode == nullptr ? "desktop " : "switch ";
-    std::fprintf(stderr, "%s", mode == nullptr ? "desktop " : "");
-    return kChangeSuccessful;
+void endFatal() {
+    std::fputs("desktop back\n", stderr);
 }
 
-class BoxesAround : public testing::Test {
+class Presenter : public testing::Test {
   protected:
     void SetUp() override {
-        trace.clear();
-        eventState = EventState{};
-        eventState.fixedStepMs = 1;
-        displayModeState = DisplayModeState{};
-        displayModeState.backend.currentMode = fakeCurrent;
-        displayModeState.backend.change = fakeChange;
-        failureState.pauseSound = tracePause;
-        failureState.boxRecorder = traceBox;
-        // What the start-up registers: the cursor and the display mode.
-        registerCursorFailureHooks();
-        registerDisplayModeFailureHooks();
+        presented.clear();
+        answerBoxesOnStandardError(false, true);
     }
-    void TearDown() override {
-        failureState.pauseSound = nullptr;
-        failureState.boxRecorder = nullptr;
-        failureState.hooks = FailureHooks{};
-        displayModeState = DisplayModeState{};
-        eventState = EventState{};
-    }
+    void TearDown() override { setBoxPresenter({}); }
 };
 
 } // namespace
 
-TEST_F(BoxesAround, NoticeShowsTheCursorAndHidesItAgain) {
-    setCursorVisible(false);
-    noticeBox("ATTENTION !", "text");
-    EXPECT_EQ(trace, "box(ATTENTION !,shown) ");
-    EXPECT_FALSE(eventState.cursorVisible);
-    EXPECT_EQ(eventState.cursorCounter, -1);
-    setCursorVisible(true);
-    EXPECT_TRUE(questionBox("QUESTION", "go on ?"));
-    EXPECT_TRUE(eventState.cursorVisible);
+// Without a presenter every box is its line on standard error; with one, the box goes to it,
+// and only a box it could not show is written there.
+TEST_F(Presenter, ABoxGoesToThePresenterOrToStandardError) {
+    struct Case {
+        bool withPresenter;
+        BoxAnswer answer;
+        BoxKind kind;
+        bool expectedResult;
+        const char* expectedPresented;
+        const char* expectedLine;
+    };
+    const Case cases[] = {
+        {false, BoxAnswer::Yes, BoxKind::Notice, true, "", "notice\tCAP\ttext\n"},
+        {false, BoxAnswer::No, BoxKind::Question, true, "", "question\tCAP\ttext\tyes\n"},
+        {true, BoxAnswer::Yes, BoxKind::Notice, true, "CAP;", ""},
+        {true, BoxAnswer::Yes, BoxKind::Question, true, "CAP;", ""},
+        {true, BoxAnswer::No, BoxKind::Question, false, "CAP;", ""},
+        {true, BoxAnswer::NotShown, BoxKind::Notice, true, "CAP;", "notice\tCAP\ttext\n"},
+        {true, BoxAnswer::NotShown, BoxKind::Question, true, "CAP;", "question\tCAP\ttext\tyes\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.withPresenter << " " << int(c.answer) << " " << int(c.kind));
+        presented.clear();
+        presenterAnswer = c.answer;
+        setBoxPresenter(c.withPresenter ? BoxPresenter{presentBox, endFatal} : BoxPresenter{});
+        testing::internal::CaptureStderr();
+        bool result = c.kind == BoxKind::Question ? questionBox("CAP", "text")
+                                                  : (noticeBox("CAP", "text"), true);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.expectedLine);
+        EXPECT_EQ(result, c.expectedResult);
+        EXPECT_EQ(presented, c.expectedPresented);
+    }
 }
 
-TEST_F(BoxesAround, NoticeWhileSwitchedPausesTheSoundAndKeepsTheMode) {
-    displayModeState.changed = true;
-    noticeBox("ATTENTION !", "text");
-    EXPECT_EQ(trace, "pause box(ATTENTION !,shown) resume ");
-    EXPECT_TRUE(displayModeState.changed);
+// Batch mode answers on standard error and leaves the presenter out.
+TEST_F(Presenter, BatchModeWritesTheLineInsteadOfThePresenter) {
+    setBoxPresenter({presentBox, endFatal});
+    answerBoxesOnStandardError(true, false);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(questionBox("CAP", "go on ?"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "question\tCAP\tgo on ?\tno\n");
+    EXPECT_EQ(presented, "");
+    answerBoxesOnStandardError(false, true);
 }
 
-using BoxesAroundDeathTest = BoxesAround;
+using PresenterDeathTest = Presenter;
 
-TEST_F(BoxesAroundDeathTest, FatalWhileSwitchedRestoresTheDesktopAndLeavesTheCursorShown) {
-    displayModeState.changed = true;
-    setCursorVisible(false);
-    // The report's line reaches a terminal before the box comes up.
-    EXPECT_EXIT(fatalError("ERROR", "broken"), testing::ExitedWithCode(1),
-                "^fatal\tERROR\tbroken\npause box\\(ERROR,shown\\) desktop $");
-}
-
-TEST_F(BoxesAroundDeathTest, FatalReportIsOneLineOnStandardErrorInEveryMode) {
-    failureState.boxRecorder = nullptr;
-    failureState.batch = true; // the batch line is that line: written once
-    EXPECT_EXIT(fatalError("ERROR", "two\nlines"), testing::ExitedWithCode(1),
-                "^fatal\tERROR\ttwo\\\\nlines\n$");
-    // Without a display no box comes up; the line is still written once.
-    failureState.batch = false;
+// A fatal report is its line, then the presenter's box, then the desktop put back, in every
+// mode; without a presenter only the line.
+TEST_F(PresenterDeathTest, AFatalReportPutsTheDesktopBackThroughThePresenter) {
     EXPECT_EXIT(
         {
-            unsetenv("DISPLAY");
-            fatalError("ERROR", "no box");
+            setBoxPresenter({presentBox, endFatal});
+            fatalError("ERROR", "broken");
         },
-        testing::ExitedWithCode(1), "^fatal\tERROR\tno box\n$");
+        testing::ExitedWithCode(1), "^fatal\tERROR\tbroken\ndesktop back\n$");
+    EXPECT_EXIT(
+        {
+            setBoxPresenter({presentBox, endFatal});
+            answerBoxesOnStandardError(true, true);
+            fatalError("ERROR", "broken");
+        },
+        testing::ExitedWithCode(1), "^fatal\tERROR\tbroken\ndesktop back\n$");
+    EXPECT_EXIT(fatalError("ERROR", "broken"), testing::ExitedWithCode(1),
+                "^fatal\tERROR\tbroken\n$");
 }

@@ -11,6 +11,7 @@
 #include "app/resource_images.h"
 #include "app/startup.h"
 #include "config/configuration.h"
+#include "platform/boxes.h"
 #include "platform/events.h"
 #include "platform/gl/gl_strings.h"
 #include "platform/gl/scaled_frames.h"
@@ -410,11 +411,11 @@ TEST(MainWindow, CarriesTheIconAndKeepsTapsForTheNextFrame) {
     releasePixels(icon);
 
     // Boxes belong to the window while it is on the screen, never to a window out of sight.
-    EXPECT_EQ(failureState.hooks.boxOwner(), windowState.window);
+    EXPECT_EQ(boxOwnerWindow(), windowState.window);
     SDL_HideWindow(windowState.window);
-    EXPECT_EQ(failureState.hooks.boxOwner(), nullptr);
+    EXPECT_EQ(boxOwnerWindow(), nullptr);
     SDL_ShowWindow(windowState.window);
-    EXPECT_EQ(failureState.hooks.boxOwner(), windowState.window);
+    EXPECT_EQ(boxOwnerWindow(), windowState.window);
 
     pumpMessages();
     pushKey(SDL_KEYDOWN, SDLK_s); // pressed and released between two frames

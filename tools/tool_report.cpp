@@ -47,8 +47,7 @@ void printLine(const std::string& text) {
 }
 
 bool reportBox(BoxKind kind, std::string_view, std::string_view text) {
-    const int errorNumber = failureState.fileErrorNumber;
-    failureState.fileErrorNumber = 0;
+    const int errorNumber = takeFileErrorNumber();
     std::string line = toolReportLine(kind, text, errorNumber);
     // The hint is about files that could not be opened; a damaged file has its own report.
     if (kind == BoxKind::Fatal && errorNumber != 0 && !toolReportState.fatalHint.empty())
@@ -61,8 +60,8 @@ bool reportBox(BoxKind kind, std::string_view, std::string_view text) {
 
 void startToolReports(const std::string& command) {
     toolReportState.command = command;
-    failureState.batch = true;
-    failureState.boxRecorder = reportBox;
+    answerBoxesOnStandardError(true, true);
+    setBoxRecorder(reportBox);
 }
 
 std::string toolReportLine(BoxKind kind, std::string_view text, int errorNumber) {

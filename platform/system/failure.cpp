@@ -42,8 +42,6 @@ void writeBoxLine(BoxKind kind, std::string_view caption, std::string_view text,
 }
 
 // Shows one box (or writes it in batch mode) and returns true unless the answer is No.
-// Fatal reports and notices belong to the main window once it exists; questions have no
-// owner.
 bool showBox(BoxKind kind, std::string_view caption, std::string_view text) {
     if (failureState.boxRecorder != nullptr) return failureState.boxRecorder(kind, caption, text);
     if (failureState.batch) {
@@ -51,57 +49,15 @@ bool showBox(BoxKind kind, std::string_view caption, std::string_view text) {
         writeBoxLine(kind, caption, text, answer);
         return answer;
     }
-    const FailureHooks& hooks = failureState.hooks;
-    SDL_Window* owner = hooks.boxOwner != nullptr ? hooks.boxOwner() : nullptr;
-    BoxAnswer answer =
-        hooks.showBox == nullptr
-            ? BoxAnswer::NotShown
-            : hooks.showBox(kind, caption, text, kind == BoxKind::Question ? nullptr : owner);
+    BoxAnswer (*show)(BoxKind, std::string_view, std::string_view) = failureState.presenter.show;
+    BoxAnswer answer = show != nullptr ? show(kind, caption, text) : BoxAnswer::NotShown;
     if (answer == BoxAnswer::NotShown) {
-        // No box can be shown (no display): the text still reaches the user (a fatal report
-        // is on standard error already).
+        // No box can be shown: the text still reaches the user (a fatal report is on
+        // standard error already).
         if (kind != BoxKind::Fatal) writeBoxLine(kind, caption, text, true);
         return true;
     }
-    if (hooks.afterBox != nullptr) hooks.afterBox();
     return answer == BoxAnswer::Yes;
-}
-
-bool hookDisplaySwitched() {
-    const FailureHooks& hooks = failureState.hooks;
-    return hooks.displaySwitched != nullptr && hooks.displaySwitched();
-}
-
-void hookPumpMessages() {
-    if (failureState.hooks.pumpMessages != nullptr) failureState.hooks.pumpMessages();
-}
-
-// Shows the cursor (or hides it again); returns whether it was visible.
-bool hookSetCursorVisible(bool show) {
-    const FailureHooks& hooks = failureState.hooks;
-    return hooks.setCursorVisible != nullptr ? hooks.setCursorVisible(show) : true;
-}
-
-// A box while the display mode is changed: the sound pauses while it is up.
-bool showBoxAroundDisplay(BoxKind kind, std::string_view caption, std::string_view text) {
-    bool switched = hookDisplaySwitched();
-    if (switched) {
-        if (failureState.pauseSound != nullptr) failureState.pauseSound(true);
-        hookPumpMessages();
-    }
-    bool answer = showBox(kind, caption, text);
-    if (switched && hookDisplaySwitched()) {
-        if (failureState.pauseSound != nullptr) failureState.pauseSound(false);
-        hookPumpMessages();
-    }
-    return answer;
-}
-
-bool showRecoverableBox(BoxKind kind, std::string_view caption, std::string_view text) {
-    bool wasVisible = hookSetCursorVisible(true);
-    bool answer = showBoxAroundDisplay(kind, caption, text);
-    hookSetCursorVisible(wasVisible);
-    return answer;
 }
 
 } // namespace
@@ -117,25 +73,40 @@ std::string formatBatchLine(BoxKind kind, std::string_view caption, std::string_
     return line;
 }
 
+void answerBoxesOnStandardError(bool batch, bool answerYes) {
+    failureState.batch = batch;
+    failureState.batchAnswerYes = answerYes;
+}
+
+void setBoxPresenter(const BoxPresenter& presenter) {
+    failureState.presenter = presenter;
+}
+
+void setBoxRecorder(BoxRecorderFunction recorder) {
+    failureState.boxRecorder = recorder;
+}
+
+int takeFileErrorNumber() {
+    int number = failureState.fileErrorNumber;
+    failureState.fileErrorNumber = 0;
+    return number;
+}
+
 void fatalError(std::string_view caption, std::string_view text) {
-    hookSetCursorVisible(true);
     // Whoever started the program from a terminal reads the report there too, while the box
     // is up (batch mode writes this line instead of the box).
     if (!failureState.batch) writeBoxLine(BoxKind::Fatal, caption, text, true);
-    showBoxAroundDisplay(BoxKind::Fatal, caption, text);
-    const FailureHooks& hooks = failureState.hooks;
-    if (hooks.restoreDisplayMode != nullptr) hooks.restoreDisplayMode();
-    hookSetCursorVisible(true);
-    if (hooks.restoreGammaRamp != nullptr) hooks.restoreGammaRamp();
+    showBox(BoxKind::Fatal, caption, text);
+    if (failureState.presenter.beforeFatalEnd != nullptr) failureState.presenter.beforeFatalEnd();
     std::exit(1);
 }
 
 void noticeBox(std::string_view caption, std::string_view text) {
-    showRecoverableBox(BoxKind::Notice, caption, text);
+    showBox(BoxKind::Notice, caption, text);
 }
 
 bool questionBox(std::string_view caption, std::string_view text) {
-    return showRecoverableBox(BoxKind::Question, caption, text);
+    return showBox(BoxKind::Question, caption, text);
 }
 
 std::string unknownCallError(std::string_view what, std::string_view interface,

@@ -1,7 +1,10 @@
 // Failure reporting: the fatal report, the notice box and the question box, the shared
-// file-error texts, and "file size or fatal". Boxes are SDL message boxes; in batch mode
-// each box is written to standard error as one line and answered automatically. A fatal
-// report is written there as that line in every mode.
+// file-error texts, and "file size or fatal". A box goes to the recorder where one is set
+// (tests, the data tool's reports); in batch mode it is written to standard error as one line
+// and answered automatically; otherwise the presenter the window layer set draws it. Without a
+// presenter, or where it cannot draw (no display), the box is that line on standard error. A
+// fatal report is written there as that line in every mode, and the presenter puts the desktop
+// back before the program ends with 1.
 #pragma once
 
 #include <cstdint>
@@ -20,36 +23,35 @@ inline constexpr std::string_view kFileAccessText =
 enum class BoxKind { Fatal, Notice, Question };
 enum class BoxAnswer { Yes, No, NotShown }; // OK counts as Yes
 
-struct SDL_Window;
-
-// What the window, display-mode, gamma and cursor code register so that boxes and the fatal
-// report put the desktop back without this module knowing them. Empty hooks do nothing.
-struct FailureHooks {
-    bool (*setCursorVisible)(bool show) = nullptr; // returns whether it was visible before
-    void (*pumpMessages)() = nullptr;
-    bool (*displaySwitched)() = nullptr; // a full-screen mode is in force
-    void (*restoreDisplayMode)() = nullptr;
-    void (*restoreGammaRamp)() = nullptr;
-    // The main window while it is on the screen: it owns fatal reports and notices then.
-    SDL_Window* (*boxOwner)() = nullptr;
-    void (*afterBox)() = nullptr; // a shown box gave the focus back
-    // Draws the box on the screen, owned by owner (null: none); NotShown without a display.
-    BoxAnswer (*showBox)(BoxKind kind, std::string_view caption, std::string_view text,
-                         SDL_Window* owner) = nullptr;
+// What the layer that draws boxes puts in (setBoxPresenter); nothing of it is needed.
+struct BoxPresenter {
+    // Shows the box and returns the answer; NotShown where no box can be shown.
+    BoxAnswer (*show)(BoxKind kind, std::string_view caption, std::string_view text) = nullptr;
+    // Called before a fatal report ends the program, in every mode: puts the desktop back.
+    void (*beforeFatalEnd)() = nullptr;
 };
+
+// Called instead of showing a box (tests record boxes this way); returns the answer.
+using BoxRecorderFunction = bool (*)(BoxKind kind, std::string_view caption, std::string_view text);
 
 struct FailureState {
     bool batch = false;                        // write boxes to stderr instead of showing them
     bool batchAnswerYes = true;                // the answer batch mode gives to questions
     void (*pauseSound)(bool paused) = nullptr; // filled by the sound layer
-    FailureHooks hooks;
+    BoxPresenter presenter;
+    BoxRecorderFunction boxRecorder = nullptr;
     // The system's reason (errno) for the file error being reported, taken where it failed;
     // 0 while none is. Read by box recorders that name the reason.
     int fileErrorNumber = 0;
-    // Called instead of showing a box (tests record boxes this way); returns the answer.
-    bool (*boxRecorder)(BoxKind kind, std::string_view caption, std::string_view text) = nullptr;
 };
 extern FailureState failureState;
+
+// Batch mode on or off, and the answer it gives to questions.
+void answerBoxesOnStandardError(bool batch, bool answerYes);
+void setBoxPresenter(const BoxPresenter& presenter);
+void setBoxRecorder(BoxRecorderFunction recorder);
+// The reason of the file error being reported (0 when none is); it is cleared.
+int takeFileErrorNumber();
 
 [[noreturn]] void fatalError(std::string_view caption, std::string_view text);
 void noticeBox(std::string_view caption, std::string_view text);
