@@ -66,10 +66,15 @@ void requireDisplay() {
                "server :\n\nxvfb-run -a film03 --record film03.mp4");
 }
 
-// The demo's data must be there before anything is asked: the folders searched are named.
+// The demo's data must be there, whole, before anything is asked: the folders searched are
+// named, or the archive's whole path where it is damaged or cut short.
 void requireArchive(const FileSearchFolders& folders) {
-    if (fileExists(appState.archive, "")) return;
     std::error_code error;
+    if (fileExists(appState.archive, "")) {
+        std::filesystem::path whole = std::filesystem::absolute(appState.archive, error);
+        requireCompleteBigfile(error ? appState.archive : whole.lexically_normal().string());
+        return;
+    }
     std::string text = std::string("The demo's data \"") + kArchiveFileName +
                        "\" was not found !\n\nFolders searched :\n- " +
                        std::filesystem::current_path(error).string() + " (the working folder)";
