@@ -16,12 +16,13 @@
 
 #include "effects/debug_draw.h"
 #include "effects/fog.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "render/texture_modes.h"
 #include "render_scene_fixtures.h"
 #include "resources/textures.h"
+#include "scene/culling.h"
 #include "support/test_support.h"
 
 namespace {
