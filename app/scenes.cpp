@@ -27,6 +27,7 @@
 #include "render/statistics.h"
 #include "render/texture_modes.h"
 #include "render/view_stack.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/sound_startup.h"
 

@@ -11,6 +11,8 @@
 #include "render/render_state.h"
 #include "render/statistics.h"
 #include "render/texture_modes.h"
+#include "scene/culling.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 
 RendererState rendererState;
@@ -464,6 +466,7 @@ void drawObject(SceneObject& object) {
 
     MeshLod& lod = currentLod(object);
     if (debugDisplay.wireframe && object.customDraw == nullptr) {
+        resetObjectRenderState();
         drawWireframe(object);
     } else {
         drawMesh(object, lod);
@@ -471,6 +474,10 @@ void drawObject(SceneObject& object) {
     countDrawnObject(object, lod);
 
     if (object.hookFlag && object.postDrawHook != nullptr) object.postDrawHook();
+    // The overlays draw plain lines over the object: its lights, arrays and units are reset.
+    const bool overlays =
+        debugDisplay.boxMode != 0 || debugDisplay.treeLevel >= 0 || debugDisplay.normals;
+    if (overlays) resetObjectRenderState();
     if (debugDisplay.boxMode != 0) drawObjectBox(object);
     if (debugDisplay.treeLevel >= 0) drawObbLevel(object);
     if (debugDisplay.normals) drawNormals(object);

@@ -10,6 +10,7 @@
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "resources/textures.h"
+#include "scene/culling.h"
 #include "scene/obb_tree.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"

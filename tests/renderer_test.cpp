@@ -22,6 +22,7 @@
 #include "render/texture_modes.h"
 #include "render_scene_fixtures.h"
 #include "resources/textures.h"
+#include "scene/culling.h"
 #include "support/test_support.h"
 
 namespace {
