@@ -18,7 +18,7 @@
 #include "effects/screen_bounds.h"
 #include "platform/events.h"
 #include "platform/gl/offscreen_frame.h"
-#include "platform/stop_signals.h"
+#include "platform/system/stop_signals.h"
 #include "platform/window.h"
 #include "render/font2d.h"
 #include "render/half_layer.h"
