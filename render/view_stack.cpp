@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/gl/scaled_frames.h"
 #include "render/font2d.h"
 #include "render/render_state.h"
