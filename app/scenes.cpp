@@ -27,6 +27,7 @@
 #include "render/render_targets.h"
 #include "render/statistics.h"
 #include "render/texture_modes.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/sound_startup.h"
 

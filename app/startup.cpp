@@ -41,6 +41,7 @@
 #include "resources/bigfile.h"
 #include "resources/images.h"
 #include "resources/textures.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
@@ -51,8 +52,6 @@ namespace {
 
 // The program's windows and dialogs show its own icon, never the desktop's default one.
 constexpr bool kUseOwnIcon = true;
-// "NoSound" in the dialog's "Output" list.
-constexpr int32_t kNoSoundOutputIndex = 2;
 
 // No window can open without a display (an X server or a Wayland compositor) unless SDL is
 // told to draw elsewhere: the user is told so, and how a video is made without one.
@@ -111,11 +110,6 @@ bool runConfigurationDialog(const RunPlan& plan) {
         appState.startFlag = true;
         return true;
     }
-    // An output that cannot open would end the start with "FMOD initiation failed": where
-    // only "NoSound" works, the dialog shows it chosen.
-    ConfigBlock1& stored = configState.record.block1;
-    if (stored.audioOutput != kNoSoundOutputIndex && !soundOutputOpens(stored.audioOutput))
-        stored.audioOutput = kNoSoundOutputIndex;
     appState.startFlag = showConfigurationDialog(configState.record, kUseOwnIcon);
     return appState.startFlag;
 }

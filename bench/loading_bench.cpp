@@ -31,6 +31,7 @@
 #include "render/render_targets.h"
 #include "resources/bigfile.h"
 #include "resources/textures.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
 

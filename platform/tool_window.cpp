@@ -43,6 +43,7 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
     tw.context = SDL_GL_CreateContext(tw.window);
     if (tw.context == nullptr) return fail(error, SDL_GetError());
     if (SDL_GL_MakeCurrent(tw.window, tw.context) != 0) return fail(error, SDL_GetError());
+    captureGLStrings();
     // Off-screen, every frame goes into a colour and depth buffer of the asked size.
     if (offscreen && !createOffscreenFrame(tw.frame, width, height, 24, 0))
         return fail(error, "the driver offers no off-screen framebuffer of that size");
@@ -52,7 +53,6 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
     windowState.window = tw.window;
     windowState.context = tw.context;
     setWindowGLContext(tw.window, tw.context);
-    captureGLStrings();
     // The viewer shares the display with other windows: losing the focus must not stop it.
     eventState.ignoreFocus = true;
     eventState.running = true;

@@ -17,6 +17,7 @@
 #include "platform/failure.h"
 #include "platform/gl/gamma_pass.h"
 #include "platform/gl/gl_context.h"
+#include "platform/gl/gl_functions.h"
 #include "platform/gl/gl_strings.h"
 #include "platform/gl/scaled_frames.h"
 
@@ -70,12 +71,12 @@ bool pixelFormatRefused() {
 bool realHasPixelFormatExtension() {
     if (!windowSystemIsGlx()) return true;
     return wordListed(glStrings.windowSystemExtensions, "GLX_SGIX_fbconfig") ||
-           SDL_GL_GetProcAddress("glXChooseFBConfig") != nullptr;
+           glFunctions.glXChooseFBConfig != nullptr;
 }
 
 bool realHasChooseFunction() {
-    if (!windowSystemIsGlx()) return SDL_GL_GetProcAddress("eglChooseConfig") != nullptr;
-    return SDL_GL_GetProcAddress("glXChooseFBConfig") != nullptr;
+    if (!windowSystemIsGlx()) return glFunctions.eglChooseConfig != nullptr;
+    return glFunctions.glXChooseFBConfig != nullptr;
 }
 
 bool realHasMultisampleExtension() {

@@ -157,8 +157,8 @@ void fillTextureUnitTable() {
 
 void selectTextureUnit(uint32_t unit) {
     renderState.activeUnit = unit;
-    if (glCapabilities.glActiveTextureARB != nullptr)
-        glCapabilities.glActiveTextureARB(renderState.textureUnits[unit]);
+    if (glFunctions.glActiveTextureARB != nullptr)
+        glFunctions.glActiveTextureARB(renderState.textureUnits[unit]);
 }
 
 void applyDefaultRenderState() {

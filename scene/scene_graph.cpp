@@ -4,6 +4,7 @@
 
 #include "platform/failure.h"
 #include "scene/keyframes.h"
+#include "scene/objects.h"
 #include "scene/obb_tree.h"
 
 SceneGraphState sceneGraphState;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "sound/mixer.h"
 
@@ -85,6 +86,18 @@ bool FSOUND_StopSound(int channel);
 bool FSOUND_SetVolume(int channel, int volume);
 bool FSOUND_SetPaused(int channel, bool paused);
 int FSOUND_GetError();
+
+// Why the last FSOUND_SetOutput, FSOUND_GetNumDrivers or FSOUND_Init could not reach a
+// device: the SDL driver tried and SDL's reason. `missing` where there is no device at all
+// (the driver does not start, or it lists no device and its default does not open); not
+// where a device is there and fails (a listed device that does not open, or one that stops
+// on its first buffer). Empty driver while nothing failed.
+struct SoundDeviceFailure {
+    bool missing = false;
+    std::string driver;
+    std::string reason;
+};
+const SoundDeviceFailure& soundDeviceFailure();
 
 // The text for an error code ("Unknown error" for codes outside 0-18).
 const char* soundErrorText(int code);

@@ -144,6 +144,8 @@ TEST_F(ConfigurationFile, FieldsNoControlOffersFallBackOneByOne) {
         {"Audio Output", 32, 4, -1, "-1", "1"},
         {"Audio Output", 32, 4, 3, "3", "1"},
         {"Audio Device", 36, 4, -5, "-5", "0"},
+        {"Audio Quality", 40, 4, -1, "-1", "0"},
+        {"Audio Quality", 40, 4, 3, "3", "0"},
         {"S3TC (Compression)", 44, 4, -1, "-1", "1"},
         {"S3TC (Compression)", 44, 4, 4, "4", "1"},
         {"Filtering", 48, 4, -1, "-1", "0"},
@@ -198,6 +200,7 @@ TEST_F(ConfigurationFile, FieldsAtBothEndsOfTheirRangesAreKept) {
         {28, 4, 0x3ca3d70a}, {28, 4, 0x40000000}, // gamma 0.02 and 2.0
         {32, 4, 0},          {32, 4, 2},          // audio output
         {36, 4, 0},          {36, 4, INT32_MAX},  // audio device
+        {40, 4, 0},          {40, 4, 2},          // audio quality
         {44, 4, 0},          {44, 4, 3},          // compression
         {48, 4, 0},          {48, 4, 2},          // filtering
         {52, 4, 16},         {52, 4, 32},         // colour depth
@@ -218,11 +221,11 @@ TEST_F(ConfigurationFile, FieldsAtBothEndsOfTheirRangesAreKept) {
 }
 
 // Values the dialogs show, or that mean something as stored, are kept without a notice:
-// a quality outside the list (no sound), a small window, an unknown rate, the slider's
-// extremes, any pad byte.
+// the lowest audio quality, a small window, an unknown rate, the slider's extremes, any pad
+// byte.
 TEST_F(ConfigurationFile, OfferedAndMeaningfulValuesAreKept) {
     ConfigRecord record;
-    record.block1.audioQuality = 7;
+    record.block1.audioQuality = 2;
     record.block1.screenWidth = 320;
     record.block1.screenHeight = 16;
     record.block1.refreshRate = 0;

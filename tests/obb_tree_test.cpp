@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "scene/culling.h"
 #include "scene/scene_graph.h"
 #include "platform/failure.h"
 #include "platform/memory.h"

@@ -43,10 +43,7 @@ class Render2DTest : public testing::Test {
         renderState.settings.multisampleMode = 0;
         fillTextureUnitTable();
         glCapabilities = GLCapabilities{};
-        glCapabilities.glActiveTextureARB = reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(
-            SDL_GL_GetProcAddress("glActiveTextureARB"));
-        glCapabilities.glMultiTexCoord2fARB = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(
-            SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
+        loadGLFunctions();
         renderTargets = RenderTargetState{};
         overlay2D = Overlay2DState{};
         textureState.options = TextureLoadOptions{};

@@ -11,6 +11,7 @@
 #include "fatal_pattern.h"
 #include "platform/memory.h"
 #include "render_scene_fixtures.h"
+#include "scene/culling.h"
 
 namespace {
 

@@ -31,6 +31,7 @@
 #include "render/render_targets.h"
 #include "render/statistics.h"
 #include "resources/textures.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
@@ -251,12 +252,12 @@ TEST_F(DemoSequences, FirstSceneFlightTitleAndItsBoundary) {
     GLint activeUnit = 0;
     glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &activeUnit);
     for (GLenum unit = 0; unit < 4; ++unit) {
-        glCapabilities.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+        glFunctions.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
         GLfloat bias = -1.0f;
         glGetTexEnvfv(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, &bias);
         EXPECT_EQ(bias, 0.0f) << "unit " << unit;
     }
-    glCapabilities.glActiveTextureARB(GLenum(activeUnit));
+    glFunctions.glActiveTextureARB(GLenum(activeUnit));
     // The music plays from the scene time.
     EXPECT_GE(FSOUND_Stream_GetTime(demoState.musicStream), 5000);
     EXPECT_LT(FSOUND_Stream_GetTime(demoState.musicStream), 5100);

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "platform/gl/gl_functions.h"
+
 GLStrings glStrings;
 
 bool wordListed(std::string_view list, std::string_view word) {
@@ -22,7 +24,7 @@ bool wordListed(std::string_view list, std::string_view word) {
 bool windowSystemIsGlx() {
     const char* driver = SDL_GetCurrentVideoDriver();
     return driver != nullptr && std::strcmp(driver, "x11") == 0 &&
-           SDL_GL_GetProcAddress("glXQueryExtensionsString") != nullptr;
+           glFunctions.glXQueryExtensionsString != nullptr;
 }
 
 namespace {
@@ -37,18 +39,14 @@ const char* windowSystemExtensionList() {
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);
         if (window == nullptr || !SDL_GetWindowWMInfo(window, &info)) return nullptr;
-        using QueryFn = const char* (*)(void*, int);
-        auto query = reinterpret_cast<QueryFn>(SDL_GL_GetProcAddress("glXQueryExtensionsString"));
         Display* display = info.info.x11.display;
-        return query(display, DefaultScreen(display));
+        return glFunctions.glXQueryExtensionsString(display, DefaultScreen(display));
     }
-    using DisplayFn = void* (*)();
-    using StringFn = const char* (*)(void*, int);
-    auto current = reinterpret_cast<DisplayFn>(SDL_GL_GetProcAddress("eglGetCurrentDisplay"));
-    auto query = reinterpret_cast<StringFn>(SDL_GL_GetProcAddress("eglQueryString"));
-    if (current == nullptr || query == nullptr) return nullptr;
-    void* display = current();
-    return display != nullptr ? query(display, 0x3055 /* EGL_EXTENSIONS */) : nullptr;
+    if (glFunctions.eglGetCurrentDisplay == nullptr || glFunctions.eglQueryString == nullptr)
+        return nullptr;
+    void* display = glFunctions.eglGetCurrentDisplay();
+    return display != nullptr ? glFunctions.eglQueryString(display, 0x3055 /* EGL_EXTENSIONS */)
+                              : nullptr;
 }
 
 // GLX_RENDERER_ACCELERATED_MESA of the current context where the driver answers it.
@@ -57,9 +55,7 @@ int acceleratedRenderer() {
     if (!windowSystemIsGlx() ||
         !wordListed(glStrings.windowSystemExtensions, "GLX_MESA_query_renderer"))
         return kRendererNotAsked;
-    using QueryFn = int (*)(int attribute, unsigned* value);
-    auto query =
-        reinterpret_cast<QueryFn>(SDL_GL_GetProcAddress("glXQueryCurrentRendererIntegerMESA"));
+    auto query = glFunctions.glXQueryCurrentRendererIntegerMESA;
     unsigned accelerated = 0;
     if (query == nullptr || !query(kRendererAccelerated, &accelerated)) return kRendererNotAsked;
     return accelerated != 0 ? 1 : 0;
@@ -68,6 +64,7 @@ int acceleratedRenderer() {
 } // namespace
 
 void captureGLStrings() {
+    loadGLFunctions();
     auto text = [](GLenum name) { return reinterpret_cast<const char*>(glGetString(name)); };
     keepIfPresent(glStrings.renderer, text(GL_RENDERER));
     keepIfPresent(glStrings.vendor, text(GL_VENDOR));

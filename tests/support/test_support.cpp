@@ -15,6 +15,8 @@
 #include <iterator>
 #include <thread>
 
+#include "platform/gl/gl_functions.h"
+
 namespace {
 BoxRecorder* activeRecorder = nullptr;
 bool recorderAnswer = true;
@@ -96,6 +98,7 @@ HiddenGLWindow::HiddenGLWindow(int width, int height) {
     context = SDL_GL_CreateContext(window);
     if (context == nullptr) return;
     ok = SDL_GL_MakeCurrent(window, context) == 0;
+    if (ok) loadGLFunctions();
 }
 
 HiddenGLWindow::~HiddenGLWindow() {
