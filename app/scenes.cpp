@@ -19,7 +19,7 @@
 #include "platform/events.h"
 #include "platform/gl/offscreen_frame.h"
 #include "platform/gl/scaled_frames.h"
-#include "platform/stop_signals.h"
+#include "platform/system/stop_signals.h"
 #include "platform/window.h"
 #include "render/font2d.h"
 #include "render/half_layer.h"

@@ -41,7 +41,7 @@
 #include "effects/renderer.h"
 #include "effects/screen_bounds.h"
 #include "platform/events.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/gl/gl_functions.h"
 #include "platform/gl/offscreen_frame.h"
 #include "platform/gl/scaled_frames.h"

@@ -24,7 +24,7 @@
 #include "effects/engine.h"
 #include "effects/particles.h"
 #include "platform/gl/gl_context.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/gl/gl_strings.h"
 #include "platform/window.h"
 #include "render/capabilities.h"

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 // The record is kept in memory exactly as it is stored.
 static_assert(std::endian::native == std::endian::little);

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 DialogState dialogState;
 

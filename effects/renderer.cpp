@@ -5,7 +5,7 @@
 
 #include "effects/debug_draw.h"
 #include "effects/fog.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "render/render_state.h"

@@ -11,15 +11,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/box_view.h"
 #include "platform/desktop_restore.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
-#include "platform/failure.h"
 #include "platform/gl/gamma_pass.h"
 #include "platform/gl/gl_context.h"
 #include "platform/gl/gl_functions.h"
 #include "platform/gl/gl_strings.h"
 #include "platform/gl/scaled_frames.h"
+#include "platform/system/failure.h"
+#include "platform/system/instance.h"
 
 WindowState windowState;
 PixelFormatQuery pixelFormatQuery;
@@ -363,6 +365,7 @@ void registerWindowFailureHooks() {
     FailureHooks& hooks = failureState.hooks;
     hooks.restoreGammaRamp = restoreGammaRamp;
     hooks.boxOwner = boxOwner;
+    hooks.showBox = showBoxWindow;
     // The box took the focus from the main window; that is no deactivation of the program.
     hooks.afterBox = [] {
         if (!windowState.videoStarted) return;
@@ -559,6 +562,10 @@ void raiseMainWindow() {
     if (windowState.window == nullptr) return;
     SDL_RestoreWindow(windowState.window);
     SDL_RaiseWindow(windowState.window);
+}
+
+void serveLaterStarts() {
+    if (pollInstanceRequests()) raiseMainWindow();
 }
 
 void minimiseMainWindow() {

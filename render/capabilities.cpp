@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/gl/gl_context.h"
 
 GLCapabilities glCapabilities;

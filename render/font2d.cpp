@@ -4,7 +4,7 @@
 
 #include <GL/glext.h>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"

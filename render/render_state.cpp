@@ -7,7 +7,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "render/lit_squares.h"

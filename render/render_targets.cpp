@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "render/font2d.h"
 #include "render/footprint.h"
 #include "render/render_state.h"

@@ -6,7 +6,7 @@
 
 #include "platform/events.h"
 #include "platform/gl/gl_strings.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
 #include "resources/textures.h"

@@ -1,6 +1,6 @@
 #include "scene/accounted_arrays.h"
 
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 
 void accountedResizeBytes(void*& block, uint32_t oldBytes, uint32_t newBytes) {
     if (newBytes == 0) {

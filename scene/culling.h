@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/math.h"
+#include "platform/system/math.h"
 
 struct SceneObject;
 

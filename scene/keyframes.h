@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/math.h"
+#include "platform/system/math.h"
 
 struct PositionKey {
     int32_t frame = 0; // tenths of a frame

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/math.h"
+#include "platform/system/math.h"
 
 inline constexpr int kTextureUnits = 32;
 inline constexpr int kMaxLods = 6;

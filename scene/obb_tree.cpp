@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "scene/accounted_arrays.h"
 #include "scene/mesh.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/math.h"
+#include "platform/system/math.h"
 
 struct MeshLod;
 

@@ -1,7 +1,7 @@
 #include "scene/objects.h"
 
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "resources/textures.h"
 #include "scene/scene_graph.h"
 

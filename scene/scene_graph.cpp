@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "scene/keyframes.h"
 #include "scene/objects.h"
 #include "scene/obb_tree.h"

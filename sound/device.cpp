@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "sound/fsound.h"
-
 namespace {
 
 // How many buffers the open device has pulled, for devicePlays.
@@ -20,8 +18,8 @@ struct DeviceState {
 };
 DeviceState deviceState;
 
-void audioCallback(void*, Uint8* stream, int bytes) {
-    mixForDevice(reinterpret_cast<int16_t*>(stream), bytes / 4);
+void audioCallback(void* mix, Uint8* stream, int bytes) {
+    reinterpret_cast<DeviceMix>(mix)(reinterpret_cast<int16_t*>(stream), bytes / 4);
     {
         std::lock_guard<std::mutex> hold(deviceState.lock);
         ++deviceState.buffersPulled;
@@ -103,13 +101,14 @@ std::vector<std::string> listDevices() {
     return names;
 }
 
-uint32_t openDevice(const char* deviceName, int rate) {
+uint32_t openDevice(const char* deviceName, int rate, DeviceMix mix) {
     SDL_AudioSpec wanted = {};
     wanted.freq = rate;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = 2;
     wanted.samples = bufferFrames(rate);
     wanted.callback = audioCallback;
+    wanted.userdata = reinterpret_cast<void*>(mix);
     SDL_AudioSpec obtained = {};
     {
         std::lock_guard<std::mutex> hold(deviceState.lock);

@@ -138,12 +138,13 @@ void closeStream(SoundStream* stream) {
     delete stream;
 }
 
-} // namespace
-
+// The device's callback: the mix under the mix lock.
 int mixForDevice(int16_t* out, int frames) {
     std::lock_guard<std::mutex> lock(mixLock);
     return mixFrames(soundState.mixer, out, frames);
 }
+
+} // namespace
 
 // --- Output, driver, initialisation ---------------------------------------------------------
 
@@ -191,7 +192,7 @@ bool FSOUND_Init(int mixRate, int maxChannels, unsigned) {
     const char* name = soundState.devicesListed
                            ? soundState.driverNames[size_t(soundState.driver)].c_str()
                            : nullptr;
-    soundState.device = openDevice(name, mixRate);
+    soundState.device = openDevice(name, mixRate, mixForDevice);
     if (soundState.device == 0) {
         noteDeviceFailure(!soundState.devicesListed);
         return failWith(kSoundErrInit, false);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "sound/device.h"
 #include "sound/mixer.h"
 
 using FSOUND_STREAM = SoundStream;
@@ -21,11 +22,6 @@ inline constexpr unsigned FSOUND_16BITS = 0x0010;
 inline constexpr unsigned FSOUND_STEREO = 0x0040;
 inline constexpr unsigned FSOUND_SIGNED = 0x0100;
 inline constexpr unsigned FSOUND_LOADMEMORY = 0x8000; // the name argument is a memory image
-
-// Output types: where the mix goes.
-inline constexpr int kSoundOutputNone = 0;    // SDL's "dummy" back-end: silence, clock runs
-inline constexpr int kSoundOutputAlsa = 1;    // SDL's "alsa" back-end
-inline constexpr int kSoundOutputDefault = 2; // the back-end SDL picks first
 
 // Error codes returned by FSOUND_GetError.
 enum SoundError {

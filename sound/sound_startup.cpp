@@ -1,6 +1,6 @@
 #include "sound/sound_startup.h"
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 int mixRateForQuality(int32_t audioQuality) {
     switch (audioQuality) {

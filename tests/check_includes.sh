@@ -36,6 +36,7 @@ done
 # (other folders are checked above).
 declare -A layers=(
     [platform/gl]="platform/gl platform/system"
+    [platform/system]="platform/system"
 )
 for layer in "${!layers[@]}"; do
     [[ -d "$layer" ]] || continue

@@ -6,7 +6,7 @@
 #include "config/configuration.h"
 #include "effects/fog.h"
 #include "effects/particles.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "resources/textures.h"

@@ -21,7 +21,7 @@
 
 #include "config/configuration.h"
 #include "platform/gl/gl_strings.h"
-#include "platform/instance.h"
+#include "platform/system/instance.h"
 #include "render/capabilities.h"
 #include "resources/bigfile.h"
 #include "support/pictures.h"

@@ -20,7 +20,7 @@
 #include "effects/renderer.h"
 #include "platform/gl/gl_context.h"
 #include "platform/events.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/font2d.h"

@@ -13,7 +13,7 @@
 #include "app/record.h"
 #include "platform/events.h"
 #include "platform/gl/gl_strings.h"
-#include "platform/process.h"
+#include "platform/system/process.h"
 #include "render/frame_readback.h"
 #include "sound/fsound.h"
 #include "support/test_support.h"

@@ -16,7 +16,7 @@
 
 #include "effects/debug_draw.h"
 #include "effects/fog.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "render/texture_modes.h"

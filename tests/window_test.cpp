@@ -14,7 +14,7 @@
 #include "platform/events.h"
 #include "platform/gl/gl_strings.h"
 #include "platform/gl/scaled_frames.h"
-#include "platform/resource_images.h"
+#include "platform/system/resource_images.h"
 #include "platform/window.h"
 #include "resources/images.h"
 #include "support/test_support.h"
