@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/frame_pixels.h"
+#include "platform/gl/frame_pixels.h"
 #include "platform/events.h"
 #include "platform/window.h"
 #include "sound/sound_startup.h"

@@ -17,10 +17,10 @@
 #include "app/frame_governor.h"
 #include "config/configuration.h"
 #include "platform/events.h"
-#include "platform/failure.h"
-#include "platform/gl_strings.h"
-#include "platform/memory.h"
-#include "platform/process.h"
+#include "platform/system/failure.h"
+#include "platform/gl/gl_strings.h"
+#include "platform/system/memory.h"
+#include "platform/system/process.h"
 #include "platform/window.h"
 
 namespace {

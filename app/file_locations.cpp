@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "config/configuration.h"
-#include "platform/data_paths.h"
+#include "platform/system/data_paths.h"
 #include "resources/bigfile.h"
 
 #ifndef FILM03_DATA_FROM_BIN

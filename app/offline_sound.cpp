@@ -1,6 +1,6 @@
 #include "app/offline_sound.h"
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
 

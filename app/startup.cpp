@@ -29,12 +29,12 @@
 #include "platform/desktop_restore.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
-#include "platform/failure.h"
-#include "platform/data_paths.h"
-#include "platform/instance.h"
-#include "platform/memory.h"
-#include "platform/resource_images.h"
-#include "platform/stop_signals.h"
+#include "platform/system/failure.h"
+#include "platform/system/data_paths.h"
+#include "platform/system/instance.h"
+#include "platform/system/memory.h"
+#include "platform/system/resource_images.h"
+#include "platform/system/stop_signals.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
@@ -42,6 +42,7 @@
 #include "resources/bigfile.h"
 #include "resources/images.h"
 #include "resources/textures.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
@@ -52,8 +53,6 @@ namespace {
 
 // The program's windows and dialogs show its own icon, never the desktop's default one.
 constexpr bool kUseOwnIcon = true;
-// "NoSound" in the dialog's "Output" list.
-constexpr int32_t kNoSoundOutputIndex = 2;
 
 // No window can open without a display (an X server or a Wayland compositor) unless SDL is
 // told to draw elsewhere: the user is told so, and how a video is made without one.
@@ -112,11 +111,6 @@ bool runConfigurationDialog(const RunPlan& plan) {
         appState.startFlag = true;
         return true;
     }
-    // An output that cannot open would end the start with "FMOD initiation failed": where
-    // only "NoSound" works, the dialog shows it chosen.
-    ConfigBlock1& stored = configState.record.block1;
-    if (stored.audioOutput != kNoSoundOutputIndex && !soundOutputOpens(stored.audioOutput))
-        stored.audioOutput = kNoSoundOutputIndex;
     appState.startFlag = showConfigurationDialog(configState.record, kUseOwnIcon);
     return appState.startFlag;
 }

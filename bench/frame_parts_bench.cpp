@@ -41,9 +41,10 @@
 #include "effects/renderer.h"
 #include "effects/screen_bounds.h"
 #include "platform/events.h"
-#include "platform/failure.h"
-#include "platform/offscreen_frame.h"
-#include "platform/scaled_frames.h"
+#include "platform/system/failure.h"
+#include "platform/gl/gl_functions.h"
+#include "platform/gl/offscreen_frame.h"
+#include "platform/gl/scaled_frames.h"
 #include "platform/window.h"
 #include "render/font2d.h"
 #include "render/half_layer.h"
@@ -74,10 +75,6 @@ struct BenchState {
     std::map<std::string, std::vector<double>> partTimes;  // "first: hall", ...
     std::map<std::string, std::vector<double>> partPixels; // pixels each sample wrote
     double floorNsPerPixel = 0; // a textured, additively blended pixel drawn in one context
-    PFNGLGENQUERIESPROC genQueries = nullptr;
-    PFNGLBEGINQUERYPROC beginQuery = nullptr;
-    PFNGLENDQUERYPROC endQuery = nullptr;
-    PFNGLGETQUERYOBJECTUIVPROC queryResult = nullptr;
     GLuint samplesQuery = 0;
     OffscreenFrame half; // the frame-time governor's smallest scale: half the window's sides
     HalfLayer softLight; // the added layers of soft light at that scale
@@ -105,13 +102,13 @@ template <typename Work> void timePart(const std::string& name, double pixels, W
 template <typename Work> void timeCountedPart(const std::string& name, Work work) {
     glFinish();
     Clock::time_point start = Clock::now();
-    bench.beginQuery(GL_SAMPLES_PASSED, bench.samplesQuery);
+    glFunctions.glBeginQuery(GL_SAMPLES_PASSED, bench.samplesQuery);
     work();
-    bench.endQuery(GL_SAMPLES_PASSED);
+    glFunctions.glEndQuery(GL_SAMPLES_PASSED);
     glFinish();
     bench.partTimes[name].push_back(msSince(start));
     GLuint samples = 0;
-    bench.queryResult(bench.samplesQuery, GL_QUERY_RESULT, &samples);
+    glFunctions.glGetQueryObjectuiv(bench.samplesQuery, GL_QUERY_RESULT, &samples);
     bench.partPixels[name].push_back(double(samples));
 }
 
@@ -361,12 +358,7 @@ void frameStarts(Sequence sequence, uint32_t sceneMs) {
     bench.lastHadParts = false;
     bool scene = sequence == Sequence::First || sequence == Sequence::Second;
     if (scene && bench.floorNsPerPixel == 0) {
-        bench.genQueries = PFNGLGENQUERIESPROC(SDL_GL_GetProcAddress("glGenQueries"));
-        bench.beginQuery = PFNGLBEGINQUERYPROC(SDL_GL_GetProcAddress("glBeginQuery"));
-        bench.endQuery = PFNGLENDQUERYPROC(SDL_GL_GetProcAddress("glEndQuery"));
-        bench.queryResult =
-            PFNGLGETQUERYOBJECTUIVPROC(SDL_GL_GetProcAddress("glGetQueryObjectuiv"));
-        bench.genQueries(1, &bench.samplesQuery);
+        glFunctions.glGenQueries(1, &bench.samplesQuery);
         measureFloor();
     }
     bool measured = sceneMs >= bench.partsFrom && sceneMs <= bench.partsTo;

@@ -23,13 +23,15 @@
 #include "config/loading_dialog.h"
 #include "effects/engine.h"
 #include "effects/particles.h"
-#include "platform/failure.h"
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_context.h"
+#include "platform/system/failure.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/render_targets.h"
 #include "resources/bigfile.h"
 #include "resources/textures.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
 
@@ -53,6 +55,7 @@ bool startEngine() {
         if (context == nullptr) return false;
         windowState.window = window;
         windowState.context = context;
+        setWindowGLContext(windowState.window, windowState.context);
         failureState.batch = true;
         captureGLStrings();
         RenderSettings settings;

@@ -2,7 +2,7 @@
 # 2500, bitmapNNNN.png for the others) and installResourceImages(), which lists them.
 # Run with: cmake -DINPUT_DIR=... -DOUTPUT=... -DIDS="2500;2400;..." -P EmbedResources.cmake
 set(source "// Made by cmake/EmbedResources.cmake from the output of 'demotool resources'.\n")
-string(APPEND source "#include \"app/resource_images.h\"\n#include \"platform/resource_images.h\"\n\nnamespace {\n")
+string(APPEND source "#include \"app/resource_images.h\"\n#include \"platform/system/resource_images.h\"\n\nnamespace {\n")
 set(table "")
 foreach(id ${IDS})
     if(id EQUAL 2500)

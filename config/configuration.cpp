@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 // The record is kept in memory exactly as it is stored.
 static_assert(std::endian::native == std::endian::little);
@@ -71,6 +71,7 @@ constexpr FieldRule kFieldRules[] = {
     {"Gamma", offsetof(ConfigBlock1, gamma), FieldType::Float, 0.01, 2.0},
     {"Audio Output", offsetof(ConfigBlock1, audioOutput), kInt, 0, 2},
     {"Audio Device", offsetof(ConfigBlock1, audioDevice), kInt, 0, INT32_MAX},
+    {"Audio Quality", offsetof(ConfigBlock1, audioQuality), kInt, 0, 2},
     {"S3TC (Compression)", kBlock2 + offsetof(ConfigBlock2, textureCompression), kInt, 0, 3},
     {"Filtering", kBlock2 + offsetof(ConfigBlock2, textureFiltering), kInt, 0, 2},
     {"Color Depth", kBlock2 + offsetof(ConfigBlock2, textureColourDepth), kInt, 0, 0,

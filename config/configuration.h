@@ -113,8 +113,7 @@ struct RepairedField {
 // Puts every field outside the values its control offers back to its default and lists them
 // in record order. Kept as they are: the window size from 16 x 16 to 16384 x 16384 (the
 // dialog offers the stored size), any refresh rate from 0 to 1000 Hz, any audio device from
-// 0 (the dialog takes 0 for one beyond the last driver) and any audio quality (one outside
-// the list plays without sound), the pad bytes.
+// 0 (the dialog takes 0 for one beyond the last driver), the pad bytes.
 std::vector<RepairedField> repairConfiguration(ConfigRecord& record);
 // The notice that lists the repaired fields of the file at path.
 std::string repairedConfigurationText(const std::string& path,

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 DialogState dialogState;
 
@@ -17,8 +17,9 @@ namespace {
 constexpr std::array<std::array<int, 2>, 5> kModeSizes = {
     {{640, 480}, {800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200}}};
 
-constexpr std::array<const char*, 3> kAudioOutputs = {"Direct Sound", "Windows Multimedia WaveOut",
-                                                      "NoSound"};
+// The outputs by the SDL audio driver behind them: the first one SDL finds running (a sound
+// server, else ALSA), ALSA, and none. Stored as 0, 1 and 2.
+constexpr std::array<const char*, 3> kAudioOutputs = {"PulseAudio/PipeWire", "ALSA", "NoSound"};
 constexpr std::array<const char*, 3> kAudioQualities = {"44.100 Hz  -  Normal", "22.050 Hz  -  Low",
                                                         "11.025 Hz  -  Lowest"};
 constexpr int32_t kNoSoundOutput = 2;

@@ -12,10 +12,10 @@
 
 #include "config/dialogs.h"
 #include "config/fltk_support.h"
-#include "platform/failure.h"
-#include "platform/instance.h"
-#include "platform/resource_images.h"
-#include "platform/stop_signals.h"
+#include "platform/system/failure.h"
+#include "platform/system/instance.h"
+#include "platform/system/resource_images.h"
+#include "platform/system/stop_signals.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "config/dialogs.h"
 #include "platform/fltk_pump.h"
-#include "platform/resource_images.h"
+#include "platform/system/resource_images.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "platform/events.h"
-#include "platform/stop_signals.h"
+#include "platform/system/stop_signals.h"
 
 LoadingDialogState loadingDialogState;
 

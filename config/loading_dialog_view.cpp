@@ -12,7 +12,7 @@
 #include "config/fltk_support.h"
 #include "config/loading_dialog.h"
 #include "platform/fltk_pump.h"
-#include "platform/instance.h"
+#include "platform/system/instance.h"
 #include "platform/window.h"
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include <GL/gl.h>
 
-#include "effects/renderer.h"
 #include "platform/events.h"
 #include "render/debug_display.h"
 #include "render/render_state.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 
 // A key changes its toggle when it is held and more than the repeat time has passed since
@@ -68,11 +68,11 @@ void drawBoxWireframe(const ObjectBox& box) {
     glEnd();
 }
 
-// The common frame of the overlays: the object state reset, line width back to 1 and
-// blending on again when it was on.
+// The common frame of the overlays, drawn after the renderer has reset the object state:
+// blending off while they draw, then line width back to 1 and blending on again when it was on.
 struct OverlayFrame {
     bool blendWasOn = renderState.layer.blend;
-    OverlayFrame() { resetObjectRenderState(); }
+    OverlayFrame() { setBlending(false); }
     ~OverlayFrame() {
         glLineWidth(1.0f);
         if (blendWasOn) setBlending(true);
@@ -157,7 +157,6 @@ static void drawAxisLines(const Vec3& from, const Vec3 axes[3], float length) {
 }
 
 void drawWireframe(const SceneObject& object) {
-    resetObjectRenderState();
     float rgb[3];
     wireframeColour(object.name, rgb);
     glColor4f(rgb[0], rgb[1], rgb[2], 1.0f);

@@ -9,6 +9,7 @@
 #include "render/debug_display.h"
 #include "render/texture_modes.h"
 #include "resources/textures.h"
+#include "scene/culling.h"
 #include "scene/mesh_processing.h"
 #include "scene/obb_tree.h"
 #include "scene/objects.h"

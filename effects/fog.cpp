@@ -25,9 +25,9 @@ void endGlobalFog() {
 }
 
 bool beginObjectFog(const SceneObject& object, const MeshLod& lod, bool useBuffers) {
-    const GLCapabilities& gl = glCapabilities;
+    const GLFunctions& gl = glFunctions;
     if (gl.glFogCoordPointerEXT == nullptr || lod.fogCoordCount < lod.vertexCount) return false;
-    if (useBuffers ? lod.fogCoordBuffer == 0 || gl.glBindBufferARB == nullptr
+    if (useBuffers ? lod.fogCoordBuffer == 0 || !glCapabilities.vertexBuffersAvailable
                    : lod.fogCoords == nullptr) {
         return false;
     }

@@ -8,8 +8,8 @@
 
 #include "effects/random.h"
 #include "platform/events.h"
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "render/debug_display.h"
 #include "render/lit_squares.h"
 #include "render/render_state.h"

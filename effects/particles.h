@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/math.h"
+#include "platform/system/math.h"
 #include "resources/texture_record.h"
 
 inline constexpr int32_t kMaxParticleTextures = 16;

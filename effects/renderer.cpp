@@ -5,12 +5,14 @@
 
 #include "effects/debug_draw.h"
 #include "effects/fog.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "render/render_state.h"
 #include "render/statistics.h"
 #include "render/texture_modes.h"
+#include "scene/culling.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 
 RendererState rendererState;
@@ -218,13 +220,13 @@ void renderSceneGraph(SceneNode* node) {
 // Drawing one object.
 
 static void selectClientUnit(uint32_t unit) {
-    if (glCapabilities.glClientActiveTextureARB != nullptr) {
-        glCapabilities.glClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    if (glFunctions.glClientActiveTextureARB != nullptr) {
+        glFunctions.glClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
     }
 }
 
 static void bindArrayBuffer(GLenum target, uint32_t buffer) {
-    if (glCapabilities.glBindBufferARB != nullptr) glCapabilities.glBindBufferARB(target, buffer);
+    if (glCapabilities.vertexBuffersAvailable) glFunctions.glBindBufferARB(target, buffer);
 }
 
 static void unbindBuffers() {
@@ -464,6 +466,7 @@ void drawObject(SceneObject& object) {
 
     MeshLod& lod = currentLod(object);
     if (debugDisplay.wireframe && object.customDraw == nullptr) {
+        resetObjectRenderState();
         drawWireframe(object);
     } else {
         drawMesh(object, lod);
@@ -471,6 +474,10 @@ void drawObject(SceneObject& object) {
     countDrawnObject(object, lod);
 
     if (object.hookFlag && object.postDrawHook != nullptr) object.postDrawHook();
+    // The overlays draw plain lines over the object: its lights, arrays and units are reset.
+    const bool overlays =
+        debugDisplay.boxMode != 0 || debugDisplay.treeLevel >= 0 || debugDisplay.normals;
+    if (overlays) resetObjectRenderState();
     if (debugDisplay.boxMode != 0) drawObjectBox(object);
     if (debugDisplay.treeLevel >= 0) drawObbLevel(object);
     if (debugDisplay.normals) drawNormals(object);
@@ -505,7 +512,7 @@ void computeBumpVectors(MeshLod& lod, const SceneObject* light) {
 
 // One new buffer filled with the bytes; 0 when there is nothing to upload.
 static uint32_t createBuffer(GLenum target, const void* data, uint32_t bytes, GLenum usage) {
-    const GLCapabilities& gl = glCapabilities;
+    const GLFunctions& gl = glFunctions;
     if (data == nullptr || bytes == 0) return 0;
     GLuint id = 0;
     gl.glGenBuffersARB(1, &id);
@@ -516,14 +523,14 @@ static uint32_t createBuffer(GLenum target, const void* data, uint32_t bytes, GL
 
 static void respecifyBuffer(uint32_t buffer, const void* data, uint32_t bytes, GLenum usage) {
     if (buffer == 0 || data == nullptr) return;
-    glCapabilities.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
-    glCapabilities.glBufferDataARB(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, usage);
+    glFunctions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
+    glFunctions.glBufferDataARB(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(bytes), data, usage);
 }
 
 static void refillBuffer(uint32_t buffer, const void* data, uint32_t bytes) {
     if (buffer == 0 || data == nullptr || bytes == 0) return;
-    glCapabilities.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
-    glCapabilities.glBufferSubDataARB(GL_ARRAY_BUFFER_ARB, 0, GLsizeiptrARB(bytes), data);
+    glFunctions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
+    glFunctions.glBufferSubDataARB(GL_ARRAY_BUFFER_ARB, 0, GLsizeiptrARB(bytes), data);
 }
 
 static void buildUnitBuffers(SceneObject& object, MeshLod& lod) {
@@ -623,7 +630,7 @@ void updateObjectBuffers(SceneObject& object, int32_t mask) {
 static void deleteBuffer(uint32_t& buffer) {
     if (buffer == 0) return;
     GLuint id = buffer;
-    glCapabilities.glDeleteBuffersARB(1, &id);
+    glFunctions.glDeleteBuffersARB(1, &id);
     buffer = 0;
 }
 

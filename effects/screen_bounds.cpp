@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "render/footprint.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <array>
 #include <string>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/fltk_pump.h"
-#include "platform/resource_images.h"
+#include "platform/system/resource_images.h"
 #include "platform/window.h"
 #include "scene/tree_view.h"
 

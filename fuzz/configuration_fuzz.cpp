@@ -8,7 +8,7 @@
 
 #include "config/configuration.h"
 #include "platform/display_modes.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/window.h"
 
 namespace {

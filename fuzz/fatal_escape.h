@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 
 struct FatalReport {};
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "scene/mesh_processing.h"
 #include "scene/obb_tree.h"
 #include "scene/objects.h"

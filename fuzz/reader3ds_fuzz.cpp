@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "scene/scene_graph.h"
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "scene/objects.h"
 #include "scene/reader3ds.h"
 

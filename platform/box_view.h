@@ -7,11 +7,9 @@
 
 #include <string_view>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 struct SDL_Window;
-
-enum class BoxAnswer { Yes, No, NotShown }; // OK counts as Yes
 
 BoxAnswer showBoxWindow(BoxKind kind, std::string_view caption, std::string_view text,
                         SDL_Window* owner);

@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "platform/stop_signals.h"
+#include "platform/system/stop_signals.h"
 #include "platform/window.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "platform/events.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/window.h"
 
 DisplayModeState displayModeState;

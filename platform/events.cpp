@@ -1,8 +1,7 @@
 #include "platform/events.h"
 
-#include "platform/failure.h"
-#include "platform/instance.h"
-#include "platform/stop_signals.h"
+#include "platform/system/failure.h"
+#include "platform/system/stop_signals.h"
 #include "platform/window.h"
 
 EventState eventState;
@@ -243,11 +242,11 @@ void pumpMessages() {
                !stopRequested()) {
             if (SDL_WaitEventTimeout(&event, 100)) handleEvent(event);
             if (eventState.pumpToolkit != nullptr) eventState.pumpToolkit();
-            pollInstanceRequests();
+            serveLaterStarts();
         }
     }
     if (eventState.pumpToolkit != nullptr) eventState.pumpToolkit();
-    pollInstanceRequests();
+    serveLaterStarts();
     cursorInWindowTest();
 }
 

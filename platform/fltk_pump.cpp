@@ -8,8 +8,8 @@
 
 #include "platform/desktop_restore.h"
 #include "platform/events.h"
-#include "platform/instance.h"
-#include "platform/stop_signals.h"
+#include "platform/system/instance.h"
+#include "platform/system/stop_signals.h"
 #include "platform/window.h"
 
 namespace {
@@ -37,7 +37,7 @@ void onStopWake(int, void*) {
 }
 
 void onInstanceRequest(int, void*) {
-    pollInstanceRequests();
+    serveLaterStarts();
 }
 
 // The main window's events are read by the pump that follows the wake.
@@ -88,7 +88,7 @@ void serveFltkFromPump() {
 
 void runFltkModal(Fl_Window& window, void (*onStop)(Fl_Window& window)) {
     watchDescriptors();
-    pollInstanceRequests();
+    serveLaterStarts();
     while (window.shown()) {
         if (stopRequested()) {
             onStop(window);

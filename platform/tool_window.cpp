@@ -4,9 +4,10 @@
 #include <GL/glext.h>
 
 #include "platform/events.h"
-#include "platform/frame_pixels.h"
-#include "platform/gl_strings.h"
-#include "platform/offscreen_frame.h"
+#include "platform/gl/frame_pixels.h"
+#include "platform/gl/gl_context.h"
+#include "platform/gl/gl_strings.h"
+#include "platform/gl/offscreen_frame.h"
 #include "platform/window.h"
 
 ToolWindowState toolWindowState;
@@ -42,6 +43,7 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
     tw.context = SDL_GL_CreateContext(tw.window);
     if (tw.context == nullptr) return fail(error, SDL_GetError());
     if (SDL_GL_MakeCurrent(tw.window, tw.context) != 0) return fail(error, SDL_GetError());
+    captureGLStrings();
     // Off-screen, every frame goes into a colour and depth buffer of the asked size.
     if (offscreen && !createOffscreenFrame(tw.frame, width, height, 24, 0))
         return fail(error, "the driver offers no off-screen framebuffer of that size");
@@ -50,7 +52,7 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
 
     windowState.window = tw.window;
     windowState.context = tw.context;
-    captureGLStrings();
+    setWindowGLContext(tw.window, tw.context);
     // The viewer shares the display with other windows: losing the focus must not stop it.
     eventState.ignoreFocus = true;
     eventState.running = true;
@@ -68,6 +70,7 @@ void closeToolWindow() {
     if (tw.window != nullptr) SDL_DestroyWindow(tw.window);
     if (windowState.window == tw.window) windowState.window = nullptr;
     if (windowState.context == tw.context) windowState.context = nullptr;
+    if (glContext.windowContext == tw.context) setWindowGLContext(nullptr, nullptr);
     if (windowState.videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     windowState.videoStarted = false;
     tw = ToolWindowState{};

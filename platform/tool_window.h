@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/offscreen_frame.h"
+#include "platform/gl/offscreen_frame.h"
 
 struct ToolWindowState {
     SDL_Window* window = nullptr;

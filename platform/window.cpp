@@ -11,13 +11,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/box_view.h"
 #include "platform/desktop_restore.h"
 #include "platform/display_modes.h"
 #include "platform/events.h"
-#include "platform/failure.h"
-#include "platform/gamma_pass.h"
-#include "platform/gl_strings.h"
-#include "platform/scaled_frames.h"
+#include "platform/gl/gamma_pass.h"
+#include "platform/gl/gl_context.h"
+#include "platform/gl/gl_functions.h"
+#include "platform/gl/gl_strings.h"
+#include "platform/gl/scaled_frames.h"
+#include "platform/system/failure.h"
+#include "platform/system/instance.h"
 
 WindowState windowState;
 PixelFormatQuery pixelFormatQuery;
@@ -63,41 +67,24 @@ bool pixelFormatRefused() {
            error.find("pixel format") != std::string_view::npos;
 }
 
-bool hasWord(std::string_view list, std::string_view word) {
-    size_t at = 0;
-    while ((at = list.find(word, at)) != std::string_view::npos) {
-        bool startOk = at == 0 || list[at - 1] == ' ';
-        size_t end = at + word.size();
-        if (startOk && (end == list.size() || list[end] == ' ')) return true;
-        at = end;
-    }
-    return false;
-}
-
-bool usingGlx() {
-    const char* driver = SDL_GetCurrentVideoDriver();
-    return driver != nullptr && std::strcmp(driver, "x11") == 0 &&
-           SDL_GL_GetProcAddress("glXQueryExtensionsString") != nullptr;
-}
-
 // Real answers of the window system. Under GLX, formats are chosen by attributes through
 // frame-buffer configurations and multisample formats need GLX_ARB_multisample; under EGL
 // both are part of the interface.
 bool realHasPixelFormatExtension() {
-    if (!usingGlx()) return true;
-    return hasWord(glStrings.windowSystemExtensions, "GLX_SGIX_fbconfig") ||
-           SDL_GL_GetProcAddress("glXChooseFBConfig") != nullptr;
+    if (!windowSystemIsGlx()) return true;
+    return wordListed(glStrings.windowSystemExtensions, "GLX_SGIX_fbconfig") ||
+           glFunctions.glXChooseFBConfig != nullptr;
 }
 
 bool realHasChooseFunction() {
-    if (!usingGlx()) return SDL_GL_GetProcAddress("eglChooseConfig") != nullptr;
-    return SDL_GL_GetProcAddress("glXChooseFBConfig") != nullptr;
+    if (!windowSystemIsGlx()) return glFunctions.eglChooseConfig != nullptr;
+    return glFunctions.glXChooseFBConfig != nullptr;
 }
 
 bool realHasMultisampleExtension() {
-    if (!usingGlx()) return true;
-    return hasWord(glStrings.windowSystemExtensions, "GLX_ARB_multisample") ||
-           hasWord(glStrings.windowSystemExtensions, "GLX_SGIS_multisample");
+    if (!windowSystemIsGlx()) return true;
+    return wordListed(glStrings.windowSystemExtensions, "GLX_ARB_multisample") ||
+           wordListed(glStrings.windowSystemExtensions, "GLX_SGIS_multisample");
 }
 
 bool realAcceptsSamples(int samples) {
@@ -378,6 +365,7 @@ void registerWindowFailureHooks() {
     FailureHooks& hooks = failureState.hooks;
     hooks.restoreGammaRamp = restoreGammaRamp;
     hooks.boxOwner = boxOwner;
+    hooks.showBox = showBoxWindow;
     // The box took the focus from the main window; that is no deactivation of the program.
     hooks.afterBox = [] {
         if (!windowState.videoStarted) return;
@@ -486,6 +474,7 @@ int32_t createMainWindow(const WindowDescription& description) {
                    unknownCallError("Making a specified OpenGL rendering context the calling "
                                     "thread's current rendering context failed",
                                     "OpenGL-API", "wglMakeCurrent"));
+    setWindowGLContext(window, windowState.context);
     captureGLStrings();
     startGammaPass();
     fitFramesToWindow();
@@ -511,6 +500,7 @@ void destroyMainWindow() {
                                        "OpenGL-API", "wglMakeCurrent"));
         SDL_GL_DeleteContext(windowState.context);
         windowState.context = nullptr;
+        setWindowGLContext(nullptr, nullptr);
     }
     if (windowState.window != nullptr) {
         SDL_DestroyWindow(windowState.window);
@@ -572,6 +562,10 @@ void raiseMainWindow() {
     if (windowState.window == nullptr) return;
     SDL_RestoreWindow(windowState.window);
     SDL_RaiseWindow(windowState.window);
+}
+
+void serveLaterStarts() {
+    if (pollInstanceRequests()) raiseMainWindow();
 }
 
 void minimiseMainWindow() {
@@ -685,62 +679,6 @@ void mouseToFrame(int& x, int& y) {
     if (width == state.pictureWidth && height == state.pictureHeight) return;
     windowPointToFrame(fitAspect(state.pictureWidth, state.pictureHeight, width, height),
                        state.pictureWidth, state.pictureHeight, x, y);
-}
-
-// ---- GL identification strings ----
-
-GLStrings glStrings;
-
-namespace {
-
-void keepIfPresent(std::string& field, const char* text) {
-    if (text != nullptr) field = text;
-}
-
-const char* windowSystemExtensionList() {
-    SDL_Window* window = SDL_GL_GetCurrentWindow();
-    if (usingGlx()) {
-        SDL_SysWMinfo info;
-        SDL_VERSION(&info.version);
-        if (window == nullptr || !SDL_GetWindowWMInfo(window, &info)) return nullptr;
-        using QueryFn = const char* (*)(void*, int);
-        auto query = reinterpret_cast<QueryFn>(SDL_GL_GetProcAddress("glXQueryExtensionsString"));
-        Display* display = info.info.x11.display;
-        return query(display, DefaultScreen(display));
-    }
-    using DisplayFn = void* (*)();
-    using StringFn = const char* (*)(void*, int);
-    auto current = reinterpret_cast<DisplayFn>(SDL_GL_GetProcAddress("eglGetCurrentDisplay"));
-    auto query = reinterpret_cast<StringFn>(SDL_GL_GetProcAddress("eglQueryString"));
-    if (current == nullptr || query == nullptr) return nullptr;
-    void* display = current();
-    return display != nullptr ? query(display, 0x3055 /* EGL_EXTENSIONS */) : nullptr;
-}
-
-// GLX_RENDERER_ACCELERATED_MESA of the current context where the driver answers it.
-int acceleratedRenderer() {
-    constexpr int kRendererAccelerated = 0x8186; // GLX_RENDERER_ACCELERATED_MESA
-    if (!usingGlx() || !hasWord(glStrings.windowSystemExtensions, "GLX_MESA_query_renderer"))
-        return kRendererNotAsked;
-    using QueryFn = int (*)(int attribute, unsigned* value);
-    auto query =
-        reinterpret_cast<QueryFn>(SDL_GL_GetProcAddress("glXQueryCurrentRendererIntegerMESA"));
-    unsigned accelerated = 0;
-    if (query == nullptr || !query(kRendererAccelerated, &accelerated)) return kRendererNotAsked;
-    return accelerated != 0 ? 1 : 0;
-}
-
-} // namespace
-
-void captureGLStrings() {
-    auto text = [](GLenum name) { return reinterpret_cast<const char*>(glGetString(name)); };
-    keepIfPresent(glStrings.renderer, text(GL_RENDERER));
-    keepIfPresent(glStrings.vendor, text(GL_VENDOR));
-    keepIfPresent(glStrings.version, text(GL_VERSION));
-    keepIfPresent(glStrings.extensions, text(GL_EXTENSIONS));
-    keepIfPresent(glStrings.windowSystemExtensions, windowSystemExtensionList());
-    glStrings.secondWindowSystemExtensions.clear(); // there is no second list here
-    glStrings.accelerated = acceleratedRenderer();
 }
 
 void setWindowGLAttributes(int depthBits, int stencilBits, int samples) {

@@ -6,8 +6,7 @@
 
 #include <cstdint>
 
-inline constexpr const char* kWindowTitle = "FILM 03 by KORAL";
-inline constexpr const char* kMainWindowClass = "KORAL Software - ZORX_OpenGL_Window_Class";
+#include "platform/system/program_names.h"
 
 struct GammaRamp {
     uint16_t red[256];
@@ -137,6 +136,9 @@ void registerWindowFailureHooks();
 
 // Raises the main window (a second start asked for it).
 void raiseMainWindow();
+// Serves the requests of later starts: the dialog that is up comes to the front, else the
+// main window. Called by the pumps.
+void serveLaterStarts();
 // While the loading dialog is up the main window is minimised; afterwards it is restored,
 // given the input focus and raised. A Wayland compositor lets no program take its window back
 // from the task bar, and SDL's hidden Wayland windows do not draw again once shown: there the

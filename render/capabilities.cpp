@@ -1,13 +1,11 @@
 #include "render/capabilities.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "platform/failure.h"
-#include "platform/gl_context.h"
+#include "platform/system/failure.h"
+#include "platform/gl/gl_context.h"
 
 GLCapabilities glCapabilities;
 
@@ -35,14 +33,6 @@ float driverMaxAnisotropy() {
     GLfloat maximum = 0.0f;
     glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maximum);
     return maximum;
-}
-
-void* driverEntryPoint(const char* name) {
-    return SDL_GL_GetProcAddress(name);
-}
-
-template <typename Proc> void fetch(const GLQuery& query, Proc& proc, const char* name) {
-    proc = reinterpret_cast<Proc>(query.entryPoint(name));
 }
 
 [[noreturn]] void missingExtension(std::string_view text) {
@@ -108,13 +98,6 @@ void checkMultitexture(const GLQuery& query) {
                          " texture units !\nThis number of texture units is needed for "
                          "MultiTexturing in this application." +
                          kDriverAdvice);
-    GLCapabilities& caps = glCapabilities;
-    fetch(query, caps.glMultiTexCoord1fARB, "glMultiTexCoord1fARB");
-    fetch(query, caps.glMultiTexCoord2fARB, "glMultiTexCoord2fARB");
-    fetch(query, caps.glMultiTexCoord3fARB, "glMultiTexCoord3fARB");
-    fetch(query, caps.glMultiTexCoord4fARB, "glMultiTexCoord4fARB");
-    fetch(query, caps.glActiveTextureARB, "glActiveTextureARB");
-    fetch(query, caps.glClientActiveTextureARB, "glClientActiveTextureARB");
 }
 
 // A setting truncated to a whole number for the notices. A damaged file may hold any 32-bit
@@ -150,18 +133,9 @@ void checkAnisotropy(const GLQuery& query, CapabilitySettings& settings) {
 }
 
 void checkVertexBuffers(const GLQuery& query) {
-    GLCapabilities& caps = glCapabilities;
-    caps.vertexBuffersAvailable = false;
-    if (!extensionListed(*query.lists, "GL_ARB_vertex_buffer_object")) return;
-    fetch(query, caps.glBindBufferARB, "glBindBufferARB");
-    fetch(query, caps.glDeleteBuffersARB, "glDeleteBuffersARB");
-    fetch(query, caps.glGenBuffersARB, "glGenBuffersARB");
-    fetch(query, caps.glBufferDataARB, "glBufferDataARB");
-    fetch(query, caps.glBufferSubDataARB, "glBufferSubDataARB");
-    caps.vertexBuffersAvailable =
-        caps.glBindBufferARB != nullptr && caps.glDeleteBuffersARB != nullptr &&
-        caps.glGenBuffersARB != nullptr && caps.glBufferDataARB != nullptr &&
-        caps.glBufferSubDataARB != nullptr;
+    glCapabilities.vertexBuffersAvailable =
+        extensionListed(*query.lists, "GL_ARB_vertex_buffer_object") &&
+        query.functions->vertexBuffers;
 }
 
 void checkFogCoordinates(const GLQuery& query) {
@@ -169,8 +143,7 @@ void checkFogCoordinates(const GLQuery& query) {
         missingExtension("The OpenGL extension GL_EXT_fog_coord is missing !\nSo your video "
                          "card/driver does not support volumetric fog !\nTry to install newer "
                          "drivers or buy a new 3D card.");
-    fetch(query, glCapabilities.glFogCoordPointerEXT, "glFogCoordPointerEXT");
-    if (glCapabilities.glFogCoordPointerEXT == nullptr)
+    if (query.functions->glFogCoordPointerEXT == nullptr)
         missingExtension("The OpenGL extension function glFogCoordPointerEXT was not found\n"
                          "although the GL_EXT_fog_coord extension is present !\nSo your video "
                          "card/driver does not support volumetric fog.");
@@ -234,7 +207,7 @@ GLQuery driverQuery(const GLStrings& lists) {
     query.lists = &lists;
     query.maxTextureUnits = driverMaxTextureUnits;
     query.maxAnisotropy = driverMaxAnisotropy;
-    query.entryPoint = driverEntryPoint;
+    query.functions = &glFunctions;
     query.setSwapInterval = setSwapInterval;
     query.getSwapInterval = swapInterval;
     return query;

@@ -1,6 +1,6 @@
 // OpenGL capabilities: the extension test over the driver's lists, the one-time capability
 // check that stops, lowers a setting or records a flag for every extension the engine uses,
-// and the capability record with the extension entry points the renderer calls.
+// and the capability record of what the renderer may use.
 #pragma once
 
 #include <GL/gl.h>
@@ -10,7 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_functions.h"
+#include "platform/gl/gl_strings.h"
 
 // Sets the swap interval (0 on success); reads it back.
 using SwapIntervalProc = int (*)(unsigned int interval);
@@ -21,30 +22,18 @@ struct GLCapabilities {
     SwapIntervalProc swapInterval = nullptr; // the window system's swap control
     GetSwapIntervalProc getSwapInterval = nullptr;
     bool multisampleFilterHintAvailable = false;
-    PFNGLMULTITEXCOORD1FARBPROC glMultiTexCoord1fARB = nullptr;
-    PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB = nullptr;
-    PFNGLMULTITEXCOORD3FARBPROC glMultiTexCoord3fARB = nullptr;
-    PFNGLMULTITEXCOORD4FARBPROC glMultiTexCoord4fARB = nullptr;
-    PFNGLACTIVETEXTUREARBPROC glActiveTextureARB = nullptr;
-    PFNGLCLIENTACTIVETEXTUREARBPROC glClientActiveTextureARB = nullptr;
-    bool vertexBuffersAvailable = false;
-    PFNGLBINDBUFFERARBPROC glBindBufferARB = nullptr;
-    PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB = nullptr;
-    PFNGLGENBUFFERSARBPROC glGenBuffersARB = nullptr;
-    PFNGLBUFFERDATAARBPROC glBufferDataARB = nullptr;
-    PFNGLBUFFERSUBDATAARBPROC glBufferSubDataARB = nullptr;
-    PFNGLFOGCOORDPOINTEREXTPROC glFogCoordPointerEXT = nullptr;
+    bool vertexBuffersAvailable = false; // listed, and every entry point found
 };
 extern GLCapabilities glCapabilities;
 
 // What the capability check asks of the driver: its extension lists, two numbers, the
-// entry points and the swap control. driverQuery asks the current context; tests hand in
-// their own answers.
+// entry points it found and the swap control. driverQuery asks the current context; tests
+// hand in their own answers.
 struct GLQuery {
     const GLStrings* lists = nullptr;
     int32_t (*maxTextureUnits)() = nullptr; // GL_MAX_TEXTURE_UNITS_ARB
     float (*maxAnisotropy)() = nullptr;     // GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT
-    void* (*entryPoint)(const char* name) = nullptr;
+    const GLFunctions* functions = nullptr;
     SwapIntervalProc setSwapInterval = nullptr; // whichever swap-control extension exists
     GetSwapIntervalProc getSwapInterval = nullptr;
 };

@@ -4,7 +4,7 @@
 
 #include <GL/glext.h>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
@@ -37,7 +37,7 @@ QuadCoordinates quadCoordinates(float x, float y, float w, float h) {
 
 void drawTwoUnitQuad(float x, float y, float w, float h) {
     QuadCoordinates c = quadCoordinates(x, y, w, h);
-    PFNGLMULTITEXCOORD2FARBPROC texCoord = glCapabilities.glMultiTexCoord2fARB;
+    auto texCoord = glFunctions.glMultiTexCoord2fARB;
     const float corners[4][4] = {{c.left, c.top, c.uLeft, c.vTop},
                                  {c.left, c.bottom, c.uLeft, c.vBottom},
                                  {c.right, c.top, c.uRight, c.vTop},

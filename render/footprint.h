@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/math.h"
+#include "platform/system/math.h"
 
 // Points to view pixels: projection x modelview (column-major) and the view's size.
 struct ViewMapping {

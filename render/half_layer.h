@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/offscreen_frame.h"
+#include "platform/gl/offscreen_frame.h"
 
 struct HalfLayer {
     OffscreenFrame frame;

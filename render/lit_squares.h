@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/math.h"
+#include "platform/system/math.h"
 #include "render/footprint.h"
 #include "resources/texture_record.h"
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "render/lit_squares.h"
@@ -157,8 +157,8 @@ void fillTextureUnitTable() {
 
 void selectTextureUnit(uint32_t unit) {
     renderState.activeUnit = unit;
-    if (glCapabilities.glActiveTextureARB != nullptr)
-        glCapabilities.glActiveTextureARB(renderState.textureUnits[unit]);
+    if (glFunctions.glActiveTextureARB != nullptr)
+        glFunctions.glActiveTextureARB(renderState.textureUnits[unit]);
 }
 
 void applyDefaultRenderState() {

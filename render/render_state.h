@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "platform/math.h"
+#include "platform/system/math.h"
 
 struct TextureRecord;
 

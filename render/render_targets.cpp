@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "render/font2d.h"
 #include "render/footprint.h"
 #include "render/render_state.h"
@@ -43,36 +43,33 @@ int32_t realLargestSide() {
 }
 
 bool realCreateDepthBuffer(PixelBufferTarget& target, GLenum format) {
-    const FramebufferFunctions& gl = renderTargets.gl;
     while (glGetError() != GL_NO_ERROR) {
     }
-    gl.genRenderbuffers(1, &target.depthBuffer);
-    gl.bindRenderbuffer(GL_RENDERBUFFER, target.depthBuffer);
-    gl.renderbufferStorage(GL_RENDERBUFFER, format, target.width, target.height);
+    glFunctions.glGenRenderbuffers(1, &target.depthBuffer);
+    glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, target.depthBuffer);
+    glFunctions.glRenderbufferStorage(GL_RENDERBUFFER, format, target.width, target.height);
     return target.depthBuffer != 0 && glGetError() == GL_NO_ERROR;
 }
 
 GLenum realCreateFramebuffer(PixelBufferTarget& target) {
-    const FramebufferFunctions& gl = renderTargets.gl;
-    gl.genFramebuffers(1, &target.framebuffer);
-    gl.bindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    gl.framebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.texture, 0);
-    gl.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                               target.depthBuffer);
-    return gl.checkFramebufferStatus(GL_FRAMEBUFFER);
+    glFunctions.glGenFramebuffers(1, &target.framebuffer);
+    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    glFunctions.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                                       target.texture, 0);
+    glFunctions.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                                          target.depthBuffer);
+    return glFunctions.glCheckFramebufferStatus(GL_FRAMEBUFFER);
 }
 
 bool realDeleteFramebuffer(PixelBufferTarget& target) {
-    const FramebufferFunctions& gl = renderTargets.gl;
-    gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
-    gl.deleteFramebuffers(1, &target.framebuffer);
-    return gl.isFramebuffer(target.framebuffer) == GL_FALSE;
+    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glFunctions.glDeleteFramebuffers(1, &target.framebuffer);
+    return glFunctions.glIsFramebuffer(target.framebuffer) == GL_FALSE;
 }
 
 bool realDeleteDepthBuffer(PixelBufferTarget& target) {
-    const FramebufferFunctions& gl = renderTargets.gl;
-    gl.deleteRenderbuffers(1, &target.depthBuffer);
-    return gl.isRenderbuffer(target.depthBuffer) == GL_FALSE;
+    glFunctions.glDeleteRenderbuffers(1, &target.depthBuffer);
+    return glFunctions.glIsRenderbuffer(target.depthBuffer) == GL_FALSE;
 }
 
 // The driver with every step a test left unset filled with the real one.
@@ -92,30 +89,6 @@ TargetDriver driver() {
 }
 
 // ---- extension set-up ----
-
-template <typename Proc> bool fetch(const GLQuery& query, Proc& proc, const char* name) {
-    proc = reinterpret_cast<Proc>(query.entryPoint(name));
-    return proc != nullptr;
-}
-
-bool fetchFramebufferFunctions(const GLQuery& query) {
-    FramebufferFunctions& gl = renderTargets.gl;
-    // Every fetch runs, so a driver lacking one still gets the others.
-    bool found = fetch(query, gl.genFramebuffers, "glGenFramebuffers");
-    found &= fetch(query, gl.bindFramebuffer, "glBindFramebuffer");
-    found &= fetch(query, gl.framebufferTexture2D, "glFramebufferTexture2D");
-    found &= fetch(query, gl.framebufferRenderbuffer, "glFramebufferRenderbuffer");
-    found &= fetch(query, gl.checkFramebufferStatus, "glCheckFramebufferStatus");
-    found &= fetch(query, gl.deleteFramebuffers, "glDeleteFramebuffers");
-    found &= fetch(query, gl.isFramebuffer, "glIsFramebuffer");
-    found &= fetch(query, gl.genRenderbuffers, "glGenRenderbuffers");
-    found &= fetch(query, gl.bindRenderbuffer, "glBindRenderbuffer");
-    found &= fetch(query, gl.renderbufferStorage, "glRenderbufferStorage");
-    found &= fetch(query, gl.deleteRenderbuffers, "glDeleteRenderbuffers");
-    found &= fetch(query, gl.isRenderbuffer, "glIsRenderbuffer");
-    found &= fetch(query, gl.generateMipmap, "glGenerateMipmap");
-    return found;
-}
 
 // ---- creation ----
 
@@ -147,7 +120,7 @@ void buildFramebuffer(const TargetDriver& d, PixelBufferTarget& target, GLenum f
     glBindTexture(GL_TEXTURE_2D, target.texture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, target.width, target.height, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, nullptr);
-    if (target.mipmapped) renderTargets.gl.generateMipmap(GL_TEXTURE_2D);
+    if (target.mipmapped) glFunctions.glGenerateMipmap(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, 0);
     if (!d.createDepthBuffer(target, format))
         fatalError(kOpenGLError, "Creating pBuffer (Pixel Buffer) depth buffer failed !\nAn "
@@ -207,7 +180,7 @@ void setupPixelBufferExtensions(const GLQuery& query) {
         fatalError(kAttention, "The OpenGL extension " + framebuffer +
                                    " is missing !\nSo your video card/driver does not support "
                                    "render_to_texture !");
-    if (!fetchFramebufferFunctions(query))
+    if (!query.functions->framebuffers)
         fatalError(kAttention, "One or more " + framebuffer +
                                    " functions were not found\nalthough the " + framebuffer +
                                    " extension is present !\n\nSo your video card/driver does "
@@ -217,10 +190,12 @@ void setupPixelBufferExtensions(const GLQuery& query) {
                extensionListed(lists, kSharedContextExtensionEgl);
     const std::string shared = egl ? kSharedContextExtensionEgl : kSharedContextExtension;
     const char* function = egl ? "eglCreateContext" : "glXCreateContextAttribsARB";
+    PresentProc createContext =
+        egl ? query.functions->eglCreateContext : query.functions->glXCreateContextAttribsARB;
     if (!egl && !extensionListed(lists, shared))
         fatalError(kAttention, "The OpenGL extension " + shared + " was not found !\n" +
                                    std::string(kNoPixelBuffers));
-    if (query.entryPoint(function) == nullptr)
+    if (createContext == nullptr)
         fatalError(kAttention, std::string("The OpenGL extension function ") + function +
                                    " was not found\nalthough the " + shared +
                                    " extension is present !\n" + std::string(kNoPixelBuffers));
@@ -292,14 +267,13 @@ void resizeTarget(PixelBufferTarget& target, int32_t width, int32_t height) {
     PixelBufferTarget* previous = renderTargets.current;
     makeTargetCurrent(target);
     target.width = width, target.height = height;
-    const FramebufferFunctions& gl = renderTargets.gl;
     glBindTexture(GL_TEXTURE_2D, target.texture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    if (target.mipmapped) gl.generateMipmap(GL_TEXTURE_2D);
+    if (target.mipmapped) glFunctions.glGenerateMipmap(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, 0);
-    gl.bindRenderbuffer(GL_RENDERBUFFER, target.depthBuffer);
-    gl.renderbufferStorage(GL_RENDERBUFFER, depthFormat(renderTargets.settings.depthBufferBits),
-                           width, height);
+    glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, target.depthBuffer);
+    glFunctions.glRenderbufferStorage(
+        GL_RENDERBUFFER, depthFormat(renderTargets.settings.depthBufferBits), width, height);
     glViewport(0, 0, width, height);
     if (previous != nullptr)
         makeTargetCurrent(*previous);
@@ -342,7 +316,7 @@ void releaseTarget(PixelBufferTarget& target) {
 void bindTargetTexture(const PixelBufferTarget& target) {
     glBindTexture(GL_TEXTURE_2D, target.texture);
     // Rendering into the texture leaves its smaller levels as they were.
-    if (target.created && target.mipmapped) renderTargets.gl.generateMipmap(GL_TEXTURE_2D);
+    if (target.created && target.mipmapped) glFunctions.glGenerateMipmap(GL_TEXTURE_2D);
 }
 
 PixelBufferTarget& blurPasses(PixelBufferTarget& a, PixelBufferTarget& b, int32_t passes,

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/gl_context.h"
+#include "platform/gl/gl_context.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
 
@@ -50,23 +50,6 @@ struct PixelBufferTarget {
     LayerState layer; // the engine's copy of its context's state while another is current
 };
 
-// Framebuffer entry points, fetched by setupPixelBufferExtensions.
-struct FramebufferFunctions {
-    PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
-    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
-    PFNGLFRAMEBUFFERTEXTURE2DPROC framebufferTexture2D = nullptr;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
-    PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
-    PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers = nullptr;
-    PFNGLISFRAMEBUFFERPROC isFramebuffer = nullptr;
-    PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
-    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
-    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
-    PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers = nullptr;
-    PFNGLISRENDERBUFFERPROC isRenderbuffer = nullptr;
-    PFNGLGENERATEMIPMAPPROC generateMipmap = nullptr;
-};
-
 // The window-system and framebuffer steps of making and unmaking a target. Unset steps are
 // the real ones; tests put in their own to show failures this driver never gives.
 struct TargetDriver {
@@ -92,7 +75,6 @@ struct TargetSettings {
 
 struct RenderTargetState {
     TargetSettings settings;
-    FramebufferFunctions gl;
     TargetDriver driver;
     PixelBufferTarget* current = nullptr; // the target last made current; none: the window
     int32_t creationCount = 0;            // numbers the placeholder textures
@@ -101,7 +83,7 @@ struct RenderTargetState {
 extern RenderTargetState renderTargets;
 
 // The extension step that ends the capability check: framebuffer objects and shared
-// contexts, or the program ends. Fills renderTargets.gl.
+// contexts, or the program ends.
 void setupPixelBufferExtensions(const GLQuery& query);
 
 // Creates (or re-creates) the target: its context, placeholder texture, framebuffer and

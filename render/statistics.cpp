@@ -1,11 +1,12 @@
 #include "render/statistics.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
 #include "platform/events.h"
-#include "platform/gl_strings.h"
-#include "platform/memory.h"
+#include "platform/gl/gl_strings.h"
+#include "platform/system/memory.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
 #include "resources/textures.h"
@@ -170,4 +171,26 @@ std::string statisticsOverlayText(int32_t page, const StatisticsInputs& inputs) 
     out << "Renderer       : " << glStrings.renderer << "\n";
     out << "Vendor         : " << glStrings.vendor << "\n";
     return out.str();
+}
+
+StatisticsLayout statisticsLayout(std::string_view text, float aspect) {
+    // The text's lines (a last line feed starts no line of its own) and its longest line.
+    size_t lines = 0, longest = 0, length = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') ++length;
+        if (text[i] == '\n' || i + 1 == text.size()) {
+            ++lines;
+            longest = std::max(longest, length);
+            length = 0;
+        }
+    }
+    StatisticsLayout layout;
+    const float room = 1.96f; // from 0.98 to -0.98, and from -0.98 to 0.98
+    const float height = float(lines) * aspect * layout.size + float(lines) * layout.lineSpacing;
+    const float width = float(longest) * layout.size;
+    const float fit =
+        std::min({1.0f, height > 0 ? room / height : 1.0f, width > 0 ? room / width : 1.0f});
+    layout.size *= fit;
+    layout.lineSpacing *= fit;
+    return layout;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Zeroed at the start of every frame.
 struct FrameStatistics {
@@ -62,5 +63,13 @@ void advanceStatisticsPage(uint32_t now);
 // records: frame statistics, render settings, capabilities, textures, accounted memory, the
 // camera, the GL strings and the scene time. Needs no GL context.
 std::string statisticsOverlayText(int32_t page, const StatisticsInputs& inputs);
+// The page's character size and line spacing in 2D units for a window of the given aspect
+// (width / height): 0.028 and 0.01, smaller where the page drawn from (-0.98, 0.98) would
+// reach past the window's bottom or right edge, so that every line stays inside it.
+struct StatisticsLayout {
+    float size = 0.028f;
+    float lineSpacing = 0.01f;
+};
+StatisticsLayout statisticsLayout(std::string_view text, float aspect);
 // Key handling and drawing, the last thing of a frame: white text over the top-left corner.
 void drawStatisticsOverlay(const StatisticsInputs& inputs);

@@ -11,7 +11,9 @@ void drawStatisticsOverlay(const StatisticsInputs& inputs) {
     std::string text = statisticsOverlayText(statisticsState.page, inputs);
     setBlending(true);
     setBlendFunction(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    setTextLayout(0.028f, 0.0f, 0.01f);
+    // The long page shrinks to fit a window too short for it at the full size.
+    const StatisticsLayout layout = statisticsLayout(text, renderState.aspect);
+    setTextLayout(layout.size, 0.0f, layout.lineSpacing);
     // Thin white text stays readable over bright walls at any window size.
     drawTextBacking(-0.98f, 0.98f, text, 0.01f);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 
 namespace {
 

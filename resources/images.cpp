@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "resources/bigfile.h"
 
 ImageState imageState;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 
 void setTextureSize(TextureRecord& record, int32_t width, int32_t height) {
     record.width = width;

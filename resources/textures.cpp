@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <strings.h>
 
-#include "platform/data_paths.h"
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/data_paths.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "resources/bigfile.h"
 #include "resources/images.h"
 

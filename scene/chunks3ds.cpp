@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "scene/loading_log.h"
 
 float readF32(const uint8_t* p) {

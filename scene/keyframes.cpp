@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "scene/objects.h"
+#include "scene/accounted_arrays.h"
 
 static constexpr float kThird = 0.33333334f;
 
@@ -217,33 +217,22 @@ void rotationSpline(const TrackSet& track, int32_t time, Mat4& out) {
     slerp(d, e, u).toKeyRotation(out);
 }
 
-// Position of a track at its own time, linear or spline as the object's own tracks say.
-static void evaluatePosition(const TrackSet& track, bool linear, Vec3& out) {
+void evaluatePosition(const TrackSet& track, bool linear, Vec3& out) {
     if (linear)
         positionLinear(track, track.time, out);
     else
         positionSpline(track, track.time, out);
 }
 
-void animateObject(SceneObject& object) {
-    const TrackSet& tracks = object.tracks;
-    if (object.isCamera) {
-        Vec3 position = object.transform.getTranslation();
-        evaluatePosition(tracks, tracks.linear, position);
-        object.transform.setTranslation(position);
-        evaluatePosition(object.targetTracks, tracks.linear, object.target);
-        return;
-    }
+void evaluateTransform(const TrackSet& tracks, Vec3& position, Mat4& rotation) {
     // Outside the keyed range the evaluators write nothing: the object then holds its last key
     // (its first before the first key) instead of falling back to the origin.
     int32_t time = effectiveTime(tracks, tracks.time);
-    Vec3 position;
     if (tracks.positionKeyCount > 0) {
         uint32_t last = tracks.positionKeyCount - 1;
         positionAtKey(tracks, time >= tracks.positionKeys[last].frame ? last : 0, position);
     }
     evaluatePosition(tracks, tracks.linear, position);
-    Mat4 rotation;
     if (tracks.rotationKeyCount > 0) {
         uint32_t last = tracks.rotationKeyCount - 1;
         rotationAtKey(tracks, time >= tracks.rotationKeys[last].frame ? last : 0, rotation);
@@ -252,6 +241,4 @@ void animateObject(SceneObject& object) {
         rotationSlerp(tracks, tracks.time, rotation);
     else
         rotationSpline(tracks, tracks.time, rotation);
-    object.transform.setRotation(rotation);
-    object.transform.setTranslation(position);
 }

@@ -6,9 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/math.h"
-
-struct SceneObject;
+#include "platform/system/math.h"
 
 struct PositionKey {
     int32_t frame = 0; // tenths of a frame
@@ -65,6 +63,9 @@ void positionSpline(const TrackSet& track, int32_t time, Vec3& out);
 void rotationSlerp(const TrackSet& track, int32_t time, Mat4& out);
 void rotationSpline(const TrackSet& track, int32_t time, Mat4& out);
 
-// Evaluates the object's tracks at their current times into its transform (a camera: the
-// position and the target; any other object: position and rotation).
-void animateObject(SceneObject& object);
+// The track's position at its own current time, linear or spline as `linear` says (written
+// as the evaluators above write).
+void evaluatePosition(const TrackSet& track, bool linear, Vec3& out);
+// Position and rotation of the tracks at their current time. Outside the keyed range they hold
+// the last key (the first before the first key) instead of keeping what the caller passed.
+void evaluateTransform(const TrackSet& tracks, Vec3& position, Mat4& rotation);

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "resources/textures.h"
 #include "scene/chunks3ds.h"
 #include "scene/loading_log.h"

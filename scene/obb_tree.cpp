@@ -2,12 +2,10 @@
 
 #include <cmath>
 
-#include "scene/scene_graph.h"
-#include "platform/failure.h"
-#include "platform/memory.h"
-#include "scene/objects.h"
-
-CullState cullState;
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
+#include "scene/accounted_arrays.h"
+#include "scene/mesh.h"
 
 // Symmetric 3 x 3 eigen-decomposition: Householder-free reduction to tridiagonal form, then
 // QL with implicit shifts. On return d holds the eigenvalues in ascending order and column k
@@ -454,41 +452,4 @@ void destroyTree(ObbNode* node) {
         delete reinterpret_cast<InnerNode*>(node);
     else
         delete node;
-}
-
-bool cullObject(SceneObject& object, const Plane* planes, const uint8_t* parentMask,
-                uint8_t* childMask) {
-    for (int p = 0; p < 6; p++) childMask[p] = parentMask[p];
-    if (!object.cullEnabled) {
-        object.cullResult = 1;
-        return true;
-    }
-    SceneNode* node = object.treeNode;
-    if (node != nullptr && node->parent != nullptr && node->parent->object != nullptr &&
-        node->parent->object->cullResult == 2) {
-        object.cullResult = 2;
-        cullState.objectTestsSaved++;
-        cullState.planeTestsSaved += 6;
-        return true;
-    }
-    cullState.objectTests++;
-    bool inside = true;
-    for (int p = 0; p < 6; p++) {
-        if (!parentMask[p]) {
-            cullState.planeTestsSaved++;
-            continue;
-        }
-        cullState.planeTests++;
-        int result = classifyBox(object.worldBox, planes[p]);
-        if (result == 0) {
-            object.cullResult = 0;
-            return false;
-        }
-        if (result == 2)
-            childMask[p] = 0;
-        else
-            inside = false;
-    }
-    object.cullResult = inside ? 2 : 1;
-    return true;
 }

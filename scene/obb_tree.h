@@ -5,10 +5,9 @@
 
 #include <cstdint>
 
-#include "platform/math.h"
+#include "platform/system/math.h"
 
 struct MeshLod;
-struct SceneObject;
 
 struct ObjectBox {
     Vec3 halfExtents{1.0f, 1.0f, 1.0f};
@@ -36,15 +35,6 @@ using ObbTree = ObbNode;
 // Nodes deeper than this are leaves, so a tree has at most ten levels.
 inline constexpr uint32_t kObbMaxSplitDepth = 8;
 
-// Frustum-test counters, read (and reset each frame) by the statistics overlay.
-struct CullState {
-    uint32_t objectTests = 0;      // objects tested against the frustum
-    uint32_t objectTestsSaved = 0; // objects accepted because the parent lay wholly inside
-    uint32_t planeTests = 0;       // single plane tests done
-    uint32_t planeTestsSaved = 0;  // plane tests skipped (6 per saved object, plus masked planes)
-};
-extern CullState cullState;
-
 // Fits center, axes and half extents to n >= 1 points; the corners are left to computeCorners.
 void fitBox(ObjectBox& box, const Vec3* points, uint32_t n);
 void computeCorners(ObjectBox& box);
@@ -65,9 +55,3 @@ ObbNode* buildMeshTree(const MeshLod& mesh);
 void transformTree(ObbNode* node, const Mat4& m);
 // Frees the node and everything below it (null is allowed).
 void destroyTree(ObbNode* node);
-
-// Frustum decision for one object against six planes. parentMask and childMask hold one byte
-// per plane, non-zero meaning the plane must still be tested; childMask receives the planes
-// the object's children must test. Sets the object's cullResult; returns visible.
-bool cullObject(SceneObject& object, const Plane* planes, const uint8_t* parentMask,
-                uint8_t* childMask);

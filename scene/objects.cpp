@@ -1,24 +1,12 @@
 #include "scene/objects.h"
 
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "resources/textures.h"
 #include "scene/scene_graph.h"
 
 ObjectState objectState;
 GpuBufferHooks gpuBufferHooks;
-
-void accountedResizeBytes(void*& block, uint32_t oldBytes, uint32_t newBytes) {
-    if (newBytes == 0) {
-        accountedFree(block, oldBytes);
-        return;
-    }
-    accountedAlloc(block, block == nullptr ? 0 : oldBytes, newBytes);
-}
-
-void accountedFreeBytes(void*& block, uint32_t bytes) {
-    accountedFree(block, bytes);
-}
 
 // The registry and its companion array change length together, by one entry.
 static void resizeRegistry(int32_t newCount) {
@@ -204,4 +192,20 @@ void freeFaceGroups(MeshLod& mesh) {
     }
     freeArray(mesh.faceGroups, mesh.faceGroupCount);
     mesh.faceGroupCount = 0;
+}
+
+void animateObject(SceneObject& object) {
+    const TrackSet& tracks = object.tracks;
+    if (object.isCamera) {
+        Vec3 position = object.transform.getTranslation();
+        evaluatePosition(tracks, tracks.linear, position);
+        object.transform.setTranslation(position);
+        evaluatePosition(object.targetTracks, tracks.linear, object.target);
+        return;
+    }
+    Vec3 position;
+    Mat4 rotation;
+    evaluateTransform(tracks, position, rotation);
+    object.transform.setRotation(rotation);
+    object.transform.setTranslation(position);
 }

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "scene/scene_graph.h"
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "resources/bigfile.h"
 #include "resources/textures.h"
 #include "scene/chunks3ds.h"

@@ -2,8 +2,9 @@
 
 #include <vector>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "scene/keyframes.h"
+#include "scene/objects.h"
 #include "scene/obb_tree.h"
 
 SceneGraphState sceneGraphState;

@@ -8,7 +8,8 @@
 #include <string_view>
 
 #include "scene/tree_view.h"
-#include "scene/objects.h"
+
+struct SceneObject;
 
 struct SceneNode {
     SceneNode* parent = nullptr;    // none for the root node

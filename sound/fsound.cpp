@@ -21,6 +21,7 @@ struct SoundState {
     bool backendOpen = false;
     bool devicesListed = false;           // the back-end lists real devices
     std::vector<std::string> driverNames; // what FSOUND_GetDriverName hands out
+    SoundDeviceFailure deviceFailure;
     bool initialised = false;
     uint32_t device = 0; // 0 when offline
     MixerState mixer;
@@ -37,8 +38,15 @@ template <typename T> T failWith(int error, T result) {
     return result;
 }
 
+void noteDeviceFailure(bool missing) {
+    soundState.deviceFailure = {missing, backendName(soundState.outputType), backendError()};
+}
+
 bool refreshDrivers() {
-    if (!soundState.backendOpen) soundState.backendOpen = openBackend(soundState.outputType);
+    if (!soundState.backendOpen) {
+        soundState.backendOpen = openBackend(soundState.outputType);
+        if (!soundState.backendOpen) noteDeviceFailure(true);
+    }
     soundState.driverNames.clear();
     if (soundState.backendOpen) soundState.driverNames = listDevices();
     soundState.devicesListed = !soundState.driverNames.empty();
@@ -130,12 +138,13 @@ void closeStream(SoundStream* stream) {
     delete stream;
 }
 
-} // namespace
-
+// The device's callback: the mix under the mix lock.
 int mixForDevice(int16_t* out, int frames) {
     std::lock_guard<std::mutex> lock(mixLock);
     return mixFrames(soundState.mixer, out, frames);
 }
+
+} // namespace
 
 // --- Output, driver, initialisation ---------------------------------------------------------
 
@@ -145,6 +154,7 @@ bool FSOUND_SetOutput(int outputType) {
         return failWith(kSoundErrInvalidParam, false);
     if (soundState.backendOpen) closeBackend();
     soundState.backendOpen = false;
+    soundState.deviceFailure = {};
     soundState.outputType = outputType;
     soundState.driver = 0;
     return refreshDrivers() ? true : failWith(kSoundErrInit, false);
@@ -176,13 +186,23 @@ const char* FSOUND_GetDriverName(int driver) {
 
 bool FSOUND_Init(int mixRate, int maxChannels, unsigned) {
     if (!startLayer(mixRate, maxChannels)) return false;
+    soundState.deviceFailure = {};
     if (!refreshDrivers()) return failWith(kSoundErrInit, false);
     if (soundState.driver >= int(soundState.driverNames.size())) soundState.driver = 0;
     const char* name = soundState.devicesListed
                            ? soundState.driverNames[size_t(soundState.driver)].c_str()
                            : nullptr;
-    soundState.device = openDevice(name, mixRate);
-    if (soundState.device == 0) return failWith(kSoundErrInit, false);
+    soundState.device = openDevice(name, mixRate, mixForDevice);
+    if (soundState.device == 0) {
+        noteDeviceFailure(!soundState.devicesListed);
+        return failWith(kSoundErrInit, false);
+    }
+    if (!devicePlays(soundState.device)) {
+        soundState.deviceFailure = {false, backendName(soundState.outputType),
+                                    "the device stopped on its first buffer"};
+        closeDeviceAtExit();
+        return failWith(kSoundErrInit, false);
+    }
     static bool exitHandlerSet = false;
     if (!exitHandlerSet) exitHandlerSet = std::atexit(closeDeviceAtExit) == 0;
     soundState.initialised = true;
@@ -203,6 +223,10 @@ void FSOUND_Close() {
         if (sample != nullptr) freeSample(sample);
     if (soundState.backendOpen) closeBackend();
     soundState = SoundState{};
+}
+
+const SoundDeviceFailure& soundDeviceFailure() {
+    return soundState.deviceFailure;
 }
 
 int FSOUND_GetError() {

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
+#include "sound/device.h"
 #include "sound/mixer.h"
 
 using FSOUND_STREAM = SoundStream;
@@ -20,11 +22,6 @@ inline constexpr unsigned FSOUND_16BITS = 0x0010;
 inline constexpr unsigned FSOUND_STEREO = 0x0040;
 inline constexpr unsigned FSOUND_SIGNED = 0x0100;
 inline constexpr unsigned FSOUND_LOADMEMORY = 0x8000; // the name argument is a memory image
-
-// Output types: where the mix goes.
-inline constexpr int kSoundOutputNone = 0;    // SDL's "dummy" back-end: silence, clock runs
-inline constexpr int kSoundOutputAlsa = 1;    // SDL's "alsa" back-end
-inline constexpr int kSoundOutputDefault = 2; // the back-end SDL picks first
 
 // Error codes returned by FSOUND_GetError.
 enum SoundError {
@@ -85,6 +82,18 @@ bool FSOUND_StopSound(int channel);
 bool FSOUND_SetVolume(int channel, int volume);
 bool FSOUND_SetPaused(int channel, bool paused);
 int FSOUND_GetError();
+
+// Why the last FSOUND_SetOutput, FSOUND_GetNumDrivers or FSOUND_Init could not reach a
+// device: the SDL driver tried and SDL's reason. `missing` where there is no device at all
+// (the driver does not start, or it lists no device and its default does not open); not
+// where a device is there and fails (a listed device that does not open, or one that stops
+// on its first buffer). Empty driver while nothing failed.
+struct SoundDeviceFailure {
+    bool missing = false;
+    std::string driver;
+    std::string reason;
+};
+const SoundDeviceFailure& soundDeviceFailure();
 
 // The text for an error code ("Unknown error" for codes outside 0-18).
 const char* soundErrorText(int code);

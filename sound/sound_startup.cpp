@@ -1,6 +1,6 @@
 #include "sound/sound_startup.h"
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 int mixRateForQuality(int32_t audioQuality) {
     switch (audioQuality) {
@@ -38,18 +38,21 @@ int soundOutputType(int32_t audioOutput) {
 }
 
 void setSoundOutputOrFatal(int32_t audioOutput) {
-    if (!FSOUND_SetOutput(soundOutputType(audioOutput))) soundFatalError(kSoundOutputFailed);
+    if (FSOUND_SetOutput(soundOutputType(audioOutput))) return;
+    if (!soundDeviceFailure().missing) soundFatalError(kSoundOutputFailed);
 }
 
 void setSoundDriverOrFatal(int32_t audioDevice) {
     if (!FSOUND_SetDriver(audioDevice)) soundFatalError(kSoundDriverFailed);
 }
 
-bool soundOutputOpens(int32_t audioOutput) {
-    bool opens = FSOUND_SetOutput(soundOutputType(audioOutput)) && FSOUND_SetDriver(0) &&
-                 FSOUND_Init(44100, 64, 0);
-    FSOUND_Close();
-    return opens;
+std::string noSoundDeviceText(const SoundDeviceFailure& failure) {
+    return "No sound device could be opened !\n\nThe demo plays without sound.\n\nSound "
+           "driver tried : " +
+           failure.driver + "\nReason : " + failure.reason +
+           "\n\nTo get sound :\n- Start a sound server (PipeWire or PulseAudio) or connect "
+           "a sound card, then start the demo again\n- Or choose \"NoSound\" as Output in the "
+           "Configuration dialog to start silently without this notice";
 }
 
 void pauseAllSound(bool paused) {
@@ -61,6 +64,12 @@ void startSoundSystem(int32_t audioQuality, void* window, bool offline) {
     int rate = mixRateForQuality(audioQuality);
     if (rate == 0) return;
     bool started = offline ? soundInitOffline(rate) : FSOUND_Init(rate, kMixChannels, 0);
+    if (!started && !offline && soundDeviceFailure().missing) {
+        // No device at all is an ordinary case: the demo plays silently, its clock still
+        // following the music, and the stored output stays as the user chose it.
+        noticeBox(kSoundErrorCaption, noSoundDeviceText(soundDeviceFailure()));
+        started = FSOUND_SetOutput(kSoundOutputNone) && FSOUND_Init(rate, kMixChannels, 0);
+    }
     if (!started) soundFatalError(kSoundInitFailed);
     failureState.pauseSound = pauseAllSound;
 }

@@ -31,21 +31,25 @@ inline constexpr std::string_view kSoundStopFailed =
 
 inline constexpr int kMusicVolume = 128;
 
+// The notice of a start without a sound device: the driver tried, SDL's reason, and how to
+// get sound.
+std::string noSoundDeviceText(const SoundDeviceFailure& failure);
+
 // prefix + "\n\nFMOD error message :\n" + the text of FSOUND_GetError().
 std::string soundFailureText(std::string_view prefix);
 [[noreturn]] void soundFatalError(std::string_view prefix);
 
 // The configuration dialog's choices: audio output index 0, 1, 2 selects output type 2, 1, 0
-// (any other index counts as 1); failures are fatal.
+// (any other index counts as 1); failures are fatal, except an output without any device,
+// which stays chosen: the start then plays silently.
 int soundOutputType(int32_t audioOutput);
 void setSoundOutputOrFatal(int32_t audioOutput);
 void setSoundDriverOrFatal(int32_t audioDevice);
-// Whether the dialog's audio output (index 0, 1, 2) can start the layer on its first driver
-// now: tried at 44100 Hz and closed again at once. "NoSound" always can.
-bool soundOutputOpens(int32_t audioOutput);
 
 // Start-up: FSOUND_SetHWND, then FSOUND_Init at 44100, 22050 or 11025 Hz for quality 0, 1
-// or 2 (no initialisation for any other value); failure is fatal. Once the layer runs, the
+// or 2 (no initialisation for any other value). Where the chosen output has no device at all
+// the layer starts on no output instead (the music still sets the clock) after one notice;
+// any other failure is fatal. Once the layer runs, the
 // failure boxes and window activation pause and resume it through failureState.pauseSound.
 // Offline, the layer starts without a device (soundInitOffline) and the caller advances the
 // mix.

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "fatal_pattern.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "resources/bigfile.h"
 #include "support/test_support.h"
 #include "tools/bigfile_writer.h"

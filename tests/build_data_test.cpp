@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "config/configuration.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "resources/bigfile.h"
 #include "resources/images.h"
 #include "sound/fsound.h"

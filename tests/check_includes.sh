@@ -32,5 +32,26 @@ for library in "${!allowed[@]}"; do
         fi
     done < <(grep -rnE --include='*.cpp' --include='*.h' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$library" || true)
 done
+# Layers inside a library folder: a layer's files include headers of the layers listed only
+# (other folders are checked above).
+declare -A layers=(
+    [platform/gl]="platform/gl platform/system"
+    [platform/system]="platform/system"
+)
+for layer in "${!layers[@]}"; do
+    [[ -d "$layer" ]] || continue
+    library=${layer%%/*}
+    while IFS= read -r hit; do
+        file=${hit%%:*}
+        rest=${hit#*:}
+        line=${rest%%:*}
+        header=$(sed -E 's/^[^"]*"([^"]+)".*$/\1/' <<<"${rest#*:}")
+        [[ "$header" == "$library/"* ]] || continue
+        if [[ " ${layers[$layer]} " != *" $(dirname "$header") "* ]]; then
+            echo "$file:$line: $layer may not include $header ($layer depends on: ${layers[$layer]})"
+            status=1
+        fi
+    done < <(grep -rnE --include='*.cpp' --include='*.h' '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$layer" || true)
+done
 if [[ $status -eq 0 ]]; then echo "Every include points down."; fi
 exit $status

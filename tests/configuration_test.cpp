@@ -51,6 +51,17 @@ class ConfigurationFile : public testing::Test {
         configState = ConfigState{};
         failureState.batch = false;
     }
+    // Loads a file of the defaults with one field changed (`size` bytes, little-endian), from
+    // a fresh start; returns the file's bytes.
+    std::vector<unsigned char> loadDefaultsWith(size_t offset, size_t size, int64_t value) {
+        configState = ConfigState{};
+        boxes.boxes.clear();
+        std::vector<unsigned char> bytes = defaultFileBytes();
+        for (size_t i = 0; i < size; ++i) bytes[offset + i] = uint8_t(value >> (8 * i));
+        writeWholeFile(kConfigFileName, bytes);
+        loadConfiguration();
+        return bytes;
+    }
     TempDir dir;
     ScopedChdir inDir{dir.path};
     BoxRecorder boxes;
@@ -111,38 +122,54 @@ TEST_F(ConfigurationFile, FieldsNoControlOffersFallBackOneByOne) {
     };
     const uint32_t nan = 0x7fc00000;
     const BadField table[] = {
+        {"Fullscreen", 0, 4, -1, "-1", "1"},
         {"Fullscreen", 0, 4, 2, "2", "1"},
         {"Video Device", 4, 4, -1, "-1", "0"},
         {"Mode (colour bits)", 8, 4, 16, "16", "32"},
+        {"Mode (colour bits)", 8, 4, 33, "33", "32"},
         {"Mode (refresh rate)", 12, 4, -1642152508, "-1642152508", "75"},
+        {"Mode (refresh rate)", 12, 4, 1001, "1001", "75"},
         {"Mode (width)", 16, 4, -2117635796, "-2117635796", "1024"},
+        {"Mode (width)", 16, 4, 15, "15", "1024"},
+        {"Mode (width)", 16, 4, 16385, "16385", "1024"},
         {"Mode (height)", 20, 4, 0, "0", "768"},
+        {"Mode (height)", 20, 4, 15, "15", "768"},
         {"Mode (height)", 20, 4, 16385, "16385", "768"},
-        {"Developer Mode", 24, 1, 7, "7", "0"},
+        {"Developer Mode", 24, 1, 2, "2", "0"},
         {"Gamma", 28, 4, nan, "nan", "1"},
-        {"Gamma", 28, 4, 0xbf800000, "-1", "1"}, // -1.0
-        {"Gamma", 28, 4, 0x40400000, "3", "1"},  // 3.0
+        {"Gamma", 28, 4, 0xbf800000, "-1", "1"},   // -1.0
+        {"Gamma", 28, 4, 0x00000000, "0", "1"},    // 0.0
+        {"Gamma", 28, 4, 0x4000a3d7, "2.01", "1"}, // 2.01
+        {"Gamma", 28, 4, 0x40400000, "3", "1"},    // 3.0
+        {"Audio Output", 32, 4, -1, "-1", "1"},
         {"Audio Output", 32, 4, 3, "3", "1"},
         {"Audio Device", 36, 4, -5, "-5", "0"},
+        {"Audio Quality", 40, 4, -1, "-1", "0"},
+        {"Audio Quality", 40, 4, 3, "3", "0"},
+        {"S3TC (Compression)", 44, 4, -1, "-1", "1"},
         {"S3TC (Compression)", 44, 4, 4, "4", "1"},
         {"Filtering", 48, 4, -1, "-1", "0"},
+        {"Filtering", 48, 4, 3, "3", "0"},
+        {"Color Depth", 52, 4, 15, "15", "32"},
         {"Color Depth", 52, 4, 24, "24", "32"},
+        {"Color Depth", 52, 4, 33, "33", "32"},
+        {"MultiSampling", 56, 4, -1, "-1", "3"},
         {"MultiSampling", 56, 4, 7, "7", "3"},
-        {"Depth Buffer", 60, 4, 32, "32", "24"},
+        {"Depth Buffer", 60, 4, 15, "15", "24"},
+        {"Depth Buffer", 60, 4, 25, "25", "24"},
         {"Vertical Sync", 64, 1, 2, "2", "1"},
+        {"Compute specular reflections from", 65, 1, 2, "2", "1"},
         {"Compute specular reflections from", 65, 1, 255, "255", "1"},
+        {"Anisotropic Filtering", 68, 4, 0, "0", "4"},
         {"Anisotropic Filtering", 68, 4, 3, "3", "4"},
+        {"Anisotropic Filtering", 68, 4, 17, "17", "4"},
         {"Detail Level", 72, 4, -1, "-1", "0"},
-        {"Save compressed textures to harddisk", 76, 1, 9, "9", "0"},
+        {"Detail Level", 72, 4, 4, "4", "0"},
+        {"Save compressed textures to harddisk", 76, 1, 2, "2", "0"},
     };
     for (const BadField& row : table) {
         SCOPED_TRACE(std::string(row.name) + " " + row.shown);
-        configState = ConfigState{};
-        boxes.boxes.clear();
-        std::vector<unsigned char> bytes = defaultFileBytes();
-        for (size_t i = 0; i < row.size; ++i) bytes[row.offset + i] = uint8_t(row.bad >> (8 * i));
-        writeWholeFile(kConfigFileName, bytes);
-        loadConfiguration();
+        loadDefaultsWith(row.offset, row.size, row.bad);
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].caption, "ZORX_OpenGL - FILE ERROR");
         EXPECT_EQ(boxes.boxes[0].text,
@@ -156,12 +183,49 @@ TEST_F(ConfigurationFile, FieldsNoControlOffersFallBackOneByOne) {
     }
 }
 
+// Every field at both ends of what its control offers, one at a time, is kept as it is.
+TEST_F(ConfigurationFile, FieldsAtBothEndsOfTheirRangesAreKept) {
+    struct EndValue {
+        size_t offset;
+        size_t size; // 1: a byte, 4: a little-endian integer or float
+        uint32_t value;
+    };
+    const EndValue table[] = {
+        {0, 4, 0},           {0, 4, 1},           // fullscreen
+        {4, 4, 0},           {4, 4, INT32_MAX},   // video device
+        {12, 4, 0},          {12, 4, 1000},       // refresh rate
+        {16, 4, 16},         {16, 4, 16384},      // width
+        {20, 4, 16},         {20, 4, 16384},      // height
+        {24, 1, 0},          {24, 1, 1},          // developer mode
+        {28, 4, 0x3ca3d70a}, {28, 4, 0x40000000}, // gamma 0.02 and 2.0
+        {32, 4, 0},          {32, 4, 2},          // audio output
+        {36, 4, 0},          {36, 4, INT32_MAX},  // audio device
+        {40, 4, 0},          {40, 4, 2},          // audio quality
+        {44, 4, 0},          {44, 4, 3},          // compression
+        {48, 4, 0},          {48, 4, 2},          // filtering
+        {52, 4, 16},         {52, 4, 32},         // colour depth
+        {56, 4, 0},          {56, 4, 6},          // multisampling
+        {60, 4, 16},         {60, 4, 24},         // depth buffer
+        {64, 1, 0},          {64, 1, 1},          // vertical sync
+        {65, 1, 0},          {65, 1, 1},          // local viewer
+        {68, 4, 1},          {68, 4, 16},         // anisotropy
+        {72, 4, 0},          {72, 4, 3},          // detail level
+        {76, 1, 0},          {76, 1, 1},          // save compressed textures
+    };
+    for (const EndValue& row : table) {
+        SCOPED_TRACE(testing::Message() << "offset " << row.offset << " = " << row.value);
+        std::vector<unsigned char> bytes = loadDefaultsWith(row.offset, row.size, row.value);
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_EQ(recordBytes(configState.record), bytes);
+    }
+}
+
 // Values the dialogs show, or that mean something as stored, are kept without a notice:
-// a quality outside the list (no sound), a small window, an unknown rate, the slider's
-// extremes, any pad byte.
+// the lowest audio quality, a small window, an unknown rate, the slider's extremes, any pad
+// byte.
 TEST_F(ConfigurationFile, OfferedAndMeaningfulValuesAreKept) {
     ConfigRecord record;
-    record.block1.audioQuality = 7;
+    record.block1.audioQuality = 2;
     record.block1.screenWidth = 320;
     record.block1.screenHeight = 16;
     record.block1.refreshRate = 0;

@@ -8,6 +8,7 @@
 
 #include "platform/events.h"
 #include "render/debug_display.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "app/options.h"
 #include "app/startup.h"
 #include "platform/events.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/window.h"
 #include "support/demo_runs.h"
 #include "support/pictures.h"

@@ -242,7 +242,7 @@ TEST_F(Dialogs, FillShowsTheRecordAndCorrectsWhatCannotBeShown) {
     EXPECT_TRUE(dialog().developerMode.checked);
     EXPECT_TRUE(dialog().developerMode.enabled);
     EXPECT_EQ(dialog().audioOutput.entries,
-              (std::vector<std::string>{"Direct Sound", "Windows Multimedia WaveOut", "NoSound"}));
+              (std::vector<std::string>{"PulseAudio/PipeWire", "ALSA", "NoSound"}));
     EXPECT_EQ(record.block1.audioOutput, 1);
     EXPECT_EQ(dialog().audioOutput.selected, 1);
     EXPECT_EQ(world.outputs, std::vector<int32_t>{1});

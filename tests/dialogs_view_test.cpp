@@ -33,7 +33,7 @@
 #include "config/loading_dialog.h"
 #include "effects/tree_view.h"
 #include "platform/events.h"
-#include "platform/stop_signals.h"
+#include "platform/system/stop_signals.h"
 #include "platform/window.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"

@@ -6,10 +6,11 @@
 #include "config/configuration.h"
 #include "effects/fog.h"
 #include "effects/particles.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "resources/textures.h"
+#include "scene/culling.h"
 #include "scene/obb_tree.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"
@@ -80,7 +81,7 @@ TEST_F(Engine, StartUpSetsTheDefaultsAndEmptiesTheRegistries) {
     for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(renderState.modelview[i], i % 5 == 0 ? 1 : 0);
     EXPECT_NEAR(renderState.frustum.planes[kPlaneNear].d, 0.1f, 1e-5f);
     // The capability check ran, and the default GL state is set.
-    EXPECT_NE(glCapabilities.glActiveTextureARB, nullptr);
+    EXPECT_NE(glFunctions.glActiveTextureARB, nullptr);
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
     GLint depthFunc = 0;
     glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 inline std::string fatalPattern(std::string_view caption, std::string_view text) {
     std::string line = formatBatchLine(BoxKind::Fatal, caption, text, true);

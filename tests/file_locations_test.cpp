@@ -8,7 +8,7 @@
 
 #include "app/file_locations.h"
 #include "config/configuration.h"
-#include "platform/data_paths.h"
+#include "platform/system/data_paths.h"
 #include "support/test_support.h"
 
 namespace {

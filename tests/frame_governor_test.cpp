@@ -49,6 +49,33 @@ TEST(FrameGovernor, OneSlowFrameAmongFastOnesKeepsTheScaleButBlocksGoingUp) {
     EXPECT_EQ(governor.step, kScaleStepCount - 1) << "no smaller step than the last";
 }
 
+// The thresholds, with a budget of 16.7 ms: down when the median of three frames passes 0.95
+// of it (15.8 ms); up when the slowest of a history, grown by the larger step's area, fits 0.75
+// of it (12.5 ms). Frames just inside and just outside each threshold, at every step.
+TEST(FrameGovernor, EachStepIsLeftOnlyPastItsThreshold) {
+    struct Case {
+        int32_t step;
+        float frameMs;
+        int32_t after;
+    } cases[] = {
+        {0, 15.7f, 0}, {0, 16.0f, 1}, // down: 0.95 of the budget
+        {1, 15.7f, 1}, {1, 16.0f, 2}, //
+        {4, 16.0f, 4},                // no smaller step than the last
+        {1, 8.9f, 0},  {1, 9.2f, 1},  // up to 1: 12.5 ms x 0.85^2 = 9.03 ms
+        {2, 8.4f, 1},  {2, 8.6f, 2},  // up to 0.85: 12.5 ms x (0.7 / 0.85)^2 = 8.48 ms
+        {3, 9.1f, 2},  {3, 9.3f, 3},  // up to 0.7: 12.5 ms x (0.6 / 0.7)^2 = 9.18 ms
+        {4, 8.6f, 3},  {4, 8.8f, 4},  // up to 0.6: 12.5 ms x (0.5 / 0.6)^2 = 8.68 ms
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "step " << c.step << ", " << c.frameMs << " ms");
+        FrameGovernor governor = governorOn();
+        governor.step = c.step;
+        for (int i = 0; i < kGovernorHistory && governor.step == c.step; ++i)
+            governFrame(governor, c.frameMs, 0);
+        EXPECT_EQ(governor.step, c.after);
+    }
+}
+
 TEST(FrameGovernor, OffOrFixedKeepsItsScaleAndEveryFrameCountsForTheMean) {
     FrameGovernor governor;
     playFrames(governor, 50, 100.0f);

@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "fatal_pattern.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "resources/bigfile.h"
 #include "resources/images.h"
 #include "support/test_support.h"

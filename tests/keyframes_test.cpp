@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "scene/keyframes.h"
 #include "scene/objects.h"
 

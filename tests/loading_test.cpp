@@ -18,8 +18,9 @@
 #include "effects/engine.h"
 #include "effects/particles.h"
 #include "effects/renderer.h"
+#include "platform/gl/gl_context.h"
 #include "platform/events.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/font2d.h"
@@ -110,6 +111,7 @@ class LoadingPhase : public testing::Test {
         memoryBefore = memoryState.accountedBytes;
         windowState.window = window.window;
         windowState.context = window.context;
+        setWindowGLContext(windowState.window, windowState.context);
         configState = ConfigState{};
         renderState = RenderState{};
         renderTargets = RenderTargetState{};
@@ -140,6 +142,7 @@ class LoadingPhase : public testing::Test {
         shutdownSceneGraph();
         windowState.window = nullptr;
         windowState.context = nullptr;
+        setWindowGLContext(nullptr, nullptr);
         EXPECT_EQ(memoryState.accountedBytes, memoryBefore) << "accounted memory left over";
     }
     void load() {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "support/test_support.h"
 
 TEST(AccountedMemory, ShrinkLowersCountAndKeepsPeak) {

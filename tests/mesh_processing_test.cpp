@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "resources/textures.h"
 #include "scene/loading_log.h"
 #include "scene/mesh_processing.h"

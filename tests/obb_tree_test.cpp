@@ -5,9 +5,10 @@
 #include <functional>
 #include <vector>
 
+#include "scene/culling.h"
 #include "scene/scene_graph.h"
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "scene/obb_tree.h"
 #include "scene/objects.h"
 #include "scene_fixtures.h"

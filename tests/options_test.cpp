@@ -51,6 +51,38 @@ TEST(CommandLine, BadValuesAreRefused) {
     for (const auto& arguments : bad) EXPECT_FALSE(parse(arguments).error.empty()) << arguments[0];
 }
 
+// Every number an option takes, at both ends of its range and just outside them.
+TEST(CommandLine, NumbersAreTakenUpToBothEndsOfTheirRanges) {
+    const struct {
+        std::vector<std::string> arguments;
+        bool accepted;
+    } table[] = {
+        {{"--fixed-step", "1"}, true},
+        {{"--fixed-step", "0"}, false},
+        {{"--fixed-step", "4294967295"}, true},
+        {{"--fixed-step", "4294967296"}, false},
+        {{"--record", "a.mp4", "--fps", "1"}, true},
+        {{"--record", "a.mp4", "--fps", "0"}, false},
+        {{"--record", "a.mp4", "--fps", "1000"}, true},
+        {{"--record", "a.mp4", "--fps", "1001"}, false},
+        {{"--record", "a.mp4", "--size", "16x16"}, true},
+        {{"--record", "a.mp4", "--size", "14x16"}, false},
+        {{"--record", "a.mp4", "--size", "16x14"}, false},
+        {{"--record", "a.mp4", "--size", "16384x16384"}, true},
+        {{"--record", "a.mp4", "--size", "16386x16384"}, false},
+        {{"--record", "a.mp4", "--size", "16384x16386"}, false},
+        {{"--scale", "0.5"}, true},
+        {{"--scale", "0.49"}, false},
+        {{"--scale", "1"}, true},
+        {{"--scale", "1.01"}, false},
+    };
+    for (const auto& row : table) {
+        Options options = parse(row.arguments);
+        EXPECT_EQ(options.error.empty(), row.accepted)
+            << row.arguments[row.arguments.size() - 2] << " " << row.arguments.back();
+    }
+}
+
 TEST(CommandLine, RecordingAndBenchmarkRunInBatchModeAtTheirSize) {
     Options record = parse({"--record", "demo.mp4", "--size", "1280x720"});
     ASSERT_TRUE(record.error.empty()) << record.error;

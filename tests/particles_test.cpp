@@ -11,7 +11,7 @@
 #include "effects/random.h"
 #include "fatal_pattern.h"
 #include "platform/events.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "render/debug_display.h"
 #include "render/render_state.h"
 #include "render/statistics.h"

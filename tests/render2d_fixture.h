@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "config/configuration.h"
-#include "platform/gl_strings.h"
+#include "platform/gl/gl_context.h"
+#include "platform/gl/gl_strings.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/font2d.h"
@@ -34,6 +35,7 @@ class Render2DTest : public testing::Test {
         failureState.batch = true;
         windowState.window = window.window;
         windowState.context = window.context;
+        setWindowGLContext(windowState.window, windowState.context);
         configState = ConfigState{};
         renderState = RenderState{};
         renderState.settings.screenWidth = kWindowWidth;
@@ -41,10 +43,7 @@ class Render2DTest : public testing::Test {
         renderState.settings.multisampleMode = 0;
         fillTextureUnitTable();
         glCapabilities = GLCapabilities{};
-        glCapabilities.glActiveTextureARB = reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(
-            SDL_GL_GetProcAddress("glActiveTextureARB"));
-        glCapabilities.glMultiTexCoord2fARB = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(
-            SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
+        loadGLFunctions();
         renderTargets = RenderTargetState{};
         overlay2D = Overlay2DState{};
         textureState.options = TextureLoadOptions{};
@@ -60,6 +59,7 @@ class Render2DTest : public testing::Test {
         deleteAllTextures();
         windowState.window = nullptr;
         windowState.context = nullptr;
+        setWindowGLContext(nullptr, nullptr);
     }
 
     HiddenGLWindow window{kWindowWidth, kWindowHeight};

@@ -10,6 +10,7 @@
 #include "render/render_state.h"
 #include "render/statistics.h"
 #include "scene/mesh_processing.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "scene_fixtures.h"
 

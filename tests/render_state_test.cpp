@@ -46,8 +46,7 @@ class RenderStateGL : public testing::Test {
         debugDisplay = DebugDisplayState{};
         statisticsState = StatisticsState{};
         glCapabilities = GLCapabilities{};
-        glCapabilities.glActiveTextureARB = reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(
-            SDL_GL_GetProcAddress("glActiveTextureARB"));
+        loadGLFunctions();
         fillTextureUnitTable();
     }
     HiddenGLWindow window{64, 64};
@@ -333,9 +332,9 @@ TEST_F(BillboardGL, WireframeDrawsOnlyTheOutline) {
 TEST_F(RenderStateGL, DefaultStateIsSetAndEveryUnitReset) {
     renderState.alphaTestOn = true;
     glEnable(GL_ALPHA_TEST);
-    glCapabilities.glActiveTextureARB(GL_TEXTURE2_ARB);
+    glFunctions.glActiveTextureARB(GL_TEXTURE2_ARB);
     glEnable(GL_TEXTURE_2D);
-    glCapabilities.glActiveTextureARB(GL_TEXTURE3_ARB);
+    glFunctions.glActiveTextureARB(GL_TEXTURE3_ARB);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     renderState.clearColour[1] = 1.0f;
     applyDefaultRenderState();
@@ -359,7 +358,7 @@ TEST_F(RenderStateGL, DefaultStateIsSetAndEveryUnitReset) {
     glGetIntegerv(GL_LIGHT_MODEL_LOCAL_VIEWER, &value);
     EXPECT_EQ(value, 1);
     for (GLenum unit : {GL_TEXTURE2_ARB, GL_TEXTURE3_ARB}) {
-        glCapabilities.glActiveTextureARB(unit);
+        glFunctions.glActiveTextureARB(unit);
         EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
         glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
         EXPECT_EQ(value, GL_MODULATE);
@@ -398,8 +397,7 @@ TEST_F(RenderStateGL, AViewDrawnSmallerWithItsLodBiasReadsTheLevelsOfTheFullSize
     glOrtho(0, 64, 0, 64, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    auto multiTexCoord = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(
-        SDL_GL_GetProcAddress("glMultiTexCoord2fARB"));
+    auto multiTexCoord = glFunctions.glMultiTexCoord2fARB;
     ASSERT_NE(multiTexCoord, nullptr);
     // The texture over `side` pixels with the view's bias, on texture unit `unit`.
     auto levelColour = [&](uint32_t unit, float side, float viewBias) {

@@ -16,12 +16,13 @@
 
 #include "effects/debug_draw.h"
 #include "effects/fog.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
 #include "render/texture_modes.h"
 #include "render_scene_fixtures.h"
 #include "resources/textures.h"
+#include "scene/culling.h"
 #include "support/test_support.h"
 
 namespace {
@@ -29,35 +30,20 @@ namespace {
 using Pixel = std::array<int, 4>;
 
 std::vector<GLuint> deletedBuffers;
-PFNGLDELETEBUFFERSARBPROC driverDeleteBuffers = nullptr;
-PFNGLGETBUFFERSUBDATAARBPROC getBufferSubData = nullptr;
+decltype(GLFunctions::glDeleteBuffersARB) driverDeleteBuffers = nullptr;
 
 void APIENTRY recordingDeleteBuffers(GLsizei n, const GLuint* buffers) {
     deletedBuffers.insert(deletedBuffers.end(), buffers, buffers + n);
     driverDeleteBuffers(n, buffers);
 }
 
-template <typename T> T entry(const char* name) {
-    return reinterpret_cast<T>(SDL_GL_GetProcAddress(name));
-}
-
-// The entry points the capability check would load, taken straight from the driver; buffer
-// deletions are recorded.
+// The entry points from the driver, with buffer deletions recorded; vertex buffers in use.
 void loadEntryPoints() {
-    GLCapabilities& gl = glCapabilities;
-    gl = GLCapabilities{};
-    gl.glActiveTextureARB = entry<PFNGLACTIVETEXTUREARBPROC>("glActiveTextureARB");
-    gl.glClientActiveTextureARB =
-        entry<PFNGLCLIENTACTIVETEXTUREARBPROC>("glClientActiveTextureARB");
-    gl.glBindBufferARB = entry<PFNGLBINDBUFFERARBPROC>("glBindBufferARB");
-    gl.glGenBuffersARB = entry<PFNGLGENBUFFERSARBPROC>("glGenBuffersARB");
-    gl.glBufferDataARB = entry<PFNGLBUFFERDATAARBPROC>("glBufferDataARB");
-    gl.glBufferSubDataARB = entry<PFNGLBUFFERSUBDATAARBPROC>("glBufferSubDataARB");
-    gl.glFogCoordPointerEXT = entry<PFNGLFOGCOORDPOINTEREXTPROC>("glFogCoordPointerEXT");
-    driverDeleteBuffers = entry<PFNGLDELETEBUFFERSARBPROC>("glDeleteBuffersARB");
-    gl.glDeleteBuffersARB = recordingDeleteBuffers;
-    gl.vertexBuffersAvailable = true;
-    getBufferSubData = entry<PFNGLGETBUFFERSUBDATAARBPROC>("glGetBufferSubDataARB");
+    glCapabilities = GLCapabilities{};
+    loadGLFunctions();
+    driverDeleteBuffers = glFunctions.glDeleteBuffersARB;
+    glFunctions.glDeleteBuffersARB = recordingDeleteBuffers;
+    glCapabilities.vertexBuffersAvailable = true;
 }
 
 GLuint solidTexture(uint8_t r, uint8_t g, uint8_t b) {
@@ -426,7 +412,7 @@ TEST_F(RendererGL, ObjectsWithoutNormalsCoordinatesOrGroupsDrawSafely) {
         drawObject(*bare);
         EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
         for (GLenum unit : {GL_TEXTURE0_ARB, GL_TEXTURE1_ARB}) {
-            glCapabilities.glClientActiveTextureARB(unit);
+            glFunctions.glClientActiveTextureARB(unit);
             EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY)) << unit - GL_TEXTURE0_ARB;
         }
         drawObject(*groupless);
@@ -441,18 +427,18 @@ TEST_F(RendererGL, ObjectsWithoutNormalsCoordinatesOrGroupsDrawSafely) {
 
 GLint bufferUsage(GLuint buffer) {
     GLint usage = 0;
-    glCapabilities.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
-    entry<PFNGLGETBUFFERPARAMETERIVARBPROC>("glGetBufferParameterivARB")(
-        GL_ARRAY_BUFFER_ARB, GL_BUFFER_USAGE_ARB, &usage);
-    glCapabilities.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    glFunctions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
+    glFunctions.glGetBufferParameterivARB(GL_ARRAY_BUFFER_ARB, GL_BUFFER_USAGE_ARB, &usage);
+    glFunctions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
     return usage;
 }
 
 std::vector<Vec3> bufferVectors(GLuint buffer, uint32_t count) {
     std::vector<Vec3> values(count);
-    glCapabilities.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
-    getBufferSubData(GL_ARRAY_BUFFER_ARB, 0, GLsizeiptrARB(count * sizeof(Vec3)), values.data());
-    glCapabilities.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    glFunctions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, buffer);
+    glFunctions.glGetBufferSubDataARB(GL_ARRAY_BUFFER_ARB, 0, GLsizeiptrARB(count * sizeof(Vec3)),
+                                      values.data());
+    glFunctions.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
     return values;
 }
 

@@ -9,8 +9,9 @@
 #include "effects/renderer.h"
 #include "effects/screen_bounds.h"
 #include "fatal_pattern.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "render_scene_fixtures.h"
+#include "scene/culling.h"
 
 namespace {
 

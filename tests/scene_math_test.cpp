@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "platform/math.h"
+#include "platform/system/math.h"
 
 static constexpr float kEps = 1e-5f;
 

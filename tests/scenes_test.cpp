@@ -21,15 +21,17 @@
 #include "config/loading_dialog.h"
 #include "effects/engine.h"
 #include "effects/particles.h"
+#include "platform/gl/gl_context.h"
 #include "platform/events.h"
-#include "platform/failure.h"
-#include "platform/gl_strings.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/gl/gl_strings.h"
+#include "platform/system/memory.h"
 #include "platform/window.h"
 #include "render/capabilities.h"
 #include "render/render_targets.h"
 #include "render/statistics.h"
 #include "resources/textures.h"
+#include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/fsound.h"
 #include "sound/sound_startup.h"
@@ -128,6 +130,7 @@ class DemoSequences : public testing::Test {
         eventState.fixedStepMs = 40;
         windowState.window = window.window;
         windowState.context = window.context;
+        setWindowGLContext(windowState.window, windowState.context);
         configState = ConfigState{};
         RunningSettings& running = configState.running;
         running.fullscreen = false;
@@ -166,6 +169,7 @@ class DemoSequences : public testing::Test {
         EXPECT_EQ(memoryState.accountedBytes, bytesBefore);
         windowState.window = nullptr;
         windowState.context = nullptr;
+        setWindowGLContext(nullptr, nullptr);
     }
 
     // Plays the sequence from ms through its own loop, until the hooks end it.
@@ -247,12 +251,12 @@ TEST_F(DemoSequences, FirstSceneFlightTitleAndItsBoundary) {
     GLint activeUnit = 0;
     glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &activeUnit);
     for (GLenum unit = 0; unit < 4; ++unit) {
-        glCapabilities.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+        glFunctions.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
         GLfloat bias = -1.0f;
         glGetTexEnvfv(GL_TEXTURE_FILTER_CONTROL_EXT, GL_TEXTURE_LOD_BIAS_EXT, &bias);
         EXPECT_EQ(bias, 0.0f) << "unit " << unit;
     }
-    glCapabilities.glActiveTextureARB(GLenum(activeUnit));
+    glFunctions.glActiveTextureARB(GLenum(activeUnit));
     // The music plays from the scene time.
     EXPECT_GE(FSOUND_Stream_GetTime(demoState.musicStream), 5000);
     EXPECT_LT(FSOUND_Stream_GetTime(demoState.musicStream), 5100);

@@ -121,6 +121,84 @@ TEST_F(SoundChoiceDeathTest, RefusedOutputAndDeviceAreFatalWithTheirTexts) {
     failureState.batch = false;
 }
 
+namespace {
+
+std::vector<std::string> soundNotices;
+bool recordSoundNotice(BoxKind kind, std::string_view caption, std::string_view text) {
+    if (kind == BoxKind::Notice)
+        soundNotices.push_back(std::string(caption) + "|" + std::string(text));
+    return true;
+}
+
+} // namespace
+
+using SoundStartDeathTest = SoundDeviceTest;
+
+// The stored output ("ALSA", which SDL_AUDIODRIVER overrides) on SDL's real drivers: no
+// device at all plays silently after one notice that names the driver and SDL's reason; a
+// device plays as before; a device that is there but fails, at its opening or at its first
+// buffer, is the fatal report.
+TEST_F(SoundStartDeathTest, NoDevicePlaysSilentlyAndAFailingDeviceIsFatal) {
+    enum class Outcome { Silent, Plays, Fatal };
+    struct Row {
+        const char* driver;
+        std::string diskFile;
+        Outcome outcome;
+        const char* tried; // the driver the notice names
+        const char* reason;
+    };
+    TempDir dir;
+    const Row rows[] = {
+        {"nosuch", "", Outcome::Silent, "nosuch (SDL_AUDIODRIVER)",
+         "Audio target 'nosuch' not available"},
+        {"dummy", "", Outcome::Plays, "", ""},
+        {"disk", dir.file("out.raw"), Outcome::Plays, "", ""},
+        {"disk", dir.file("no-such-folder/out.raw"), Outcome::Fatal, "", ""},
+        {"disk", "/dev/full", Outcome::Fatal, "", ""},
+    };
+    const std::string initFailed = std::string(kSoundInitFailed) +
+                                   "\n\nFMOD error message :\nError initializing output device";
+    failureState.batch = true;
+    failureState.boxRecorder = recordSoundNotice;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.driver) + " " + row.diskFile);
+        ScopedEnv driver("SDL_AUDIODRIVER", row.driver);
+        ScopedEnv file("SDL_DISKAUDIOFILE", row.diskFile.empty() ? nullptr : row.diskFile.c_str());
+        soundNotices.clear();
+        FSOUND_Close();
+        auto start = [] {
+            setSoundOutputOrFatal(1);
+            setSoundDriverOrFatal(0);
+            startSoundSystem(0);
+        };
+        if (row.outcome == Outcome::Fatal) {
+            failureState.boxRecorder = nullptr;
+            EXPECT_EXIT(start(), testing::ExitedWithCode(1),
+                        fatalPattern(kSoundErrorCaption, initFailed) + "\n$");
+            failureState.boxRecorder = recordSoundNotice;
+            continue;
+        }
+        start();
+        EXPECT_TRUE(soundIsRunning());
+        if (row.outcome == Outcome::Plays) {
+            EXPECT_TRUE(soundNotices.empty());
+            continue;
+        }
+        ASSERT_EQ(soundNotices.size(), 1u);
+        EXPECT_EQ(soundNotices[0],
+                  "FMOD - Sound System - ERROR|No sound device could be opened !\n\nThe demo "
+                  "plays without sound.\n\nSound driver tried : " +
+                      std::string(row.tried) + "\nReason : " + row.reason +
+                      "\n\nTo get sound :\n- Start a sound server (PipeWire or PulseAudio) or "
+                      "connect a sound card, then start the demo again\n- Or choose \"NoSound\" "
+                      "as Output in the Configuration dialog to start silently without this "
+                      "notice");
+        EXPECT_STREQ(FSOUND_GetDriverName(0), "System audio output device"); // SDL's dummy
+    }
+    failureState.boxRecorder = nullptr;
+    failureState.batch = false;
+}
+
 TEST_F(SoundDeviceTest, DiskDriverWritesThePlayedStream) {
     TempDir dir;
     std::string file = dir.file("out.raw");

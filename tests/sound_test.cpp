@@ -368,27 +368,6 @@ TEST_F(SoundTest, ChannelVolumeCarriesToTheNextSoundAndResetsWhenItStops) {
     EXPECT_NEAR(double(half) / full, 128.0 / 255.0, 0.01);
 }
 
-// The configuration dialog shows "NoSound" chosen where the stored output cannot open: the
-// probe opens and closes the layer, which can then start as usual.
-TEST_F(SoundTest, OutputsThatCannotOpenAreFoundBeforeTheStart) {
-    const char* old = std::getenv("SDL_AUDIODRIVER");
-    std::string saved = old != nullptr ? old : "";
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    EXPECT_TRUE(soundOutputOpens(0));
-    EXPECT_TRUE(soundOutputOpens(1));
-    setenv("SDL_AUDIODRIVER", "no-such-sound-system", 1);
-    EXPECT_FALSE(soundOutputOpens(0));
-    EXPECT_FALSE(soundOutputOpens(1));
-    EXPECT_TRUE(soundOutputOpens(2));
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    EXPECT_TRUE(FSOUND_SetOutput(soundOutputType(1)) && FSOUND_Init(44100, 64, 0));
-    FSOUND_Close();
-    if (old != nullptr)
-        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
-    else
-        unsetenv("SDL_AUDIODRIVER");
-}
-
 TEST(SoundErrors, TextsAndComposedReports) {
     EXPECT_STREQ(soundErrorText(0), "No errors");
     EXPECT_STREQ(soundErrorText(1),

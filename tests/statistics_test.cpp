@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/events.h"
-#include "platform/gl_strings.h"
-#include "platform/memory.h"
+#include "platform/gl/gl_strings.h"
+#include "platform/system/memory.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
 #include "resources/textures.h"
@@ -129,6 +130,49 @@ TEST_F(StatisticsOverlay, BothPagesShowTheScaleOnlyUnderTheGovernor) {
     EXPECT_EQ(longPageLine("Frame Scale"), "Frame Scale    : 0.85\n");
     inputs.frameScale = 1.0f;
     EXPECT_EQ(longPageLine("Frame Scale"), "Frame Scale    : 1.00\n");
+}
+
+// The long page, with the scale line, drawn from (-0.98, 0.98): every line lies inside the
+// window, and the page keeps its full size where it fits. A long renderer name makes the
+// width the limit.
+TEST_F(StatisticsOverlay, LongPageFitsTheWindow) {
+    const std::string shortName = "llvmpipe (LLVM 15.0.6, 256 bits)";
+    const std::string longName = shortName + " on a graphics card with a very long name";
+    struct Window {
+        int width, height;
+        const std::string& renderer;
+        bool shrinks;
+    };
+    const Window windows[] = {
+        {1024, 768, shortName, true},  {640, 400, shortName, true},   {320, 240, shortName, true},
+        {768, 1024, shortName, false}, {600, 1200, shortName, false}, {600, 1200, longName, true},
+    };
+    inputs.frameScale = 0.5f;
+    for (const Window& window : windows) {
+        SCOPED_TRACE(std::to_string(window.width) + " x " + std::to_string(window.height) + ", " +
+                     window.renderer);
+        glStrings.renderer = window.renderer;
+        const std::string text = statisticsOverlayText(2, inputs);
+        size_t lines = 0, longest = 0, length = 0;
+        for (char c : text) {
+            length = c == '\n' ? 0 : length + 1;
+            lines += c == '\n';
+            longest = std::max(longest, length);
+        }
+        const float aspect = float(window.width) / float(window.height);
+        const StatisticsLayout layout = statisticsLayout(text, aspect);
+        // 2D units: y from +1 at the top to -1 at the bottom, x from -1 to +1.
+        const float bottom =
+            0.98f - float(lines) * aspect * layout.size - float(lines - 1) * layout.lineSpacing;
+        const float right = -0.98f + float(longest) * layout.size;
+        EXPECT_GE(bottom, -1.0f);
+        EXPECT_LE(right, 1.0f);
+        if (window.shrinks)
+            EXPECT_TRUE(bottom < -0.9f || right > 0.9f) << bottom << " " << right;
+        else
+            EXPECT_FLOAT_EQ(layout.size, 0.028f);
+        EXPECT_FLOAT_EQ(layout.lineSpacing / layout.size, 0.01f / 0.028f);
+    }
 }
 
 TEST_F(StatisticsOverlay, VerticalSyncLineAndHintFollowTheSwapControl) {

@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "config/dialogs.h"
-#include "platform/instance.h"
-#include "platform/stop_signals.h"
+#include "platform/system/instance.h"
+#include "platform/system/stop_signals.h"
 #include "support/demo_runs.h"
 #include "support/test_support.h"
 #include "support/x_watch.h"

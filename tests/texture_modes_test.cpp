@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "platform/gl/gl_functions.h"
 #include "support/test_support.h"
 
 namespace {
@@ -121,8 +122,7 @@ TEST_F(TextureModes, DefaultRestoresPlainModulation) {
 // the previous stage is the primary colour.
 void drawLayersAndRead(int count, const TextureMode modes[], const uint8_t* const texels[],
                        const float primary[4], float out[4]) {
-    auto activeTexture =
-        reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(SDL_GL_GetProcAddress("glActiveTextureARB"));
+    auto activeTexture = glFunctions.glActiveTextureARB;
     GLuint names[4];
     for (int unit = 0; unit < count; ++unit) {
         activeTexture(GL_TEXTURE0_ARB + unit);

@@ -11,7 +11,7 @@
 
 #include "fatal_pattern.h"
 #include "image_files.h"
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 #include "support/test_support.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "resources/images.h"
 #include "resources/texture_record.h"
 #include "support/test_support.h"

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/failure.h"
-#include "platform/memory.h"
+#include "platform/system/failure.h"
+#include "platform/system/memory.h"
 #include "resources/bigfile.h"
 #include "tools/bigfile_writer.h"
 #include "tools/commands.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "config/configuration.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "sound/encoders.h"
 #include "tools/bigfile_writer.h"
 #include "tools/commands.h"

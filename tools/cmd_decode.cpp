@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "resources/images.h"
 #include "tools/commands.h"
 #include "tools/tool_report.h"

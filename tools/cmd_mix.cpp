@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "sound/sound_startup.h"
 #include "tools/commands.h"
 #include "tools/tool_report.h"

@@ -18,7 +18,7 @@
 #include "effects/engine.h"
 #include "effects/renderer.h"
 #include "platform/events.h"
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "platform/tool_window.h"
 #include "render/capabilities.h"
 #include "render/font2d.h"

@@ -5,7 +5,7 @@
 
 #include <sys/stat.h>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 #include <algorithm>
 #include <cmath>

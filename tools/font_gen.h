@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "render/font2d.h"
-#include "tools/textures_gen.h"
+#include "tools/canvas.h"
 
 // The 64 characters of the font image are the engine's (kFontCharacters, in column order:
 // column 1, the left one, holds the first eight from the top, column 2 the next eight...).

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 Image makeImage(int width, int height, int channels) {
     Image image;

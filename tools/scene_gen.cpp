@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 #include "tools/logo_mesh.h"
 #include "tools/mesh_builder.h"
 

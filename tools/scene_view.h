@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/gl_strings.h"
-#include "platform/math.h"
+#include "platform/gl/gl_strings.h"
+#include "platform/system/math.h"
 #include "render/capabilities.h"
 #include "resources/textures.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 struct ToolReportState {
     std::string command;   // the running command, named in every line

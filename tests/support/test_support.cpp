@@ -11,6 +11,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/gl/gl_functions.h"
+
 namespace {
 BoxRecorder* activeRecorder = nullptr;
 bool recorderAnswer = true;
@@ -71,6 +73,7 @@ HiddenGLWindow::HiddenGLWindow(int width, int height) {
     context = SDL_GL_CreateContext(window);
     if (context == nullptr) return;
     ok = SDL_GL_MakeCurrent(window, context) == 0;
+    if (ok) loadGLFunctions();
 }
 
 HiddenGLWindow::~HiddenGLWindow() {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 struct RecordedBox {
     BoxKind kind;

@@ -1,4 +1,4 @@
-#include "platform/resource_images.h"
+#include "platform/system/resource_images.h"
 
 ResourceImageState resourceImageState;
 

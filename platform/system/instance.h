@@ -23,6 +23,6 @@ inline constexpr const char* kAlreadyRunning =
     "film03: FILM 03 is already running; it was asked to come to the front\n";
 void ensureSingleInstance();
 
-// Serves waiting requests of later starts (raises the dialog or the main window). Called by
-// the pumps.
-void pollInstanceRequests();
+// Serves waiting requests of later starts: raises the dialog that is up; true when one came
+// and no dialog took it, so the caller raises the main window. Called by the pumps.
+bool pollInstanceRequests();

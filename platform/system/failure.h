@@ -18,6 +18,7 @@ inline constexpr std::string_view kFileAccessText =
     "- The file is blocked by windows or another application (reboot your pc)";
 
 enum class BoxKind { Fatal, Notice, Question };
+enum class BoxAnswer { Yes, No, NotShown }; // OK counts as Yes
 
 struct SDL_Window;
 
@@ -32,6 +33,9 @@ struct FailureHooks {
     // The main window while it is on the screen: it owns fatal reports and notices then.
     SDL_Window* (*boxOwner)() = nullptr;
     void (*afterBox)() = nullptr; // a shown box gave the focus back
+    // Draws the box on the screen, owned by owner (null: none); NotShown without a display.
+    BoxAnswer (*showBox)(BoxKind kind, std::string_view caption, std::string_view text,
+                         SDL_Window* owner) = nullptr;
 };
 
 struct FailureState {

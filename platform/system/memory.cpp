@@ -1,9 +1,9 @@
-#include "platform/memory.h"
+#include "platform/system/memory.h"
 
 #include <cstdlib>
 #include <string>
 
-#include "platform/failure.h"
+#include "platform/system/failure.h"
 
 MemoryState memoryState;
 

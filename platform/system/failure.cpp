@@ -1,6 +1,4 @@
-#include "platform/failure.h"
-
-#include "platform/box_view.h"
+#include "platform/system/failure.h"
 
 #include <sys/stat.h>
 
@@ -56,7 +54,9 @@ bool showBox(BoxKind kind, std::string_view caption, std::string_view text) {
     const FailureHooks& hooks = failureState.hooks;
     SDL_Window* owner = hooks.boxOwner != nullptr ? hooks.boxOwner() : nullptr;
     BoxAnswer answer =
-        showBoxWindow(kind, caption, text, kind == BoxKind::Question ? nullptr : owner);
+        hooks.showBox == nullptr
+            ? BoxAnswer::NotShown
+            : hooks.showBox(kind, caption, text, kind == BoxKind::Question ? nullptr : owner);
     if (answer == BoxAnswer::NotShown) {
         // No box can be shown (no display): the text still reaches the user (a fatal report
         // is on standard error already).

@@ -1,4 +1,4 @@
-#include "platform/data_paths.h"
+#include "platform/system/data_paths.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,11 +1,11 @@
-#include "platform/scaled_frames.h"
+#include "platform/gl/scaled_frames.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/gamma_pass.h"
+#include "platform/gl/gamma_pass.h"
 
 ScaledFramesState scaledFrames;
 

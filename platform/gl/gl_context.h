@@ -4,7 +4,17 @@
 // context, through whichever swap-control interface the window system offers.
 #pragma once
 
+#include <SDL.h>
+
 using GLContextHandle = void*;
+
+// The main window and its own context, as the window code made them (null: none).
+struct GLContextState {
+    SDL_Window* window = nullptr;
+    SDL_GLContext windowContext = nullptr;
+};
+extern GLContextState glContext;
+void setWindowGLContext(SDL_Window* window, SDL_GLContext context);
 
 // A new context that shares objects with the window's context, current on return; nullptr
 // when the window system refuses one (the context current before stays current).

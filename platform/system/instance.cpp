@@ -1,4 +1,4 @@
-#include "platform/instance.h"
+#include "platform/system/instance.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/window.h"
+#include "platform/system/program_names.h"
 
 InstanceState instanceState;
 
@@ -87,11 +87,13 @@ void ensureSingleInstance() {
     }
 }
 
-void pollInstanceRequests() {
-    if (instanceState.listenSocket < 0) return;
+bool pollInstanceRequests() {
+    if (instanceState.listenSocket < 0) return false;
+    bool raiseMain = false;
     int client;
     while ((client = accept4(instanceState.listenSocket, nullptr, nullptr, SOCK_CLOEXEC)) >= 0) {
         close(client);
-        if (instanceState.raiseDialog == nullptr || !instanceState.raiseDialog()) raiseMainWindow();
+        if (instanceState.raiseDialog == nullptr || !instanceState.raiseDialog()) raiseMain = true;
     }
+    return raiseMain;
 }

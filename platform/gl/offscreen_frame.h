@@ -17,14 +17,6 @@ struct OffscreenFrame {
     int samples = 0; // 0: one sample per pixel
 };
 
-// Fetches a GL entry point of the current context's driver into `function`; false where the
-// driver has none of that name.
-void* lookUpGLFunction(const char* name);
-template <typename Fn> bool fetchGLFunction(Fn& function, const char* name) {
-    function = reinterpret_cast<Fn>(lookUpGLFunction(name));
-    return function != nullptr;
-}
-
 // Makes the frame (no depth buffer for depthBits 0) and leaves it bound for drawing and
 // reading. False, with nothing made and framebuffer 0 bound, where the driver has no
 // framebuffer objects or refuses the frame.

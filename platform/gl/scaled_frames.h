@@ -7,7 +7,7 @@
 // into frame pixels.
 #pragma once
 
-#include "platform/offscreen_frame.h"
+#include "platform/gl/offscreen_frame.h"
 
 struct FrameArea {
     int x = 0; // from the left

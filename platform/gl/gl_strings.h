@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 struct GLStrings {
     std::string renderer = "Unknown";
@@ -18,6 +19,10 @@ struct GLStrings {
 inline constexpr int kRendererNotAsked = -1;
 extern GLStrings glStrings;
 
-// Reads the strings of the current context into glStrings; a list that cannot be fetched
-// keeps its previous value.
+// Fills the entry-point table (glFunctions) from the current context's driver, then reads its
+// strings into glStrings; a list that cannot be fetched keeps its previous value.
 void captureGLStrings();
+// True when word stands in the blank-separated list as a whole word.
+bool wordListed(std::string_view list, std::string_view word);
+// The contexts come from GLX (SDL's X11 driver on GLX); otherwise from EGL.
+bool windowSystemIsGlx();

@@ -1,11 +1,11 @@
-#include "platform/gamma_pass.h"
+#include "platform/gl/gamma_pass.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <initializer_list>
 
-#include "platform/offscreen_frame.h"
+#include "platform/gl/gl_functions.h"
 
 GammaPassState gammaPass;
 
@@ -30,50 +30,14 @@ constexpr const char* kFragmentShader =
     "    gl_FragColor = vec4(redGreen.r, redGreen.a, texture2D(curve, vec2(step.b, 0.0)).r, 1.0);\n"
     "}\n";
 
-// The shader calls, fetched from the driver of the current context.
-struct ShaderCalls {
-    PFNGLCREATESHADERPROC createShader = nullptr;
-    PFNGLSHADERSOURCEPROC shaderSource = nullptr;
-    PFNGLCOMPILESHADERPROC compileShader = nullptr;
-    PFNGLGETSHADERIVPROC getShaderiv = nullptr;
-    PFNGLDELETESHADERPROC deleteShader = nullptr;
-    PFNGLCREATEPROGRAMPROC createProgram = nullptr;
-    PFNGLATTACHSHADERPROC attachShader = nullptr;
-    PFNGLLINKPROGRAMPROC linkProgram = nullptr;
-    PFNGLGETPROGRAMIVPROC getProgramiv = nullptr;
-    PFNGLDELETEPROGRAMPROC deleteProgram = nullptr;
-    PFNGLUSEPROGRAMPROC useProgram = nullptr;
-    PFNGLGETUNIFORMLOCATIONPROC getUniformLocation = nullptr;
-    PFNGLUNIFORM1IPROC uniform1i = nullptr;
-    PFNGLACTIVETEXTUREPROC activeTexture = nullptr;
-};
-ShaderCalls gl;
-
-bool fetchShaderCalls() {
-    return fetchGLFunction(gl.createShader, "glCreateShader") &&
-           fetchGLFunction(gl.shaderSource, "glShaderSource") &&
-           fetchGLFunction(gl.compileShader, "glCompileShader") &&
-           fetchGLFunction(gl.getShaderiv, "glGetShaderiv") &&
-           fetchGLFunction(gl.deleteShader, "glDeleteShader") &&
-           fetchGLFunction(gl.createProgram, "glCreateProgram") &&
-           fetchGLFunction(gl.attachShader, "glAttachShader") &&
-           fetchGLFunction(gl.linkProgram, "glLinkProgram") &&
-           fetchGLFunction(gl.getProgramiv, "glGetProgramiv") &&
-           fetchGLFunction(gl.deleteProgram, "glDeleteProgram") &&
-           fetchGLFunction(gl.useProgram, "glUseProgram") &&
-           fetchGLFunction(gl.getUniformLocation, "glGetUniformLocation") &&
-           fetchGLFunction(gl.uniform1i, "glUniform1i") &&
-           fetchGLFunction(gl.activeTexture, "glActiveTexture");
-}
-
 GLuint compiledShader(GLenum kind, const char* source) {
-    GLuint shader = gl.createShader(kind);
-    gl.shaderSource(shader, 1, &source, nullptr);
-    gl.compileShader(shader);
+    GLuint shader = glFunctions.glCreateShader(kind);
+    glFunctions.glShaderSource(shader, 1, &source, nullptr);
+    glFunctions.glCompileShader(shader);
     GLint compiled = GL_FALSE;
-    gl.getShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    glFunctions.glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
     if (compiled == GL_TRUE) return shader;
-    gl.deleteShader(shader);
+    glFunctions.glDeleteShader(shader);
     return 0;
 }
 
@@ -82,20 +46,20 @@ GLuint linkedProgram() {
     GLuint fragment = compiledShader(GL_FRAGMENT_SHADER, kFragmentShader);
     GLuint program = 0;
     if (vertex != 0 && fragment != 0) {
-        program = gl.createProgram();
-        gl.attachShader(program, vertex);
-        gl.attachShader(program, fragment);
-        gl.linkProgram(program);
+        program = glFunctions.glCreateProgram();
+        glFunctions.glAttachShader(program, vertex);
+        glFunctions.glAttachShader(program, fragment);
+        glFunctions.glLinkProgram(program);
         GLint linked = GL_FALSE;
-        gl.getProgramiv(program, GL_LINK_STATUS, &linked);
+        glFunctions.glGetProgramiv(program, GL_LINK_STATUS, &linked);
         if (linked != GL_TRUE) {
-            gl.deleteProgram(program);
+            glFunctions.glDeleteProgram(program);
             program = 0;
         }
     }
     // Attached shaders live on with the program.
-    if (vertex != 0) gl.deleteShader(vertex);
-    if (fragment != 0) gl.deleteShader(fragment);
+    if (vertex != 0) glFunctions.glDeleteShader(vertex);
+    if (fragment != 0) glFunctions.glDeleteShader(fragment);
     return program;
 }
 
@@ -122,11 +86,11 @@ void uploadCurve() {
 bool startGammaPass() {
     GammaPassState& pass = gammaPass;
     stopGammaPass();
-    if (!fetchShaderCalls()) return false;
+    if (!glFunctions.shaders) return false;
     pass.program = linkedProgram();
     if (pass.program == 0) return false;
-    pass.pictureAt = gl.getUniformLocation(pass.program, "picture");
-    pass.curveAt = gl.getUniformLocation(pass.program, "curve");
+    pass.pictureAt = glFunctions.glGetUniformLocation(pass.program, "picture");
+    pass.curveAt = glFunctions.glGetUniformLocation(pass.program, "curve");
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     glGenTextures(1, &pass.curve);
@@ -145,7 +109,7 @@ bool startGammaPass() {
 
 void stopGammaPass() {
     GammaPassState& pass = gammaPass;
-    if (pass.program != 0) gl.deleteProgram(pass.program);
+    if (pass.program != 0) glFunctions.glDeleteProgram(pass.program);
     if (pass.curve != 0) glDeleteTextures(1, &pass.curve);
     pass = GammaPassState{};
 }
@@ -178,16 +142,16 @@ void drawGammaPass(uint32_t texture, int width, int height, int x, int y, int ar
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glViewport(0, 0, windowWidth, windowHeight);
-    gl.activeTexture(GL_TEXTURE1);
+    glFunctions.glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, pass.curve);
-    gl.activeTexture(GL_TEXTURE0);
+    glFunctions.glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture);
     GLenum filter = areaWidth == width && areaHeight == height ? GL_NEAREST : GL_LINEAR;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLint(filter));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GLint(filter));
-    gl.useProgram(pass.program);
-    gl.uniform1i(pass.pictureAt, 0);
-    gl.uniform1i(pass.curveAt, 1);
+    glFunctions.glUseProgram(pass.program);
+    glFunctions.glUniform1i(pass.pictureAt, 0);
+    glFunctions.glUniform1i(pass.curveAt, 1);
     // The area in clip coordinates.
     float x0 = 2.0f * float(x) / float(windowWidth) - 1.0f;
     float y0 = 2.0f * float(y) / float(windowHeight) - 1.0f;
@@ -199,6 +163,6 @@ void drawGammaPass(uint32_t texture, int width, int height, int x, int y, int ar
     glTexCoord2f(1.0f, 1.0f), glVertex2f(x1, y1);
     glTexCoord2f(0.0f, 1.0f), glVertex2f(x0, y1);
     glEnd();
-    gl.useProgram(GLuint(program));
+    glFunctions.glUseProgram(GLuint(program));
     glPopAttrib();
 }

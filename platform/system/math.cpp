@@ -1,4 +1,4 @@
-#include "platform/math.h"
+#include "platform/system/math.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "platform/stop_signals.h"
+#include "platform/system/stop_signals.h"
 
 #include <SDL.h>
 #include <fcntl.h>

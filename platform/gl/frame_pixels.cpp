@@ -1,4 +1,4 @@
-#include "platform/frame_pixels.h"
+#include "platform/gl/frame_pixels.h"
 
 #include <GL/gl.h>
 

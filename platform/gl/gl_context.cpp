@@ -1,34 +1,39 @@
-#include "platform/gl_context.h"
+#include "platform/gl/gl_context.h"
 
 #include <SDL.h>
 
-#include "platform/window.h"
+GLContextState glContext;
+
+void setWindowGLContext(SDL_Window* window, SDL_GLContext context) {
+    glContext.window = window;
+    glContext.windowContext = context;
+}
 
 GLContextHandle createSharedContext() {
-    if (windowState.window == nullptr || windowState.context == nullptr) return nullptr;
+    if (glContext.window == nullptr || glContext.windowContext == nullptr) return nullptr;
     SDL_GLContext previous = SDL_GL_GetCurrentContext();
     // Sharing is with the context current at creation: any of the family will do, as they
     // all share one name space, but with none current the new context would stand alone.
-    if (previous == nullptr && SDL_GL_MakeCurrent(windowState.window, windowState.context) != 0)
+    if (previous == nullptr && SDL_GL_MakeCurrent(glContext.window, glContext.windowContext) != 0)
         return nullptr;
     SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
-    SDL_GLContext context = SDL_GL_CreateContext(windowState.window);
+    SDL_GLContext context = SDL_GL_CreateContext(glContext.window);
     SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
-    if (context == nullptr && previous != nullptr) SDL_GL_MakeCurrent(windowState.window, previous);
+    if (context == nullptr && previous != nullptr) SDL_GL_MakeCurrent(glContext.window, previous);
     return context;
 }
 
 bool makeContextCurrent(GLContextHandle context) {
-    if (windowState.window == nullptr || context == nullptr) return false;
-    return SDL_GL_MakeCurrent(windowState.window, static_cast<SDL_GLContext>(context)) == 0;
+    if (glContext.window == nullptr || context == nullptr) return false;
+    return SDL_GL_MakeCurrent(glContext.window, static_cast<SDL_GLContext>(context)) == 0;
 }
 
 bool makeWindowContextCurrent() {
-    return makeContextCurrent(windowState.context);
+    return makeContextCurrent(glContext.windowContext);
 }
 
 bool releaseCurrentContext() {
-    return SDL_GL_MakeCurrent(windowState.window, nullptr) == 0;
+    return SDL_GL_MakeCurrent(glContext.window, nullptr) == 0;
 }
 
 void deleteContext(GLContextHandle context) {

@@ -1,0 +1,112 @@
+#include "platform/gl/offscreen_frame.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <initializer_list>
+
+#include "platform/gl/gl_functions.h"
+
+namespace {
+
+// The depth format holding at least the given bits.
+GLenum depthFormat(int bits) {
+    if (bits <= 16) return GL_DEPTH_COMPONENT16;
+    if (bits <= 24) return GL_DEPTH_COMPONENT24;
+    return GL_DEPTH_COMPONENT32;
+}
+
+uint32_t attachRenderbuffer(const OffscreenFrame& frame, GLenum format, GLenum attachment) {
+    uint32_t buffer = 0;
+    glFunctions.glGenRenderbuffers(1, &buffer);
+    glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, buffer);
+    glFunctions.glRenderbufferStorageMultisample(GL_RENDERBUFFER, frame.samples, format,
+                                                 frame.width, frame.height);
+    glFunctions.glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, buffer);
+    return buffer;
+}
+
+// A texture of the frame's size as its colour buffer; the binding of the active unit is kept.
+uint32_t attachColourTexture(const OffscreenFrame& frame) {
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    uint32_t texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, frame.width, frame.height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
+    glFunctions.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture,
+                                       0);
+    return texture;
+}
+
+} // namespace
+
+bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int depthBits,
+                          int samples) {
+    frame = OffscreenFrame{};
+    if (!glFunctions.framebuffers) return false;
+    frame.width = width, frame.height = height, frame.samples = samples;
+    glFunctions.glGenFramebuffers(1, &frame.framebuffer);
+    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
+    if (samples > 0)
+        frame.colourBuffer = attachRenderbuffer(frame, GL_RGBA8, GL_COLOR_ATTACHMENT0);
+    else
+        frame.colourTexture = attachColourTexture(frame);
+    if (depthBits > 0)
+        frame.depthBuffer = attachRenderbuffer(frame, depthFormat(depthBits), GL_DEPTH_ATTACHMENT);
+    glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    if (glFunctions.glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        deleteOffscreenFrame(frame);
+        return false;
+    }
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    return true;
+}
+
+bool createTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits) {
+    return createOffscreenFrame(frame, width, height, depthBits, 0);
+}
+
+void deleteOffscreenFrame(OffscreenFrame& frame) {
+    if (frame.framebuffer != 0) {
+        glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glFunctions.glDeleteFramebuffers(1, &frame.framebuffer);
+    }
+    for (uint32_t* buffer : {&frame.colourBuffer, &frame.depthBuffer})
+        if (*buffer != 0) glFunctions.glDeleteRenderbuffers(1, buffer);
+    if (frame.colourTexture != 0) glDeleteTextures(1, &frame.colourTexture);
+    frame = OffscreenFrame{};
+}
+
+void bindFramebuffer(uint32_t framebuffer) {
+    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+}
+
+void readFromFrame(const OffscreenFrame& frame) {
+    glFunctions.glBindFramebuffer(GL_READ_FRAMEBUFFER, frame.framebuffer);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+}
+
+void copyFrame(const OffscreenFrame& source, uint32_t destination, int x, int y, int width,
+               int height) {
+    bool sameSize = width == source.width && height == source.height;
+    glFunctions.glBindFramebuffer(GL_READ_FRAMEBUFFER, source.framebuffer);
+    glFunctions.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, destination);
+    glFunctions.glBlitFramebuffer(0, 0, source.width, source.height, x, y, x + width, y + height,
+                                  GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+}
+
+void copyDepth(uint32_t source, int sourceWidth, int sourceHeight, const OffscreenFrame& frame) {
+    glFunctions.glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+    glFunctions.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frame.framebuffer);
+    glFunctions.glBlitFramebuffer(0, 0, sourceWidth, sourceHeight, 0, 0, frame.width, frame.height,
+                                  GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
+}
