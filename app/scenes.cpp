@@ -18,7 +18,6 @@
 #include "effects/screen_bounds.h"
 #include "platform/events.h"
 #include "platform/gl/offscreen_frame.h"
-#include "platform/gl/scaled_frames.h"
 #include "platform/system/stop_signals.h"
 #include "platform/window.h"
 #include "render/font2d.h"
@@ -27,6 +26,7 @@
 #include "render/render_targets.h"
 #include "render/statistics.h"
 #include "render/texture_modes.h"
+#include "render/view_stack.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/sound_startup.h"
@@ -42,17 +42,10 @@ using Clock = std::chrono::steady_clock;
 struct ScaledSceneState {
     OffscreenFrame frame;
     HalfLayer softLight;  // the added layers of soft light, at half the scaled frame's sides
-    bool drawing = false; // the 3D part of this frame goes into `frame`
-    int32_t fullWidth = 0, fullHeight = 0; // the demo's frame
+    bool drawing = false; // the 3D part of this frame goes into `frame`, pushed as a view
     Clock::time_point frameStart;
 };
 ScaledSceneState scaledScene;
-
-// The framebuffer the demo's frames are drawn into: the window's, or the configured-size
-// frame where the window shows its frames scaled.
-uint32_t demoFramebuffer() {
-    return scaledFrames.active ? scaledFrames.drawn.framebuffer : 0;
-}
 
 // The render targets at the scale's share of their full side.
 void scaleTargets(float scale) {
@@ -60,15 +53,15 @@ void scaleTargets(float scale) {
     for (PixelBufferTarget& target : demoState.targets) resizeTarget(target, side, side);
 }
 
-// Below scale 1: the views, viewports and 2D quads of the 3D part take the scaled size
-// until scaledSceneEnds, and the render targets shrink with them.
+// Below scale 1: the 3D part is drawn into a frame of the scaled size, pushed as the view
+// until scaledSceneEnds with the LOD bias of its scale, and the render targets shrink with it.
 void scaledSceneStarts() {
     ScaledSceneState& state = scaledScene;
     state.frameStart = Clock::now();
     float scale = frameScale();
     scaleTargets(scale);
     if (scale >= 1.0f) return;
-    RenderSettings& settings = renderState.settings;
+    const RenderSettings& settings = renderState.settings;
     int width = std::max(1, int(std::lround(float(settings.screenWidth) * scale)));
     int height = std::max(1, int(std::lround(float(settings.screenHeight) * scale)));
     OffscreenFrame& frame = state.frame;
@@ -77,15 +70,12 @@ void scaledSceneStarts() {
         bool made =
             createTexturedFrame(frame, width, height, renderTargets.settings.depthBufferBits);
         if (!made) {
-            bindFramebuffer(demoFramebuffer());
+            bindFramebuffer(currentViewFramebuffer());
             return;
         }
-    } else {
-        bindFramebuffer(frame.framebuffer);
     }
     state.drawing = true;
-    state.fullWidth = settings.screenWidth, state.fullHeight = settings.screenHeight;
-    settings.screenWidth = width, settings.screenHeight = height;
+    pushView(frameView(frame, std::log2(scale)));
     clearFrame(kColourAndDepth);
 }
 
@@ -95,20 +85,17 @@ void scaledSceneEnds(int32_t scene) {
     ScaledSceneState& state = scaledScene;
     if (state.drawing) {
         state.drawing = false;
-        RenderSettings& settings = renderState.settings;
-        settings.screenWidth = state.fullWidth, settings.screenHeight = state.fullHeight;
         // Drawn as a bilinear full-view quad, which a software renderer draws at the cost of
-        // its pixels (a filtered blit costs it four times that).
-        bindFramebuffer(demoFramebuffer()); // read from it too: screenshots, recordings
-        setPerspectiveView(settings.screenWidth, settings.screenHeight);
+        // its pixels (a filtered blit costs it four times that). The frame below is read
+        // from too: screenshots, recordings.
+        popView();
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
         setBlending(false);
-        overlay2D.quad.flip = true; // the frame's rows run bottom to top
-        drawTextureQuad(state.frame.colourTexture, -1.0f, 1.0f, 2.0f, 2.0f);
-        overlay2D.quad.flip = false;
+        drawFrameOverView(state.frame);
     }
-    if (!frameGovernor.on && frameGovernor.fixedStep < 0) return;
-    if (frameGovernor.on) glFinish(); // the time of the drawing, not of queueing it
+    if (!governorActive()) return;
+    // The time of the drawing, not of queueing it, steers the scale.
+    if (frameGovernor.mode == GovernorMode::Governed) glFinish();
     float ms = std::chrono::duration<float, std::milli>(Clock::now() - state.frameStart).count();
     governFrame(frameGovernor, ms, scene);
 }
@@ -119,13 +106,18 @@ float scaledLodBias() {
     return scaledScene.drawing ? std::log2(frameScale()) : 0.0f;
 }
 
+// The lights, glows and fades over the scene graph read the levels they read at full size
+// through biases of their own: the scaled view's bias ends with the scene graph.
+void sceneGraphDrawn() {
+    setViewLodBias(0.0f);
+}
+
 // Below scale 1 the added layers of soft light (the glow's quad, the stars, the flares) are
 // drawn at half the scaled frame's sides and added over it; at scale 1 they are drawn whole.
 // The LOD bias a full-view quad in the layer needs to read the levels it reads in the frame.
 float beginSoftLight() {
     if (!scaledScene.drawing) return 0.0f;
-    bool began = beginHalfLayer(scaledScene.softLight, scaledScene.frame.framebuffer,
-                                renderTargets.settings.depthBufferBits);
+    bool began = beginHalfLayer(scaledScene.softLight, renderTargets.settings.depthBufferBits);
     return began ? -1.0f : 0.0f;
 }
 
@@ -138,7 +130,7 @@ void releaseScaledScene() {
     scaleTargets(1.0f);
     if (scaledScene.frame.framebuffer != 0) {
         deleteOffscreenFrame(scaledScene.frame);
-        bindFramebuffer(demoFramebuffer());
+        bindFramebuffer(currentViewFramebuffer());
     }
     scaledScene = ScaledSceneState{};
 }
@@ -166,8 +158,7 @@ void cameraStep(SceneObject* camera, uint32_t t) {
         camera->targetTracks.time = static_cast<int32_t>(t);
         updateSubtree(camera->treeNode);
     }
-    const RenderSettings& settings = renderState.settings;
-    setPerspectiveView(settings.screenWidth, settings.screenHeight);
+    setPerspectiveView(currentViewWidth(), currentViewHeight());
     cameraFromObject(camera);
     applyCamera(true);
 }
@@ -192,7 +183,7 @@ void drawTitle(GLuint texture, float brightness) {
 // The end of every scene frame; after a pause the scene time is taken from the music again.
 void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     StatisticsInputs inputs = currentStatisticsInputs();
-    if (frameGovernor.on || frameGovernor.fixedStep >= 0) inputs.frameScale = frameScale();
+    if (governorActive()) inputs.frameScale = frameScale();
     drawStatisticsOverlay(inputs);
     timelineFrameDrawn(sequence, t);
     swapMainWindow();
@@ -208,10 +199,10 @@ void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     eventState.resumed = false;
 }
 
-// A sequence goes on while the window is there and no stop signal came; a stop ends it as
-// Escape would.
+// A sequence goes on while the window is there, no stop signal came and the run has not
+// reached its end; a stop ends it as Escape would.
 bool sequenceGoesOn() {
-    return eventState.running && !stopRequested();
+    return eventState.running && !stopRequested() && !timelineEnded();
 }
 
 // A sequence does not start once the window is gone (its first frame would draw without a
@@ -273,8 +264,7 @@ FirstScene setUpFirstScene() {
 
 // The logo drawn into target 1, its glow added over the whole picture.
 void drawLogoGlow(const FirstScene& scene) {
-    makeTargetCurrent(target(1));
-    setTargetPerspective(target(1));
+    pushView(targetView(target(1)));
     renderState.clearColour[0] = renderState.clearColour[1] = renderState.clearColour[2] = 0.0f;
     renderState.clearColour[3] = 1.0f;
     clearFrame(kColourAndDepth);
@@ -282,7 +272,7 @@ void drawLogoGlow(const FirstScene& scene) {
     renderSceneGraph(scene.logoBranch);
     // The glow passes and its quad then draw only near the logo.
     boundTargetToBranch(target(1), scene.logoBranch, renderState.clearColour);
-    makeWindowCurrent();
+    popView();
 
     float biasShift = scaledLodBias();
     PixelBufferTarget& glow =
@@ -323,9 +313,8 @@ void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
         updateSubtree(scene.logoLight->treeNode);
         lightPosition = scene.logoLight->worldTransform.getTranslation();
     }
-    setViewLodBias(scaledLodBias());
     renderSceneGraph(scene.hall);
-    setViewLodBias(0.0f);
+    sceneGraphDrawn();
     drawLogoGlow(scene);
 
     ParticleSystem* stars = demoState.starSystem;
@@ -385,17 +374,15 @@ void drawSecondScene3D(const SecondScene& scene, uint32_t t) {
     cameraStep(scene.camera, t);
     setObjectColour(scene.logoA, logoABrightness(t), 1.0f);
     if (scene.logoB != nullptr) scene.logoB->colourScale[3] = logoBAlpha(t);
-    setViewLodBias(scaledLodBias());
     renderSceneGraph(scene.intro);
-    setViewLodBias(0.0f);
+    sceneGraphDrawn();
 
-    makeTargetCurrent(target(1));
-    setTargetPerspective(target(1));
+    pushView(targetView(target(1)));
     clearFrame(kColourAndDepth);
     applyCamera(true);
     setObjectColour(scene.logoA, 1.0f, 1.0f);
     renderSceneGraph(scene.intro);
-    makeWindowCurrent();
+    popView();
 
     PixelBufferTarget& blurred = blurPasses(target(1), target(2), 7, 0.35f, blurIntensity(t));
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
@@ -437,8 +424,7 @@ void playSecondScene() {
     uint32_t start = sequenceStartMs(Sequence::Second);
     resetClock(start);
     // Started at this scene, the music was not begun by the first one.
-    if (timelineState.seeking && timelineState.seekSequence == Sequence::Second)
-        startMusic(start + kSecondSceneMusicOffsetMs);
+    if (timelineStartsIn(Sequence::Second)) startMusic(start + kSecondSceneMusicOffsetMs);
     do {
         uint32_t t = sceneTime();
         timelineFrameStart(Sequence::Second, t);

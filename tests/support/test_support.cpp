@@ -4,12 +4,16 @@
 #include <GL/gl.h>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "platform/gl/gl_functions.h"
 
@@ -58,7 +62,28 @@ ScopedChdir::~ScopedChdir() {
     std::filesystem::current_path(previous);
 }
 
+namespace {
+
+// An X server started without -noreset starts over whenever its last client leaves, and
+// refuses connections meanwhile: SDL then falls back to its off-screen driver, where windows
+// have no focus and no gamma ramp. The test program waits until the server takes a connection
+// and keeps that one open to its end, so that its own windows coming and going never leave
+// the server without clients.
+void holdDisplayConnection() {
+    static bool waited = false;
+    const char* name = std::getenv("DISPLAY");
+    if (waited || name == nullptr || *name == '\0') return;
+    waited = true;
+    Display* held = nullptr;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((held = XOpenDisplay(name)) == nullptr && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+} // namespace
+
 HiddenGLWindow::HiddenGLWindow(int width, int height) {
+    holdDisplayConnection();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);

@@ -13,12 +13,15 @@
 #include <vector>
 
 // Xvfb on a free display number, so that the programs a test starts meet no other program's
-// windows, input focus or colour maps. Another X server (and its arguments) may be named: it is
-// given the same -displayfd. It ends with the test program, however that ends.
+// windows, input focus or colour maps. It keeps running as it is when its last client leaves
+// (-noreset): one that starts over refuses connections meanwhile. Another X server (and its
+// arguments) may be named: it is given the same -displayfd. It ends with the test program,
+// however that ends.
 class PrivateDisplay {
   public:
     explicit PrivateDisplay(std::vector<std::string> server = {"Xvfb", "-screen", "0",
-                                                               "1280x1024x24", "-nolisten", "tcp"});
+                                                               "1280x1024x24", "-nolisten", "tcp",
+                                                               "-noreset"});
     ~PrivateDisplay();
     const std::string& name() const { return name_; } // ":N", empty when Xvfb did not start
     int pid() const { return pid_; }
