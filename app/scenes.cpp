@@ -18,7 +18,6 @@
 #include "effects/screen_bounds.h"
 #include "platform/events.h"
 #include "platform/gl/offscreen_frame.h"
-#include "platform/gl/scaled_frames.h"
 #include "platform/system/stop_signals.h"
 #include "platform/window.h"
 #include "render/font2d.h"
@@ -28,6 +27,7 @@
 #include "render/render_targets.h"
 #include "render/statistics.h"
 #include "render/texture_modes.h"
+#include "render/view_stack.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/sound_startup.h"
@@ -43,17 +43,10 @@ using Clock = std::chrono::steady_clock;
 struct ScaledSceneState {
     OffscreenFrame frame;
     HalfLayer softLight;  // the added layers of soft light, at half the scaled frame's sides
-    bool drawing = false; // the 3D part of this frame goes into `frame`
-    int32_t fullWidth = 0, fullHeight = 0; // the demo's frame
+    bool drawing = false; // the 3D part of this frame goes into `frame`, pushed as a view
     Clock::time_point frameStart;
 };
 ScaledSceneState scaledScene;
-
-// The framebuffer the demo's frames are drawn into: the window's, or the configured-size
-// frame where the window shows its frames scaled.
-uint32_t demoFramebuffer() {
-    return scaledFrames.active ? scaledFrames.drawn.framebuffer : 0;
-}
 
 // The render targets at the scale's share of their full side.
 void scaleTargets(float scale) {
@@ -61,15 +54,15 @@ void scaleTargets(float scale) {
     for (PixelBufferTarget& target : demoState.targets) resizeTarget(target, side, side);
 }
 
-// Below scale 1: the views, viewports and 2D quads of the 3D part take the scaled size
-// until scaledSceneEnds, and the render targets shrink with them.
+// Below scale 1: the 3D part is drawn into a frame of the scaled size, pushed as the view
+// until scaledSceneEnds with the LOD bias of its scale, and the render targets shrink with it.
 void scaledSceneStarts() {
     ScaledSceneState& state = scaledScene;
     state.frameStart = Clock::now();
     float scale = frameScale();
     scaleTargets(scale);
     if (scale >= 1.0f) return;
-    RenderSettings& settings = renderState.settings;
+    const RenderSettings& settings = renderState.settings;
     int width = std::max(1, int(std::lround(float(settings.screenWidth) * scale)));
     int height = std::max(1, int(std::lround(float(settings.screenHeight) * scale)));
     OffscreenFrame& frame = state.frame;
@@ -78,15 +71,12 @@ void scaledSceneStarts() {
         bool made =
             createTexturedFrame(frame, width, height, renderTargets.settings.depthBufferBits);
         if (!made) {
-            bindFramebuffer(demoFramebuffer());
+            bindFramebuffer(currentViewFramebuffer());
             return;
         }
-    } else {
-        bindFramebuffer(frame.framebuffer);
     }
     state.drawing = true;
-    state.fullWidth = settings.screenWidth, state.fullHeight = settings.screenHeight;
-    settings.screenWidth = width, settings.screenHeight = height;
+    pushView(frameView(frame, std::log2(scale)));
     clearFrame(kColourAndDepth);
 }
 
@@ -96,17 +86,13 @@ void scaledSceneEnds(int32_t scene) {
     ScaledSceneState& state = scaledScene;
     if (state.drawing) {
         state.drawing = false;
-        RenderSettings& settings = renderState.settings;
-        settings.screenWidth = state.fullWidth, settings.screenHeight = state.fullHeight;
         // Drawn as a bilinear full-view quad, which a software renderer draws at the cost of
-        // its pixels (a filtered blit costs it four times that).
-        bindFramebuffer(demoFramebuffer()); // read from it too: screenshots, recordings
-        setPerspectiveView(settings.screenWidth, settings.screenHeight);
+        // its pixels (a filtered blit costs it four times that). The frame below is read
+        // from too: screenshots, recordings.
+        popView();
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
         setBlending(false);
-        overlay2D.quad.flip = true; // the frame's rows run bottom to top
-        drawTextureQuad(state.frame.colourTexture, -1.0f, 1.0f, 2.0f, 2.0f);
-        overlay2D.quad.flip = false;
+        drawFrameOverView(state.frame);
     }
     if (!frameGovernor.on && frameGovernor.fixedStep < 0) return;
     if (frameGovernor.on) glFinish(); // the time of the drawing, not of queueing it
@@ -120,13 +106,18 @@ float scaledLodBias() {
     return scaledScene.drawing ? std::log2(frameScale()) : 0.0f;
 }
 
+// The lights, glows and fades over the scene graph read the levels they read at full size
+// through biases of their own: the scaled view's bias ends with the scene graph.
+void sceneGraphDrawn() {
+    setViewLodBias(0.0f);
+}
+
 // Below scale 1 the added layers of soft light (the glow's quad, the stars, the flares) are
 // drawn at half the scaled frame's sides and added over it; at scale 1 they are drawn whole.
 // The LOD bias a full-view quad in the layer needs to read the levels it reads in the frame.
 float beginSoftLight() {
     if (!scaledScene.drawing) return 0.0f;
-    bool began = beginHalfLayer(scaledScene.softLight, scaledScene.frame.framebuffer,
-                                renderTargets.settings.depthBufferBits);
+    bool began = beginHalfLayer(scaledScene.softLight, renderTargets.settings.depthBufferBits);
     return began ? -1.0f : 0.0f;
 }
 
@@ -139,7 +130,7 @@ void releaseScaledScene() {
     scaleTargets(1.0f);
     if (scaledScene.frame.framebuffer != 0) {
         deleteOffscreenFrame(scaledScene.frame);
-        bindFramebuffer(demoFramebuffer());
+        bindFramebuffer(currentViewFramebuffer());
     }
     scaledScene = ScaledSceneState{};
 }
@@ -167,8 +158,7 @@ void cameraStep(SceneObject* camera, uint32_t t) {
         camera->targetTracks.time = static_cast<int32_t>(t);
         updateSubtree(camera->treeNode);
     }
-    const RenderSettings& settings = renderState.settings;
-    setPerspectiveView(settings.screenWidth, settings.screenHeight);
+    setPerspectiveView(currentViewWidth(), currentViewHeight());
     cameraFromObject(camera);
     applyCamera(true);
 }
@@ -274,8 +264,7 @@ FirstScene setUpFirstScene() {
 
 // The logo drawn into target 1, its glow added over the whole picture.
 void drawLogoGlow(const FirstScene& scene) {
-    makeTargetCurrent(target(1));
-    setTargetPerspective(target(1));
+    pushView(targetView(target(1)));
     renderState.clearColour[0] = renderState.clearColour[1] = renderState.clearColour[2] = 0.0f;
     renderState.clearColour[3] = 1.0f;
     clearFrame(kColourAndDepth);
@@ -283,7 +272,7 @@ void drawLogoGlow(const FirstScene& scene) {
     renderSceneGraph(scene.logoBranch);
     // The glow passes and its quad then draw only near the logo.
     boundTargetToBranch(target(1), scene.logoBranch, renderState.clearColour);
-    makeWindowCurrent();
+    popView();
 
     float biasShift = scaledLodBias();
     PixelBufferTarget& glow =
@@ -324,9 +313,8 @@ void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
         updateSubtree(scene.logoLight->treeNode);
         lightPosition = scene.logoLight->worldTransform.getTranslation();
     }
-    setViewLodBias(scaledLodBias());
     renderSceneGraph(scene.hall);
-    setViewLodBias(0.0f);
+    sceneGraphDrawn();
     drawLogoGlow(scene);
 
     ParticleSystem* stars = demoState.starSystem;
@@ -386,17 +374,15 @@ void drawSecondScene3D(const SecondScene& scene, uint32_t t) {
     cameraStep(scene.camera, t);
     setObjectColour(scene.logoA, logoABrightness(t), 1.0f);
     if (scene.logoB != nullptr) scene.logoB->colourScale[3] = logoBAlpha(t);
-    setViewLodBias(scaledLodBias());
     renderSceneGraph(scene.intro);
-    setViewLodBias(0.0f);
+    sceneGraphDrawn();
 
-    makeTargetCurrent(target(1));
-    setTargetPerspective(target(1));
+    pushView(targetView(target(1)));
     clearFrame(kColourAndDepth);
     applyCamera(true);
     setObjectColour(scene.logoA, 1.0f, 1.0f);
     renderSceneGraph(scene.intro);
-    makeWindowCurrent();
+    popView();
 
     PixelBufferTarget& blurred = blurPasses(target(1), target(2), 7, 0.35f, blurIntensity(t));
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);

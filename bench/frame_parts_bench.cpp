@@ -51,6 +51,7 @@
 #include "render/lit_squares.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
+#include "render/view_stack.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"
 
@@ -286,7 +287,7 @@ void measureScaledParts(uint32_t t) {
     OffscreenFrame& half = bench.half;
     if (half.framebuffer == 0 && !createTexturedFrame(half, bench.width / 2, bench.height / 2, 24))
         return;
-    bindFramebuffer(half.framebuffer);
+    pushView(frameView(half, 0.0f));
     timeCountedPart("first: hall at scale 0.5", [t] {
         setPerspectiveView(bench.width / 2, bench.height / 2);
         clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -313,18 +314,13 @@ void measureScaledParts(uint32_t t) {
         setBlending(false);
         glDisable(GL_DEPTH_TEST);
     };
-    renderState.settings.screenWidth = bench.width / 2;
-    renderState.settings.screenHeight = bench.height / 2;
     timeCountedPart("first: stars and flares at scale 0.5", softLight);
     timeCountedPart("first: stars and flares at scale 0.5, half layer", [&] {
-        beginHalfLayer(bench.softLight, half.framebuffer, 24);
+        beginHalfLayer(bench.softLight, 24);
         softLight();
         endHalfLayer(bench.softLight);
     });
-    renderState.settings.screenWidth = bench.width;
-    renderState.settings.screenHeight = bench.height;
-    bindFramebuffer(0);
-    setPerspectiveView(bench.width, bench.height);
+    popView();
     timePart("first: scale 0.5 frame drawn over the view", windowPixels(), [] {
         overlay2D.quad.flip = true;
         drawTextureQuad(bench.half.colourTexture, -1.0f, 1.0f, 2.0f, 2.0f);

@@ -1,6 +1,7 @@
 #include "platform/window.h"
 
 #include <GL/gl.h>
+#include <dlfcn.h>
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 
@@ -51,6 +52,10 @@ BufferBits bufferBits;
 
 void setPixelFormatAttributes(int samples) {
     setWindowGLAttributes(bufferBits.depth, bufferBits.stencil, samples);
+    // The main window's buffer has no alpha channel: a compositor that blends windows over
+    // the desktop (Wayland's do) takes it as opaque, whatever alpha the blending left. Frames
+    // drawn off-screen keep their alpha.
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
 }
 
 // A window size the window system and the GL drawable can hold (the largest viewport
@@ -189,6 +194,27 @@ ScreenRect initialWindowPlace(const WindowDescription& description) {
         return {int(SDL_WINDOWPOS_CENTERED), int(SDL_WINDOWPOS_CENTERED), description.width,
                 description.height};
     return placeWindow(description.width, description.height, usable, {});
+}
+
+// A Wayland compositor places and sizes a window when its first picture arrives (a tiling
+// one fits it to its tile). The window shows a black frame at once, and the compositor's
+// answer is taken in before the demo draws, so that its first frame has the window's size.
+void showFirstFrame(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND) return;
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    SDL_GL_SwapWindow(window);
+    // SDL's Wayland library is loaded already; a round trip hands its listeners what the
+    // compositor answered to the frame.
+    void* library = dlopen("libwayland-client.so.0", RTLD_NOW | RTLD_NOLOAD);
+    if (library == nullptr) return;
+    using RoundtripFn = int (*)(wl_display*);
+    auto roundtrip = reinterpret_cast<RoundtripFn>(dlsym(library, "wl_display_roundtrip"));
+    if (roundtrip != nullptr) roundtrip(info.info.wl.display);
+    dlclose(library);
+    SDL_PumpEvents();
 }
 
 // Full screen in the switched mode (SDL sets the mode on the window).
@@ -477,6 +503,7 @@ int32_t createMainWindow(const WindowDescription& description) {
     setWindowGLContext(window, windowState.context);
     captureGLStrings();
     startGammaPass();
+    showFirstFrame(window);
     fitFramesToWindow();
     saveDesktopGammaRamp();
     if (windowState.gammaSaved) prepareGammaRestore(window, windowState.savedGammaRamp);

@@ -60,11 +60,11 @@ void beginView2D() {
     if (target != nullptr)
         setOrthoView(target->width, target->height);
     else
-        setOrthoView(renderState.settings.screenWidth, renderState.settings.screenHeight);
+        setOrthoView(currentViewWidth(), currentViewHeight());
 }
 
 void endView2D() {
-    setPerspectiveView(renderState.settings.screenWidth, renderState.settings.screenHeight);
+    setPerspectiveView(currentViewWidth(), currentViewHeight());
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
 }

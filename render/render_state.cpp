@@ -266,6 +266,14 @@ void clearFrame(GLbitfield mask) {
     glClear(mask);
 }
 
+int32_t currentViewWidth() {
+    return renderState.viewWidth > 0 ? renderState.viewWidth : renderState.settings.screenWidth;
+}
+
+int32_t currentViewHeight() {
+    return renderState.viewHeight > 0 ? renderState.viewHeight : renderState.settings.screenHeight;
+}
+
 void setScreenSize(int32_t width, int32_t height) {
     if (height == 0) return;
     RenderState& state = renderState;

@@ -247,17 +247,15 @@ void makeWindowCurrent() {
     glFlush();
     if (!driver().makeWindowCurrent()) fatalError(kAttention, kNoWindowContext);
     switchLayerCopy(nullptr);
-    const RenderSettings& settings = renderState.settings;
-    setPerspectiveView(settings.screenWidth, settings.screenHeight);
+    setPerspectiveView(currentViewWidth(), currentViewHeight());
     renderTargets.current = nullptr;
 }
 
 void setTargetPerspective(const PixelBufferTarget& target) {
     if (!target.created) return;
-    const RenderSettings& settings = renderState.settings;
-    if (settings.screenHeight == 0) return;
+    if (currentViewHeight() == 0) return;
     float windowAspect =
-        static_cast<float>(settings.screenWidth) / static_cast<float>(settings.screenHeight);
+        static_cast<float>(currentViewWidth()) / static_cast<float>(currentViewHeight());
     setPerspectiveViewAspect(target.width, target.height, windowAspect);
 }
 
@@ -363,8 +361,8 @@ namespace {
 // The current view's size in pixels: the current target's, else the window's.
 void currentViewSize(int32_t& width, int32_t& height) {
     const PixelBufferTarget* target = renderTargets.current;
-    width = target != nullptr ? target->width : renderState.settings.screenWidth;
-    height = target != nullptr ? target->height : renderState.settings.screenHeight;
+    width = target != nullptr ? target->width : currentViewWidth();
+    height = target != nullptr ? target->height : currentViewHeight();
 }
 
 bool blackBackground(const PixelBufferTarget& target) {

@@ -91,9 +91,9 @@ void setupPixelBufferExtensions(const GLQuery& query);
 void createTarget(PixelBufferTarget& target);
 // False when the target is not created; else its context becomes current.
 bool makeTargetCurrent(PixelBufferTarget& target);
-// The window's context again, with the window's perspective view.
+// The window's context again, with the perspective view of the window-side view drawn into.
 void makeWindowCurrent();
-// The perspective view for the target's size with the window's aspect.
+// The perspective view for the target's size with the aspect of the window-side view.
 void setTargetPerspective(const PixelBufferTarget& target);
 // Gives a created target another size: its image (and mipmaps) and depth buffer are made
 // anew at width x height, with undefined content. The context current before stays current.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "render/view_stack.h"
 #include "render2d_fixture.h"
 
 namespace {
@@ -45,9 +46,7 @@ struct Light {
 // over the left half; then the lights added, whole or through a half layer.
 std::vector<uint8_t> viewWithLights(OffscreenFrame& view, GLuint texture,
                                     const std::vector<Light>& lights, bool halfLayer) {
-    bindFramebuffer(view.framebuffer);
-    renderState.settings.screenWidth = view.width, renderState.settings.screenHeight = view.height;
-    setPerspectiveView(view.width, view.height);
+    pushView(frameView(view, 0.0f));
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
@@ -59,7 +58,7 @@ std::vector<uint8_t> viewWithLights(OffscreenFrame& view, GLuint texture,
 
     HalfLayer layer;
     if (halfLayer) {
-        EXPECT_TRUE(beginHalfLayer(layer, view.framebuffer, 24));
+        EXPECT_TRUE(beginHalfLayer(layer, 24));
     }
     setDepthWrites(false);
     setBlending(true);
@@ -80,7 +79,7 @@ std::vector<uint8_t> viewWithLights(OffscreenFrame& view, GLuint texture,
     std::vector<uint8_t> pixels(size_t(view.width) * view.height * 4);
     glReadPixels(0, 0, view.width, view.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     releaseHalfLayer(layer);
-    bindFramebuffer(0);
+    popView();
     return pixels;
 }
 

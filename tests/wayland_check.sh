@@ -176,6 +176,36 @@ watch_run fullscreen
 cp ConfigEngine.cfg.window ConfigEngine.cfg
 watch_run window
 
+# 1b. The desktop does not show through the window: over a magenta background, no pixel of
+# the picture in the tiled window (at gamma 1, the hall's glass panes and the glow blended
+# over it) has the background's colour.
+swaymsg_bg() { session SWAYSOCK="$swaysock" swaymsg output HEADLESS-1 bg "$1" solid_color >/dev/null; }
+swaymsg_bg '#ff00ff'
+start_demo "${both[@]}" --batch --fixed-step 100 --seek first:8000 \
+    --keys first:14000:Escape,second:0:Escape,end:0:Escape
+looked=0 see_through=0
+while kill -0 "$demo_pid" 2>/dev/null; do
+    if session WAYLAND_DISPLAY="$wayland" grim opaque.png 2>/dev/null && [[ -s opaque.png ]] &&
+        above "$(mean opaque.png 300x500+300+110)" 0.05; then
+        looked=$((looked + 1))
+        magenta=$(convert opaque.png -crop 880x620+200+60 +repage \
+            -fx 'r > 0.8 && g < 0.3 && b > 0.8' -format '%[fx:mean * w * h]' info:)
+        if above "$magenta" 0; then
+            see_through=$((see_through + 1))
+            cp opaque.png see-through.png
+        fi
+    fi
+    sleep 0.3
+done
+finish_demo
+swaymsg_bg '#0000ff'
+[[ $looked -gt 0 ]] || fail "over magenta: no screenshot shows the picture"
+if [[ $see_through -eq 0 ]]; then
+    echo "over magenta: $looked screenshots of the window, the background in none"
+else
+    fail "over magenta: the background shows through the window in $see_through of $looked screenshots"
+fi
+
 # 2. A stop signal ends the run as on X11, with its last line.
 start_demo "${both[@]}" --batch --fixed-step 100 --seek end:0
 for _ in $(seq 300); do

@@ -98,6 +98,10 @@ void drawScaledFrames() {
     bindFramebuffer(scaledFrames.drawn.framebuffer);
 }
 
+uint32_t windowFrameFramebuffer() {
+    return scaledFrames.active ? scaledFrames.drawn.framebuffer : 0;
+}
+
 void readScaledFrame() {
     readFromFrame(finishedFrame());
 }

@@ -46,5 +46,8 @@ void stopScaledFrames();
 // goes on off-screen. The caller swaps in between.
 void showScaledFrame(int windowWidth, int windowHeight);
 void drawScaledFrames();
+// The framebuffer the demo's frames are drawn into: the configured-size frame while frames are
+// shown scaled, else the window's own (0).
+uint32_t windowFrameFramebuffer();
 // Selects the finished frame for reading (glReadPixels).
 void readScaledFrame();
