@@ -15,12 +15,6 @@ AutomationState automationState;
 
 namespace {
 
-Sequence sequenceOf(const TimelinePoint& point) {
-    Sequence sequence = Sequence::First;
-    sequenceFromName(point.sequence, sequence); // the command line checked the name
-    return sequence;
-}
-
 // A key goes down at the first frame at or after its point and up at the next frame, whatever
 // sequence that frame belongs to.
 void injectKeys(Sequence sequence, uint32_t sceneMs) {
@@ -84,23 +78,18 @@ bool writePng(std::FILE* file, int width, int height, const std::vector<uint8_t>
 
 } // namespace
 
-void installAutomation(const Options& options) {
+void installAutomation(const RunPlan& plan) {
     // Installed a second time: the hooks of before come back first.
     if (timelineState.hooks.frameStart == automatedFrameStart)
-        timelineState.hooks = automationState.chained;
+        replaceTimelineHooks(automationState.chained);
     automationState = AutomationState{};
-    timelineState.seeking = options.seek;
-    if (options.seek) {
-        timelineState.seekSequence = sequenceOf(options.seekTo);
-        timelineState.seekMs = options.seekTo.ms;
-    }
-    for (const TimedKey& key : options.keys)
-        automationState.keys.push_back({sequenceOf(key.point), key.point.ms, key.keyCode});
-    for (const TimelinePoint& point : options.shots)
-        automationState.shots.push_back({sequenceOf(point), point.ms});
-    automationState.chained = timelineState.hooks;
-    timelineState.hooks.frameStart = automatedFrameStart;
-    timelineState.hooks.frameDrawn = automatedFrameDrawn;
+    automationState.offlineSound = plan.offlineSound;
+    startTimelineAt(plan.seek ? &plan.start : nullptr);
+    for (const TimedKey& key : plan.keys)
+        automationState.keys.push_back({key.point.sequence, key.point.ms, key.keyCode});
+    for (const TimelinePoint& point : plan.shots)
+        automationState.shots.push_back({point.sequence, point.ms});
+    automationState.chained = replaceTimelineHooks({automatedFrameStart, automatedFrameDrawn});
 }
 
 bool keysPlannedFor(Sequence sequence) {
@@ -117,13 +106,14 @@ void finishAutomation() {
                          shotFileName(shot.sequence, shot.ms).c_str());
     }
     if (timelineState.hooks.frameStart == automatedFrameStart)
-        timelineState.hooks = automationState.chained;
+        replaceTimelineHooks(automationState.chained);
     if (eventState.virtualTicksAdvanced == mixOfflineSound)
         eventState.virtualTicksAdvanced = nullptr;
     automationState = AutomationState{};
 }
 
-void startDemoSound(bool offline, int32_t audioQuality, void* window) {
+void startDemoSound(int32_t audioQuality, void* window) {
+    const bool offline = automationState.offlineSound;
     startSoundSystem(audioQuality, window, offline);
     if (offline && soundIsRunning()) {
         automationState.mixRate = mixRateForQuality(audioQuality);

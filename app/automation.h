@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
+#include "app/run_plan.h"
 #include "app/timeline.h"
 
 struct ShotPoint {
@@ -31,8 +31,9 @@ struct AutomationState {
     std::vector<KeyPoint> keys;
     // Hooks that were installed before ours (a test watching the run); called after ours.
     TimelineHooks chained;
-    // The offline mix: the rate, the milliseconds the clock has advanced since the layer
-    // started and the frames mixed for them.
+    // The offline mix (the plan's offline sound): the rate, the milliseconds the clock has
+    // advanced since the layer started and the frames mixed for them.
+    bool offlineSound = false;
     int mixRate = 0;
     uint64_t msAdvanced = 0;
     uint64_t framesMixed = 0;
@@ -40,9 +41,9 @@ struct AutomationState {
 };
 extern AutomationState automationState;
 
-// Sets the start point and the key presses and screenshots of the options, and installs the
-// timeline hooks.
-void installAutomation(const Options& options);
+// Sets the timeline's start point, the key presses and screenshots of the plan and whether
+// its sound is mixed offline, and installs the timeline hooks.
+void installAutomation(const RunPlan& plan);
 // True when --keys presses a key somewhere in the sequence.
 bool keysPlannedFor(Sequence sequence);
 // Takes the hooks away again; each screenshot that no frame reached is reported on standard
@@ -52,7 +53,7 @@ void finishAutomation();
 // The sound layer's start-up. Offline (the run plan's fixed step) it needs no device: every
 // advance of the demo clock mixes exactly as many milliseconds, so the music's time is the
 // clock's.
-void startDemoSound(bool offline, int32_t audioQuality, void* window);
+void startDemoSound(int32_t audioQuality, void* window);
 // Mixes the next `ms` milliseconds offline (the frames are rounded so that the total matches
 // the total time).
 void mixOfflineSound(uint32_t ms);

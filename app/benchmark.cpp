@@ -1,5 +1,4 @@
 #include "app/benchmark.h"
-#include "app/frame_governor.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
@@ -11,9 +10,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 
-#include "app/record.h"
+#include "app/capture.h"
+#include "app/frame_governor.h"
 #include "config/configuration.h"
 #include "platform/events.h"
 #include "platform/system/failure.h"
@@ -119,6 +120,34 @@ std::string benchmarkJson(const BenchmarkReport& report) {
     return out.str();
 }
 
+std::string benchmarkSummary(const BenchmarkReport& report, const std::string& file) {
+    std::ostringstream out;
+    out.precision(1);
+    out << std::fixed << "film03: benchmark"
+        << (file.empty() ? " on standard output" : " in " + file) << ":";
+    const struct {
+        const char* name;
+        const FrameTimeSummary& summary;
+    } parts[] = {{" first scene", report.first},
+                 {"; second scene", report.second},
+                 {"; end screen", report.end}};
+    bool scaled = false;
+    for (const auto& part : parts) {
+        const FrameTimeSummary& summary = part.summary;
+        out << part.name << " " << summary.frames << " frames, median " << summary.median
+            << " ms, p95 " << summary.p95 << " ms";
+        if (summary.meanScale < 0.995) { // shown as below 1.00
+            out << std::setprecision(2) << " at scale " << summary.meanScale
+                << std::setprecision(1);
+            scaled = true;
+        }
+    }
+    if (scaled)
+        out << " (the 3D scenes are timed at the frame-time governor's scale; --scale 1 "
+               "measures full resolution)";
+    return out.str();
+}
+
 uint64_t peakResidentBytes() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -131,19 +160,16 @@ uint64_t peakResidentBytes() {
     return uint64_t(usage.ru_maxrss) * 1024; // kilobytes on Linux
 }
 
-void prepareBenchmark(const Options& options, const RunPlan& plan) {
+void prepareBenchmark(const RunPlan& plan) {
     BenchmarkState& state = benchmarkState;
-    if (!options.benchmark) return;
+    if (plan.job != RunJob::Benchmark) return;
     state = BenchmarkState{};
     state.active = true;
     state.epoch = Clock::now();
-    state.file = options.benchmarkFile;
+    state.file = plan.output;
     // The JSON alone on standard output: the loading lines go to standard error instead.
     if (state.file.empty()) state.output = reserveStandardOutput();
-    setCaptureEnd(plan);
-    state.chained = timelineState.hooks;
-    timelineState.hooks.frameStart = benchmarkFrameStart;
-    timelineState.hooks.frameDrawn = benchmarkFrameDrawn;
+    state.chained = replaceTimelineHooks({benchmarkFrameStart, benchmarkFrameDrawn});
 }
 
 void benchmarkLoadingStarted() {
@@ -179,7 +205,9 @@ void benchmarkFrameDrawn(Sequence sequence, uint32_t sceneMs) {
     if (!state.active || captureEnded(sequence, sceneMs)) return;
     glFinish(); // the software renderer draws at the flush: the frame is done only now
     double ms = frameTimerEnds(state.frames, sequence, millisecondsSince(state.epoch));
-    if (sequence != Sequence::Gamma) state.frameMs[int(sequence) - 1].push_back(ms);
+    if (sequence == Sequence::Gamma) return;
+    state.frameMs[int(sequence) - 1].push_back(ms);
+    countCaptureFrame({sequence, sceneMs});
 }
 
 void finishBenchmark() {
@@ -199,15 +227,17 @@ void finishBenchmark() {
     report.stepMs = 1000.0 / kBenchmarkFps;
     std::string json = benchmarkJson(report);
     state.active = false;
+    endCaptureProgress();
     if (state.file.empty()) {
         int output = state.output >= 0 ? state.output : 1;
         writeAll(output, json.data(), json.size());
-        return;
+    } else {
+        std::ofstream out(state.file, std::ios::binary | std::ios::trunc);
+        out << json;
+        out.close();
+        if (!out)
+            fatalError("FILM 03 - Benchmark - ERROR",
+                       "Cannot write the file \"" + state.file + "\" !\n\n" + std::strerror(errno));
     }
-    std::ofstream out(state.file, std::ios::binary | std::ios::trunc);
-    out << json;
-    out.close();
-    if (!out)
-        fatalError("FILM 03 - Benchmark - ERROR",
-                   "Cannot write the file \"" + state.file + "\" !\n\n" + std::strerror(errno));
+    std::fprintf(stderr, "%s\n", benchmarkSummary(report, state.file).c_str());
 }

@@ -9,11 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/options.h"
 #include "app/run_plan.h"
 #include "app/timeline.h"
-
-inline constexpr uint32_t kBenchmarkFps = 60;
 
 struct FrameTimeSummary {
     uint64_t frames = 0;
@@ -42,12 +39,17 @@ std::string jsonString(std::string_view text);
 // The process's peak resident set in bytes: VmHWM from /proc/self/status, else getrusage.
 uint64_t peakResidentBytes();
 
+// The closing line on standard error: each sequence's frame count, median and 95th percentile,
+// with the scale the 3D scenes were drawn at next to their figures where it was below 1 (and
+// how to measure full resolution), and where the JSON went.
+std::string benchmarkSummary(const BenchmarkReport& report, const std::string& file);
+
 // Called by runDemo. prepareBenchmark (after applyConfiguration, before the window exists):
-// with --benchmark, the output, the end point and the frame hooks. The loading phase is timed
-// between benchmarkLoadingStarted and benchmarkLoadingEnded. finishBenchmark (after the end
-// screen) writes the JSON to the file or standard output; a file that cannot be written is
-// fatal.
-void prepareBenchmark(const Options& options, const RunPlan& plan);
+// when the plan's job is a benchmark, the output, the end point, the progress line and the
+// frame hooks. The loading phase is timed between benchmarkLoadingStarted and
+// benchmarkLoadingEnded. finishBenchmark (after the end screen) writes the JSON to the file or
+// standard output and the summary to standard error; a file that cannot be written is fatal.
+void prepareBenchmark(const RunPlan& plan);
 void benchmarkLoadingStarted();
 void benchmarkLoadingEnded();
 void finishBenchmark();

@@ -28,34 +28,21 @@ float area(int32_t step) {
 
 } // namespace
 
-GovernorPlan planFrameGovernor(const RunPlan& plan, bool softwareRasteriser) {
-    switch (plan.scale) {
-        case Options::Scale::On:
-            return {true, 0.0f};
-        case Options::Scale::Off:
-            return {};
-        case Options::Scale::Fixed:
-            return {false, plan.fixedScale};
-        case Options::Scale::Default:
-            break;
-    }
-    return {softwareRasteriser && !plan.picturesForFiles, 0.0f};
-}
-
 int32_t stepForScale(float scale) {
     for (int32_t step = 0; step < kScaleStepCount; ++step)
         if (kScaleSteps[step] <= scale + 1e-4f) return step;
     return kScaleStepCount - 1;
 }
 
-void startFrameGovernor(bool on, float budgetMs, float fixedScale) {
+void startFrameGovernor(GovernorMode mode, float budgetMs, float fixedScale) {
     frameGovernor = FrameGovernor{};
-    frameGovernor.on = on;
+    frameGovernor.mode = mode;
     frameGovernor.budgetMs = budgetMs > 0.0f ? budgetMs : 1000.0f / 60.0f;
-    if (fixedScale > 0.0f) {
-        frameGovernor.fixedStep = stepForScale(fixedScale);
-        frameGovernor.step = frameGovernor.fixedStep;
-    }
+    if (mode == GovernorMode::Fixed) frameGovernor.step = stepForScale(fixedScale);
+}
+
+bool governorActive() {
+    return frameGovernor.mode != GovernorMode::Off;
 }
 
 float frameScale() {
@@ -65,7 +52,7 @@ float frameScale() {
 void governFrame(FrameGovernor& governor, float frameMs, int32_t scene) {
     governor.scaleSum[scene] += kScaleSteps[governor.step];
     governor.scaledFrames[scene] += 1;
-    if (!governor.on || governor.fixedStep >= 0) return;
+    if (governor.mode != GovernorMode::Governed) return;
     float* recent = governor.recentMs;
     if (governor.recentCount == kGovernorHistory)
         std::copy(recent + 1, recent + kGovernorHistory, recent);

@@ -8,16 +8,17 @@
 
 #include <cstdint>
 
-#include "app/run_plan.h"
-
 inline constexpr float kScaleSteps[] = {1.0f, 0.85f, 0.7f, 0.6f, 0.5f};
 inline constexpr int32_t kScaleStepCount = 5;
 // Recent frames the choice looks at.
 inline constexpr int32_t kGovernorHistory = 32;
 
+// Off: every frame at full resolution; Governed: the scale follows the frame times; Fixed:
+// one step always.
+enum class GovernorMode { Off, Governed, Fixed };
+
 struct FrameGovernor {
-    bool on = false;
-    int32_t fixedStep = -1; // a scale asked for: that step always
+    GovernorMode mode = GovernorMode::Off;
     float budgetMs = 1000.0f / 60.0f;
     int32_t step = 0;
     float recentMs[kGovernorHistory] = {}; // frame times at the current step, newest last
@@ -28,22 +29,17 @@ struct FrameGovernor {
 };
 extern FrameGovernor frameGovernor;
 
-// Starts the governor: off, on with the budget, or fixed at a scale (the nearest step at or
-// above it). Off and fixed at 1 draw every frame at full resolution.
-void startFrameGovernor(bool on, float budgetMs, float fixedScale);
+// Starts the governor in its mode: with the budget when governed, at the step for
+// `fixedScale` when fixed (stepForScale). Off and fixed at 1 draw every frame at full
+// resolution.
+void startFrameGovernor(GovernorMode mode, float budgetMs, float fixedScale);
+// The governor is at work (governed or fixed): the 3D frames are timed and their scale shown.
+bool governorActive();
 // The scale to draw the next frame at.
 float frameScale();
 // A 3D frame of scene 0 or 1 drawn at frameScale() took frameMs: the step for the next one.
 void governFrame(FrameGovernor& governor, float frameMs, int32_t scene);
 // The mean scale of the 3D frames of scene 0 or 1 (1 when none).
 double meanFrameScale(int32_t scene);
-// What --scale asks for in this run: the governor on or off, and a fixed scale (0: none).
-// Pictures made for files are drawn at scale 1 unless a scale is asked for; otherwise the
-// governor is on by default where the renderer is a software rasteriser.
-struct GovernorPlan {
-    bool on = false;
-    float fixedScale = 0.0f;
-};
-GovernorPlan planFrameGovernor(const RunPlan& plan, bool softwareRasteriser);
 // The step for a scale asked for: the largest step at or below it (the smallest for less).
 int32_t stepForScale(float scale);

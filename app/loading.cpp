@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "app/app_state.h"
 #include "app/demo_state.h"
-#include "app/startup.h"
 #include "config/loading_dialog.h"
 #include "effects/particles.h"
 #include "effects/renderer.h"

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdlib>
 
-#include "app/record.h"
+#include "app/recording_files.h"
 #include "app/timeline.h"
 #include "platform/events.h"
 
@@ -23,9 +23,8 @@ bool parseNumber(const std::string& text, uint32_t& value) {
 bool parsePoint(const std::string& text, TimelinePoint& point) {
     size_t colon = text.find(':');
     if (colon == std::string::npos || colon == 0) return false;
-    point.sequence = text.substr(0, colon);
-    Sequence known;
-    return sequenceFromName(point.sequence, known) && parseNumber(text.substr(colon + 1), point.ms);
+    return sequenceFromName(text.substr(0, colon), point.sequence) &&
+           parseNumber(text.substr(colon + 1), point.ms);
 }
 
 // The largest side of a recording or benchmark window (the largest texture and window the
@@ -34,10 +33,9 @@ constexpr uint32_t kMaxCaptureSide = 16384;
 
 // "SEQ:MS" of the sequence's last point when the point lies past it, else empty.
 std::string pastSequenceEnd(const TimelinePoint& point) {
-    Sequence sequence = Sequence::First;
-    if (!sequenceFromName(point.sequence, sequence)) return {};
-    uint32_t last = sequenceLastMs(sequence);
-    return point.ms > last ? point.sequence + ":" + std::to_string(last) : std::string();
+    uint32_t last = sequenceLastMs(point.sequence);
+    if (point.ms <= last) return {};
+    return std::string(sequenceName(point.sequence)) + ":" + std::to_string(last);
 }
 
 // "WxH" with both sides even (the video's colour format halves them) and within reason.
@@ -223,7 +221,10 @@ std::string usageText() {
            "                       timeline as fast as possible and write the loading time, frame\n"
            "                       times per sequence, peak memory, renderer and resolution as\n"
            "                       JSON (to FILE or standard output); the sound is mixed\n"
-           "                       offline, no sound device is needed\n"
+           "                       offline, no sound device is needed; a progress line and\n"
+           "                       a summary on standard error. The 3D scenes are timed at\n"
+           "                       the frame-time governor's scale (down to 0.5 on a\n"
+           "                       software renderer): --scale 1 measures full resolution\n"
            "  --until SEQ:MS       with --record or --benchmark: end at a point of the timeline\n"
            "                       (the frames before it are kept), e.g. second:5000\n"
            "  --picture-gamma      apply the calibrated gamma to the picture itself, as in a\n"

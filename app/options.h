@@ -1,23 +1,13 @@
 // film03's command line. Without arguments the demo runs as it always has; the options add
 // automation (batch runs, fixed time steps, screenshots, recording, benchmarks, seeking).
+// The options as given; the run plan (app/run_plan.h) turns them into what the run does.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// A point of the timeline: a sequence ("first", "second", "end", ...) and a time in it.
-struct TimelinePoint {
-    std::string sequence;
-    uint32_t ms = 0;
-};
-
-// A key press at a point of the timeline: down at the first frame at or after the point, up
-// at the next frame.
-struct TimedKey {
-    TimelinePoint point;
-    int keyCode = 0; // in the key table's numbering
-};
+#include "app/timeline.h"
 
 struct Options {
     bool help = false;

@@ -21,7 +21,9 @@
 #include <sstream>
 #include <type_traits>
 
+#include "app/capture.h"
 #include "app/offline_sound.h"
+#include "app/recording_files.h"
 #include "config/configuration.h"
 #include "platform/events.h"
 #include "platform/system/failure.h"
@@ -62,18 +64,11 @@ struct RecordState {
     uint64_t audioBytes = 0;
     uint64_t framesOut = 0; // frames handed to the encoder
     uint64_t framesDrawn = 0;
-    uint64_t expectedFrames = 0;
-    bool untilSet = false; // --until, for recordings and benchmarks alike
-    Sequence untilSequence = Sequence::End;
-    uint32_t untilMs = 0;
-    bool untilReached = false;
     TimelineHooks chained; // the hooks installed before ours, called first
     int width = 0;         // of the video
     int height = 0;
     Clock::time_point startTime;
     Clock::time_point lastHookEnd;
-    Clock::time_point lastProgress;
-    bool progressOpen = false; // a progress line is on standard error without its line feed
     RecordTimes times;
 };
 RecordState recordState;
@@ -86,7 +81,6 @@ struct RecordingLeftovers {
     char names[4][PATH_MAX] = {}; // empty: nothing to remove
     std::atomic<int> child{-1};   // the ffmpeg at work, until it is reaped
     std::atomic<bool> ready{false};
-    std::atomic<bool> progressOpen{false}; // the progress line waits for its line feed
     bool hookAdded = false;
 };
 static_assert(std::is_trivially_destructible_v<RecordingLeftovers>);
@@ -103,7 +97,7 @@ void removeRecordingAtOnce() {
         if (name[0] != '\0') unlink(name);
     // The progress line is ended, and the last line says what became of the recording.
     const char* last = "film03: the recording ended at once; its unfinished files are removed\n";
-    if (leftovers.progressOpen) ignoreResult(write(2, "\n", 1));
+    breakCaptureProgress();
     ignoreResult(write(2, last, std::strlen(last)));
 }
 
@@ -167,9 +161,7 @@ void abandonRecording() {
 
 [[noreturn]] void recordingFailed(const std::string& text) {
     // The report starts a line of its own, not the end of the progress line.
-    if (recordState.progressOpen) std::fputc('\n', stderr);
-    recordState.progressOpen = false;
-    recordingLeftovers.progressOpen = false;
+    breakCaptureProgress();
     fatalError(kRecordErrorCaption, text);
 }
 
@@ -180,14 +172,20 @@ void abandonRecording() {
     recordingFailed(text);
 }
 
-[[noreturn]] void cannotWrite(const std::string& name) {
-    recordingFailed("Cannot write the file \"" + name + "\" !\n\n" + std::strerror(errno));
+// A file of the recording cannot be written: the report names the video and its folder,
+// whichever of its files beside the video failed, with the system's reason.
+[[noreturn]] void cannotWriteVideo() {
+    std::string reason = std::strerror(errno);
+    const std::string& video = recordState.files.final;
+    std::error_code ignored;
+    std::filesystem::path folder = std::filesystem::absolute(video, ignored).parent_path();
+    recordingFailed("Cannot write the video \"" + video + "\" in the folder \"" + folder.string() +
+                    "\" !\n\n" + reason);
 }
 
 void writeAudio(const void* data, size_t bytes) {
     RecordState& state = recordState;
-    if (bytes > 0 && std::fwrite(data, 1, bytes, state.audio) != bytes)
-        cannotWrite(state.files.audio);
+    if (bytes > 0 && std::fwrite(data, 1, bytes, state.audio) != bytes) cannotWriteVideo();
     state.audioBytes += bytes;
 }
 
@@ -218,7 +216,6 @@ void startEncoder() {
         recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
     state.started = true;
     state.startTime = Clock::now();
-    state.lastProgress = state.startTime;
     state.lastHookEnd = state.startTime;
 }
 
@@ -230,20 +227,6 @@ void sendFrame(const uint8_t* pixels) {
     state.times.encoder += secondsSince(start);
     if (!sent) ffmpegFailed("while the video was written", finishRecordingChild());
     state.framesOut++;
-}
-
-void showProgress(bool last) {
-    RecordState& state = recordState;
-    Clock::time_point now = Clock::now();
-    if (!last && now - state.lastProgress < std::chrono::milliseconds(250)) return;
-    state.lastProgress = now;
-    uint64_t total = std::max(state.expectedFrames, state.framesDrawn);
-    std::string line = progressText(state.framesDrawn, total, secondsSince(state.startTime));
-    std::fprintf(stderr, "\r%-60s", line.c_str());
-    state.progressOpen = !last;
-    recordingLeftovers.progressOpen = !last;
-    if (last) std::fputc('\n', stderr);
-    std::fflush(stderr);
 }
 
 // The finished run in one line: the video's length, the time it took and where it went.
@@ -262,107 +245,6 @@ void reportSummary(double seconds) {
 }
 
 } // namespace
-
-RecordCodecs recordCodecs(const std::string& fileName) {
-    std::string extension = std::filesystem::path(fileName).extension().string();
-    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-    if (extension.empty() || extension == ".mp4" || extension == ".mkv" || extension == ".mov")
-        return RecordCodecs::H264Aac;
-    if (extension == ".webm") return RecordCodecs::Vp9Opus;
-    return RecordCodecs::Unknown;
-}
-
-RecordingFiles recordingFiles(const std::string& finalName) {
-    std::filesystem::path path(finalName);
-    std::filesystem::path folder = path.parent_path();
-    std::string stem = path.stem().string();
-    std::string extension = path.extension().string();
-    if (extension.empty()) extension = ".mp4";
-    auto beside = [&folder](const std::string& name) { return (folder / name).string(); };
-    RecordingFiles files;
-    files.video = beside(stem + ".video.part.mkv");
-    files.audio = beside(stem + ".audio.part.wav");
-    files.muxed = beside(stem + ".part" + extension);
-    files.log = beside(stem + ".ffmpeg.log");
-    files.final = finalName;
-    return files;
-}
-
-std::vector<std::string> encoderArguments(const std::string& ffmpeg, int width, int height,
-                                          uint32_t fps, const std::string& videoFile,
-                                          RecordCodecs codecs) {
-    std::vector<std::string> arguments = {ffmpeg,
-                                          "-hide_banner",
-                                          "-loglevel",
-                                          "error",
-                                          "-y",
-                                          "-f",
-                                          "rawvideo",
-                                          "-pixel_format",
-                                          "rgba",
-                                          "-video_size",
-                                          std::to_string(width) + "x" + std::to_string(height),
-                                          "-framerate",
-                                          std::to_string(fps),
-                                          "-i",
-                                          "pipe:0",
-                                          "-vf",
-                                          "vflip"};
-    if (codecs == RecordCodecs::Vp9Opus) {
-        // libvpx at its real-time speed keeps pace with the renderer; constant quality.
-        arguments.insert(arguments.end(),
-                         {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8",
-                          "-row-mt", "1", "-b:v", "0", "-crf", std::to_string(kRecordVp9Quality)});
-    } else {
-        arguments.insert(arguments.end(), {"-c:v", "libx264", "-preset", std::string(kRecordPreset),
-                                           "-crf", std::to_string(kRecordQuality)});
-    }
-    arguments.insert(arguments.end(), {"-pix_fmt", "yuv420p", "-f", "matroska", videoFile});
-    return arguments;
-}
-
-std::vector<std::string> muxArguments(const std::string& ffmpeg, const std::string& videoFile,
-                                      const std::string& audioFile, const std::string& outFile,
-                                      RecordCodecs codecs) {
-    const bool opus = codecs == RecordCodecs::Vp9Opus;
-    std::vector<std::string> arguments = {ffmpeg,
-                                          "-hide_banner",
-                                          "-loglevel",
-                                          "error",
-                                          "-y",
-                                          "-i",
-                                          videoFile,
-                                          "-i",
-                                          audioFile,
-                                          "-map",
-                                          "0:v:0",
-                                          "-map",
-                                          "1:a:0",
-                                          "-c:v",
-                                          "copy",
-                                          "-c:a",
-                                          opus ? "libopus" : "aac",
-                                          "-b:a",
-                                          opus ? "160k" : "192k"};
-    if (!opus) arguments.insert(arguments.end(), {"-movflags", "+faststart"});
-    arguments.push_back(outFile);
-    return arguments;
-}
-
-std::string progressText(uint64_t done, uint64_t total, double elapsedSeconds) {
-    double share = total > 0 ? double(done) / double(total) : 0.0;
-    if (share > 1.0) share = 1.0;
-    char text[128];
-    int length = std::snprintf(text, sizeof text, "recording %5.1f %%  frame %llu/%llu",
-                               share * 100.0, static_cast<unsigned long long>(done),
-                               static_cast<unsigned long long>(total));
-    if (done > 0 && done <= total) {
-        long left = std::lround(elapsedSeconds / double(done) * double(total - done));
-        std::snprintf(text + length, sizeof text - size_t(length), "  about %ld:%02ld left",
-                      left / 60, left % 60);
-    }
-    return text;
-}
 
 std::vector<uint8_t> wavHeader(int rate, int channels, uint32_t dataBytes) {
     std::vector<uint8_t> header;
@@ -390,100 +272,14 @@ std::vector<uint8_t> wavHeader(int rate, int channels, uint32_t dataBytes) {
     return header;
 }
 
-uint64_t framesUpTo(uint32_t startMs, uint32_t lastMs, uint32_t stepMs, uint32_t stepDivisor) {
-    if (stepMs == 0 || stepDivisor == 0) return 0;
-    if (startMs > lastMs) return 1; // a frame is drawn before the loop's test
-    // Frame k shows startMs + floor(k × stepMs / divisor), which stays <= lastMs while
-    // k × stepMs < (lastMs - startMs + 1) × divisor.
-    uint64_t limit = (uint64_t(lastMs - startMs) + 1) * stepDivisor;
-    return (limit + stepMs - 1) / stepMs;
-}
-
-uint32_t sequenceLastMs(Sequence sequence) {
-    // The scenes run while t <= their end, the end screen while t < 20000.
-    switch (sequence) {
-        case Sequence::First:
-            return 50000;
-        case Sequence::Second:
-            return 65000;
-        case Sequence::End:
-            return 19999;
-        case Sequence::Gamma:
-            break;
-    }
-    return UINT32_MAX;
-}
-
-uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs,
-                        uint32_t stepDivisor) {
-    if (sequence == Sequence::Gamma) return 0;
-    return framesUpTo(startMs, sequenceLastMs(sequence), stepMs, stepDivisor);
-}
-
-uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepMs,
-                        uint32_t stepDivisor, const Sequence* untilSequence, uint32_t untilMs) {
-    uint64_t frames = 0;
-    for (Sequence sequence : {Sequence::First, Sequence::Second, Sequence::End}) {
-        if (sequence < startSequence) continue;
-        if (untilSequence != nullptr && sequence > *untilSequence) break;
-        uint32_t from = sequence == startSequence ? startMs : 0;
-        if (untilSequence != nullptr && sequence == *untilSequence) {
-            if (untilMs > from)
-                frames += std::min(framesUpTo(from, untilMs - 1, stepMs, stepDivisor),
-                                   sequenceFrames(sequence, from, stepMs, stepDivisor));
-            break;
-        }
-        frames += sequenceFrames(sequence, from, stepMs, stepDivisor);
-    }
-    return frames;
-}
-
-void setCaptureEnd(const RunPlan& plan) {
+void prepareRecording(const RunPlan& plan) {
     RecordState& state = recordState;
-    state.untilSet = plan.until && sequenceFromName(plan.stop.sequence, state.untilSequence);
-    state.untilMs = plan.stop.ms;
-    state.untilReached = false;
-}
-
-bool captureEnded(Sequence sequence, uint32_t sceneMs) {
-    RecordState& state = recordState;
-    if (!state.untilSet || sequence == Sequence::Gamma) return false;
-    if (sequence > state.untilSequence ||
-        (sequence == state.untilSequence && sceneMs >= state.untilMs))
-        state.untilReached = true;
-    // Escape held down ends every sequence after the frame it is drawing.
-    if (state.untilReached) eventState.keys[kKeyEscape] = 1;
-    return state.untilReached;
-}
-
-void captureStartPoint(const RunPlan& plan, Sequence& from, uint32_t& fromMs) {
-    from = Sequence::First;
-    fromMs = 0;
-    Sequence named = Sequence::First;
-    if (!plan.seek || !sequenceFromName(plan.start.sequence, named) || named == Sequence::Gamma)
-        return;
-    from = named;
-    fromMs = plan.start.ms;
-}
-
-void setCaptureWindow(const RunPlan& plan) {
-    RunningSettings& running = configState.running;
-    if (plan.windowed) running.fullscreen = false;
-    if (!plan.verticalSync) running.verticalSync = false;
-    if (plan.width != 0) {
-        running.screenWidth = int32_t(plan.width);
-        running.screenHeight = int32_t(plan.height);
-    }
-}
-
-void prepareRecording(const Options& options, const RunPlan& plan) {
-    RecordState& state = recordState;
-    if (options.recordFile.empty()) return;
+    if (plan.job != RunJob::Record) return;
     state = RecordState{};
     state.active = true;
-    state.fps = plan.stepDivisor;
-    state.codecs = recordCodecs(options.recordFile);
-    state.files = recordingFiles(options.recordFile);
+    state.fps = plan.fps;
+    state.codecs = recordCodecs(plan.output);
+    state.files = recordingFiles(plan.output);
     state.ffmpeg = findProgram("ffmpeg");
     if (state.ffmpeg.empty())
         recordingFailed("Recording needs the program \"ffmpeg\", which was not found on the "
@@ -492,20 +288,12 @@ void prepareRecording(const Options& options, const RunPlan& plan) {
     std::atexit(abandonRecording);
     prepareLeftovers(state.files);
     state.audio = std::fopen(state.files.audio.c_str(), "wb");
-    if (state.audio == nullptr) cannotWrite(state.files.audio);
+    if (state.audio == nullptr) cannotWriteVideo();
     std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, 0);
     writeAudio(header.data(), header.size());
     state.audioBytes = 0;
 
-    Sequence from = Sequence::First;
-    uint32_t fromMs = 0;
-    captureStartPoint(plan, from, fromMs);
-    setCaptureEnd(plan);
-    state.expectedFrames =
-        timelineFrames(from, fromMs, plan.stepMs, plan.stepDivisor,
-                       state.untilSet ? &state.untilSequence : nullptr, state.untilMs);
-    state.chained = timelineState.hooks;
-    timelineState.hooks.frameDrawn = recordFrameDrawn;
+    state.chained = replaceTimelineHooks({timelineState.hooks.frameStart, recordFrameDrawn});
 }
 
 bool startRecordingSound() {
@@ -537,7 +325,7 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
     sendFrame(previous);
     releaseReadFrame(state.readback);
     state.framesDrawn++;
-    showProgress(false);
+    countCaptureFrame({sequence, sceneMs});
     state.lastHookEnd = Clock::now();
 }
 
@@ -549,14 +337,14 @@ void finishRecording() {
         abandonRecording();
         return;
     }
-    if (!eventState.running && !state.untilReached && !stopRequested())
+    if (!eventState.running && !captureEndReached() && !stopRequested())
         recordingFailed("The recording was stopped before the end of the demo; no video was "
                         "written.");
     if (!state.started) recordingFailed("No frame of the demo was drawn; no video was written.");
     Clock::time_point finishStart = Clock::now();
     sendFrame(takeLastFrame(state.readback));
     stopReadback(state.readback);
-    showProgress(true);
+    endCaptureProgress();
     int status = finishRecordingChild();
     if (status != 0) ffmpegFailed("while encoding the video", status);
 
@@ -565,7 +353,7 @@ void finishRecording() {
         std::fwrite(header.data(), 1, header.size(), state.audio) != header.size() ||
         std::fclose(state.audio) != 0) {
         state.audio = nullptr;
-        cannotWrite(state.files.audio);
+        cannotWriteVideo();
     }
     state.audio = nullptr;
 
@@ -580,7 +368,7 @@ void finishRecording() {
     std::filesystem::rename(state.files.muxed, state.files.final, error);
     if (error) {
         errno = error.value();
-        cannotWrite(state.files.final);
+        cannotWriteVideo();
     }
     state.times.finishing = secondsSince(finishStart);
     state.done = true;

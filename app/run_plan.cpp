@@ -1,20 +1,40 @@
 #include "app/run_plan.h"
 
-#include "app/benchmark.h"
+#include "app/options.h"
 
 namespace {
 
 // A job (a recording or a benchmark) runs at a fixed frame rate in a window of its own
 // without vertical sync, mixing its sound offline.
-void planJob(RunPlan& plan, RunJob job, uint32_t fps, const Options& options) {
+void planJob(RunPlan& plan, RunJob job, uint32_t fps, const std::string& output) {
     plan.job = job;
+    plan.output = output;
+    plan.fps = fps;
     plan.stepMs = 1000;
     plan.stepDivisor = fps;
     plan.offlineSound = true;
     plan.windowed = true;
     plan.verticalSync = false;
-    plan.width = options.width;
-    plan.height = options.height;
+}
+
+void planGovernor(RunPlan& plan, const Options& options, bool picturesForFiles) {
+    GovernorMode mode = GovernorMode::Off;
+    switch (options.scale) {
+        case Options::Scale::On:
+            mode = GovernorMode::Governed;
+            break;
+        case Options::Scale::Off:
+            break;
+        case Options::Scale::Fixed:
+            mode = GovernorMode::Fixed;
+            plan.fixedScale = options.fixedScale;
+            break;
+        case Options::Scale::Default:
+            plan.governorOnSoftware = picturesForFiles ? GovernorMode::Off : GovernorMode::Governed;
+            plan.governorOnHardware = GovernorMode::Off;
+            return;
+    }
+    plan.governorOnSoftware = plan.governorOnHardware = mode;
 }
 
 } // namespace
@@ -28,15 +48,21 @@ RunPlan resolveRunPlan(const Options& options) {
         plan.stepMs = options.fixedStepMs;
         plan.offlineSound = true;
     }
-    if (!options.recordFile.empty()) planJob(plan, RunJob::Record, options.fps, options);
-    if (options.benchmark) planJob(plan, RunJob::Benchmark, kBenchmarkFps, options);
+    if (!options.recordFile.empty()) planJob(plan, RunJob::Record, options.fps, options.recordFile);
+    if (options.benchmark) planJob(plan, RunJob::Benchmark, kBenchmarkFps, options.benchmarkFile);
+    if (plan.job != RunJob::Demo) {
+        plan.width = options.width;
+        plan.height = options.height;
+    }
+    plan.gammaInPicture = options.gammaInPicture;
     plan.seek = options.seek;
     plan.start = options.seekTo;
     plan.until = options.until;
     plan.stop = options.untilPoint;
-    plan.picturesForFiles =
+    plan.keys = options.keys;
+    plan.shots = options.shots;
+    bool picturesForFiles =
         options.fixedStepMs != 0 || !options.shots.empty() || !options.recordFile.empty();
-    plan.scale = options.scale;
-    plan.fixedScale = options.fixedScale;
+    planGovernor(plan, options, picturesForFiles);
     return plan;
 }

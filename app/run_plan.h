@@ -1,17 +1,29 @@
 // The run plan: the command line resolved once into what each phase does. The start-up
-// sequence, the sound, the automation, the recording and the benchmark read it, so that a
-// mode's consequences (its clock, offline sound, window and vertical sync, dialogs, answered
-// boxes, start and stop points) are decided here and nowhere else.
+// sequence, the sound, the automation, the timeline, the window, the frame-time governor, the
+// recording and the benchmark read it, so that a mode's consequences (its clock, offline
+// sound, window and vertical sync, dialogs, answered boxes, start and stop points, outputs)
+// are decided here and nowhere else. Only this unit reads the options.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
-#include "app/options.h"
+#include "app/frame_governor.h"
+#include "app/timeline.h"
+
+struct Options;
 
 enum class RunJob { Demo, Record, Benchmark };
 
+inline constexpr uint32_t kBenchmarkFps = 60;
+
 struct RunPlan {
     RunJob job = RunJob::Demo;
+    // A job's output: the video of a recording, the JSON file of a benchmark (empty: standard
+    // output).
+    std::string output;
+    uint32_t fps = 0;         // a job's frame rate; its clock steps 1000 / fps ms
     bool dialogs = true;      // the configuration and loading dialogs come up
     bool answerBoxes = false; // boxes go to standard error and are answered; focus is ignored
     bool answerYes = true;    // the answer to questions then
@@ -23,14 +35,19 @@ struct RunPlan {
     bool verticalSync = true;  // false: off whatever the configuration says
     uint32_t width = 0;        // the window's size; 0: as configured
     uint32_t height = 0;
-    bool seek = false; // the timeline starts at `start`
+    bool gammaInPicture = false; // the gamma goes into the picture, not the display's ramp
+    bool seek = false;           // the timeline starts at `start`
     TimelinePoint start;
     bool until = false; // the run ends at `stop` (the frames before it are kept)
     TimelinePoint stop;
-    // The frames become files (screenshots, a recording): drawn at scale 1 unless a scale
-    // is asked for. `scale` and `fixedScale` are --scale's.
-    bool picturesForFiles = false;
-    Options::Scale scale = Options::Scale::Default;
+    std::vector<TimedKey> keys;       // pressed at their points
+    std::vector<TimelinePoint> shots; // screenshots at these points
+    // The frame-time governor's mode where the renderer is a software rasteriser and where it
+    // is not; a fixed mode draws at fixedScale. Pictures made for files are drawn at scale 1
+    // unless a scale is asked for; otherwise the governor is on by default only where the
+    // renderer rasterises in software.
+    GovernorMode governorOnSoftware = GovernorMode::Governed;
+    GovernorMode governorOnHardware = GovernorMode::Off;
     float fixedScale = 1.0f;
 };
 

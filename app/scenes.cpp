@@ -94,8 +94,9 @@ void scaledSceneEnds(int32_t scene) {
         setBlending(false);
         drawFrameOverView(state.frame);
     }
-    if (!frameGovernor.on && frameGovernor.fixedStep < 0) return;
-    if (frameGovernor.on) glFinish(); // the time of the drawing, not of queueing it
+    if (!governorActive()) return;
+    // The time of the drawing, not of queueing it, steers the scale.
+    if (frameGovernor.mode == GovernorMode::Governed) glFinish();
     float ms = std::chrono::duration<float, std::milli>(Clock::now() - state.frameStart).count();
     governFrame(frameGovernor, ms, scene);
 }
@@ -183,7 +184,7 @@ void drawTitle(GLuint texture, float brightness) {
 // The end of every scene frame; after a pause the scene time is taken from the music again.
 void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     StatisticsInputs inputs = currentStatisticsInputs();
-    if (frameGovernor.on || frameGovernor.fixedStep >= 0) inputs.frameScale = frameScale();
+    if (governorActive()) inputs.frameScale = frameScale();
     drawStatisticsOverlay(inputs);
     timelineFrameDrawn(sequence, t);
     swapMainWindow();
@@ -199,10 +200,10 @@ void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     eventState.resumed = false;
 }
 
-// A sequence goes on while the window is there and no stop signal came; a stop ends it as
-// Escape would.
+// A sequence goes on while the window is there, no stop signal came and the run has not
+// reached its end; a stop ends it as Escape would.
 bool sequenceGoesOn() {
-    return eventState.running && !stopRequested();
+    return eventState.running && !stopRequested() && !timelineEnded();
 }
 
 // A sequence does not start once the window is gone (its first frame would draw without a
@@ -424,8 +425,7 @@ void playSecondScene() {
     uint32_t start = sequenceStartMs(Sequence::Second);
     resetClock(start);
     // Started at this scene, the music was not begun by the first one.
-    if (timelineState.seeking && timelineState.seekSequence == Sequence::Second)
-        startMusic(start + kSecondSceneMusicOffsetMs);
+    if (timelineStartsIn(Sequence::Second)) startMusic(start + kSecondSceneMusicOffsetMs);
     do {
         uint32_t t = sceneTime();
         timelineFrameStart(Sequence::Second, t);

@@ -9,11 +9,12 @@
 
 #include "app/automation.h"
 #include "app/benchmark.h"
-#include "app/record.h"
+#include "app/capture.h"
 #include "app/demo_state.h"
 #include "app/frame_governor.h"
 #include "app/gamma_screen.h"
 #include "app/loading.h"
+#include "app/record.h"
 #include "app/render_settings.h"
 #include "app/resource_images.h"
 #include "app/run_plan.h"
@@ -67,10 +68,15 @@ void requireDisplay() {
                "server :\n\nxvfb-run -a film03 --record film03.mp4");
 }
 
-// The demo's data must be there before anything is asked: the folders searched are named.
+// The demo's data must be there, whole, before anything is asked: the folders searched are
+// named, or the archive's whole path where it is damaged or cut short.
 void requireArchive(const FileSearchFolders& folders) {
-    if (fileExists(appState.archive, "")) return;
     std::error_code error;
+    if (fileExists(appState.archive, "")) {
+        std::filesystem::path whole = std::filesystem::absolute(appState.archive, error);
+        requireCompleteBigfile(error ? appState.archive : whole.lexically_normal().string());
+        return;
+    }
     std::string text = std::string("The demo's data \"") + kArchiveFileName +
                        "\" was not found !\n\nFolders searched :\n- " +
                        std::filesystem::current_path(error).string() + " (the working folder)";
@@ -174,7 +180,7 @@ bool decodeProgramIcon(TextureRecord& icon) {
 
 } // namespace
 
-void createConfiguredWindow() {
+void createConfiguredWindow(bool gammaInPicture) {
     const RunningSettings& running = configState.running;
     WindowDescription description;
     description.width = running.screenWidth;
@@ -186,7 +192,7 @@ void createConfiguredWindow() {
     description.multisampling = configState.record.block2.multisampling;
     description.treeWindow = configState.record.block1.developerMode != 0;
     description.gamma = configState.record.block1.gamma;
-    description.gammaInPicture = appState.gammaInPicture;
+    description.gammaInPicture = gammaInPicture;
     TextureRecord icon;
     if (decodeProgramIcon(icon)) {
         description.iconPixels = icon.pixels;
@@ -223,7 +229,9 @@ void keepCapabilityCorrections(const CapabilitySettings& asked, const Capability
     if (kept.anisotropy != asked.anisotropy)
         stored.anisotropy = static_cast<int32_t>(kept.anisotropy);
     const CapabilitySettings run =
-        lowerForSoftwareRasteriser(driver.renderer, kept, driver.accelerated, governed);
+        softwareRasteriserSettings(driver.renderer, kept, driver.accelerated);
+    std::string notice = softwareRendererNotice(driver.renderer, kept, run, governed);
+    if (!notice.empty()) noticeBox(kCapabilityCaption, notice);
     RunningSettings& running = configState.running;
     running.textureCompression = run.textureCompression;
     running.textureFiltering = run.textureFiltering;
@@ -231,6 +239,14 @@ void keepCapabilityCorrections(const CapabilitySettings& asked, const Capability
 }
 
 } // namespace
+
+std::string softwareRendererNotice(std::string_view renderer, const CapabilitySettings& kept,
+                                   const CapabilitySettings& run, bool governed) {
+    std::string notice = softwareRasteriserNotice(renderer, kept, run);
+    if (notice.empty() || !governed) return notice;
+    return notice + "\n\nThe 3D scenes are drawn at a lower resolution wherever a frame would "
+                    "miss the display's rate (film03 --scale off draws them whole).";
+}
 
 void checkConfiguredCapabilities(const GLQuery& query, bool governed) {
     CapabilitySettings asked = configuredCapabilitySettings();
@@ -365,7 +381,6 @@ void followRunPlan(const RunPlan& plan) {
 int runDemo(const Options& options) {
     const RunPlan plan = resolveRunPlan(options);
     followRunPlan(plan);
-    appState.gammaInPicture = options.gammaInPicture;
     installStopSignals();
     setLastLine(writeStoppedLine);
     installDisplayLossHandler();
@@ -380,27 +395,27 @@ int runDemo(const Options& options) {
     const FileSearchFolders folders = programSearchFolders();
     useProgramFiles(locateProgramFiles(folders));
     requireArchive(folders);
-    installAutomation(options);
     loadConfiguration();
     appState.phase = "configuration";
     if (!runConfigurationDialog(plan)) // cancelled: nothing written
         return stopRequested() ? endStoppedRun() : 0;
     appState.phase = "start-up";
+    installAutomation(plan);
     applyConfiguration();
-    setCaptureWindow(plan);
-    prepareRecording(options, plan);
-    prepareBenchmark(options, plan);
+    prepareCapture(plan);
+    prepareRecording(plan);
+    prepareBenchmark(plan);
     if (!setUpDisplayMode()) return stopRequested() ? endStoppedRun() : 0;
-    createConfiguredWindow();
-    GovernorPlan governor =
-        planFrameGovernor(plan, isSoftwareRasteriser(glStrings.renderer, glStrings.accelerated));
-    startConfiguredEngine(driverQuery(glStrings), governor.on);
+    createConfiguredWindow(plan.gammaInPicture);
+    const GovernorMode governor = isSoftwareRasteriser(glStrings.renderer, glStrings.accelerated)
+                                      ? plan.governorOnSoftware
+                                      : plan.governorOnHardware;
+    startConfiguredEngine(driverQuery(glStrings), governor == GovernorMode::Governed);
     configureTextures();
     configureRenderTargets();
     saveConfiguration();
     if (!startRecordingSound())
-        startDemoSound(plan.offlineSound, configState.record.block1.audioQuality,
-                       windowState.window);
+        startDemoSound(configState.record.block1.audioQuality, windowState.window);
     buildNormalisationCubeMap();
     setSceneModelDefaults();
     benchmarkLoadingStarted();
@@ -413,7 +428,7 @@ int runDemo(const Options& options) {
     runGammaScreen();
     saveConfiguration(); // keeps the calibrated gamma
     createSceneTargets();
-    startFrameGovernor(governor.on, frameBudgetMs(), governor.fixedScale);
+    startFrameGovernor(governor, frameBudgetMs(), plan.fixedScale);
     playFirstScene();
     playSecondScene();
     shutDown();

@@ -4,21 +4,10 @@
 
 #include <string>
 
-#include "app/file_locations.h"
-#include "app/options.h"
+#include "app/app_state.h"
+#include "render/capabilities.h"
 
-struct GLQuery;
-
-struct AppState {
-    bool startFlag = false; // the configuration dialog was confirmed
-    // The bigfile every asset is read from: the working folder's "Film_03.dat", else the
-    // installed one (see app/file_locations.h). The loading phase passes it as the archive.
-    std::string archive = kArchiveFileName;
-    // The phase before any frame is drawn, for the line a stopped run ends with.
-    const char* phase = "start-up";
-    bool gammaInPicture = false; // --picture-gamma
-};
-extern AppState appState;
+struct Options;
 
 // The start-up steps that hand the configuration to the modules below and keep what they
 // correct (the record and the running settings alike).
@@ -27,12 +16,18 @@ extern AppState appState;
 // windowed mode. False when the user declines (the configuration is then saved). Windowed
 // runs leave the display alone.
 bool setUpDisplayMode();
-// The main window as configured; a lowered multisampling setting is kept.
-void createConfiguredWindow();
+// The main window as configured; a lowered multisampling setting is kept. `gammaInPicture`:
+// the gamma goes into the picture whatever the desktop offers.
+void createConfiguredWindow(bool gammaInPicture = false);
 // The capability check on the configured settings; what the driver cannot honour is lowered
 // in the record and the running settings, what a software rasteriser draws too slowly in the
-// running settings only.
+// running settings only, with one notice.
 void checkConfiguredCapabilities(const GLQuery& query, bool governed = false);
+// That notice: what was lowered for this run and why, and with `governed` that the 3D scenes
+// are drawn smaller where frames would miss the display's rate (and the option that draws them
+// whole); empty when nothing was lowered.
+std::string softwareRendererNotice(std::string_view renderer, const CapabilitySettings& kept,
+                                   const CapabilitySettings& run, bool governed);
 // checkConfiguredCapabilities, then the engine started with the running settings it left.
 // `governed`: the frame-time governor will be on, which the software rasteriser's notice says.
 void startConfiguredEngine(const GLQuery& query, bool governed = false);

@@ -22,12 +22,51 @@ bool sequenceFromName(std::string_view name, Sequence& sequence) {
     return false;
 }
 
+uint32_t sequenceLastMs(Sequence sequence) {
+    // The scenes run while t <= their end, the end screen while t < 20000.
+    switch (sequence) {
+        case Sequence::First:
+            return 50000;
+        case Sequence::Second:
+            return 65000;
+        case Sequence::End:
+            return 19999;
+        case Sequence::Gamma:
+            break;
+    }
+    return UINT32_MAX;
+}
+
+void startTimelineAt(const TimelinePoint* start) {
+    timelineState.seeking = start != nullptr;
+    timelineState.seekTo = start != nullptr ? *start : TimelinePoint{};
+    timelineState.ended = false;
+}
+
 bool sequenceSkippedBySeek(Sequence sequence) {
-    return timelineState.seeking && sequence < timelineState.seekSequence;
+    return timelineState.seeking && sequence < timelineState.seekTo.sequence;
 }
 
 uint32_t sequenceStartMs(Sequence sequence) {
-    if (timelineState.seeking && sequence == timelineState.seekSequence)
-        return timelineState.seekMs;
+    if (timelineState.seeking && sequence == timelineState.seekTo.sequence)
+        return timelineState.seekTo.ms;
     return 0;
+}
+
+bool timelineStartsIn(Sequence sequence) {
+    return timelineState.seeking && timelineState.seekTo.sequence == sequence;
+}
+
+void endTimeline() {
+    timelineState.ended = true;
+}
+
+bool timelineEnded() {
+    return timelineState.ended;
+}
+
+TimelineHooks replaceTimelineHooks(TimelineHooks hooks) {
+    TimelineHooks before = timelineState.hooks;
+    timelineState.hooks = hooks;
+    return before;
 }

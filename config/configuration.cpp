@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <bit>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -23,12 +24,14 @@ namespace {
 
 constexpr const char* kUsingDefaults = "\n\nUsing default configuration now...";
 
-// The file exists, is a plain file, and may be written. The permission bits are tested
-// as well as access(): the superuser passes access() even for a file marked read-only.
+// The file exists, is a plain file, and may be written; errno says why not. The permission
+// bits are tested as well as access(): the superuser passes access() even for a file marked
+// read-only.
 bool writableConfigurationFile(const char* path) {
     struct stat info;
-    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+    if (stat(path, &info) != 0) return false;
+    errno = S_ISREG(info.st_mode) ? EACCES : EISDIR;
+    if (!S_ISREG(info.st_mode) || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
     return access(path, W_OK) == 0;
 }
 
@@ -149,7 +152,7 @@ ConfigBytes configurationBytes(const ConfigRecord& record) {
 void loadConfiguration() {
     const std::string& path = configState.filePath;
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) noticeBox(kFileErrorCaption, fileErrorText(path) + kUsingDefaults);
+    if (file == nullptr) noticeBox(kFileErrorCaption, fileErrorText(path, errno) + kUsingDefaults);
 
     long length = 0;
     if (file != nullptr && std::fseek(file, 0, SEEK_END) == 0) {
@@ -183,12 +186,12 @@ namespace {
 
 // The file cannot be written: the user is told once a run, on standard error as well (a
 // start from a terminal or a desktop log keeps it), with the file's whole path.
-void tellSaveRefused(const std::string& path) {
+void tellSaveRefused(const std::string& path, int errorNumber) {
     if (configState.saveRefusalTold) return;
     configState.saveRefusalTold = true;
     std::error_code error;
     std::filesystem::path whole = std::filesystem::absolute(path, error).lexically_normal();
-    std::string text = fileErrorText(error ? path : whole.string()) +
+    std::string text = fileErrorText(error ? path : whole.string(), errorNumber) +
                        "\n\nThe demo goes on; the configuration is not saved in this run.";
     if (!failureState.batch)
         std::fprintf(stderr, "%s\n",
@@ -201,17 +204,17 @@ void tellSaveRefused(const std::string& path) {
 void saveConfiguration() {
     const std::string& path = configState.filePath;
     if (!writableConfigurationFile(path.c_str())) {
-        tellSaveRefused(path);
+        tellSaveRefused(path, errno);
         return;
     }
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) fatalError(kFileErrorCaption, fileErrorText(path));
+    if (file == nullptr) fatalError(kFileErrorCaption, fileErrorText(path, errno));
     const ConfigBytes bytes = configurationBytes(configState.record);
     bool written = std::fwrite(bytes.data(), bytes.size(), 1, file) == 1;
     written = std::fclose(file) == 0 && written;
     // A full disk must not pass for a saved configuration: the user is told, as for a file
     // that cannot be written.
-    if (!written) tellSaveRefused(path);
+    if (!written) tellSaveRefused(path, errno);
 }
 
 void applyConfiguration() {

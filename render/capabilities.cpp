@@ -184,7 +184,7 @@ CapabilitySettings softwareRasteriserSettings(std::string_view renderer,
 }
 
 std::string softwareRasteriserNotice(std::string_view renderer, const CapabilitySettings& kept,
-                                     const CapabilitySettings& run, bool governed) {
+                                     const CapabilitySettings& run) {
     bool compression = run.textureCompression != kept.textureCompression;
     bool anisotropy = run.anisotropy != kept.anisotropy;
     if (!compression && !anisotropy) return {};
@@ -199,19 +199,7 @@ std::string softwareRasteriserNotice(std::string_view renderer, const Capability
     return "Your OpenGL driver \"" + std::string(renderer) + "\" renders in software !\nSo " +
            slow + " would make the demo far too slow.\n\nYour configuration keeps " +
            (compression && anisotropy ? "these settings" : "this setting") +
-           " for a 3D card.\nThe application will continue " + without + " for this run..." +
-           (governed ? "\n\nThe 3D scenes are drawn at a lower resolution wherever a frame "
-                       "would miss the display's rate (film03 --scale off draws them whole)."
-                     : "");
-}
-
-CapabilitySettings lowerForSoftwareRasteriser(std::string_view renderer,
-                                              const CapabilitySettings& kept, int accelerated,
-                                              bool governed) {
-    CapabilitySettings run = softwareRasteriserSettings(renderer, kept, accelerated);
-    std::string notice = softwareRasteriserNotice(renderer, kept, run, governed);
-    if (!notice.empty()) noticeBox(kCapabilityCaption, notice);
-    return run;
+           " for a 3D card.\nThe application will continue " + without + " for this run...";
 }
 
 GLQuery driverQuery(const GLStrings& lists) {

@@ -64,16 +64,6 @@ inline CapabilitySettings checkCapabilities(const CapabilitySettings& settings) 
     return checkCapabilities(driverQuery(glStrings), settings);
 }
 
-// After the capability check: the settings for this run. On a software rasteriser what it
-// cannot draw at the demo's pace is lowered, with a notice of the check's kind; the settings
-// kept (and saved) stay as they were.
-// With `governed`, the notice also says that the 3D scenes are drawn smaller where frames
-// would take too long.
-CapabilitySettings lowerForSoftwareRasteriser(std::string_view renderer,
-                                              const CapabilitySettings& kept,
-                                              int accelerated = kRendererNotAsked,
-                                              bool governed = false);
-
 // True when the driver says it does not draw on a graphics card (`accelerated` 0, see
 // GLStrings); where it does not say, when GL_RENDERER names a rasteriser that runs on the
 // processor.
@@ -86,9 +76,11 @@ bool isSoftwareRasteriser(std::string_view renderer, int accelerated = kRenderer
 CapabilitySettings softwareRasteriserSettings(std::string_view renderer,
                                               CapabilitySettings settings,
                                               int accelerated = kRendererNotAsked);
-// The notice that tells what softwareRasteriserSettings lowered from `kept` to `run`, and why.
+// The notice that tells what softwareRasteriserSettings lowered from `kept` to `run` for this
+// run, and why; empty when nothing was lowered. The settings kept (and saved) stay as they
+// were.
 std::string softwareRasteriserNotice(std::string_view renderer, const CapabilitySettings& kept,
-                                     const CapabilitySettings& run, bool governed = false);
+                                     const CapabilitySettings& run);
 
 // The pixel-buffer extension set-up that ends the capability check.
 void setupPixelBufferExtensions(const GLQuery& query);

@@ -94,11 +94,16 @@ bool parseEntryLine(std::string_view line, EntryLine& entry) {
 // Reads the directory from the top, calling onEntry(line) for every well-formed entry line
 // until it returns true or the end marker (or the end of the file) is reached. Returns the
 // file position where the scan stopped: after the end marker, the start of the data area.
-template <typename OnEntry> uint64_t scanLines(std::FILE* file, OnEntry onEntry) {
+// endFound, when given, tells whether the scan stopped at the end marker.
+template <typename OnEntry>
+uint64_t scanLines(std::FILE* file, OnEntry onEntry, bool* endFound = nullptr) {
     char line[kBigfileMaxLine];
     while (size_t length = readDirectoryLine(file, line)) {
         std::string_view text(line, length);
-        if (text == kBigfileEndMarker) break;
+        if (text == kBigfileEndMarker) {
+            if (endFound != nullptr) *endFound = true;
+            break;
+        }
         if (text == kBigfileBeginMarker) continue;
         EntryLine entry;
         if (parseEntryLine(text, entry) && onEntry(entry)) break;
@@ -352,4 +357,47 @@ std::vector<BigfileEntry> listBigfileEntries(const std::string& archive) {
     });
     for (BigfileEntry& entry : entries) entry.position += dataStart;
     return entries;
+}
+
+BigfileCheck checkBigfile(const std::string& archive) {
+    FileHandle file = openArchiveOrFatal(archive);
+    BigfileCheck check;
+    check.fileLength = openFileLength(file.get());
+    // Each entry's name and where its data ends, counted from the start of the data area.
+    std::vector<std::pair<std::string, uint64_t>> ends;
+    uint64_t listed = 0;
+    const uint64_t dataStart = scanLines(
+        file.get(),
+        [&](const EntryLine& entry) {
+            listed += entry.size;
+            ends.emplace_back(std::string(entry.name), listed);
+            return false;
+        },
+        &check.endMarkerFound);
+    check.listedEnd = dataStart + listed;
+    for (const auto& [name, end] : ends) {
+        if (dataStart + end <= check.fileLength) continue;
+        check.firstOutside = name;
+        break;
+    }
+    check.complete = check.endMarkerFound && check.listedEnd <= check.fileLength;
+    return check;
+}
+
+std::string damagedBigfileText(const std::string& path, const BigfileCheck& check) {
+    std::string text = "The demo's data \"" + path + "\" is damaged or incomplete !\n\n";
+    if (!check.endMarkerFound)
+        text += "Its directory has no end (the file holds " + std::to_string(check.fileLength) +
+                " bytes).";
+    else
+        text += "The file holds " + std::to_string(check.fileLength) +
+                " bytes, but its directory lists data up to byte " +
+                std::to_string(check.listedEnd) + " : \"" + check.firstOutside +
+                "\" and what follows it lie beyond the end.";
+    return text + "\n\nCopy the file again, or build it anew with \"demotool build-data\".";
+}
+
+void requireCompleteBigfile(const std::string& path) {
+    BigfileCheck check = checkBigfile(path);
+    if (!check.complete) fatalError(kFileErrorCaption, damagedBigfileText(path, check));
 }

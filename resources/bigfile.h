@@ -67,3 +67,19 @@ struct BigfileEntry {
     uint64_t position = 0;
 };
 std::vector<BigfileEntry> listBigfileEntries(const std::string& archive);
+
+// Whether every entry the directory lists lies inside the archive file: an archive cut
+// short (an interrupted copy or download) or with its directory damaged fails here, before
+// anything is read from it.
+struct BigfileCheck {
+    bool complete = false;
+    bool endMarkerFound = false;
+    uint64_t fileLength = 0;
+    uint64_t listedEnd = 0;   // where the data of the last entry ends
+    std::string firstOutside; // the first entry reaching past the end of the file
+};
+BigfileCheck checkBigfile(const std::string& archive);
+// "The demo's data \"PATH\" is damaged or incomplete !" with what the check found.
+std::string damagedBigfileText(const std::string& path, const BigfileCheck& check);
+// The fatal file error with that text when the archive at path is not complete.
+void requireCompleteBigfile(const std::string& path);

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/automation.h"
+#include "app/options.h"
 #include "app/run_plan.h"
 #include "platform/events.h"
 #include "platform/window.h"
@@ -18,10 +19,10 @@
 
 namespace {
 
-Options parsed(const std::vector<std::string>& arguments) {
+RunPlan parsed(const std::vector<std::string>& arguments) {
     Options options = parseOptions(arguments);
     EXPECT_EQ(options.error, "");
-    return options;
+    return resolveRunPlan(options);
 }
 
 struct Automation : testing::Test {
@@ -141,10 +142,10 @@ TEST_F(Automation, OfflineMixKeepsTheMusicTimeWithTheFixedStepClock) {
         for (uint32_t step : {40u, 33u}) {
             SCOPED_TRACE("quality " + std::to_string(quality) + ", step " + std::to_string(step));
             eventState = EventState{};
-            Options options = parsed({"--batch", "--fixed-step", std::to_string(step)});
-            eventState.fixedStepMs = options.fixedStepMs;
-            installAutomation(options);
-            startDemoSound(resolveRunPlan(options).offlineSound, quality, nullptr);
+            RunPlan plan = parsed({"--batch", "--fixed-step", std::to_string(step)});
+            eventState.fixedStepMs = plan.stepMs;
+            installAutomation(plan);
+            startDemoSound(quality, nullptr);
             ASSERT_TRUE(soundIsRunning());
             waitMs(200); // time passes before the music starts
             FSOUND_STREAM* stream = openMusicStream(ogg.data(), uint32_t(ogg.size()));

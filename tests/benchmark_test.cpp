@@ -102,6 +102,39 @@ TEST(BenchmarkJson, ReportHoldsEveryField) {
     EXPECT_EQ(json.find(",\n  }"), std::string::npos);
 }
 
+// The closing line: the figures of each part, the governor's scale next to those drawn below
+// scale 1, and how to measure full resolution only then.
+TEST(BenchmarkSummary, FiguresWithTheScaleTheyWereDrawnAt) {
+    const std::string end = "; end screen 1200 frames, median 1.0 ms, p95 2.0 ms";
+    const std::string hint = " (the 3D scenes are timed at the frame-time governor's scale; "
+                             "--scale 1 measures full resolution)";
+    const struct {
+        double firstScale, secondScale;
+        const char* file;
+        std::string line;
+    } cases[] = {
+        {1.0, 1.0, "",
+         "film03: benchmark on standard output: first scene 3001 frames, median 12.4 ms, p95 "
+         "15.5 ms; second scene 3901 frames, median 20.0 ms, p95 22.0 ms" +
+             end},
+        {0.5, 0.995, "t.json",
+         "film03: benchmark in t.json: first scene 3001 frames, median 12.4 ms, p95 15.5 ms at "
+         "scale 0.50; second scene 3901 frames, median 20.0 ms, p95 22.0 ms" +
+             end + hint},
+        {1.0, 0.9949, "t.json",
+         "film03: benchmark in t.json: first scene 3001 frames, median 12.4 ms, p95 15.5 ms; "
+         "second scene 3901 frames, median 20.0 ms, p95 22.0 ms at scale 0.99" +
+             end + hint},
+    };
+    for (const auto& c : cases) {
+        BenchmarkReport report;
+        report.first = {3001, 12.4, 15.5, 40.0, c.firstScale};
+        report.second = {3901, 20.0, 22.0, 30.0, c.secondScale};
+        report.end = {1200, 1.0, 2.0, 3.0};
+        EXPECT_EQ(benchmarkSummary(report, c.file), c.line);
+    }
+}
+
 TEST(BenchmarkMemory, PeakResidentSizeIsMeasured) {
     uint64_t before = peakResidentBytes();
     EXPECT_GT(before, 1u << 20);          // a running test program holds more than a megabyte

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "fatal_pattern.h"
@@ -118,9 +119,61 @@ TEST_F(BigfileLookup, FatalTexts) {
                 shortRead("font.png", archive, 20));
     std::string missing = dir.file("missing.dat");
     EXPECT_EXIT(getEntrySize(missing, "font.png"), testing::ExitedWithCode(1),
-                fatalPattern(kFileErrorCaption, fileErrorText(missing)));
+                fatalPattern(kFileErrorCaption, fileErrorText(missing, ENOENT)));
     EXPECT_EXIT(loadWhole("nofile.bin", ""), testing::ExitedWithCode(1),
-                fatalPattern(kFileErrorCaption, fileErrorText("nofile.bin")));
+                fatalPattern(kFileErrorCaption, fileErrorText("nofile.bin", ENOENT)));
+}
+
+// The archive of the fixture (1024 + 300 + 17 bytes of data) whole, with bytes after it,
+// and cut at every kind of place: complete exactly when every entry lies inside the file and
+// the directory ends.
+TEST_F(BigfileLookup, CheckFindsEveryArchiveCutShort) {
+    const Bytes whole = readWholeFile(archive);
+    const size_t dataStart = whole.size() - 1341;
+    struct Cut {
+        const char* what;
+        size_t length;  // bytes kept
+        Bytes appended; // bytes added after them
+        bool complete;
+        bool endMarkerFound;
+        const char* firstOutside;
+    };
+    const Cut cuts[] = {
+        {"whole", whole.size(), {}, true, true, ""},
+        {"with bytes after the data", whole.size(), {1, 2, 3}, true, true, ""},
+        {"last byte missing", whole.size() - 1, {}, false, true, "Sound09.mp3"},
+        {"cut inside the second entry", dataStart + 1024 + 1, {}, false, true, "font.png"},
+        {"cut after the first entry", dataStart + 1024, {}, false, true, "font.png"},
+        {"cut inside the first entry", dataStart + 1, {}, false, true, "Film_03.3ds"},
+        {"directory only", dataStart, {}, false, true, "Film_03.3ds"},
+        {"cut inside the end marker", dataStart - 1, {}, false, false, "Film_03.3ds"},
+        {"empty file", 0, {}, false, false, ""},
+    };
+    for (const Cut& cut : cuts) {
+        SCOPED_TRACE(cut.what);
+        Bytes bytes(whole.begin(), whole.begin() + long(cut.length));
+        bytes.insert(bytes.end(), cut.appended.begin(), cut.appended.end());
+        writeWholeFile(dir.file("cut.dat"), bytes);
+        BigfileCheck check = checkBigfile(dir.file("cut.dat"));
+        EXPECT_EQ(check.complete, cut.complete);
+        EXPECT_EQ(check.endMarkerFound, cut.endMarkerFound);
+        EXPECT_EQ(check.fileLength, bytes.size());
+        EXPECT_EQ(check.firstOutside, cut.firstOutside);
+        if (cut.endMarkerFound) {
+            EXPECT_EQ(check.listedEnd, whole.size());
+        }
+    }
+    writeWholeFile(dir.file("cut.dat"), Bytes(whole.begin(), whole.end() - 1));
+    EXPECT_EXIT(requireCompleteBigfile(dir.file("cut.dat")), testing::ExitedWithCode(1),
+                fatalPattern(kFileErrorCaption,
+                             "The demo's data \"" + dir.file("cut.dat") +
+                                 "\" is damaged or incomplete !\n\nThe file holds " +
+                                 std::to_string(whole.size() - 1) +
+                                 " bytes, but its directory lists data up to byte " +
+                                 std::to_string(whole.size()) +
+                                 " : \"Sound09.mp3\" and what follows it lie beyond the end."
+                                 "\n\nCopy the file again, or build it anew with \"demotool "
+                                 "build-data\"."));
 }
 
 TEST(Bigfile, MalformedLinesAreSkippedAndSizesBeyondTheFileAreShortReads) {

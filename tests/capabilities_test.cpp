@@ -365,14 +365,17 @@ TEST(SoftwareRasteriser, NoticeNamesWhatWasLowered) {
                   c.text); // Under the frame-time governor the notice says so too; with nothing
                            // lowered there is none.
     const CapabilitySettings lowered{3, 0, 1.0f, 0};
-    std::string governed = softwareRasteriserNotice(
+    std::string governed = softwareRendererNotice(
         "swrast", lowered, softwareRasteriserSettings("swrast", lowered), true);
     EXPECT_NE(governed.find("for this run...\n\nThe 3D scenes are drawn at a lower resolution "
                             "wherever a frame would miss the display's rate (film03 --scale "
                             "off draws them whole)."),
               std::string::npos)
         << governed;
-    EXPECT_EQ(softwareRasteriserNotice("swrast", cases[0].kept, cases[0].kept, true), "");
+    EXPECT_EQ(softwareRendererNotice("swrast", cases[0].kept, cases[0].kept, true), "");
+    const CapabilitySettings run = softwareRasteriserSettings("swrast", lowered);
+    EXPECT_EQ(softwareRendererNotice("swrast", lowered, run, false),
+              softwareRasteriserNotice("swrast", lowered, run));
 }
 
 // The real driver: the check passes on Mesa, and extensions masked out of the driver's list

@@ -86,6 +86,15 @@ check_record() {
     [[ $status -eq 1 ]] || fail "without ffmpeg: exit $status"
     grep -q $'^fatal\tFILM 03 - Recording - ERROR\tRecording needs the program "ffmpeg"' err.txt ||
         fail "without ffmpeg: $(cat err.txt)"
+    # Into a folder that does not exist: the report names the video and its folder, not a
+    # temporary file beside it, and nothing is made.
+    status=0
+    film03 --record missing/clip.mp4 --size 320x240 || status=$?
+    [[ $status -eq 1 ]] || fail "into a missing folder: exit $status"
+    grep -q $'^fatal\tFILM 03 - Recording - ERROR\tCannot write the video "missing/clip.mp4" in the folder "'"$work"'/missing" !' err.txt ||
+        fail "into a missing folder: $(cat err.txt)"
+    ! grep -q 'part' err.txt || fail "into a missing folder, a temporary name: $(cat err.txt)"
+    [[ ! -e missing ]] || fail "into a missing folder: the folder was made"
     # An ffmpeg that fails after about a hundred frames: the fatal report with its messages on a
     # line of its own after the progress line, and no file under any name.
     printf '#!/bin/sh\nhead -c 30000000 >/dev/null\necho "encoder refuses the frames" >&2\nexit 7\n' |
@@ -147,6 +156,11 @@ PY
     python3 -c "import json; r = json.load(open('times.json')); assert r['sequences']['end']['frames'] == 120, r" ||
         fail "times.json: $(cat times.json)"
     grep -q 'Loading Music' out.txt || fail "the loading lines are not on standard output"
+    # Its progress on standard error as a recording's, and the summary line at the end.
+    grep -q $'\r''benchmark 100.0 %  frame 120/120  end:19983  about 0:00 left' err.txt ||
+        fail "no progress line: $(tail -c 500 err.txt)"
+    grep -q '^film03: benchmark in times.json: first scene 0 frames, .*; end screen 120 frames, median' err.txt ||
+        fail "no summary line: $(tail -c 500 err.txt)"
 }
 
 case "$mode" in

@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -11,15 +12,17 @@
 
 namespace {
 
-const std::string kMissingText = std::string("File : ConfigEngine.cfg\n\n") +
-                                 std::string(kFileAccessText) +
+const std::string kMissingText = std::string("File : ConfigEngine.cfg\n\nThe system says : ") +
+                                 std::strerror(ENOENT) + "\n\n" + std::string(kFileAccessText) +
                                  "\n\nUsing default configuration now...";
 const std::string kDamagedText =
     "The configuration file \"ConfigEngine.cfg\" is invalid or damaged !\n\n"
     "Using default configuration now...";
-// The notice of a file that cannot be saved names it with its folder (the working folder).
-std::string saveText() {
-    return "File : " + (std::filesystem::current_path() / kConfigFileName).string() + "\n\n" +
+// The notice of a file that cannot be saved names it with its folder (the working folder)
+// and the system's reason.
+std::string saveText(int errorNumber) {
+    return "File : " + (std::filesystem::current_path() / kConfigFileName).string() +
+           "\n\nThe system says : " + std::strerror(errorNumber) + "\n\n" +
            std::string(kFileAccessText) +
            "\n\nThe demo goes on; the configuration is not saved in this run.";
 }
@@ -86,7 +89,7 @@ TEST_F(ConfigurationFile, MissingFileTwoNoticesDefaultsAndNothingWritten) {
     saveConfiguration();
     saveConfiguration(); // told once a run
     ASSERT_EQ(boxes.boxes.size(), 3u);
-    EXPECT_EQ(boxes.boxes[2].text, saveText());
+    EXPECT_EQ(boxes.boxes[2].text, saveText(ENOENT));
     EXPECT_FALSE(std::filesystem::exists(kConfigFileName));
 }
 
@@ -106,7 +109,7 @@ TEST_F(ConfigurationFile, WrongLengthsAreRejectedWhole) {
     loadConfiguration();
     EXPECT_EQ(recordBytes(configState.record), defaultFileBytes());
     saveConfiguration();
-    EXPECT_EQ(boxes.boxes.back().text, saveText());
+    EXPECT_EQ(boxes.boxes.back().text, saveText(EISDIR));
 }
 
 // A value no control offers, in a record that is otherwise the defaults: the field falls
@@ -256,14 +259,14 @@ TEST_F(ConfigurationFile, OneNoticeForEveryRepairedFieldOfAReadOnlyFile) {
     saveConfiguration();
     // Outside batch mode the refusal reaches standard error too, as a fatal report would.
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              formatBatchLine(BoxKind::Notice, kFileErrorCaption, saveText(), true) + "\n");
+              formatBatchLine(BoxKind::Notice, kFileErrorCaption, saveText(EACCES), true) + "\n");
     ASSERT_EQ(boxes.boxes.size(), 2u);
     const std::string& text = boxes.boxes[0].text;
     size_t width = text.find("\n- Mode (width) : -1 -> 1024");
     size_t filtering = text.find("\n- Filtering : 9 -> 0");
     size_t samples = text.find("\n- MultiSampling : -3 -> 3");
     EXPECT_TRUE(width < filtering && filtering < samples && samples != std::string::npos) << text;
-    EXPECT_EQ(boxes.boxes[1].text, saveText());
+    EXPECT_EQ(boxes.boxes[1].text, saveText(EACCES));
     EXPECT_EQ(recordBytes(configState.record), defaultFileBytes());
     EXPECT_EQ(readWholeFile(kConfigFileName), recordBytes(record));
 }
@@ -306,7 +309,7 @@ TEST_F(ConfigurationFile, ReadOnlyFileIsReadButNeverWritten) {
     saveConfiguration();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].caption, "ZORX_OpenGL - FILE ERROR");
-    EXPECT_EQ(boxes.boxes[0].text, saveText());
+    EXPECT_EQ(boxes.boxes[0].text, saveText(EACCES));
     EXPECT_EQ(readWholeFile(kConfigFileName), stored);
 }
 
@@ -321,7 +324,7 @@ TEST_F(ConfigurationFile, AFailedWriteIsReported) {
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previous);
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, saveText());
+    EXPECT_EQ(boxes.boxes[0].text, saveText(EFBIG));
 }
 
 TEST(ConfigurationFileDeathTest, SaveIsFatalWhenTheFileCannotBeOpened) {
@@ -335,6 +338,6 @@ TEST(ConfigurationFileDeathTest, SaveIsFatalWhenTheFileCannotBeOpened) {
         saveConfiguration();
     };
     EXPECT_EXIT(saveWithoutFiles(), testing::ExitedWithCode(1),
-                "fatal\tZORX_OpenGL - FILE ERROR\tFile : ConfigEngine.cfg\\\\n\\\\nFile access "
-                "denied !");
+                "fatal\tZORX_OpenGL - FILE ERROR\tFile : ConfigEngine.cfg\\\\n\\\\nThe system "
+                "says : Too many open files\\\\n\\\\nPossible reasons :");
 }

@@ -9,6 +9,7 @@
 
 #include "app/automation.h"
 #include "app/demo_state.h"
+#include "app/options.h"
 #include "app/startup.h"
 #include "platform/events.h"
 #include "platform/system/failure.h"

@@ -75,7 +75,7 @@ TEST(DemotoolReports, EngineBoxesReadAsOneLine) {
         int errorNumber;
         std::string line;
     } cases[] = {
-        {BoxKind::Fatal, fileErrorText("x/y.3ds"), ENOENT,
+        {BoxKind::Fatal, fileErrorText("x/y.3ds", ENOENT), ENOENT,
          "cannot open \"x/y.3ds\": No such file or directory"},
         {BoxKind::Fatal, "No \"a\" in bigfile : b\n\n" + std::string(kFileAccessText), ENOENT,
          "No \"a\" in bigfile : b"},

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <chrono>
@@ -263,7 +264,9 @@ TEST_F(Film03, BuiltInDefaultsPlayInBatch) {
     linkData(dir.path);
     ProgramRun run = runFilm03(dir.path, kShortRun);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    std::string fileText = "File : ConfigEngine.cfg\\n\\n" + escaped(std::string(kFileAccessText));
+    std::string fileText =
+        "File : ConfigEngine.cfg\\n\\nThe system says : " + std::string(std::strerror(ENOENT)) +
+        "\\n\\n" + escaped(std::string(kFileAccessText));
     std::vector<std::string> lines = linesOf(run.err);
     ASSERT_EQ(lines.size(), 5u) << run.err;
     EXPECT_EQ(lines[0], "notice\tZORX_OpenGL - FILE ERROR\t" + fileText +
@@ -278,7 +281,8 @@ TEST_F(Film03, BuiltInDefaultsPlayInBatch) {
     // The saves are refused: told once, with the file's folder.
     EXPECT_EQ(lines[4], "notice\tZORX_OpenGL - FILE ERROR\tFile : " +
                             std::filesystem::canonical(dir.path).string() + "/" + kConfigFileName +
-                            "\\n\\n" + escaped(std::string(kFileAccessText)) +
+                            "\\n\\nThe system says : " + std::strerror(ENOENT) + "\\n\\n" +
+                            escaped(std::string(kFileAccessText)) +
                             "\\n\\nThe demo goes on; the configuration is not saved in this run.");
     EXPECT_FALSE(std::filesystem::exists(dir.file(kConfigFileName)));
 }
@@ -503,9 +507,15 @@ TEST_F(Film03, DamagedDataEndsWithAFatalReport) {
     ASSERT_GT(entries.size(), 20u) << "build demo_data";
     TempDir scratch;
 
+    // An archive cut short is named, whole path and all, before anything else happens.
     std::vector<unsigned char> whole = packed(entries, scratch);
     prepareRun(dir.path, {whole.begin(), whole.begin() + whole.size() / 2});
     expectFatalEnd(dir, "cut short", "ZORX_OpenGL - FILE ERROR");
+    ProgramRun cut = runFilm03(dir.path, "--batch --fixed-step 40");
+    EXPECT_EQ(cut.out, "");
+    EXPECT_TRUE(cut.err.starts_with("fatal\tZORX_OpenGL - FILE ERROR\tThe demo's data \"" +
+                                    dir.file("Film_03.dat") + "\" is damaged or incomplete !"))
+        << cut.err;
 
     for (const char* missing : {"Film_03.3ds", "Flare13.png", "Sound09.mp3"}) {
         std::vector<BigfileInput> without = entries;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/options.h"
-
 namespace {
 
 // Frames whose pixel work goes with the area of the scale: `fullMs` at scale 1.
@@ -16,7 +14,7 @@ void playFrames(FrameGovernor& governor, int frames, float fullMs) {
 
 FrameGovernor governorOn() {
     FrameGovernor governor;
-    governor.on = true;
+    governor.mode = GovernorMode::Governed;
     governor.budgetMs = 1000.0f / 60.0f;
     return governor;
 }
@@ -82,8 +80,8 @@ TEST(FrameGovernor, OffOrFixedKeepsItsScaleAndEveryFrameCountsForTheMean) {
     FrameGovernor governor;
     playFrames(governor, 50, 100.0f);
     EXPECT_EQ(governor.step, 0);
-    governor.fixedStep = governor.step = stepForScale(0.6f);
-    governor.on = true;
+    governor.step = stepForScale(0.6f);
+    governor.mode = GovernorMode::Fixed;
     playFrames(governor, 50, 100.0f);
     EXPECT_EQ(kScaleSteps[governor.step], 0.6f);
     EXPECT_EQ(governor.scaledFrames[0], 100u);
@@ -96,36 +94,4 @@ TEST(FrameGovernor, AScaleAskedForIsTheLargestStepAtOrBelowIt) {
     } cases[] = {{1.0f, 1.0f},  {0.9f, 0.85f}, {0.85f, 0.85f},
                  {0.65f, 0.6f}, {0.5f, 0.5f},  {0.2f, 0.5f}};
     for (const Case& c : cases) EXPECT_EQ(kScaleSteps[stepForScale(c.asked)], c.step) << c.asked;
-}
-
-TEST(FrameGovernor, PicturesForFilesAreDrawnAtScaleOneUnlessAScaleIsAsked) {
-    struct Case {
-        const char* what;
-        std::vector<std::string> arguments;
-        bool software, on;
-        float fixed;
-    } cases[] = {
-        {"software renderer", {}, true, true, 0.0f},
-        {"hardware", {}, false, false, 0.0f},
-        {"asked on hardware", {"--scale", "on"}, false, true, 0.0f},
-        {"asked off", {"--scale", "off"}, true, false, 0.0f},
-        {"benchmark", {"--benchmark"}, true, true, 0.0f},
-        {"fixed step", {"--fixed-step", "40"}, true, false, 0.0f},
-        {"record", {"--record", "a.mp4"}, true, false, 0.0f},
-        {"shots with a scale",
-         {"--fixed-step", "40", "--shots", "first:1000", "--scale", "0.7"},
-         true,
-         false,
-         0.7f},
-        {"record governed", {"--record", "a.mp4", "--scale", "on"}, true, true, 0.0f},
-    };
-    for (const Case& c : cases) {
-        Options options = parseOptions(c.arguments);
-        ASSERT_EQ(options.error, "") << c.what;
-        GovernorPlan plan = planFrameGovernor(resolveRunPlan(options), c.software);
-        EXPECT_EQ(plan.on, c.on) << c.what;
-        EXPECT_EQ(plan.fixedScale, c.fixed) << c.what;
-    }
-    for (const char* wrong : {"0.4", "1.5", "half", "", "0.7x"})
-        EXPECT_NE(parseOptions({"--scale", wrong}).error, "") << wrong;
 }

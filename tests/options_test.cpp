@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/options.h"
-#include "app/record.h"
+#include "app/recording_files.h"
 
 namespace {
 Options parse(std::vector<std::string> arguments) {
@@ -20,13 +20,13 @@ TEST(CommandLine, EveryOptionIsStored) {
     EXPECT_FALSE(options.answerYes);
     EXPECT_EQ(options.fixedStepMs, 40u);
     ASSERT_EQ(options.shots.size(), 3u);
-    EXPECT_EQ(options.shots[1].sequence, "second");
+    EXPECT_EQ(options.shots[1].sequence, Sequence::Second);
     EXPECT_EQ(options.shots[1].ms, 20000u);
-    EXPECT_EQ(options.shots[2].sequence, "end");
+    EXPECT_EQ(options.shots[2].sequence, Sequence::End);
     EXPECT_EQ(options.recordFile, "out.mkv");
     EXPECT_EQ(options.fps, 60u);
     EXPECT_TRUE(options.seek);
-    EXPECT_EQ(options.seekTo.sequence, "second");
+    EXPECT_EQ(options.seekTo.sequence, Sequence::Second);
     EXPECT_EQ(options.seekTo.ms, 1500u);
 }
 
@@ -97,7 +97,7 @@ TEST(CommandLine, RecordingAndBenchmarkRunInBatchModeAtTheirSize) {
     Options until = parse({"--benchmark", "--until", "second:5000"});
     ASSERT_TRUE(until.error.empty()) << until.error;
     EXPECT_TRUE(until.until);
-    EXPECT_EQ(until.untilPoint.sequence, "second");
+    EXPECT_EQ(until.untilPoint.sequence, Sequence::Second);
     EXPECT_EQ(until.untilPoint.ms, 5000u);
 
     const std::vector<std::vector<std::string>> bad = {
@@ -122,7 +122,7 @@ TEST(CommandLine, KeysAtPointsOfTheTimeline) {
                              "second:100:w,second:200:T"});
     ASSERT_TRUE(options.error.empty()) << options.error;
     ASSERT_EQ(options.keys.size(), 5u);
-    EXPECT_EQ(options.keys[0].point.sequence, "first");
+    EXPECT_EQ(options.keys[0].point.sequence, Sequence::First);
     EXPECT_EQ(options.keys[0].point.ms, 20000u);
     EXPECT_EQ(options.keys[0].keyCode, 27);
     EXPECT_EQ(options.keys[1].keyCode, 13);

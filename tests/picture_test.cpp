@@ -63,9 +63,7 @@ bool openWindow(int width, int height, int32_t multisampling, bool gammaInPictur
     applyConfiguration();
     eventState = EventState{};
     eventState.ignoreFocus = true;
-    appState.gammaInPicture = gammaInPicture;
-    createConfiguredWindow();
-    appState.gammaInPicture = false;
+    createConfiguredWindow(gammaInPicture);
     return windowState.window != nullptr && std::string(SDL_GetCurrentVideoDriver()) == "x11";
 }
 

@@ -9,8 +9,11 @@
 #include <filesystem>
 #include <numeric>
 
+#include "app/capture.h"
 #include "app/offline_sound.h"
+#include "app/options.h"
 #include "app/record.h"
+#include "app/recording_files.h"
 #include "platform/events.h"
 #include "platform/gl/gl_strings.h"
 #include "platform/system/process.h"
@@ -70,15 +73,41 @@ TEST(RecordFfmpeg, EncoderReadsRawRgbaAndWritesUprightH264) {
     EXPECT_EQ(mux[indexOf(mux, "1:a:0") - 1], "-map");
 }
 
-TEST(RecordProgress, PercentFramesAndTimeLeft) {
-    EXPECT_EQ(progressText(0, 4052, 0.0), "recording   0.0 %  frame 0/4052");
-    EXPECT_EQ(progressText(1013, 4052, 30.0),
-              "recording  25.0 %  frame 1013/4052  about 1:30 left");
-    EXPECT_EQ(progressText(4052, 4052, 200.0),
-              "recording 100.0 %  frame 4052/4052  about 0:00 left");
-    // More frames than expected (a longer run than the estimate) never shows over 100 %.
-    EXPECT_EQ(progressText(10, 5, 1.0), "recording 100.0 %  frame 10/5");
-    EXPECT_EQ(progressText(0, 0, 0.0), "recording   0.0 %  frame 0/0");
+// One line for recordings and benchmarks: the share, the frames, the point of the last frame
+// and the time left (after the first frame).
+TEST(CaptureProgress, PercentFramesPointAndTimeLeft) {
+    const struct {
+        const char* job;
+        TimelinePoint at;
+        uint64_t done, total;
+        double elapsed;
+        const char* line;
+    } cases[] = {
+        {"recording", {Sequence::First, 0}, 0, 4052, 0.0, "recording   0.0 %  frame 0/4052"},
+        {"recording",
+         {Sequence::First, 0},
+         1,
+         4052,
+         0.5,
+         "recording   0.0 %  frame 1/4052  first:0  about 33:46 left"},
+        {"recording",
+         {Sequence::Second, 2733},
+         1013,
+         4052,
+         30.0,
+         "recording  25.0 %  frame 1013/4052  second:2733  about 1:30 left"},
+        {"benchmark",
+         {Sequence::End, 19983},
+         8102,
+         8102,
+         200.0,
+         "benchmark 100.0 %  frame 8102/8102  end:19983  about 0:00 left"},
+        // More frames than expected (a longer run than the estimate) never shows over 100 %.
+        {"recording", {Sequence::End, 5}, 10, 5, 1.0, "recording 100.0 %  frame 10/5  end:5"},
+        {"benchmark", {Sequence::First, 0}, 0, 0, 0.0, "benchmark   0.0 %  frame 0/0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(progressText(c.job, c.at, c.done, c.total, c.elapsed), c.line) << c.line;
 }
 
 TEST(RecordSound, WavHeaderDescribes16BitPcm) {
@@ -132,7 +161,7 @@ TEST(RecordTimeline, FrameCountsAtAFixedStep) {
     }
 }
 
-// --until: the frames before the point, across sequences; from the point on Escape is held.
+// --until: the frames before the point, across sequences; the point ends the run.
 TEST(RecordTimeline, UntilEndsTheRunBeforeItsPoint) {
     Sequence second = Sequence::Second;
     Sequence first = Sequence::First;
@@ -147,20 +176,20 @@ TEST(RecordTimeline, UntilEndsTheRunBeforeItsPoint) {
 
     Options options = parseOptions({"--record", "x.mp4", "--until", "second:5000"});
     ASSERT_TRUE(options.error.empty()) << options.error;
-    eventState = EventState{};
+    timelineState = TimelineState{};
     setCaptureEnd(resolveRunPlan(options));
     EXPECT_FALSE(captureEnded(Sequence::First, 50000));
     EXPECT_FALSE(captureEnded(Sequence::Second, 4999));
-    EXPECT_EQ(eventState.keys[kKeyEscape], 0);
+    EXPECT_FALSE(timelineEnded());
     EXPECT_TRUE(captureEnded(Sequence::Second, 5000));
-    EXPECT_EQ(eventState.keys[kKeyEscape], 1);
-    eventState.keys[kKeyEscape] = 0; // cleared between sequences
+    EXPECT_TRUE(timelineEnded()) << "the point ends the run itself";
     EXPECT_TRUE(captureEnded(Sequence::End, 0));
-    EXPECT_EQ(eventState.keys[kKeyEscape], 1);
     EXPECT_TRUE(captureEnded(Sequence::First, 0)); // once reached, the run is over
+    EXPECT_TRUE(captureEndReached());
+    timelineState = TimelineState{};
     setCaptureEnd(resolveRunPlan(parseOptions({"--record", "x.mp4"})));
     EXPECT_FALSE(captureEnded(Sequence::End, 19999));
-    eventState = EventState{};
+    EXPECT_FALSE(timelineEnded());
 }
 
 // Picture and sound in sync by construction: after k steps exactly floor(k × step × rate)

@@ -174,9 +174,8 @@ class DemoSequences : public testing::Test {
 
     // Plays the sequence from ms through its own loop, until the hooks end it.
     void playFrom(Sequence sequence, uint32_t ms) {
-        timelineState.seeking = true;
-        timelineState.seekSequence = sequence;
-        timelineState.seekMs = ms;
+        const TimelinePoint start = {sequence, ms};
+        startTimelineAt(&start);
         eventState.running = true;
         seen.drawn = false;
         switch (sequence) {

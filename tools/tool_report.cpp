@@ -28,9 +28,13 @@ std::string oneLine(std::string_view text) {
     return line;
 }
 
+// A file error as one short line: the advice and the system's own line go, the reason is
+// added from errorNumber.
 std::string withoutAccessAdvice(std::string_view text, int errorNumber) {
     std::string advice = "\n\n" + std::string(kFileAccessText);
     if (text.ends_with(advice)) text.remove_suffix(advice.size());
+    size_t systemLine = text.find("\n\nThe system says : ");
+    if (systemLine != std::string_view::npos) text = text.substr(0, systemLine);
     constexpr std::string_view kFileHead = "File : ";
     if (!text.starts_with(kFileHead) || text.find('\n') != std::string_view::npos)
         return std::string(text);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 FailureState failureState;
 
@@ -149,17 +150,19 @@ std::string unknownCallError(std::string_view what, std::string_view interface,
     return text;
 }
 
-std::string fileErrorText(std::string_view fileName) {
+std::string fileErrorText(std::string_view fileName, int errorNumber) {
     std::string text = "File : ";
     text += fileName;
     text += "\n\n";
+    if (errorNumber != 0)
+        text += "The system says : " + std::string(std::strerror(errorNumber)) + "\n\n";
     text += kFileAccessText;
     return text;
 }
 
 void fatalFileError(std::string_view fileName) {
     failureState.fileErrorNumber = errno;
-    fatalError(kFileErrorCaption, fileErrorText(fileName));
+    fatalError(kFileErrorCaption, fileErrorText(fileName, failureState.fileErrorNumber));
 }
 
 uint32_t fileSizeOrFatal(const std::string& fileName) {

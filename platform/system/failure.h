@@ -9,13 +9,13 @@
 #include <string_view>
 
 inline constexpr std::string_view kFileErrorCaption = "ZORX_OpenGL - FILE ERROR";
+// The usual causes of a file error on this system; the system's own reason stands before it.
 inline constexpr std::string_view kFileAccessText =
-    "File access denied !\n\nPossible reasons :\n"
-    "- The file is missing (check if the file is present !)\n"
-    "- The file is write protected (remove the write protection !)\n"
-    "- The file lies on a CD or another write protected medium (copy/install the application "
-    "to harddisk)\n"
-    "- The file is blocked by windows or another application (reboot your pc)";
+    "Possible reasons :\n"
+    "- The file is missing (check that it is there !)\n"
+    "- The file or its folder is read-only or belongs to another user (check the "
+    "permissions : ls -l)\n"
+    "- The disk is full (check the free space : df -h)";
 
 enum class BoxKind { Fatal, Notice, Question };
 enum class BoxAnswer { Yes, No, NotShown }; // OK counts as Yes
@@ -60,8 +60,9 @@ bool questionBox(std::string_view caption, std::string_view text);
 std::string unknownCallError(std::string_view what, std::string_view interface,
                              std::string_view function);
 
-// "File : " + name + "\n\n" + file-access text.
-std::string fileErrorText(std::string_view fileName);
+// "File : " + name + "\n\n" + "The system says : " + strerror(errorNumber) + "\n\n" +
+// file-access text; no system line for error number 0. Pass errno right after the failed call.
+std::string fileErrorText(std::string_view fileName, int errorNumber);
 // The fatal file error; call it right after the failed call, whose errno it keeps.
 [[noreturn]] void fatalFileError(std::string_view fileName);
 

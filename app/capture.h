@@ -1,0 +1,55 @@
+// What a recording and a benchmark share: the window they run in, where they start and end on
+// the timeline, how many frames they draw, and the progress line on standard error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/run_plan.h"
+#include "app/timeline.h"
+
+// Frames drawn at a step of stepMs / stepDivisor ms from t = startMs while t <= lastMs
+// (frame k shows startMs + floor(k × step)); a start past lastMs still draws one.
+uint64_t framesUpTo(uint32_t startMs, uint32_t lastMs, uint32_t stepMs, uint32_t stepDivisor);
+// Frames of a sequence: the first scene draws while t <= 50000, the second while t <= 65000,
+// the end screen while t < 20000.
+uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs, uint32_t stepDivisor);
+// Frames of the timeline from a start point (ms into startSequence) to its end, or to the
+// --until point when one is given (the frames before it).
+uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepMs,
+                        uint32_t stepDivisor, const Sequence* untilSequence = nullptr,
+                        uint32_t untilMs = 0);
+
+// Where a job's frames start: the first scene, or the plan's start point past the gamma
+// screen.
+TimelinePoint captureStart(const RunPlan& plan);
+// The frames a job of the plan draws, from its start to the end of the timeline or its stop.
+uint64_t captureFrames(const RunPlan& plan);
+// The plan's window in the running settings (recordings and benchmarks run in a window of the
+// configured size or --size, without vertical sync); the stored configuration keeps its own.
+void setCaptureWindow(const RunPlan& plan);
+// For a job: setCaptureWindow, its stop point (setCaptureEnd) and its progress line.
+void prepareCapture(const RunPlan& plan);
+
+// The plan's stop point: captureEnded is true for every frame at or past it; the first such
+// frame ends the run (endTimeline), so the sequence ends after it and no later one starts,
+// and those frames are left out.
+void setCaptureEnd(const RunPlan& plan);
+bool captureEnded(Sequence sequence, uint32_t sceneMs);
+// The stop point was reached.
+bool captureEndReached();
+
+// "recording  45.2 %  frame 1830/4052  first:23000  about 1:23 left" (the estimate after the
+// first frame), for the job named ("recording", "benchmark") at the point of its last frame.
+std::string progressText(std::string_view job, TimelinePoint at, uint64_t done, uint64_t total,
+                         double elapsedSeconds);
+// The progress line of a job of `total` frames; its clock starts at the first frame counted.
+void startCaptureProgress(std::string_view job, uint64_t total);
+// A frame at `at` is done: the line is rewritten (at most four times a second) in place.
+void countCaptureFrame(TimelinePoint at);
+// The line once more, whole, with its line feed.
+void endCaptureProgress();
+// A line feed where the progress line waits for one, so that a report starts a line of its
+// own. Safe from the immediate end's thread.
+void breakCaptureProgress();
