@@ -48,6 +48,7 @@
 #include "platform/window.h"
 #include "render/font2d.h"
 #include "render/half_layer.h"
+#include "render/lit_squares.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
 #include "render/view_stack.h"

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/debug_display.h"
 #include "render/render_state.h"
+#include "render/statistics.h"
 
 bool addedWithoutDepthWrites() {
     const LayerState& layer = renderState.layer;
@@ -52,4 +54,41 @@ void partCorners(const Vec3 corners[4], const TexturePart& part, Vec3 out[4]) {
     out[1] = at(part.s1, part.t0);
     out[2] = at(part.s1, part.t1);
     out[3] = at(part.s0, part.t1);
+}
+
+void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16],
+                   const TextureRecord* texels) {
+    setDepthWrites(false);
+    Vec3 c[4];
+    billboardCornersFromMatrix(centre, halfSize, c, matrix);
+    if (debugDisplay.wireframe) {
+        setBlending(false);
+        glBegin(GL_LINE_LOOP);
+        for (int i : {0, 3, 2, 1}) glVertex3f(c[i].x, c[i].y, c[i].z);
+        glEnd();
+    } else {
+        selectTextureUnit(0);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        TexturePart part;
+        if (texels != nullptr && blackTexelsAddNothing()) {
+            float texelsPerPixel =
+                squareTexelsPerPixel(keptViewMapping(), c, texels->width, texels->height);
+            part = litTexturePart(*texels, texelsPerPixel, renderState.layer.lodBias);
+        }
+        Vec3 p[4];
+        partCorners(c, part, p);
+        const Vec3& normal = renderState.camera.backDirection;
+        glBegin(GL_TRIANGLE_STRIP);
+        glNormal3f(normal.x, normal.y, normal.z);
+        glTexCoord2f(part.s0, part.t0), glVertex3f(p[0].x, p[0].y, p[0].z);
+        glTexCoord2f(part.s0, part.t1), glVertex3f(p[3].x, p[3].y, p[3].z);
+        glTexCoord2f(part.s1, part.t0), glVertex3f(p[1].x, p[1].y, p[1].z);
+        glTexCoord2f(part.s1, part.t1), glVertex3f(p[2].x, p[2].y, p[2].z);
+        glEnd();
+        glDisable(GL_TEXTURE_2D);
+    }
+    setDepthWrites(true);
+    statisticsState.frame.transparentTriangles += 2;
+    statisticsState.frame.totalTriangles += 2;
 }

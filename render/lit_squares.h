@@ -4,6 +4,8 @@
 // rectangle grown by the reach of its filtering at the square's size on screen.
 #pragma once
 
+#include <GL/gl.h>
+
 #include <cstdint>
 
 #include "platform/system/math.h"
@@ -32,3 +34,8 @@ TexturePart litTexturePart(const TextureRecord& texture, float texelsPerPixel, f
 
 // The corners of the part of the square, in the same order.
 void partCorners(const Vec3 corners[4], const TexturePart& part, Vec3 out[4]);
+
+// One textured camera-facing square (an outline in wireframe mode). Given the texture's record,
+// a square added to the picture draws only the part whose texels can add to it.
+void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16],
+                   const TextureRecord* texels = nullptr);

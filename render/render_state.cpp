@@ -10,9 +10,6 @@
 #include "platform/system/failure.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
-#include "render/lit_squares.h"
-#include "render/statistics.h"
-#include "render/texture_modes.h"
 
 RenderState renderState;
 DebugDisplayState debugDisplay;
@@ -116,7 +113,7 @@ void resetTextureUnits(uint32_t unitCount) {
     for (uint32_t unit = 0; unit < unitCount; ++unit) {
         selectTextureUnit(unit);
         glDisable(GL_TEXTURE_2D);
-        texModeDefault();
+        applyDefaultTextureEnv();
     }
     selectTextureUnit(0);
 }
@@ -137,6 +134,15 @@ void applyHints(const RenderSettings& settings) {
 }
 
 } // namespace
+
+void applyDefaultTextureEnv() {
+    setTextureEnvMode(GL_MODULATE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE_ARB, 1);
+    setTextureLodBias(0.0f);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+}
 
 GLenum multisampleFilterHint(int32_t multisampleMode) {
     switch (multisampleMode) {
@@ -372,41 +378,4 @@ void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners
     corners[1] = centre + r + u; // top-right
     corners[2] = centre + r - u; // bottom-right
     corners[3] = centre - r - u; // bottom-left
-}
-
-void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16],
-                   const TextureRecord* texels) {
-    setDepthWrites(false);
-    Vec3 c[4];
-    billboardCornersFromMatrix(centre, halfSize, c, matrix);
-    if (debugDisplay.wireframe) {
-        setBlending(false);
-        glBegin(GL_LINE_LOOP);
-        for (int i : {0, 3, 2, 1}) glVertex3f(c[i].x, c[i].y, c[i].z);
-        glEnd();
-    } else {
-        selectTextureUnit(0);
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        TexturePart part;
-        if (texels != nullptr && blackTexelsAddNothing()) {
-            float texelsPerPixel =
-                squareTexelsPerPixel(keptViewMapping(), c, texels->width, texels->height);
-            part = litTexturePart(*texels, texelsPerPixel, renderState.layer.lodBias);
-        }
-        Vec3 p[4];
-        partCorners(c, part, p);
-        const Vec3& normal = renderState.camera.backDirection;
-        glBegin(GL_TRIANGLE_STRIP);
-        glNormal3f(normal.x, normal.y, normal.z);
-        glTexCoord2f(part.s0, part.t0), glVertex3f(p[0].x, p[0].y, p[0].z);
-        glTexCoord2f(part.s0, part.t1), glVertex3f(p[3].x, p[3].y, p[3].z);
-        glTexCoord2f(part.s1, part.t0), glVertex3f(p[1].x, p[1].y, p[1].z);
-        glTexCoord2f(part.s1, part.t1), glVertex3f(p[2].x, p[2].y, p[2].z);
-        glEnd();
-        glDisable(GL_TEXTURE_2D);
-    }
-    setDepthWrites(true);
-    statisticsState.frame.transparentTriangles += 2;
-    statisticsState.frame.totalTriangles += 2;
 }

@@ -106,6 +106,9 @@ void setFog(bool on);
 // The texture environment mode and texture LOD bias of the active unit.
 void setTextureEnvMode(GLenum mode);
 void setTextureLodBias(float bias);
+// The active unit's plain environment: modulation, scale 1, LOD bias 0, identity texture
+// matrix (the default texture mode).
+void applyDefaultTextureEnv();
 // Sets the view's LOD bias and gives it to the configured texture units (their own bias 0).
 void setViewLodBias(float bias);
 
@@ -148,7 +151,3 @@ void rolledModelview(float degrees, float out[16]);
 // The same with right and up from rows 0 and 1 of a column-major matrix.
 void billboardCornersFromMatrix(const Vec3& centre, float halfSize, Vec3 corners[4],
                                 const float matrix[16]);
-// One textured camera-facing square (an outline in wireframe mode). Given the texture's record,
-// a square added to the picture draws only the part whose texels can add to it.
-void drawBillboard(const Vec3& centre, float halfSize, GLuint texture, const float matrix[16],
-                   const TextureRecord* texels = nullptr);

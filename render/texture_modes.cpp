@@ -48,12 +48,7 @@ void applyCombiner(const CombinerSetup& setup) {
 } // namespace
 
 void texModeDefault() {
-    setTextureEnvMode(GL_MODULATE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE_ARB, 1);
-    setTextureLodBias(0.0f);
-    glMatrixMode(GL_TEXTURE);
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
+    applyDefaultTextureEnv();
 }
 
 void texModeSubtract() {

@@ -338,6 +338,7 @@ class ParticleDrawing : public ParticleTest {
         configState = ConfigState{};
         debugDisplay = DebugDisplayState{};
         statisticsState.frame = FrameStatistics{};
+        fillTextureUnitTable();
         renderState.activeUnit = 3;
         const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
         std::copy(identity, identity + 16, renderState.modelviewTransposed);
