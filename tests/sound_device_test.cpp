@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -212,7 +213,18 @@ TEST_F(SoundDeviceTest, DiskDriverWritesThePlayedStream) {
     }
     FSOUND_STREAM* stream = openMusicStream(ogg.data(), uint32_t(ogg.size()));
     ASSERT_GE(FSOUND_Stream_Play(FSOUND_FREE, stream), 0);
-    SDL_Delay(400);
+    // The device plays in real time: wait until it has written a quarter of a second's bytes and
+    // the stream's clock has moved (a busy machine may take longer), with a deadline far beyond
+    // that for a device that never plays.
+    auto written = [&] {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(file, error);
+        return error ? 0u : size;
+    };
+    const uint32_t deadline = SDL_GetTicks() + 10000;
+    while ((written() <= 11025u || FSOUND_Stream_GetTime(stream) <= 100) &&
+           SDL_GetTicks() < deadline)
+        SDL_Delay(10);
     EXPECT_GT(FSOUND_Stream_GetTime(stream), 100);
     FSOUND_Close();
 
