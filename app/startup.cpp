@@ -181,7 +181,7 @@ bool decodeProgramIcon(TextureRecord& icon) {
 
 } // namespace
 
-void createConfiguredWindow(bool gammaInPicture) {
+void createConfiguredWindow(bool gammaInPicture, bool realPixels) {
     const RunningSettings& running = configState.running;
     WindowDescription description;
     description.width = running.screenWidth;
@@ -194,6 +194,7 @@ void createConfiguredWindow(bool gammaInPicture) {
     description.treeWindow = configState.record.block1.developerMode != 0;
     description.gamma = configState.record.block1.gamma;
     description.gammaInPicture = gammaInPicture;
+    description.realPixels = realPixels;
     TextureRecord icon;
     if (decodeProgramIcon(icon)) {
         description.iconPixels = icon.pixels;
@@ -403,7 +404,7 @@ int runDemo(const Options& options) {
     prepareRecording(plan);
     prepareBenchmark(plan);
     if (!setUpDisplayMode()) return stopRequested() ? endStoppedRun() : 0;
-    createConfiguredWindow(plan.gammaInPicture);
+    createConfiguredWindow(plan.gammaInPicture, plan.realPixels);
     const GovernorMode governor = isSoftwareRasteriser(glStrings.renderer, glStrings.accelerated)
                                       ? plan.governorOnSoftware
                                       : plan.governorOnHardware;

@@ -92,7 +92,8 @@ struct RenderState {
     // part is drawn smaller, so that its textures read the levels they read at full size.
     float viewLodBias = 0.0f;
     // The size of the window-side view drawn into, as the view stack sets it: an off-screen
-    // frame over the window's frame; 0 for the window's frame, which has the settings' size.
+    // frame over the window's frame; 0 for the window's frame, which has the size the main
+    // window draws its frames at (the settings' size where there is no main window).
     int32_t viewWidth = 0;
     int32_t viewHeight = 0;
 };
