@@ -25,7 +25,6 @@ void swapMainWindow() {
         showScaledFrame(width, height);
     }
     SDL_GL_SwapWindow(windowState.window);
-    if (scaledFrames.active) drawScaledFrames();
     fitFramesToWindow();
 }
 
@@ -45,6 +44,8 @@ void fitFramesToWindow() {
     if ((offscreen == scaledFrames.active && !resized) || (offscreen && state.fitRefused)) return;
     if (!offscreen) {
         stopScaledFrames();
+        // Straight into the window, at its pixels where they are more than the picture's.
+        setWindowFrame({0, drawn.width, drawn.height});
         return;
     }
     // A multisampled window takes its frames through the gamma pass only.
@@ -79,13 +80,6 @@ void readMainFrame() {
         readScaledFrame();
     else
         glReadBuffer(GL_BACK);
-}
-
-void drawnFrameSize(int& width, int& height) {
-    const WindowState& state = windowState;
-    bool drawn = state.window != nullptr && state.drawnWidth > 0;
-    width = drawn ? state.drawnWidth : 0;
-    height = drawn ? state.drawnHeight : 0;
 }
 
 void mouseToFrame(int& x, int& y) {

@@ -16,8 +16,6 @@ void fitFramesToWindow();
 // The size of the main window's frames: the configured size, also where they are shown scaled,
 // or its aspect at the display's pixels where the window draws at those (see realPixels).
 void mainFrameSize(int& width, int& height);
-// The same while the main window is there; 0 x 0 without one (a stand-in window has none).
-void drawnFrameSize(int& width, int& height);
 // Selects the main window's finished frame for reading (glReadPixels).
 void readMainFrame();
 // A mouse position in the main window as a position in its frame.

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "platform/frame_present.h"
+#include "platform/gl/offscreen_frame.h"
 #include "platform/system/failure.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
@@ -267,30 +267,14 @@ void clearFrame(GLbitfield mask) {
     glClear(mask);
 }
 
-namespace {
-
-// The window's frame: the size the main window draws its frames at, the render settings'
-// where there is no main window (a stand-in window, a test's own).
-void windowFrameSize(int32_t& width, int32_t& height) {
-    int drawnWidth = 0, drawnHeight = 0;
-    drawnFrameSize(drawnWidth, drawnHeight);
-    bool drawn = drawnWidth > 0 && drawnHeight > 0;
-    width = drawn ? drawnWidth : renderState.settings.screenWidth;
-    height = drawn ? drawnHeight : renderState.settings.screenHeight;
-}
-
-} // namespace
-
 int32_t currentViewWidth() {
-    int32_t width = renderState.viewWidth, height = 0;
-    if (width <= 0) windowFrameSize(width, height);
-    return width;
+    int32_t width = currentFramebuffer().width;
+    return width > 0 ? width : renderState.settings.screenWidth;
 }
 
 int32_t currentViewHeight() {
-    int32_t width = 0, height = renderState.viewHeight;
-    if (height <= 0) windowFrameSize(width, height);
-    return height;
+    int32_t height = currentFramebuffer().height;
+    return height > 0 ? height : renderState.settings.screenHeight;
 }
 
 void setScreenSize(int32_t width, int32_t height) {
