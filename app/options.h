@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/segment.h"
 #include "app/timeline.h"
 
 struct Options {
@@ -28,6 +29,8 @@ struct Options {
     bool gammaInPicture = false; // the gamma goes into the picture, not the display's ramp
     bool until = false;          // --until: a recording or benchmark ends at this point
     TimelinePoint untilPoint;
+    SegmentRequest segment;   // --frames or --part: a recording writes only these frames
+    bool countFrames = false; // --count-frames: print the recording's frames and rate, and exit
     // --scale: the frame-time governor. Default: on where the renderer is a software
     // rasteriser and the run makes no pictures for files (--fixed-step, --shots, --record).
     enum class Scale { Default, On, Off, Fixed };

@@ -1,6 +1,8 @@
 #include "app/run_plan.h"
 
+#include "app/capture.h"
 #include "app/options.h"
+#include "app/recording_files.h"
 
 namespace {
 
@@ -69,5 +71,10 @@ RunPlan resolveRunPlan(const Options& options) {
     bool picturesForFiles =
         options.fixedStepMs != 0 || !options.shots.empty() || !options.recordFile.empty();
     planGovernor(plan, options, picturesForFiles);
+    if (plan.job == RunJob::Record) {
+        plan.soundOnly = recordsSoundOnly(plan.output);
+        plan.segment = options.segment.kind != SegmentRequest::Kind::Whole;
+        plan.error = segmentFrames(options.segment, captureFrames(plan), plan.frames);
+    }
     return plan;
 }

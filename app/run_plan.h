@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/frame_governor.h"
+#include "app/segment.h"
 #include "app/timeline.h"
 
 struct Options;
@@ -46,7 +47,14 @@ struct RunPlan {
     TimelinePoint start;
     bool until = false; // the run ends at `stop` (the frames before it are kept)
     TimelinePoint stop;
-    std::vector<TimedKey> keys;       // pressed at their points
+    // A recording's part: the frames it writes out of all of the run's frames (0 to the
+    // run's count when whole); a segment writes no sound. A sound-only recording draws
+    // nothing and writes the sound of every frame.
+    bool segment = false;
+    FrameRange frames;
+    bool soundOnly = false;
+    std::string error;          // why the plan cannot run (a segment past the recording's end)
+    std::vector<TimedKey> keys; // pressed at their points
     std::vector<TimelinePoint> shots; // screenshots at these points
     // The frame-time governor's mode where the renderer is a software rasteriser and where it
     // is not; a fixed mode draws at fixedScale. Pictures made for files are drawn at scale 1

@@ -66,18 +66,10 @@ void scaledSceneStarts() {
     const RenderSettings& settings = renderState.settings;
     int width = std::max(1, int(std::lround(float(settings.screenWidth) * scale)));
     int height = std::max(1, int(std::lround(float(settings.screenHeight) * scale)));
-    OffscreenFrame& frame = state.frame;
-    if (frame.width != width || frame.height != height) {
-        if (frame.framebuffer != 0) deleteOffscreenFrame(frame);
-        bool made =
-            createTexturedFrame(frame, width, height, renderTargets.settings.depthBufferBits);
-        if (!made) {
-            bindFramebuffer(currentViewFramebuffer());
-            return;
-        }
-    }
+    if (!sizeTexturedFrame(state.frame, width, height, renderTargets.settings.depthBufferBits))
+        return;
     state.drawing = true;
-    pushView(frameView(frame, std::log2(scale)));
+    pushView(frameView(state.frame, std::log2(scale)));
     clearFrame(kColourAndDepth);
 }
 
@@ -130,10 +122,7 @@ void endSoftLight() {
 void releaseScaledScene() {
     releaseHalfLayer(scaledScene.softLight);
     scaleTargets(1.0f);
-    if (scaledScene.frame.framebuffer != 0) {
-        deleteOffscreenFrame(scaledScene.frame);
-        bindFramebuffer(currentViewFramebuffer());
-    }
+    deleteOffscreenFrame(scaledScene.frame);
     scaledScene = ScaledSceneState{};
 }
 constexpr float kGlowTint[3] = {0.6f, 0.6f, 1.0f};

@@ -6,7 +6,6 @@
 #include "platform/gl/offscreen_frame.h"
 #include "render/font2d.h"
 #include "render/render_state.h"
-#include "render/view_stack.h"
 
 namespace {
 
@@ -70,7 +69,7 @@ void addFrameToAverage(FrameAverage& average, int width, int height) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     readMainFrame();
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, average.pixels.data());
-    bindFramebuffer(currentViewFramebuffer());
+    bindFramebuffer(currentFramebuffer().framebuffer);
     addPixelsToSum(average.pixels.data(), average.sum.data(), values);
     average.frames++;
 }
