@@ -18,6 +18,9 @@ struct Options;
 enum class RunJob { Demo, Record, Benchmark };
 
 inline constexpr uint32_t kBenchmarkFps = 60;
+// Motion blur: sub-frames per frame (1: none) up to 256, the shutter from 1 to 360 degrees.
+inline constexpr uint32_t kMaxSubFrames = 256;
+inline constexpr uint32_t kDefaultShutterDegrees = 180;
 
 struct RunPlan {
     RunJob job = RunJob::Demo;
@@ -31,6 +34,9 @@ struct RunPlan {
     // The clock: real time (0), or steps of exactly stepMs / stepDivisor milliseconds.
     uint32_t stepMs = 0;
     uint32_t stepDivisor = 1;
+    // Each frame the mean of this many sub-frames over the shutter (app/motion_blur.h).
+    uint32_t subFrames = 1;
+    uint32_t shutterDegrees = kDefaultShutterDegrees;
     bool offlineSound = false; // mixed in step with the clock, played to no device
     bool windowed = false;     // a window whatever the configuration says
     bool verticalSync = true;  // false: off whatever the configuration says
