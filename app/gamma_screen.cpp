@@ -94,8 +94,9 @@ void runGammaScreen() {
         timelineFrameStart(Sequence::Gamma, t);
         clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         float mx = 0.0f, my = 0.0f;
-        mouseToQuadUnits(eventState.mouseX, eventState.mouseY, renderState.screenWidth,
-                         renderState.screenHeight, mx, my);
+        // The mouse is in pixels of the window's frame, at whatever size it is drawn.
+        mouseToQuadUnits(eventState.mouseX, eventState.mouseY, currentViewWidth(),
+                         currentViewHeight(), mx, my);
         drawTexts();
         drawLetterRow();
         drawSlider(slider.position);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/recording_files.h"
+#include "app/run_plan.h"
 #include "app/timeline.h"
 #include "platform/events.h"
 
@@ -133,6 +134,18 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             std::string fps = value();
             if (!parseNumber(fps, options.fps) || options.fps == 0 || options.fps > 1000)
                 fail("--fps takes a frame rate from 1 to 1000, not '" + fps + "'");
+        } else if (option == "--motion-blur") {
+            std::string count = value();
+            if (!parseNumber(count, options.subFrames) || options.subFrames == 0 ||
+                options.subFrames > kMaxSubFrames)
+                fail("--motion-blur takes a number of sub-frames from 1 to " +
+                     std::to_string(kMaxSubFrames) + ", not '" + count + "'");
+        } else if (option == "--shutter") {
+            std::string degrees = value();
+            options.shutterGiven = true;
+            if (!parseNumber(degrees, options.shutterDegrees) || options.shutterDegrees == 0 ||
+                options.shutterDegrees > 360)
+                fail("--shutter takes an angle from 1 to 360 degrees, not '" + degrees + "'");
         } else if (option == "--size") {
             std::string size = value();
             if (!parseSize(size, options.width, options.height))
@@ -202,6 +215,9 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     bool capturing = !options.recordFile.empty() || options.benchmark;
     if (options.width != 0 && !capturing) fail("--size needs --record or --benchmark");
     if (options.until && !capturing) fail("--until needs --record or --benchmark");
+    if (options.subFrames > 1 && !capturing && options.fixedStepMs == 0)
+        fail("--motion-blur needs --record, --benchmark or --fixed-step");
+    if (options.shutterGiven && options.subFrames == 1) fail("--shutter needs --motion-blur");
     bool segment = options.segment.kind != SegmentRequest::Kind::Whole;
     if ((segment || options.countFrames) && options.recordFile.empty())
         fail(std::string(segment ? "--frames and --part need" : "--count-frames needs") +
@@ -269,6 +285,12 @@ std::string usageText() {
            "                       software renderer): --scale 1 measures full resolution\n"
            "  --until SEQ:MS       with --record or --benchmark: end at a point of the timeline\n"
            "                       (the frames before it are kept), e.g. second:5000\n"
+           "  --motion-blur N      with --record, --benchmark or --fixed-step: each frame is\n"
+           "                       the mean of N sub-frames (1 to 256; 1: none) spread evenly\n"
+           "                       over the shutter; the sound and the timeline keep to the\n"
+           "                       frames; costs about N times the drawing\n"
+           "  --shutter DEG        the shutter of --motion-blur: open from each frame's time for\n"
+           "                       DEG/360 of the frame's step (1 to 360, default 180)\n"
            "  --picture-gamma      apply the calibrated gamma to the picture itself, as in a\n"
            "                       Wayland session, instead of the display's gamma ramp\n"
            "  --scale on|off|S     the frame-time governor: draw the 3D scenes at a lower\n"

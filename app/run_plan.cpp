@@ -56,6 +56,11 @@ RunPlan resolveRunPlan(const Options& options) {
         plan.width = options.width;
         plan.height = options.height;
     }
+    // Sub-frames need a step to spread over.
+    if (plan.stepMs != 0) {
+        plan.subFrames = options.subFrames;
+        plan.shutterDegrees = options.shutterDegrees;
+    }
     plan.gammaInPicture = options.gammaInPicture;
     plan.seek = options.seek;
     plan.start = options.seekTo;
@@ -63,6 +68,7 @@ RunPlan resolveRunPlan(const Options& options) {
     plan.stop = options.untilPoint;
     plan.keys = options.keys;
     plan.shots = options.shots;
+    plan.realPixels = plan.job == RunJob::Demo && plan.shots.empty();
     bool picturesForFiles =
         options.fixedStepMs != 0 || !options.shots.empty() || !options.recordFile.empty();
     planGovernor(plan, options, picturesForFiles);
