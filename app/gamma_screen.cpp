@@ -10,6 +10,7 @@
 #include "app/timeline.h"
 #include "config/configuration.h"
 #include "platform/events.h"
+#include "platform/game_controller.h"
 #include "platform/system/failure.h"
 #include "platform/system/stop_signals.h"
 #include "platform/window.h"
@@ -101,6 +102,7 @@ void runGammaScreen() {
         drawLetterRow();
         drawSlider(slider.position);
         dragSlider(slider, eventState.leftButton, mx, my, renderState.aspect);
+        tiltSlider(slider, controllerStickX(), eventState.clock.frameDelta);
         GammaApplied applied = applySliderGamma(slider, applyConfiguredGamma);
         drawLabel(slider, applied.gamma, applied.refused);
         drawPointer(mx, my);
