@@ -70,6 +70,7 @@ RunPlan resolveRunPlan(const Options& options) {
     plan.stop = options.untilPoint;
     plan.keys = options.keys;
     plan.shots = options.shots;
+    plan.realPixels = plan.job == RunJob::Demo && plan.shots.empty();
     bool picturesForFiles =
         options.fixedStepMs != 0 || !options.shots.empty() || !options.recordFile.empty();
     planGovernor(plan, options, picturesForFiles);

@@ -46,7 +46,11 @@ struct RunPlan {
     uint32_t width = 0;        // the window's size; 0: as configured
     uint32_t height = 0;
     bool gammaInPicture = false; // the gamma goes into the picture, not the display's ramp
-    bool seek = false;           // the timeline starts at `start`
+    // Frames at the display's own pixels where it shows the picture larger (HiDPI, a larger
+    // full screen); pictures made for files (screenshots, recordings, benchmarks) keep the
+    // configured size.
+    bool realPixels = true;
+    bool seek = false; // the timeline starts at `start`
     TimelinePoint start;
     bool until = false; // the run ends at `stop` (the frames before it are kept)
     TimelinePoint stop;
