@@ -28,6 +28,7 @@
 #include "render/render_targets.h"
 #include "render/statistics.h"
 #include "render/texture_modes.h"
+#include "render/target_passes.h"
 #include "render/view_stack.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"

@@ -51,6 +51,7 @@
 #include "render/lit_squares.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
+#include "render/target_passes.h"
 #include "render/view_stack.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"
