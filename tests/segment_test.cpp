@@ -186,3 +186,26 @@ TEST(Segment, FramesFallOnTheirPointsOfTheTimeline) {
         EXPECT_EQ(point.ms, row.ms);
     }
 }
+
+// A sound-only recording draws its frames once each at the smallest size, whatever the
+// recording's options ask of the pictures; the name's ending decides, in any letter case.
+TEST(Segment, ASoundOnlyRecordingDrawsSmall) {
+    const struct {
+        const char* line;
+        bool soundOnly;
+        uint32_t side, subFrames;
+    } table[] = {
+        {"--record s.wav --size 1920x1080 --motion-blur 8", true, 16, 1},
+        {"--record dir/S.WAV", true, 16, 1},
+        {"--record s.wav.mkv --size 320x240 --motion-blur 2", false, 320, 2},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.line);
+        Options options = parseOptions(splitWords(row.line));
+        ASSERT_EQ(options.error, "");
+        RunPlan plan = resolveRunPlan(options);
+        EXPECT_EQ(plan.soundOnly, row.soundOnly);
+        EXPECT_EQ(plan.width, row.side);
+        EXPECT_EQ(plan.subFrames, row.subFrames);
+    }
+}
