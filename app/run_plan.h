@@ -17,6 +17,8 @@
 enum class RunJob { Demo, Record, Benchmark };
 
 inline constexpr uint32_t kBenchmarkFps = 60;
+// The window of a sound-only recording.
+inline constexpr uint32_t kSoundOnlySide = 16;
 
 struct RunPlan {
     RunJob job = RunJob::Demo;
