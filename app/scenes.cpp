@@ -29,6 +29,7 @@
 #include "render/statistics.h"
 #include "render/texture_modes.h"
 #include "render/view_stack.h"
+#include "resources/textures.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/sound_startup.h"
@@ -62,6 +63,7 @@ void scaledSceneStarts() {
     state.frameStart = Clock::now();
     float scale = frameScale();
     scaleTargets(scale);
+    setOneLevelMinification(cutsAtScale(scale).oneMipLevel);
     if (scale >= 1.0f) return;
     const RenderSettings& settings = renderState.settings;
     int width = std::max(1, int(std::lround(float(settings.screenWidth) * scale)));
@@ -122,6 +124,7 @@ void endSoftLight() {
 void releaseScaledScene() {
     releaseHalfLayer(scaledScene.softLight);
     scaleTargets(1.0f);
+    setOneLevelMinification(false);
     deleteOffscreenFrame(scaledScene.frame);
     scaledScene = ScaledSceneState{};
 }
