@@ -37,6 +37,12 @@ FrameArea fitAspect(int width, int height, int areaWidth, int areaHeight) {
     return area;
 }
 
+FrameArea drawnFrameArea(int width, int height, int areaWidth, int areaHeight, bool realPixels) {
+    FrameArea fitted = fitAspect(width, height, areaWidth, areaHeight);
+    if (realPixels && fitted.width > width && fitted.height >= height) return fitted;
+    return {0, 0, width, height};
+}
+
 void windowPointToFrame(const FrameArea& shown, int frameWidth, int frameHeight, int& x, int& y) {
     if (shown.width <= 0 || shown.height <= 0) return;
     int64_t fx = int64_t(x - shown.x) * frameWidth / shown.width;

@@ -19,6 +19,12 @@ struct FrameArea {
 // The largest size of a width x height frame's aspect within areaWidth x areaHeight, centred
 // there (at least 1 x 1; empty for a frame or an area without pixels).
 FrameArea fitAspect(int width, int height, int areaWidth, int areaHeight);
+// The size frames are drawn at for a width x height picture shown in a drawable of
+// areaWidth x areaHeight pixels: the picture's own size, or, where realPixels is set and the
+// drawable would show the picture larger (a HiDPI panel, a full screen or window larger than
+// the picture), the picture's aspect at the drawable's own pixels, so that nothing drawn is
+// stretched. A drawable showing the picture smaller keeps the picture's size.
+FrameArea drawnFrameArea(int width, int height, int areaWidth, int areaHeight, bool realPixels);
 // A point of the window in frame pixels, for a frame shown in the area `shown`; points on
 // the bars go to the frame's nearest edge.
 void windowPointToFrame(const FrameArea& shown, int frameWidth, int frameHeight, int& x, int& y);
