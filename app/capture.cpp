@@ -98,13 +98,8 @@ uint64_t captureFrames(const RunPlan& plan) {
 }
 
 void setCaptureWindow(const RunPlan& plan) {
-    RunningSettings& running = configState.running;
-    if (plan.windowed) running.fullscreen = false;
-    if (!plan.verticalSync) running.verticalSync = false;
-    if (plan.width != 0) {
-        running.screenWidth = int32_t(plan.width);
-        running.screenHeight = int32_t(plan.height);
-    }
+    overrideRunningWindow(plan.windowed, plan.verticalSync, int32_t(plan.width),
+                          int32_t(plan.height));
 }
 
 void prepareCapture(const RunPlan& plan) {
