@@ -9,6 +9,8 @@
 
 #include "app/demo_state.h"
 #include "app/frame_governor.h"
+#include "app/player.h"
+#include "app/replay.h"
 #include "app/scene_timeline.h"
 #include "app/timeline.h"
 #include "effects/debug_draw.h"
@@ -182,16 +184,18 @@ void drawTitle(GLuint texture, float brightness) {
 }
 
 // The end of every scene frame; after a pause the scene time is taken from the music again.
+// The player's bar is not part of the frame that screenshots and recordings take.
 void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     StatisticsInputs inputs = currentStatisticsInputs();
     if (governorActive()) inputs.frameScale = frameScale();
     drawStatisticsOverlay(inputs);
     timelineFrameDrawn(sequence, t);
+    drawPlayerBar(sequence, t);
     swapMainWindow();
     countFrame(tickCount());
     pumpMessages();
     waitWhileInactive();
-    tickClock();
+    playerFrameEnds(sequence, t);
     readDebugKeys();
     // Without music the demo clock, which stood still in the background, goes on alone.
     if (eventState.resumed && demoState.musicStream != nullptr)
@@ -200,27 +204,31 @@ void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     eventState.resumed = false;
 }
 
-// A sequence goes on while the window is there, no stop signal came and the run has not
-// reached its end; a stop ends it as Escape would.
+// A sequence goes on while the window is there, no stop signal came, the run has not reached
+// its end and the player has not jumped into another sequence; a stop ends it as Escape would.
 bool sequenceGoesOn() {
-    return eventState.running && !stopRequested() && !timelineEnded();
+    return eventState.running && !stopRequested() && !timelineEnded() && !jumpWaiting();
 }
 
 // A sequence does not start once the window is gone (its first frame would draw without a
-// context) or the run was stopped.
+// context) or the run was stopped, nor while the player jumps to another one.
 bool sequenceMayStart(Sequence sequence) {
-    return sequenceGoesOn() && !sequenceSkippedBySeek(sequence);
+    return eventState.running && !stopRequested() && !timelineEnded() &&
+           !sequenceSkippedBySeek(sequence);
 }
 
 bool escapeDown() {
     return eventState.keys[kKeyEscape] != 0;
 }
 
-// Starts the music at `musicMs`, as the first scene does at its start (when there is music).
+// Starts the music at `musicMs`, as the first scene does at its start (when there is music);
+// music still playing from a later point is taken back.
 void startMusic(uint32_t musicMs) {
-    if (demoState.musicStream == nullptr) return;
-    demoState.musicChannel = playMusicStream(demoState.musicStream, demoState.musicChannel);
-    if (musicMs > 0) FSOUND_Stream_SetTime(demoState.musicStream, static_cast<int>(musicMs));
+    FSOUND_STREAM* stream = demoState.musicStream;
+    if (stream == nullptr) return;
+    demoState.musicChannel = playMusicStream(stream, demoState.musicChannel);
+    if (musicMs > 0 || FSOUND_Stream_GetTime(stream) != 0)
+        FSOUND_Stream_SetTime(stream, static_cast<int>(musicMs));
 }
 
 // --- First scene ---------------------------------------------------------------------------
@@ -307,22 +315,18 @@ void drawFlares(const Vec3& origin, uint32_t t) {
 void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
     scaledSceneStarts();
     cameraStep(scene.camera, t);
+    // The stars as this frame draws them, animated by the frames before it; the light placed.
+    ParticleSystem* stars = demoState.starSystem;
     Vec3 lightPosition;
-    if (scene.logoLight != nullptr) {
-        scene.logoLight->tracks.time = static_cast<int32_t>(t);
-        scene.logoLight->targetTracks.time = static_cast<int32_t>(t);
-        updateSubtree(scene.logoLight->treeNode);
-        lightPosition = scene.logoLight->worldTransform.getTranslation();
-    }
+    if (stars != nullptr)
+        lightPosition = bringStarsTo(*stars, scene.logoLight, t, eventState.clock.frameDelta);
+    else
+        lightPosition = logoLightAt(scene.logoLight, t);
     renderSceneGraph(scene.hall);
     sceneGraphDrawn();
     drawLogoGlow(scene);
 
-    ParticleSystem* stars = demoState.starSystem;
-    if (stars != nullptr) {
-        stars->emitterOrigin = lightPosition;
-        updateParticleSystem(*stars, eventState.clock.frameDelta);
-    }
+    if (stars != nullptr) drawParticleSystem(*stars);
     setBlending(false);
     glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
     setBlending(true);
@@ -399,11 +403,38 @@ void drawSecondScene3D(const SecondScene& scene, uint32_t t) {
 
 } // namespace
 
+namespace {
+
+// What the first scene finds when the scenes begin: the glow and the second scene change
+// these, and a jump back plays the first scene again.
+struct SceneStartState {
+    bool remembered = false; // the scenes are played as a whole (playScenes)
+    float globalAmbient[4] = {};
+    float clearColour[4] = {};
+};
+SceneStartState sceneStart;
+
+void rememberSceneStart() {
+    sceneStart.remembered = true;
+    std::copy_n(renderState.globalAmbient, 4, sceneStart.globalAmbient);
+    std::copy_n(renderState.clearColour, 4, sceneStart.clearColour);
+}
+
+void restoreSceneStart() {
+    if (!sceneStart.remembered) return;
+    std::copy_n(sceneStart.globalAmbient, 4, renderState.globalAmbient);
+    std::copy_n(sceneStart.clearColour, 4, renderState.clearColour);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, renderState.globalAmbient);
+}
+
+} // namespace
+
 void playFirstScene() {
     if (!sequenceMayStart(Sequence::First)) return;
+    restoreSceneStart();
     FirstScene scene = setUpFirstScene();
     uint32_t start = sequenceStartMs(Sequence::First);
-    resetClock(start);
+    startClockAtFrame(start);
     startMusic(start);
     do {
         uint32_t t = sceneTime();
@@ -423,7 +454,7 @@ void playSecondScene() {
     if (demoState.skip || !sequenceMayStart(Sequence::Second)) return;
     SecondScene scene = setUpSecondScene();
     uint32_t start = sequenceStartMs(Sequence::Second);
-    resetClock(start);
+    startClockAtFrame(start);
     // Started at this scene, the music was not begun by the first one.
     if (timelineStartsIn(Sequence::Second)) startMusic(start + kSecondSceneMusicOffsetMs);
     do {
@@ -442,7 +473,7 @@ void playSecondScene() {
 void playEndScreen() {
     if (!sequenceMayStart(Sequence::End)) return;
     constexpr int kNotStarted = -100;
-    resetClock(sequenceStartMs(Sequence::End));
+    startClockAtFrame(sequenceStartMs(Sequence::End));
     int channel = kNotStarted;
     do {
         uint32_t t = sceneTime();
@@ -462,12 +493,33 @@ void playEndScreen() {
                             1.2f);
         }
         timelineFrameDrawn(Sequence::End, t);
+        drawPlayerBar(Sequence::End, t);
         swapMainWindow();
         pumpMessages();
         waitWhileInactive();
-        tickClock();
+        playerFrameEnds(Sequence::End, t);
     } while (endScreenContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
     stopEffect(channel);
+    if (jumpWaiting()) return;
     waitMs(200);
     clearKeys();
+}
+
+void playScenes() {
+    rememberSceneStart();
+    forgetStars();
+    startPlayer();
+    do {
+        playFirstScene();
+        playSecondScene();
+        // The end screen has no music; a jump back into the scenes keeps it going.
+        bool backToScenes = jumpWaiting() && timelineState.seekTo.sequence != Sequence::End;
+        if (backToScenes) continue;
+        if (demoState.musicStream != nullptr) stopMusicStream(demoState.musicStream);
+        if (!jumpWaiting()) {
+            waitMs(200);
+            clearKeys();
+        }
+        playEndScreen();
+    } while (jumpWaiting() && eventState.running && !stopRequested());
 }

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -163,20 +164,36 @@ void initParticles(ParticleSystem& system) {
 
 void updateParticleSystem(ParticleSystem& system, uint32_t ms) {
     if (!system.particlesAllocated) return;
+    // Every particle is drawn before it moves, and the ones reborn now are not drawn yet, so
+    // drawing all first and then advancing all gives the same frame as one interleaved pass.
+    drawParticleSystem(system);
+    animateParticles(system, ms);
+}
+
+void drawParticleSystem(const ParticleSystem& system) {
+    if (!system.particlesAllocated) return;
     const LayerState before = renderState.layer;
     if (system.additiveBlending) {
         setBlendFunction(GL_SRC_ALPHA, GL_ONE);
     }
     setDepthWrites(false);
-    // Every particle is drawn before it moves, and the ones reborn now are not drawn yet, so
-    // drawing all first and then advancing all gives the same frame as one interleaved pass.
     drawParticles(system);
-    animateParticles(system, ms);
     setDepthWrites(true);
     if (system.additiveBlending) setBlendFunction(before.blendSource, before.blendDestination);
 }
 
 void animateParticles(ParticleSystem& system, uint32_t ms) {
+    animateParticlesSeeded(system, ms, tickCount());
+}
+
+void resetParticles(ParticleSystem& system) {
+    if (!system.particlesAllocated) return;
+    std::fill_n(system.particles, system.poolCount, Particle{});
+    system.emissionAccumulator = 0;
+    system.nextTexture = 0;
+}
+
+void animateParticlesSeeded(ParticleSystem& system, uint32_t ms, uint32_t seed) {
     if (!system.particlesAllocated) return;
     float motionFactor = 0.0f;
     if (system.animate) {
@@ -189,7 +206,7 @@ void animateParticles(ParticleSystem& system, uint32_t ms) {
     int32_t budget = system.emissionInterval != 0
                          ? system.emissionAccumulator / system.emissionInterval
                          : system.particleCount;
-    seedRandom(tickCount());
+    seedRandom(seed);
     if (!system.animate) return;
     for (int32_t j = 0; j < system.poolCount; ++j) {
         Particle& particle = system.particles[j];

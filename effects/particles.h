@@ -78,8 +78,15 @@ void initParticles(ParticleSystem& system);
 // Once per frame, with blending enabled and the camera applied: draws the living particles,
 // then moves, ages and emits them (a reborn particle first shows in the next frame).
 void updateParticleSystem(ParticleSystem& system, uint32_t ms);
-// The update without drawing: time, motion, ageing and emission.
+// The drawing of the update alone, with its blend factors and depth mask.
+void drawParticleSystem(const ParticleSystem& system);
+// The update without drawing: time, motion, ageing and emission, with the random source
+// seeded from the tick count, or from `seed`.
 void animateParticles(ParticleSystem& system, uint32_t ms);
+void animateParticlesSeeded(ParticleSystem& system, uint32_t ms, uint32_t seed);
+// The pool as initParticles leaves it, in place: every particle dead, nothing accumulated, the
+// texture cursor at the first texture.
+void resetParticles(ParticleSystem& system);
 // The drawing of the update: the living particles and the frame statistics. Blend factors and
 // depth mask are the caller's.
 void drawParticles(const ParticleSystem& system);
