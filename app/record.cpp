@@ -51,9 +51,12 @@ struct RecordTimes {
 };
 
 struct RecordState {
-    bool active = false;  // --record was given
-    bool started = false; // the first frame went to the encoder
-    bool done = false;    // the video is in place (or the run failed and was cleaned up)
+    bool active = false;    // --record was given
+    bool started = false;   // the first frame went to the encoder
+    bool done = false;      // the video is in place (or the run failed and was cleaned up)
+    bool soundOnly = false; // a .wav: the sound of the frames, nothing drawn or encoded
+    bool segment = false;   // only `frames` are written, without sound
+    FrameRange frames;
     uint32_t fps = 30;
     std::string ffmpeg;
     RecordCodecs codecs = RecordCodecs::H264Aac;
@@ -219,6 +222,12 @@ void startEncoder() {
     state.lastHookEnd = state.startTime;
 }
 
+void startSoundOnly() {
+    RecordState& state = recordState;
+    state.started = true;
+    state.startTime = Clock::now();
+}
+
 void sendFrame(const uint8_t* pixels) {
     RecordState& state = recordState;
     if (pixels == nullptr) return;
@@ -229,11 +238,53 @@ void sendFrame(const uint8_t* pixels) {
     state.framesOut++;
 }
 
+// The encoder's last frames.
+void finishVideo() {
+    RecordState& state = recordState;
+    sendFrame(takeLastFrame(state.readback));
+    stopReadback(state.readback);
+    endCaptureProgress();
+    int status = finishRecordingChild();
+    if (status != 0) ffmpegFailed("while encoding the video", status);
+}
+
+// The sound file's header, now that its length is known.
+void closeAudio() {
+    RecordState& state = recordState;
+    std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, uint32_t(state.audioBytes));
+    if (std::fseek(state.audio, 0, SEEK_SET) != 0 ||
+        std::fwrite(header.data(), 1, header.size(), state.audio) != header.size() ||
+        std::fclose(state.audio) != 0) {
+        state.audio = nullptr;
+        cannotWriteVideo();
+    }
+    state.audio = nullptr;
+}
+
+// The picture and the sound into one file; the muxer takes the encoder's place, killed at
+// exit if this ends early.
+void muxSound() {
+    RecordState& state = recordState;
+    if (!startRecordingChild(muxArguments(state.ffmpeg, state.files.video, state.files.audio,
+                                          state.files.muxed, state.codecs),
+                             false))
+        recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
+    int status = finishRecordingChild();
+    if (status != 0) ffmpegFailed("while adding the sound to the video", status);
+}
+
 // The finished run in one line: the video's length, the time it took and where it went.
 void reportSummary(double seconds) {
     const RecordState& state = recordState;
     const RecordTimes& times = state.times;
     double videoSeconds = double(state.framesOut) / state.fps;
+    if (state.soundOnly) {
+        std::fprintf(stderr,
+                     "film03: recorded the sound of %llu frames, %.2f s, into %s in %.1f s\n",
+                     static_cast<unsigned long long>(state.framesOut), videoSeconds,
+                     state.files.final.c_str(), seconds);
+        return;
+    }
     std::fprintf(stderr,
                  "film03: recorded %s: %llu frames at %ux%d, %.2f s, in %.1f s (%.2f x real "
                  "time); rendering %.1f s, read-back %.1f s, sound %.1f s, encoder %.1f s, "
@@ -280,26 +331,40 @@ void prepareRecording(const RunPlan& plan) {
     state.fps = plan.fps;
     state.codecs = recordCodecs(plan.output);
     state.files = recordingFiles(plan.output);
+    state.soundOnly = plan.soundOnly;
+    state.segment = plan.segment;
+    state.frames = plan.frames;
     state.ffmpeg = findProgram("ffmpeg");
-    if (state.ffmpeg.empty())
+    if (state.ffmpeg.empty() && !state.soundOnly)
         recordingFailed("Recording needs the program \"ffmpeg\", which was not found on the "
                         "search path (PATH) !\n\nInstall it (Debian: apt install ffmpeg) and "
                         "start again.");
     std::atexit(abandonRecording);
     prepareLeftovers(state.files);
+    state.chained = replaceTimelineHooks({timelineState.hooks.frameStart, recordFrameDrawn});
+    if (state.segment) return;
     state.audio = std::fopen(state.files.audio.c_str(), "wb");
     if (state.audio == nullptr) cannotWriteVideo();
     std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, 0);
     writeAudio(header.data(), header.size());
     state.audioBytes = 0;
-
-    state.chained = replaceTimelineHooks({timelineState.hooks.frameStart, recordFrameDrawn});
 }
 
 bool startRecordingSound() {
     if (!recordState.active) return false;
+    // A segment's sound is left to the recording that has all of it; the layer still runs
+    // offline, on the frames' clock, so that nothing plays to a device.
     startOfflineSound(kRecordMixRate, 1000, recordState.fps);
     return true;
+}
+
+// A frame's step of sound, mixed and written.
+void recordSoundStep() {
+    RecordState& state = recordState;
+    Clock::time_point soundStart = Clock::now();
+    int mixed = advanceOfflineSound();
+    writeAudio(offlineSoundState.mix.data(), size_t(mixed) * 4);
+    state.times.sound += secondsSince(soundStart);
 }
 
 void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
@@ -307,6 +372,14 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
     if (state.chained.frameDrawn != nullptr) state.chained.frameDrawn(sequence, sceneMs);
     if (!state.active || state.done || sequence == Sequence::Gamma) return;
     if (captureEnded(sequence, sceneMs)) return;
+    if (state.soundOnly) {
+        if (!state.started) startSoundOnly();
+        recordSoundStep();
+        state.framesOut++;
+        countCaptureFrame({sequence, sceneMs});
+        return;
+    }
+    if (captureFrameIndex() < state.frames.first) return;
     if (!state.started) startEncoder();
     // The software renderer draws at the flush: finishing the frame here keeps its drawing
     // out of the read-back's time.
@@ -318,10 +391,7 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
 
     const uint8_t* previous = readBackFrame(state.readback);
     state.times.readback += secondsSince(hookStart);
-    Clock::time_point soundStart = Clock::now();
-    int mixed = advanceOfflineSound();
-    writeAudio(offlineSoundState.mix.data(), size_t(mixed) * 4);
-    state.times.sound += secondsSince(soundStart);
+    if (!state.segment) recordSoundStep();
     sendFrame(previous);
     releaseReadFrame(state.readback);
     state.framesDrawn++;
@@ -332,8 +402,9 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
 void finishRecording() {
     RecordState& state = recordState;
     if (!state.active || state.done) return;
-    // A stopped run keeps the video up to the stop; before the first frame there is none.
-    if (stopRequested() && !state.started) {
+    // A stopped run keeps the video up to the stop; before the first frame there is none. A
+    // part of a recording (a segment, the sound alone) is kept whole or not at all.
+    if (stopRequested() && (!state.started || state.segment || state.soundOnly)) {
         abandonRecording();
         return;
     }
@@ -342,37 +413,29 @@ void finishRecording() {
                         "written.");
     if (!state.started) recordingFailed("No frame of the demo was drawn; no video was written.");
     Clock::time_point finishStart = Clock::now();
-    sendFrame(takeLastFrame(state.readback));
-    stopReadback(state.readback);
-    endCaptureProgress();
-    int status = finishRecordingChild();
-    if (status != 0) ffmpegFailed("while encoding the video", status);
-
-    std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, uint32_t(state.audioBytes));
-    if (std::fseek(state.audio, 0, SEEK_SET) != 0 ||
-        std::fwrite(header.data(), 1, header.size(), state.audio) != header.size() ||
-        std::fclose(state.audio) != 0) {
-        state.audio = nullptr;
-        cannotWriteVideo();
+    // The file that becomes the recording.
+    std::string* finished = &state.files.audio;
+    if (state.soundOnly) {
+        endCaptureProgress();
+        closeAudio();
+    } else {
+        finishVideo();
+        finished = &state.files.video;
+        if (!state.segment) {
+            closeAudio();
+            muxSound();
+            finished = &state.files.muxed;
+        }
     }
-    state.audio = nullptr;
-
-    // The muxer takes the encoder's place: killed at exit if this ends early.
-    if (!startRecordingChild(muxArguments(state.ffmpeg, state.files.video, state.files.audio,
-                                          state.files.muxed, state.codecs),
-                             false))
-        recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
-    status = finishRecordingChild();
-    if (status != 0) ffmpegFailed("while adding the sound to the video", status);
     std::error_code error;
-    std::filesystem::rename(state.files.muxed, state.files.final, error);
+    std::filesystem::rename(*finished, state.files.final, error);
     if (error) {
         errno = error.value();
         cannotWriteVideo();
     }
     state.times.finishing = secondsSince(finishStart);
     state.done = true;
-    state.files.muxed.clear();
+    finished->clear();
     removeTemporaryFiles();
     reportSummary(secondsSince(state.startTime));
 }

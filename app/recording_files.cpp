@@ -12,6 +12,12 @@ RecordCodecs recordCodecs(const std::string& fileName) {
     return RecordCodecs::Unknown;
 }
 
+bool recordsSoundOnly(const std::string& fileName) {
+    std::string extension = std::filesystem::path(fileName).extension().string();
+    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".wav";
+}
+
 RecordingFiles recordingFiles(const std::string& finalName) {
     std::filesystem::path path(finalName);
     std::filesystem::path folder = path.parent_path();

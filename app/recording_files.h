@@ -46,3 +46,6 @@ std::vector<std::string> encoderArguments(const std::string& ffmpeg, int width, 
 std::vector<std::string> muxArguments(const std::string& ffmpeg, const std::string& videoFile,
                                       const std::string& audioFile, const std::string& outFile,
                                       RecordCodecs codecs = RecordCodecs::H264Aac);
+
+// A recording named "*.wav" (letter case ignored) writes only the sound of its frames.
+bool recordsSoundOnly(const std::string& fileName);

@@ -78,9 +78,9 @@ void forgetStars() {
     replayState.starsValid = false;
 }
 
-Vec3 bringStarsTo(ParticleSystem& stars, SceneObject* light, uint32_t ms, uint32_t deltaMs) {
+void bringStarsTo(ParticleSystem& stars, SceneObject* light, uint32_t ms, uint32_t deltaMs) {
     ReplayState& state = replayState;
-    if (state.starsValid && ms == state.starsMs) return state.starsOrigin;
+    if (state.starsValid && ms == state.starsMs) return;
     if (state.starsValid && deltaMs != 0 && ms - state.starsMs == deltaMs) {
         animateStarsFrame(stars, state.starsOrigin, state.starsMs, state.starsDeltaMs);
     } else {
@@ -102,5 +102,4 @@ Vec3 bringStarsTo(ParticleSystem& stars, SceneObject* light, uint32_t ms, uint32
     state.starsMs = ms;
     state.starsDeltaMs = deltaMs;
     state.starsOrigin = logoLightAt(light, ms);
-    return state.starsOrigin;
 }

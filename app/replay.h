@@ -66,7 +66,7 @@ Vec3 logoLightAt(SceneObject* light, uint32_t ms);
 // A new run of the timeline: the stars are replayed at their next use.
 void forgetStars();
 // The stars as the first scene's frame at `ms` draws them, the clock having stepped `deltaMs`
-// to it; returns the logo light's position at `ms`. Animates the frame held before when `ms`
+// to it (the logo light is left placed at `ms`). Animates the frame held before when `ms`
 // is the next one, nothing when it is the same (a paused frame), else every frame from a dead
 // pool. Without a light the births are at the origin.
-Vec3 bringStarsTo(ParticleSystem& stars, SceneObject* light, uint32_t ms, uint32_t deltaMs);
+void bringStarsTo(ParticleSystem& stars, SceneObject* light, uint32_t ms, uint32_t deltaMs);

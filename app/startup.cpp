@@ -14,6 +14,7 @@
 #include "app/frame_governor.h"
 #include "app/gamma_screen.h"
 #include "app/loading.h"
+#include "app/motion_blur.h"
 #include "app/record.h"
 #include "app/render_settings.h"
 #include "app/resource_images.h"
@@ -181,7 +182,7 @@ bool decodeProgramIcon(TextureRecord& icon) {
 
 } // namespace
 
-void createConfiguredWindow(bool gammaInPicture) {
+void createConfiguredWindow(bool gammaInPicture, bool realPixels) {
     const RunningSettings& running = configState.running;
     WindowDescription description;
     description.width = running.screenWidth;
@@ -194,6 +195,7 @@ void createConfiguredWindow(bool gammaInPicture) {
     description.treeWindow = configState.record.block1.developerMode != 0;
     description.gamma = configState.record.block1.gamma;
     description.gammaInPicture = gammaInPicture;
+    description.realPixels = realPixels;
     TextureRecord icon;
     if (decodeProgramIcon(icon)) {
         description.iconPixels = icon.pixels;
@@ -364,11 +366,13 @@ int endStoppedRun() {
     return stopExitCode();
 }
 
-// What the plan decides for the modules below: how boxes are answered and how the clock runs.
+// What the plan decides for the modules below: how boxes are answered, how the clock runs and
+// how many sub-frames make a frame.
 void followRunPlan(const RunPlan& plan) {
     answerBoxesOnStandardError(plan.answerBoxes, plan.answerYes);
     setIgnoreFocus(plan.answerBoxes);
     setFixedStep(plan.stepMs, plan.stepDivisor);
+    setMotionBlur(plan);
 }
 
 } // namespace
@@ -399,7 +403,7 @@ int runDemo(const Options& options) {
     prepareRecording(plan);
     prepareBenchmark(plan);
     if (!setUpDisplayMode()) return stopRequested() ? endStoppedRun() : 0;
-    createConfiguredWindow(plan.gammaInPicture);
+    createConfiguredWindow(plan.gammaInPicture, plan.realPixels);
     const GovernorMode governor = isSoftwareRasteriser(glStrings.renderer, glStrings.accelerated)
                                       ? plan.governorOnSoftware
                                       : plan.governorOnHardware;

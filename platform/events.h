@@ -78,6 +78,9 @@ struct EventState {
     // then stays active, as the focus stayed within it).
     void (*pumpToolkit)() = nullptr;
     bool (*focusInToolkitWindow)() = nullptr;
+    // Set while game controllers are served: takes their events (plugged, unplugged, buttons,
+    // sticks).
+    bool (*controllerEvent)(const SDL_Event& event) = nullptr;
 };
 extern EventState eventState;
 
@@ -95,6 +98,8 @@ void endRunning();
 void startWindowClock();
 // While the program has dialog or tool windows of its own: pump serves their events from
 // every pumpMessages, focusInWindow tells whether the input focus went to one of them.
+// The game controllers' events go to `handle` from now on (null: nowhere).
+void serveControllersFromPump(bool (*handle)(const SDL_Event& event));
 void serveToolkitFromPump(void (*pump)(), bool (*focusInWindow)());
 
 // The 32-bit millisecond tick count (wraps after 49.7 days).
@@ -129,3 +134,7 @@ void endEventBatch();
 
 // Key-table code for an SDL key, or -1 for keys the table does not hold.
 int virtualKeyFor(SDL_Keycode key);
+// A key of the table pressed (down) or released, as a keyboard's key is: a press and release
+// within one batch of events stays down for the frame that follows. Codes outside the table
+// (-1: a key without a code) change nothing.
+void pressKey(int code, bool down, bool repeat);

@@ -1,22 +1,14 @@
 // The command line resolved into the run plan: each mode with every consequence it has.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "app/options.h"
 #include "app/run_plan.h"
+#include "support/test_support.h"
 
 namespace {
 
-std::vector<std::string> words(const std::string& line) {
-    std::vector<std::string> list;
-    std::istringstream in(line);
-    for (std::string word; in >> word;) list.push_back(word);
-    return list;
-}
-
 RunPlan planOf(const std::string& line) {
-    Options options = parseOptions(words(line));
+    Options options = parseOptions(splitWords(line));
     EXPECT_EQ(options.error, "") << line;
     return resolveRunPlan(options);
 }
@@ -130,3 +122,20 @@ TEST(RunPlan, GovernorModeOnEachRendererAndTheScaleAskedFor) {
 }
 
 } // namespace
+
+// Frames are drawn at the display's pixels for people watching; pictures made for files keep
+// the configured size.
+TEST(RunPlan, RealPixelsOnlyWherePeopleWatch) {
+    const struct {
+        const char* arguments;
+        bool realPixels;
+    } cases[] = {
+        {"", true},
+        {"--batch --fixed-step 40", true},
+        {"--batch --fixed-step 40 --shots first:1000", false},
+        {"--record v.mp4", false},
+        {"--benchmark", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(planOf(c.arguments).realPixels, c.realPixels) << c.arguments;
+}

@@ -4,8 +4,12 @@
 #include <GL/glext.h>
 
 #include <initializer_list>
+#include <string>
 
 #include "platform/gl/gl_functions.h"
+#include "platform/system/failure.h"
+
+FrameStackState frameStack;
 
 namespace {
 
@@ -45,43 +49,82 @@ uint32_t attachColourTexture(const OffscreenFrame& frame) {
     return texture;
 }
 
+// Makes the frame and leaves it bound: GL_FRAMEBUFFER_COMPLETE, else GL_OUT_OF_MEMORY where the
+// driver refused a buffer's storage, else the framebuffer's status; nothing is kept of a frame
+// that is not complete, and no framebuffer is bound.
+GLenum makeFrame(OffscreenFrame& frame, int width, int height, int depthBits, int samples,
+                 uint32_t texture) {
+    frame = OffscreenFrame{};
+    if (!glFunctions.framebuffers) return GL_FRAMEBUFFER_UNSUPPORTED;
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    frame.width = width, frame.height = height, frame.samples = samples;
+    glFunctions.glGenFramebuffers(1, &frame.framebuffer);
+    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
+    if (texture != 0) {
+        frame.colourTexture = texture, frame.sharedColour = true;
+        glFunctions.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                                           texture, 0);
+    } else if (samples > 0) {
+        frame.colourBuffer = attachRenderbuffer(frame, GL_RGBA8, GL_COLOR_ATTACHMENT0);
+    } else {
+        frame.colourTexture = attachColourTexture(frame);
+    }
+    if (depthBits > 0)
+        frame.depthBuffer = attachRenderbuffer(frame, depthFormat(depthBits), GL_DEPTH_ATTACHMENT);
+    glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    GLenum status = glGetError() == GL_OUT_OF_MEMORY
+                        ? GLenum(GL_OUT_OF_MEMORY)
+                        : glFunctions.glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (status != GL_FRAMEBUFFER_COMPLETE) {
+        deleteOffscreenFrame(frame);
+        return status;
+    }
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    return status;
+}
+
 } // namespace
 
 bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int depthBits,
                           int samples) {
-    frame = OffscreenFrame{};
-    if (!glFunctions.framebuffers) return false;
-    frame.width = width, frame.height = height, frame.samples = samples;
-    glFunctions.glGenFramebuffers(1, &frame.framebuffer);
-    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
-    if (samples > 0)
-        frame.colourBuffer = attachRenderbuffer(frame, GL_RGBA8, GL_COLOR_ATTACHMENT0);
-    else
-        frame.colourTexture = attachColourTexture(frame);
-    if (depthBits > 0)
-        frame.depthBuffer = attachRenderbuffer(frame, depthFormat(depthBits), GL_DEPTH_ATTACHMENT);
-    glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, 0);
-    if (glFunctions.glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        deleteOffscreenFrame(frame);
-        return false;
+    if (makeFrame(frame, width, height, depthBits, samples, 0) == GL_FRAMEBUFFER_COMPLETE)
+        return true;
+    bindFramebuffer(currentFramebuffer().framebuffer);
+    return false;
+}
+
+GLenum createFrameOnTexture(OffscreenFrame& frame, uint32_t texture, int width, int height,
+                            int depthBits) {
+    return makeFrame(frame, width, height, depthBits, 0, texture);
+}
+
+int largestFrameSide() {
+    GLint largest = 0;
+    for (GLenum limit : {GL_MAX_TEXTURE_SIZE, GL_MAX_RENDERBUFFER_SIZE, GL_MAX_VIEWPORT_DIMS}) {
+        GLint value[2] = {0, 0};
+        glGetIntegerv(limit, value);
+        if (value[0] > 0 && (largest == 0 || value[0] < largest)) largest = value[0];
     }
-    glDrawBuffer(GL_COLOR_ATTACHMENT0);
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
-    return true;
+    return largest;
 }
 
 bool createTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits) {
     return createOffscreenFrame(frame, width, height, depthBits, 0);
 }
 
+bool sizeTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits) {
+    if (frame.framebuffer != 0 && frame.width == width && frame.height == height) return true;
+    deleteOffscreenFrame(frame);
+    return createTexturedFrame(frame, width, height, depthBits);
+}
+
 void deleteOffscreenFrame(OffscreenFrame& frame) {
-    if (frame.framebuffer != 0) {
-        glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glFunctions.glDeleteFramebuffers(1, &frame.framebuffer);
-    }
+    if (frame.framebuffer != 0) glFunctions.glDeleteFramebuffers(1, &frame.framebuffer);
     for (uint32_t* buffer : {&frame.colourBuffer, &frame.depthBuffer})
         if (*buffer != 0) glFunctions.glDeleteRenderbuffers(1, buffer);
-    if (frame.colourTexture != 0) glDeleteTextures(1, &frame.colourTexture);
+    if (frame.colourTexture != 0 && !frame.sharedColour) glDeleteTextures(1, &frame.colourTexture);
     frame = OffscreenFrame{};
 }
 
@@ -101,6 +144,7 @@ void copyFrame(const OffscreenFrame& source, uint32_t destination, int x, int y,
     glFunctions.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, destination);
     glFunctions.glBlitFramebuffer(0, 0, source.width, source.height, x, y, x + width, y + height,
                                   GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+    bindFramebuffer(currentFramebuffer().framebuffer);
 }
 
 void copyDepth(uint32_t source, int sourceWidth, int sourceHeight, const OffscreenFrame& frame) {
@@ -108,5 +152,39 @@ void copyDepth(uint32_t source, int sourceWidth, int sourceHeight, const Offscre
     glFunctions.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frame.framebuffer);
     glFunctions.glBlitFramebuffer(0, 0, sourceWidth, sourceHeight, 0, 0, frame.width, frame.height,
                                   GL_DEPTH_BUFFER_BIT, GL_NEAREST);
-    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
+    bindFramebuffer(currentFramebuffer().framebuffer);
+}
+
+namespace {
+
+void bindLevel(const DrawnFramebuffer& drawn) {
+    bindFramebuffer(drawn.framebuffer);
+    if (drawn.width > 0 && drawn.height > 0) glViewport(0, 0, drawn.width, drawn.height);
+}
+
+} // namespace
+
+void pushFramebuffer(const DrawnFramebuffer& drawn) {
+    FrameStackState& stack = frameStack;
+    if (stack.depth >= kMaxFramebuffers)
+        fatalError("ERROR",
+                   "More than " + std::to_string(kMaxFramebuffers) + " framebuffers were pushed !");
+    stack.levels[stack.depth++] = drawn;
+    bindLevel(drawn);
+}
+
+void popFramebuffer() {
+    FrameStackState& stack = frameStack;
+    if (stack.depth <= 1) return;
+    --stack.depth;
+    bindLevel(currentFramebuffer());
+}
+
+const DrawnFramebuffer& currentFramebuffer() {
+    return frameStack.levels[frameStack.depth - 1];
+}
+
+void setWindowFrame(const DrawnFramebuffer& drawn) {
+    frameStack.levels[0] = drawn;
+    if (frameStack.depth == 1) bindLevel(drawn);
 }
