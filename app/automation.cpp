@@ -22,7 +22,7 @@ void injectKeys(Sequence sequence, uint32_t sceneMs) {
     bool busy[256] = {};
     for (KeyPoint& key : automationState.keys) {
         if (key.stage == KeyStage::Down) {
-            eventState.keys[key.keyCode] = 0;
+            pressKey(key.keyCode, false, false);
             key.stage = KeyStage::Done;
             busy[key.keyCode] = true;
         }
@@ -30,7 +30,7 @@ void injectKeys(Sequence sequence, uint32_t sceneMs) {
     for (KeyPoint& key : automationState.keys) {
         if (key.stage == KeyStage::Waiting && key.sequence == sequence && sceneMs >= key.ms &&
             !busy[key.keyCode]) {
-            eventState.keys[key.keyCode] = 1;
+            pressKey(key.keyCode, true, false);
             key.stage = KeyStage::Down;
             busy[key.keyCode] = true;
         }
@@ -126,8 +126,7 @@ void finishAutomation() {
     }
     if (timelineState.hooks.frameStart == automatedFrameStart)
         replaceTimelineHooks(automationState.chained);
-    if (eventState.virtualTicksAdvanced == mixOfflineSound)
-        eventState.virtualTicksAdvanced = nullptr;
+    if (eventState.virtualTicksAdvanced == mixOfflineSound) followVirtualTicks(nullptr);
     automationState = AutomationState{};
 }
 
@@ -136,7 +135,7 @@ void startDemoSound(int32_t audioQuality, void* window) {
     startSoundSystem(audioQuality, window, offline);
     if (offline && soundIsRunning()) {
         automationState.mixRate = mixRateForQuality(audioQuality);
-        eventState.virtualTicksAdvanced = mixOfflineSound;
+        followVirtualTicks(mixOfflineSound);
     }
 }
 

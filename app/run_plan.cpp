@@ -61,6 +61,8 @@ RunPlan resolveRunPlan(const Options& options) {
         plan.subFrames = options.subFrames;
         plan.shutterDegrees = options.shutterDegrees;
     }
+    plan.loudness = options.loudness;
+    plan.loudnessLufs = options.loudnessLufs;
     plan.gammaInPicture = options.gammaInPicture;
     plan.seek = options.seek;
     plan.start = options.seekTo;

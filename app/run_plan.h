@@ -37,6 +37,9 @@ struct RunPlan {
     // Each frame the mean of this many sub-frames over the shutter (app/motion_blur.h).
     uint32_t subFrames = 1;
     uint32_t shutterDegrees = kDefaultShutterDegrees;
+    // A recording's sound set to this integrated loudness (app/mix_loudness.h).
+    bool loudness = false;
+    double loudnessLufs = -14.0;
     bool offlineSound = false; // mixed in step with the clock, played to no device
     bool windowed = false;     // a window whatever the configuration says
     bool verticalSync = true;  // false: off whatever the configuration says

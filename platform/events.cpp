@@ -90,6 +90,10 @@ void setIgnoreFocus(bool ignore) {
     eventState.ignoreFocus = ignore;
 }
 
+void followVirtualTicks(void (*advanced)(uint32_t ms)) {
+    eventState.virtualTicksAdvanced = advanced;
+}
+
 void setFixedStep(uint32_t stepMs, uint32_t divisor) {
     eventState.fixedStepMs = stepMs;
     eventState.fixedStepDivisor = divisor;

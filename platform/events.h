@@ -86,6 +86,8 @@ extern EventState eventState;
 
 // Batch runs never go to the background (see ignoreFocus).
 void setIgnoreFocus(bool ignore);
+// What follows the virtual tick count (see virtualTicksAdvanced; nullptr: nothing).
+void followVirtualTicks(void (*advanced)(uint32_t ms));
 // The clock's fixed step (0: the system's tick count) and its divisor (see fixedStepMs).
 void setFixedStep(uint32_t stepMs, uint32_t divisor);
 
