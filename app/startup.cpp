@@ -18,6 +18,7 @@
 #include "app/record.h"
 #include "app/render_settings.h"
 #include "app/resource_images.h"
+#include "app/photosensitivity_warning.h"
 #include "app/run_plan.h"
 #include "app/scenes.h"
 #include "config/configuration.h"
@@ -392,6 +393,7 @@ int runDemo(const Options& options) {
     const FileSearchFolders folders = programSearchFolders();
     useProgramFiles(locateProgramFiles(folders));
     requireArchive(folders);
+    const bool warn = plan.dialogs && warningDue(folders.userConfig);
     loadConfiguration();
     appState.phase = "configuration";
     if (!runConfigurationDialog(plan)) // cancelled: nothing written
@@ -418,7 +420,8 @@ int runDemo(const Options& options) {
     benchmarkLoadingStarted();
     appState.phase = "loading";
     gatherUnusedTextureCaches(); // one notice for every cache file not used
-    runLoadingPhase();
+    runLoadingPhase(warn ? kPhotosensitivityWarning : nullptr);
+    if (warn) keepWarning(folders.userConfig); // shown: not again
     reportUnusedTextureCaches();
     benchmarkLoadingEnded();
     applyConfiguredGamma();
