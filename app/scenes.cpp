@@ -31,6 +31,7 @@
 #include "render/statistics.h"
 #include "render/texture_modes.h"
 #include "render/view_stack.h"
+#include "resources/textures.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/sound_startup.h"
@@ -64,6 +65,7 @@ void scaledSceneStarts() {
     state.frameStart = Clock::now();
     float scale = frameScale();
     scaleTargets(scale);
+    setOneLevelMinification(cutsAtScale(scale).oneMipLevel);
     if (scale >= 1.0f) return;
     // Of the window's frame, the view drawn into when a frame starts.
     int width = std::max(1, int(std::lround(float(currentViewWidth()) * scale)));
@@ -124,6 +126,7 @@ void endSoftLight() {
 void releaseScaledScene() {
     releaseHalfLayer(scaledScene.softLight);
     scaleTargets(1.0f);
+    setOneLevelMinification(false);
     deleteOffscreenFrame(scaledScene.frame);
     scaledScene = ScaledSceneState{};
 }
