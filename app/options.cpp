@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "app/recording_files.h"
-#include "app/run_plan.h"
 #include "app/timeline.h"
 #include "platform/events.h"
 

@@ -10,6 +10,10 @@
 #include "app/segment.h"
 #include "app/timeline.h"
 
+// Motion blur: sub-frames per frame (1: none) up to 256, the shutter from 1 to 360 degrees.
+inline constexpr uint32_t kMaxSubFrames = 256;
+inline constexpr uint32_t kDefaultShutterDegrees = 180;
+
 struct Options {
     bool help = false;
     bool version = false;

@@ -30,6 +30,7 @@
 #include "render/render_targets.h"
 #include "render/statistics.h"
 #include "render/texture_modes.h"
+#include "render/target_passes.h"
 #include "render/view_stack.h"
 #include "resources/textures.h"
 #include "scene/objects.h"

@@ -52,6 +52,7 @@
 #include "render/lit_squares.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
+#include "render/target_passes.h"
 #include "render/view_stack.h"
 #include "resources/textures.h"
 #include "scene/objects.h"
