@@ -97,14 +97,23 @@ uint64_t captureFrames(const RunPlan& plan) {
                           plan.until ? &plan.stop.sequence : nullptr, plan.stop.ms);
 }
 
-void setCaptureWindow(const RunPlan& plan) {
-    RunningSettings& running = configState.running;
-    if (plan.windowed) running.fullscreen = false;
-    if (!plan.verticalSync) running.verticalSync = false;
-    if (plan.width != 0) {
-        running.screenWidth = int32_t(plan.width);
-        running.screenHeight = int32_t(plan.height);
+TimelinePoint captureFramePoint(const RunPlan& plan, uint64_t index) {
+    TimelinePoint from = captureStart(plan);
+    uint64_t left = std::min(index, captureFrames(plan) - 1);
+    for (Sequence sequence : {Sequence::First, Sequence::Second, Sequence::End}) {
+        if (sequence < from.sequence) continue;
+        uint32_t start = sequence == from.sequence ? from.ms : 0;
+        uint64_t frames = sequenceFrames(sequence, start, plan.stepMs, plan.stepDivisor);
+        if (left < frames)
+            return {sequence, start + uint32_t(left * plan.stepMs / plan.stepDivisor)};
+        left -= frames;
     }
+    return {Sequence::End, sequenceLastMs(Sequence::End)};
+}
+
+void setCaptureWindow(const RunPlan& plan) {
+    overrideRunningWindow(plan.windowed, plan.verticalSync, int32_t(plan.width),
+                          int32_t(plan.height));
 }
 
 void prepareCapture(const RunPlan& plan) {

@@ -27,6 +27,9 @@ uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepM
 TimelinePoint captureStart(const RunPlan& plan);
 // The frames a job of the plan draws, from its start to the end of the timeline or its stop.
 uint64_t captureFrames(const RunPlan& plan);
+// The point of the timeline where frame `index` of the plan's frames is drawn (counted from
+// its start); past the last frame, the point of the last one.
+TimelinePoint captureFramePoint(const RunPlan& plan, uint64_t index);
 // The plan's window in the running settings (recordings and benchmarks run in a window of the
 // configured size or --size, without vertical sync); the stored configuration keeps its own.
 void setCaptureWindow(const RunPlan& plan);

@@ -49,10 +49,10 @@ void fitFramesToWindow() {
         return;
     }
     // A multisampled window takes its frames through the gamma pass only.
-    scaledFrames.windowMultisampled = state.ownSamples > 0;
-    if ((!scaledFrames.windowMultisampled || gammaPass.ready) &&
+    bool multisampled = state.ownSamples > 0;
+    if ((!multisampled || gammaPass.ready) &&
         startScaledFrames(drawn.width, drawn.height, state.depthBits,
-                          std::max(state.frameSamples, 0)))
+                          std::max(state.frameSamples, 0), multisampled))
         return;
     state.fitRefused = true;
     std::string size = std::to_string(drawn.width) + " x " + std::to_string(drawn.height);

@@ -152,3 +152,60 @@ TEST(Segment, TheRunEndsAtTheFirstFramePastTheSegment) {
     EXPECT_TRUE(captureEndReached());
     EXPECT_TRUE(captureEnded(Sequence::First, 600));
 }
+
+// A frame's point: frame k of a sequence at its start plus ⌊k × step⌋, the first frame of the
+// next sequence at its 0. At 30 frames a second the first scene has 1501 frames (0 to 50000
+// ms), the second 1951 (0 to 65000) and the end screen 600.
+TEST(Segment, FramesFallOnTheirPointsOfTheTimeline) {
+    const struct {
+        const char* line;
+        uint64_t frame;
+        Sequence sequence;
+        uint32_t ms;
+    } table[] = {
+        {"--record s.mkv", 0, Sequence::First, 0},
+        {"--record s.mkv", 1, Sequence::First, 33},
+        {"--record s.mkv", 2, Sequence::First, 66},
+        {"--record s.mkv", 3, Sequence::First, 100},
+        {"--record s.mkv", 1500, Sequence::First, 50000},
+        {"--record s.mkv", 1501, Sequence::Second, 0},
+        {"--record s.mkv", 1501 + 1950, Sequence::Second, 65000},
+        {"--record s.mkv", 1501 + 1951, Sequence::End, 0},
+        {"--record s.mkv", 1501 + 1951 + 599, Sequence::End, 19966},
+        {"--record s.mkv", 1501 + 1951 + 600, Sequence::End, 19966}, // past the end
+        {"--record s.mkv --seek second:64000 --fps 10", 10, Sequence::Second, 65000},
+        {"--record s.mkv --seek second:64000 --fps 10", 11, Sequence::End, 0},
+        {"--record s.mkv --until first:10000 --fps 10", 99, Sequence::First, 9900},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(std::string(row.line) + " frame " + std::to_string(row.frame));
+        Options options = parseOptions(splitWords(row.line));
+        ASSERT_EQ(options.error, "");
+        TimelinePoint point = captureFramePoint(resolveRunPlan(options), row.frame);
+        EXPECT_EQ(point.sequence, row.sequence);
+        EXPECT_EQ(point.ms, row.ms);
+    }
+}
+
+// A sound-only recording draws its frames once each at the smallest size, whatever the
+// recording's options ask of the pictures; the name's ending decides, in any letter case.
+TEST(Segment, ASoundOnlyRecordingDrawsSmall) {
+    const struct {
+        const char* line;
+        bool soundOnly;
+        uint32_t side, subFrames;
+    } table[] = {
+        {"--record s.wav --size 1920x1080 --motion-blur 8", true, 16, 1},
+        {"--record dir/S.WAV", true, 16, 1},
+        {"--record s.wav.mkv --size 320x240 --motion-blur 2", false, 320, 2},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.line);
+        Options options = parseOptions(splitWords(row.line));
+        ASSERT_EQ(options.error, "");
+        RunPlan plan = resolveRunPlan(options);
+        EXPECT_EQ(plan.soundOnly, row.soundOnly);
+        EXPECT_EQ(plan.width, row.side);
+        EXPECT_EQ(plan.subFrames, row.subFrames);
+    }
+}

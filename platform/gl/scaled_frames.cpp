@@ -51,7 +51,7 @@ void windowPointToFrame(const FrameArea& shown, int frameWidth, int frameHeight,
     y = int(std::clamp<int64_t>(fy, 0, std::max(0, frameHeight - 1)));
 }
 
-bool startScaledFrames(int width, int height, int depthBits, int samples) {
+bool startScaledFrames(int width, int height, int depthBits, int samples, bool windowMultisampled) {
     ScaledFramesState& state = scaledFrames;
     stopScaledFrames();
     if (samples > 0) {
@@ -65,6 +65,7 @@ bool startScaledFrames(int width, int height, int depthBits, int samples) {
         return false;
     }
     state.active = true;
+    state.windowMultisampled = windowMultisampled;
     setWindowFrame({state.drawn.framebuffer, width, height});
     return true;
 }

@@ -44,9 +44,9 @@ extern ScaledFramesState scaledFrames;
 
 // In the window's context: frames of width x height with the configured depth bits and
 // samples (0 for none) are drawn off-screen from now on, as the window's frame at the bottom of
-// the framebuffer stack. False where the driver cannot; the frames then go to the window as
-// they are.
-bool startScaledFrames(int width, int height, int depthBits, int samples);
+// the framebuffer stack, for a window whose own buffers are multisampled or not. False where
+// the driver cannot; the frames then go to the window as they are.
+bool startScaledFrames(int width, int height, int depthBits, int samples, bool windowMultisampled);
 // The window's own buffers are the window's frame again.
 void stopScaledFrames();
 // The finished frame pushed into the window's back buffer, scaled to windowWidth x windowHeight
