@@ -48,7 +48,8 @@ struct Options {
     std::string error;         // why the command line was refused; empty when it is good
 };
 
-// The key-table code for a key name of --keys: "Escape", "Enter", "Space" or one letter
+// The key-table code for a key name of --keys: "Escape", "Enter", "Space", "Left", "Right",
+// "Comma", "Period", "Home" or one letter
 // (either case); -1 for any other name.
 int keyCodeForName(const std::string& name);
 

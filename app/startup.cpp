@@ -321,16 +321,12 @@ float frameBudgetMs() {
     return synced && rate > 0 ? 1000.0f / float(rate) : 1000.0f / 60.0f;
 }
 
-// After the scenes: the music, the star particles and the targets go before the end screen;
-// everything else after it, the engine last.
+// After the sequences: the star particles and the targets (kept while the player may jump back
+// from the end screen), then everything else, the engine last.
 void shutDown() {
-    if (demoState.musicStream != nullptr) stopMusicStream(demoState.musicStream);
     deleteParticleSystem(kStarSystemId);
     demoState.starSystem = nullptr;
     for (PixelBufferTarget& target : demoState.targets) releaseTarget(target);
-    waitMs(200);
-    clearKeys();
-    playEndScreen();
     finishRecording();
     finishBenchmark();
     waitMs(200);
@@ -433,8 +429,7 @@ int runDemo(const Options& options) {
     saveConfiguration(); // keeps the calibrated gamma
     createSceneTargets();
     startFrameGovernor(governor, frameBudgetMs(), plan.fixedScale);
-    playFirstScene();
-    playSecondScene();
+    playScenes();
     shutDown();
     return stopRequested() ? endStoppedRun() : eventState.exitCode;
 }
