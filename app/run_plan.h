@@ -10,19 +10,15 @@
 #include <vector>
 
 #include "app/frame_governor.h"
+#include "app/options.h"
 #include "app/segment.h"
 #include "app/timeline.h"
-
-struct Options;
 
 enum class RunJob { Demo, Record, Benchmark };
 
 inline constexpr uint32_t kBenchmarkFps = 60;
 // The window of a sound-only recording.
 inline constexpr uint32_t kSoundOnlySide = 16;
-// Motion blur: sub-frames per frame (1: none) up to 256, the shutter from 1 to 360 degrees.
-inline constexpr uint32_t kMaxSubFrames = 256;
-inline constexpr uint32_t kDefaultShutterDegrees = 180;
 
 struct RunPlan {
     RunJob job = RunJob::Demo;
