@@ -76,7 +76,7 @@ bool parseList(const std::string& text, std::vector<Item>& items, Parse parseIte
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
     auto fail = [&options](const std::string& why) {
-        if (options.error.empty()) options.error = why;
+        if (options.error.empty() && !why.empty()) options.error = why;
     };
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
@@ -116,15 +116,19 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (option == "--record") {
             options.recordFile = value();
             options.batch = true;
-            if (options.recordFile.empty())
-                fail("--record needs a file name");
-            else if (recordCodecs(options.recordFile) == RecordCodecs::Unknown)
-                fail("--record writes a video ending in " + std::string(kRecordContainers) +
-                     ", not '" + options.recordFile + "'");
+            if (options.recordFile.empty()) fail("--record needs a file name");
+        } else if (option == "--codec") {
+            options.recordCodec = value();
+        } else if (option == "--chroma") {
+            std::string chroma = value();
+            if (!parseNumber(chroma, options.chroma) ||
+                (options.chroma != 420 && options.chroma != 444))
+                fail("--chroma takes 420 or 444, not '" + chroma + "'");
         } else if (option == "--fps") {
             std::string fps = value();
-            if (!parseNumber(fps, options.fps) || options.fps == 0 || options.fps > 1000)
-                fail("--fps takes a frame rate from 1 to 1000, not '" + fps + "'");
+            if (!parseFrameRate(fps, options.fps))
+                fail("--fps takes a frame rate N or N/D from 1 to " + std::to_string(kMaxFps) +
+                     " frames a second (e.g. 60 or 60000/1001), not '" + fps + "'");
         } else if (option == "--size") {
             std::string size = value();
             if (!parseSize(size, options.width, options.height))
@@ -167,7 +171,13 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             fail("unknown option '" + option + "'");
         }
     }
-    if (!options.shots.empty() && options.fixedStepMs == 0) fail("--shots needs --fixed-step");
+    if (!options.recordFile.empty())
+        fail(resolveRecordFormat(options.recordFile, options.recordCodec, options.chroma,
+                                 options.recordFormat));
+    else if (!options.recordCodec.empty() || options.chroma != 0)
+        fail("--codec and --chroma need --record");
+    if (!options.shots.empty() && options.fixedStepMs == 0 && options.recordFile.empty())
+        fail("--shots needs --fixed-step or --record");
     if (!options.keys.empty() && !options.batch) fail("--keys needs --batch");
     if (!options.recordFile.empty() && options.benchmark)
         fail("--record and --benchmark cannot run together");
@@ -240,6 +250,10 @@ std::string usageText() {
            "Ctrl+C, SIGTERM or SIGHUP end the run as Escape ends each phase, after the usual\n"
            "shutdown (exit status 128 + the signal); a second one within 2 s ends it at once,\n"
            "a third one by the signal's default action.\n";
+}
+
+std::string_view programVersion() {
+    return FILM03_VERSION;
 }
 
 std::string versionText() {

@@ -45,7 +45,9 @@ check_record() {
     [[ -z "$leftovers" ]] || fail "temporary files left behind: $leftovers"
     grep -q $'\r''recording 100.0 %  frame 811/811' err.txt || fail "no progress line: $(tail -c 500 err.txt)"
 
-    streams=$(ffprobe -v error -show_entries stream=codec_type,codec_name,pix_fmt,width,height,nb_frames,duration -of compact=p=0 clip.mp4)
+    # A picture and a sound stream (beside the chapters' text track).
+    streams=$(ffprobe -v error -show_entries stream=codec_type,codec_name,pix_fmt,width,height,nb_frames,duration -of compact=p=0 clip.mp4 |
+        grep -e codec_type=video -e codec_type=audio)
     echo "$streams"
     [[ $(grep -c . <<<"$streams") -eq 2 ]] || fail "not two streams"
     video=$(grep 'codec_name=h264' <<<"$streams") || fail "no H.264 stream"
