@@ -18,6 +18,8 @@ struct CaptureState {
     bool untilSet = false; // a stop point
     TimelinePoint until;
     bool untilReached = false;
+    uint64_t endFrame = UINT64_MAX; // the first frame past the job's frames
+    uint64_t framesLetThrough = 0;
     // The progress line.
     std::string job = "recording";
     uint64_t total = 0;
@@ -107,8 +109,9 @@ void prepareCapture(const RunPlan& plan) {
     setCaptureWindow(plan);
     if (plan.job == RunJob::Demo) return;
     setCaptureEnd(plan);
-    startCaptureProgress(plan.job == RunJob::Record ? "recording" : "benchmark",
-                         captureFrames(plan));
+    setCaptureFrames(plan.segment ? plan.frames : FrameRange{0, UINT64_MAX});
+    uint64_t total = plan.segment ? plan.frames.end - plan.frames.first : captureFrames(plan);
+    startCaptureProgress(plan.job == RunJob::Record ? "recording" : "benchmark", total);
 }
 
 void setCaptureEnd(const RunPlan& plan) {
@@ -120,12 +123,27 @@ void setCaptureEnd(const RunPlan& plan) {
 
 bool captureEnded(Sequence sequence, uint32_t sceneMs) {
     CaptureState& state = captureState;
-    if (!state.untilSet || sequence == Sequence::Gamma) return false;
-    if (sequence > state.until.sequence ||
-        (sequence == state.until.sequence && sceneMs >= state.until.ms))
+    if (sequence == Sequence::Gamma) return false;
+    if (state.untilSet && (sequence > state.until.sequence ||
+                           (sequence == state.until.sequence && sceneMs >= state.until.ms)))
         state.untilReached = true;
-    if (state.untilReached) endTimeline();
-    return state.untilReached;
+    if (state.framesLetThrough >= state.endFrame) state.untilReached = true;
+    if (state.untilReached) {
+        endTimeline();
+        return true;
+    }
+    state.framesLetThrough++;
+    return false;
+}
+
+void setCaptureFrames(FrameRange frames) {
+    captureState.endFrame = frames.end;
+    captureState.framesLetThrough = 0;
+}
+
+uint64_t captureFrameIndex() {
+    uint64_t let = captureState.framesLetThrough;
+    return let > 0 ? let - 1 : 0;
 }
 
 bool captureEndReached() {

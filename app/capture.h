@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/run_plan.h"
+#include "app/segment.h"
 #include "app/timeline.h"
 
 // Frames drawn at a step of stepMs / stepDivisor ms from t = startMs while t <= lastMs
@@ -37,6 +38,11 @@ void prepareCapture(const RunPlan& plan);
 // and those frames are left out.
 void setCaptureEnd(const RunPlan& plan);
 bool captureEnded(Sequence sequence, uint32_t sceneMs);
+// The frames a job writes, counted from its start: past frames.end the run ends as at its
+// stop point. captureEnded counts each frame it lets through; captureFrameIndex is the last
+// one's number.
+void setCaptureFrames(FrameRange frames);
+uint64_t captureFrameIndex();
 // The stop point was reached.
 bool captureEndReached();
 

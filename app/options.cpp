@@ -1,9 +1,11 @@
 #include "app/options.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 
 #include "app/recording_files.h"
+#include "app/run_plan.h"
 #include "app/timeline.h"
 #include "platform/events.h"
 
@@ -129,6 +131,18 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             if (!parseFrameRate(fps, options.fps))
                 fail("--fps takes a frame rate N or N/D from 1 to " + std::to_string(kMaxFps) +
                      " frames a second (e.g. 60 or 60000/1001), not '" + fps + "'");
+        } else if (option == "--motion-blur") {
+            std::string count = value();
+            if (!parseNumber(count, options.subFrames) || options.subFrames == 0 ||
+                options.subFrames > kMaxSubFrames)
+                fail("--motion-blur takes a number of sub-frames from 1 to " +
+                     std::to_string(kMaxSubFrames) + ", not '" + count + "'");
+        } else if (option == "--shutter") {
+            std::string degrees = value();
+            options.shutterGiven = true;
+            if (!parseNumber(degrees, options.shutterDegrees) || options.shutterDegrees == 0 ||
+                options.shutterDegrees > 360)
+                fail("--shutter takes an angle from 1 to 360 degrees, not '" + degrees + "'");
         } else if (option == "--size") {
             std::string size = value();
             if (!parseSize(size, options.width, options.height))
@@ -159,6 +173,26 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             std::string point = value();
             options.until = parsePoint(point, options.untilPoint);
             if (!options.until) fail("--until takes SEQ:MS, not '" + point + "'");
+        } else if (option == "--frames" || option == "--part") {
+            std::string text = value();
+            SegmentRequest& segment = options.segment;
+            if (segment.kind != SegmentRequest::Kind::Whole)
+                fail("--frames and --part cannot be given together");
+            if (option == "--frames") {
+                segment.kind = SegmentRequest::Kind::Frames;
+                if (!parseFrameRange(text, segment.frames))
+                    fail("--frames takes FIRST-END, frames FIRST to END-1 of the recording with "
+                         "FIRST below END, e.g. 0-300, not '" +
+                         text + "'");
+            } else {
+                segment.kind = SegmentRequest::Kind::Part;
+                if (!parsePart(text, segment.part, segment.parts))
+                    fail("--part takes K/N, part K of N equal parts with K from 1 to N, e.g. "
+                         "2/4, not '" +
+                         text + "'");
+            }
+        } else if (option == "--count-frames") {
+            options.countFrames = true;
         } else if (option == "--seek") {
             std::string point = value();
             options.seek = parsePoint(point, options.seekTo);
@@ -171,7 +205,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             fail("unknown option '" + option + "'");
         }
     }
-    if (!options.recordFile.empty())
+    if (!options.recordFile.empty() && !recordsSoundOnly(options.recordFile))
         fail(resolveRecordFormat(options.recordFile, options.recordCodec, options.chroma,
                                  options.recordFormat));
     else if (!options.recordCodec.empty() || options.chroma != 0)
@@ -184,6 +218,16 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     bool capturing = !options.recordFile.empty() || options.benchmark;
     if (options.width != 0 && !capturing) fail("--size needs --record or --benchmark");
     if (options.until && !capturing) fail("--until needs --record or --benchmark");
+    if (options.subFrames > 1 && !capturing && options.fixedStepMs == 0)
+        fail("--motion-blur needs --record, --benchmark or --fixed-step");
+    if (options.shutterGiven && options.subFrames == 1) fail("--shutter needs --motion-blur");
+    bool segment = options.segment.kind != SegmentRequest::Kind::Whole;
+    if ((segment || options.countFrames) && options.recordFile.empty())
+        fail(std::string(segment ? "--frames and --part need" : "--count-frames needs") +
+             " --record");
+    if (segment && !options.recordFile.empty() &&
+        options.recordFormat.container != RecordContainer::Mkv)
+        fail("--frames and --part write a segment as .mkv, not '" + options.recordFile + "'");
 
     return options;
 }
@@ -224,6 +268,14 @@ std::string usageText() {
            "                       step of 1000/N ms into an H.264 video with AAC sound, through\n"
            "                       ffmpeg (.mp4, .mkv or .mov; .webm: VP9 with Opus); a progress\n"
            "                       line on standard error; it runs beside an open demo\n"
+           "                       A name ending in .wav writes only the sound, without\n"
+           "                       drawing\n"
+           "  --frames A-B         with --record: only frames A to B-1 of the recording, the\n"
+           "                       same pictures as in the whole one, without sound (a segment\n"
+           "                       to join with others; .mkv keeps them joinable)\n"
+           "  --part K/N           with --record: part K of N near-equal parts, as --frames\n"
+           "  --count-frames       with --record: print the frames the recording has and its\n"
+           "                       frame rate, and exit\n"
            "  --fps N              frame rate of --record (default 30)\n"
            "  --size WxH           window size of --record or --benchmark, up to 16384x16384\n"
            "                       (default: the configured mode), e.g. 1280x720\n"
@@ -237,6 +289,12 @@ std::string usageText() {
            "                       software renderer): --scale 1 measures full resolution\n"
            "  --until SEQ:MS       with --record or --benchmark: end at a point of the timeline\n"
            "                       (the frames before it are kept), e.g. second:5000\n"
+           "  --motion-blur N      with --record, --benchmark or --fixed-step: each frame is\n"
+           "                       the mean of N sub-frames (1 to 256; 1: none) spread evenly\n"
+           "                       over the shutter; the sound and the timeline keep to the\n"
+           "                       frames; costs about N times the drawing\n"
+           "  --shutter DEG        the shutter of --motion-blur: open from each frame's time for\n"
+           "                       DEG/360 of the frame's step (1 to 360, default 180)\n"
            "  --picture-gamma      apply the calibrated gamma to the picture itself, as in a\n"
            "                       Wayland session, instead of the display's gamma ramp\n"
            "  --scale on|off|S     the frame-time governor: draw the 3D scenes at a lower\n"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/recording_files.h"
+#include "app/segment.h"
 #include "app/timeline.h"
 
 struct Options {
@@ -33,12 +34,17 @@ struct Options {
     bool gammaInPicture = false; // the gamma goes into the picture, not the display's ramp
     bool until = false;          // --until: a recording or benchmark ends at this point
     TimelinePoint untilPoint;
+    SegmentRequest segment;   // --frames or --part: a recording writes only these frames
+    bool countFrames = false; // --count-frames: print the recording's frames and rate, and exit
     // --scale: the frame-time governor. Default: on where the renderer is a software
     // rasteriser and the run makes no pictures for files (--fixed-step, --shots, --record).
     enum class Scale { Default, On, Off, Fixed };
     Scale scale = Scale::Default;
-    float fixedScale = 1.0f; // with Scale::Fixed, from 0.5 to 1
-    std::string error;       // why the command line was refused; empty when it is good
+    float fixedScale = 1.0f;       // with Scale::Fixed, from 0.5 to 1
+    uint32_t subFrames = 1;        // --motion-blur: sub-frames per frame, 1 to 256 (1: none)
+    uint32_t shutterDegrees = 180; // --shutter: 1 to 360
+    bool shutterGiven = false;
+    std::string error; // why the command line was refused; empty when it is good
 };
 
 // The key-table code for a key name of --keys: "Escape", "Enter", "Space" or one letter

@@ -54,9 +54,12 @@ struct RecordTimes {
 };
 
 struct RecordState {
-    bool active = false;  // --record was given
-    bool started = false; // the first frame went to the encoder
-    bool done = false;    // the video is in place (or the run failed and was cleaned up)
+    bool active = false;    // --record was given
+    bool started = false;   // the first frame went to the encoder
+    bool done = false;      // the video is in place (or the run failed and was cleaned up)
+    bool soundOnly = false; // a .wav: the sound of the frames, nothing drawn or encoded
+    bool segment = false;   // only `frames` are written, without sound
+    FrameRange frames;
     FrameRate rate;
     std::string ffmpeg;
     RecordFormat format;
@@ -246,6 +249,12 @@ void startEncoder() {
     state.lastHookEnd = state.startTime;
 }
 
+void startSoundOnly() {
+    RecordState& state = recordState;
+    state.started = true;
+    state.startTime = Clock::now();
+}
+
 void sendFrame(const uint8_t* pixels) {
     RecordState& state = recordState;
     if (pixels == nullptr) return;
@@ -254,6 +263,29 @@ void sendFrame(const uint8_t* pixels) {
     state.times.encoder += secondsSince(start);
     if (!sent) ffmpegFailed("while the video was written", finishRecordingChild());
     state.framesOut++;
+}
+
+// The encoder's last frames.
+void finishVideo() {
+    RecordState& state = recordState;
+    sendFrame(takeLastFrame(state.readback));
+    stopReadback(state.readback);
+    endCaptureProgress();
+    int status = finishRecordingChild();
+    if (status != 0) ffmpegFailed("while encoding the video", status);
+}
+
+// The sound file's header, now that its length is known.
+void closeAudio() {
+    RecordState& state = recordState;
+    std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, uint32_t(state.audioBytes));
+    if (std::fseek(state.audio, 0, SEEK_SET) != 0 ||
+        std::fwrite(header.data(), 1, header.size(), state.audio) != header.size() ||
+        std::fclose(state.audio) != 0) {
+        state.audio = nullptr;
+        cannotWriteVideo();
+    }
+    state.audio = nullptr;
 }
 
 // Bytes of a file, or of the files in a folder.
@@ -274,6 +306,13 @@ void reportSummary(double seconds) {
     const RecordState& state = recordState;
     const RecordTimes& times = state.times;
     double videoSeconds = double(state.framesOut) * state.rate.seconds / state.rate.frames;
+    if (state.soundOnly) {
+        std::fprintf(stderr,
+                     "film03: recorded the sound of %llu frames, %.2f s, into %s in %.1f s\n",
+                     static_cast<unsigned long long>(state.framesOut), videoSeconds,
+                     state.files.final.c_str(), seconds);
+        return;
+    }
     std::error_code ignored;
     std::string where = std::filesystem::absolute(state.files.final, ignored).string();
     std::fprintf(stderr,
@@ -333,13 +372,15 @@ void prepareFolder() {
     }
 }
 
-void placeFinishedFile(const std::string& from) {
+// The finished file (or folder) takes the recording's name; its temporary name is forgotten.
+void placeFinishedFile(std::string& from) {
     std::error_code error;
     std::filesystem::rename(from, recordState.files.final, error);
     if (error) {
         errno = error.value();
         cannotWriteVideo();
     }
+    from.clear();
 }
 
 // Adds the sound, tags and chapters to the picture and puts the result in place; a folder is
@@ -358,7 +399,6 @@ void muxIntoPlace() {
         if (status != 0) ffmpegFailed("while adding the sound to the video", status);
     }
     placeFinishedFile(state.files.muxed);
-    state.files.muxed.clear();
     if (recordsFolder()) {
         // What was inside the temporary folder now is in the final one.
         state.files.video.clear();
@@ -403,30 +443,43 @@ void prepareRecording(const RunPlan& plan) {
     state.rate = plan.rate;
     state.format = plan.recordFormat;
     state.files = recordingFiles(plan.output, state.format);
+    state.soundOnly = plan.soundOnly;
+    state.segment = plan.segment;
+    state.frames = plan.frames;
     state.ffmpeg = findProgram("ffmpeg");
-    if (state.ffmpeg.empty())
+    if (state.ffmpeg.empty() && !state.soundOnly)
         recordingFailed("Recording needs the program \"ffmpeg\", which was not found on the "
                         "search path (PATH) !\n\nInstall it (Debian: apt install ffmpeg) and "
                         "start again.");
     std::atexit(abandonRecording);
     prepareLeftovers(state.files);
     if (recordsFolder()) prepareFolder();
+    state.chained = replaceTimelineHooks({timelineState.hooks.frameStart, recordFrameDrawn});
+    if (state.segment) return;
     state.audio = std::fopen(state.files.audio.c_str(), "wb");
     if (state.audio == nullptr) cannotWriteVideo();
     std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, 0);
     writeAudio(header.data(), header.size());
     state.audioBytes = 0;
-
-    state.chained = replaceTimelineHooks({timelineState.hooks.frameStart, recordFrameDrawn});
 }
 
 bool startRecordingSound() {
     if (!recordState.active) return false;
     // Sample frames after k frames: floor(k × rate × D / N), so the sound ends within one
-    // sample of the picture.
+    // sample of the picture. A segment's sound is left to the recording that has all of it;
+    // the layer still runs offline, on the frames' clock, so that nothing plays to a device.
     const FrameRate rate = recordState.rate;
     startOfflineSound(kRecordMixRate, 1000 * rate.seconds, rate.frames);
     return true;
+}
+
+// A frame's step of sound, mixed and written.
+void recordSoundStep() {
+    RecordState& state = recordState;
+    Clock::time_point soundStart = Clock::now();
+    int mixed = advanceOfflineSound();
+    writeAudio(offlineSoundState.mix.data(), size_t(mixed) * 4);
+    state.times.sound += secondsSince(soundStart);
 }
 
 void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
@@ -434,6 +487,14 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
     if (state.chained.frameDrawn != nullptr) state.chained.frameDrawn(sequence, sceneMs);
     if (!state.active || state.done || sequence == Sequence::Gamma) return;
     if (captureEnded(sequence, sceneMs)) return;
+    if (state.soundOnly) {
+        if (!state.started) startSoundOnly();
+        recordSoundStep();
+        state.framesOut++;
+        countCaptureFrame({sequence, sceneMs});
+        return;
+    }
+    if (captureFrameIndex() < state.frames.first) return;
     if (!state.started) startEncoder();
     noteChapter(sequence);
     // The software renderer draws at the flush: finishing the frame here keeps its drawing
@@ -446,10 +507,7 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
 
     const uint8_t* previous = readBackFrame(state.readback);
     state.times.readback += secondsSince(hookStart);
-    Clock::time_point soundStart = Clock::now();
-    int mixed = advanceOfflineSound();
-    writeAudio(offlineSoundState.mix.data(), size_t(mixed) * 4);
-    state.times.sound += secondsSince(soundStart);
+    if (!state.segment) recordSoundStep();
     sendFrame(previous);
     releaseReadFrame(state.readback);
     state.framesDrawn++;
@@ -460,8 +518,9 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
 void finishRecording() {
     RecordState& state = recordState;
     if (!state.active || state.done) return;
-    // A stopped run keeps the video up to the stop; before the first frame there is none.
-    if (stopRequested() && !state.started) {
+    // A stopped run keeps the video up to the stop; before the first frame there is none. A
+    // part of a recording (a segment, the sound alone) is kept whole or not at all.
+    if (stopRequested() && (!state.started || state.segment || state.soundOnly)) {
         abandonRecording();
         return;
     }
@@ -470,22 +529,19 @@ void finishRecording() {
                         "written.");
     if (!state.started) recordingFailed("No frame of the demo was drawn; no video was written.");
     Clock::time_point finishStart = Clock::now();
-    sendFrame(takeLastFrame(state.readback));
-    stopReadback(state.readback);
-    endCaptureProgress();
-    int status = finishRecordingChild();
-    if (status != 0) ffmpegFailed("while encoding the video", status);
-
-    std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, uint32_t(state.audioBytes));
-    if (std::fseek(state.audio, 0, SEEK_SET) != 0 ||
-        std::fwrite(header.data(), 1, header.size(), state.audio) != header.size() ||
-        std::fclose(state.audio) != 0) {
-        state.audio = nullptr;
-        cannotWriteVideo();
+    if (state.soundOnly) {
+        endCaptureProgress();
+        closeAudio();
+        placeFinishedFile(state.files.audio);
+    } else if (state.segment) {
+        finishVideo();
+        placeFinishedFile(state.files.video);
+    } else {
+        finishVideo();
+        closeAudio();
+        writeMetadataFile();
+        muxIntoPlace();
     }
-    state.audio = nullptr;
-    writeMetadataFile();
-    muxIntoPlace();
     state.times.finishing = secondsSince(finishStart);
     state.done = true;
     removeTemporaryFiles();

@@ -105,10 +105,17 @@ std::string metadataValue(std::string_view text) {
 
 } // namespace
 
+bool recordsSoundOnly(const std::string& fileName) {
+    return lowerCase(std::filesystem::path(fileName).extension().string()) == ".wav";
+}
+
 const char* pictureContainer(RecordFormat format) {
-    // VP9 names its primaries and transfer only in the container; NUT keeps every frame's
-    // time as an exact multiple of D/N s.
-    return format.video == RecordVideo::Vp9 ? "matroska" : "nut";
+    // NUT keeps every frame's time as an exact multiple of D/N s for MP4 and MOV, which can
+    // hold it; Matroska and WebM count in milliseconds anyway, and VP9 names its primaries and
+    // transfer only in the container.
+    bool exactTimes =
+        format.container == RecordContainer::Mp4 || format.container == RecordContainer::Mov;
+    return exactTimes && format.video != RecordVideo::Vp9 ? "nut" : "matroska";
 }
 
 bool parseFrameRate(const std::string& text, FrameRate& rate) {

@@ -45,11 +45,12 @@ inline constexpr std::string_view kRecordOutputs =
     ".mp4, .mov or .mkv (H.264), .webm (VP9), .mkv with --codec ffv1, .mov with --codec prores, "
     "or a folder DIR/ (PNG frames and a WAV)";
 
-// The container of the encoder's picture file: "nut", or "matroska" for VP9.
+// The container of the encoder's picture file: "nut" for MP4 and MOV (exact frame times),
+// "matroska" for the rest.
 const char* pictureContainer(RecordFormat format);
 
 // The files of a recording of `finalName` ("dir/name.ext") in `format`: the picture
-// ("dir/name.video.part.nut", or .mkv for VP9), the sound ("dir/name.audio.part.wav"), the tags and
+// ("dir/name.video.part.nut", or .mkv), the sound ("dir/name.audio.part.wav"), the tags and
 // chapters
 // ("dir/name.meta.part.txt"), the muxed file ("dir/name.part.ext") that is renamed to the
 // final name, and ffmpeg's messages ("dir/name.ffmpeg.log"). A folder "dir/name/" is made as
@@ -89,3 +90,6 @@ struct RecordChapter {
 std::string recordingMetadata(int year, std::string_view version,
                               const std::vector<RecordChapter>& chapters, uint64_t frames,
                               FrameRate rate);
+
+// A recording named "*.wav" (letter case ignored) writes only the sound of its frames.
+bool recordsSoundOnly(const std::string& fileName);

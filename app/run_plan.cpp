@@ -1,6 +1,8 @@
 #include "app/run_plan.h"
 
+#include "app/capture.h"
 #include "app/options.h"
+#include "app/recording_files.h"
 
 namespace {
 
@@ -56,6 +58,11 @@ RunPlan resolveRunPlan(const Options& options) {
         plan.width = options.width;
         plan.height = options.height;
     }
+    // Sub-frames need a step to spread over.
+    if (plan.stepMs != 0) {
+        plan.subFrames = options.subFrames;
+        plan.shutterDegrees = options.shutterDegrees;
+    }
     plan.gammaInPicture = options.gammaInPicture;
     plan.seek = options.seek;
     plan.start = options.seekTo;
@@ -66,5 +73,10 @@ RunPlan resolveRunPlan(const Options& options) {
     bool picturesForFiles =
         options.fixedStepMs != 0 || !options.shots.empty() || !options.recordFile.empty();
     planGovernor(plan, options, picturesForFiles);
+    if (plan.job == RunJob::Record) {
+        plan.soundOnly = recordsSoundOnly(plan.output);
+        plan.segment = options.segment.kind != SegmentRequest::Kind::Whole;
+        plan.error = segmentFrames(options.segment, captureFrames(plan), plan.frames);
+    }
     return plan;
 }

@@ -11,6 +11,7 @@
 
 #include "app/frame_governor.h"
 #include "app/recording_files.h"
+#include "app/segment.h"
 #include "app/timeline.h"
 
 struct Options;
@@ -18,6 +19,9 @@ struct Options;
 enum class RunJob { Demo, Record, Benchmark };
 
 inline constexpr uint32_t kBenchmarkFps = 60;
+// Motion blur: sub-frames per frame (1: none) up to 256, the shutter from 1 to 360 degrees.
+inline constexpr uint32_t kMaxSubFrames = 256;
+inline constexpr uint32_t kDefaultShutterDegrees = 180;
 
 struct RunPlan {
     RunJob job = RunJob::Demo;
@@ -32,6 +36,9 @@ struct RunPlan {
     // The clock: real time (0), or steps of exactly stepMs / stepDivisor milliseconds.
     uint32_t stepMs = 0;
     uint32_t stepDivisor = 1;
+    // Each frame the mean of this many sub-frames over the shutter (app/motion_blur.h).
+    uint32_t subFrames = 1;
+    uint32_t shutterDegrees = kDefaultShutterDegrees;
     bool offlineSound = false; // mixed in step with the clock, played to no device
     bool windowed = false;     // a window whatever the configuration says
     bool verticalSync = true;  // false: off whatever the configuration says
@@ -42,7 +49,14 @@ struct RunPlan {
     TimelinePoint start;
     bool until = false; // the run ends at `stop` (the frames before it are kept)
     TimelinePoint stop;
-    std::vector<TimedKey> keys;       // pressed at their points
+    // A recording's part: the frames it writes out of all of the run's frames (0 to the
+    // run's count when whole); a segment writes no sound. A sound-only recording draws
+    // nothing and writes the sound of every frame.
+    bool segment = false;
+    FrameRange frames;
+    bool soundOnly = false;
+    std::string error;          // why the plan cannot run (a segment past the recording's end)
+    std::vector<TimedKey> keys; // pressed at their points
     std::vector<TimelinePoint> shots; // screenshots at these points
     // The frame-time governor's mode where the renderer is a software rasteriser and where it
     // is not; a fixed mode draws at fixedScale. Pictures made for files are drawn at scale 1

@@ -9,6 +9,7 @@
 
 #include "app/demo_state.h"
 #include "app/frame_governor.h"
+#include "app/motion_blur.h"
 #include "app/scene_timeline.h"
 #include "app/timeline.h"
 #include "effects/debug_draw.h"
@@ -65,18 +66,10 @@ void scaledSceneStarts() {
     const RenderSettings& settings = renderState.settings;
     int width = std::max(1, int(std::lround(float(settings.screenWidth) * scale)));
     int height = std::max(1, int(std::lround(float(settings.screenHeight) * scale)));
-    OffscreenFrame& frame = state.frame;
-    if (frame.width != width || frame.height != height) {
-        if (frame.framebuffer != 0) deleteOffscreenFrame(frame);
-        bool made =
-            createTexturedFrame(frame, width, height, renderTargets.settings.depthBufferBits);
-        if (!made) {
-            bindFramebuffer(currentViewFramebuffer());
-            return;
-        }
-    }
+    if (!sizeTexturedFrame(state.frame, width, height, renderTargets.settings.depthBufferBits))
+        return;
     state.drawing = true;
-    pushView(frameView(frame, std::log2(scale)));
+    pushView(frameView(state.frame, std::log2(scale)));
     clearFrame(kColourAndDepth);
 }
 
@@ -129,10 +122,7 @@ void endSoftLight() {
 void releaseScaledScene() {
     releaseHalfLayer(scaledScene.softLight);
     scaleTargets(1.0f);
-    if (scaledScene.frame.framebuffer != 0) {
-        deleteOffscreenFrame(scaledScene.frame);
-        bindFramebuffer(currentViewFramebuffer());
-    }
+    deleteOffscreenFrame(scaledScene.frame);
     scaledScene = ScaledSceneState{};
 }
 constexpr float kGlowTint[3] = {0.6f, 0.6f, 1.0f};
@@ -304,7 +294,9 @@ void drawFlares(const Vec3& origin, uint32_t t) {
     }
 }
 
-void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
+// At t, aheadMs after the frame's time (a sub-frame of motion blur): the particles are drawn
+// as they will be then, and only the frame's own sub-frame (the last drawn) moves them on.
+void drawFirstScene3D(const FirstScene& scene, uint32_t t, uint32_t aheadMs, bool frameOwn) {
     scaledSceneStarts();
     cameraStep(scene.camera, t);
     Vec3 lightPosition;
@@ -319,9 +311,11 @@ void drawFirstScene3D(const FirstScene& scene, uint32_t t) {
     drawLogoGlow(scene);
 
     ParticleSystem* stars = demoState.starSystem;
-    if (stars != nullptr) {
+    if (stars != nullptr && frameOwn) {
         stars->emitterOrigin = lightPosition;
         updateParticleSystem(*stars, eventState.clock.frameDelta);
+    } else if (stars != nullptr) {
+        drawParticlesAhead(*stars, aheadMs);
     }
     setBlending(false);
     glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
@@ -408,15 +402,20 @@ void playFirstScene() {
     do {
         uint32_t t = sceneTime();
         timelineFrameStart(Sequence::First, t);
-        beginSceneFrame();
-        if (firstSceneDraws3D(t))
-            drawFirstScene3D(scene, t);
-        else
-            drawTitle(demoState.textures.presents, presentsBrightness(t));
+        for (uint32_t k = subFramesPerFrame(); k-- > 0;) {
+            uint32_t ahead = subFrameAheadMs(k);
+            beginSceneFrame();
+            if (firstSceneDraws3D(t + ahead))
+                drawFirstScene3D(scene, t + ahead, ahead, k == 0);
+            else
+                drawTitle(demoState.textures.presents, presentsBrightness(t + ahead));
+            subFrameDrawn(k);
+        }
         sceneFrameTail(Sequence::First, t, 0);
         if (escapeDown()) demoState.skip = true;
     } while (firstSceneContinues(sequenceGoesOn(), demoState.skip, sceneTime()));
     releaseScaledScene();
+    releaseMotionBlur();
 }
 
 void playSecondScene() {
@@ -429,15 +428,38 @@ void playSecondScene() {
     do {
         uint32_t t = sceneTime();
         timelineFrameStart(Sequence::Second, t);
-        beginSceneFrame();
-        if (secondSceneDraws3D(t))
-            drawSecondScene3D(scene, t);
-        else
-            drawTitle(demoState.textures.poweredBy, poweredByBrightness(t));
+        for (uint32_t k = subFramesPerFrame(); k-- > 0;) {
+            uint32_t at = t + subFrameAheadMs(k);
+            beginSceneFrame();
+            if (secondSceneDraws3D(at))
+                drawSecondScene3D(scene, at);
+            else
+                drawTitle(demoState.textures.poweredBy, poweredByBrightness(at));
+            subFrameDrawn(k);
+        }
         sceneFrameTail(Sequence::Second, t, kSecondSceneMusicOffsetMs);
     } while (secondSceneContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
     releaseScaledScene();
+    releaseMotionBlur();
 }
+
+namespace {
+
+void drawEndScreen(uint32_t t) {
+    clearFrame(kColourAndDepth);
+    float aspect = renderState.aspect;
+    if (endScreenShowsLogo(t)) {
+        float b = engineLogoBrightness(t);
+        glColor3f(b, b, b);
+        drawTextureQuad(demoState.textures.engineLogo, -1.0f / aspect, 1.04f, 2.0f / aspect, 2.0f);
+    } else {
+        float b = comingSoonBrightness(t);
+        glColor3f(b, b, b);
+        drawTextureQuad(demoState.textures.comingSoon, -0.6f / aspect, 0.6f, 1.2f / aspect, 1.2f);
+    }
+}
+
+} // namespace
 
 void playEndScreen() {
     if (!sequenceMayStart(Sequence::End)) return;
@@ -447,19 +469,11 @@ void playEndScreen() {
     do {
         uint32_t t = sceneTime();
         timelineFrameStart(Sequence::End, t);
-        clearFrame(kColourAndDepth);
-        float aspect = renderState.aspect;
-        if (endScreenShowsLogo(t)) {
-            if (channel == kNotStarted) channel = playEffect(demoState.endSample);
-            float b = engineLogoBrightness(t);
-            glColor3f(b, b, b);
-            drawTextureQuad(demoState.textures.engineLogo, -1.0f / aspect, 1.04f, 2.0f / aspect,
-                            2.0f);
-        } else {
-            float b = comingSoonBrightness(t);
-            glColor3f(b, b, b);
-            drawTextureQuad(demoState.textures.comingSoon, -0.6f / aspect, 0.6f, 1.2f / aspect,
-                            1.2f);
+        if (endScreenShowsLogo(t) && channel == kNotStarted)
+            channel = playEffect(demoState.endSample);
+        for (uint32_t k = subFramesPerFrame(); k-- > 0;) {
+            drawEndScreen(t + subFrameAheadMs(k));
+            subFrameDrawn(k);
         }
         timelineFrameDrawn(Sequence::End, t);
         swapMainWindow();
@@ -467,6 +481,7 @@ void playEndScreen() {
         waitWhileInactive();
         tickClock();
     } while (endScreenContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
+    releaseMotionBlur();
     stopEffect(channel);
     waitMs(200);
     clearKeys();

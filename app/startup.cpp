@@ -14,6 +14,7 @@
 #include "app/frame_governor.h"
 #include "app/gamma_screen.h"
 #include "app/loading.h"
+#include "app/motion_blur.h"
 #include "app/record.h"
 #include "app/render_settings.h"
 #include "app/resource_images.h"
@@ -368,11 +369,13 @@ int endStoppedRun() {
     return stopExitCode();
 }
 
-// What the plan decides for the modules below: how boxes are answered and how the clock runs.
+// What the plan decides for the modules below: how boxes are answered, how the clock runs and
+// how many sub-frames make a frame.
 void followRunPlan(const RunPlan& plan) {
     answerBoxesOnStandardError(plan.answerBoxes, plan.answerYes);
     setIgnoreFocus(plan.answerBoxes);
     setFixedStep(plan.stepMs, plan.stepDivisor);
+    setMotionBlur(plan);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "effects/random.h"
 #include "platform/events.h"
@@ -161,19 +162,52 @@ void initParticles(ParticleSystem& system) {
     system.particlesAllocated = true;
 }
 
-void updateParticleSystem(ParticleSystem& system, uint32_t ms) {
-    if (!system.particlesAllocated) return;
+namespace {
+
+// The particles with the system's blend factors, without depth writes.
+void drawParticlesBlended(const ParticleSystem& system) {
     const LayerState before = renderState.layer;
     if (system.additiveBlending) {
         setBlendFunction(GL_SRC_ALPHA, GL_ONE);
     }
     setDepthWrites(false);
-    // Every particle is drawn before it moves, and the ones reborn now are not drawn yet, so
-    // drawing all first and then advancing all gives the same frame as one interleaved pass.
     drawParticles(system);
-    animateParticles(system, ms);
     setDepthWrites(true);
     if (system.additiveBlending) setBlendFunction(before.blendSource, before.blendDestination);
+}
+
+// A living particle moved and aged by ms; false when its life ends.
+bool moveParticle(Particle& particle, float motionFactor, uint32_t ms) {
+    Vec3 step = particle.velocity;
+    step.scale(motionFactor);
+    particle.position.add(step);
+    particle.age += static_cast<int32_t>(ms);
+    return particle.age < particle.lifetime;
+}
+
+} // namespace
+
+void updateParticleSystem(ParticleSystem& system, uint32_t ms) {
+    if (!system.particlesAllocated) return;
+    // Every particle is drawn before it moves, and the ones reborn now are not drawn yet, so
+    // drawing all first and then advancing all gives the same frame as one interleaved pass.
+    drawParticlesBlended(system);
+    animateParticles(system, ms);
+}
+
+void drawParticlesAhead(const ParticleSystem& system, uint32_t aheadMs) {
+    if (!system.particlesAllocated) return;
+    if (!system.animate || aheadMs == 0) {
+        drawParticlesBlended(system);
+        return;
+    }
+    std::vector<Particle> moved(system.particles, system.particles + system.poolCount);
+    float motionFactor = static_cast<float>(aheadMs) / static_cast<float>(system.motionTimeUnit);
+    for (Particle& particle : moved)
+        if (particle.alive) particle.alive = moveParticle(particle, motionFactor, aheadMs);
+    ParticleSystem ahead = system;
+    ahead.particles = moved.data();
+    drawParticlesBlended(ahead);
 }
 
 void animateParticles(ParticleSystem& system, uint32_t ms) {
@@ -194,11 +228,7 @@ void animateParticles(ParticleSystem& system, uint32_t ms) {
     for (int32_t j = 0; j < system.poolCount; ++j) {
         Particle& particle = system.particles[j];
         if (particle.alive) {
-            Vec3 step = particle.velocity;
-            step.scale(motionFactor);
-            particle.position.add(step);
-            particle.age += static_cast<int32_t>(ms);
-            if (particle.age >= particle.lifetime) particle.alive = false;
+            particle.alive = moveParticle(particle, motionFactor, ms);
         } else if (budget > 0) {
             respawnParticle(system, j);
             --budget;

@@ -78,6 +78,10 @@ void initParticles(ParticleSystem& system);
 // Once per frame, with blending enabled and the camera applied: draws the living particles,
 // then moves, ages and emits them (a reborn particle first shows in the next frame).
 void updateParticleSystem(ParticleSystem& system, uint32_t ms);
+// The drawing of the update without the update: the living particles as they will be aheadMs
+// later (moved and aged; those whose life ends by then are left out), the system unchanged.
+// Motion blur's sub-frames draw the particles so between two updates.
+void drawParticlesAhead(const ParticleSystem& system, uint32_t aheadMs);
 // The update without drawing: time, motion, ageing and emission.
 void animateParticles(ParticleSystem& system, uint32_t ms);
 // The drawing of the update: the living particles and the frame statistics. Blend factors and

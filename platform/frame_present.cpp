@@ -25,7 +25,6 @@ void swapMainWindow() {
         showScaledFrame(width, height);
     }
     SDL_GL_SwapWindow(windowState.window);
-    if (scaledFrames.active) drawScaledFrames();
     fitFramesToWindow();
 }
 

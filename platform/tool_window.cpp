@@ -47,6 +47,7 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
     // Off-screen, every frame goes into a colour and depth buffer of the asked size.
     if (offscreen && !createOffscreenFrame(tw.frame, width, height, 24, 0))
         return fail(error, "the driver offers no off-screen framebuffer of that size");
+    if (offscreen) setWindowFrame({tw.frame.framebuffer, width, height});
     if (!offscreen) SDL_GL_SetSwapInterval(0);
     if (!offscreen) SDL_GL_GetDrawableSize(tw.window, &tw.width, &tw.height);
 
@@ -60,7 +61,10 @@ bool openToolWindow(const std::string& title, int32_t width, int32_t height, boo
 
 void closeToolWindow() {
     ToolWindowState& tw = toolWindowState;
-    if (tw.context != nullptr) deleteOffscreenFrame(tw.frame);
+    if (tw.context != nullptr) {
+        setWindowFrame({});
+        deleteOffscreenFrame(tw.frame);
+    }
     if (tw.context != nullptr) {
         SDL_GL_MakeCurrent(tw.window, nullptr);
         SDL_GL_DeleteContext(tw.context);

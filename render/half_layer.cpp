@@ -11,18 +11,10 @@ int32_t halfSide(int32_t side) {
 
 bool beginHalfLayer(HalfLayer& layer, int depthBits) {
     const int32_t viewWidth = currentViewWidth(), viewHeight = currentViewHeight();
-    const uint32_t viewFramebuffer = currentViewFramebuffer();
-    int width = halfSide(viewWidth), height = halfSide(viewHeight);
     OffscreenFrame& frame = layer.frame;
-    if (frame.width != width || frame.height != height) {
-        if (frame.framebuffer != 0) deleteOffscreenFrame(frame);
-        if (!createTexturedFrame(frame, width, height, depthBits)) {
-            frame = OffscreenFrame{};
-            bindFramebuffer(viewFramebuffer);
-            return false;
-        }
-    }
-    copyDepth(viewFramebuffer, viewWidth, viewHeight, frame);
+    if (!sizeTexturedFrame(frame, halfSide(viewWidth), halfSide(viewHeight), depthBits))
+        return false;
+    copyDepth(currentFramebuffer().framebuffer, viewWidth, viewHeight, frame);
     // The view's projection over half its pixels: every square lands where it did, and the
     // 2D quads drawn in the layer cover it.
     pushView(frameView(frame, renderState.viewLodBias));
@@ -49,6 +41,6 @@ void endHalfLayer(HalfLayer& layer) {
 }
 
 void releaseHalfLayer(HalfLayer& layer) {
-    if (layer.frame.framebuffer != 0) deleteOffscreenFrame(layer.frame);
+    deleteOffscreenFrame(layer.frame);
     layer = HalfLayer{};
 }

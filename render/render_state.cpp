@@ -7,6 +7,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "platform/gl/offscreen_frame.h"
 #include "platform/system/failure.h"
 #include "render/capabilities.h"
 #include "render/debug_display.h"
@@ -267,11 +268,13 @@ void clearFrame(GLbitfield mask) {
 }
 
 int32_t currentViewWidth() {
-    return renderState.viewWidth > 0 ? renderState.viewWidth : renderState.settings.screenWidth;
+    int32_t width = currentFramebuffer().width;
+    return width > 0 ? width : renderState.settings.screenWidth;
 }
 
 int32_t currentViewHeight() {
-    return renderState.viewHeight > 0 ? renderState.viewHeight : renderState.settings.screenHeight;
+    int32_t height = currentFramebuffer().height;
+    return height > 0 ? height : renderState.settings.screenHeight;
 }
 
 void setScreenSize(int32_t width, int32_t height) {

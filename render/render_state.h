@@ -91,10 +91,6 @@ struct RenderState {
     // Added to every texture LOD bias set in the view: log2 of the view's scale while the 3D
     // part is drawn smaller, so that its textures read the levels they read at full size.
     float viewLodBias = 0.0f;
-    // The size of the window-side view drawn into, as the view stack sets it: an off-screen
-    // frame over the window's frame; 0 for the window's frame, which has the settings' size.
-    int32_t viewWidth = 0;
-    int32_t viewHeight = 0;
 };
 extern RenderState renderState;
 
@@ -124,8 +120,9 @@ void fillTextureUnitTable();
 void selectTextureUnit(uint32_t unit);
 // glClearColor with the clear colour, then glClear(mask).
 void clearFrame(GLbitfield mask);
-// The size of the window-side view drawn into now (see RenderState::viewWidth): the 2D views
-// and the window's perspective take it.
+// The size of the window-side view drawn into now, the current framebuffer of the window
+// context's stack (the settings' size for a frame whose size the stack does not know): the 2D
+// views and the window's perspective take it.
 int32_t currentViewWidth();
 int32_t currentViewHeight();
 // Stores the size, the aspect and the ortho half-width; a height of 0 changes nothing.

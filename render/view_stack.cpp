@@ -3,7 +3,6 @@
 #include <string>
 
 #include "platform/system/failure.h"
-#include "platform/gl/scaled_frames.h"
 #include "render/font2d.h"
 #include "render/render_state.h"
 
@@ -11,18 +10,12 @@ ViewStackState viewStack;
 
 namespace {
 
-uint32_t framebufferOf(const View& view) {
-    return &view == &viewStack.views[0] ? windowFrameFramebuffer() : view.framebuffer;
-}
-
 void applyView(const View& view) {
     if (view.target != nullptr) {
         makeTargetCurrent(*view.target);
         setTargetPerspective(*view.target);
     } else {
-        renderState.viewWidth = view.width, renderState.viewHeight = view.height;
         if (renderTargets.current != nullptr) makeWindowCurrent();
-        bindFramebuffer(framebufferOf(view));
         setPerspectiveView(currentViewWidth(), currentViewHeight());
     }
     overlay2D.quad.flip = view.flip;
@@ -40,22 +33,25 @@ void pushView(const View& view) {
     below.flip = overlay2D.quad.flip;
     below.lodBias = renderState.viewLodBias;
     stack.views[stack.depth++] = view;
+    if (view.target == nullptr) {
+        if (renderTargets.current != nullptr) makeWindowCurrent();
+        pushFramebuffer({view.framebuffer, view.width, view.height});
+    }
     applyView(view);
 }
 
 void popView() {
     ViewStackState& stack = viewStack;
     if (stack.depth <= 1) return;
-    --stack.depth;
+    if (stack.views[--stack.depth].target == nullptr) {
+        if (renderTargets.current != nullptr) makeWindowCurrent();
+        popFramebuffer();
+    }
     applyView(stack.views[stack.depth - 1]);
 }
 
 const View& currentView() {
     return viewStack.views[viewStack.depth - 1];
-}
-
-uint32_t currentViewFramebuffer() {
-    return framebufferOf(currentView());
 }
 
 View frameView(const OffscreenFrame& frame, float lodBias) {

@@ -1,9 +1,10 @@
 // The views drawn into, as a stack: the window's frame at the bottom, and over it off-screen
-// frames (the 3D part drawn smaller, a half layer) and render targets. Pushing a view binds its
-// framebuffer (a render target: makes its context current), sets the viewport and perspective
-// projection for its size, the size the 2D views take, the 2D quads' row order and the view's
-// texture LOD bias. Popping gives the view below all of these back as they were when the view
-// was pushed. The render settings keep the configured size throughout.
+// frames (the 3D part drawn smaller, a half layer) and render targets. Pushing a view pushes
+// its framebuffer on the window context's framebuffer stack (a render target: makes its
+// context current instead), sets the viewport and perspective projection for its size, the
+// size the 2D views take, the 2D quads' row order and the view's texture LOD bias. Popping
+// gives the view below all of these back as they were when the view was pushed. The render
+// settings keep the configured size throughout.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +34,6 @@ void pushView(const View& view);
 // Back to the view below, as it was when this one was pushed; the window's frame stays.
 void popView();
 const View& currentView();
-// The framebuffer the current view draws into (in the window's context).
-uint32_t currentViewFramebuffer();
 
 // An off-screen frame as a view, with the given LOD bias.
 View frameView(const OffscreenFrame& frame, float lodBias);

@@ -83,6 +83,14 @@ TEST(CommandLine, NumbersAreTakenUpToBothEndsOfTheirRanges) {
         {{"--scale", "0.49"}, false},
         {{"--scale", "1"}, true},
         {{"--scale", "1.01"}, false},
+        {{"--record", "a.mp4", "--motion-blur", "1"}, true},
+        {{"--record", "a.mp4", "--motion-blur", "0"}, false},
+        {{"--record", "a.mp4", "--motion-blur", "256"}, true},
+        {{"--record", "a.mp4", "--motion-blur", "257"}, false},
+        {{"--record", "a.mp4", "--motion-blur", "2", "--shutter", "1"}, true},
+        {{"--record", "a.mp4", "--motion-blur", "2", "--shutter", "0"}, false},
+        {{"--record", "a.mp4", "--motion-blur", "2", "--shutter", "360"}, true},
+        {{"--record", "a.mp4", "--motion-blur", "2", "--shutter", "361"}, false},
     };
     for (const auto& row : table) {
         Options options = parse(row.arguments);
@@ -118,7 +126,9 @@ TEST(CommandLine, RecordingAndBenchmarkRunInBatchModeAtTheirSize) {
         {"--record", "a.mp4", "--benchmark"},
         {"--record", "a.mp4", "--size", "20000x480"},
         {"--until", "second:5000"},
-        {"--benchmark", "--until", "second"}};
+        {"--benchmark", "--until", "second"},
+        {"--motion-blur", "4"},                    // no step to spread the sub-frames over
+        {"--record", "a.mp4", "--shutter", "90"}}; // a shutter without sub-frames
     for (const auto& arguments : bad) {
         Options options = parse(arguments);
         EXPECT_FALSE(options.error.empty()) << arguments.back();

@@ -1,22 +1,14 @@
 // The command line resolved into the run plan: each mode with every consequence it has.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "app/options.h"
 #include "app/run_plan.h"
+#include "support/test_support.h"
 
 namespace {
 
-std::vector<std::string> words(const std::string& line) {
-    std::vector<std::string> list;
-    std::istringstream in(line);
-    for (std::string word; in >> word;) list.push_back(word);
-    return list;
-}
-
 RunPlan planOf(const std::string& line) {
-    Options options = parseOptions(words(line));
+    Options options = parseOptions(splitWords(line));
     EXPECT_EQ(options.error, "") << line;
     return resolveRunPlan(options);
 }

@@ -56,6 +56,7 @@ class ViewStack : public Render2DTest {
         Render2DTest::SetUp();
         if (!window.ok) return;
         viewStack = ViewStackState{};
+        frameStack = FrameStackState{};
         renderState.settings.textureUnitCount = 1;
     }
 };
@@ -138,6 +139,72 @@ TEST_F(ViewStack, PushingPastItsDepthIsFatal) {
                 fatalPattern("ERROR", "More than 8 views were pushed !"));
     for (int32_t i = 1; i < kMaxViews; ++i) popView();
     deleteOffscreenFrame(frame);
+}
+
+// The window's frame changes under pushed views (frames shown scaled start or stop) without
+// taking the binding from them; copies between frames and a frame the driver refuses leave the
+// current framebuffer bound; popping binds the window's frame as it is then.
+TEST_F(ViewStack, WindowFrameAndCopiesKeepTheCurrentFramebuffer) {
+    OffscreenFrame scaled, windowFrame, half, refused;
+    ASSERT_TRUE(createTexturedFrame(scaled, 100, 50, 24));
+    ASSERT_TRUE(createTexturedFrame(windowFrame, 64, 32, 24));
+    ASSERT_TRUE(createTexturedFrame(half, 50, 25, 24));
+    bindFramebuffer(0);
+    pushView(frameView(scaled, 0.0f));
+    struct Step {
+        const char* name;
+        void (*run)(OffscreenFrame& scaled, OffscreenFrame& windowFrame, OffscreenFrame& half,
+                    OffscreenFrame& refused);
+        const OffscreenFrame* bound; // null: the window's own buffers
+        int width, height;           // of the viewport and the view
+    };
+    const Step steps[] = {
+        {"window's frame set under a view",
+         [](OffscreenFrame&, OffscreenFrame& w, OffscreenFrame&, OffscreenFrame&) {
+             setWindowFrame({w.framebuffer, w.width, w.height});
+         },
+         &scaled, 100, 50},
+        {"colour copied between frames",
+         [](OffscreenFrame&, OffscreenFrame& w, OffscreenFrame& h, OffscreenFrame&) {
+             copyFrame(h, w.framebuffer, 0, 0, 64, 32);
+         },
+         &scaled, 100, 50},
+        {"depth copied into a frame",
+         [](OffscreenFrame& s, OffscreenFrame&, OffscreenFrame& h, OffscreenFrame&) {
+             copyDepth(s.framebuffer, s.width, s.height, h);
+         },
+         &scaled, 100, 50},
+        {"a frame the driver refuses",
+         [](OffscreenFrame&, OffscreenFrame&, OffscreenFrame&, OffscreenFrame& r) {
+             EXPECT_FALSE(createTexturedFrame(r, 0, 0, 24));
+         },
+         &scaled, 100, 50},
+        {"popped to the window's frame",
+         [](OffscreenFrame&, OffscreenFrame&, OffscreenFrame&, OffscreenFrame&) { popView(); },
+         &windowFrame, 64, 32},
+        {"the window's own buffers again",
+         [](OffscreenFrame&, OffscreenFrame&, OffscreenFrame&, OffscreenFrame&) {
+             setWindowFrame({});
+             setPerspectiveView(currentViewWidth(), currentViewHeight());
+         },
+         nullptr, kWindowWidth, kWindowHeight},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.run(scaled, windowFrame, half, refused);
+        GLint draw = -1, read = -1, viewport[4] = {};
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        GLint expected = step.bound != nullptr ? GLint(step.bound->framebuffer) : 0;
+        EXPECT_EQ(draw, expected);
+        EXPECT_EQ(read, expected);
+        EXPECT_EQ(viewport[2], step.width);
+        EXPECT_EQ(viewport[3], step.height);
+        EXPECT_EQ(currentViewWidth(), step.width);
+        EXPECT_EQ(currentViewHeight(), step.height);
+    }
+    for (OffscreenFrame* frame : {&scaled, &windowFrame, &half}) deleteOffscreenFrame(*frame);
 }
 
 } // namespace

@@ -325,7 +325,7 @@ TEST(MainWindow, LargerThanTheDesktopShowsItsFramesScaled) {
         EXPECT_EQ(pixel[0] != 0, x >= bar && x < width - bar) << x;
     }
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    drawScaledFrames();
+    bindFramebuffer(currentFramebuffer().framebuffer);
 
     int x = width / 2, y = height / 2;
     mouseToFrame(x, y);

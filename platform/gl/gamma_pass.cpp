@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "platform/gl/gl_functions.h"
+#include "platform/gl/offscreen_frame.h"
 
 GammaPassState gammaPass;
 
@@ -127,8 +128,9 @@ void setGammaPassCurve(const uint8_t steps[256]) {
 }
 
 void drawGammaPass(uint32_t texture, int width, int height, int x, int y, int areaWidth,
-                   int areaHeight, int windowWidth, int windowHeight) {
+                   int areaHeight) {
     GammaPassState& pass = gammaPass;
+    const int windowWidth = currentFramebuffer().width, windowHeight = currentFramebuffer().height;
     // A window without pixels (minimised on some desktops) shows nothing.
     if (!pass.ready || areaWidth <= 0 || areaHeight <= 0 || windowWidth <= 0 || windowHeight <= 0)
         return;
@@ -141,7 +143,6 @@ void drawGammaPass(uint32_t texture, int width, int height, int x, int y, int ar
         glDisable(capability);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glViewport(0, 0, windowWidth, windowHeight);
     glFunctions.glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, pass.curve);
     glFunctions.glActiveTexture(GL_TEXTURE0);

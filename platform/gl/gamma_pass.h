@@ -26,7 +26,7 @@ void stopGammaPass();
 // The curve: step i is what a channel of value i becomes.
 void setGammaPassCurve(const uint8_t steps[256]);
 // Draws the colour texture of a width x height frame into the rectangle (x, y, areaWidth,
-// areaHeight) of the bound framebuffer, whose size is windowWidth x windowHeight (origin bottom
-// left), through the curve; smoothed where the size changes. The GL state is left as it was.
+// areaHeight) of the current framebuffer of the stack (origin bottom left), through the curve;
+// smoothed where the size changes. The GL state is left as it was.
 void drawGammaPass(uint32_t texture, int width, int height, int x, int y, int areaWidth,
-                   int areaHeight, int windowWidth, int windowHeight);
+                   int areaHeight);

@@ -4,8 +4,12 @@
 #include <GL/glext.h>
 
 #include <initializer_list>
+#include <string>
 
 #include "platform/gl/gl_functions.h"
+#include "platform/system/failure.h"
+
+FrameStackState frameStack;
 
 namespace {
 
@@ -63,6 +67,7 @@ bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int dept
     glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, 0);
     if (glFunctions.glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         deleteOffscreenFrame(frame);
+        bindFramebuffer(currentFramebuffer().framebuffer);
         return false;
     }
     glDrawBuffer(GL_COLOR_ATTACHMENT0);
@@ -74,11 +79,14 @@ bool createTexturedFrame(OffscreenFrame& frame, int width, int height, int depth
     return createOffscreenFrame(frame, width, height, depthBits, 0);
 }
 
+bool sizeTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits) {
+    if (frame.framebuffer != 0 && frame.width == width && frame.height == height) return true;
+    deleteOffscreenFrame(frame);
+    return createTexturedFrame(frame, width, height, depthBits);
+}
+
 void deleteOffscreenFrame(OffscreenFrame& frame) {
-    if (frame.framebuffer != 0) {
-        glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glFunctions.glDeleteFramebuffers(1, &frame.framebuffer);
-    }
+    if (frame.framebuffer != 0) glFunctions.glDeleteFramebuffers(1, &frame.framebuffer);
     for (uint32_t* buffer : {&frame.colourBuffer, &frame.depthBuffer})
         if (*buffer != 0) glFunctions.glDeleteRenderbuffers(1, buffer);
     if (frame.colourTexture != 0) glDeleteTextures(1, &frame.colourTexture);
@@ -101,6 +109,7 @@ void copyFrame(const OffscreenFrame& source, uint32_t destination, int x, int y,
     glFunctions.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, destination);
     glFunctions.glBlitFramebuffer(0, 0, source.width, source.height, x, y, x + width, y + height,
                                   GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+    bindFramebuffer(currentFramebuffer().framebuffer);
 }
 
 void copyDepth(uint32_t source, int sourceWidth, int sourceHeight, const OffscreenFrame& frame) {
@@ -108,5 +117,39 @@ void copyDepth(uint32_t source, int sourceWidth, int sourceHeight, const Offscre
     glFunctions.glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frame.framebuffer);
     glFunctions.glBlitFramebuffer(0, 0, sourceWidth, sourceHeight, 0, 0, frame.width, frame.height,
                                   GL_DEPTH_BUFFER_BIT, GL_NEAREST);
-    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
+    bindFramebuffer(currentFramebuffer().framebuffer);
+}
+
+namespace {
+
+void bindLevel(const DrawnFramebuffer& drawn) {
+    bindFramebuffer(drawn.framebuffer);
+    if (drawn.width > 0 && drawn.height > 0) glViewport(0, 0, drawn.width, drawn.height);
+}
+
+} // namespace
+
+void pushFramebuffer(const DrawnFramebuffer& drawn) {
+    FrameStackState& stack = frameStack;
+    if (stack.depth >= kMaxFramebuffers)
+        fatalError("ERROR",
+                   "More than " + std::to_string(kMaxFramebuffers) + " framebuffers were pushed !");
+    stack.levels[stack.depth++] = drawn;
+    bindLevel(drawn);
+}
+
+void popFramebuffer() {
+    FrameStackState& stack = frameStack;
+    if (stack.depth <= 1) return;
+    --stack.depth;
+    bindLevel(currentFramebuffer());
+}
+
+const DrawnFramebuffer& currentFramebuffer() {
+    return frameStack.levels[frameStack.depth - 1];
+}
+
+void setWindowFrame(const DrawnFramebuffer& drawn) {
+    frameStack.levels[0] = drawn;
+    if (frameStack.depth == 1) bindLevel(drawn);
 }

@@ -3,6 +3,11 @@
 // tool's viewer draws its shots into one; the demo window draws into one where its frames are
 // shown scaled or carry the gamma. A frame of one sample per pixel keeps its colour in a
 // texture, so that a last pass can draw it.
+//
+// The framebuffers of the window's context drawn into, as a stack: the window's frame at the
+// bottom (the window's own buffers, or the off-screen frame its frames go into while they are
+// shown scaled), off-screen frames pushed over it. Pushing binds a framebuffer for drawing and
+// reading and sets the viewport to its size; popping does the same for the one below.
 #pragma once
 
 #include <cstdint>
@@ -18,25 +23,53 @@ struct OffscreenFrame {
 };
 
 // Makes the frame (no depth buffer for depthBits 0) and leaves it bound for drawing and
-// reading. False, with nothing made and framebuffer 0 bound, where the driver has no
-// framebuffer objects or refuses the frame.
+// reading. False, with nothing made and the current framebuffer of the stack bound again,
+// where the driver has no framebuffer objects or refuses the frame.
 bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int depthBits, int samples);
 // The same with one sample per pixel and the colour in a texture (RGBA 8-8-8-8, bilinear,
 // clamped at the edges), which is drawn where the frame is shown (rows from the bottom).
 bool createTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits);
-// Deletes what the frame holds (in its context) and binds framebuffer 0.
+// Deletes what the frame holds (in its context); where it was bound, framebuffer 0 is bound.
 void deleteOffscreenFrame(OffscreenFrame& frame);
+
+// Keeps a frame of one sample per pixel (see createTexturedFrame) at width x height: made anew
+// where its size differs, and then left bound. False, with no frame and the framebuffer bound
+// before bound again, where the driver refuses it.
+bool sizeTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits);
 
 // Binds a framebuffer (0: the window's own) for drawing and reading.
 void bindFramebuffer(uint32_t framebuffer);
 // Binds the frame for reading only: pixels are read and copied from its colour buffer.
 void readFromFrame(const OffscreenFrame& frame);
 // Copies the whole frame into the rectangle (x, y, width, height) of the framebuffer
-// destination (origin bottom left), smoothed where the size changes, and binds the
-// destination for drawing.
+// destination (origin bottom left), smoothed where the size changes; the current framebuffer
+// of the stack is bound again.
 void copyFrame(const OffscreenFrame& source, uint32_t destination, int x, int y, int width,
                int height);
 // Copies the depth of the framebuffer source (sourceWidth x sourceHeight) over the whole of
-// frame, nearest sample where the size changes (depths are not blended), and binds frame. The
-// two must have depth buffers of the same bits.
+// frame, nearest sample where the size changes (depths are not blended); the current
+// framebuffer of the stack is bound again. The two must have depth buffers of the same bits.
 void copyDepth(uint32_t source, int sourceWidth, int sourceHeight, const OffscreenFrame& frame);
+
+struct DrawnFramebuffer {
+    uint32_t framebuffer = 0; // 0: the window's own buffers
+    int width = 0;            // 0: a size not known here (the viewport is left as it is)
+    int height = 0;
+};
+
+inline constexpr int kMaxFramebuffers = 8;
+
+struct FrameStackState {
+    DrawnFramebuffer levels[kMaxFramebuffers]; // levels[0] is the window's frame
+    int depth = 1;                             // levels in use
+};
+extern FrameStackState frameStack;
+
+// Binds the framebuffer and sets the viewport to its size; more than kMaxFramebuffers levels is
+// fatal.
+void pushFramebuffer(const DrawnFramebuffer& drawn);
+// Back to the level below, bound with its viewport; the window's frame stays.
+void popFramebuffer();
+const DrawnFramebuffer& currentFramebuffer();
+// The window's frame from now on, bound at once where nothing is pushed over it.
+void setWindowFrame(const DrawnFramebuffer& drawn);

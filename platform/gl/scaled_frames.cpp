@@ -16,7 +16,6 @@ const OffscreenFrame& finishedFrame() {
     ScaledFramesState& state = scaledFrames;
     if (state.drawn.samples == 0) return state.drawn;
     copyFrame(state.drawn, state.resolved.framebuffer, 0, 0, state.drawn.width, state.drawn.height);
-    bindFramebuffer(state.drawn.framebuffer);
     return state.resolved;
 }
 
@@ -60,11 +59,13 @@ bool startScaledFrames(int width, int height, int depthBits, int samples) {
         return false;
     }
     state.active = true;
+    setWindowFrame({state.drawn.framebuffer, width, height});
     return true;
 }
 
 void stopScaledFrames() {
     ScaledFramesState& state = scaledFrames;
+    if (state.active) setWindowFrame({});
     deleteOffscreenFrame(state.drawn);
     deleteOffscreenFrame(state.resolved);
     state.active = false;
@@ -82,24 +83,17 @@ void showScaledFrame(int windowWidth, int windowHeight) {
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    bindFramebuffer(0);
+    pushFramebuffer({0, windowWidth, windowHeight});
     glClear(GL_COLOR_BUFFER_BIT);
     if (gammaPass.ready && (gammaPass.curved || scaledFrames.windowMultisampled))
         drawGammaPass(frame.colourTexture, frame.width, frame.height, shown.x, shown.y, shown.width,
-                      shown.height, windowWidth, windowHeight);
+                      shown.height);
     else
         copyFrame(frame, 0, shown.x, shown.y, shown.width, shown.height);
+    popFramebuffer();
     glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
     glColorMask(colourMask[0], colourMask[1], colourMask[2], colourMask[3]);
     if (scissor == GL_TRUE) glEnable(GL_SCISSOR_TEST);
-}
-
-void drawScaledFrames() {
-    bindFramebuffer(scaledFrames.drawn.framebuffer);
-}
-
-uint32_t windowFrameFramebuffer() {
-    return scaledFrames.active ? scaledFrames.drawn.framebuffer : 0;
 }
 
 void readScaledFrame() {

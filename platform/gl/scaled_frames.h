@@ -37,17 +37,15 @@ struct ScaledFramesState {
 extern ScaledFramesState scaledFrames;
 
 // In the window's context: frames of width x height with the configured depth bits and
-// samples (0 for none) are drawn off-screen from now on. False where the driver cannot;
-// the frames then go to the window as they are.
+// samples (0 for none) are drawn off-screen from now on, as the window's frame at the bottom of
+// the framebuffer stack. False where the driver cannot; the frames then go to the window as
+// they are.
 bool startScaledFrames(int width, int height, int depthBits, int samples);
+// The window's own buffers are the window's frame again.
 void stopScaledFrames();
-// The finished frame into the window's back buffer, scaled to windowWidth x windowHeight
-// (through the gamma pass where it has a curve or the window is multisampled); then drawing
-// goes on off-screen. The caller swaps in between.
+// The finished frame pushed into the window's back buffer, scaled to windowWidth x windowHeight
+// (through the gamma pass where it has a curve or the window is multisampled), and popped: the
+// caller swaps, and drawing goes on off-screen.
 void showScaledFrame(int windowWidth, int windowHeight);
-void drawScaledFrames();
-// The framebuffer the demo's frames are drawn into: the configured-size frame while frames are
-// shown scaled, else the window's own (0).
-uint32_t windowFrameFramebuffer();
 // Selects the finished frame for reading (glReadPixels).
 void readScaledFrame();

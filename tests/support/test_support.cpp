@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -181,4 +182,11 @@ std::string commandOutput(const std::string& command) {
         pclose(pipe);
     }
     return output;
+}
+
+std::vector<std::string> splitWords(const std::string& line) {
+    std::vector<std::string> list;
+    std::istringstream in(line);
+    for (std::string word; in >> word;) list.push_back(word);
+    return list;
 }

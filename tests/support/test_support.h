@@ -23,6 +23,9 @@ struct BoxRecorder {
     std::vector<RecordedBox> boxes;
 };
 
+// The words of a command line, split at blanks.
+std::vector<std::string> splitWords(const std::string& line);
+
 // A fresh empty folder under the system's temporary folder, removed at destruction.
 struct TempDir {
     TempDir();
