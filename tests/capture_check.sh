@@ -159,7 +159,7 @@ PY
         fail "times.json: $(cat times.json)"
     grep -q 'Loading Music' out.txt || fail "the loading lines are not on standard output"
     # Its progress on standard error as a recording's, and the summary line at the end.
-    grep -q $'\r''benchmark 100.0 %  frame 120/120  end:19983  about 0:00 left' err.txt ||
+    grep -q $'\r''benchmark 100.0 %  frame 120/120  end:19983  [0-9.]* frames/s  about 0:00 left' err.txt ||
         fail "no progress line: $(tail -c 500 err.txt)"
     grep -q '^film03: benchmark in times.json: first scene 0 frames, .*; end screen 120 frames, median' err.txt ||
         fail "no summary line: $(tail -c 500 err.txt)"
