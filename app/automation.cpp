@@ -20,13 +20,13 @@ namespace {
 void injectKeys(Sequence sequence, uint32_t sceneMs) {
     for (KeyPoint& key : automationState.keys) {
         if (key.stage == KeyStage::Down) {
-            eventState.keys[key.keyCode] = 0;
+            pressKey(key.keyCode, false, false);
             key.stage = KeyStage::Done;
         }
     }
     for (KeyPoint& key : automationState.keys) {
         if (key.stage == KeyStage::Waiting && key.sequence == sequence && sceneMs >= key.ms) {
-            eventState.keys[key.keyCode] = 1;
+            pressKey(key.keyCode, true, false);
             key.stage = KeyStage::Down;
         }
     }
@@ -107,8 +107,7 @@ void finishAutomation() {
     }
     if (timelineState.hooks.frameStart == automatedFrameStart)
         replaceTimelineHooks(automationState.chained);
-    if (eventState.virtualTicksAdvanced == mixOfflineSound)
-        eventState.virtualTicksAdvanced = nullptr;
+    if (eventState.virtualTicksAdvanced == mixOfflineSound) followVirtualTicks(nullptr);
     automationState = AutomationState{};
 }
 
@@ -117,7 +116,7 @@ void startDemoSound(int32_t audioQuality, void* window) {
     startSoundSystem(audioQuality, window, offline);
     if (offline && soundIsRunning()) {
         automationState.mixRate = mixRateForQuality(audioQuality);
-        eventState.virtualTicksAdvanced = mixOfflineSound;
+        followVirtualTicks(mixOfflineSound);
     }
 }
 

@@ -27,6 +27,7 @@ struct CaptureState {
     TimelinePoint lastPoint;
     Clock::time_point start;
     Clock::time_point lastShown;
+    std::string (*tail)() = nullptr; // the end of the line
 };
 CaptureState captureState;
 // The progress line is on standard error without its line feed (read by the immediate end's
@@ -43,6 +44,7 @@ void showProgress(bool last) {
     double elapsed = std::chrono::duration<double>(now - state.start).count();
     uint64_t total = std::max(state.total, state.done);
     std::string line = progressText(state.job, state.lastPoint, state.done, total, elapsed);
+    if (state.tail != nullptr) line += state.tail();
     std::fprintf(stderr, "\r%-72s", line.c_str());
     progressOpen = !last;
     if (last) std::fputc('\n', stderr);
@@ -96,13 +98,8 @@ uint64_t captureFrames(const RunPlan& plan) {
 }
 
 void setCaptureWindow(const RunPlan& plan) {
-    RunningSettings& running = configState.running;
-    if (plan.windowed) running.fullscreen = false;
-    if (!plan.verticalSync) running.verticalSync = false;
-    if (plan.width != 0) {
-        running.screenWidth = int32_t(plan.width);
-        running.screenHeight = int32_t(plan.height);
-    }
+    overrideRunningWindow(plan.windowed, plan.verticalSync, int32_t(plan.width),
+                          int32_t(plan.height));
 }
 
 void prepareCapture(const RunPlan& plan) {
@@ -179,6 +176,7 @@ void startCaptureProgress(std::string_view job, uint64_t total) {
     state.job = std::string(job);
     state.total = total;
     state.done = 0;
+    state.tail = nullptr;
     progressOpen = false;
 }
 
@@ -188,6 +186,10 @@ void countCaptureFrame(TimelinePoint at) {
     state.done++;
     state.lastPoint = at;
     showProgress(false);
+}
+
+void setCaptureProgressTail(std::string (*tail)()) {
+    captureState.tail = tail;
 }
 
 void endCaptureProgress() {

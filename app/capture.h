@@ -55,6 +55,9 @@ std::string progressText(std::string_view job, TimelinePoint at, uint64_t done, 
 void startCaptureProgress(std::string_view job, uint64_t total);
 // A frame at `at` is done: the line is rewritten (at most four times a second) in place.
 void countCaptureFrame(TimelinePoint at);
+// What the line ends with, asked for each time it is shown (the recording's loudness); none
+// until set, and none again after startCaptureProgress.
+void setCaptureProgressTail(std::string (*tail)());
 // The line once more, whole, with its line feed.
 void endCaptureProgress();
 // A line feed where the progress line waits for one, so that a report starts a line of its

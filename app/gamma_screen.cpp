@@ -10,6 +10,7 @@
 #include "app/timeline.h"
 #include "config/configuration.h"
 #include "platform/events.h"
+#include "platform/game_controller.h"
 #include "platform/system/failure.h"
 #include "platform/system/stop_signals.h"
 #include "platform/window.h"
@@ -94,12 +95,14 @@ void runGammaScreen() {
         timelineFrameStart(Sequence::Gamma, t);
         clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         float mx = 0.0f, my = 0.0f;
-        mouseToQuadUnits(eventState.mouseX, eventState.mouseY, renderState.screenWidth,
-                         renderState.screenHeight, mx, my);
+        // The mouse is in pixels of the window's frame, at whatever size it is drawn.
+        mouseToQuadUnits(eventState.mouseX, eventState.mouseY, currentViewWidth(),
+                         currentViewHeight(), mx, my);
         drawTexts();
         drawLetterRow();
         drawSlider(slider.position);
         dragSlider(slider, eventState.leftButton, mx, my, renderState.aspect);
+        tiltSlider(slider, controllerStickX(), eventState.clock.frameDelta);
         GammaApplied applied = applySliderGamma(slider, applyConfiguredGamma);
         drawLabel(slider, applied.gamma, applied.refused);
         drawPointer(mx, my);

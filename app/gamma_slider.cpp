@@ -89,3 +89,9 @@ float pointerAlpha(uint32_t tickMs) {
     float wave = std::sin(static_cast<float>(tickMs) * 0.00333333f);
     return wave * wave * 0.4f + 0.6f;
 }
+
+void tiltSlider(GammaSlider& slider, float tilt, uint32_t frameMs) {
+    if (slider.dragging || tilt == 0.0f) return;
+    float step = tilt * kStickSliderSpeed * static_cast<float>(frameMs) / 1000.0f;
+    slider.position = clampSlider(slider.position + step);
+}

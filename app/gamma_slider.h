@@ -34,6 +34,10 @@ bool sliderHit(float position, float mx, float my, float aspect);
 // anywhere; a press on the knob starts a drag. Then the clamp to +-0.49.
 void dragSlider(GammaSlider& slider, bool leftButton, float mx, float my, float aspect);
 float clampSlider(float position);
+// A controller's stick tilt (-1..1) moves the slider at up to kStickSliderSpeed units a second
+// over a frame of frameMs, clamped; a drag with the mouse goes first.
+inline constexpr float kStickSliderSpeed = 0.5f;
+void tiltSlider(GammaSlider& slider, float tilt, uint32_t frameMs);
 // 0.0001 towards the centre (to the right from the centre itself).
 float creepTowardsCentre(float position);
 

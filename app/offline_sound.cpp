@@ -16,7 +16,7 @@ uint64_t mixFramesBefore(uint64_t steps, int rate, uint32_t stepMs, uint32_t ste
 void startOfflineSound(int mixRate, uint32_t stepMs, uint32_t stepDivisor) {
     offlineSoundState = OfflineSoundState{};
     if (!soundInitOffline(mixRate)) soundFatalError(kSoundInitFailed);
-    failureState.pauseSound = pauseAllSound;
+    setSoundPause(pauseAllSound);
     offlineSoundState.running = true;
     offlineSoundState.rate = mixRate;
     offlineSoundState.stepMs = stepMs;

@@ -143,6 +143,15 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             if (!parseNumber(degrees, options.shutterDegrees) || options.shutterDegrees == 0 ||
                 options.shutterDegrees > 360)
                 fail("--shutter takes an angle from 1 to 360 degrees, not '" + degrees + "'");
+        } else if (option == "--loudness") {
+            std::string lufs = value();
+            char* end = nullptr;
+            options.loudness = true;
+            options.loudnessLufs = std::strtod(lufs.c_str(), &end);
+            if (lufs.empty() || end != lufs.c_str() + lufs.size() ||
+                !(options.loudnessLufs >= -70.0 && options.loudnessLufs <= 0.0))
+                fail("--loudness takes a loudness from -70 to 0 LUFS, e.g. -14, not '" + lufs +
+                     "'");
         } else if (option == "--size") {
             std::string size = value();
             if (!parseSize(size, options.width, options.height))
@@ -225,6 +234,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if ((segment || options.countFrames) && options.recordFile.empty())
         fail(std::string(segment ? "--frames and --part need" : "--count-frames needs") +
              " --record");
+    if (options.loudness && (options.recordFile.empty() || segment))
+        fail("--loudness needs --record of the sound (a segment has none)");
     if (segment && !options.recordFile.empty() &&
         options.recordFormat.container != RecordContainer::Mkv)
         fail("--frames and --part write a segment as .mkv, not '" + options.recordFile + "'");
@@ -295,6 +306,12 @@ std::string usageText() {
            "                       frames; costs about N times the drawing\n"
            "  --shutter DEG        the shutter of --motion-blur: open from each frame's time for\n"
            "                       DEG/360 of the frame's step (1 to 360, default 180)\n"
+           "  --loudness LUFS      with --record: one gain for the whole sound, so that it\n"
+           "                       reaches LUFS (-70 to 0; -14 for upload sites, -23 for\n"
+           "                       broadcast) with its true peak at or below -1 dBTP, or as\n"
+           "                       near as that peak allows (said in a line); no compression\n"
+           "                       or limiter. The progress line ends with the sound's\n"
+           "                       integrated loudness and true peak either way\n"
            "  --picture-gamma      apply the calibrated gamma to the picture itself, as in a\n"
            "                       Wayland session, instead of the display's gamma ramp\n"
            "  --scale on|off|S     the frame-time governor: draw the 3D scenes at a lower\n"

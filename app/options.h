@@ -44,7 +44,9 @@ struct Options {
     uint32_t subFrames = 1;        // --motion-blur: sub-frames per frame, 1 to 256 (1: none)
     uint32_t shutterDegrees = 180; // --shutter: 1 to 360
     bool shutterGiven = false;
-    std::string error; // why the command line was refused; empty when it is good
+    bool loudness = false;     // --loudness: the recording's sound is set to loudnessLufs
+    double loudnessLufs = -14; // from -70 to 0
+    std::string error;         // why the command line was refused; empty when it is good
 };
 
 // The key-table code for a key name of --keys: "Escape", "Enter", "Space" or one letter

@@ -24,6 +24,7 @@
 #include <type_traits>
 
 #include "app/capture.h"
+#include "app/mix_loudness.h"
 #include "app/offline_sound.h"
 #include "app/options.h"
 #include "app/recording_files.h"
@@ -279,13 +280,13 @@ void finishVideo() {
 void closeAudio() {
     RecordState& state = recordState;
     std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, uint32_t(state.audioBytes));
-    if (std::fseek(state.audio, 0, SEEK_SET) != 0 ||
-        std::fwrite(header.data(), 1, header.size(), state.audio) != header.size() ||
-        std::fclose(state.audio) != 0) {
-        state.audio = nullptr;
-        cannotWriteVideo();
-    }
+    bool written = levelMixFile(state.audio, long(header.size()), state.audioBytes) &&
+                   std::fseek(state.audio, 0, SEEK_SET) == 0 &&
+                   std::fwrite(header.data(), 1, header.size(), state.audio) == header.size();
+    stopMixLoudness();
+    bool closed = std::fclose(state.audio) == 0;
     state.audio = nullptr;
+    if (!written || !closed) cannotWriteVideo();
 }
 
 // Bytes of a file, or of the files in a folder.
@@ -456,8 +457,11 @@ void prepareRecording(const RunPlan& plan) {
     if (recordsFolder()) prepareFolder();
     state.chained = replaceTimelineHooks({timelineState.hooks.frameStart, recordFrameDrawn});
     if (state.segment) return;
-    state.audio = std::fopen(state.files.audio.c_str(), "wb");
+    // Read back at the end where the sound is set to a loudness.
+    state.audio = std::fopen(state.files.audio.c_str(), "w+b");
     if (state.audio == nullptr) cannotWriteVideo();
+    startMixLoudness(plan, kRecordMixRate);
+    setCaptureProgressTail(mixLoudnessTail);
     std::vector<uint8_t> header = wavHeader(kRecordMixRate, 2, 0);
     writeAudio(header.data(), header.size());
     state.audioBytes = 0;
@@ -479,6 +483,7 @@ void recordSoundStep() {
     Clock::time_point soundStart = Clock::now();
     int mixed = advanceOfflineSound();
     writeAudio(offlineSoundState.mix.data(), size_t(mixed) * 4);
+    measureMixStep(offlineSoundState.mix.data(), mixed);
     state.times.sound += secondsSince(soundStart);
 }
 

@@ -63,6 +63,8 @@ RunPlan resolveRunPlan(const Options& options) {
         plan.subFrames = options.subFrames;
         plan.shutterDegrees = options.shutterDegrees;
     }
+    plan.loudness = options.loudness;
+    plan.loudnessLufs = options.loudnessLufs;
     plan.gammaInPicture = options.gammaInPicture;
     plan.seek = options.seek;
     plan.start = options.seekTo;
@@ -70,6 +72,7 @@ RunPlan resolveRunPlan(const Options& options) {
     plan.stop = options.untilPoint;
     plan.keys = options.keys;
     plan.shots = options.shots;
+    plan.realPixels = plan.job == RunJob::Demo && plan.shots.empty();
     bool picturesForFiles =
         options.fixedStepMs != 0 || !options.shots.empty() || !options.recordFile.empty();
     planGovernor(plan, options, picturesForFiles);

@@ -39,13 +39,20 @@ struct RunPlan {
     // Each frame the mean of this many sub-frames over the shutter (app/motion_blur.h).
     uint32_t subFrames = 1;
     uint32_t shutterDegrees = kDefaultShutterDegrees;
+    // A recording's sound set to this integrated loudness (app/mix_loudness.h).
+    bool loudness = false;
+    double loudnessLufs = -14.0;
     bool offlineSound = false; // mixed in step with the clock, played to no device
     bool windowed = false;     // a window whatever the configuration says
     bool verticalSync = true;  // false: off whatever the configuration says
     uint32_t width = 0;        // the window's size; 0: as configured
     uint32_t height = 0;
     bool gammaInPicture = false; // the gamma goes into the picture, not the display's ramp
-    bool seek = false;           // the timeline starts at `start`
+    // Frames at the display's own pixels where it shows the picture larger (HiDPI, a larger
+    // full screen); pictures made for files (screenshots, recordings, benchmarks) keep the
+    // configured size.
+    bool realPixels = true;
+    bool seek = false; // the timeline starts at `start`
     TimelinePoint start;
     bool until = false; // the run ends at `stop` (the frames before it are kept)
     TimelinePoint stop;

@@ -63,9 +63,9 @@ void scaledSceneStarts() {
     float scale = frameScale();
     scaleTargets(scale);
     if (scale >= 1.0f) return;
-    const RenderSettings& settings = renderState.settings;
-    int width = std::max(1, int(std::lround(float(settings.screenWidth) * scale)));
-    int height = std::max(1, int(std::lround(float(settings.screenHeight) * scale)));
+    // Of the window's frame, the view drawn into when a frame starts.
+    int width = std::max(1, int(std::lround(float(currentViewWidth()) * scale)));
+    int height = std::max(1, int(std::lround(float(currentViewHeight()) * scale)));
     if (!sizeTexturedFrame(state.frame, width, height, renderTargets.settings.depthBufferBits))
         return;
     state.drawing = true;

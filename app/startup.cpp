@@ -182,7 +182,7 @@ bool decodeProgramIcon(TextureRecord& icon) {
 
 } // namespace
 
-void createConfiguredWindow(bool gammaInPicture) {
+void createConfiguredWindow(bool gammaInPicture, bool realPixels) {
     const RunningSettings& running = configState.running;
     WindowDescription description;
     description.width = running.screenWidth;
@@ -195,6 +195,7 @@ void createConfiguredWindow(bool gammaInPicture) {
     description.treeWindow = configState.record.block1.developerMode != 0;
     description.gamma = configState.record.block1.gamma;
     description.gammaInPicture = gammaInPicture;
+    description.realPixels = realPixels;
     TextureRecord icon;
     if (decodeProgramIcon(icon)) {
         description.iconPixels = icon.pixels;
@@ -406,7 +407,7 @@ int runDemo(const Options& options) {
     prepareRecording(plan);
     prepareBenchmark(plan);
     if (!setUpDisplayMode()) return stopRequested() ? endStoppedRun() : 0;
-    createConfiguredWindow(plan.gammaInPicture);
+    createConfiguredWindow(plan.gammaInPicture, plan.realPixels);
     const GovernorMode governor = isSoftwareRasteriser(glStrings.renderer, glStrings.accelerated)
                                       ? plan.governorOnSoftware
                                       : plan.governorOnHardware;

@@ -17,8 +17,9 @@ struct Options;
 // runs leave the display alone.
 bool setUpDisplayMode();
 // The main window as configured; a lowered multisampling setting is kept. `gammaInPicture`:
-// the gamma goes into the picture whatever the desktop offers.
-void createConfiguredWindow(bool gammaInPicture = false);
+// the gamma goes into the picture whatever the desktop offers; `realPixels`: frames at the
+// display's pixels where it shows the picture larger.
+void createConfiguredWindow(bool gammaInPicture = false, bool realPixels = false);
 // The capability check on the configured settings; what the driver cannot honour is lowered
 // in the record and the running settings, what a software rasteriser draws too slowly in the
 // running settings only, with one notice.

@@ -9,6 +9,12 @@ pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile vorbisenc vorbis ogg)
 pkg_check_modules(MPG123 REQUIRED IMPORTED_TARGET libmpg123)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+# The loudness of a recording's sound is measured by libebur128.
+pkg_check_modules(EBUR128 IMPORTED_TARGET libebur128)
+if(NOT EBUR128_FOUND)
+    message(FATAL_ERROR "libebur128 is needed to measure the loudness of recordings "
+                        "(Debian: libebur128-dev; scripts/install-deps installs it)")
+endif()
 find_library(GLU_LIBRARY GLU REQUIRED)
 find_library(MP3LAME_LIBRARY mp3lame REQUIRED)
 find_library(FLTK_LIBRARY fltk REQUIRED)

@@ -236,3 +236,10 @@ void applyConfiguration() {
     running.textureDetail = b2.textureDetail;
     running.saveCompressedTextures = b2.saveCompressedTextures != 0;
 }
+
+void overrideRunningWindow(bool windowed, bool verticalSync, int32_t width, int32_t height) {
+    RunningSettings& running = configState.running;
+    if (windowed) running.fullscreen = false;
+    if (!verticalSync) running.verticalSync = false;
+    if (width != 0) running.screenWidth = width, running.screenHeight = height;
+}

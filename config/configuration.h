@@ -130,3 +130,6 @@ void loadConfiguration();
 void saveConfiguration();
 // Copies the record into the running settings.
 void applyConfiguration();
+// This run's window where the command line sets it, not stored: windowed, without vertical
+// sync, of width x height (0: as configured).
+void overrideRunningWindow(bool windowed, bool verticalSync, int32_t width, int32_t height);

@@ -65,7 +65,7 @@ void openLoadingDialog(float total) {
     if (!state.exists) return;
     updateButtons();
     state.savedIgnoreFocus = eventState.ignoreFocus;
-    eventState.ignoreFocus = true;
+    setIgnoreFocus(true);
 }
 
 void loadingDialogAddLine(std::string_view text) {
@@ -114,7 +114,7 @@ void closeLoadingDialog() {
     state.exists = false;
     state.paused = false;
     state.nextStep = false;
-    eventState.ignoreFocus = state.savedIgnoreFocus;
+    setIgnoreFocus(state.savedIgnoreFocus);
     if (state.view.restoreMainWindow != nullptr) state.view.restoreMainWindow();
 }
 

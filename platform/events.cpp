@@ -47,18 +47,7 @@ void handleKey(const SDL_KeyboardEvent& key, bool down) {
     // Keys with Alt held are the window system's (menu keys); the table is not changed.
     if ((key.keysym.mod & KMOD_ALT) != 0) return;
     if (key.keysym.sym == SDLK_LALT || key.keysym.sym == SDLK_RALT) return;
-    int code = virtualKeyFor(key.keysym.sym);
-    if (code < 0) return;
-    EventState& state = eventState;
-    if (down) {
-        state.keys[code] = 1;
-        state.releaseAtNextBatch[code] = 0;
-        if (state.inEventBatch && key.repeat == 0) state.pressedInBatch[code] = 1;
-    } else if (state.inEventBatch && state.pressedInBatch[code] != 0) {
-        state.releaseAtNextBatch[code] = 1; // a tap: down for the frame that follows
-    } else {
-        state.keys[code] = 0;
-    }
+    pressKey(virtualKeyFor(key.keysym.sym), down, key.repeat != 0);
 }
 
 void handleWindowEvent(const SDL_WindowEvent& window) {
@@ -83,8 +72,26 @@ void handleWindowEvent(const SDL_WindowEvent& window) {
 
 } // namespace
 
+void pressKey(int code, bool down, bool repeat) {
+    if (code < 0 || code > 255) return;
+    EventState& state = eventState;
+    if (down) {
+        state.keys[code] = 1;
+        state.releaseAtNextBatch[code] = 0;
+        if (state.inEventBatch && !repeat) state.pressedInBatch[code] = 1;
+    } else if (state.inEventBatch && state.pressedInBatch[code] != 0) {
+        state.releaseAtNextBatch[code] = 1; // a tap: down for the frame that follows
+    } else {
+        state.keys[code] = 0;
+    }
+}
+
 void setIgnoreFocus(bool ignore) {
     eventState.ignoreFocus = ignore;
+}
+
+void followVirtualTicks(void (*advanced)(uint32_t ms)) {
+    eventState.virtualTicksAdvanced = advanced;
 }
 
 void setFixedStep(uint32_t stepMs, uint32_t divisor) {
@@ -104,6 +111,10 @@ void endRunning() {
 void startWindowClock() {
     eventState.clock.timeBase = tickCount();
     eventState.running = true;
+}
+
+void serveControllersFromPump(bool (*handle)(const SDL_Event& event)) {
+    eventState.controllerEvent = handle;
 }
 
 void serveToolkitFromPump(void (*pump)(), bool (*focusInWindow)()) {
@@ -205,6 +216,13 @@ void handleEvent(const SDL_Event& event) {
             break;
         case SDL_MOUSEBUTTONUP:
             pressMouseButton(event.button.button, false);
+            break;
+        case SDL_CONTROLLERDEVICEADDED:
+        case SDL_CONTROLLERDEVICEREMOVED:
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP:
+        case SDL_CONTROLLERAXISMOTION:
+            if (eventState.controllerEvent != nullptr) eventState.controllerEvent(event);
             break;
         case SDL_WINDOWEVENT:
             handleWindowEvent(event.window);

@@ -75,11 +75,16 @@ struct EventState {
     // then stays active, as the focus stayed within it).
     void (*pumpToolkit)() = nullptr;
     bool (*focusInToolkitWindow)() = nullptr;
+    // Set while game controllers are served: takes their events (plugged, unplugged, buttons,
+    // sticks).
+    bool (*controllerEvent)(const SDL_Event& event) = nullptr;
 };
 extern EventState eventState;
 
 // Batch runs never go to the background (see ignoreFocus).
 void setIgnoreFocus(bool ignore);
+// What follows the virtual tick count (see virtualTicksAdvanced; nullptr: nothing).
+void followVirtualTicks(void (*advanced)(uint32_t ms));
 // The clock's fixed step (0: the system's tick count) and its divisor (see fixedStepMs).
 void setFixedStep(uint32_t stepMs, uint32_t divisor);
 
@@ -92,6 +97,8 @@ void endRunning();
 void startWindowClock();
 // While the program has dialog or tool windows of its own: pump serves their events from
 // every pumpMessages, focusInWindow tells whether the input focus went to one of them.
+// The game controllers' events go to `handle` from now on (null: nowhere).
+void serveControllersFromPump(bool (*handle)(const SDL_Event& event));
 void serveToolkitFromPump(void (*pump)(), bool (*focusInWindow)());
 
 // The 32-bit millisecond tick count (wraps after 49.7 days).
@@ -123,3 +130,7 @@ void endEventBatch();
 
 // Key-table code for an SDL key, or -1 for keys the table does not hold.
 int virtualKeyFor(SDL_Keycode key);
+// A key of the table pressed (down) or released, as a keyboard's key is: a press and release
+// within one batch of events stays down for the frame that follows. Codes outside the table
+// (-1: a key without a code) change nothing.
+void pressKey(int code, bool down, bool repeat);

@@ -35,22 +35,27 @@ void fitFramesToWindow() {
         return;
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(state.window, &width, &height);
-    bool offscreen = width != state.pictureWidth || height != state.pictureHeight ||
+    FrameArea drawn =
+        drawnFrameArea(state.pictureWidth, state.pictureHeight, width, height, state.realPixels);
+    bool resized = drawn.width != state.drawnWidth || drawn.height != state.drawnHeight;
+    state.drawnWidth = drawn.width, state.drawnHeight = drawn.height;
+    bool offscreen = width != drawn.width || height != drawn.height ||
                      state.ownSamples != state.frameSamples || gammaPass.curved;
-    if (offscreen == scaledFrames.active || (offscreen && state.fitRefused)) return;
+    if ((offscreen == scaledFrames.active && !resized) || (offscreen && state.fitRefused)) return;
     if (!offscreen) {
         stopScaledFrames();
+        // Straight into the window, at its pixels where they are more than the picture's.
+        setWindowFrame({0, drawn.width, drawn.height});
         return;
     }
     // A multisampled window takes its frames through the gamma pass only.
-    scaledFrames.windowMultisampled = state.ownSamples > 0;
-    if ((!scaledFrames.windowMultisampled || gammaPass.ready) &&
-        startScaledFrames(state.pictureWidth, state.pictureHeight, state.depthBits,
-                          std::max(state.frameSamples, 0)))
+    bool multisampled = state.ownSamples > 0;
+    if ((!multisampled || gammaPass.ready) &&
+        startScaledFrames(drawn.width, drawn.height, state.depthBits,
+                          std::max(state.frameSamples, 0), multisampled))
         return;
     state.fitRefused = true;
-    std::string size =
-        std::to_string(state.pictureWidth) + " x " + std::to_string(state.pictureHeight);
+    std::string size = std::to_string(drawn.width) + " x " + std::to_string(drawn.height);
     noticeBox(kAttention,
               "The picture cannot be fitted to the window !\nThe video driver cannot draw the " +
                   size +
@@ -62,9 +67,9 @@ void fitFramesToWindow() {
 
 void mainFrameSize(int& width, int& height) {
     width = height = 0;
-    if (windowState.pictureWidth > 0 && windowState.window != nullptr) {
-        width = windowState.pictureWidth;
-        height = windowState.pictureHeight;
+    if (windowState.drawnWidth > 0 && windowState.window != nullptr) {
+        width = windowState.drawnWidth;
+        height = windowState.drawnHeight;
         return;
     }
     if (windowState.window != nullptr) SDL_GL_GetDrawableSize(windowState.window, &width, &height);
@@ -79,11 +84,11 @@ void readMainFrame() {
 
 void mouseToFrame(int& x, int& y) {
     const WindowState& state = windowState;
-    if (state.window == nullptr || state.pictureWidth <= 0) return;
+    if (state.window == nullptr || state.drawnWidth <= 0) return;
     // In the window's own units (smaller than the drawable's pixels on a HiDPI screen).
     int width = 0, height = 0;
     SDL_GetWindowSize(state.window, &width, &height);
-    if (width == state.pictureWidth && height == state.pictureHeight) return;
-    windowPointToFrame(fitAspect(state.pictureWidth, state.pictureHeight, width, height),
-                       state.pictureWidth, state.pictureHeight, x, y);
+    if (width == state.drawnWidth && height == state.drawnHeight) return;
+    windowPointToFrame(fitAspect(state.drawnWidth, state.drawnHeight, width, height),
+                       state.drawnWidth, state.drawnHeight, x, y);
 }

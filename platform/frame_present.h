@@ -13,7 +13,8 @@ void swapMainWindow();
 // they are drawn straight into the window. Where the driver cannot make off-screen frames a
 // notice says what the user will see, once.
 void fitFramesToWindow();
-// The size of the main window's frames: the configured size, also where they are shown scaled.
+// The size of the main window's frames: the configured size, also where they are shown scaled,
+// or its aspect at the display's pixels where the window draws at those (see realPixels).
 void mainFrameSize(int& width, int& height);
 // Selects the main window's finished frame for reading (glReadPixels).
 void readMainFrame();

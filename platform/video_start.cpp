@@ -5,6 +5,7 @@
 #include "platform/desktop_restore.h"
 #include "platform/events.h"
 #include "platform/system/failure.h"
+#include "platform/game_controller.h"
 #include "platform/window_state.h"
 
 namespace {
@@ -35,6 +36,7 @@ void startVideo() {
     preferNativeWayland();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) windowCreationFailed();
     windowState.videoStarted = true;
+    startControllers();
     // In place of any handler SDL put in for a lost display connection.
     installDisplayLossHandler();
     // Kept loaded for the whole run: SDL would unload the GL library with the probe window,

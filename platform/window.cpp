@@ -326,6 +326,9 @@ int32_t createMainWindow(const WindowDescription& description) {
     windowState.fitRefused = false;
     windowState.pictureWidth = description.width;
     windowState.pictureHeight = description.height;
+    windowState.realPixels = description.realPixels;
+    windowState.drawnWidth = description.width;
+    windowState.drawnHeight = description.height;
     windowState.depthBits = description.depthBits;
     windowState.frameSamples = samples;
     ScreenRect place = initialWindowPlace(description);
@@ -377,6 +380,7 @@ void destroyMainWindow() {
         windowState.window = nullptr;
     }
     windowState.pictureWidth = windowState.pictureHeight = 0;
+    windowState.drawnWidth = windowState.drawnHeight = 0;
 }
 
 void closeMainWindow() {

@@ -38,6 +38,12 @@ struct WindowState {
     int depthBits = 24;
     int frameSamples = -1;
     int ownSamples = -1;
+    // Where the window shows the picture larger than its size (a HiDPI panel, a full screen
+    // larger than the picture) frames are drawn at the display's own pixels in the picture's
+    // aspect; false keeps them at the picture's size (pictures made for files).
+    bool realPixels = false;
+    int drawnWidth = 0; // the frames' size now
+    int drawnHeight = 0;
     bool fitRefused = false; // the driver could not make off-screen frames (said once)
     // Sets the display's ramp (0: taken); tests put a refusing one in.
     int (*setDeviceRamp)(SDL_Window* window, const Uint16* red, const Uint16* green,
@@ -62,6 +68,7 @@ struct WindowDescription {
     bool treeWindow = false;     // developer mode: the scene-graph tree window comes with it
     float gamma = 1.0f;          // of the ramp the program sets when it becomes active again
     bool gammaInPicture = false; // the gamma goes into the picture, whatever the desktop
+    bool realPixels = false;     // frames at the display's pixels where it shows them larger
     // The icon the desktop shows for the window: 8-bit RGBA, top row first (none when null).
     const uint8_t* iconPixels = nullptr;
     int iconWidth = 0;

@@ -24,81 +24,7 @@ constexpr std::string_view kNoWindowContext = "Could not make the main window co
 constexpr std::string_view kNoPixelBuffers =
     "So your video card/driver does not support pBuffers (Pixel Buffers).";
 
-// ---- the real driver steps ----
-
-bool realDeleteContext(GLContextHandle context) {
-    deleteContext(context);
-    return true;
-}
-
-int32_t realLargestSide() {
-    const GLenum limits[] = {GL_MAX_TEXTURE_SIZE, GL_MAX_RENDERBUFFER_SIZE, GL_MAX_VIEWPORT_DIMS};
-    GLint largest = 0;
-    for (GLenum limit : limits) {
-        GLint value[2] = {0, 0};
-        glGetIntegerv(limit, value);
-        if (value[0] > 0 && (largest == 0 || value[0] < largest)) largest = value[0];
-    }
-    return largest;
-}
-
-bool realCreateDepthBuffer(PixelBufferTarget& target, GLenum format) {
-    while (glGetError() != GL_NO_ERROR) {
-    }
-    glFunctions.glGenRenderbuffers(1, &target.depthBuffer);
-    glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, target.depthBuffer);
-    glFunctions.glRenderbufferStorage(GL_RENDERBUFFER, format, target.width, target.height);
-    return target.depthBuffer != 0 && glGetError() == GL_NO_ERROR;
-}
-
-GLenum realCreateFramebuffer(PixelBufferTarget& target) {
-    glFunctions.glGenFramebuffers(1, &target.framebuffer);
-    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glFunctions.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
-                                       target.texture, 0);
-    glFunctions.glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                                          target.depthBuffer);
-    return glFunctions.glCheckFramebufferStatus(GL_FRAMEBUFFER);
-}
-
-bool realDeleteFramebuffer(PixelBufferTarget& target) {
-    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glFunctions.glDeleteFramebuffers(1, &target.framebuffer);
-    return glFunctions.glIsFramebuffer(target.framebuffer) == GL_FALSE;
-}
-
-bool realDeleteDepthBuffer(PixelBufferTarget& target) {
-    glFunctions.glDeleteRenderbuffers(1, &target.depthBuffer);
-    return glFunctions.glIsRenderbuffer(target.depthBuffer) == GL_FALSE;
-}
-
-// The driver with every step a test left unset filled with the real one.
-TargetDriver driver() {
-    TargetDriver d = renderTargets.driver;
-    if (d.createContext == nullptr) d.createContext = createSharedContext;
-    if (d.makeCurrent == nullptr) d.makeCurrent = makeContextCurrent;
-    if (d.makeWindowCurrent == nullptr) d.makeWindowCurrent = makeWindowContextCurrent;
-    if (d.releaseCurrent == nullptr) d.releaseCurrent = releaseCurrentContext;
-    if (d.deleteContext == nullptr) d.deleteContext = realDeleteContext;
-    if (d.largestSide == nullptr) d.largestSide = realLargestSide;
-    if (d.createDepthBuffer == nullptr) d.createDepthBuffer = realCreateDepthBuffer;
-    if (d.createFramebuffer == nullptr) d.createFramebuffer = realCreateFramebuffer;
-    if (d.deleteFramebuffer == nullptr) d.deleteFramebuffer = realDeleteFramebuffer;
-    if (d.deleteDepthBuffer == nullptr) d.deleteDepthBuffer = realDeleteDepthBuffer;
-    return d;
-}
-
-// ---- extension set-up ----
-
 // ---- creation ----
-
-// The depth format holding at least the configured bits; 0 when there is none.
-GLenum depthFormat(int32_t bits) {
-    if (bits < 0 || bits > 32) return 0;
-    if (bits <= 16) return GL_DEPTH_COMPONENT16;
-    if (bits <= 24) return GL_DEPTH_COMPONENT24;
-    return GL_DEPTH_COMPONENT32;
-}
 
 // Textures use mipmaps unless the no-mipmaps load option is on or the filter mode is
 // "Bilinear (No Mipmap)".
@@ -114,19 +40,26 @@ void makePlaceholderTexture(PixelBufferTarget& target) {
     target.clamped = textureState.options.clamp;
 }
 
-// In the target's context: the placeholder texture gets its RGBA 8-8-8-8 storage (all
-// levels when mipmapped), then depth buffer and framebuffer are made and checked.
-void buildFramebuffer(const TargetDriver& d, PixelBufferTarget& target, GLenum format) {
+// The depth bits of the targets' depth buffers: at least 16; 0 for a setting none can have.
+int32_t targetDepthBits() {
+    int32_t bits = renderTargets.settings.depthBufferBits;
+    return bits < 0 || bits > 32 ? 0 : std::max(bits, 16);
+}
+
+// In the target's context, current: the placeholder texture gets its RGBA 8-8-8-8 storage (all
+// levels when mipmapped), then the frame drawing into it is made and checked.
+void buildFramebuffer(PixelBufferTarget& target) {
     glBindTexture(GL_TEXTURE_2D, target.texture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, target.width, target.height, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, nullptr);
     if (target.mipmapped) glFunctions.glGenerateMipmap(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, 0);
-    if (!d.createDepthBuffer(target, format))
+    GLenum status = renderTargets.driver.createFrame(target.frame, target.texture, target.width,
+                                                     target.height, targetDepthBits());
+    if (status == GL_OUT_OF_MEMORY)
         fatalError(kOpenGLError, "Creating pBuffer (Pixel Buffer) depth buffer failed !\nAn "
                                  "unknown error occured when calling OpenGL Extension function "
                                  "\"glRenderbufferStorage\" !");
-    GLenum status = d.createFramebuffer(target);
     if (status == GL_FRAMEBUFFER_UNSUPPORTED)
         fatalError(kAttention,
                    "Could not find an acceptable pixel format for pBuffer (Pixel Buffer) !");
@@ -203,9 +136,8 @@ void setupPixelBufferExtensions(const GLQuery& query) {
 
 void createTarget(PixelBufferTarget& target) {
     if (target.created) releaseTarget(target);
-    const TargetDriver d = driver();
-    GLenum format = depthFormat(renderTargets.settings.depthBufferBits);
-    if (format == 0)
+    const TargetDriver& d = renderTargets.driver;
+    if (targetDepthBits() == 0)
         fatalError(kAttention,
                    "Could not find an acceptable pixel format for pBuffer (Pixel Buffer) !");
     int32_t largest = d.largestSide();
@@ -227,7 +159,7 @@ void createTarget(PixelBufferTarget& target) {
         fatalError(kAttention, "Sharing display list space between pBuffer (Pixel Buffer) "
                                "context and main window context failed !");
     target.layer = LayerState{}; // a new context starts from GL's defaults
-    buildFramebuffer(d, target, format);
+    buildFramebuffer(target);
     glFlush();
     target.created = true;
     restoreCurrent(d, previous);
@@ -236,7 +168,7 @@ void createTarget(PixelBufferTarget& target) {
 bool makeTargetCurrent(PixelBufferTarget& target) {
     if (!target.created) return false;
     glFlush();
-    if (!driver().makeCurrent(target.context)) fatalError(kAttention, kNoTargetContext);
+    if (!renderTargets.driver.makeCurrent(target.context)) fatalError(kAttention, kNoTargetContext);
     switchLayerCopy(&target);
     renderTargets.current = &target;
     target.bounded = false;
@@ -245,7 +177,7 @@ bool makeTargetCurrent(PixelBufferTarget& target) {
 
 void makeWindowCurrent() {
     glFlush();
-    if (!driver().makeWindowCurrent()) fatalError(kAttention, kNoWindowContext);
+    if (!renderTargets.driver.makeWindowCurrent()) fatalError(kAttention, kNoWindowContext);
     switchLayerCopy(nullptr);
     setPerspectiveView(currentViewWidth(), currentViewHeight());
     renderTargets.current = nullptr;
@@ -265,14 +197,8 @@ void resizeTarget(PixelBufferTarget& target, int32_t width, int32_t height) {
     PixelBufferTarget* previous = renderTargets.current;
     makeTargetCurrent(target);
     target.width = width, target.height = height;
-    glBindTexture(GL_TEXTURE_2D, target.texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    if (target.mipmapped) glFunctions.glGenerateMipmap(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, target.depthBuffer);
-    glFunctions.glRenderbufferStorage(
-        GL_RENDERBUFFER, depthFormat(renderTargets.settings.depthBufferBits), width, height);
-    glViewport(0, 0, width, height);
+    renderTargets.driver.deleteFrame(target.frame);
+    buildFramebuffer(target);
     if (previous != nullptr)
         makeTargetCurrent(*previous);
     else
@@ -281,7 +207,7 @@ void resizeTarget(PixelBufferTarget& target, int32_t width, int32_t height) {
 
 void releaseTarget(PixelBufferTarget& target) {
     if (!target.created) return;
-    const TargetDriver d = driver();
+    const TargetDriver& d = renderTargets.driver;
     deleteTextureByName(target.textureName);
     target.texture = 0;
     if (target.context != nullptr) {
@@ -289,14 +215,15 @@ void releaseTarget(PixelBufferTarget& target) {
         // depth buffer with it (it would outlive the context in the shared name space).
         glFlush();
         if (!d.makeCurrent(target.context)) fatalError(kAttention, kNoTargetContext);
-        if (!d.deleteFramebuffer(target))
+        const OffscreenFrame made = target.frame;
+        d.deleteFrame(target.frame);
+        if (glFunctions.glIsFramebuffer(made.framebuffer) == GL_TRUE)
             releaseNotice("Destroying pBuffer (Pixel Buffer)", "OpenGL Extension function",
                           "glDeleteFramebuffers");
-        target.framebuffer = 0;
-        if (!d.deleteDepthBuffer(target))
+        if (glFunctions.glIsRenderbuffer(made.depthBuffer) == GL_TRUE)
             releaseNotice("Releasing pBuffer (Pixel Buffer) depth buffer",
                           "OpenGL Extension function", "glDeleteRenderbuffers");
-        target.depthBuffer = 0;
+        target.frame = OffscreenFrame{};
         if (!d.releaseCurrent())
             releaseNotice("Releasing current pBuffer (Pixel Buffer) rendering context",
                           "OpenGL-API-Function", "SDL_GL_MakeCurrent");

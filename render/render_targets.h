@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/gl/gl_context.h"
+#include "platform/gl/offscreen_frame.h"
 #include "render/capabilities.h"
 #include "render/render_state.h"
 
@@ -40,8 +41,7 @@ struct PixelBufferTarget {
     bool mipmapped = false; // mipmaps are made again each time the target is read
     bool clamped = false;   // its texture clamps at the edges rather than repeating
     GLContextHandle context = nullptr;
-    uint32_t framebuffer = 0; // belongs to the target's context
-    uint32_t depthBuffer = 0; // renderbuffer of the configured depth bits
+    OffscreenFrame frame; // in the target's context: the texture with a depth buffer
     // What its drawer knows of the picture: when bounded, every pixel outside `content` holds
     // `background`. Forgotten each time the target is made current.
     bool bounded = false;
@@ -50,22 +50,22 @@ struct PixelBufferTarget {
     LayerState layer; // the engine's copy of its context's state while another is current
 };
 
-// The window-system and framebuffer steps of making and unmaking a target. Unset steps are
-// the real ones; tests put in their own to show failures this driver never gives.
+// The window-system and framebuffer steps of making and unmaking a target; tests put in their
+// own to show failures this driver never gives.
 struct TargetDriver {
-    GLContextHandle (*createContext)() = nullptr; // shares objects; current on success
-    bool (*makeCurrent)(GLContextHandle context) = nullptr;
-    bool (*makeWindowCurrent)() = nullptr;
-    bool (*releaseCurrent)() = nullptr; // no context current
-    bool (*deleteContext)(GLContextHandle context) = nullptr;
-    int32_t (*largestSide)() = nullptr; // the largest target side the driver grants
-    // In the target's context, current: depth storage; false when the driver refuses it.
-    bool (*createDepthBuffer)(PixelBufferTarget& target, GLenum format) = nullptr;
-    // Attaches colour and depth; the framebuffer status.
-    GLenum (*createFramebuffer)(PixelBufferTarget& target) = nullptr;
-    // False when the object outlives its deletion.
-    bool (*deleteFramebuffer)(PixelBufferTarget& target) = nullptr;
-    bool (*deleteDepthBuffer)(PixelBufferTarget& target) = nullptr;
+    GLContextHandle (*createContext)() = createSharedContext; // shares objects; current after
+    bool (*makeCurrent)(GLContextHandle context) = makeContextCurrent;
+    bool (*makeWindowCurrent)() = makeWindowContextCurrent;
+    bool (*releaseCurrent)() = releaseCurrentContext; // no context current
+    bool (*deleteContext)(GLContextHandle context) = [](GLContextHandle context) {
+        ::deleteContext(context);
+        return true;
+    };
+    int (*largestSide)() = largestFrameSide; // the largest target side the driver grants
+    // In the target's context, current (see createFrameOnTexture).
+    GLenum (*createFrame)(OffscreenFrame& frame, uint32_t texture, int width, int height,
+                          int depthBits) = createFrameOnTexture;
+    void (*deleteFrame)(OffscreenFrame& frame) = deleteOffscreenFrame;
 };
 
 // Settings read here, copied from the configuration once at start-up.

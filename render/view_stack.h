@@ -15,7 +15,7 @@
 struct View {
     uint32_t framebuffer = 0;            // in the window's context (0: the window's own)
     PixelBufferTarget* target = nullptr; // else a render target, drawn in its own context
-    int32_t width = 0;                   // 0: the render settings' size (the window's frame)
+    int32_t width = 0;                   // 0: the window's frame, at the size it is drawn at
     int32_t height = 0;
     bool flip = false;    // overlay2D.quad.flip while the view is current
     float lodBias = 0.0f; // the view LOD bias while it is current (see setViewLodBias)

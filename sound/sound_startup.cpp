@@ -71,11 +71,11 @@ void startSoundSystem(int32_t audioQuality, void* window, bool offline) {
         started = FSOUND_SetOutput(kSoundOutputNone) && FSOUND_Init(rate, kMixChannels, 0);
     }
     if (!started) soundFatalError(kSoundInitFailed);
-    failureState.pauseSound = pauseAllSound;
+    setSoundPause(pauseAllSound);
 }
 
 void closeSoundSystem() {
-    if (failureState.pauseSound == pauseAllSound) failureState.pauseSound = nullptr;
+    if (failureState.pauseSound == pauseAllSound) setSoundPause(nullptr);
     FSOUND_Close();
 }
 

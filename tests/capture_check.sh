@@ -2,6 +2,8 @@
 # The program's recording and benchmark runs, checked from outside on the demo's data:
 #   capture_check.sh record BIN_DIR DATA_DIR     a short recording, checked with ffprobe/ffmpeg
 #   capture_check.sh benchmark BIN_DIR DATA_DIR  the benchmark's JSON, parsed
+#   capture_check.sh loudness BIN_DIR DATA_DIR   recordings set to loudness targets, measured
+#                                                by ffmpeg's own meter
 # Runs on the display in $DISPLAY (CTest runs under xvfb-run).
 set -euo pipefail
 mode=$1
@@ -165,9 +167,62 @@ PY
         fail "no summary line: $(tail -c 500 err.txt)"
 }
 
+# The integrated loudness (LUFS) and true peak (dBTP) of a file by ffmpeg's own meter, as
+# "I PEAK".
+loudness_of() {
+    ffmpeg -hide_banner -nostdin -i "$1" -af ebur128=peak=true -f null - 2>&1 |
+        awk '/^ *I:/ { i = $2 } /^ *Peak:/ { p = $2 } END { print i, p }'
+}
+
+# |$1 - $2| <= $3
+near() { python3 -c "import sys; sys.exit(0 if abs(float('$1') - float('$2')) <= float('$3') else 1)"; }
+
+check_loudness() {
+    # Four seconds of the first scene's music (about -17.7 LUFS, true peak -8 dBTP) at each
+    # target: reached where the peak allows, and where it does not (-5) the largest gain that
+    # keeps the mix's true peak at -1 dBTP, said in a line. The sound alone (.wav) shows the
+    # mix's peak without an encoder's overshoot.
+    local rows=(
+        # target|file|the line it says|LUFS ffmpeg measures|its true peak at most
+        '-14|clip.mp4|a gain of \+3\.[0-9] dB sets the sound to -14\.0 LUFS|-14.0|0'
+        '-23|clip.webm|a gain of -5\.[0-9] dB sets the sound to -23\.0 LUFS|-23.0|0'
+        '-5|sound.wav|the true peak allows the sound no more than a gain of \+7\.[0-9] dB, short of -5\.0 LUFS: it is at -1[01]\.[0-9] LUFS, true peak -1\.0 dBTP|-10.6|-0.8'
+    )
+    local target file line lufs peak measured measuredPeak
+    for row in "${rows[@]}"; do
+        IFS='|' read -r target file line lufs peak <<<"$row"
+        film03 --record "$file" --size 64x48 --seek first:20000 --until first:24000 \
+            --loudness "$target" || fail "--loudness $target exited with $?: $(tail -c 1000 err.txt)"
+        grep -qE "^film03: $line" err.txt || fail "--loudness $target: $(tail -c 600 err.txt)"
+        read -r measured measuredPeak <<<"$(loudness_of "$file")"
+        echo "--loudness $target into $file: $measured LUFS, true peak $measuredPeak dBTP"
+        near "$measured" "$lufs" 0.5 || fail "--loudness $target measures $measured LUFS"
+        below "$measuredPeak" "$peak" || fail "--loudness $target: true peak $measuredPeak dBTP"
+        rm -f "$file"
+    done
+    # Without a target the sound stays as mixed and the progress line ends with its figures,
+    # the ones ffmpeg measures; with motion blur the frames and the sound still match.
+    film03 --record clip.mkv --size 64x48 --seek first:20000 --until first:24000 \
+        --motion-blur 3 || fail "recording exited with $?: $(tail -c 1000 err.txt)"
+    ! grep -q '^film03: a gain' err.txt || fail "a gain without --loudness: $(cat err.txt)"
+    local last=$(tr '\r' '\n' <err.txt | grep '^recording 100.0 %' | tail -1)
+    [[ "$last" =~ ([-0-9.]+)\ LUFS,\ true\ peak\ ([-0-9.]+)\ dBTP\ *$ ]] ||
+        fail "the progress line does not end with the loudness: $last"
+    read -r measured measuredPeak <<<"$(loudness_of clip.mkv)"
+    echo "as mixed: ${BASH_REMATCH[1]} LUFS, true peak ${BASH_REMATCH[2]} dBTP; in clip.mkv $measured LUFS, $measuredPeak dBTP"
+    near "$measured" "${BASH_REMATCH[1]}" 0.5 || fail "the line says ${BASH_REMATCH[1]} LUFS, the file $measured"
+    local frames=$(ffprobe -v error -count_frames -select_streams v:0 \
+        -show_entries stream=nb_read_frames -of default=nw=1:nk=1 clip.mkv)
+    [[ "$frames" == 120 ]] || fail "blurred: $frames frames, not 120"
+    local seconds=$(ffprobe -v error -select_streams a:0 -show_entries format=duration \
+        -of default=nw=1:nk=1 clip.mkv)
+    near "$seconds" 4.0 0.05 || fail "blurred: $seconds s of sound, not 4"
+}
+
 case "$mode" in
     record) check_record ;;
     benchmark) check_benchmark ;;
+    loudness) check_loudness ;;
     *) fail "unknown mode $mode" ;;
 esac
 echo "capture check $mode: passed"

@@ -16,12 +16,13 @@ struct FakeDisplay {
     int reads = 0;
     bool switchesModes = true;
     std::vector<int> monitorsAsked; // of every mode list and desktop mode read
+    DisplayMode firstDesktop = {1920, 1080, 4, 60};
 } fake;
 
 // Two monitors: 1920 x 1080 on the left, 1280 x 1024 to its right.
 bool fakeCurrent(int monitor, DisplayMode& mode) {
     fake.monitorsAsked.push_back(monitor);
-    mode = monitor == 0 ? DisplayMode{1920, 1080, 4, 60} : DisplayMode{1280, 1024, 4, 75};
+    mode = monitor == 0 ? fake.firstDesktop : DisplayMode{1280, 1024, 4, 75};
     return true;
 }
 int fakeMonitorCount() {
@@ -29,7 +30,8 @@ int fakeMonitorCount() {
 }
 bool fakeMonitorAt(int monitor, Monitor& found) {
     if (monitor < 0 || monitor > 1) return false;
-    found = monitor == 0 ? Monitor{"A", 0, 0, 1920, 1080} : Monitor{"B", 1920, 0, 1280, 1024};
+    found = monitor == 0 ? Monitor{"A", 0, 0, fake.firstDesktop.width, fake.firstDesktop.height}
+                         : Monitor{"B", 1920, 0, 1280, 1024};
     return true;
 }
 bool fakeSwitchesModes() {
@@ -220,6 +222,37 @@ TEST_F(DisplayModes, MissingModesPlayAtTheDisplaysRateOrCovered) {
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].caption, "ATTENTION !");
         EXPECT_EQ(boxes.boxes[0].text, c.notice);
+    }
+}
+
+// A handheld's 16:10 panel with its one mode, 1280 x 800: its own size switches; a 4:3 size
+// offered at "?" covers it without a word (the picture between bars), one asked for at a rate
+// is told; a size larger than the panel covers it too, scaled down.
+TEST_F(DisplayModes, HandheldPanelWithItsOneMode) {
+    const struct {
+        DisplayMode wanted;
+        bool covers;
+        bool notice;
+    } cases[] = {
+        {{1280, 800, 4, 60}, false, false}, {{1024, 768, 4, 0}, true, false},
+        {{640, 480, 4, 0}, true, false},    {{1024, 768, 4, 75}, true, true},
+        {{1280, 800, 4, 75}, false, true},  {{1920, 1200, 4, 0}, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.wanted.width) + "@" + std::to_string(c.wanted.refreshRate));
+        SetUp();
+        fake.firstDesktop = {1280, 800, 4, 60};
+        fake.modes = {{1280, 800, 4, 60}};
+        BoxRecorder boxes;
+        ASSERT_TRUE(switchDisplayMode(c.wanted));
+        EXPECT_EQ(displayModeState.borderless, c.covers);
+        EXPECT_EQ(displayModeState.chosen.width, 1280);
+        EXPECT_EQ(displayModeState.chosen.refreshRate, 60);
+        EXPECT_EQ(fake.changes.size(), c.covers ? 0u : 1u);
+        EXPECT_EQ(boxes.boxes.size(), c.notice ? 1u : 0u);
+        EXPECT_TRUE(fake.cursorX == 640 && fake.cursorY == 400);
+        restoreDisplayMode();
+        EXPECT_FALSE(displayModeState.changed);
     }
 }
 

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <random>
 
 #include "platform/events.h"
+#include "platform/game_controller.h"
 #include "platform/window.h"
 #include "support/test_support.h"
 
@@ -218,4 +221,59 @@ TEST_F(EventsTest, TheWindowClosesOnlyWhenTheProgramCloses) {
     EXPECT_FALSE(eventState.running);
     closeMainWindow(); // a second close does nothing
     EXPECT_FALSE(eventState.running);
+}
+
+// A controller's buttons press the keys they stand for, as a keyboard does (a tap within a
+// batch of events stays down for the next frame); the others press nothing.
+TEST_F(EventsTest, ControllerButtonsPressTheirKeys) {
+    int expected[SDL_CONTROLLER_BUTTON_MAX];
+    std::fill(std::begin(expected), std::end(expected), -1);
+    expected[SDL_CONTROLLER_BUTTON_A] = kKeySpace;
+    expected[SDL_CONTROLLER_BUTTON_START] = kKeySpace;
+    expected[SDL_CONTROLLER_BUTTON_B] = kKeyEscape;
+    expected[SDL_CONTROLLER_BUTTON_BACK] = kKeyEscape;
+    expected[SDL_CONTROLLER_BUTTON_LEFTSHOULDER] = kKeyLeft;
+    expected[SDL_CONTROLLER_BUTTON_DPAD_LEFT] = kKeyLeft;
+    expected[SDL_CONTROLLER_BUTTON_RIGHTSHOULDER] = kKeyRight;
+    expected[SDL_CONTROLLER_BUTTON_DPAD_RIGHT] = kKeyRight;
+    serveControllersFromPump(handleControllerEvent);
+    SDL_Event event = {};
+    for (int button = SDL_CONTROLLER_BUTTON_INVALID; button <= SDL_CONTROLLER_BUTTON_MAX;
+         ++button) {
+        bool known = button >= 0 && button < SDL_CONTROLLER_BUTTON_MAX;
+        int key = known ? expected[button] : -1;
+        EXPECT_EQ(keyForControllerButton(button), key) << button;
+        event.cbutton.button = Uint8(button);
+        event.type = SDL_CONTROLLERBUTTONDOWN;
+        handleEvent(event);
+        if (key >= 0) {
+            EXPECT_EQ(eventState.keys[key], 1) << button;
+        }
+        event.type = SDL_CONTROLLERBUTTONUP;
+        handleEvent(event);
+        for (uint8_t down : eventState.keys) ASSERT_EQ(down, 0) << button;
+    }
+    // A tap between two frames.
+    beginEventBatch();
+    event.cbutton.button = SDL_CONTROLLER_BUTTON_A;
+    for (Uint32 type : {SDL_CONTROLLERBUTTONDOWN, SDL_CONTROLLERBUTTONUP}) {
+        event.type = type;
+        handleEvent(event);
+    }
+    endEventBatch();
+    EXPECT_EQ(eventState.keys[kKeySpace], 1);
+    beginEventBatch();
+    endEventBatch();
+    EXPECT_EQ(eventState.keys[kKeySpace], 0);
+}
+
+// The stick's tilt: nothing within the dead zone, from 0 at its edge to 1 at either end.
+TEST(ControllerStick, TiltWithItsDeadZone) {
+    const struct {
+        int16_t axis;
+        float tilt;
+    } cases[] = {{-32768, -1.0f}, {-8001, -1.0f / 24768}, {-8000, -0.0f}, {-7999, 0.0f},
+                 {0, 0.0f},       {7999, 0.0f},           {8000, 0.0f},   {8001, 1.0f / 24767},
+                 {20384, 0.5f},   {32767, 1.0f}};
+    for (const auto& c : cases) EXPECT_NEAR(stickTilt(c.axis), c.tilt, 1e-4f) << c.axis;
 }

@@ -98,6 +98,29 @@ TEST(GammaSlider, DraggingPastTheEndsStopsAtTheLimits) {
     EXPECT_FLOAT_EQ(wide.position, -0.49f);
 }
 
+// A controller's stick moves the slider by its tilt and the frame's time, up to the ends; a
+// drag with the mouse goes first.
+TEST(GammaSlider, StickMovesTheSliderWithinItsEnds) {
+    const struct {
+        float position, tilt;
+        uint32_t frameMs;
+        bool dragging;
+        float expected;
+    } cases[] = {
+        {0.0f, 1.0f, 40, false, 0.02f},     {0.0f, -1.0f, 40, false, -0.02f},
+        {0.0f, 0.5f, 1000, false, 0.25f},   {0.48f, 1.0f, 40, false, 0.49f},
+        {-0.48f, -1.0f, 40, false, -0.49f}, {0.49f, 1.0f, 1000, false, 0.49f},
+        {0.1f, 0.0f, 40, false, 0.1f},      {0.1f, 1.0f, 0, false, 0.1f},
+        {0.1f, 1.0f, 40, true, 0.1f},
+    };
+    for (const auto& c : cases) {
+        GammaSlider slider;
+        slider.position = c.position, slider.dragging = c.dragging;
+        tiltSlider(slider, c.tilt, c.frameMs);
+        EXPECT_NEAR(slider.position, c.expected, 1e-6f) << c.position << " " << c.tilt;
+    }
+}
+
 TEST(GammaSlider, RefusedRampCreepsBackTowardsTheCentre) {
     GammaSlider slider;
     slider.position = 0.3f;

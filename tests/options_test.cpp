@@ -91,6 +91,13 @@ TEST(CommandLine, NumbersAreTakenUpToBothEndsOfTheirRanges) {
         {{"--record", "a.mp4", "--motion-blur", "2", "--shutter", "0"}, false},
         {{"--record", "a.mp4", "--motion-blur", "2", "--shutter", "360"}, true},
         {{"--record", "a.mp4", "--motion-blur", "2", "--shutter", "361"}, false},
+        {{"--record", "a.mp4", "--loudness", "-70"}, true},
+        {{"--record", "a.mp4", "--loudness", "-70.1"}, false},
+        {{"--record", "a.mp4", "--loudness", "0"}, true},
+        {{"--record", "a.mp4", "--loudness", "0.1"}, false},
+        {{"--record", "a.mp4", "--loudness", "-14.5"}, true},
+        {{"--record", "a.mp4", "--loudness", "-14dB"}, false},
+        {{"--record", "a.mp4", "--loudness", "nan"}, false},
     };
     for (const auto& row : table) {
         Options options = parse(row.arguments);
@@ -127,8 +134,10 @@ TEST(CommandLine, RecordingAndBenchmarkRunInBatchModeAtTheirSize) {
         {"--record", "a.mp4", "--size", "20000x480"},
         {"--until", "second:5000"},
         {"--benchmark", "--until", "second"},
-        {"--motion-blur", "4"},                    // no step to spread the sub-frames over
-        {"--record", "a.mp4", "--shutter", "90"}}; // a shutter without sub-frames
+        {"--motion-blur", "4"},                      // no step to spread the sub-frames over
+        {"--record", "a.mp4", "--shutter", "90"},    // a shutter without sub-frames
+        {"--fixed-step", "40", "--loudness", "-14"}, // no sound written
+        {"--record", "a.mkv", "--frames", "0-10", "--loudness", "-14"}};
     for (const auto& arguments : bad) {
         Options options = parse(arguments);
         EXPECT_FALSE(options.error.empty()) << arguments.back();

@@ -40,7 +40,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ -n $(field Version) ]] || fail "no Version"
 depends=$(field Depends)
 for library in libc6 libstdc++6 libsdl2-2.0-0 libfltk1.3 libpng16-16 libvorbisfile3 \
-    libmpg123-0; do
+    libmpg123-0 libebur128-1; do
     [[ ", $depends," == *", $library"[\ ,]* ]] || fail "Depends lacks $library: $depends"
 done
 grep -q '^ Description: ' <<<"$info" || fail "no Description"

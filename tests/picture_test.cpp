@@ -54,7 +54,8 @@ Rgb screenPixel(int x, int y, Rgb expected) {
 
 // The main window as a width x height window of the configuration; false where it is not on
 // an X server (its screen cannot be read then).
-bool openWindow(int width, int height, int32_t multisampling, bool gammaInPicture) {
+bool openWindow(int width, int height, int32_t multisampling, bool gammaInPicture,
+                bool realPixels = false) {
     configState = ConfigState{};
     configState.record.block1.fullscreen = 0;
     configState.record.block1.screenWidth = width;
@@ -63,7 +64,7 @@ bool openWindow(int width, int height, int32_t multisampling, bool gammaInPictur
     applyConfiguration();
     eventState = EventState{};
     eventState.ignoreFocus = true;
-    createConfiguredWindow(gammaInPicture);
+    createConfiguredWindow(gammaInPicture, realPixels);
     return windowState.window != nullptr && std::string(SDL_GetCurrentVideoDriver()) == "x11";
 }
 
@@ -212,6 +213,38 @@ TEST_F(MainWindowPicture, ResizedWindowShowsTheWholePicture) {
         EXPECT_FALSE(scaledFrames.active);
         closeMainWindow();
     }
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// Where the window shows the picture larger, the frames are drawn at its own pixels in the
+// picture's aspect: a one-pixel line stays one pixel wide on the screen, between the bars, and
+// the mouse lands in the frame's pixels.
+TEST_F(MainWindowPicture, LargerWindowDrawsAtItsOwnPixels) {
+    if (!openWindow(320, 200, 0, false, true)) GTEST_SKIP() << "the screen is read from X";
+    resizeWindow(640, 240); // the picture: 384 x 240 from x = 128
+    int width = 0, height = 0;
+    mainFrameSize(width, height);
+    EXPECT_TRUE(width == 384 && height == 240) << width << "x" << height;
+    const Rgb black[] = {{0, 0, 0}}, white = {255, 255, 255};
+    for (int frame = 0; frame < 2; ++frame) {
+        drawBands(black, 1, width, height);
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(192, 0, 1, height); // one column in the frame's middle
+        glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
+        swapMainWindow();
+    }
+    EXPECT_EQ(screenPixel(128 + 192, 120, white).r, 255);
+    for (int x : {128 + 191, 128 + 193, 20, 630})
+        EXPECT_EQ(screenPixel(x, 120, {0, 0, 0}).r, 0) << x;
+    SDL_Event motion = {};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.x = 320, motion.motion.y = 120;
+    handleEvent(motion);
+    EXPECT_TRUE(eventState.mouseX == 192 && eventState.mouseY == 120)
+        << eventState.mouseX << "," << eventState.mouseY;
+    closeMainWindow();
     EXPECT_TRUE(boxes.boxes.empty());
 }
 

@@ -254,18 +254,20 @@ TEST_F(Targets, FormatsTheDriverCannotGiveEndTheProgram) {
     EXPECT_EQ(depthBits, 16);
     releaseTarget(target);
 
-    renderTargets.driver.createFramebuffer = [](PixelBufferTarget&) -> GLenum {
+    renderTargets.driver.createFrame = [](OffscreenFrame&, uint32_t, int, int, int) -> GLenum {
         return GL_FRAMEBUFFER_UNSUPPORTED;
     };
     EXPECT_EXIT(createTarget(target), testing::ExitedWithCode(1), fatal(kAttention, noFormat));
-    renderTargets.driver.createFramebuffer = [](PixelBufferTarget&) -> GLenum {
+    renderTargets.driver.createFrame = [](OffscreenFrame&, uint32_t, int, int, int) -> GLenum {
         return GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT;
     };
     EXPECT_EXIT(createTarget(target), testing::ExitedWithCode(1),
                 fatal(kAttention, "Creating pBuffer (Pixel Buffer) with the extension "
                                   "GL_ARB_framebuffer_object failed !"));
     renderTargets.driver = TargetDriver{};
-    renderTargets.driver.createDepthBuffer = [](PixelBufferTarget&, GLenum) { return false; };
+    renderTargets.driver.createFrame = [](OffscreenFrame&, uint32_t, int, int, int) -> GLenum {
+        return GL_OUT_OF_MEMORY;
+    };
     EXPECT_EXIT(createTarget(target), testing::ExitedWithCode(1),
                 fatal(kOpenGLError, "Creating pBuffer (Pixel Buffer) depth buffer failed !\nAn "
                                     "unknown error occured when calling OpenGL Extension "
@@ -301,12 +303,50 @@ TEST_F(Targets, ContextFailuresEndTheProgram) {
     releaseTarget(target);
 }
 
+// A target given another size draws into all of it and only it, with depth, in the texture read
+// from it; a size of no pixels or its own size changes nothing; the context current before
+// stays current.
+TEST_F(Targets, ResizedTargetsDrawAtTheirNewSize) {
+    PixelBufferTarget target(64, 64);
+    createTarget(target);
+    struct Case {
+        int32_t width, height; // asked for
+        int32_t expectWidth, expectHeight;
+    } cases[] = {{32, 16, 32, 16}, {1, 1, 1, 1}, {0, 8, 1, 1},
+                 {8, -1, 1, 1},    {1, 1, 1, 1}, {64, 64, 64, 64}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        resizeTarget(target, c.width, c.height);
+        EXPECT_EQ(SDL_GL_GetCurrentContext(), window.context);
+        EXPECT_EQ(target.width, c.expectWidth);
+        EXPECT_EQ(target.height, c.expectHeight);
+        GLint textureWidth = 0, textureHeight = 0;
+        bindTargetTexture(target);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &textureHeight);
+        EXPECT_EQ(textureWidth, c.expectWidth);
+        EXPECT_EQ(textureHeight, c.expectHeight);
+        ASSERT_TRUE(makeTargetCurrent(target));
+        GLint viewport[4] = {}, depthBits = 0;
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+        EXPECT_EQ(viewport[2], c.expectWidth);
+        EXPECT_EQ(viewport[3], c.expectHeight);
+        EXPECT_EQ(depthBits, 24);
+        glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        EXPECT_EQ(pixelAt(c.expectWidth - 1, c.expectHeight - 1)[1], 255);
+        makeWindowCurrent();
+    }
+    releaseTarget(target);
+}
+
 TEST_F(Targets, ReleaseFailuresAreNoticesAndTheReleaseGoesOn) {
     PixelBufferTarget target(64, 64);
     createTarget(target);
     TargetDriver& d = renderTargets.driver;
-    d.deleteFramebuffer = [](PixelBufferTarget&) { return false; };
-    d.deleteDepthBuffer = [](PixelBufferTarget&) { return false; };
+    const uint32_t depthBuffer = target.frame.depthBuffer; // outlives the context
+    d.deleteFrame = [](OffscreenFrame&) {};
     d.releaseCurrent = [] {
         releaseCurrentContext();
         return false;
@@ -336,6 +376,7 @@ TEST_F(Targets, ReleaseFailuresAreNoticesAndTheReleaseGoesOn) {
     EXPECT_FALSE(target.created);
     EXPECT_EQ(SDL_GL_GetCurrentContext(), window.context);
     EXPECT_EQ(textureState.count, 0);
+    glFunctions.glDeleteRenderbuffers(1, &depthBuffer);
 }
 
 // ---- blur and glow ----

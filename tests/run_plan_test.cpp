@@ -125,3 +125,20 @@ TEST(RunPlan, GovernorModeOnEachRendererAndTheScaleAskedFor) {
 }
 
 } // namespace
+
+// Frames are drawn at the display's pixels for people watching; pictures made for files keep
+// the configured size.
+TEST(RunPlan, RealPixelsOnlyWherePeopleWatch) {
+    const struct {
+        const char* arguments;
+        bool realPixels;
+    } cases[] = {
+        {"", true},
+        {"--batch --fixed-step 40", true},
+        {"--batch --fixed-step 40 --shots first:1000", false},
+        {"--record v.mp4", false},
+        {"--benchmark", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(planOf(c.arguments).realPixels, c.realPixels) << c.arguments;
+}

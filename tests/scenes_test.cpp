@@ -23,6 +23,7 @@
 #include "effects/particles.h"
 #include "platform/gl/gl_context.h"
 #include "platform/events.h"
+#include "platform/game_controller.h"
 #include "platform/system/failure.h"
 #include "platform/gl/gl_strings.h"
 #include "platform/system/memory.h"
@@ -346,6 +347,62 @@ TEST_F(DemoSequences, GammaScreenEndsWithEnterOrSpace) {
     }
     EXPECT_EQ(configState.record.block1.gamma, 0.8f);
     EXPECT_TRUE(boxes.boxes.empty());
+    windowState.videoStarted = false;
+    restoreGammaRamp();
+}
+
+// A controller plugged in while the demo runs (SDL's virtual one, with the standard layout):
+// on the gamma screen its left stick, tilted fully right from the third frame, moves the slider
+// right at its full speed, and A pressed at the eighth confirms it; in the first scene B ends
+// the scene as Escape does; unplugged, it is closed.
+SDL_Joystick* virtualPad = nullptr;
+void padAtFrames(Sequence, uint32_t) {
+    ++seen.frames;
+    if (seen.frames == 3) SDL_JoystickSetVirtualAxis(virtualPad, SDL_CONTROLLER_AXIS_LEFTX, 32767);
+    if (seen.frames == 8) SDL_JoystickSetVirtualButton(virtualPad, SDL_CONTROLLER_BUTTON_A, 1);
+    if (seen.frames == 30) eventState.running = false;
+}
+void padBAt200(Sequence, uint32_t ms) {
+    ++seen.frames;
+    SDL_JoystickSetVirtualButton(virtualPad, SDL_CONTROLLER_BUTTON_B, ms >= 200 ? 1 : 0);
+}
+
+TEST_F(DemoSequences, VirtualControllerMovesTheSliderConfirmsAndEndsTheScene) {
+    failureState.batch = false; // the screen waits for its keys
+    windowState.videoStarted = true;
+    startControllers();
+    ASSERT_TRUE(controllerState.started) << SDL_GetError();
+    int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER,
+                                           SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+    ASSERT_GE(device, 0) << SDL_GetError();
+    virtualPad = SDL_JoystickOpen(device);
+    ASSERT_NE(virtualPad, nullptr);
+    configState.record.block1.gamma = 0.8f; // the slider at 0.1
+    timelineState.hooks.frameDrawn = padAtFrames;
+    seen.frames = 0;
+    eventState.running = true;
+    runGammaScreen();
+    EXPECT_TRUE(eventState.running);
+    EXPECT_EQ(seen.frames, 8); // A ends the screen at the frame it is pressed
+    // The stick counted from the fourth frame to the eighth: five frames of 40 ms at full
+    // speed move the slider by 0.1, to 0.2, which is gamma 0.6.
+    EXPECT_NEAR(configState.record.block1.gamma, 0.6f, 1e-4f);
+    for (uint8_t down : eventState.keys) EXPECT_EQ(down, 0);
+
+    SDL_JoystickSetVirtualAxis(virtualPad, SDL_CONTROLLER_AXIS_LEFTX, 0);
+    SDL_JoystickSetVirtualButton(virtualPad, SDL_CONTROLLER_BUTTON_A, 0);
+    timelineState.hooks.frameDrawn = padBAt200;
+    seen.frames = 0;
+    playFirstScene();
+    EXPECT_TRUE(demoState.skip);
+    EXPECT_EQ(seen.frames, 6); // 0, 40, ..., 200
+
+    SDL_JoystickClose(virtualPad);
+    SDL_JoystickDetachVirtual(device);
+    pumpMessages();
+    for (SDL_GameController* open : controllerState.open) EXPECT_EQ(open, nullptr);
+    stopControllers();
+    clearKeys();
     windowState.videoStarted = false;
     restoreGammaRamp();
 }

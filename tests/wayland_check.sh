@@ -5,6 +5,8 @@
 #     server: exit 0, and grim's screenshots show the picture scaled to the output's height
 #     with black bars;
 #   - the window carries the desktop entry's name (its icon there);
+#   - frames are drawn at the output's own pixels: on a handheld's 1280 x 800 and at output
+#     scale 2 and 1.5 the gamma screen's text has hard edges;
 #   - a second start raises the first and ends; a stop signal ends a run as on X11;
 #   - with a WAYLAND_DISPLAY whose compositor is gone, the demo plays on X11.
 # Usage: wayland_check.sh BIN_DIR DATA_DIR. Exit 77 (skipped) where sway, grim or Xvfb is
@@ -91,7 +93,9 @@ struct.pack_into('<i', record, 44 + 24, 1) # no anisotropic filtering
 open(sys.argv[2], 'wb').write(record)
 struct.pack_into('<i', record, 12, 0)      # the X server's one mode, at its unknown rate
 open(sys.argv[2] + '.x11', 'wb').write(record)
-struct.pack_into('<iiiiii', record, 0, 0, 0, 32, 0, 640, 480) # a 640 x 480 window
+struct.pack_into('<iiiiii', record, 0, 1, 0, 32, 0, 640, 480) # a 640 x 480 full screen
+open(sys.argv[2] + '.small', 'wb').write(record)
+struct.pack_into('<i', record, 0, 0)       # a 640 x 480 window
 open(sys.argv[2] + '.window', 'wb').write(record)
 EOF
 [[ ${#as_user[@]} -eq 0 ]] || chown -R nobody:nogroup "$work/demo"
@@ -206,6 +210,56 @@ if [[ $see_through -eq 0 ]]; then
 else
     fail "over green: the background shows through the window in $see_through of $looked screenshots"
 fi
+
+# 1c. Real pixels. The gamma screen is held and photographed; its white title must have hard
+# edges: of the title's lit pixels, the share between dark and bright stays under 0.6 (drawn at
+# the output's pixels about 0.45; a picture stretched 1.5 times smears every edge: 0.78).
+#   - A handheld's 1280 x 800 full screen shows the 1024 x 768 picture between black bars
+#     (1066 x 800 from x = 107).
+#   - At output scale 2 and 1.5 the window has half (two thirds) the output's size in the
+#     desktop's units; a 640 x 480 full screen is still drawn at the output's 960 x 720 pixels.
+swaymsg_output() { session SWAYSOCK="$swaysock" swaymsg output HEADLESS-1 "$@" >/dev/null; }
+soft_share() { # the share of the lit pixels of a rectangle that are neither dark nor bright
+    convert "$1" -crop "$2" +repage -colorspace gray -depth 8 gray:- | python3 -c '
+import sys
+pixels = sys.stdin.buffer.read()
+lit = sum(1 for p in pixels if p > 64)
+print(sum(1 for p in pixels if 64 < p < 192) / max(lit, 1))'
+}
+# NAME BAR_WIDTH TITLE: the gamma screen's first screenshot with black bars of BAR_WIDTH and a
+# lit title rectangle TITLE, as real-NAME.png; its soft share in $soft.
+real_pixels_shot() {
+    start_demo "${both[@]}" --batch --fixed-step 100 --keys gamma:900000:Enter
+    soft=
+    while kill -0 "$demo_pid" 2>/dev/null; do
+        if session WAYLAND_DISPLAY="$wayland" grim real.png 2>/dev/null && [[ -s real.png ]] &&
+            ! above "$(mean real.png "$(($2 - 10))x500+5+110")" 0.01 &&
+            above "$(mean real.png "$3")" 0.05; then
+            soft=$(soft_share real.png "$3")
+            cp real.png "real-$1.png"
+            break
+        fi
+        sleep 0.3
+    done
+    kill -TERM "$demo_pid" 2>/dev/null
+    finish_demo
+    [[ -n "$soft" ]] || fail "$1: no screenshot shows the gamma screen"
+    [[ -z "$soft" ]] || above 0.6 "$soft" || fail "$1: the title's edges are soft ($soft of its lit pixels)"
+    echo "$1: $soft of the title's lit pixels are soft"
+    if [[ -f "real-$1.png" && -n "${FILM03_WAYLAND_SHOTS:-}" ]]; then
+        cp "real-$1.png" "$FILM03_WAYLAND_SHOTS/"
+    fi
+}
+cp ConfigEngine.cfg.x11 ConfigEngine.cfg # full screen, 1024 x 768 at "?"
+swaymsg_output resolution 1280x800
+real_pixels_shot handheld 107 800x60+220+20
+cp ConfigEngine.cfg.small ConfigEngine.cfg
+swaymsg_output resolution 1280x720
+for scale in 2 1.5; do
+    swaymsg_output scale "$scale"
+    real_pixels_shot "scale-$scale" 160 800x60+260+20
+done
+swaymsg_output scale 1
 
 # 2. A stop signal ends the run as on X11, with its last line.
 start_demo "${both[@]}" --batch --fixed-step 100 --seek end:0

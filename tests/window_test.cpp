@@ -270,6 +270,38 @@ TEST(ScaledFrames, MouseInTheFrame) {
     }
 }
 
+// Frames are drawn at the display's own pixels where it would show the picture larger, in the
+// picture's aspect; a display showing it smaller or at its size, and pictures made for files,
+// keep the picture's size. The handheld's 16:10 panel shows a 4:3 picture between bars.
+TEST(ScaledFrames, FramesAreDrawnAtTheDisplaysPixelsWhereItShowsThemLarger) {
+    const struct {
+        int width, height, areaWidth, areaHeight;
+        bool realPixels;
+        FrameArea expected;
+    } cases[] = {
+        {1024, 768, 2048, 1536, true, {0, 0, 2048, 1536}}, // a window at scale 2
+        {1024, 768, 1536, 1152, true, {0, 0, 1536, 1152}}, // at scale 1.5
+        {1024, 768, 1280, 800, true, {107, 0, 1066, 800}}, // the handheld's full screen
+        {1280, 800, 1280, 800, true, {0, 0, 1280, 800}},   // its own size there
+        {640, 480, 1280, 720, true, {160, 0, 960, 720}},   // 4:3 on 16:9, larger
+        {1024, 768, 1280, 720, true, {160, 0, 1024, 768}}, // shown smaller: its own size
+        {1024, 768, 1024, 768, true, {0, 0, 1024, 768}},   // the same size
+        {1024, 768, 1025, 769, true, {0, 0, 1025, 768}},   // one pixel more
+        {1024, 768, 2048, 1536, false, {0, 0, 1024, 768}}, // pictures for files
+        {1024, 768, 0, 0, true, {0, 0, 1024, 768}},        // a drawable not there yet
+    };
+    for (const auto& c : cases) {
+        FrameArea area = drawnFrameArea(c.width, c.height, c.areaWidth, c.areaHeight, c.realPixels);
+        EXPECT_TRUE(area.width == c.expected.width && area.height == c.expected.height)
+            << c.width << "x" << c.height << " on " << c.areaWidth << "x" << c.areaHeight << ": "
+            << area.width << "x" << area.height;
+        FrameArea shown = fitAspect(area.width, area.height, c.areaWidth, c.areaHeight);
+        if (c.realPixels && c.areaWidth > 0) {
+            EXPECT_TRUE(shown.x == c.expected.x && shown.y == c.expected.y) << c.areaWidth;
+        }
+    }
+}
+
 // The real window: a configured size beyond the usable desktop gives a smaller window whose
 // multisampled frames keep the configured size, are read back whole and are shown scaled.
 TEST(MainWindow, LargerThanTheDesktopShowsItsFramesScaled) {

@@ -49,30 +49,65 @@ uint32_t attachColourTexture(const OffscreenFrame& frame) {
     return texture;
 }
 
+// Makes the frame and leaves it bound: GL_FRAMEBUFFER_COMPLETE, else GL_OUT_OF_MEMORY where the
+// driver refused a buffer's storage, else the framebuffer's status; nothing is kept of a frame
+// that is not complete, and no framebuffer is bound.
+GLenum makeFrame(OffscreenFrame& frame, int width, int height, int depthBits, int samples,
+                 uint32_t texture) {
+    frame = OffscreenFrame{};
+    if (!glFunctions.framebuffers) return GL_FRAMEBUFFER_UNSUPPORTED;
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    frame.width = width, frame.height = height, frame.samples = samples;
+    glFunctions.glGenFramebuffers(1, &frame.framebuffer);
+    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
+    if (texture != 0) {
+        frame.colourTexture = texture, frame.sharedColour = true;
+        glFunctions.glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                                           texture, 0);
+    } else if (samples > 0) {
+        frame.colourBuffer = attachRenderbuffer(frame, GL_RGBA8, GL_COLOR_ATTACHMENT0);
+    } else {
+        frame.colourTexture = attachColourTexture(frame);
+    }
+    if (depthBits > 0)
+        frame.depthBuffer = attachRenderbuffer(frame, depthFormat(depthBits), GL_DEPTH_ATTACHMENT);
+    glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    GLenum status = glGetError() == GL_OUT_OF_MEMORY
+                        ? GLenum(GL_OUT_OF_MEMORY)
+                        : glFunctions.glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (status != GL_FRAMEBUFFER_COMPLETE) {
+        deleteOffscreenFrame(frame);
+        return status;
+    }
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    return status;
+}
+
 } // namespace
 
 bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int depthBits,
                           int samples) {
-    frame = OffscreenFrame{};
-    if (!glFunctions.framebuffers) return false;
-    frame.width = width, frame.height = height, frame.samples = samples;
-    glFunctions.glGenFramebuffers(1, &frame.framebuffer);
-    glFunctions.glBindFramebuffer(GL_FRAMEBUFFER, frame.framebuffer);
-    if (samples > 0)
-        frame.colourBuffer = attachRenderbuffer(frame, GL_RGBA8, GL_COLOR_ATTACHMENT0);
-    else
-        frame.colourTexture = attachColourTexture(frame);
-    if (depthBits > 0)
-        frame.depthBuffer = attachRenderbuffer(frame, depthFormat(depthBits), GL_DEPTH_ATTACHMENT);
-    glFunctions.glBindRenderbuffer(GL_RENDERBUFFER, 0);
-    if (glFunctions.glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        deleteOffscreenFrame(frame);
-        bindFramebuffer(currentFramebuffer().framebuffer);
-        return false;
+    if (makeFrame(frame, width, height, depthBits, samples, 0) == GL_FRAMEBUFFER_COMPLETE)
+        return true;
+    bindFramebuffer(currentFramebuffer().framebuffer);
+    return false;
+}
+
+GLenum createFrameOnTexture(OffscreenFrame& frame, uint32_t texture, int width, int height,
+                            int depthBits) {
+    return makeFrame(frame, width, height, depthBits, 0, texture);
+}
+
+int largestFrameSide() {
+    GLint largest = 0;
+    for (GLenum limit : {GL_MAX_TEXTURE_SIZE, GL_MAX_RENDERBUFFER_SIZE, GL_MAX_VIEWPORT_DIMS}) {
+        GLint value[2] = {0, 0};
+        glGetIntegerv(limit, value);
+        if (value[0] > 0 && (largest == 0 || value[0] < largest)) largest = value[0];
     }
-    glDrawBuffer(GL_COLOR_ATTACHMENT0);
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
-    return true;
+    return largest;
 }
 
 bool createTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits) {
@@ -89,7 +124,7 @@ void deleteOffscreenFrame(OffscreenFrame& frame) {
     if (frame.framebuffer != 0) glFunctions.glDeleteFramebuffers(1, &frame.framebuffer);
     for (uint32_t* buffer : {&frame.colourBuffer, &frame.depthBuffer})
         if (*buffer != 0) glFunctions.glDeleteRenderbuffers(1, buffer);
-    if (frame.colourTexture != 0) glDeleteTextures(1, &frame.colourTexture);
+    if (frame.colourTexture != 0 && !frame.sharedColour) glDeleteTextures(1, &frame.colourTexture);
     frame = OffscreenFrame{};
 }
 

@@ -10,6 +10,8 @@
 // reading and sets the viewport to its size; popping does the same for the one below.
 #pragma once
 
+#include <GL/gl.h>
+
 #include <cstdint>
 
 struct OffscreenFrame {
@@ -19,7 +21,8 @@ struct OffscreenFrame {
     uint32_t depthBuffer = 0;   // none where the frame is only copied into
     int width = 0;
     int height = 0;
-    int samples = 0; // 0: one sample per pixel
+    int samples = 0;           // 0: one sample per pixel
+    bool sharedColour = false; // the colour texture is its maker's: kept when the frame goes
 };
 
 // Makes the frame (no depth buffer for depthBits 0) and leaves it bound for drawing and
@@ -29,6 +32,15 @@ bool createOffscreenFrame(OffscreenFrame& frame, int width, int height, int dept
 // The same with one sample per pixel and the colour in a texture (RGBA 8-8-8-8, bilinear,
 // clamped at the edges), which is drawn where the frame is shown (rows from the bottom).
 bool createTexturedFrame(OffscreenFrame& frame, int width, int height, int depthBits);
+// A frame of one sample per pixel drawing into `texture`, whose width x height storage its maker
+// gives and keeps, with a depth buffer of at least depthBits, left bound. GL_FRAMEBUFFER_COMPLETE
+// where it is made; else, with nothing made and framebuffer 0 bound, GL_OUT_OF_MEMORY where the
+// driver refused the depth storage, else the framebuffer's status.
+GLenum createFrameOnTexture(OffscreenFrame& frame, uint32_t texture, int width, int height,
+                            int depthBits);
+// The largest side a frame can have: the least of the driver's texture, renderbuffer and
+// viewport limits.
+int largestFrameSide();
 // Deletes what the frame holds (in its context); where it was bound, framebuffer 0 is bound.
 void deleteOffscreenFrame(OffscreenFrame& frame);
 

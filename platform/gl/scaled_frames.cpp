@@ -37,6 +37,12 @@ FrameArea fitAspect(int width, int height, int areaWidth, int areaHeight) {
     return area;
 }
 
+FrameArea drawnFrameArea(int width, int height, int areaWidth, int areaHeight, bool realPixels) {
+    FrameArea fitted = fitAspect(width, height, areaWidth, areaHeight);
+    if (realPixels && fitted.width > width && fitted.height >= height) return fitted;
+    return {0, 0, width, height};
+}
+
 void windowPointToFrame(const FrameArea& shown, int frameWidth, int frameHeight, int& x, int& y) {
     if (shown.width <= 0 || shown.height <= 0) return;
     int64_t fx = int64_t(x - shown.x) * frameWidth / shown.width;
@@ -45,7 +51,7 @@ void windowPointToFrame(const FrameArea& shown, int frameWidth, int frameHeight,
     y = int(std::clamp<int64_t>(fy, 0, std::max(0, frameHeight - 1)));
 }
 
-bool startScaledFrames(int width, int height, int depthBits, int samples) {
+bool startScaledFrames(int width, int height, int depthBits, int samples, bool windowMultisampled) {
     ScaledFramesState& state = scaledFrames;
     stopScaledFrames();
     if (samples > 0) {
@@ -59,6 +65,7 @@ bool startScaledFrames(int width, int height, int depthBits, int samples) {
         return false;
     }
     state.active = true;
+    state.windowMultisampled = windowMultisampled;
     setWindowFrame({state.drawn.framebuffer, width, height});
     return true;
 }

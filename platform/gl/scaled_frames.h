@@ -19,6 +19,12 @@ struct FrameArea {
 // The largest size of a width x height frame's aspect within areaWidth x areaHeight, centred
 // there (at least 1 x 1; empty for a frame or an area without pixels).
 FrameArea fitAspect(int width, int height, int areaWidth, int areaHeight);
+// The size frames are drawn at for a width x height picture shown in a drawable of
+// areaWidth x areaHeight pixels: the picture's own size, or, where realPixels is set and the
+// drawable would show the picture larger (a HiDPI panel, a full screen or window larger than
+// the picture), the picture's aspect at the drawable's own pixels, so that nothing drawn is
+// stretched. A drawable showing the picture smaller keeps the picture's size.
+FrameArea drawnFrameArea(int width, int height, int areaWidth, int areaHeight, bool realPixels);
 // A point of the window in frame pixels, for a frame shown in the area `shown`; points on
 // the bars go to the frame's nearest edge.
 void windowPointToFrame(const FrameArea& shown, int frameWidth, int frameHeight, int& x, int& y);
@@ -38,9 +44,9 @@ extern ScaledFramesState scaledFrames;
 
 // In the window's context: frames of width x height with the configured depth bits and
 // samples (0 for none) are drawn off-screen from now on, as the window's frame at the bottom of
-// the framebuffer stack. False where the driver cannot; the frames then go to the window as
-// they are.
-bool startScaledFrames(int width, int height, int depthBits, int samples);
+// the framebuffer stack, for a window whose own buffers are multisampled or not. False where
+// the driver cannot; the frames then go to the window as they are.
+bool startScaledFrames(int width, int height, int depthBits, int samples, bool windowMultisampled);
 // The window's own buffers are the window's frame again.
 void stopScaledFrames();
 // The finished frame pushed into the window's back buffer, scaled to windowWidth x windowHeight

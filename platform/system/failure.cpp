@@ -87,6 +87,10 @@ void setBoxRecorder(BoxRecorderFunction recorder) {
     failureState.boxRecorder = recorder;
 }
 
+void setSoundPause(void (*pause)(bool paused)) {
+    failureState.pauseSound = pause;
+}
+
 int takeFileErrorNumber() {
     int number = failureState.fileErrorNumber;
     failureState.fileErrorNumber = 0;

@@ -50,6 +50,8 @@ extern FailureState failureState;
 void answerBoxesOnStandardError(bool batch, bool answerYes);
 void setBoxPresenter(const BoxPresenter& presenter);
 void setBoxRecorder(BoxRecorderFunction recorder);
+// What pauses and resumes the sound while a box is up (nullptr: nothing).
+void setSoundPause(void (*pause)(bool paused));
 // The reason of the file error being reported (0 when none is); it is cleared.
 int takeFileErrorNumber();
 
