@@ -16,24 +16,43 @@ AutomationState automationState;
 namespace {
 
 // A key goes down at the first frame at or after its point and up at the next frame, whatever
-// sequence that frame belongs to.
+// sequence that frame belongs to. A key of the same code as one going up or down in this frame
+// waits for the next, so that two presses of one key are two presses.
 void injectKeys(Sequence sequence, uint32_t sceneMs) {
+    bool busy[256] = {};
     for (KeyPoint& key : automationState.keys) {
         if (key.stage == KeyStage::Down) {
             pressKey(key.keyCode, false, false);
             key.stage = KeyStage::Done;
+            busy[key.keyCode] = true;
         }
     }
     for (KeyPoint& key : automationState.keys) {
-        if (key.stage == KeyStage::Waiting && key.sequence == sequence && sceneMs >= key.ms) {
+        if (key.stage == KeyStage::Waiting && key.sequence == sequence && sceneMs >= key.ms &&
+            !busy[key.keyCode]) {
             pressKey(key.keyCode, true, false);
             key.stage = KeyStage::Down;
+            busy[key.keyCode] = true;
         }
     }
 }
 
+// A frame before the last one on the timeline: the player jumped back.
+bool before(Sequence sequence, uint32_t sceneMs, Sequence lastSequence, uint32_t lastMs) {
+    return sequence < lastSequence || (sequence == lastSequence && sceneMs < lastMs);
+}
+
+// Each shot is of the first frame at or after its point; after a jump back, of the first such
+// frame since the jump.
 void takeShots(Sequence sequence, uint32_t sceneMs) {
-    for (ShotPoint& shot : automationState.shots) {
+    AutomationState& state = automationState;
+    if (state.anyShotFrame && before(sequence, sceneMs, state.lastShotSequence, state.lastShotMs))
+        for (ShotPoint& shot : state.shots)
+            if (!before(shot.sequence, shot.ms, sequence, sceneMs)) shot.taken = false;
+    state.anyShotFrame = true;
+    state.lastShotSequence = sequence;
+    state.lastShotMs = sceneMs;
+    for (ShotPoint& shot : state.shots) {
         if (shot.taken || shot.sequence != sequence || sceneMs < shot.ms) continue;
         shot.taken = true;
         int width = 0;

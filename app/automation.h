@@ -28,6 +28,11 @@ struct KeyPoint {
 
 struct AutomationState {
     std::vector<ShotPoint> shots;
+    // The last frame the shots saw: a frame before it is a jump back, which takes the shots
+    // after it again.
+    bool anyShotFrame = false;
+    Sequence lastShotSequence = Sequence::Gamma;
+    uint32_t lastShotMs = 0;
     std::vector<KeyPoint> keys;
     // Hooks that were installed before ours (a test watching the run); called after ours.
     TimelineHooks chained;

@@ -97,6 +97,20 @@ uint64_t captureFrames(const RunPlan& plan) {
                           plan.until ? &plan.stop.sequence : nullptr, plan.stop.ms);
 }
 
+TimelinePoint captureFramePoint(const RunPlan& plan, uint64_t index) {
+    TimelinePoint from = captureStart(plan);
+    uint64_t left = std::min(index, captureFrames(plan) - 1);
+    for (Sequence sequence : {Sequence::First, Sequence::Second, Sequence::End}) {
+        if (sequence < from.sequence) continue;
+        uint32_t start = sequence == from.sequence ? from.ms : 0;
+        uint64_t frames = sequenceFrames(sequence, start, plan.stepMs, plan.stepDivisor);
+        if (left < frames)
+            return {sequence, start + uint32_t(left * plan.stepMs / plan.stepDivisor)};
+        left -= frames;
+    }
+    return {Sequence::End, sequenceLastMs(Sequence::End)};
+}
+
 void setCaptureWindow(const RunPlan& plan) {
     overrideRunningWindow(plan.windowed, plan.verticalSync, int32_t(plan.width),
                           int32_t(plan.height));
@@ -106,8 +120,10 @@ void prepareCapture(const RunPlan& plan) {
     setCaptureWindow(plan);
     if (plan.job == RunJob::Demo) return;
     setCaptureEnd(plan);
-    setCaptureFrames(plan.segment ? plan.frames : FrameRange{0, UINT64_MAX});
-    uint64_t total = plan.segment ? plan.frames.end - plan.frames.first : captureFrames(plan);
+    // A segment's run starts at its first frame.
+    uint64_t segmentFrames = plan.frames.end - plan.frames.first;
+    setCaptureFrameLimit(plan.segment ? segmentFrames : UINT64_MAX);
+    uint64_t total = plan.segment ? segmentFrames : captureFrames(plan);
     startCaptureProgress(plan.job == RunJob::Record ? "recording" : "benchmark", total);
 }
 
@@ -133,14 +149,9 @@ bool captureEnded(Sequence sequence, uint32_t sceneMs) {
     return false;
 }
 
-void setCaptureFrames(FrameRange frames) {
-    captureState.endFrame = frames.end;
+void setCaptureFrameLimit(uint64_t frames) {
+    captureState.endFrame = frames;
     captureState.framesLetThrough = 0;
-}
-
-uint64_t captureFrameIndex() {
-    uint64_t let = captureState.framesLetThrough;
-    return let > 0 ? let - 1 : 0;
 }
 
 bool captureEndReached() {

@@ -27,6 +27,9 @@ uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepM
 TimelinePoint captureStart(const RunPlan& plan);
 // The frames a job of the plan draws, from its start to the end of the timeline or its stop.
 uint64_t captureFrames(const RunPlan& plan);
+// The point of the timeline where frame `index` of the plan's frames is drawn (counted from
+// its start); past the last frame, the point of the last one.
+TimelinePoint captureFramePoint(const RunPlan& plan, uint64_t index);
 // The plan's window in the running settings (recordings and benchmarks run in a window of the
 // configured size or --size, without vertical sync); the stored configuration keeps its own.
 void setCaptureWindow(const RunPlan& plan);
@@ -38,11 +41,9 @@ void prepareCapture(const RunPlan& plan);
 // and those frames are left out.
 void setCaptureEnd(const RunPlan& plan);
 bool captureEnded(Sequence sequence, uint32_t sceneMs);
-// The frames a job writes, counted from its start: past frames.end the run ends as at its
-// stop point. captureEnded counts each frame it lets through; captureFrameIndex is the last
-// one's number.
-void setCaptureFrames(FrameRange frames);
-uint64_t captureFrameIndex();
+// The frames a job writes: after this many, the run ends as at its stop point. captureEnded
+// counts each frame it lets through.
+void setCaptureFrameLimit(uint64_t frames);
 // The stop point was reached.
 bool captureEndReached();
 

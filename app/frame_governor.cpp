@@ -86,3 +86,9 @@ double meanFrameScale(int32_t scene) {
     uint64_t frames = governor.scaledFrames[scene];
     return frames > 0 ? governor.scaleSum[scene] / double(frames) : 1.0;
 }
+
+ScaleCuts cutsAtScale(float scale) {
+    ScaleCuts cuts;
+    cuts.oneMipLevel = scale < 1.0f;
+    return cuts;
+}

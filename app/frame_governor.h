@@ -43,3 +43,10 @@ void governFrame(FrameGovernor& governor, float frameMs, int32_t scene);
 double meanFrameScale(int32_t scene);
 // The step for a scale asked for: the largest step at or below it (the smallest for less).
 int32_t stepForScale(float scale);
+
+// What the picture gives up below full size to be drawn sooner: mipmapped textures read one
+// level a sample instead of blending two. At scale 1 nothing.
+struct ScaleCuts {
+    bool oneMipLevel = false;
+};
+ScaleCuts cutsAtScale(float scale);

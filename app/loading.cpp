@@ -166,12 +166,13 @@ void uninstallLoadingLog() {
 
 } // namespace
 
-void runLoadingPhase() {
+void runLoadingPhase(const char* firstLine) {
     loadingLog.addLine = loadingDialogAddLine;
     loadingLog.setProgress = sceneProgress;
     float sceneSize = float(getEntrySize(appState.archive, kSceneFile));
     loadingPhase.unit = sceneSize * kUnitPerByte;
     openLoadingDialog(2.0f * sceneSize);
+    if (firstLine != nullptr) loadingDialogAddLine(firstLine);
     // A stop signal ends the loading between its steps; the shutdown releases what was
     // loaded, and the phases after it do not start.
     for (void (*step)() : {loadFont, loadScene, buildVertexBuffers, loadStarSystem, loadMusic,

@@ -16,7 +16,8 @@ extern LoadingPhaseState loadingPhase;
 
 // Loads everything from the bigfile appState.archive into the engine's registries and
 // demoState; the loading dialog (or, in
-// batch runs, standard output) shows the steps. Every failure is fatal.
-void runLoadingPhase();
+// batch runs, standard output) shows the steps, after firstLine where there is one. Every
+// failure is fatal.
+void runLoadingPhase(const char* firstLine = nullptr);
 // The font's textures, the music stream and the end-screen sample with their memory images.
 void releaseLoadedAssets();

@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "app/recording_files.h"
-#include "app/run_plan.h"
 #include "app/timeline.h"
 #include "platform/events.h"
 
@@ -247,6 +246,11 @@ int keyCodeForName(const std::string& name) {
     if (name == "Escape") return kKeyEscape;
     if (name == "Enter") return kKeyEnter;
     if (name == "Space") return kKeySpace;
+    if (name == "Left") return kKeyLeft;
+    if (name == "Right") return kKeyRight;
+    if (name == "Comma") return kKeyComma;
+    if (name == "Period") return kKeyPeriod;
+    if (name == "Home") return kKeyHome;
     if (name.size() == 1 && name[0] >= 'a' && name[0] <= 'z') return name[0] - 'a' + 'A';
     if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z') return name[0];
     return -1;
@@ -267,11 +271,13 @@ std::string usageText() {
            "                       the music is mixed offline in step with it (nothing is\n"
            "                       heard), so every run draws the same pictures\n"
            "  --shots LIST         with --fixed-step: PNG screenshots SEQ-MS.png in the working\n"
-           "                       folder, each of the first frame at or after its point,\n"
+           "                       folder, each of the first frame at or after its point\n"
+           "                       (again after a jump back of the player),\n"
            "                       e.g. gamma:0,first:30000,second:20000,end:4000\n"
            "  --keys LIST          with --batch: key presses at points of the timeline, each\n"
            "                       down for one frame, e.g. first:20000:Escape; keys are\n"
-           "                       Escape, Enter, Space and the letters A to Z\n"
+           "                       Escape, Enter, Space, Left, Right, Comma, Period, Home\n"
+           "                       and the letters A to Z\n"
            "  --seek SEQ:MS        start at a point of the timeline (SEQ is gamma, first,\n"
            "                       second or end; first:50000, second:65000 and end:19999\n"
            "                       are the last points)\n"
@@ -279,8 +285,8 @@ std::string usageText() {
            "                       step of 1000/N ms into an H.264 video with AAC sound, through\n"
            "                       ffmpeg (.mp4, .mkv or .mov; .webm: VP9 with Opus); a progress\n"
            "                       line on standard error; it runs beside an open demo\n"
-           "                       A name ending in .wav writes only the sound, without\n"
-           "                       drawing\n"
+           "                       A name ending in .wav writes only the sound (its frames\n"
+           "                       are drawn at 16x16 and not kept)\n"
            "  --frames A-B         with --record: only frames A to B-1 of the recording, the\n"
            "                       same pictures as in the whole one, without sound (a segment\n"
            "                       to join with others; .mkv keeps them joinable)\n"
@@ -321,6 +327,10 @@ std::string usageText() {
            "                       (0.5 to 1, in steps 1, 0.85, 0.7, 0.6, 0.5)\n"
            "  --help               show this help and exit\n"
            "  --version            show the version and exit\n"
+           "\n"
+           "Keys while the scenes play: Space pauses and resumes, Left and Right seek 5 s\n"
+           "back and forward, Comma and Period step one frame back and forward while paused,\n"
+           "Home starts the demo again, Escape ends the scene, S shows the statistics.\n"
            "\n"
            "Ctrl+C, SIGTERM or SIGHUP end the run as Escape ends each phase, after the usual\n"
            "shutdown (exit status 128 + the signal); a second one within 2 s ends it at once,\n"

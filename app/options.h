@@ -12,6 +12,10 @@
 #include "app/segment.h"
 #include "app/timeline.h"
 
+// Motion blur: sub-frames per frame (1: none) up to 256, the shutter from 1 to 360 degrees.
+inline constexpr uint32_t kMaxSubFrames = 256;
+inline constexpr uint32_t kDefaultShutterDegrees = 180;
+
 struct Options {
     bool help = false;
     bool version = false;
@@ -49,7 +53,8 @@ struct Options {
     std::string error;         // why the command line was refused; empty when it is good
 };
 
-// The key-table code for a key name of --keys: "Escape", "Enter", "Space" or one letter
+// The key-table code for a key name of --keys: "Escape", "Enter", "Space", "Left", "Right",
+// "Comma", "Period", "Home" or one letter
 // (either case); -1 for any other name.
 int keyCodeForName(const std::string& name);
 

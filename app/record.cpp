@@ -59,8 +59,7 @@ struct RecordState {
     bool started = false;   // the first frame went to the encoder
     bool done = false;      // the video is in place (or the run failed and was cleaned up)
     bool soundOnly = false; // a .wav: the sound of the frames, nothing drawn or encoded
-    bool segment = false;   // only `frames` are written, without sound
-    FrameRange frames;
+    bool segment = false;   // a part of a recording, written without sound
     FrameRate rate;
     std::string ffmpeg;
     RecordFormat format;
@@ -446,7 +445,6 @@ void prepareRecording(const RunPlan& plan) {
     state.files = recordingFiles(plan.output, state.format);
     state.soundOnly = plan.soundOnly;
     state.segment = plan.segment;
-    state.frames = plan.frames;
     state.ffmpeg = findProgram("ffmpeg");
     if (state.ffmpeg.empty() && !state.soundOnly)
         recordingFailed("Recording needs the program \"ffmpeg\", which was not found on the "
@@ -499,7 +497,6 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
         countCaptureFrame({sequence, sceneMs});
         return;
     }
-    if (captureFrameIndex() < state.frames.first) return;
     if (!state.started) startEncoder();
     noteChapter(sequence);
     // The software renderer draws at the flush: finishing the frame here keeps its drawing

@@ -78,8 +78,20 @@ RunPlan resolveRunPlan(const Options& options) {
     planGovernor(plan, options, picturesForFiles);
     if (plan.job == RunJob::Record) {
         plan.soundOnly = recordsSoundOnly(plan.output);
+        // Its frames are drawn, as the timeline needs them, but never kept: once each, at the
+        // smallest size.
+        if (plan.soundOnly) {
+            plan.width = plan.height = kSoundOnlySide;
+            plan.subFrames = 1;
+        }
         plan.segment = options.segment.kind != SegmentRequest::Kind::Whole;
         plan.error = segmentFrames(options.segment, captureFrames(plan), plan.frames);
+        // A segment starts at its first frame, reached as a whole run reaches it, without
+        // drawing the frames before it (app/replay.h).
+        if (plan.segment && plan.error.empty() && plan.frames.first > 0) {
+            plan.start = captureFramePoint(plan, plan.frames.first);
+            plan.seek = true;
+        }
     }
     return plan;
 }

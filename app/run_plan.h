@@ -10,18 +10,16 @@
 #include <vector>
 
 #include "app/frame_governor.h"
+#include "app/options.h"
 #include "app/recording_files.h"
 #include "app/segment.h"
 #include "app/timeline.h"
 
-struct Options;
-
 enum class RunJob { Demo, Record, Benchmark };
 
 inline constexpr uint32_t kBenchmarkFps = 60;
-// Motion blur: sub-frames per frame (1: none) up to 256, the shutter from 1 to 360 degrees.
-inline constexpr uint32_t kMaxSubFrames = 256;
-inline constexpr uint32_t kDefaultShutterDegrees = 180;
+// The window of a sound-only recording.
+inline constexpr uint32_t kSoundOnlySide = 16;
 
 struct RunPlan {
     RunJob job = RunJob::Demo;

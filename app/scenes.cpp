@@ -10,6 +10,8 @@
 #include "app/demo_state.h"
 #include "app/frame_governor.h"
 #include "app/motion_blur.h"
+#include "app/player.h"
+#include "app/replay.h"
 #include "app/scene_timeline.h"
 #include "app/timeline.h"
 #include "effects/debug_draw.h"
@@ -28,7 +30,9 @@
 #include "render/render_targets.h"
 #include "render/statistics.h"
 #include "render/texture_modes.h"
+#include "render/target_passes.h"
 #include "render/view_stack.h"
+#include "resources/textures.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"
 #include "sound/sound_startup.h"
@@ -62,6 +66,7 @@ void scaledSceneStarts() {
     state.frameStart = Clock::now();
     float scale = frameScale();
     scaleTargets(scale);
+    setOneLevelMinification(cutsAtScale(scale).oneMipLevel);
     if (scale >= 1.0f) return;
     // Of the window's frame, the view drawn into when a frame starts.
     int width = std::max(1, int(std::lround(float(currentViewWidth()) * scale)));
@@ -122,6 +127,7 @@ void endSoftLight() {
 void releaseScaledScene() {
     releaseHalfLayer(scaledScene.softLight);
     scaleTargets(1.0f);
+    setOneLevelMinification(false);
     deleteOffscreenFrame(scaledScene.frame);
     scaledScene = ScaledSceneState{};
 }
@@ -172,16 +178,18 @@ void drawTitle(GLuint texture, float brightness) {
 }
 
 // The end of every scene frame; after a pause the scene time is taken from the music again.
+// The player's bar is not part of the frame that screenshots and recordings take.
 void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     StatisticsInputs inputs = currentStatisticsInputs();
     if (governorActive()) inputs.frameScale = frameScale();
     drawStatisticsOverlay(inputs);
     timelineFrameDrawn(sequence, t);
+    drawPlayerBar(sequence, t);
     swapMainWindow();
     countFrame(tickCount());
     pumpMessages();
     waitWhileInactive();
-    tickClock();
+    playerFrameEnds(sequence, t);
     readDebugKeys();
     // Without music the demo clock, which stood still in the background, goes on alone.
     if (eventState.resumed && demoState.musicStream != nullptr)
@@ -190,27 +198,31 @@ void sceneFrameTail(Sequence sequence, uint32_t t, uint32_t musicOffsetMs) {
     eventState.resumed = false;
 }
 
-// A sequence goes on while the window is there, no stop signal came and the run has not
-// reached its end; a stop ends it as Escape would.
+// A sequence goes on while the window is there, no stop signal came, the run has not reached
+// its end and the player has not jumped into another sequence; a stop ends it as Escape would.
 bool sequenceGoesOn() {
-    return eventState.running && !stopRequested() && !timelineEnded();
+    return eventState.running && !stopRequested() && !timelineEnded() && !jumpWaiting();
 }
 
 // A sequence does not start once the window is gone (its first frame would draw without a
-// context) or the run was stopped.
+// context) or the run was stopped, nor while the player jumps to another one.
 bool sequenceMayStart(Sequence sequence) {
-    return sequenceGoesOn() && !sequenceSkippedBySeek(sequence);
+    return eventState.running && !stopRequested() && !timelineEnded() &&
+           !sequenceSkippedBySeek(sequence);
 }
 
 bool escapeDown() {
     return eventState.keys[kKeyEscape] != 0;
 }
 
-// Starts the music at `musicMs`, as the first scene does at its start (when there is music).
+// Starts the music at `musicMs`, as the first scene does at its start (when there is music);
+// music still playing from a later point is taken back.
 void startMusic(uint32_t musicMs) {
-    if (demoState.musicStream == nullptr) return;
-    demoState.musicChannel = playMusicStream(demoState.musicStream, demoState.musicChannel);
-    if (musicMs > 0) FSOUND_Stream_SetTime(demoState.musicStream, static_cast<int>(musicMs));
+    FSOUND_STREAM* stream = demoState.musicStream;
+    if (stream == nullptr) return;
+    demoState.musicChannel = playMusicStream(stream, demoState.musicChannel);
+    if (musicMs > 0 || FSOUND_Stream_GetTime(stream) != 0)
+        FSOUND_Stream_SetTime(stream, static_cast<int>(musicMs));
 }
 
 // --- First scene ---------------------------------------------------------------------------
@@ -295,28 +307,20 @@ void drawFlares(const Vec3& origin, uint32_t t) {
 }
 
 // At t, aheadMs after the frame's time (a sub-frame of motion blur): the particles are drawn
-// as they will be then, and only the frame's own sub-frame (the last drawn) moves them on.
-void drawFirstScene3D(const FirstScene& scene, uint32_t t, uint32_t aheadMs, bool frameOwn) {
+// as they will be then; they move on only from frame to frame.
+void drawFirstScene3D(const FirstScene& scene, uint32_t t, uint32_t aheadMs) {
     scaledSceneStarts();
     cameraStep(scene.camera, t);
-    Vec3 lightPosition;
-    if (scene.logoLight != nullptr) {
-        scene.logoLight->tracks.time = static_cast<int32_t>(t);
-        scene.logoLight->targetTracks.time = static_cast<int32_t>(t);
-        updateSubtree(scene.logoLight->treeNode);
-        lightPosition = scene.logoLight->worldTransform.getTranslation();
-    }
+    // The stars as the frame draws them, animated by the frames before it; the light placed.
+    ParticleSystem* stars = demoState.starSystem;
+    if (stars != nullptr)
+        bringStarsTo(*stars, scene.logoLight, t - aheadMs, eventState.clock.frameDelta);
+    Vec3 lightPosition = logoLightAt(scene.logoLight, t);
     renderSceneGraph(scene.hall);
     sceneGraphDrawn();
     drawLogoGlow(scene);
 
-    ParticleSystem* stars = demoState.starSystem;
-    if (stars != nullptr && frameOwn) {
-        stars->emitterOrigin = lightPosition;
-        updateParticleSystem(*stars, eventState.clock.frameDelta);
-    } else if (stars != nullptr) {
-        drawParticlesAhead(*stars, aheadMs);
-    }
+    if (stars != nullptr) drawParticlesAhead(*stars, aheadMs);
     setBlending(false);
     glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
     setBlending(true);
@@ -393,11 +397,38 @@ void drawSecondScene3D(const SecondScene& scene, uint32_t t) {
 
 } // namespace
 
+namespace {
+
+// What the first scene finds when the scenes begin: the glow and the second scene change
+// these, and a jump back plays the first scene again.
+struct SceneStartState {
+    bool remembered = false; // the scenes are played as a whole (playScenes)
+    float globalAmbient[4] = {};
+    float clearColour[4] = {};
+};
+SceneStartState sceneStart;
+
+void rememberSceneStart() {
+    sceneStart.remembered = true;
+    std::copy_n(renderState.globalAmbient, 4, sceneStart.globalAmbient);
+    std::copy_n(renderState.clearColour, 4, sceneStart.clearColour);
+}
+
+void restoreSceneStart() {
+    if (!sceneStart.remembered) return;
+    std::copy_n(sceneStart.globalAmbient, 4, renderState.globalAmbient);
+    std::copy_n(sceneStart.clearColour, 4, renderState.clearColour);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, renderState.globalAmbient);
+}
+
+} // namespace
+
 void playFirstScene() {
     if (!sequenceMayStart(Sequence::First)) return;
+    restoreSceneStart();
     FirstScene scene = setUpFirstScene();
     uint32_t start = sequenceStartMs(Sequence::First);
-    resetClock(start);
+    startClockAtFrame(start);
     startMusic(start);
     do {
         uint32_t t = sceneTime();
@@ -406,7 +437,7 @@ void playFirstScene() {
             uint32_t ahead = subFrameAheadMs(k);
             beginSceneFrame();
             if (firstSceneDraws3D(t + ahead))
-                drawFirstScene3D(scene, t + ahead, ahead, k == 0);
+                drawFirstScene3D(scene, t + ahead, ahead);
             else
                 drawTitle(demoState.textures.presents, presentsBrightness(t + ahead));
             subFrameDrawn(k);
@@ -422,7 +453,7 @@ void playSecondScene() {
     if (demoState.skip || !sequenceMayStart(Sequence::Second)) return;
     SecondScene scene = setUpSecondScene();
     uint32_t start = sequenceStartMs(Sequence::Second);
-    resetClock(start);
+    startClockAtFrame(start);
     // Started at this scene, the music was not begun by the first one.
     if (timelineStartsIn(Sequence::Second)) startMusic(start + kSecondSceneMusicOffsetMs);
     do {
@@ -464,7 +495,7 @@ void drawEndScreen(uint32_t t) {
 void playEndScreen() {
     if (!sequenceMayStart(Sequence::End)) return;
     constexpr int kNotStarted = -100;
-    resetClock(sequenceStartMs(Sequence::End));
+    startClockAtFrame(sequenceStartMs(Sequence::End));
     int channel = kNotStarted;
     do {
         uint32_t t = sceneTime();
@@ -476,13 +507,34 @@ void playEndScreen() {
             subFrameDrawn(k);
         }
         timelineFrameDrawn(Sequence::End, t);
+        drawPlayerBar(Sequence::End, t);
         swapMainWindow();
         pumpMessages();
         waitWhileInactive();
-        tickClock();
+        playerFrameEnds(Sequence::End, t);
     } while (endScreenContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
     releaseMotionBlur();
     stopEffect(channel);
+    if (jumpWaiting()) return;
     waitMs(200);
     clearKeys();
+}
+
+void playScenes() {
+    rememberSceneStart();
+    forgetStars();
+    startPlayer();
+    do {
+        playFirstScene();
+        playSecondScene();
+        // The end screen has no music; a jump back into the scenes keeps it going.
+        bool backToScenes = jumpWaiting() && timelineState.seekTo.sequence != Sequence::End;
+        if (backToScenes) continue;
+        if (demoState.musicStream != nullptr) stopMusicStream(demoState.musicStream);
+        if (!jumpWaiting()) {
+            waitMs(200);
+            clearKeys();
+        }
+        playEndScreen();
+    } while (jumpWaiting() && eventState.running && !stopRequested());
 }

@@ -7,3 +7,6 @@
 void playFirstScene();
 void playSecondScene();
 void playEndScreen();
+// The three in turn, played again from where the player jumps back to, the music stopped
+// before the end screen.
+void playScenes();

@@ -18,6 +18,7 @@
 #include "app/record.h"
 #include "app/render_settings.h"
 #include "app/resource_images.h"
+#include "app/photosensitivity_warning.h"
 #include "app/run_plan.h"
 #include "app/scenes.h"
 #include "config/configuration.h"
@@ -320,16 +321,12 @@ float frameBudgetMs() {
     return synced && rate > 0 ? 1000.0f / float(rate) : 1000.0f / 60.0f;
 }
 
-// After the scenes: the music, the star particles and the targets go before the end screen;
-// everything else after it, the engine last.
+// After the sequences: the star particles and the targets (kept while the player may jump back
+// from the end screen), then everything else, the engine last.
 void shutDown() {
-    if (demoState.musicStream != nullptr) stopMusicStream(demoState.musicStream);
     deleteParticleSystem(kStarSystemId);
     demoState.starSystem = nullptr;
     for (PixelBufferTarget& target : demoState.targets) releaseTarget(target);
-    waitMs(200);
-    clearKeys();
-    playEndScreen();
     finishRecording();
     finishBenchmark();
     waitMs(200);
@@ -396,6 +393,7 @@ int runDemo(const Options& options) {
     const FileSearchFolders folders = programSearchFolders();
     useProgramFiles(locateProgramFiles(folders));
     requireArchive(folders);
+    const bool warn = plan.dialogs && warningDue(folders.userConfig);
     loadConfiguration();
     appState.phase = "configuration";
     if (!runConfigurationDialog(plan)) // cancelled: nothing written
@@ -422,7 +420,8 @@ int runDemo(const Options& options) {
     benchmarkLoadingStarted();
     appState.phase = "loading";
     gatherUnusedTextureCaches(); // one notice for every cache file not used
-    runLoadingPhase();
+    runLoadingPhase(warn ? kPhotosensitivityWarning : nullptr);
+    if (warn) keepWarning(folders.userConfig); // shown: not again
     reportUnusedTextureCaches();
     benchmarkLoadingEnded();
     applyConfiguredGamma();
@@ -430,8 +429,7 @@ int runDemo(const Options& options) {
     saveConfiguration(); // keeps the calibrated gamma
     createSceneTargets();
     startFrameGovernor(governor, frameBudgetMs(), plan.fixedScale);
-    playFirstScene();
-    playSecondScene();
+    playScenes();
     shutDown();
     return stopRequested() ? endStoppedRun() : eventState.exitCode;
 }

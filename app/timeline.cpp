@@ -41,16 +41,32 @@ void startTimelineAt(const TimelinePoint* start) {
     timelineState.seeking = start != nullptr;
     timelineState.seekTo = start != nullptr ? *start : TimelinePoint{};
     timelineState.ended = false;
+    timelineState.jumping = false;
 }
 
 bool sequenceSkippedBySeek(Sequence sequence) {
-    return timelineState.seeking && sequence < timelineState.seekTo.sequence;
+    const TimelineState& state = timelineState;
+    if (!state.seeking) return false;
+    if (state.jumping) return sequence != state.seekTo.sequence;
+    return sequence < state.seekTo.sequence;
 }
 
 uint32_t sequenceStartMs(Sequence sequence) {
-    if (timelineState.seeking && sequence == timelineState.seekTo.sequence)
+    if (timelineState.seeking && sequence == timelineState.seekTo.sequence) {
+        timelineState.jumping = false;
         return timelineState.seekTo.ms;
+    }
     return 0;
+}
+
+void jumpTo(TimelinePoint to) {
+    timelineState.seeking = true;
+    timelineState.seekTo = to;
+    timelineState.jumping = true;
+}
+
+bool jumpWaiting() {
+    return timelineState.jumping;
 }
 
 bool timelineStartsIn(Sequence sequence) {

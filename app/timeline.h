@@ -41,7 +41,8 @@ struct TimelineState {
     TimelineHooks hooks;
     bool seeking = false;
     TimelinePoint seekTo;
-    bool ended = false; // endTimeline was called: no sequence goes on
+    bool ended = false;   // endTimeline was called: no sequence goes on
+    bool jumping = false; // a jump waits for its sequence to start
     // The point of the last frame begun, where a stopped run says it stopped.
     bool anyFrame = false;
     Sequence lastSequence = Sequence::Gamma;
@@ -53,9 +54,14 @@ extern TimelineState timelineState;
 // at the start of the gamma screen.
 void startTimelineAt(const TimelinePoint* start);
 // With a seek point, the sequences before it are not played and its own sequence starts at
-// its time; otherwise every sequence is played from 0.
+// its time; otherwise every sequence is played from 0. While a jump waits, every sequence but
+// its point's is passed over. The start of the point's sequence ends the jump.
 bool sequenceSkippedBySeek(Sequence sequence);
 uint32_t sequenceStartMs(Sequence sequence);
+// A jump to `to` in another sequence: the sequence playing ends after its frame, and the
+// timeline goes on at `to` (backwards too: the scenes are played again from there).
+void jumpTo(TimelinePoint to);
+bool jumpWaiting();
 // True when the run starts at a point inside `sequence` (the sequences before it are skipped).
 bool timelineStartsIn(Sequence sequence);
 

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -51,7 +52,9 @@
 #include "render/lit_squares.h"
 #include "render/render_state.h"
 #include "render/render_targets.h"
+#include "render/target_passes.h"
 #include "render/view_stack.h"
+#include "resources/textures.h"
 #include "scene/objects.h"
 #include "scene/scene_graph.h"
 
@@ -63,10 +66,19 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// The processor time of the whole process (the driver's threads included), in milliseconds:
+// what a part costs however busy the machine is.
+double processCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) * 1e-6;
+}
+
 struct BenchState {
     int width = 1024;
     int height = 768;
     bool gammaInPicture = false;
+    bool hallStages = false; // the hall's account, stage by stage, instead of the other parts
     Clock::time_point lastStart;
     Sequence lastSequence = Sequence::Gamma;
     bool lastHadParts = false;
@@ -76,6 +88,7 @@ struct BenchState {
     std::map<Sequence, std::vector<double>> frameTimes;
     std::map<std::string, std::vector<double>> partTimes;  // "first: hall", ...
     std::map<std::string, std::vector<double>> partPixels; // pixels each sample wrote
+    std::map<std::string, std::vector<double>> partCpuMs;  // processor time of each sample
     double floorNsPerPixel = 0; // a textured, additively blended pixel drawn in one context
     GLuint samplesQuery = 0;
     OffscreenFrame half; // the frame-time governor's smallest scale: half the window's sides
@@ -94,8 +107,10 @@ double windowPixels() {
 template <typename Work> void timePart(const std::string& name, double pixels, Work work) {
     glFinish();
     Clock::time_point start = Clock::now();
+    double cpuStart = processCpuMs();
     work();
     glFinish();
+    bench.partCpuMs[name].push_back(processCpuMs() - cpuStart);
     bench.partTimes[name].push_back(msSince(start));
     bench.partPixels[name].push_back(pixels);
 }
@@ -104,10 +119,12 @@ template <typename Work> void timePart(const std::string& name, double pixels, W
 template <typename Work> void timeCountedPart(const std::string& name, Work work) {
     glFinish();
     Clock::time_point start = Clock::now();
+    double cpuStart = processCpuMs();
     glFunctions.glBeginQuery(GL_SAMPLES_PASSED, bench.samplesQuery);
     work();
     glFunctions.glEndQuery(GL_SAMPLES_PASSED);
     glFinish();
+    bench.partCpuMs[name].push_back(processCpuMs() - cpuStart);
     bench.partTimes[name].push_back(msSince(start));
     GLuint samples = 0;
     glFunctions.glGetQueryObjectuiv(bench.samplesQuery, GL_QUERY_RESULT, &samples);
@@ -326,6 +343,186 @@ void measureScaledParts(uint32_t t) {
     });
 }
 
+// --- The hall, stage by stage ---------------------------------------------------------------
+
+// What a variant of the hall leaves out or changes; everything is put back after its draw.
+struct HallVariant {
+    const char* name;
+    int unitOff = -1;          // this texture unit is left out of every face group
+    bool noFog = false;        // no object fog and no global fog
+    bool noLight = false;      // lighting off (objects take their colour)
+    bool noGlass = false;      // objects with a transparent face group are left out
+    GLint minFilter = 0;       // every mipmapped texture minified with this filter
+    bool geometryOnly = false; // every pixel scissored away
+    bool depthPrePass = false; // depth alone first, then the hall over it
+    bool depthOnly = false;    // colour writes off
+};
+
+constexpr HallVariant kHallVariants[] = {
+    {"all"},
+    {"geometry only", -1, false, false, false, 0, true},
+    {"no unit 0", 0},
+    {"no unit 1", 1},
+    {"no unit 2", 2},
+    {"no unit 3", 3},
+    {"no fog", -1, true},
+    {"no lighting", -1, false, true},
+    {"no glass", -1, false, false, true},
+    {"mipmap nearest", -1, false, false, false, GL_LINEAR_MIPMAP_NEAREST},
+    {"no mipmap", -1, false, false, false, GL_LINEAR},
+    {"depth only", -1, false, false, false, 0, false, false, true},
+    {"depth pre-pass + hall", -1, false, false, false, 0, false, true},
+};
+
+// The fields a variant changes, kept to be put back.
+struct SavedObject {
+    int32_t renderFlags, visibilityState;
+    uint8_t hasFogCoords;
+    std::vector<uint8_t> units; // unitEnabled of every face group of every level
+};
+
+template <typename Visit> void forEachFaceGroup(SceneObject& object, Visit visit) {
+    for (int l = 0; l < object.lodCount; ++l)
+        for (uint32_t g = 0; g < object.lods[l].faceGroupCount; ++g)
+            if (object.lods[l].faceGroups[g] != nullptr) visit(*object.lods[l].faceGroups[g]);
+}
+
+std::vector<SavedObject> applyVariant(const HallVariant& variant) {
+    std::vector<SavedObject> saved;
+    for (int32_t i = 0; i < objectState.count; ++i) {
+        SceneObject& object = *objectState.objects[i];
+        SavedObject kept{object.renderFlags, object.visibilityState, object.hasFogCoords, {}};
+        forEachFaceGroup(object, [&](FaceGroup& group) {
+            for (int u = 0; u < kTextureUnits; ++u) kept.units.push_back(group.unitEnabled[u]);
+            if (variant.unitOff >= 0) group.unitEnabled[variant.unitOff] = 0;
+        });
+        if (variant.noFog) object.hasFogCoords = 0;
+        if (variant.noLight) object.renderFlags &= ~kRenderLighting;
+        if (variant.noGlass && object.transparent != 0.0f) object.visibilityState = 1;
+        saved.push_back(std::move(kept));
+    }
+    return saved;
+}
+
+void restoreVariant(const std::vector<SavedObject>& saved) {
+    for (int32_t i = 0; i < objectState.count; ++i) {
+        SceneObject& object = *objectState.objects[i];
+        const SavedObject& kept = saved[size_t(i)];
+        object.renderFlags = kept.renderFlags;
+        object.visibilityState = kept.visibilityState;
+        object.hasFogCoords = kept.hasFogCoords;
+        size_t next = 0;
+        forEachFaceGroup(object, [&](FaceGroup& group) {
+            for (int u = 0; u < kTextureUnits; ++u) group.unitEnabled[u] = kept.units[next++];
+        });
+    }
+}
+
+// Sets the minifying filter of every mipmapped texture; returns what each had.
+std::vector<GLint> setMinFilters(GLint filter) {
+    std::vector<GLint> had;
+    for (int32_t i = 0; i < textureState.count; ++i) {
+        GLint old = 0;
+        glBindTexture(GL_TEXTURE_2D, textureState.records[i]->glName);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &old);
+        had.push_back(old);
+        if (filter != 0 && old != GL_LINEAR && old != GL_NEAREST)
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    }
+    return had;
+}
+
+void restoreMinFilters(const std::vector<GLint>& had) {
+    for (int32_t i = 0; i < textureState.count; ++i) {
+        glBindTexture(GL_TEXTURE_2D, textureState.records[i]->glName);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, had[size_t(i)]);
+    }
+}
+
+void drawHallVariant(const HallVariant& variant) {
+    SceneNode* hall = findSceneNode("HALL");
+    if (variant.geometryOnly) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, 1, 1);
+    }
+    if (variant.depthOnly || variant.depthPrePass) {
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        renderSceneGraph(hall);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    }
+    if (!variant.depthOnly) renderSceneGraph(hall);
+    if (variant.geometryOnly) glDisable(GL_SCISSOR_TEST);
+}
+
+// The hall in the current view at scale (its sides' share of the window's), once per variant,
+// and its fragments: all that are rasterised (depth test always passing) and those that pass.
+void printHallMakeUp();
+
+void measureHallStagesAt(float scale, const char* label) {
+    int width = int(float(bench.width) * scale), height = int(float(bench.height) * scale);
+    SceneObject* camera = findObject("Camera03");
+    auto start = [&] {
+        setPerspectiveView(width, height);
+        clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        cameraFromObject(camera);
+        applyCamera(true);
+    };
+    for (const HallVariant& variant : kHallVariants) {
+        start();
+        std::vector<SavedObject> saved = applyVariant(variant);
+        std::vector<GLint> filters = setMinFilters(variant.minFilter);
+        timePart(std::string("hall ") + label + ": " + variant.name, double(width) * height,
+                 [&] { drawHallVariant(variant); });
+        restoreMinFilters(filters);
+        restoreVariant(saved);
+    }
+    start();
+    glDepthFunc(GL_ALWAYS);
+    timeCountedPart(std::string("hall ") + label + ": fragments rasterised",
+                    [&] { renderSceneGraph(findSceneNode("HALL")); });
+    glDepthFunc(GL_LEQUAL);
+    start();
+    timeCountedPart(std::string("hall ") + label + ": fragments passing depth",
+                    [&] { renderSceneGraph(findSceneNode("HALL")); });
+}
+
+void measureHallStages() {
+    static bool makeUpShown = false;
+    if (!makeUpShown) printHallMakeUp();
+    makeUpShown = true;
+    OffscreenFrame& half = bench.half;
+    if (half.framebuffer == 0 && !createTexturedFrame(half, bench.width / 2, bench.height / 2, 24))
+        return;
+    // The scaled frame reads the levels the full-size picture reads, as the scenes draw it.
+    pushView(frameView(half, -1.0f));
+    measureHallStagesAt(0.5f, "0.5");
+    popView();
+    measureHallStagesAt(1.0f, "1");
+}
+
+// The face groups of the hall by the texture units they use, the fogged objects and the
+// objects with glass, once.
+void printHallMakeUp() {
+    std::map<int, int> groupsByUnits;
+    int fogged = 0, glass = 0, bumped = 0;
+    for (int32_t i = 0; i < objectState.count; ++i) {
+        SceneObject& object = *objectState.objects[i];
+        fogged += object.hasFogCoords != 0;
+        glass += object.transparent != 0.0f;
+        bumped += (object.renderFlags & kRenderBumpMapping) != 0;
+        forEachFaceGroup(object, [&](FaceGroup& group) {
+            int units = 0;
+            for (int u = 0; u < kTextureUnits; ++u) units += group.unitEnabled[u] != 0;
+            groupsByUnits[units] += 1;
+        });
+    }
+    std::fprintf(stderr,
+                 "objects: %d, fogged %d, with glass %d, bump-mapped %d; face groups by units:",
+                 objectState.count, fogged, glass, bumped);
+    for (auto [units, count] : groupsByUnits) std::fprintf(stderr, " %d: %d", units, count);
+    std::fprintf(stderr, "\n");
+}
+
 void measureSecondSceneParts(uint32_t t) {
     PixelBufferTarget* targets = demoState.targets;
     timeCountedPart("second: logos", [t] {
@@ -357,13 +554,18 @@ void frameStarts(Sequence sequence, uint32_t sceneMs) {
         measureFloor();
     }
     bool measured = sceneMs >= bench.partsFrom && sceneMs <= bench.partsTo;
-    if (scene && ++bench.frameNumber % 5 == 0 && measured) {
+    int every = bench.hallStages ? 2 : 5;
+    if (scene && ++bench.frameNumber % every == 0 && measured) {
         bench.lastHadParts = true;
-        if (sequence == Sequence::First && sceneMs <= 45000) {
+        if (sequence == Sequence::First && bench.hallStages) {
+            cameraStep("Camera03", sceneMs);
+            measureHallStages();
+        } else if (sequence == Sequence::First && sceneMs <= 45000) {
             measureFirstSceneParts(sceneMs);
             measureScaledParts(sceneMs);
         }
-        if (sequence == Sequence::Second && sceneMs <= 60000) measureSecondSceneParts(sceneMs);
+        if (sequence == Sequence::Second && sceneMs <= 60000 && !bench.hallStages)
+            measureSecondSceneParts(sceneMs);
         clearFrame(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
     bench.lastStart = Clock::now();
@@ -409,9 +611,9 @@ std::string prepareRunFolder() {
 
 int main(int argc, char** argv) {
     std::string step = "200";
-    if (argc >= 2 && std::strcmp(argv[1], "--picture-gamma") == 0) {
-        bench.gammaInPicture = true;
-        --argc, ++argv;
+    for (; argc >= 2 && argv[1][0] == '-' && argv[1][1] == '-'; --argc, ++argv) {
+        if (std::strcmp(argv[1], "--picture-gamma") == 0) bench.gammaInPicture = true;
+        if (std::strcmp(argv[1], "--hall-stages") == 0) bench.hallStages = true;
     }
     if (argc >= 3) {
         bench.width = std::atoi(argv[1]);
@@ -457,13 +659,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "floor: %.2f ns a pixel (full-view textured quads, blended, in one context)\n",
                  bench.floorNsPerPixel);
-    std::fprintf(stderr, "  %-30s %8s %8s %9s %9s\n", "part", "mean ms", "median", "pixels",
-                 "x floor");
+    std::fprintf(stderr, "  %-30s %8s %8s %9s %9s %8s\n", "part", "mean ms", "median", "pixels",
+                 "x floor", "cpu ms");
     for (const auto& [name, times] : bench.partTimes) {
         double pixels = mean(bench.partPixels[name]);
         double floorMs = pixels * bench.floorNsPerPixel * 1e-6;
-        std::fprintf(stderr, "  %-30s %8.2f %8.2f %9.0f %9.2f\n", name.c_str(), mean(times),
-                     percentile(times, 0.5), pixels, floorMs > 0 ? mean(times) / floorMs : 0.0);
+        std::fprintf(stderr, "  %-30s %8.2f %8.2f %9.0f %9.2f %8.2f\n", name.c_str(), mean(times),
+                     percentile(times, 0.5), pixels, floorMs > 0 ? mean(times) / floorMs : 0.0,
+                     percentile(bench.partCpuMs[name], 0.5));
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -211,6 +212,17 @@ void drawParticlesAhead(const ParticleSystem& system, uint32_t aheadMs) {
 }
 
 void animateParticles(ParticleSystem& system, uint32_t ms) {
+    animateParticlesSeeded(system, ms, tickCount());
+}
+
+void resetParticles(ParticleSystem& system) {
+    if (!system.particlesAllocated) return;
+    std::fill_n(system.particles, system.poolCount, Particle{});
+    system.emissionAccumulator = 0;
+    system.nextTexture = 0;
+}
+
+void animateParticlesSeeded(ParticleSystem& system, uint32_t ms, uint32_t seed) {
     if (!system.particlesAllocated) return;
     float motionFactor = 0.0f;
     if (system.animate) {
@@ -223,7 +235,7 @@ void animateParticles(ParticleSystem& system, uint32_t ms) {
     int32_t budget = system.emissionInterval != 0
                          ? system.emissionAccumulator / system.emissionInterval
                          : system.particleCount;
-    seedRandom(tickCount());
+    seedRandom(seed);
     if (!system.animate) return;
     for (int32_t j = 0; j < system.poolCount; ++j) {
         Particle& particle = system.particles[j];

@@ -82,8 +82,13 @@ void updateParticleSystem(ParticleSystem& system, uint32_t ms);
 // later (moved and aged; those whose life ends by then are left out), the system unchanged.
 // Motion blur's sub-frames draw the particles so between two updates.
 void drawParticlesAhead(const ParticleSystem& system, uint32_t aheadMs);
-// The update without drawing: time, motion, ageing and emission.
+// The update without drawing: time, motion, ageing and emission, with the random source
+// seeded from the tick count, or from `seed`.
 void animateParticles(ParticleSystem& system, uint32_t ms);
+void animateParticlesSeeded(ParticleSystem& system, uint32_t ms, uint32_t seed);
+// The pool as initParticles leaves it, in place: every particle dead, nothing accumulated, the
+// texture cursor at the first texture.
+void resetParticles(ParticleSystem& system);
 // The drawing of the update: the living particles and the frame statistics. Blend factors and
 // depth mask are the caller's.
 void drawParticles(const ParticleSystem& system);

@@ -162,7 +162,11 @@ int virtualKeyFor(SDL_Keycode key) {
         case SDLK_END:
             return 35;
         case SDLK_HOME:
-            return 36;
+            return kKeyHome;
+        case SDLK_COMMA:
+            return kKeyComma;
+        case SDLK_PERIOD:
+            return kKeyPeriod;
         case SDLK_LEFT:
             return kKeyLeft;
         case SDLK_UP:
@@ -318,6 +322,12 @@ void resetClock(uint32_t elapsed) {
     clock.frameDelta = 0;
     clock.elapsed = elapsed;
     eventState.stepCarry = 0;
+}
+
+void resetClockAtStep(uint32_t elapsed, uint32_t frameDelta, uint32_t stepCarry) {
+    resetClock(elapsed);
+    eventState.clock.frameDelta = frameDelta;
+    eventState.stepCarry = stepCarry;
 }
 
 namespace {

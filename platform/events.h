@@ -16,11 +16,14 @@ inline constexpr int kKeyShift = 16;
 inline constexpr int kKeyControl = 17;
 inline constexpr int kKeyEscape = 27;
 inline constexpr int kKeySpace = 32;
+inline constexpr int kKeyHome = 36;
 inline constexpr int kKeyLeft = 37;
 inline constexpr int kKeyUp = 38;
 inline constexpr int kKeyRight = 39;
 inline constexpr int kKeyDown = 40;
 inline constexpr int kKeyF1 = 112; // F1..F12 are 112..123
+inline constexpr int kKeyComma = 188;
+inline constexpr int kKeyPeriod = 190;
 
 // Millisecond clock that stands still while the program is in the background. All fields
 // are unsigned 32-bit and wrap like a 32-bit tick counter.
@@ -110,6 +113,9 @@ void clearKeys();
 void clearMouseButtons();
 
 void resetClock(uint32_t elapsed);
+// resetClock as the clock stands at a frame of a fixed-step run: the scene time `elapsed`,
+// reached by a step of `frameDelta`, with `stepCarry` (in 1/divisor ms) not yet on the clock.
+void resetClockAtStep(uint32_t elapsed, uint32_t frameDelta, uint32_t stepCarry);
 void tickClock();
 void waitMs(uint32_t ms);
 

@@ -22,6 +22,7 @@ struct TextureRecord {
     int32_t height = 0;
     int32_t halfWidth = 0;
     int32_t halfHeight = 0;
+    bool mipmapped = false; // uploaded with its mipmap levels
     // Every texel whose colour is not black lies in `lit`, known once the image was uploaded.
     bool litKnown = false;
     TexelRect lit;

@@ -18,6 +18,24 @@
 
 TextureState textureState;
 
+uint32_t minifyingFilter(int32_t filtering, bool oneLevel) {
+    if (filtering == 0) return oneLevel ? GL_LINEAR_MIPMAP_NEAREST : GL_LINEAR_MIPMAP_LINEAR;
+    return filtering == 1 ? GL_LINEAR_MIPMAP_NEAREST : GL_LINEAR;
+}
+
+void setOneLevelMinification(bool oneLevel) {
+    if (textureState.oneLevelMinification == oneLevel) return;
+    textureState.oneLevelMinification = oneLevel;
+    GLint filter = GLint(minifyingFilter(textureState.quality.filtering, oneLevel));
+    for (int32_t i = 0; i < textureState.count; ++i) {
+        const TextureRecord& record = *textureState.records[i];
+        if (!record.mipmapped || record.glName == 0) continue;
+        glBindTexture(GL_TEXTURE_2D, record.glName);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
 namespace {
 
 constexpr int32_t kCacheThresholdBytes = 262144;
@@ -99,8 +117,9 @@ void uploadTexture(TextureRecord& record, const uint8_t* pixels,
     applyAnisotropy(GL_TEXTURE_2D, options.noAnisotropy);
     int32_t filtering = options.noMipmaps ? 2 : textureState.quality.filtering;
     GLint format = static_cast<GLint>(chooseInternalFormat(options));
-    if (filtering == 0 || filtering == 1) {
-        setFilters(filtering == 0 ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST, 1);
+    record.mipmapped = filtering == 0 || filtering == 1;
+    if (record.mipmapped) {
+        setFilters(GLint(minifyingFilter(filtering, textureState.oneLevelMinification)), 1);
         if (pixels != nullptr)
             gluBuild2DMipmaps(GL_TEXTURE_2D, format, record.width, record.height, GL_RGBA,
                               GL_UNSIGNED_BYTE, pixels);

@@ -41,6 +41,8 @@ struct TextureState {
     // is told at once.
     bool gatherCacheNotices = false;
     std::vector<std::string> unusedCaches; // one line each: the file, its image, why
+    // Textures with mipmap levels read one level a sample, whatever the quality asks.
+    bool oneLevelMinification = false;
 };
 extern TextureState textureState;
 
@@ -50,6 +52,14 @@ void gatherUnusedTextureCaches();
 void reportUnusedTextureCaches();
 
 void setTextureQuality(const TextureQuality& quality);
+
+// The minifying filter of a texture uploaded at a filtering quality (0 trilinear, 1 bilinear
+// with mipmaps, 2 bilinear without): as the quality asks, or with one mipmap level a sample
+// where oneLevel (a software rasteriser samples one level in about half the time of two).
+uint32_t minifyingFilter(int32_t filtering, bool oneLevel);
+// Every texture with mipmap levels minified with one level a sample, or as the quality asks
+// again; nothing when that is already so.
+void setOneLevelMinification(bool oneLevel);
 
 // Loads with the current load options, or with the options given.
 int32_t loadTexture(std::string fileName, std::string archiveName);

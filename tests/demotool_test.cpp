@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 #include "image_files.h"
@@ -29,7 +30,7 @@ TEST(DemotoolSweep, BadInputsAndOutputsEndInOneErrorLine) {
     // folder (but pack, for which any bytes make a bigfile member, not on garbage).
     for (std::string command :
          {"pack @/out.dat %", "list %", "extract % Film_03.3ds @/out", "decode % @/out.png",
-          "inspect % --no-textures", "inspect % --json", "mix % @/out.wav",
+          "inspect % --no-textures", "inspect % --json", "mix % @/out.wav", "flashes %",
           "view % --no-textures --size 64x48 --shot @/out.png"})
         for (const char* input : {"@/missing", "@/no/input", "@/empty", "@/garbage", "@"})
             if (!command.starts_with("pack") || input != std::string("@/garbage"))
@@ -66,6 +67,45 @@ TEST(DemotoolView, AMissingTextureNamesTheFileAndTheWayOut) {
                                    "scene's folder or a Film_03.dat there; --no-textures draws "
                                    "the scene without them\n"))
         << view.err;
+}
+
+// A recording of a strobe over the whole picture: three flashes a second pass (exit 0), four
+// fail in the seconds that hold them (exit 3), each second on a line of its own.
+TEST(DemotoolFlashes, StrobeRecordingsAgainstTheLimit) {
+    if (commandOutput("command -v ffmpeg && command -v ffprobe").find("ffprobe") ==
+        std::string::npos)
+        GTEST_SKIP() << "ffmpeg or ffprobe is missing";
+    TempDir dir;
+    const struct {
+        int period; // frames at 30 a second
+        int exitCode;
+        const char* lines;
+    } cases[] = {
+        {10, 0,
+         "@/strobe.mkv: 90 frames at 30 fps, 32 x 24: 0 seconds with more than 3 flashes; "
+         "the most in one second: 3 (second 1)\n"},
+        {8, 3,
+         "second 1: 4 general flashes over a quarter of the picture; 100 % of it flashes more "
+         "than 3 times\nsecond 2: 4 general flashes over a quarter of the picture; 100 % of it "
+         "flashes more than 3 times\n@/strobe.mkv: 90 frames at 30 fps, 32 x 24: 2 seconds "
+         "with more than 3 flashes; the most in one second: 4 (second 1)\n"},
+    };
+    for (const auto& c : cases) {
+        std::string period = std::to_string(c.period);
+        ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i nullsrc=s=32x24:r=30:d=3 -vf "
+                               "\"geq=lum='255*lt(mod(N\\," +
+                               period + ")\\," + period +
+                               "/2)':cb=128:cr=128,format=yuv420p\" -c:v libx264 -qp 0 " +
+                               dir.file("strobe.mkv"))
+                                  .c_str()),
+                  0);
+        ToolRun run = runTool("flashes " + dir.file("strobe.mkv"), 60);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        std::string lines = c.lines;
+        for (size_t at = lines.find('@'); at != std::string::npos; at = lines.find('@'))
+            lines.replace(at, 1, dir.path);
+        EXPECT_EQ(run.out, lines);
+    }
 }
 
 TEST(DemotoolReports, EngineBoxesReadAsOneLine) {

@@ -95,3 +95,13 @@ TEST(FrameGovernor, AScaleAskedForIsTheLargestStepAtOrBelowIt) {
                  {0.65f, 0.6f}, {0.5f, 0.5f},  {0.2f, 0.5f}};
     for (const Case& c : cases) EXPECT_EQ(kScaleSteps[stepForScale(c.asked)], c.step) << c.asked;
 }
+
+TEST(FrameGovernor, ThePictureGivesUpDetailOnlyBelowFullSize) {
+    struct Case {
+        float scale;
+        bool oneMipLevel;
+    };
+    const Case cases[] = {{1.0f, false}, {0.999f, true}, {0.85f, true}, {0.5f, true}};
+    for (const Case& c : cases)
+        EXPECT_EQ(cutsAtScale(c.scale).oneMipLevel, c.oneMipLevel) << "scale " << c.scale;
+}

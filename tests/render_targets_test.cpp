@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fatal_pattern.h"
+#include "render/target_passes.h"
 #include "render/texture_modes.h"
 #include "render2d_fixture.h"
 

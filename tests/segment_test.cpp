@@ -135,20 +135,80 @@ TEST(Segment, RefusalsOfTheCommandLineAndThePlan) {
     }
 }
 
-// A segment's run ends at the first frame past it, as at a stop point; the frames before it
-// are let through and numbered from the recording's start.
+// A segment's run starts at its first frame's point and ends at the first frame past it, as
+// at a stop point.
 TEST(Segment, TheRunEndsAtTheFirstFramePastTheSegment) {
     Options options = parseOptions(splitWords("--record s.mkv --fps 10 --frames 3-5"));
     ASSERT_EQ(options.error, "");
     RunPlan plan = resolveRunPlan(options);
-    setCaptureEnd(plan);
-    setCaptureFrames(plan.frames);
-    for (uint64_t frame = 0; frame < 5; ++frame) {
-        EXPECT_FALSE(captureEnded(Sequence::First, uint32_t(frame * 100))) << frame;
-        EXPECT_EQ(captureFrameIndex(), frame);
-    }
+    EXPECT_TRUE(plan.seek);
+    EXPECT_EQ(plan.start.sequence, Sequence::First);
+    EXPECT_EQ(plan.start.ms, 300u);
+    EXPECT_EQ(captureStart(plan).ms, 300u);
+    prepareCapture(plan);
+    EXPECT_FALSE(captureEnded(Sequence::First, 300));
     EXPECT_FALSE(captureEnded(Sequence::Gamma, 0)); // not a frame of the recording
+    EXPECT_FALSE(captureEnded(Sequence::First, 400));
     EXPECT_TRUE(captureEnded(Sequence::First, 500));
     EXPECT_TRUE(captureEndReached());
     EXPECT_TRUE(captureEnded(Sequence::First, 600));
+    // From frame 0 the run starts where the recording does.
+    EXPECT_FALSE(resolveRunPlan(parseOptions(splitWords("--record s.mkv --frames 0-5"))).seek);
+}
+
+// A frame's point: frame k of a sequence at its start plus ⌊k × step⌋, the first frame of the
+// next sequence at its 0. At 30 frames a second the first scene has 1501 frames (0 to 50000
+// ms), the second 1951 (0 to 65000) and the end screen 600.
+TEST(Segment, FramesFallOnTheirPointsOfTheTimeline) {
+    const struct {
+        const char* line;
+        uint64_t frame;
+        Sequence sequence;
+        uint32_t ms;
+    } table[] = {
+        {"--record s.mkv", 0, Sequence::First, 0},
+        {"--record s.mkv", 1, Sequence::First, 33},
+        {"--record s.mkv", 2, Sequence::First, 66},
+        {"--record s.mkv", 3, Sequence::First, 100},
+        {"--record s.mkv", 1500, Sequence::First, 50000},
+        {"--record s.mkv", 1501, Sequence::Second, 0},
+        {"--record s.mkv", 1501 + 1950, Sequence::Second, 65000},
+        {"--record s.mkv", 1501 + 1951, Sequence::End, 0},
+        {"--record s.mkv", 1501 + 1951 + 599, Sequence::End, 19966},
+        {"--record s.mkv", 1501 + 1951 + 600, Sequence::End, 19966}, // past the end
+        {"--record s.mkv --seek second:64000 --fps 10", 10, Sequence::Second, 65000},
+        {"--record s.mkv --seek second:64000 --fps 10", 11, Sequence::End, 0},
+        {"--record s.mkv --until first:10000 --fps 10", 99, Sequence::First, 9900},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(std::string(row.line) + " frame " + std::to_string(row.frame));
+        Options options = parseOptions(splitWords(row.line));
+        ASSERT_EQ(options.error, "");
+        TimelinePoint point = captureFramePoint(resolveRunPlan(options), row.frame);
+        EXPECT_EQ(point.sequence, row.sequence);
+        EXPECT_EQ(point.ms, row.ms);
+    }
+}
+
+// A sound-only recording draws its frames once each at the smallest size, whatever the
+// recording's options ask of the pictures; the name's ending decides, in any letter case.
+TEST(Segment, ASoundOnlyRecordingDrawsSmall) {
+    const struct {
+        const char* line;
+        bool soundOnly;
+        uint32_t side, subFrames;
+    } table[] = {
+        {"--record s.wav --size 1920x1080 --motion-blur 8", true, 16, 1},
+        {"--record dir/S.WAV", true, 16, 1},
+        {"--record s.wav.mkv --size 320x240 --motion-blur 2", false, 320, 2},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.line);
+        Options options = parseOptions(splitWords(row.line));
+        ASSERT_EQ(options.error, "");
+        RunPlan plan = resolveRunPlan(options);
+        EXPECT_EQ(plan.soundOnly, row.soundOnly);
+        EXPECT_EQ(plan.width, row.side);
+        EXPECT_EQ(plan.subFrames, row.subFrames);
+    }
 }

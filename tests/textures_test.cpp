@@ -314,6 +314,55 @@ TEST_F(Textures, FilteringFollowsTheSettingAndTheOptions) {
     EXPECT_EQ(textureState.glTextureCount, 4);
 }
 
+TEST(TextureFiltering, OneLevelMinificationOnlyLightensTrilinear) {
+    struct Case {
+        int32_t filtering;
+        bool oneLevel;
+        GLenum filter;
+    };
+    const Case cases[] = {
+        {0, false, GL_LINEAR_MIPMAP_LINEAR},
+        {0, true, GL_LINEAR_MIPMAP_NEAREST},
+        {1, false, GL_LINEAR_MIPMAP_NEAREST},
+        {1, true, GL_LINEAR_MIPMAP_NEAREST},
+        {2, false, GL_LINEAR},
+        {2, true, GL_LINEAR},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(minifyingFilter(c.filtering, c.oneLevel), c.filter)
+            << "filtering " << c.filtering << ", one level " << c.oneLevel;
+}
+
+TEST_F(Textures, OneLevelMinificationSwitchesTheMipmappedTexturesAndBack) {
+    ASSERT_TRUE(writePng(folder.file("A.PNG"), 16, 16, kGreen));
+    ASSERT_TRUE(writePng(folder.file("B.PNG"), 16, 16, kGreen));
+    ASSERT_TRUE(writePng(folder.file("C.PNG"), 16, 16, kGreen));
+    textureState.quality.filtering = 0;
+    GLuint plain = recordAt(loadTexture("a.png", "")).glName; // no mipmaps by default
+    textureState.options.noMipmaps = false;
+    GLuint mipmapped = recordAt(loadTexture("b.png", "")).glName;
+
+    struct Step {
+        bool oneLevel;
+        GLint mipmappedFilter;
+    };
+    const Step steps[] = {{true, GL_LINEAR_MIPMAP_NEAREST},
+                          {true, GL_LINEAR_MIPMAP_NEAREST},
+                          {false, GL_LINEAR_MIPMAP_LINEAR}};
+    for (const Step& step : steps) {
+        setOneLevelMinification(step.oneLevel);
+        glBindTexture(GL_TEXTURE_2D, mipmapped);
+        EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), step.mipmappedFilter);
+        glBindTexture(GL_TEXTURE_2D, plain);
+        EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR) << "no levels to choose";
+    }
+    setOneLevelMinification(true);
+    glBindTexture(GL_TEXTURE_2D, recordAt(loadTexture("c.png", "")).glName);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST)
+        << "a texture loaded meanwhile follows";
+    setOneLevelMinification(false);
+}
+
 TEST_F(Textures, CompressedUploadWhenAsked) {
     ASSERT_TRUE(writePng(folder.file("S3TC.PNG"), 8, 8, kGreen));
     textureState.options.noCompression = false;

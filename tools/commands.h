@@ -8,6 +8,7 @@ int runExtract(int argc, char** argv);   // extract ARCHIVE NAME [OUT]
 int runDecode(int argc, char** argv);    // decode IN OUT.png [--colour-key]
 int runInspect(int argc, char** argv);   // inspect FILE.3ds [--no-textures] [--json]
 int runMix(int argc, char** argv);       // mix IN OUT.wav [--rate R] [--volume V]
+int runFlashes(int argc, char** argv);   // flashes RECORDING
 int runView(int argc, char** argv);      // view FILE.3ds [--camera NAME] [--frame F] ...
 int runBuildData(int argc, char** argv); // build-data [--preview] OUTDIR
 int runResources(int argc, char** argv); // resources OUTDIR

@@ -26,6 +26,8 @@ const Command kCommands[] = {
      "       [--shot OUT.png] [--frames N]  draw a scene: a window plays its animation,\n"
      "                                  --shot writes one picture, --frames N times N frames"},
     {"mix", runMix, "mix IN OUT.wav [--rate R] [--volume V]  render a sound to WAV"},
+    {"flashes", runFlashes,
+     "flashes RECORDING               seconds of a video with more than 3 flashes (exit 3)"},
     {"build-data", runBuildData, "build-data [--preview] OUTDIR    make every asset of the demo"},
     {"resources", runResources,
      "resources OUTDIR                the program's icon and dialog bitmaps"},

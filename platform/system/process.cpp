@@ -44,21 +44,31 @@ std::string findProgram(std::string_view name) {
     return {};
 }
 
-bool startChild(const std::vector<std::string>& arguments, const std::string& logFile,
-                bool withInput, ChildProcess& child) {
+namespace {
+
+enum class ChildPipe { None, Input, Output };
+
+bool spawnChild(const std::vector<std::string>& arguments, const std::string& logFile,
+                ChildPipe piped, ChildProcess& child) {
     child = ChildProcess{};
     if (arguments.empty()) return false;
     int pipeEnds[2] = {-1, -1};
-    if (withInput && pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
+    if (piped != ChildPipe::None && pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
+    // The child's end of the pipe and the parent's.
+    int childEnd = piped == ChildPipe::Input ? pipeEnds[0] : pipeEnds[1];
+    int parentEnd = piped == ChildPipe::Input ? pipeEnds[1] : pipeEnds[0];
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (withInput)
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 0);
+    if (piped == ChildPipe::Input)
+        posix_spawn_file_actions_adddup2(&actions, childEnd, 0);
     else
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+    posix_spawn_file_actions_addopen(&actions, 2, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND,
                                      0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (piped == ChildPipe::Output)
+        posix_spawn_file_actions_adddup2(&actions, childEnd, 1);
+    else
+        posix_spawn_file_actions_adddup2(&actions, 2, 1);
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -73,19 +83,44 @@ bool startChild(const std::vector<std::string>& arguments, const std::string& lo
     int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (withInput) close(pipeEnds[0]);
+    if (piped != ChildPipe::None) close(childEnd);
     if (error != 0) {
-        if (withInput) close(pipeEnds[1]);
+        if (piped != ChildPipe::None) close(parentEnd);
         return false;
     }
     child.pid = pid;
-    if (withInput) {
-        child.input = pipeEnds[1];
+    if (piped == ChildPipe::Output) child.output = parentEnd;
+    if (piped == ChildPipe::Input) {
+        child.input = parentEnd;
         fcntl(child.input, F_SETPIPE_SZ, kPipeBytes); // a wish: the default size also works
         // A child that stops reading must show as a failed write, not end this process.
         signal(SIGPIPE, SIG_IGN);
     }
     return true;
+}
+
+} // namespace
+
+bool startChild(const std::vector<std::string>& arguments, const std::string& logFile,
+                bool withInput, ChildProcess& child) {
+    return spawnChild(arguments, logFile, withInput ? ChildPipe::Input : ChildPipe::None, child);
+}
+
+bool startChildForOutput(const std::vector<std::string>& arguments, const std::string& logFile,
+                         ChildProcess& child) {
+    return spawnChild(arguments, logFile, ChildPipe::Output, child);
+}
+
+bool readFromChild(ChildProcess& child, void* data, size_t size) {
+    char* bytes = static_cast<char*>(data);
+    while (size > 0 && child.output >= 0) {
+        ssize_t got = read(child.output, bytes, size);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        bytes += got;
+        size -= size_t(got);
+    }
+    return size == 0;
 }
 
 bool writeToChild(ChildProcess& child, const void* data, size_t size) {
@@ -121,13 +156,15 @@ int waitForChild(ChildProcess& child) {
 
 int finishChild(ChildProcess& child) {
     if (child.input >= 0) close(child.input);
-    child.input = -1;
+    if (child.output >= 0) close(child.output);
+    child.input = child.output = -1;
     return waitForChild(child);
 }
 
 void killChild(ChildProcess& child) {
     if (child.input >= 0) close(child.input);
-    child.input = -1;
+    if (child.output >= 0) close(child.output);
+    child.input = child.output = -1;
     if (child.pid >= 0) kill(child.pid, SIGKILL);
     waitForChild(child);
 }

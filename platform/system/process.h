@@ -10,7 +10,8 @@
 
 struct ChildProcess {
     int pid = -1;
-    int input = -1; // write end of the pipe to the child's standard input, -1 when none
+    int input = -1;  // write end of the pipe to the child's standard input, -1 when none
+    int output = -1; // read end of the pipe from the child's standard output, -1 when none
 };
 
 // The full path of an executable found on PATH (or the name itself when it holds a '/' and
@@ -23,9 +24,15 @@ std::string findProgram(std::string_view name);
 // so signals from the terminal reach only this program. False when it cannot be started.
 bool startChild(const std::vector<std::string>& arguments, const std::string& logFile,
                 bool withInput, ChildProcess& child);
+// Starts arguments[0] reading from /dev/null, its standard output going to a pipe the parent
+// reads with readFromChild and its errors appended to logFile; in a process group of its own.
+bool startChildForOutput(const std::vector<std::string>& arguments, const std::string& logFile,
+                         ChildProcess& child);
+// Reads exactly size bytes; false when the child's output ends first.
+bool readFromChild(ChildProcess& child, void* data, size_t size);
 // Writes all bytes; false when the child no longer reads (it ended or closed its input).
 bool writeToChild(ChildProcess& child, const void* data, size_t size);
-// Closes the input and waits for the child: its exit code, or -1 when a signal ended it.
+// Closes the pipes and waits for the child: its exit code, or -1 when a signal ended it.
 int finishChild(ChildProcess& child);
 // Ends the child at once (SIGKILL) and reaps it.
 void killChild(ChildProcess& child);
