@@ -41,11 +41,9 @@ void prepareCapture(const RunPlan& plan);
 // and those frames are left out.
 void setCaptureEnd(const RunPlan& plan);
 bool captureEnded(Sequence sequence, uint32_t sceneMs);
-// The frames a job writes, counted from its start: past frames.end the run ends as at its
-// stop point. captureEnded counts each frame it lets through; captureFrameIndex is the last
-// one's number.
-void setCaptureFrames(FrameRange frames);
-uint64_t captureFrameIndex();
+// The frames a job writes: after this many, the run ends as at its stop point. captureEnded
+// counts each frame it lets through.
+void setCaptureFrameLimit(uint64_t frames);
 // The stop point was reached.
 bool captureEndReached();
 

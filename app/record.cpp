@@ -56,8 +56,7 @@ struct RecordState {
     bool started = false;   // the first frame went to the encoder
     bool done = false;      // the video is in place (or the run failed and was cleaned up)
     bool soundOnly = false; // a .wav: the sound of the frames, nothing drawn or encoded
-    bool segment = false;   // only `frames` are written, without sound
-    FrameRange frames;
+    bool segment = false;   // a part of a recording, written without sound
     uint32_t fps = 30;
     std::string ffmpeg;
     RecordCodecs codecs = RecordCodecs::H264Aac;
@@ -334,7 +333,6 @@ void prepareRecording(const RunPlan& plan) {
     state.files = recordingFiles(plan.output);
     state.soundOnly = plan.soundOnly;
     state.segment = plan.segment;
-    state.frames = plan.frames;
     state.ffmpeg = findProgram("ffmpeg");
     if (state.ffmpeg.empty() && !state.soundOnly)
         recordingFailed("Recording needs the program \"ffmpeg\", which was not found on the "
@@ -384,7 +382,6 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
         countCaptureFrame({sequence, sceneMs});
         return;
     }
-    if (captureFrameIndex() < state.frames.first) return;
     if (!state.started) startEncoder();
     // The software renderer draws at the flush: finishing the frame here keeps its drawing
     // out of the read-back's time.

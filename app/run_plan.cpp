@@ -84,6 +84,12 @@ RunPlan resolveRunPlan(const Options& options) {
         }
         plan.segment = options.segment.kind != SegmentRequest::Kind::Whole;
         plan.error = segmentFrames(options.segment, captureFrames(plan), plan.frames);
+        // A segment starts at its first frame, reached as a whole run reaches it, without
+        // drawing the frames before it (app/replay.h).
+        if (plan.segment && plan.error.empty() && plan.frames.first > 0) {
+            plan.start = captureFramePoint(plan, plan.frames.first);
+            plan.seek = true;
+        }
     }
     return plan;
 }
