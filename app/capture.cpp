@@ -120,8 +120,10 @@ void prepareCapture(const RunPlan& plan) {
     setCaptureWindow(plan);
     if (plan.job == RunJob::Demo) return;
     setCaptureEnd(plan);
-    setCaptureFrames(plan.segment ? plan.frames : FrameRange{0, UINT64_MAX});
-    uint64_t total = plan.segment ? plan.frames.end - plan.frames.first : captureFrames(plan);
+    // A segment's run starts at its first frame.
+    uint64_t segmentFrames = plan.frames.end - plan.frames.first;
+    setCaptureFrameLimit(plan.segment ? segmentFrames : UINT64_MAX);
+    uint64_t total = plan.segment ? segmentFrames : captureFrames(plan);
     startCaptureProgress(plan.job == RunJob::Record ? "recording" : "benchmark", total);
 }
 
@@ -147,14 +149,9 @@ bool captureEnded(Sequence sequence, uint32_t sceneMs) {
     return false;
 }
 
-void setCaptureFrames(FrameRange frames) {
-    captureState.endFrame = frames.end;
+void setCaptureFrameLimit(uint64_t frames) {
+    captureState.endFrame = frames;
     captureState.framesLetThrough = 0;
-}
-
-uint64_t captureFrameIndex() {
-    uint64_t let = captureState.framesLetThrough;
-    return let > 0 ? let - 1 : 0;
 }
 
 bool captureEndReached() {
@@ -174,6 +171,9 @@ std::string progressText(std::string_view job, TimelinePoint at, uint64_t done, 
         length += std::snprintf(text + length, sizeof text - size_t(length), "  %.*s:%u",
                                 int(sequence.size()), sequence.data(), at.ms);
     }
+    if (done > 0 && elapsedSeconds > 0)
+        length += std::snprintf(text + length, sizeof text - size_t(length), "  %.1f frames/s",
+                                double(done) / elapsedSeconds);
     if (done > 0 && done <= total) {
         long left = std::lround(elapsedSeconds / double(done) * double(total - done));
         std::snprintf(text + length, sizeof text - size_t(length), "  about %ld:%02ld left",

@@ -41,16 +41,15 @@ void prepareCapture(const RunPlan& plan);
 // and those frames are left out.
 void setCaptureEnd(const RunPlan& plan);
 bool captureEnded(Sequence sequence, uint32_t sceneMs);
-// The frames a job writes, counted from its start: past frames.end the run ends as at its
-// stop point. captureEnded counts each frame it lets through; captureFrameIndex is the last
-// one's number.
-void setCaptureFrames(FrameRange frames);
-uint64_t captureFrameIndex();
+// The frames a job writes: after this many, the run ends as at its stop point. captureEnded
+// counts each frame it lets through.
+void setCaptureFrameLimit(uint64_t frames);
 // The stop point was reached.
 bool captureEndReached();
 
-// "recording  45.2 %  frame 1830/4052  first:23000  about 1:23 left" (the estimate after the
-// first frame), for the job named ("recording", "benchmark") at the point of its last frame.
+// "recording  45.2 %  frame 1830/4052  first:23000  24.3 frames/s  about 1:23 left" (the rate
+// and the estimate after the first frame), for the job named ("recording", "benchmark") at the
+// point of its last frame.
 std::string progressText(std::string_view job, TimelinePoint at, uint64_t done, uint64_t total,
                          double elapsedSeconds);
 // The progress line of a job of `total` frames; its clock starts at the first frame counted.

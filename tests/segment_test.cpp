@@ -135,22 +135,25 @@ TEST(Segment, RefusalsOfTheCommandLineAndThePlan) {
     }
 }
 
-// A segment's run ends at the first frame past it, as at a stop point; the frames before it
-// are let through and numbered from the recording's start.
+// A segment's run starts at its first frame's point and ends at the first frame past it, as
+// at a stop point.
 TEST(Segment, TheRunEndsAtTheFirstFramePastTheSegment) {
     Options options = parseOptions(splitWords("--record s.mkv --fps 10 --frames 3-5"));
     ASSERT_EQ(options.error, "");
     RunPlan plan = resolveRunPlan(options);
-    setCaptureEnd(plan);
-    setCaptureFrames(plan.frames);
-    for (uint64_t frame = 0; frame < 5; ++frame) {
-        EXPECT_FALSE(captureEnded(Sequence::First, uint32_t(frame * 100))) << frame;
-        EXPECT_EQ(captureFrameIndex(), frame);
-    }
+    EXPECT_TRUE(plan.seek);
+    EXPECT_EQ(plan.start.sequence, Sequence::First);
+    EXPECT_EQ(plan.start.ms, 300u);
+    EXPECT_EQ(captureStart(plan).ms, 300u);
+    prepareCapture(plan);
+    EXPECT_FALSE(captureEnded(Sequence::First, 300));
     EXPECT_FALSE(captureEnded(Sequence::Gamma, 0)); // not a frame of the recording
+    EXPECT_FALSE(captureEnded(Sequence::First, 400));
     EXPECT_TRUE(captureEnded(Sequence::First, 500));
     EXPECT_TRUE(captureEndReached());
     EXPECT_TRUE(captureEnded(Sequence::First, 600));
+    // From frame 0 the run starts where the recording does.
+    EXPECT_FALSE(resolveRunPlan(parseOptions(splitWords("--record s.mkv --frames 0-5"))).seek);
 }
 
 // A frame's point: frame k of a sequence at its start plus ⌊k × step⌋, the first frame of the
