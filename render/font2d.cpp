@@ -283,14 +283,6 @@ void drawTargetQuad(const PixelBufferTarget& target, float x, float y, float w, 
     glDisable(GL_TEXTURE_2D);
 }
 
-void drawTargetQuadNoSetup(const PixelBufferTarget& target, float x, float y, float w, float h) {
-    selectTextureUnit(0);
-    glEnable(GL_TEXTURE_2D);
-    bindTargetTexture(target);
-    drawQuad(x, y, w, h);
-    glDisable(GL_TEXTURE_2D);
-}
-
 void drawTargetQuadWithMode(const PixelBufferTarget& target, float x, float y, float w, float h,
                             TextureMode mode) {
     selectTextureUnit(0);

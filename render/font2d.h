@@ -76,9 +76,8 @@ void drawQuad2D(float x, float y, float w, float h);
 void drawTwoUnitQuad2D(float x, float y, float w, float h);
 // A texture on unit 0 as a quad in 2D.
 void drawTextureQuad(GLuint texture, float x, float y, float w, float h);
-// A render target's image on unit 0 as a quad in 2D, or as the quad alone.
+// A render target's image on unit 0 as a quad in 2D.
 void drawTargetQuad(const PixelBufferTarget& target, float x, float y, float w, float h);
-void drawTargetQuadNoSetup(const PixelBufferTarget& target, float x, float y, float w, float h);
 // A render target's image through a texture mode; the default mode afterwards.
 void drawTargetQuadWithMode(const PixelBufferTarget& target, float x, float y, float w, float h,
                             TextureMode mode);

@@ -32,14 +32,6 @@ bool projectToClip(const ViewMapping& mapping, const Vec3& p, double clip[4]) {
     return clip[3] > 1e-6;
 }
 
-bool projectToView(const ViewMapping& mapping, const Vec3& p, double& x, double& y) {
-    double clip[4];
-    if (!projectToClip(mapping, p, clip)) return false;
-    x = (clip[0] / clip[3] + 1.0) * 0.5 * mapping.width;
-    y = (clip[1] / clip[3] + 1.0) * 0.5 * mapping.height;
-    return true;
-}
-
 float squareTexelsPerPixel(const ViewMapping& mapping, const Vec3 corners[4], int32_t width,
                            int32_t height) {
     double x[4], y[4], w[4];

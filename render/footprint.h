@@ -23,8 +23,6 @@ ViewMapping viewMapping(const float projection[16], const float modelview[16], i
 
 // Clip coordinates of a point; false when it is not in front of the eye.
 bool projectToClip(const ViewMapping& mapping, const Vec3& p, double clip[4]);
-// View pixels of a point (x from the left, y from the bottom); false as above.
-bool projectToView(const ViewMapping& mapping, const Vec3& p, double& x, double& y);
 
 // Texels of a width x height texture per view pixel across a square whose corners (top-left,
 // top-right, bottom-right, bottom-left) hold the texture coordinates (0, 0), (1, 0), (1, 1)

@@ -317,16 +317,6 @@ void applyColourKey(TextureRecord& record, uint8_t alpha) {
         pixel[3] = (pixel[0] | pixel[1] | pixel[2]) == 0 ? alpha : 255;
 }
 
-ImageType imageTypeForName(const std::string& fileName) {
-    std::string ending = fileName.size() >= 3 ? fileName.substr(fileName.size() - 3) : "";
-    upperCase(ending);
-    if (ending == "JPG") return ImageType::Jpeg;
-    if (ending == "PNG") return ImageType::Png;
-    if (ending == "TIF") return ImageType::Tiff;
-    if (ending == "JP2") return ImageType::Jpeg2000;
-    return ImageType::Detect;
-}
-
 ImageType imageTypeOfData(const uint8_t* data, size_t size) {
     static const uint8_t png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (size >= 8 && std::memcmp(data, png, 8) == 0) return ImageType::Png;

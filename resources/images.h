@@ -41,9 +41,8 @@ void writeUnc(const TextureRecord& record, std::string fileName, bool askBeforeO
 // Pixels whose red, green and blue are all 0 become (0, 0, 0, alpha); all others opaque.
 void applyColourKey(TextureRecord& record, uint8_t alpha);
 
-// The image types the texture loader knows, by the last three letters of a file name.
+// The image types the texture loader knows.
 enum class ImageType { Detect = 0, Jpeg = 2, Png = 3, Tiff = 4, Jpeg2000 = 5 };
-ImageType imageTypeForName(const std::string& fileName);
 // The type the data's signature shows; Detect when it is none the engine decodes.
 ImageType imageTypeOfData(const uint8_t* data, size_t size);
 

@@ -118,10 +118,3 @@ int playEffect(FSOUND_SAMPLE* sample) {
 void stopEffect(int channel) {
     if (channel >= 0) FSOUND_StopSound(channel);
 }
-
-void releaseSound(FSOUND_STREAM*& stream, FSOUND_SAMPLE*& sample) {
-    if (stream != nullptr) FSOUND_Stream_Close(stream);
-    if (sample != nullptr) FSOUND_Sample_Free(sample);
-    stream = nullptr;
-    sample = nullptr;
-}

@@ -79,6 +79,3 @@ uint32_t musicTime(FSOUND_STREAM* stream);
 // End screen: play the sample once (the channel, negative when it failed) and stop it.
 int playEffect(FSOUND_SAMPLE* sample);
 void stopEffect(int channel);
-
-// Shutdown: close the stream and free the sample (the caller then releases the buffers).
-void releaseSound(FSOUND_STREAM*& stream, FSOUND_SAMPLE*& sample);

@@ -58,13 +58,11 @@ TEST(Loudness, OneGainForTheTargetUnderTheCeiling) {
         double gainDb;
         bool peakLimited, silent;
     } table[] = {
-        {-18.6, -3.3, -23.0, -4.4, false, false}, // quieter
-        {-17.7, -8.1, -14.0, 3.7, false, false},  // louder, peak -4.4
-        {-17.0, -4.0, -14.0, 3.0, false, false},  // peak exactly on the ceiling
-        {-18.6, -3.3, -14.0, 2.3, true, false},   // the peak allows 2.3 dB of 4.6
-        {-10.0, 0.5, -14.0, -4.0, false, false},  // above the ceiling already: down to target
-        {-10.0, 2.0, -10.0, -3.0, true, false},   // at target, but over the ceiling
-        {-HUGE_VAL, -HUGE_VAL, -14.0, 0.0, false, true},
+        {-18.6, -3.3, -23.0, -4.4, false, false},    // quieter
+        {-17.7, -8.1, -14.0, 3.7, false, false},     // louder, peak -4.4
+        {-18.6, -3.3, -14.0, 2.3, true, false},      // the peak allows 2.3 dB of 4.6
+        {-10.0, 0.5, -14.0, -4.0, false, false},     // above the ceiling already: down to target
+        {-10.0, 2.0, -10.0, -3.0, true, false},      // at target, but over the ceiling
         {-HUGE_VAL, -30.0, -14.0, 0.0, false, true}, // too quiet to pass the gate
     };
     for (const auto& row : table) {

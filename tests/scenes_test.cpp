@@ -14,6 +14,7 @@
 #include "app/demo_state.h"
 #include "app/gamma_screen.h"
 #include "app/loading.h"
+#include "app/player.h"
 #include "app/scenes.h"
 #include "app/startup.h"
 #include "app/timeline.h"
@@ -405,6 +406,40 @@ TEST_F(DemoSequences, VirtualControllerMovesTheSliderConfirmsAndEndsTheScene) {
     clearKeys();
     windowState.videoStarted = false;
     restoreGammaRamp();
+}
+
+// In the first scene a controller's A pauses the picture at its frame and the right shoulder
+// seeks 5 s forward from there, as Space and Right do.
+std::vector<uint32_t> padFrameTimes;
+void padPausesAndSeeks(Sequence, uint32_t ms) {
+    padFrameTimes.push_back(ms);
+    size_t frame = padFrameTimes.size();
+    SDL_JoystickSetVirtualButton(virtualPad, SDL_CONTROLLER_BUTTON_A, frame == 3);
+    SDL_JoystickSetVirtualButton(virtualPad, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, frame == 7);
+    if (frame == 10) eventState.running = false;
+}
+
+TEST_F(DemoSequences, VirtualControllerPausesAndSeeks) {
+    windowState.videoStarted = true;
+    startControllers();
+    int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER,
+                                           SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0);
+    ASSERT_GE(device, 0) << SDL_GetError();
+    virtualPad = SDL_JoystickOpen(device);
+    timelineState.hooks.frameDrawn = padPausesAndSeeks;
+    padFrameTimes.clear();
+    eventState.running = true;
+    startPlayer();
+    playFirstScene();
+    EXPECT_TRUE(playerState.paused);
+    EXPECT_EQ(playerState.moves, 1u);
+    EXPECT_EQ(padFrameTimes, (std::vector<uint32_t>{0, 40, 80, 80, 80, 80, 80, 5080, 5080, 5080}));
+    SDL_JoystickClose(virtualPad);
+    SDL_JoystickDetachVirtual(device);
+    stopControllers();
+    clearKeys();
+    playerState = PlayerState{};
+    windowState.videoStarted = false;
 }
 
 TEST_F(DemoSequences, NothingStartsOnceTheWindowIsGone) {

@@ -1,7 +1,5 @@
 #include "platform/system/failure.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -138,18 +136,4 @@ std::string fileErrorText(std::string_view fileName, int errorNumber) {
 void fatalFileError(std::string_view fileName) {
     failureState.fileErrorNumber = errno;
     fatalError(kFileErrorCaption, fileErrorText(fileName, failureState.fileErrorNumber));
-}
-
-uint32_t fileSizeOrFatal(const std::string& fileName) {
-    // A folder opens for reading too, but holds no bytes to read: the same file error.
-    struct stat info;
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (file != nullptr && (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))) {
-        std::fclose(file);
-        file = nullptr;
-        errno = EISDIR;
-    }
-    if (file == nullptr) fatalFileError(fileName);
-    std::fclose(file);
-    return static_cast<uint32_t>(info.st_size);
 }

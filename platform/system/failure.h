@@ -70,9 +70,6 @@ std::string fileErrorText(std::string_view fileName, int errorNumber);
 // The fatal file error; call it right after the failed call, whose errno it keeps.
 [[noreturn]] void fatalFileError(std::string_view fileName);
 
-// Length of the file in bytes, or the fatal file error when it cannot be opened.
-uint32_t fileSizeOrFatal(const std::string& fileName);
-
 // One box in the batch format: KIND<TAB>CAPTION<TAB>TEXT[<TAB>yes|no], escaped.
 std::string formatBatchLine(BoxKind kind, std::string_view caption, std::string_view text,
                             bool answerYes);
