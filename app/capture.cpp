@@ -171,6 +171,9 @@ std::string progressText(std::string_view job, TimelinePoint at, uint64_t done, 
         length += std::snprintf(text + length, sizeof text - size_t(length), "  %.*s:%u",
                                 int(sequence.size()), sequence.data(), at.ms);
     }
+    if (done > 0 && elapsedSeconds > 0)
+        length += std::snprintf(text + length, sizeof text - size_t(length), "  %.1f frames/s",
+                                double(done) / elapsedSeconds);
     if (done > 0 && done <= total) {
         long left = std::lround(elapsedSeconds / double(done) * double(total - done));
         std::snprintf(text + length, sizeof text - size_t(length), "  about %ld:%02ld left",

@@ -47,8 +47,9 @@ void setCaptureFrameLimit(uint64_t frames);
 // The stop point was reached.
 bool captureEndReached();
 
-// "recording  45.2 %  frame 1830/4052  first:23000  about 1:23 left" (the estimate after the
-// first frame), for the job named ("recording", "benchmark") at the point of its last frame.
+// "recording  45.2 %  frame 1830/4052  first:23000  24.3 frames/s  about 1:23 left" (the rate
+// and the estimate after the first frame), for the job named ("recording", "benchmark") at the
+// point of its last frame.
 std::string progressText(std::string_view job, TimelinePoint at, uint64_t done, uint64_t total,
                          double elapsedSeconds);
 // The progress line of a job of `total` frames; its clock starts at the first frame counted.

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.countFrames) {
-        std::printf("%llu %u\n", static_cast<unsigned long long>(captureFrames(plan)), plan.fps);
+        std::printf("%llu %s\n", static_cast<unsigned long long>(captureFrames(plan)),
+                    frameRateText(plan.rate).c_str());
         return 0;
     }
     return runDemo(options);

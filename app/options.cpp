@@ -49,12 +49,6 @@ bool parseSize(const std::string& text, uint32_t& width, uint32_t& height) {
            width % 2 == 0 && height % 2 == 0;
 }
 
-bool endsWithMkv(const std::string& name) {
-    std::string end = name.size() >= 4 ? name.substr(name.size() - 4) : name;
-    for (char& c : end) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return end == ".mkv";
-}
-
 // "SEQ:MS:KEY".
 bool parseTimedKey(const std::string& text, TimedKey& key) {
     size_t colon = text.rfind(':');
@@ -83,7 +77,7 @@ bool parseList(const std::string& text, std::vector<Item>& items, Parse parseIte
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
     auto fail = [&options](const std::string& why) {
-        if (options.error.empty()) options.error = why;
+        if (options.error.empty() && !why.empty()) options.error = why;
     };
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
@@ -123,16 +117,19 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (option == "--record") {
             options.recordFile = value();
             options.batch = true;
-            if (options.recordFile.empty())
-                fail("--record needs a file name");
-            else if (recordCodecs(options.recordFile) == RecordCodecs::Unknown &&
-                     !recordsSoundOnly(options.recordFile))
-                fail("--record writes a video ending in " + std::string(kRecordContainers) +
-                     ", not '" + options.recordFile + "'");
+            if (options.recordFile.empty()) fail("--record needs a file name");
+        } else if (option == "--codec") {
+            options.recordCodec = value();
+        } else if (option == "--chroma") {
+            std::string chroma = value();
+            if (!parseNumber(chroma, options.chroma) ||
+                (options.chroma != 420 && options.chroma != 444))
+                fail("--chroma takes 420 or 444, not '" + chroma + "'");
         } else if (option == "--fps") {
             std::string fps = value();
-            if (!parseNumber(fps, options.fps) || options.fps == 0 || options.fps > 1000)
-                fail("--fps takes a frame rate from 1 to 1000, not '" + fps + "'");
+            if (!parseFrameRate(fps, options.fps))
+                fail("--fps takes a frame rate N or N/D from 1 to " + std::to_string(kMaxFps) +
+                     " frames a second (e.g. 60 or 60000/1001), not '" + fps + "'");
         } else if (option == "--motion-blur") {
             std::string count = value();
             if (!parseNumber(count, options.subFrames) || options.subFrames == 0 ||
@@ -216,7 +213,13 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             fail("unknown option '" + option + "'");
         }
     }
-    if (!options.shots.empty() && options.fixedStepMs == 0) fail("--shots needs --fixed-step");
+    if (!options.recordFile.empty() && !recordsSoundOnly(options.recordFile))
+        fail(resolveRecordFormat(options.recordFile, options.recordCodec, options.chroma,
+                                 options.recordFormat));
+    else if (!options.recordCodec.empty() || options.chroma != 0)
+        fail("--codec and --chroma need --record");
+    if (!options.shots.empty() && options.fixedStepMs == 0 && options.recordFile.empty())
+        fail("--shots needs --fixed-step or --record");
     if (!options.keys.empty() && !options.batch) fail("--keys needs --batch");
     if (!options.recordFile.empty() && options.benchmark)
         fail("--record and --benchmark cannot run together");
@@ -232,7 +235,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
              " --record");
     if (options.loudness && (options.recordFile.empty() || segment))
         fail("--loudness needs --record of the sound (a segment has none)");
-    if (segment && !options.recordFile.empty() && !endsWithMkv(options.recordFile))
+    if (segment && !options.recordFile.empty() &&
+        options.recordFormat.container != RecordContainer::Mkv)
         fail("--frames and --part write a segment as .mkv, not '" + options.recordFile + "'");
 
     return options;
@@ -331,6 +335,10 @@ std::string usageText() {
            "Ctrl+C, SIGTERM or SIGHUP end the run as Escape ends each phase, after the usual\n"
            "shutdown (exit status 128 + the signal); a second one within 2 s ends it at once,\n"
            "a third one by the signal's default action.\n";
+}
+
+std::string_view programVersion() {
+    return FILM03_VERSION;
 }
 
 std::string versionText() {

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/recording_files.h"
 #include "app/segment.h"
 #include "app/timeline.h"
 
@@ -23,8 +25,11 @@ struct Options {
     std::vector<TimelinePoint> shots;
     std::vector<TimedKey> keys; // batch only
     std::string recordFile;     // empty: no recording; implies batch mode
-    uint32_t fps = 30;
-    uint32_t width = 0; // --size: the window of a recording or benchmark; 0: as configured
+    std::string recordCodec;    // --codec; empty: the container's usual one
+    uint32_t chroma = 0;        // --chroma 420 or 444; 0: not given
+    RecordFormat recordFormat;  // what the recording writes, from its name, codec and chroma
+    FrameRate fps;              // --fps N or N/D
+    uint32_t width = 0;         // --size: the window of a recording or benchmark; 0: as configured
     uint32_t height = 0;
     bool benchmark = false;
     std::string benchmarkFile; // empty: standard output
@@ -58,3 +63,5 @@ Options parseOptions(const std::vector<std::string>& arguments);
 
 std::string usageText();
 std::string versionText();
+// The program's version ("1.4.0"), as --version shows it and recordings carry it.
+std::string_view programVersion();

@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <signal.h>
+#include <dirent.h>
 #include <limits.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -24,6 +26,7 @@
 #include "app/capture.h"
 #include "app/mix_loudness.h"
 #include "app/offline_sound.h"
+#include "app/options.h"
 #include "app/recording_files.h"
 #include "config/configuration.h"
 #include "platform/events.h"
@@ -57,9 +60,9 @@ struct RecordState {
     bool done = false;      // the video is in place (or the run failed and was cleaned up)
     bool soundOnly = false; // a .wav: the sound of the frames, nothing drawn or encoded
     bool segment = false;   // a part of a recording, written without sound
-    uint32_t fps = 30;
+    FrameRate rate;
     std::string ffmpeg;
-    RecordCodecs codecs = RecordCodecs::H264Aac;
+    RecordFormat format;
     RecordingFiles files;
     ChildProcess encoder;
     FrameReadback readback;
@@ -67,8 +70,9 @@ struct RecordState {
     uint64_t audioBytes = 0;
     uint64_t framesOut = 0; // frames handed to the encoder
     uint64_t framesDrawn = 0;
-    TimelineHooks chained; // the hooks installed before ours, called first
-    int width = 0;         // of the video
+    std::vector<RecordChapter> chapters; // one at each sequence's first frame
+    TimelineHooks chained;               // the hooks installed before ours, called first
+    int width = 0;                       // of the video
     int height = 0;
     Clock::time_point startTime;
     Clock::time_point lastHookEnd;
@@ -81,7 +85,8 @@ RecordState recordState;
 // names are copies that the recording never changes; plain arrays, as that thread may read
 // them while main returns and the static objects are destroyed.
 struct RecordingLeftovers {
-    char names[4][PATH_MAX] = {}; // empty: nothing to remove
+    char names[5][PATH_MAX] = {}; // empty: nothing to remove
+    char folder[PATH_MAX] = {};   // a folder being written, removed with what it holds
     std::atomic<int> child{-1};   // the ffmpeg at work, until it is reaped
     std::atomic<bool> ready{false};
     bool hookAdded = false;
@@ -91,6 +96,18 @@ RecordingLeftovers recordingLeftovers;
 
 void ignoreResult(ssize_t) {}
 
+// The files of a folder (no folders below it), then the folder.
+void removeFolderAtOnce(const char* folder) {
+    if (folder[0] == '\0') return;
+    if (DIR* entries = opendir(folder)) {
+        int descriptor = dirfd(entries);
+        while (dirent* entry = readdir(entries))
+            if (entry->d_name[0] != '.') unlinkat(descriptor, entry->d_name, 0);
+        closedir(entries);
+    }
+    rmdir(folder);
+}
+
 void removeRecordingAtOnce() {
     RecordingLeftovers& leftovers = recordingLeftovers;
     if (!leftovers.ready) return;
@@ -98,22 +115,31 @@ void removeRecordingAtOnce() {
     if (child > 0) kill(child, SIGKILL);
     for (const char* name : leftovers.names)
         if (name[0] != '\0') unlink(name);
+    removeFolderAtOnce(leftovers.folder);
     // The progress line is ended, and the last line says what became of the recording.
     const char* last = "film03: the recording ended at once; its unfinished files are removed\n";
     breakCaptureProgress();
     ignoreResult(write(2, last, std::strlen(last)));
 }
 
+// A name too long to open is never made, so there is nothing to remove.
+void copyLeftoverName(char (&to)[PATH_MAX], const std::string& name) {
+    bool fits = name.size() < sizeof to;
+    std::memcpy(to, fits ? name.c_str() : "", fits ? name.size() + 1 : 1);
+}
+
+bool recordsFolder() {
+    return recordState.format.container == RecordContainer::Folder;
+}
+
 void prepareLeftovers(const RecordingFiles& files) {
     RecordingLeftovers& leftovers = recordingLeftovers;
     leftovers.ready = false;
-    const std::string* names[] = {&files.video, &files.audio, &files.muxed, &files.log};
-    for (size_t i = 0; i < std::size(names); ++i) {
-        // A name too long to open is never made, so there is nothing to remove.
-        bool fits = names[i]->size() < sizeof leftovers.names[i];
-        std::memcpy(leftovers.names[i], fits ? names[i]->c_str() : "",
-                    fits ? names[i]->size() + 1 : 1);
-    }
+    const std::string* names[] = {&files.video, &files.audio, &files.metadata, &files.muxed,
+                                  &files.log};
+    static_assert(std::size(names) == std::size(leftovers.names));
+    for (size_t i = 0; i < std::size(names); ++i) copyLeftoverName(leftovers.names[i], *names[i]);
+    copyLeftoverName(leftovers.folder, recordsFolder() ? files.muxed : std::string());
     leftovers.ready = true;
     if (!leftovers.hookAdded) addImmediateEndHook(removeRecordingAtOnce);
     leftovers.hookAdded = true;
@@ -147,8 +173,9 @@ std::string lastLines(const std::string& path, size_t maxBytes) {
 void removeTemporaryFiles() {
     const RecordingFiles& files = recordState.files;
     std::error_code ignored;
-    for (const std::string* name : {&files.video, &files.audio, &files.muxed, &files.log})
-        if (!name->empty()) std::filesystem::remove(*name, ignored);
+    for (const std::string* name :
+         {&files.video, &files.audio, &files.metadata, &files.muxed, &files.log})
+        if (!name->empty()) std::filesystem::remove_all(*name, ignored);
 }
 
 // Runs at exit: after a fatal report (or any other early end) nothing half-written stays.
@@ -213,8 +240,8 @@ void startEncoder() {
     if (!startReadback(state.readback, width, height))
         recordingFailed("Reading frames back needs OpenGL pixel-buffer objects "
                         "(GL_PIXEL_PACK_BUFFER), which this driver does not offer.");
-    if (!startRecordingChild(encoderArguments(state.ffmpeg, width, height, state.fps,
-                                              state.files.video, state.codecs),
+    if (!startRecordingChild(encoderArguments(state.ffmpeg, width, height, state.rate,
+                                              state.files.video, state.format),
                              true))
         recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
     state.started = true;
@@ -261,23 +288,24 @@ void closeAudio() {
     if (!written || !closed) cannotWriteVideo();
 }
 
-// The picture and the sound into one file; the muxer takes the encoder's place, killed at
-// exit if this ends early.
-void muxSound() {
-    RecordState& state = recordState;
-    if (!startRecordingChild(muxArguments(state.ffmpeg, state.files.video, state.files.audio,
-                                          state.files.muxed, state.codecs),
-                             false))
-        recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" + std::strerror(errno));
-    int status = finishRecordingChild();
-    if (status != 0) ffmpegFailed("while adding the sound to the video", status);
+// Bytes of a file, or of the files in a folder.
+uint64_t bytesOf(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(path, error)) {
+        uintmax_t bytes = std::filesystem::file_size(path, error);
+        return error ? 0 : bytes;
+    }
+    uint64_t bytes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(path, error))
+        if (entry.is_regular_file(error)) bytes += entry.file_size(error);
+    return bytes;
 }
 
-// The finished run in one line: the video's length, the time it took and where it went.
+// The finished run: where the video is, its size and length, and where the time went.
 void reportSummary(double seconds) {
     const RecordState& state = recordState;
     const RecordTimes& times = state.times;
-    double videoSeconds = double(state.framesOut) / state.fps;
+    double videoSeconds = double(state.framesOut) * state.rate.seconds / state.rate.frames;
     if (state.soundOnly) {
         std::fprintf(stderr,
                      "film03: recorded the sound of %llu frames, %.2f s, into %s in %.1f s\n",
@@ -285,14 +313,98 @@ void reportSummary(double seconds) {
                      state.files.final.c_str(), seconds);
         return;
     }
+    std::error_code ignored;
+    std::string where = std::filesystem::absolute(state.files.final, ignored).string();
     std::fprintf(stderr,
-                 "film03: recorded %s: %llu frames at %ux%d, %.2f s, in %.1f s (%.2f x real "
-                 "time); rendering %.1f s, read-back %.1f s, sound %.1f s, encoder %.1f s, "
-                 "finishing %.1f s\n",
-                 state.files.final.c_str(), static_cast<unsigned long long>(state.framesOut),
-                 unsigned(state.width), state.height, videoSeconds, seconds,
+                 "film03: recorded %s%s (%.1f MB): %llu frames at %ux%d and %s frames/s, "
+                 "%.3f s long, in %.1f s (%.2f x real time); rendering %.1f s, read-back %.1f s, "
+                 "sound %.1f s, encoder %.1f s, finishing %.1f s\n",
+                 where.c_str(), recordsFolder() ? "/" : "",
+                 double(bytesOf(state.files.final)) / 1e6,
+                 static_cast<unsigned long long>(state.framesOut), unsigned(state.width),
+                 state.height, frameRateText(state.rate).c_str(), videoSeconds, seconds,
                  seconds > 0 ? videoSeconds / seconds : 0.0, times.rendering, times.readback,
                  times.sound, times.encoder, times.finishing);
+}
+
+// A new chapter where a sequence draws its first frame.
+void noteChapter(Sequence sequence) {
+    static constexpr const char* kTitles[] = {"Gamma", "First scene", "Second scene", "End screen"};
+    RecordState& state = recordState;
+    const char* title = kTitles[int(sequence)];
+    if (state.chapters.empty() || state.chapters.back().title != title)
+        state.chapters.push_back({title, state.framesDrawn});
+}
+
+int currentYear() {
+    std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    return parts.tm_year + 1900;
+}
+
+// The tags and chapters for the muxer (in a folder: its chapter list).
+void writeMetadataFile() {
+    RecordState& state = recordState;
+    std::string text = recordingMetadata(currentYear(), programVersion(), state.chapters,
+                                         state.framesOut, state.rate);
+    std::ofstream out(state.files.metadata, std::ios::binary);
+    out << text;
+    out.close();
+    if (!out) cannotWriteVideo();
+}
+
+// The folder of a recording to PNG frames: made afresh under its temporary name; one of the
+// final name must not hold files already, as it could not be replaced when the frames are done.
+void prepareFolder() {
+    const RecordingFiles& files = recordState.files;
+    std::error_code error;
+    if (std::filesystem::exists(files.final, error) &&
+        !(std::filesystem::is_directory(files.final, error) &&
+          std::filesystem::is_empty(files.final, error)))
+        recordingFailed("The folder \"" + files.final +
+                        "\" exists and is not empty; a recording goes into a new or empty "
+                        "folder.");
+    std::filesystem::remove_all(files.muxed, error);
+    if (!std::filesystem::create_directory(files.muxed, error)) {
+        errno = error ? error.value() : EEXIST;
+        cannotWriteVideo();
+    }
+}
+
+// The finished file (or folder) takes the recording's name; its temporary name is forgotten.
+void placeFinishedFile(std::string& from) {
+    std::error_code error;
+    std::filesystem::rename(from, recordState.files.final, error);
+    if (error) {
+        errno = error.value();
+        cannotWriteVideo();
+    }
+    from.clear();
+}
+
+// Adds the sound, tags and chapters to the picture and puts the result in place; a folder is
+// complete as it is.
+void muxIntoPlace() {
+    RecordState& state = recordState;
+    if (!recordsFolder()) {
+        // The muxer takes the encoder's place: killed at exit if this ends early.
+        if (!startRecordingChild(muxArguments(state.ffmpeg, state.files.video, state.files.audio,
+                                              state.files.metadata, state.files.muxed,
+                                              state.format),
+                                 false))
+            recordingFailed("Starting \"" + state.ffmpeg + "\" failed !\n\n" +
+                            std::strerror(errno));
+        int status = finishRecordingChild();
+        if (status != 0) ffmpegFailed("while adding the sound to the video", status);
+    }
+    placeFinishedFile(state.files.muxed);
+    if (recordsFolder()) {
+        // What was inside the temporary folder now is in the final one.
+        state.files.video.clear();
+        state.files.audio.clear();
+        state.files.metadata.clear();
+    }
 }
 
 } // namespace
@@ -328,9 +440,9 @@ void prepareRecording(const RunPlan& plan) {
     if (plan.job != RunJob::Record) return;
     state = RecordState{};
     state.active = true;
-    state.fps = plan.fps;
-    state.codecs = recordCodecs(plan.output);
-    state.files = recordingFiles(plan.output);
+    state.rate = plan.rate;
+    state.format = plan.recordFormat;
+    state.files = recordingFiles(plan.output, state.format);
     state.soundOnly = plan.soundOnly;
     state.segment = plan.segment;
     state.ffmpeg = findProgram("ffmpeg");
@@ -340,6 +452,7 @@ void prepareRecording(const RunPlan& plan) {
                         "start again.");
     std::atexit(abandonRecording);
     prepareLeftovers(state.files);
+    if (recordsFolder()) prepareFolder();
     state.chained = replaceTimelineHooks({timelineState.hooks.frameStart, recordFrameDrawn});
     if (state.segment) return;
     // Read back at the end where the sound is set to a loudness.
@@ -354,9 +467,11 @@ void prepareRecording(const RunPlan& plan) {
 
 bool startRecordingSound() {
     if (!recordState.active) return false;
-    // A segment's sound is left to the recording that has all of it; the layer still runs
-    // offline, on the frames' clock, so that nothing plays to a device.
-    startOfflineSound(kRecordMixRate, 1000, recordState.fps);
+    // Sample frames after k frames: floor(k × rate × D / N), so the sound ends within one
+    // sample of the picture. A segment's sound is left to the recording that has all of it;
+    // the layer still runs offline, on the frames' clock, so that nothing plays to a device.
+    const FrameRate rate = recordState.rate;
+    startOfflineSound(kRecordMixRate, 1000 * rate.seconds, rate.frames);
     return true;
 }
 
@@ -383,6 +498,7 @@ void recordFrameDrawn(Sequence sequence, uint32_t sceneMs) {
         return;
     }
     if (!state.started) startEncoder();
+    noteChapter(sequence);
     // The software renderer draws at the flush: finishing the frame here keeps its drawing
     // out of the read-back's time.
     glFinish();
@@ -415,29 +531,21 @@ void finishRecording() {
                         "written.");
     if (!state.started) recordingFailed("No frame of the demo was drawn; no video was written.");
     Clock::time_point finishStart = Clock::now();
-    // The file that becomes the recording.
-    std::string* finished = &state.files.audio;
     if (state.soundOnly) {
         endCaptureProgress();
         closeAudio();
+        placeFinishedFile(state.files.audio);
+    } else if (state.segment) {
+        finishVideo();
+        placeFinishedFile(state.files.video);
     } else {
         finishVideo();
-        finished = &state.files.video;
-        if (!state.segment) {
-            closeAudio();
-            muxSound();
-            finished = &state.files.muxed;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(*finished, state.files.final, error);
-    if (error) {
-        errno = error.value();
-        cannotWriteVideo();
+        closeAudio();
+        writeMetadataFile();
+        muxIntoPlace();
     }
     state.times.finishing = secondsSince(finishStart);
     state.done = true;
-    finished->clear();
     removeTemporaryFiles();
     reportSummary(secondsSince(state.startTime));
 }

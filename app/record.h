@@ -1,6 +1,7 @@
-// Recording: the three sequences played in batch mode at a fixed step of 1000 / N ms, every
-// frame read back through the pixel-pack buffers and piped to ffmpeg (H.264, yuv420p), the
-// sound mixed offline a step per frame into a WAV file and muxed into the same video as AAC.
+// Recording: the three sequences played in batch mode at a fixed step of D/N s (N/D frames a
+// second), every frame read back through the pixel-pack buffers and piped to ffmpeg, the sound
+// mixed offline a step per frame into a WAV file and muxed into the same video with the tags
+// and a chapter at each sequence. A folder gets the frames as PNG files beside the WAV.
 // Everything is written under temporary names beside the video and renamed into place only
 // when complete; a failure leaves nothing under the final name.
 #pragma once

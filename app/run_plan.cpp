@@ -8,12 +8,12 @@ namespace {
 
 // A job (a recording or a benchmark) runs at a fixed frame rate in a window of its own
 // without vertical sync, mixing its sound offline.
-void planJob(RunPlan& plan, RunJob job, uint32_t fps, const std::string& output) {
+void planJob(RunPlan& plan, RunJob job, FrameRate rate, const std::string& output) {
     plan.job = job;
     plan.output = output;
-    plan.fps = fps;
-    plan.stepMs = 1000;
-    plan.stepDivisor = fps;
+    plan.rate = rate;
+    plan.stepMs = 1000 * rate.seconds;
+    plan.stepDivisor = rate.frames;
     plan.offlineSound = true;
     plan.windowed = true;
     plan.verticalSync = false;
@@ -51,7 +51,9 @@ RunPlan resolveRunPlan(const Options& options) {
         plan.offlineSound = true;
     }
     if (!options.recordFile.empty()) planJob(plan, RunJob::Record, options.fps, options.recordFile);
-    if (options.benchmark) planJob(plan, RunJob::Benchmark, kBenchmarkFps, options.benchmarkFile);
+    plan.recordFormat = options.recordFormat;
+    if (options.benchmark)
+        planJob(plan, RunJob::Benchmark, {kBenchmarkFps, 1}, options.benchmarkFile);
     if (plan.job != RunJob::Demo) {
         plan.width = options.width;
         plan.height = options.height;

@@ -11,6 +11,7 @@
 
 #include "app/frame_governor.h"
 #include "app/options.h"
+#include "app/recording_files.h"
 #include "app/segment.h"
 #include "app/timeline.h"
 
@@ -25,10 +26,11 @@ struct RunPlan {
     // A job's output: the video of a recording, the JSON file of a benchmark (empty: standard
     // output).
     std::string output;
-    uint32_t fps = 0;         // a job's frame rate; its clock steps 1000 / fps ms
-    bool dialogs = true;      // the configuration and loading dialogs come up
-    bool answerBoxes = false; // boxes go to standard error and are answered; focus is ignored
-    bool answerYes = true;    // the answer to questions then
+    FrameRate rate;            // a job's frame rate N/D; its clock steps 1000 × D / N ms
+    RecordFormat recordFormat; // what a recording writes
+    bool dialogs = true;       // the configuration and loading dialogs come up
+    bool answerBoxes = false;  // boxes go to standard error and are answered; focus is ignored
+    bool answerYes = true;     // the answer to questions then
     // The clock: real time (0), or steps of exactly stepMs / stepDivisor milliseconds.
     uint32_t stepMs = 0;
     uint32_t stepDivisor = 1;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/options.h"
 #include "app/recording_files.h"
 
@@ -24,7 +26,8 @@ TEST(CommandLine, EveryOptionIsStored) {
     EXPECT_EQ(options.shots[1].ms, 20000u);
     EXPECT_EQ(options.shots[2].sequence, Sequence::End);
     EXPECT_EQ(options.recordFile, "out.mkv");
-    EXPECT_EQ(options.fps, 60u);
+    EXPECT_EQ(options.fps.frames, 60u);
+    EXPECT_EQ(options.fps.seconds, 1u);
     EXPECT_TRUE(options.seek);
     EXPECT_EQ(options.seekTo.sequence, Sequence::Second);
     EXPECT_EQ(options.seekTo.ms, 1500u);
@@ -65,6 +68,11 @@ TEST(CommandLine, NumbersAreTakenUpToBothEndsOfTheirRanges) {
         {{"--record", "a.mp4", "--fps", "0"}, false},
         {{"--record", "a.mp4", "--fps", "1000"}, true},
         {{"--record", "a.mp4", "--fps", "1001"}, false},
+        {{"--record", "a.mp4", "--fps", "1000000/1000"}, true},
+        {{"--record", "a.mp4", "--fps", "1000001/1000"}, false},
+        {{"--record", "a.mp4", "--fps", "1000000/1000000"}, true},
+        {{"--record", "a.mp4", "--fps", "1000001/1000001"}, false},
+        {{"--record", "a.mp4", "--fps", "999999/1000000"}, false},
         {{"--record", "a.mp4", "--size", "16x16"}, true},
         {{"--record", "a.mp4", "--size", "14x16"}, false},
         {{"--record", "a.mp4", "--size", "16x14"}, false},
@@ -104,7 +112,8 @@ TEST(CommandLine, RecordingAndBenchmarkRunInBatchModeAtTheirSize) {
     EXPECT_TRUE(record.batch);
     EXPECT_EQ(record.width, 1280u);
     EXPECT_EQ(record.height, 720u);
-    EXPECT_EQ(record.fps, 30u);
+    EXPECT_EQ(record.fps.frames, 30u);
+    EXPECT_EQ(record.fps.seconds, 1u);
     Options benchmark = parse({"--benchmark", "--size", "1024x768"});
     ASSERT_TRUE(benchmark.error.empty()) << benchmark.error;
     EXPECT_EQ(benchmark.benchmarkFile, "");
@@ -163,32 +172,130 @@ TEST(CommandLine, KeysAtPointsOfTheTimeline) {
         EXPECT_FALSE(parse(arguments).error.empty()) << arguments.back();
 }
 
-// A recording's name is checked before anything is drawn: its container must hold H.264 and
-// AAC, or be .webm (VP9 and Opus). Letter case does not matter; a name without an ending is
-// written as MP4.
-TEST(CommandLine, RecordingContainers) {
+// A recording's name, --codec and --chroma are checked before anything is drawn. Letter case
+// does not matter; a name without an ending is written as MP4, one ending in / is a folder.
+TEST(CommandLine, RecordingOutputs) {
+    using C = RecordContainer;
+    using V = RecordVideo;
     const struct {
-        const char* name;
-        RecordCodecs codecs;
+        std::vector<std::string> arguments;
+        C container;
+        V video;
+        bool fullChroma;
+        const char* error; // empty: accepted
     } table[] = {
-        {"a.mp4", RecordCodecs::H264Aac},  {"a.MP4", RecordCodecs::H264Aac},
-        {"a.mkv", RecordCodecs::H264Aac},  {"a.mov", RecordCodecs::H264Aac},
-        {"clip", RecordCodecs::H264Aac},   {"run.d/clip", RecordCodecs::H264Aac},
-        {"a.webm", RecordCodecs::Vp9Opus}, {"a.WebM", RecordCodecs::Vp9Opus},
-        {"a.avi", RecordCodecs::Unknown},  {"a.", RecordCodecs::Unknown},
-        {"a.gif", RecordCodecs::Unknown},  {"a.mp4.part", RecordCodecs::Unknown},
+        {{"a.mp4"}, C::Mp4, V::H264, false, ""},
+        {{"a.MP4"}, C::Mp4, V::H264, false, ""},
+        {{"clip"}, C::Mp4, V::H264, false, ""},
+        {{"run.d/clip"}, C::Mp4, V::H264, false, ""},
+        {{"a.mkv"}, C::Mkv, V::H264, false, ""},
+        {{"a.mov"}, C::Mov, V::H264, false, ""},
+        {{"a.webm"}, C::Webm, V::Vp9, false, ""},
+        {{"a.WebM", "--chroma", "444"}, C::Webm, V::Vp9, true, ""},
+        {{"a.mkv", "--codec", "vp9"}, C::Mkv, V::Vp9, false, ""},
+        {{"a.mkv", "--codec", "FFV1"}, C::Mkv, V::Ffv1, false, ""},
+        {{"a.mov", "--codec", "prores"}, C::Mov, V::ProRes, false, ""},
+        {{"a.mp4", "--chroma", "444"}, C::Mp4, V::H264, true, ""},
+        {{"a.mp4", "--chroma", "420"}, C::Mp4, V::H264, false, ""},
+        {{"frames/"}, C::Folder, V::Png, false, ""},
+        {{"out/frames/", "--codec", "png"}, C::Folder, V::Png, false, ""},
+        {{"a.avi"},
+         C::Mp4,
+         V::H264,
+         false,
+         "--record writes .mp4, .mov or .mkv (H.264), .webm (VP9), .mkv with --codec ffv1, .mov "
+         "with --codec prores, or a folder DIR/ (PNG frames and a WAV), not 'a.avi'"},
+        {{"a."}, C::Mp4, V::H264, false, "--record writes"},
+        {{"a.mp4.part"}, C::Mp4, V::H264, false, "--record writes"},
+        {{"a.mp4", "--codec", "ffv1"},
+         C::Mp4,
+         V::H264,
+         false,
+         "--codec ffv1 is written into .mkv, not 'a.mp4'"},
+        {{"a.webm", "--codec", "prores"},
+         C::Mp4,
+         V::H264,
+         false,
+         "--codec prores is written into .mov, not 'a.webm'"},
+        {{"a.mp4", "--codec", "png"},
+         C::Mp4,
+         V::H264,
+         false,
+         "--codec png is written into a folder (a name ending in /), not 'a.mp4'"},
+        {{"frames/", "--codec", "h264"},
+         C::Mp4,
+         V::H264,
+         false,
+         "--codec h264 is written into .mp4, .mov or .mkv, not 'frames/'"},
+        {{"a.mp4", "--codec", "hevc"},
+         C::Mp4,
+         V::H264,
+         false,
+         "--codec takes h264, vp9, ffv1, prores or png, not 'hevc'"},
+        {{"a.mkv", "--codec", "ffv1", "--chroma", "444"},
+         C::Mp4,
+         V::H264,
+         false,
+         "--chroma is for H.264 and VP9; ffv1 keeps the colour of every pixel already"},
+        {{"a.mp4", "--chroma", "422"},
+         C::Mp4,
+         V::H264,
+         false,
+         "--chroma takes 420 or 444, not '422'"},
     };
     for (const auto& row : table) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(recordCodecs(row.name), row.codecs);
-        Options options = parse({"--record", row.name});
-        if (row.codecs != RecordCodecs::Unknown) {
-            EXPECT_EQ(options.error, "");
+        std::vector<std::string> arguments = {"--record"};
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        SCOPED_TRACE(arguments[1]);
+        Options options = parse(arguments);
+        EXPECT_EQ(options.error.substr(0, std::strlen(row.error)), row.error);
+        if (row.error[0] != '\0') {
+            EXPECT_FALSE(options.error.empty());
             continue;
         }
-        EXPECT_EQ(options.error, "--record writes a video ending in .mp4, .mkv or .mov (H.264 + "
-                                 "AAC) or .webm (VP9 + Opus), not '" +
-                                     std::string(row.name) + "'");
+        EXPECT_EQ(options.recordFormat.container, row.container);
+        EXPECT_EQ(options.recordFormat.video, row.video);
+        EXPECT_EQ(options.recordFormat.fullChroma, row.fullChroma);
+    }
+    EXPECT_EQ(parse({"--codec", "ffv1"}).error, "--codec and --chroma need --record");
+    EXPECT_EQ(parse({"--chroma", "444"}).error, "--codec and --chroma need --record");
+}
+
+// Frame rates as exact fractions in lowest terms; anything else is refused.
+TEST(CommandLine, FrameRatesAreExactFractions) {
+    const struct {
+        const char* text;
+        uint32_t frames, seconds; // 0: refused
+    } table[] = {
+        {"30", 30, 1},
+        {"60000/1001", 60000, 1001},
+        {"30000/1001", 30000, 1001},
+        {"24000/1001", 24000, 1001},
+        {"120/2", 60, 1},
+        {"1", 1, 1},
+        {"1000", 1000, 1},
+        {"2/2", 1, 1},
+        {"0", 0, 0},
+        {"1/2", 0, 0},
+        {"1001", 0, 0},
+        {"30/0", 0, 0},
+        {"/1001", 0, 0},
+        {"30/", 0, 0},
+        {"30/1/1", 0, 0},
+        {"-30", 0, 0},
+        {"30.5", 0, 0},
+        {"", 0, 0},
+    };
+    for (const auto& row : table) {
+        FrameRate rate{7, 7};
+        bool accepted = parseFrameRate(row.text, rate);
+        EXPECT_EQ(accepted, row.frames != 0) << row.text;
+        if (!accepted) continue;
+        EXPECT_EQ(rate.frames, row.frames) << row.text;
+        EXPECT_EQ(rate.seconds, row.seconds) << row.text;
+        EXPECT_EQ(frameRateText(rate),
+                  row.seconds == 1 ? std::to_string(row.frames) : std::string(row.text))
+            << row.text;
     }
 }
 

@@ -39,38 +39,107 @@ TEST(RecordFiles, TemporaryNamesSitBesideTheVideoAndNeverTakeItsName) {
     RecordingFiles files = recordingFiles("out/run/film03.mp4");
     EXPECT_EQ(files.final, "out/run/film03.mp4");
     EXPECT_EQ(files.muxed, "out/run/film03.part.mp4"); // the container still follows the name
-    EXPECT_EQ(files.video, "out/run/film03.video.part.mkv");
+    EXPECT_EQ(files.video, "out/run/film03.video.part.nut");
     EXPECT_EQ(files.audio, "out/run/film03.audio.part.wav");
+    EXPECT_EQ(files.metadata, "out/run/film03.meta.part.txt");
     EXPECT_EQ(files.log, "out/run/film03.ffmpeg.log");
     RecordingFiles bare = recordingFiles("clip");
     EXPECT_EQ(bare.muxed, "clip.part.mp4");
-    EXPECT_EQ(bare.video, "clip.video.part.mkv");
+    EXPECT_EQ(bare.video, "clip.video.part.nut");
+    RecordFormat vp9{RecordContainer::Webm, RecordVideo::Vp9, false};
+    EXPECT_EQ(recordingFiles("a.webm", vp9).video, "a.video.part.mkv");
+    // A folder is made under a name of its own and holds everything but the messages.
+    RecordFormat folder{RecordContainer::Folder, RecordVideo::Png, false};
+    for (const char* name : {"out/frames/", "out/frames//"}) {
+        RecordingFiles frames = recordingFiles(name, folder);
+        EXPECT_EQ(frames.final, "out/frames");
+        EXPECT_EQ(frames.muxed, "out/frames.part");
+        EXPECT_EQ(frames.video, "out/frames.part/%06d.png");
+        EXPECT_EQ(frames.audio, "out/frames.part/frames.wav");
+        EXPECT_EQ(frames.metadata, "out/frames.part/chapters.txt");
+        EXPECT_EQ(frames.log, "out/frames.ffmpeg.log");
+    }
 }
 
-TEST(RecordFfmpeg, EncoderReadsRawRgbaAndWritesUprightH264) {
-    std::vector<std::string> args = encoderArguments("/usr/bin/ffmpeg", 1280, 720, 30, "v.mkv");
-    EXPECT_EQ(args.front(), "/usr/bin/ffmpeg");
-    EXPECT_EQ(args.back(), "v.mkv");
-    EXPECT_EQ(valueOf(args, "-f"), "rawvideo"); // the first -f is the input's
-    EXPECT_EQ(valueOf(args, "-pixel_format"), "rgba");
-    EXPECT_EQ(valueOf(args, "-video_size"), "1280x720");
-    EXPECT_EQ(valueOf(args, "-framerate"), "30");
-    EXPECT_EQ(valueOf(args, "-i"), "pipe:0");
-    EXPECT_EQ(valueOf(args, "-vf"), "vflip"); // GL rows come bottom first
-    EXPECT_EQ(valueOf(args, "-c:v"), "libx264");
-    EXPECT_EQ(valueOf(args, "-pix_fmt"), "yuv420p");
-    EXPECT_EQ(valueOf(args, "-crf"), "18");
-    // Input options come before the input, output options after it.
-    EXPECT_LT(indexOf(args, "-video_size"), indexOf(args, "-i"));
-    EXPECT_GT(indexOf(args, "-c:v"), indexOf(args, "-i"));
+// Each output's encoder and muxer: what the codec is given, the colour conversion and tags of
+// the lossy codecs (none on the RGB masters), the sound's codec and the exact frame rate.
+TEST(RecordFfmpeg, EncoderAndMuxerForEachOutput) {
+    using C = RecordContainer;
+    using V = RecordVideo;
+    const std::string bt709 = "scale=out_color_matrix=bt709:out_range=tv";
+    const struct {
+        RecordFormat format;
+        const char* codec;  // -c:v of the encoder
+        const char* pixels; // the filter's last format
+        bool tagged;        // BT.709 tags
+        const char* audio;  // -c:a of the muxer ("" for a folder: no muxer)
+        bool faststart;
+    } table[] = {
+        {{C::Mp4, V::H264, false}, "libx264", "format=yuv420p", true, "aac", true},
+        {{C::Mov, V::H264, true}, "libx264", "format=yuv444p", true, "aac", true},
+        {{C::Mkv, V::H264, false}, "libx264", "format=yuv420p", true, "aac", false},
+        {{C::Webm, V::Vp9, false}, "libvpx-vp9", "format=yuv420p", true, "libopus", false},
+        {{C::Mkv, V::Vp9, true}, "libvpx-vp9", "format=yuv444p", true, "libopus", false},
+        {{C::Mov, V::ProRes, false}, "prores_ks", "format=yuv444p10le", true, "pcm_s16le", true},
+        {{C::Mkv, V::Ffv1, false}, "ffv1", "format=bgr0", false, "flac", false},
+        {{C::Folder, V::Png, false}, "png", "format=rgb24", false, "", false},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.codec + std::string(" ") + row.pixels);
+        std::vector<std::string> args =
+            encoderArguments("/usr/bin/ffmpeg", 1280, 720, {60000, 1001}, "v.part", row.format);
+        EXPECT_EQ(args.front(), "/usr/bin/ffmpeg");
+        EXPECT_EQ(args.back(), "v.part");
+        EXPECT_EQ(valueOf(args, "-f"), "rawvideo"); // the first -f is the input's
+        EXPECT_EQ(valueOf(args, "-pixel_format"), "rgba");
+        EXPECT_EQ(valueOf(args, "-video_size"), "1280x720");
+        EXPECT_EQ(valueOf(args, "-framerate"), "60000/1001");
+        EXPECT_EQ(valueOf(args, "-i"), "pipe:0");
+        EXPECT_EQ(valueOf(args, "-c:v"), row.codec);
+        std::string filter = valueOf(args, "-vf");
+        EXPECT_EQ(filter.rfind("vflip,", 0), 0u) << filter; // GL rows come bottom first
+        EXPECT_NE(filter.find(row.pixels), std::string::npos) << filter;
+        EXPECT_EQ(filter.find(bt709) != std::string::npos, row.tagged) << filter;
+        for (const char* tag : {"-colorspace", "-color_primaries", "-color_trc"})
+            EXPECT_EQ(valueOf(args, tag), row.tagged ? "bt709" : "") << tag;
+        EXPECT_EQ(valueOf(args, "-color_range"), row.tagged ? "tv" : "");
+        // Input options come before the input, output options after it.
+        EXPECT_LT(indexOf(args, "-video_size"), indexOf(args, "-i"));
+        EXPECT_GT(indexOf(args, "-c:v"), indexOf(args, "-i"));
+        if (row.audio[0] == '\0') continue;
 
-    std::vector<std::string> mux = muxArguments("ffmpeg", "v.mkv", "a.wav", "out.part.mp4");
-    EXPECT_EQ(mux.back(), "out.part.mp4");
-    EXPECT_EQ(valueOf(mux, "-c:v"), "copy"); // the picture is not encoded twice
-    EXPECT_EQ(valueOf(mux, "-c:a"), "aac");
-    EXPECT_LT(indexOf(mux, "v.mkv"), indexOf(mux, "a.wav"));
-    EXPECT_EQ(mux[indexOf(mux, "0:v:0") - 1], "-map");
-    EXPECT_EQ(mux[indexOf(mux, "1:a:0") - 1], "-map");
+        std::vector<std::string> mux =
+            muxArguments("ffmpeg", "v.nut", "a.wav", "m.txt", "out.part.mp4", row.format);
+        EXPECT_EQ(mux.back(), "out.part.mp4");
+        EXPECT_EQ(valueOf(mux, "-c:v"), "copy"); // the picture is not encoded twice
+        EXPECT_EQ(valueOf(mux, "-c:a"), row.audio);
+        EXPECT_LT(indexOf(mux, "v.nut"), indexOf(mux, "a.wav"));
+        EXPECT_LT(indexOf(mux, "a.wav"), indexOf(mux, "m.txt"));
+        EXPECT_EQ(mux[indexOf(mux, "0:v:0") - 1], "-map");
+        EXPECT_EQ(mux[indexOf(mux, "1:a:0") - 1], "-map");
+        EXPECT_EQ(valueOf(mux, "-map_metadata"), "2");
+        EXPECT_EQ(valueOf(mux, "-map_chapters"), "2");
+        EXPECT_EQ(valueOf(mux, "-movflags") == "+faststart", row.faststart);
+    }
+}
+
+// The tags, and a chapter from each sequence's first frame to the next one's, timed in frames.
+TEST(RecordFfmpeg, MetadataNamesTheDemoAndTimesTheChapters) {
+    std::vector<RecordChapter> chapters = {{"First scene", 0},
+                                           {"Second scene", 3001},
+                                           {"Second scene=#;\\", 3001},
+                                           {"End screen", 6902}};
+    std::string text = recordingMetadata(2026, "1.2.3", chapters, 8102, {60000, 1001});
+    EXPECT_EQ(text, ";FFMETADATA1\ntitle=FILM 03\nartist=KORAL\nauthor=KORAL\ndate=2026\n"
+                    "comment=Recorded by film03 1.2.3\n"
+                    "[CHAPTER]\nTIMEBASE=1001/60000\nSTART=0\nEND=3001\ntitle=First scene\n"
+                    // A chapter without frames is left out; special characters are escaped.
+                    "[CHAPTER]\nTIMEBASE=1001/60000\nSTART=3001\nEND=6902\n"
+                    "title=Second scene\\=\\#\\;\\\\\n"
+                    "[CHAPTER]\nTIMEBASE=1001/60000\nSTART=6902\nEND=8102\ntitle=End screen\n");
+    EXPECT_EQ(recordingMetadata(2026, "v", {}, 0, {30, 1}),
+              ";FFMETADATA1\ntitle=FILM 03\nartist=KORAL\nauthor=KORAL\ndate=2026\n"
+              "comment=Recorded by film03 v\n");
 }
 
 // One line for recordings and benchmarks: the share, the frames, the point of the last frame
@@ -89,22 +158,24 @@ TEST(CaptureProgress, PercentFramesPointAndTimeLeft) {
          1,
          4052,
          0.5,
-         "recording   0.0 %  frame 1/4052  first:0  about 33:46 left"},
+         "recording   0.0 %  frame 1/4052  first:0  2.0 frames/s  about 33:46 left"},
         {"recording",
          {Sequence::Second, 2733},
          1013,
          4052,
          30.0,
-         "recording  25.0 %  frame 1013/4052  second:2733  about 1:30 left"},
+         "recording  25.0 %  frame 1013/4052  second:2733  33.8 frames/s  about 1:30 left"},
         {"benchmark",
          {Sequence::End, 19983},
          8102,
          8102,
          200.0,
-         "benchmark 100.0 %  frame 8102/8102  end:19983  about 0:00 left"},
+         "benchmark 100.0 %  frame 8102/8102  end:19983  40.5 frames/s  about 0:00 left"},
         // More frames than expected (a longer run than the estimate) never shows over 100 %.
-        {"recording", {Sequence::End, 5}, 10, 5, 1.0, "recording 100.0 %  frame 10/5  end:5"},
+        {"recording", {Sequence::End, 5}, 10, 5, 1.0, "recording 100.0 %  frame 10/5  end:5  10.0 frames/s"},
         {"benchmark", {Sequence::First, 0}, 0, 0, 0.0, "benchmark   0.0 %  frame 0/0"},
+        // The first frame counted starts the clock: no rate before time has passed.
+        {"recording", {Sequence::End, 0}, 1, 5, 0.0, "recording  20.0 %  frame 1/5  end:0  about 0:00 left"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(progressText(c.job, c.at, c.done, c.total, c.elapsed), c.line) << c.line;

@@ -38,6 +38,9 @@ TEST(RunPlan, EachModeWithAllItsConsequences) {
         {"--fixed-step 7 --record v.mp4", RunJob::Record, "v.mp4", 30, false, true, 1000, 30, true,
          true, false, 0, 0},
         // A benchmark plays nothing to the user: its sound is mixed offline, needing no device.
+        // N/D frames a second: the clock steps 1000 × D / N ms.
+        {"--record v.mp4 --fps 60000/1001", RunJob::Record, "v.mp4", 60000, false, true, 1001000,
+         60000, true, true, false, 0, 0},
         {"--benchmark", RunJob::Benchmark, "", 60, false, true, 1000, 60, true, true, false, 0, 0},
         {"--benchmark b.json --size 320x240", RunJob::Benchmark, "b.json", 60, false, true, 1000,
          60, true, true, false, 320, 240},
@@ -47,7 +50,7 @@ TEST(RunPlan, EachModeWithAllItsConsequences) {
         RunPlan plan = planOf(c.arguments);
         EXPECT_EQ(plan.job, c.job);
         EXPECT_EQ(plan.output, c.output);
-        EXPECT_EQ(plan.fps, c.fps);
+        EXPECT_EQ(plan.rate.frames, c.job == RunJob::Demo ? 30u : c.fps);
         EXPECT_EQ(plan.dialogs, c.dialogs);
         EXPECT_EQ(plan.answerBoxes, c.answerBoxes);
         EXPECT_EQ(plan.stepMs, c.stepMs);
