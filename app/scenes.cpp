@@ -497,11 +497,14 @@ void playEndScreen() {
     constexpr int kNotStarted = -100;
     startClockAtFrame(sequenceStartMs(Sequence::End));
     int channel = kNotStarted;
+    uint32_t moves = playerState.moves;
     do {
         uint32_t t = sceneTime();
         timelineFrameStart(Sequence::End, t);
-        if (endScreenShowsLogo(t) && channel == kNotStarted)
-            channel = playEffect(demoState.endSample);
+        // The sample starts with the screen; after a move it goes on from the new point, as
+        // a whole run would have it there (and, paused, once the picture goes on).
+        if (channel == kNotStarted && !playerState.paused)
+            channel = playEffect(demoState.endSample, t);
         for (uint32_t k = subFramesPerFrame(); k-- > 0;) {
             drawEndScreen(t + subFrameAheadMs(k));
             subFrameDrawn(k);
@@ -512,6 +515,11 @@ void playEndScreen() {
         pumpMessages();
         waitWhileInactive();
         playerFrameEnds(Sequence::End, t);
+        if (playerState.moves != moves) {
+            stopEffect(channel);
+            channel = kNotStarted;
+            moves = playerState.moves;
+        }
     } while (endScreenContinues(sequenceGoesOn(), escapeDown(), sceneTime()));
     releaseMotionBlur();
     stopEffect(channel);

@@ -339,6 +339,19 @@ bool FSOUND_StopSound(int channel) {
     return changeChannels(channel, [](int i) { stopChannel(soundState.mixer, i); });
 }
 
+bool FSOUND_SetCurrentPosition(int channel, unsigned frame) {
+    if (!soundState.initialised) return failWith(kSoundErrUninitialised, false);
+    if (!validChannel(channel)) return failWith(kSoundErrInvalidParam, false);
+    std::lock_guard<std::mutex> lock(mixLock);
+    MixChannel& playing = soundState.mixer.channels[channel];
+    if (playing.sample == nullptr) return failWith(kSoundErrInvalidParam, false);
+    if (frame >= playing.sample->frames.size() / 2)
+        stopChannel(soundState.mixer, channel);
+    else
+        playing.position = frame;
+    return true;
+}
+
 bool FSOUND_SetVolume(int channel, int volume) {
     if (volume < 0 || volume > kFullVolume) return failWith(kSoundErrInvalidParam, false);
     return changeChannels(channel,
@@ -356,6 +369,10 @@ int soundRenderFrames(int16_t* out, int frames) {
     if (!soundState.initialised) return failWith(kSoundErrUninitialised, -1);
     if (out == nullptr || frames < 0) return failWith(kSoundErrInvalidParam, -1);
     return mixForDevice(out, frames);
+}
+
+int FSOUND_GetOutputRate() {
+    return soundState.initialised ? soundState.mixer.rate : 0;
 }
 
 bool soundIsRunning() {

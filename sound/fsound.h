@@ -76,6 +76,9 @@ FSOUND_SAMPLE* FSOUND_Sample_Load(int slot, const void* data, unsigned mode, int
 void FSOUND_Sample_Free(FSOUND_SAMPLE* sample);
 int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample); // the channel, or -1
 bool FSOUND_StopSound(int channel);
+// Moves the sample playing on a channel to `frame` (frames at the mix rate); at or past its
+// end the sound ends. False for a channel with no sample on it.
+bool FSOUND_SetCurrentPosition(int channel, unsigned frame);
 
 // A channel's volume (0-255) stays with the channel for the next sound played on it; a
 // channel whose sound stops or ends goes back to 255.
@@ -105,6 +108,8 @@ bool soundInitOffline(int mixRate);
 // Mixes the next `frames` frames into out (interleaved 16-bit stereo at the mix rate) and
 // returns how many leading frames had a sound playing; -1 on error.
 int soundRenderFrames(int16_t* out, int frames);
+// The mix rate the layer was started at; 0 while it is not running.
+int FSOUND_GetOutputRate();
 // True between a successful FSOUND_Init (or soundInitOffline) and FSOUND_Close.
 bool soundIsRunning();
 // How many channels have a sound on them (paused ones included).

@@ -111,8 +111,12 @@ uint32_t musicTime(FSOUND_STREAM* stream) {
     return uint32_t(FSOUND_Stream_GetTime(stream));
 }
 
-int playEffect(FSOUND_SAMPLE* sample) {
-    return FSOUND_PlaySound(FSOUND_FREE, sample);
+int playEffect(FSOUND_SAMPLE* sample, uint32_t fromMs) {
+    uint64_t frame = uint64_t(fromMs) * uint64_t(FSOUND_GetOutputRate()) / 1000;
+    if (sample != nullptr && frame > 0 && frame >= sample->frames.size() / 2) return -1;
+    int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    if (channel >= 0 && frame > 0) FSOUND_SetCurrentPosition(channel, unsigned(frame));
+    return channel;
 }
 
 void stopEffect(int channel) {

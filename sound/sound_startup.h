@@ -76,6 +76,7 @@ void stopMusicStream(FSOUND_STREAM* stream);
 // The play position in milliseconds, which the scenes set their clock from.
 uint32_t musicTime(FSOUND_STREAM* stream);
 
-// End screen: play the sample once (the channel, negative when it failed) and stop it.
-int playEffect(FSOUND_SAMPLE* sample);
+// End screen: play the sample once from `fromMs` into it (the channel, negative when it
+// failed or the point is past its end) and stop it.
+int playEffect(FSOUND_SAMPLE* sample, uint32_t fromMs = 0);
 void stopEffect(int channel);

@@ -368,6 +368,37 @@ TEST_F(SoundTest, ChannelVolumeCarriesToTheNextSoundAndResetsWhenItStops) {
     EXPECT_NEAR(double(half) / full, 128.0 / 255.0, 0.01);
 }
 
+TEST_F(SoundTest, AnEffectPlayedFromAPointIsTheWholeEffectFromThere) {
+    for (int rate : {44100, 22050}) {
+        std::vector<uint8_t> mp3 = sineMp3(0.4, rate, 16000);
+        ASSERT_TRUE(soundInitOffline(rate));
+        FSOUND_SAMPLE* sample = loadEffectSample(mp3.data(), uint32_t(mp3.size()));
+        ASSERT_NE(sample, nullptr);
+        ASSERT_EQ(playEffect(sample), 0);
+        const std::vector<int16_t> whole = renderToEnd();
+        const uint32_t lengthMs = uint32_t(uint64_t(whole.size() / 2) * 1000 / uint32_t(rate));
+        // From the start, inside, a point that falls between two frames, the last whole
+        // millisecond, and the end itself and past it (nothing plays).
+        for (uint32_t fromMs : {0u, 1u, 3u, 250u, lengthMs - 1, lengthMs, lengthMs + 500}) {
+            SCOPED_TRACE(testing::Message() << rate << " Hz from " << fromMs << " ms");
+            size_t first = size_t(uint64_t(fromMs) * uint32_t(rate) / 1000) * 2;
+            int channel = playEffect(sample, fromMs);
+            if (first >= whole.size()) {
+                EXPECT_EQ(channel, -1);
+                EXPECT_EQ(soundBusyChannels(), 0);
+                continue;
+            }
+            ASSERT_EQ(channel, 0);
+            std::vector<int16_t> rest = renderToEnd();
+            ASSERT_EQ(rest.size(), whole.size() - first);
+            EXPECT_TRUE(std::equal(rest.begin(), rest.end(), whole.begin() + long(first)));
+        }
+        EXPECT_FALSE(FSOUND_SetCurrentPosition(1, 0)); // nothing on the channel
+        EXPECT_FALSE(FSOUND_SetCurrentPosition(64, 0));
+        FSOUND_Close();
+    }
+}
+
 TEST(SoundErrors, TextsAndComposedReports) {
     EXPECT_STREQ(soundErrorText(0), "No errors");
     EXPECT_STREQ(soundErrorText(1),
