@@ -213,10 +213,12 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             fail("unknown option '" + option + "'");
         }
     }
+    // A sound-only recording takes the picture's options and has no use for them, so that
+    // the runs of one recording in segments share their options.
     if (!options.recordFile.empty() && !recordsSoundOnly(options.recordFile))
         fail(resolveRecordFormat(options.recordFile, options.recordCodec, options.chroma,
                                  options.recordFormat));
-    else if (!options.recordCodec.empty() || options.chroma != 0)
+    else if (options.recordFile.empty() && (!options.recordCodec.empty() || options.chroma != 0))
         fail("--codec and --chroma need --record");
     if (!options.shots.empty() && options.fixedStepMs == 0 && options.recordFile.empty())
         fail("--shots needs --fixed-step or --record");

@@ -114,6 +114,30 @@ void moveTo(Sequence sequence, TimelinePoint target) {
     }
 }
 
+// The bar's place in 2D units: thin, at the bottom, across the frame.
+constexpr float kBarLeft = -0.96f, kBarWidth = 1.92f, kBarTop = -0.93f, kBarHeight = 0.014f;
+constexpr float kBarGap = 0.006f; // between the sequences
+
+// The three sequences, each as long as it plays, the part played brighter, and a marker at
+// `at` on the whole timeline.
+void drawBarSequences(Sequence sequence, uint32_t at) {
+    const float scale = (kBarWidth - 2 * kBarGap) / float(kTimelineLengthMs);
+    const uint32_t starts[3] = {0, kTimelineSecondAt, kTimelineEndAt};
+    const uint32_t ends[3] = {kTimelineSecondAt, kTimelineEndAt, kTimelineLengthMs};
+    for (int i = 0; i < 3; ++i) {
+        float x = kBarLeft + float(starts[i]) * scale + float(i) * kBarGap;
+        float w = float(ends[i] - starts[i]) * scale;
+        glColor4f(0.45f, 0.45f, 0.5f, 0.9f);
+        drawQuad2D(x, kBarTop, w, kBarHeight);
+        float played = float(std::clamp(at, starts[i], ends[i]) - starts[i]) * scale;
+        glColor4f(1.0f, 0.62f, 0.18f, 1.0f);
+        if (played > 0.0f) drawQuad2D(x, kBarTop, played, kBarHeight);
+    }
+    float marker = kBarLeft + float(at) * scale + float(int32_t(sequence) - 1) * kBarGap;
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    drawQuad2D(marker - 0.003f, kBarTop + 0.012f, 0.006f, kBarHeight + 0.024f);
+}
+
 } // namespace
 
 void playerTogglePause() {
@@ -202,39 +226,27 @@ void playerFrameEnds(Sequence sequence, uint32_t sceneMs) {
 void drawPlayerBar(Sequence sequence, uint32_t sceneMs) {
     const PlayerState& state = playerState;
     if (!state.paused && int32_t(state.barUntil - tickCount()) <= 0) return;
-    constexpr float kLeft = -0.96f, kWidth = 1.92f, kTop = -0.93f, kHeight = 0.014f;
-    constexpr float kGap = 0.006f;
-    const float scale = (kWidth - 2 * kGap) / float(kTimelineLengthMs);
     setBlending(true);
     setBlendFunction(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     selectTextureUnit(0);
     glDisable(GL_TEXTURE_2D);
     glColor4f(0.0f, 0.0f, 0.0f, 0.55f);
-    drawQuad2D(-1.0f, kTop + 0.075f, 2.0f, 0.11f);
-    // The three sequences, the part played brighter.
+    drawQuad2D(-1.0f, kBarTop + 0.115f, 2.0f, 0.15f);
     const uint32_t at = timelineMsOf({sequence, sceneMs});
-    const uint32_t starts[3] = {0, kTimelineSecondAt, kTimelineEndAt};
-    const uint32_t ends[3] = {kTimelineSecondAt, kTimelineEndAt, kTimelineLengthMs};
-    for (int i = 0; i < 3; ++i) {
-        float x = kLeft + float(starts[i]) * scale + float(i) * kGap;
-        float w = float(ends[i] - starts[i]) * scale;
-        glColor4f(0.45f, 0.45f, 0.5f, 0.9f);
-        drawQuad2D(x, kTop, w, kHeight);
-        float played = float(std::clamp(at, starts[i], ends[i]) - starts[i]) * scale;
-        glColor4f(1.0f, 0.62f, 0.18f, 1.0f);
-        if (played > 0.0f) drawQuad2D(x, kTop, played, kHeight);
-    }
-    float marker = kLeft + float(at) * scale + float(int32_t(sequence) - 1) * kGap;
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    drawQuad2D(marker - 0.003f, kTop + 0.012f, 0.006f, kHeight + 0.024f);
-    // The time: the sequence's own and the whole timeline's.
+    drawBarSequences(sequence, at);
+    // The time, the sequence's own and the whole timeline's; while paused the keys above it.
     char text[96];
     std::snprintf(text, sizeof text, "%s%s %u.%02u S   %u:%02u.%u / 2:15",
                   state.paused ? "PAUSED   " : "", std::string(sequenceName(sequence)).c_str(),
                   sceneMs / 1000, sceneMs % 1000 / 10, at / 60000, at / 1000 % 60, at % 1000 / 100);
-    setTextLayout(0.018f, 0.0f, 0.0f);
+    setTextLayout(0.024f, 0.0f, 0.0f);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    drawText(kLeft, kTop + 0.05f, text);
+    drawText(kBarLeft, kBarTop + 0.06f, text);
+    if (state.paused) {
+        glColor4f(0.75f, 0.75f, 0.75f, 1.0f);
+        drawText(kBarLeft, kBarTop + 0.105f,
+                 "SPACE PLAY   LEFT RIGHT 5 S   COMMA PERIOD FRAME   HOME START AGAIN   ESC END");
+    }
     setBlending(false);
     setBlendFunction(GL_SRC_ALPHA, GL_ONE); // the engine's additive default
 }

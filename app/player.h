@@ -52,5 +52,6 @@ void startPlayer();
 // The frame's end in place of tickClock: the keys, then the requested move or pause, else the
 // clock's step. A move into another sequence leaves a jump for the timeline.
 void playerFrameEnds(Sequence sequence, uint32_t sceneMs);
-// The timeline bar over the finished frame while paused or just after a move.
+// The timeline bar over the finished frame while paused or just after a move, with the keys
+// while paused.
 void drawPlayerBar(Sequence sequence, uint32_t sceneMs);

@@ -537,3 +537,37 @@ TEST_F(ParticleDrawing, WireframeDrawsOnlyTheOutline) {
 }
 
 } // namespace
+
+// A replay from a reset pool with the same seeds and steps gives the same particles, whatever
+// the pool held and whatever the tick count is: births, places, textures in turn and the
+// time carried over all start again.
+TEST_F(ParticleEmission, AResetPoolReplaysTheSameParticlesFromTheSameSeeds) {
+    ParticleSystem& system = cpuSystem("stars", 40, 3);
+    system.randomTexture = false;
+    system.emitterRadius = 1.0f;
+    system.emitterExtent = {1.0f, 1.0f, 1.0f};
+    system.emissionInterval = 20;
+    auto play = [&](uint32_t frames) {
+        for (uint32_t k = 0; k < frames; ++k) animateParticlesSeeded(system, 40, 4357 + 40 * k);
+    };
+    play(30);
+    std::vector<Particle> first(system.particles, system.particles + system.poolCount);
+    const int32_t accumulated = system.emissionAccumulator;
+    const int32_t cursor = system.nextTexture;
+    animateParticles(system, 33); // more time, another seed: the pool moves on
+    resetParticles(system);
+    EXPECT_EQ(aliveCount(system), 0);
+    EXPECT_EQ(system.emissionAccumulator, 0);
+    EXPECT_EQ(system.nextTexture, 0);
+    play(30);
+    EXPECT_EQ(system.emissionAccumulator, accumulated);
+    EXPECT_EQ(system.nextTexture, cursor);
+    for (int32_t i = 0; i < system.poolCount; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(system.particles[i].alive, first[size_t(i)].alive);
+        EXPECT_EQ(system.particles[i].textureIndex, first[size_t(i)].textureIndex);
+        EXPECT_EQ(system.particles[i].age, first[size_t(i)].age);
+        EXPECT_EQ(system.particles[i].position.x, first[size_t(i)].position.x);
+        EXPECT_EQ(system.particles[i].position.z, first[size_t(i)].position.z);
+    }
+}

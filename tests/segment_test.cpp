@@ -91,6 +91,7 @@ TEST(Segment, RefusalsOfTheCommandLineAndThePlan) {
     } table[] = {
         {clip + "--frames 0-100", "", 0, 100},
         {clip + "--frames 99-100", "", 99, 100},
+        {clip + "--frames 0-1 --codec ffv1", "", 0, 1},
         {clip + "--frames 0-1", "", 0, 1},
         {clip + "--frames 0-101",
          "--frames 0-101 reaches past the end of the recording, which has 100 frames (0-100)", 0,
@@ -198,7 +199,7 @@ TEST(Segment, ASoundOnlyRecordingDrawsSmall) {
         bool soundOnly;
         uint32_t side, subFrames;
     } table[] = {
-        {"--record s.wav --size 1920x1080 --motion-blur 8", true, 16, 1},
+        {"--record s.wav --size 1920x1080 --motion-blur 8 --codec ffv1 --chroma 444", true, 16, 1},
         {"--record dir/S.WAV", true, 16, 1},
         {"--record s.wav.mkv --size 320x240 --motion-blur 2", false, 320, 2},
     };

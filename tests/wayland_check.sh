@@ -212,8 +212,9 @@ else
 fi
 
 # 1c. Real pixels. The gamma screen is held and photographed; its white title must have hard
-# edges: of the title's lit pixels, the share between dark and bright stays under 0.6 (drawn at
-# the output's pixels about 0.45; a picture stretched 1.5 times smears every edge: 0.78).
+# edges: of the title's lit pixels, the share between dark and bright stays under 0.52 (drawn
+# at the output's pixels 0.43 to 0.48; stretched, it smears the edges: 0.57 for the handheld's
+# 1024 x 768 picture stretched to 1066 x 800, 0.86 for 640 x 480 stretched to 960 x 720).
 #   - A handheld's 1280 x 800 full screen shows the 1024 x 768 picture between black bars
 #     (1066 x 800 from x = 107).
 #   - At output scale 2 and 1.5 the window has half (two thirds) the output's size in the
@@ -244,7 +245,7 @@ real_pixels_shot() {
     kill -TERM "$demo_pid" 2>/dev/null
     finish_demo
     [[ -n "$soft" ]] || fail "$1: no screenshot shows the gamma screen"
-    [[ -z "$soft" ]] || above 0.6 "$soft" || fail "$1: the title's edges are soft ($soft of its lit pixels)"
+    [[ -z "$soft" ]] || above 0.52 "$soft" || fail "$1: the title's edges are soft ($soft of its lit pixels)"
     echo "$1: $soft of the title's lit pixels are soft"
     if [[ -f "real-$1.png" && -n "${FILM03_WAYLAND_SHOTS:-}" ]]; then
         cp "real-$1.png" "$FILM03_WAYLAND_SHOTS/"
