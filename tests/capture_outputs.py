@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Every output of a recording, checked from outside on the demo's data with ffprobe/ffmpeg.
 
-  capture_outputs.py BIN_DIR DATA_DIR [ROW...]
+  capture_outputs.py BIN_DIR DATA_DIR [ROW...]      ROW: the rows' file names, e.g. clip.mp4
 
 One table: each row records the same stretch (the first scene from 15 s, Escape at 15.3 s,
 then half a second of the end screen) into one container and codec at one frame rate, with a
@@ -23,7 +23,9 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import frame_compare  # noqa: E402
 
-SIZE = "640x480"
+# CAPTURE_SIZE measures the same table at another size (the colour figures of the recording
+# page come from 640x480, 1280x720 and 1920x1080).
+SIZE = os.environ.get("CAPTURE_SIZE", "640x480")
 SEEK_MS, SHOT_MS, ESCAPE_MS, UNTIL_END_MS = 15000, 15200, 15300, 500
 BT709 = {"color_space": "bt709", "color_primaries": "bt709", "color_transfer": "bt709",
          "color_range": "tv"}
