@@ -53,64 +53,6 @@ void showProgress(bool last) {
 
 } // namespace
 
-uint64_t framesUpTo(uint32_t startMs, uint32_t lastMs, uint32_t stepMs, uint32_t stepDivisor) {
-    if (stepMs == 0 || stepDivisor == 0) return 0;
-    if (startMs > lastMs) return 1; // a frame is drawn before the loop's test
-    // Frame k shows startMs + floor(k × stepMs / divisor), which stays <= lastMs while
-    // k × stepMs < (lastMs - startMs + 1) × divisor.
-    uint64_t limit = (uint64_t(lastMs - startMs) + 1) * stepDivisor;
-    return (limit + stepMs - 1) / stepMs;
-}
-
-uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs,
-                        uint32_t stepDivisor) {
-    if (sequence == Sequence::Gamma) return 0;
-    return framesUpTo(startMs, sequenceLastMs(sequence), stepMs, stepDivisor);
-}
-
-uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepMs,
-                        uint32_t stepDivisor, const Sequence* untilSequence, uint32_t untilMs) {
-    uint64_t frames = 0;
-    for (Sequence sequence : {Sequence::First, Sequence::Second, Sequence::End}) {
-        if (sequence < startSequence) continue;
-        if (untilSequence != nullptr && sequence > *untilSequence) break;
-        uint32_t from = sequence == startSequence ? startMs : 0;
-        if (untilSequence != nullptr && sequence == *untilSequence) {
-            if (untilMs > from)
-                frames += std::min(framesUpTo(from, untilMs - 1, stepMs, stepDivisor),
-                                   sequenceFrames(sequence, from, stepMs, stepDivisor));
-            break;
-        }
-        frames += sequenceFrames(sequence, from, stepMs, stepDivisor);
-    }
-    return frames;
-}
-
-TimelinePoint captureStart(const RunPlan& plan) {
-    if (!plan.seek || plan.start.sequence == Sequence::Gamma) return {Sequence::First, 0};
-    return plan.start;
-}
-
-uint64_t captureFrames(const RunPlan& plan) {
-    TimelinePoint from = captureStart(plan);
-    return timelineFrames(from.sequence, from.ms, plan.stepMs, plan.stepDivisor,
-                          plan.until ? &plan.stop.sequence : nullptr, plan.stop.ms);
-}
-
-TimelinePoint captureFramePoint(const RunPlan& plan, uint64_t index) {
-    TimelinePoint from = captureStart(plan);
-    uint64_t left = std::min(index, captureFrames(plan) - 1);
-    for (Sequence sequence : {Sequence::First, Sequence::Second, Sequence::End}) {
-        if (sequence < from.sequence) continue;
-        uint32_t start = sequence == from.sequence ? from.ms : 0;
-        uint64_t frames = sequenceFrames(sequence, start, plan.stepMs, plan.stepDivisor);
-        if (left < frames)
-            return {sequence, start + uint32_t(left * plan.stepMs / plan.stepDivisor)};
-        left -= frames;
-    }
-    return {Sequence::End, sequenceLastMs(Sequence::End)};
-}
-
 void setCaptureWindow(const RunPlan& plan) {
     overrideRunningWindow(plan.windowed, plan.verticalSync, int32_t(plan.width),
                           int32_t(plan.height));

@@ -73,3 +73,26 @@ struct RunPlan {
 };
 
 RunPlan resolveRunPlan(const Options& options);
+
+// --- The frames of a run at a fixed step: how many, and where each falls on the timeline ---
+
+// Frames drawn at a step of stepMs / stepDivisor ms from t = startMs while t <= lastMs
+// (frame k shows startMs + floor(k × step)); a start past lastMs still draws one.
+uint64_t framesUpTo(uint32_t startMs, uint32_t lastMs, uint32_t stepMs, uint32_t stepDivisor);
+// Frames of a sequence: the first scene draws while t <= 50000, the second while t <= 65000,
+// the end screen while t < 20000.
+uint64_t sequenceFrames(Sequence sequence, uint32_t startMs, uint32_t stepMs, uint32_t stepDivisor);
+// Frames of the timeline from a start point (ms into startSequence) to its end, or to the
+// --until point when one is given (the frames before it).
+uint64_t timelineFrames(Sequence startSequence, uint32_t startMs, uint32_t stepMs,
+                        uint32_t stepDivisor, const Sequence* untilSequence = nullptr,
+                        uint32_t untilMs = 0);
+
+// Where a job's frames start: the first scene, or the plan's start point past the gamma
+// screen.
+TimelinePoint captureStart(const RunPlan& plan);
+// The frames a job of the plan draws, from its start to the end of the timeline or its stop.
+uint64_t captureFrames(const RunPlan& plan);
+// The point of the timeline where frame `index` of the plan's frames is drawn (counted from
+// its start); past the last frame, the point of the last one.
+TimelinePoint captureFramePoint(const RunPlan& plan, uint64_t index);

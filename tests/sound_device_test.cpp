@@ -52,7 +52,12 @@ struct ScopedEnv {
 };
 
 struct SoundDeviceTest : testing::Test {
-    void SetUp() override { FSOUND_Close(); }
+    void SetUp() override {
+        FSOUND_Close();
+        // A playing device has its own thread: a child forked beside it could inherit the
+        // mixer's lock held and wait on it for ever, so each death test starts afresh.
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+    }
     void TearDown() override { closeSoundSystem(); }
 };
 
