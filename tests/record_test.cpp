@@ -172,10 +172,20 @@ TEST(CaptureProgress, PercentFramesPointAndTimeLeft) {
          200.0,
          "benchmark 100.0 %  frame 8102/8102  end:19983  40.5 frames/s  about 0:00 left"},
         // More frames than expected (a longer run than the estimate) never shows over 100 %.
-        {"recording", {Sequence::End, 5}, 10, 5, 1.0, "recording 100.0 %  frame 10/5  end:5  10.0 frames/s"},
+        {"recording",
+         {Sequence::End, 5},
+         10,
+         5,
+         1.0,
+         "recording 100.0 %  frame 10/5  end:5  10.0 frames/s"},
         {"benchmark", {Sequence::First, 0}, 0, 0, 0.0, "benchmark   0.0 %  frame 0/0"},
         // The first frame counted starts the clock: no rate before time has passed.
-        {"recording", {Sequence::End, 0}, 1, 5, 0.0, "recording  20.0 %  frame 1/5  end:0  about 0:00 left"},
+        {"recording",
+         {Sequence::End, 0},
+         1,
+         5,
+         0.0,
+         "recording  20.0 %  frame 1/5  end:0  about 0:00 left"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(progressText(c.job, c.at, c.done, c.total, c.elapsed), c.line) << c.line;

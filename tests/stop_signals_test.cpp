@@ -231,7 +231,7 @@ const PhaseCase kPhases[] = {
     {"end", SIGHUP, "--batch --fixed-step 5 --seek end:1000 --shots end:1000", "end-1000.png",
      "end:"},
     {"recording", SIGINT, "--record out.mp4 --size 320x240 --seek first:20000",
-     "out.video.part.mkv", "first:"},
+     "out.video.part.nut", "first:"},
 };
 
 void PrintTo(const PhaseCase& phase, std::ostream* out) {
